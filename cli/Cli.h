@@ -1,0 +1,73 @@
+// Shared plumbing of the `vell` sub-commands.
+#pragma once
+
+#include <cstdio>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pakmgr/pakmgr.h"
+
+namespace Cli {
+
+enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 2 };
+
+// Thrown to end a sub-command with a message on stderr and an exit status.
+struct Exit {
+    int code;
+    std::string message;
+};
+
+[[noreturn]] inline void Fail(int code, std::string message) {
+    throw Exit{code, std::move(message)};
+}
+
+// Arguments after the sub-command: positionals and options in any order.
+class Args {
+public:
+    Args(std::span<char*> argv, std::vector<std::string> valueOptions,
+         std::vector<std::string> flagOptions);
+    const std::vector<std::string>& Positionals() const { return m_positionals; }
+    bool Has(std::string_view option) const;
+    std::string Value(std::string_view option) const;  // empty when absent
+    // The one value of a required option; a usage error when absent.
+    std::string Required(std::string_view option) const;
+
+private:
+    std::vector<std::string> m_positionals;
+    std::vector<std::pair<std::string, std::string>> m_options;
+};
+
+// Opens the game folder as File / Open does: Clear, Open, BuildTree.
+PakMgr::IPakMgr& OpenGame(const std::string& folder);
+// The node a command-line path names; exits with status 2 when there is none.
+PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path);
+// Creates the folder (and its parents); exits with status 1 when it can't.
+void MakeFolder(const std::string& folder);
+
+// Buffered writing to stdout; fwrite per line would dominate listing large archives.
+class Output {
+public:
+    ~Output() { Flush(); }
+    void Put(std::string_view text) {
+        m_buffer.append(text);
+        if (m_buffer.size() > (1 << 16)) {
+            Flush();
+        }
+    }
+    void Flush() {
+        std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+        m_buffer.clear();
+    }
+
+private:
+    std::string m_buffer;
+};
+
+int CmdList(std::span<char*> args);
+int CmdTree(std::span<char*> args);
+int CmdExtract(std::span<char*> args);
+
+}  // namespace Cli

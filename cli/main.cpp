@@ -1,0 +1,58 @@
+// vell: the model browser's work from the command line.
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "Cli.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(std::span<char*> args);
+    const char* usage;
+};
+
+constexpr Command kCommands[] = {
+    {"list", Cli::CmdList, "list GAME_DIR"},
+    {"tree", Cli::CmdTree, "tree GAME_DIR"},
+    {"extract", Cli::CmdExtract, "extract GAME_DIR (PATH... | --all) -o OUT_DIR"},
+};
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "usage: vell COMMAND ARGS...\ncommands:\n");
+    for (const Command& c : kCommands) {
+        std::fprintf(to, "  vell %s\n", c.usage);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? Cli::kUsage : Cli::kOk;
+    }
+    for (const Command& c : kCommands) {
+        if (std::string_view(argv[1]) != c.name) {
+            continue;
+        }
+        try {
+            return c.run(std::span<char*>(argv + 2, static_cast<std::size_t>(argc - 2)));
+        } catch (const Cli::Exit& e) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "vell: %s\n", e.message.c_str());
+            if (e.code == Cli::kUsage && e.message.rfind("missing", 0) == 0) {
+                std::fprintf(stderr, "usage: vell %s\n", c.usage);
+            }
+            return e.code;
+        } catch (const Except& e) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "vell: %s\n", e.what());
+            return Cli::kFailed;
+        }
+    }
+    std::fprintf(stderr, "vell: unknown command: %s\n", argv[1]);
+    PrintUsage(stderr);
+    return Cli::kUsage;
+}

@@ -1,0 +1,158 @@
+// Archive access: the game's pak archives merged into one directory tree, and the
+// in-memory reader through which every archived file reaches its user.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The one exception type of the program. Its message is formatted printf-style and cut
+// to kMaxLength characters, as the message boxes that show it expect.
+class Except : public std::exception {
+public:
+    static constexpr std::size_t kMaxLength = 1023;
+
+    explicit Except(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    static Except Literal(std::string_view text);
+
+    const char* what() const noexcept override { return m_message.c_str(); }
+    const std::string& Message() const noexcept { return m_message; }
+
+private:
+    Except() = default;
+    std::string m_message;
+};
+
+namespace PakMgr {
+
+// An archived file's bytes in memory with a read position. No byte-order conversion.
+struct IRead {
+    virtual ~IRead() = default;
+    // Writes all bytes, whatever the position; false when the file can't be opened or written.
+    virtual bool SaveToFile(const std::string& path) = 0;
+    virtual bool IsEmpty() = 0;
+    // Copies up to count bytes at the position and advances; a short read is silent.
+    virtual void Read(void* dst, uint32_t count) = 0;
+    virtual uint32_t Tell() = 0;
+    virtual void Clear() = 0;
+    // origin 0: from the start, 1: from the position, 2: backwards from the end. Never clamped.
+    virtual void Seek(int32_t offset, int32_t origin) = 0;
+    virtual uint32_t GetSize() = 0;
+};
+
+class CMemoryRead final : public IRead {
+public:
+    CMemoryRead(const void* bytes, uint32_t size);
+    explicit CMemoryRead(std::vector<uint8_t>&& bytes);
+
+    bool SaveToFile(const std::string& path) override;
+    bool IsEmpty() override;
+    void Read(void* dst, uint32_t count) override;
+    uint32_t Tell() override;
+    void Clear() override;
+    void Seek(int32_t offset, int32_t origin) override;
+    uint32_t GetSize() override;
+
+    // The bytes themselves, for callers that parse in place.
+    std::span<const uint8_t> Data() const { return m_data; }
+
+private:
+    std::vector<uint8_t> m_data;
+    uint32_t m_position = 0;
+};
+
+struct ITreeNode;
+
+struct ITreeVisitor {
+    virtual ~ITreeVisitor() = default;
+    virtual void Visit(ITreeNode* child) = 0;
+};
+
+// A node of the merged directory tree: a folder when it has children, a file otherwise.
+// Nodes are owned by the archive manager's tree; pointers to them are borrowed.
+struct ITreeNode {
+    virtual ~ITreeNode() = default;
+    virtual std::string GetName() = 0;
+    virtual int32_t GetIndex() = 0;
+    virtual uint32_t GetChildCount() = 0;
+    virtual void ForEachChild(ITreeVisitor* visitor) = 0;
+    virtual ITreeNode* GetParent() = 0;
+    // The direct child with exactly this name (bytes, case-sensitive), or null.
+    virtual ITreeNode* FindChild(const std::string& name) = 0;
+    // The first node of this name below this one: direct children first, then depth-first.
+    virtual ITreeNode* FindNode(const std::string& name) = 0;
+    // The name without a copy; valid as long as the node.
+    virtual std::string_view Name() const = 0;
+};
+
+// Receives the tree node by node from IPakMgr::WalkTree, parents before children.
+struct ITreeCtrl {
+    virtual ~ITreeCtrl() = default;
+    virtual void* InsertNode(ITreeNode* node, void* parentItem, bool isLeaf) = 0;
+    virtual void SetNodeData(void* item, ITreeNode* node) = 0;
+};
+
+// One record of an archive's file table.
+struct PakEntry {
+    std::string name;     // begins with '\'
+    std::string pakPath;  // folder + '/' + archive file name
+    uint32_t spare = 0;
+    uint32_t inflatedSize = 0;  // 0 means unknown
+    uint32_t storedSize = 0;
+    uint32_t offset = 0;
+};
+
+struct IPakMgr {
+    virtual ~IPakMgr() = default;
+    // Lists the folder's *.pak archives (any letter case, byte order of names) and appends
+    // their entries. False when the folder holds no archive or one can't be opened.
+    virtual bool Open(const std::string& folder) = 0;
+    // Empties the entry list.
+    virtual void Clear() = 0;
+    virtual uint32_t GetFileCount() = 0;
+    // The entry's name, or "not found".
+    virtual std::string GetFileName(uint32_t index) = 0;
+    // Builds the merged tree afresh from the entry list; false when the list is empty.
+    // Nodes of an earlier tree are destroyed.
+    virtual bool BuildTree() = 0;
+    virtual void WalkTree(ITreeCtrl* ctrl) = 0;
+    // The node's file, inflated; null when it can't be read or inflated exactly.
+    virtual std::unique_ptr<IRead> LoadFile(ITreeNode* node) = 0;
+
+    // Beyond the reading interface: the entry list and the tree's root for tools.
+    virtual bool GetEntry(uint32_t index, PakEntry& entry) = 0;
+    virtual std::vector<std::string> GetArchiveNames() = 0;
+    virtual ITreeNode* GetRoot() = 0;
+    // Inflates entry `index` into `out` (reusing its capacity); false on any failure.
+    virtual bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) = 0;
+};
+
+// The program's one archive manager.
+IPakMgr* GetPakMgr();
+// A manager of one's own, for tools and tests that need several.
+std::unique_ptr<IPakMgr> CreatePakMgr();
+
+// Path helpers shared by every front end.
+
+// Code page 936 bytes to UTF-8 and back; bytes that don't convert become '?'.
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// A name from an archive or a model file made safe to create inside a chosen folder:
+// converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_".
+std::string SafeFileName(std::string_view archiveName);
+
+// Finds a node from a command-line path: '/' or '\' between components, a leading
+// separator optional; each component (UTF-8, converted to code page 936) is found with
+// FindChild from the root. Null when nothing matches.
+ITreeNode* FindPath(IPakMgr& mgr, std::string_view utf8Path);
+
+// The node's path from the root with `separator` between components (archive bytes).
+std::string NodePath(ITreeNode* node, char separator);
+
+}  // namespace PakMgr

@@ -1,0 +1,19 @@
+#include <cstdarg>
+#include <cstdio>
+
+#include "pakmgr/pakmgr.h"
+
+Except::Except(const char* format, ...) {
+    char buffer[kMaxLength + 1];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    m_message.assign(buffer, n < 0 ? 0 : std::min<std::size_t>(n, kMaxLength));
+}
+
+Except Except::Literal(std::string_view text) {
+    Except e;
+    e.m_message.assign(text.substr(0, kMaxLength));
+    return e;
+}

@@ -1,0 +1,64 @@
+#include <cstdio>
+#include <cstring>
+
+#include "pakmgr/pakmgr.h"
+
+namespace PakMgr {
+
+CMemoryRead::CMemoryRead(const void* bytes, uint32_t size)
+    : m_data(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + size) {}
+
+CMemoryRead::CMemoryRead(std::vector<uint8_t>&& bytes) : m_data(std::move(bytes)) {}
+
+bool CMemoryRead::SaveToFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return false;
+    }
+    bool written = m_data.empty() || std::fwrite(m_data.data(), m_data.size(), 1, file) == 1;
+    // A full disk shows up only when the buffered bytes are flushed.
+    bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+bool CMemoryRead::IsEmpty() { return m_data.empty(); }
+
+void CMemoryRead::Read(void* dst, uint32_t count) {
+    uint32_t size = GetSize();
+    if (m_position >= size) {
+        return;
+    }
+    uint32_t available = size - m_position;
+    uint32_t n = count < available ? count : available;
+    std::memcpy(dst, m_data.data() + m_position, n);
+    m_position += n;
+}
+
+uint32_t CMemoryRead::Tell() { return m_position; }
+
+void CMemoryRead::Clear() {
+    m_data.clear();
+    m_data.shrink_to_fit();
+    m_position = 0;
+}
+
+void CMemoryRead::Seek(int32_t offset, int32_t origin) {
+    // Positions wrap as unsigned 32-bit values; reads past the end then copy nothing.
+    switch (origin) {
+        case 0:
+            m_position = static_cast<uint32_t>(offset);
+            break;
+        case 1:
+            m_position += static_cast<uint32_t>(offset);
+            break;
+        case 2:
+            m_position = GetSize() - static_cast<uint32_t>(offset);
+            break;
+        default:
+            break;
+    }
+}
+
+uint32_t CMemoryRead::GetSize() { return static_cast<uint32_t>(m_data.size()); }
+
+}  // namespace PakMgr

@@ -1,0 +1,283 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+#include "Inflate.h"
+#include "TreeNode.h"
+#include "pakmgr/pakmgr.h"
+
+namespace PakMgr {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 268;
+constexpr std::size_t kCountOffset = 260;
+constexpr std::size_t kTableOffsetOffset = 264;
+constexpr std::size_t kRecordSize = 316;
+constexpr std::size_t kPathFieldSize = 256;
+constexpr std::size_t kRecordsPerRead = 4096;
+constexpr std::size_t kReservedEntries = 35000;
+constexpr const char* kNotFound = "not found";
+
+uint32_t Word(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+bool EndsWithPak(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string tail = name.substr(name.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".pak";
+}
+
+// Reads exactly `size` bytes at `offset`; false on a short read or an error.
+bool ReadAt(int fd, void* dst, std::size_t size, uint64_t offset) {
+    auto* p = static_cast<uint8_t*>(dst);
+    while (size > 0) {
+        ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd = -1) : m_fd(fd) {}
+    ~FileHandle() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Entries keep their path in the shared name arena and their archive as an index.
+struct EntryRecord {
+    std::string_view name;
+    uint32_t archive;
+    uint32_t spare;
+    uint32_t inflatedSize;
+    uint32_t storedSize;
+    uint32_t offset;
+};
+
+struct Archive {
+    std::string path;
+    std::unique_ptr<FileHandle> file;  // opened on the first load
+    bool failed = false;
+};
+
+class CPakMgr final : public IPakMgr {
+public:
+    CPakMgr() { ResetEntries(); }
+
+    bool Open(const std::string& folder) override;
+    void Clear() override;
+    uint32_t GetFileCount() override { return static_cast<uint32_t>(m_entries.size()); }
+    std::string GetFileName(uint32_t index) override;
+    bool BuildTree() override;
+    void WalkTree(ITreeCtrl* ctrl) override { PakMgr::WalkTree(m_root, ctrl); }
+    std::unique_ptr<IRead> LoadFile(ITreeNode* node) override;
+
+    bool GetEntry(uint32_t index, PakEntry& entry) override;
+    std::vector<std::string> GetArchiveNames() override { return m_archiveNames; }
+    ITreeNode* GetRoot() override { return &m_root; }
+    bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) override;
+
+private:
+    void ResetEntries();
+    bool ReadArchive(const std::string& path);
+    int ArchiveFile(uint32_t archive);
+
+    std::vector<std::string> m_archiveNames;
+    std::vector<EntryRecord> m_entries;
+    std::shared_ptr<NameArena> m_names;
+    std::vector<Archive> m_archives;
+    std::mutex m_archiveMutex;
+    // The tree's names point into the arena it was built from; it lives as long as the tree.
+    std::shared_ptr<NameArena> m_treeNames;
+    CTreeNode m_root;
+};
+
+void CPakMgr::ResetEntries() {
+    m_entries.clear();
+    m_entries.reserve(kReservedEntries);
+    m_names = std::make_shared<NameArena>();
+    std::lock_guard lock(m_archiveMutex);
+    m_archives.clear();
+}
+
+bool CPakMgr::Open(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = item.path().filename().string();
+        std::error_code typeError;
+        if (EndsWithPak(name) && item.is_regular_file(typeError)) {
+            names.push_back(std::move(name));
+        }
+    }
+    if (names.empty()) {
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    m_archiveNames = names;
+    for (const std::string& name : names) {
+        if (!ReadArchive(folder + "/" + name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPakMgr::ReadArchive(const std::string& path) {
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0) {
+        return false;
+    }
+    const uint64_t fileSize = static_cast<uint64_t>(info.st_size);
+    uint8_t header[kHeaderSize];
+    if (fileSize < kHeaderSize || !ReadAt(file.Get(), header, kHeaderSize, 0)) {
+        return true;  // too short to hold a table: the archive adds nothing
+    }
+    const uint64_t claimed = Word(header + kCountOffset);
+    const uint64_t tableOffset = Word(header + kTableOffsetOffset);
+    // Only the records that lie wholly inside the file are taken.
+    const uint64_t present = tableOffset <= fileSize ? (fileSize - tableOffset) / kRecordSize : 0;
+    const uint64_t count = std::min(claimed, present);
+    if (count == 0) {
+        return true;
+    }
+    const auto archive = static_cast<uint32_t>(m_archives.size());
+    m_archives.push_back(Archive{path, nullptr, false});
+
+    std::vector<uint8_t> table(std::min<uint64_t>(count, kRecordsPerRead) * kRecordSize);
+    for (uint64_t first = 0; first < count; first += kRecordsPerRead) {
+        const uint64_t n = std::min<uint64_t>(count - first, kRecordsPerRead);
+        if (!ReadAt(file.Get(), table.data(), n * kRecordSize, tableOffset + first * kRecordSize)) {
+            break;  // the file shrank under us: keep what was read
+        }
+        for (uint64_t j = 0; j < n; ++j) {
+            uint8_t* record = table.data() + j * kRecordSize;
+            record[0] = '\\';
+            const auto* end =
+                static_cast<const uint8_t*>(std::memchr(record, 0, kPathFieldSize));
+            std::size_t length = end ? static_cast<std::size_t>(end - record) : kPathFieldSize;
+            m_entries.push_back(EntryRecord{
+                m_names->Add({reinterpret_cast<const char*>(record), length}), archive,
+                Word(record + 256), Word(record + 260), Word(record + 264), Word(record + 268)});
+        }
+    }
+    return true;
+}
+
+void CPakMgr::Clear() { ResetEntries(); }
+
+std::string CPakMgr::GetFileName(uint32_t index) {
+    if (index >= m_entries.size()) {
+        return kNotFound;
+    }
+    return std::string(m_entries[index].name);
+}
+
+bool CPakMgr::BuildTree() {
+    // A fresh root every time: no node may keep an index into an earlier entry list.
+    m_root.Reset("root", -1);
+    m_treeNames = m_names;
+    if (m_entries.empty()) {
+        return false;
+    }
+    TreeBuilder builder(m_root, m_entries.size() + m_entries.size() / 4);
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        builder.Insert(m_entries[i].name, static_cast<int32_t>(i));
+    }
+    return true;
+}
+
+bool CPakMgr::GetEntry(uint32_t index, PakEntry& entry) {
+    if (index >= m_entries.size()) {
+        return false;
+    }
+    const EntryRecord& r = m_entries[index];
+    entry = PakEntry{std::string(r.name), m_archives[r.archive].path, r.spare, r.inflatedSize,
+                     r.storedSize, r.offset};
+    return true;
+}
+
+int CPakMgr::ArchiveFile(uint32_t archive) {
+    std::lock_guard lock(m_archiveMutex);
+    Archive& a = m_archives[archive];
+    if (!a.file && !a.failed) {
+        auto file = std::make_unique<FileHandle>(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
+        a.failed = file->Get() < 0;
+        if (!a.failed) {
+            a.file = std::move(file);
+        }
+    }
+    return a.file ? a.file->Get() : -1;
+}
+
+bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
+    if (index >= m_entries.size()) {
+        return false;
+    }
+    const EntryRecord& r = m_entries[index];
+    int fd = ArchiveFile(r.archive);
+    struct stat info {};
+    if (fd < 0 || r.storedSize == 0 || ::fstat(fd, &info) != 0 ||
+        uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)) {
+        return false;  // the stored range lies past the end of the archive
+    }
+    thread_local std::vector<uint8_t> stored;
+    stored.resize(r.storedSize);
+    if (!ReadAt(fd, stored.data(), stored.size(), r.offset)) {
+        return false;
+    }
+    return InflateZlib(stored, r.inflatedSize, out);
+}
+
+std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
+    if (!node || node->GetIndex() < 0) {
+        return nullptr;
+    }
+    std::vector<uint8_t> bytes;
+    if (!LoadEntry(static_cast<uint32_t>(node->GetIndex()), bytes)) {
+        return nullptr;
+    }
+    return std::make_unique<CMemoryRead>(std::move(bytes));
+}
+
+}  // namespace
+
+IPakMgr* GetPakMgr() {
+    static CPakMgr manager;
+    return &manager;
+}
+
+std::unique_ptr<IPakMgr> CreatePakMgr() { return std::make_unique<CPakMgr>(); }
+
+}  // namespace PakMgr
