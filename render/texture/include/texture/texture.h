@@ -1,0 +1,79 @@
+// DDS textures: parsing and software decoding (no GL needed), and OpenGL textures made
+// from archived DDS files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pakmgr/pakmgr.h"
+
+namespace Texture {
+
+enum class DdsKind { RGBA, RGB, DXT1, DXT2, DXT3, DXT4, DXT5 };
+
+struct DdsInfo {
+    uint32_t flags = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t depth = 1;
+    uint32_t mipCount = 0;
+    uint32_t pixelFlags = 0;
+    uint32_t bitCount = 0;
+    uint32_t masks[4] = {};  // red, green, blue, alpha
+    uint32_t caps = 0;
+    uint32_t caps2 = 0;
+    uint32_t linearSize = 0;
+    DdsKind kind = DdsKind::RGBA;
+};
+
+// A DDS file's top image: the header as read, the raw pixel bytes and, when decoded,
+// 3 (RGB) or 4 components per pixel, rows top first, one slice per depth.
+struct DdsImage {
+    DdsInfo info;
+    std::vector<uint8_t> raw;
+    std::vector<uint8_t> decoded;
+    uint32_t components = 0;
+};
+
+const char* KindName(DdsKind kind);
+
+// Parses a DDS file. Throws Except on a header cut short, an unknown format, a cube map,
+// a size of 0 or above 16384, or a decoded size above 256 MiB. With `decode` the pixels are
+// decoded in software whatever their kind.
+DdsImage ParseDds(PakMgr::IRead& reader, bool decode);
+
+// The top image as 8-bit RGBA, top row first (RGB kinds get alpha 255).
+std::vector<uint8_t> DecodeToRgba(const DdsImage& image);
+
+// How the current GL context's extension entry points are found. The headless context and
+// the desktop view each install theirs.
+using ProcAddressFunction = void* (*)(const char* name);
+void SetProcAddressFunction(ProcAddressFunction function);
+
+struct ITexture {
+    virtual ~ITexture() = default;
+    virtual void Bind() = 0;
+};
+
+// A GL texture made from a DDS file; a GL context must be current.
+class CDDSTexture final : public ITexture {
+public:
+    explicit CDDSTexture(PakMgr::IRead* reader);
+    ~CDDSTexture() override;
+    CDDSTexture(const CDDSTexture&) = delete;
+    CDDSTexture& operator=(const CDDSTexture&) = delete;
+    void Bind() override;
+    unsigned Name() const { return m_name; }
+
+private:
+    unsigned m_name = 0;
+};
+
+// Reads the node through the archive manager and makes its texture; null when the node
+// can't be read. Parse failures throw Except.
+std::shared_ptr<ITexture> LoadTexture(PakMgr::ITreeNode* node);
+
+}  // namespace Texture
