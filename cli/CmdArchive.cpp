@@ -90,7 +90,8 @@ void CollectFiles(PakMgr::ITreeNode* node, const std::string& folder, std::vecto
 std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const std::vector<Job>& jobs) {
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
-    std::vector<std::vector<std::string>> failures(std::max(2u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<std::string>> failures(
+        std::max(2u, std::thread::hardware_concurrency()));
     const bool showProgress = ::isatty(STDERR_FILENO);
     auto worker = [&](std::vector<std::string>& failed) {
         std::vector<uint8_t> bytes;

@@ -12,7 +12,9 @@ namespace Forge {
 
 namespace {
 
-void PutWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+void PutWord(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 struct Stored {
     std::vector<uint8_t> bytes;
@@ -25,8 +27,8 @@ std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> data, int level) {
     std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
         libdeflate_alloc_compressor(std::clamp(level, 0, 12)), &libdeflate_free_compressor);
     std::vector<uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
-    std::size_t n = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(),
-                                             out.data(), out.size());
+    std::size_t n = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(),
+                                             out.size());
     out.resize(n);
     return out;
 }
@@ -38,7 +40,8 @@ std::vector<uint8_t> WritePak(const std::vector<PakFile>& files, const PakLayout
     std::vector<uint8_t> pak(kPakHeaderSize + (tableFirst ? tableSize : 0), 0);
     std::vector<Stored> stored(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        stored[i].bytes = files[i].stream ? *files[i].stream : ZlibCompress(files[i].data, files[i].level);
+        stored[i].bytes =
+            files[i].stream ? *files[i].stream : ZlibCompress(files[i].data, files[i].level);
         stored[i].offset = static_cast<uint32_t>(pak.size());
         pak.insert(pak.end(), stored[i].bytes.begin(), stored[i].bytes.end());
     }

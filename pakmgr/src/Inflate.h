@@ -12,7 +12,6 @@ inline constexpr uint64_t kRatioSlack = 4096;
 
 // Inflates one zlib stream into `out`. A non-zero `inflatedSize` must be met exactly;
 // 0 means unknown and the stream decides. False on a corrupt or truncated stream.
-bool InflateZlib(std::span<const uint8_t> stored, uint32_t inflatedSize,
-                 std::vector<uint8_t>& out);
+bool InflateZlib(std::span<const uint8_t> stored, uint32_t inflatedSize, std::vector<uint8_t>& out);
 
 }  // namespace PakMgr

@@ -21,7 +21,9 @@ bool CMemoryRead::SaveToFile(const std::string& path) {
     return written && closed;
 }
 
-bool CMemoryRead::IsEmpty() { return m_data.empty(); }
+bool CMemoryRead::IsEmpty() {
+    return m_data.empty();
+}
 
 void CMemoryRead::Read(void* dst, uint32_t count) {
     uint32_t size = GetSize();
@@ -34,7 +36,9 @@ void CMemoryRead::Read(void* dst, uint32_t count) {
     m_position += n;
 }
 
-uint32_t CMemoryRead::Tell() { return m_position; }
+uint32_t CMemoryRead::Tell() {
+    return m_position;
+}
 
 void CMemoryRead::Clear() {
     m_data.clear();
@@ -59,6 +63,8 @@ void CMemoryRead::Seek(int32_t offset, int32_t origin) {
     }
 }
 
-uint32_t CMemoryRead::GetSize() { return static_cast<uint32_t>(m_data.size()); }
+uint32_t CMemoryRead::GetSize() {
+    return static_cast<uint32_t>(m_data.size());
+}
 
 }  // namespace PakMgr

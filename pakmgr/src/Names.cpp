@@ -70,8 +70,7 @@ std::string Utf8ToGbk(std::string_view utf8) {
 std::string SafeFileName(std::string_view archiveName) {
     std::string name = GbkToUtf8(archiveName);
     std::replace_if(
-        name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; },
-        '_');
+        name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
     if (name.empty() || name == "." || name == "..") {
         return "_";
     }

@@ -184,8 +184,7 @@ bool CPakMgr::ReadArchive(const std::string& path) {
         for (uint64_t j = 0; j < n; ++j) {
             uint8_t* record = table.data() + j * kRecordSize;
             record[0] = '\\';
-            const auto* end =
-                static_cast<const uint8_t*>(std::memchr(record, 0, kPathFieldSize));
+            const auto* end = static_cast<const uint8_t*>(std::memchr(record, 0, kPathFieldSize));
             std::size_t length = end ? static_cast<std::size_t>(end - record) : kPathFieldSize;
             m_entries.push_back(EntryRecord{
                 m_names->Add({reinterpret_cast<const char*>(record), length}), archive,
@@ -195,7 +194,9 @@ bool CPakMgr::ReadArchive(const std::string& path) {
     return true;
 }
 
-void CPakMgr::Clear() { ResetEntries(); }
+void CPakMgr::Clear() {
+    ResetEntries();
+}
 
 std::string CPakMgr::GetFileName(uint32_t index) {
     if (index >= m_entries.size()) {
@@ -223,8 +224,12 @@ bool CPakMgr::GetEntry(uint32_t index, PakEntry& entry) {
         return false;
     }
     const EntryRecord& r = m_entries[index];
-    entry = PakEntry{std::string(r.name), m_archives[r.archive].path, r.spare, r.inflatedSize,
-                     r.storedSize, r.offset};
+    entry = PakEntry{std::string(r.name),
+                     m_archives[r.archive].path,
+                     r.spare,
+                     r.inflatedSize,
+                     r.storedSize,
+                     r.offset};
     return true;
 }
 
@@ -278,6 +283,8 @@ IPakMgr* GetPakMgr() {
     return &manager;
 }
 
-std::unique_ptr<IPakMgr> CreatePakMgr() { return std::make_unique<CPakMgr>(); }
+std::unique_ptr<IPakMgr> CreatePakMgr() {
+    return std::make_unique<CPakMgr>();
+}
 
 }  // namespace PakMgr

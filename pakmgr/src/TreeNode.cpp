@@ -35,7 +35,9 @@ CTreeNode* CTreeNode::FindChildView(std::string_view name) const {
     return nullptr;
 }
 
-ITreeNode* CTreeNode::FindChild(const std::string& name) { return FindChildView(name); }
+ITreeNode* CTreeNode::FindChild(const std::string& name) {
+    return FindChildView(name);
+}
 
 ITreeNode* CTreeNode::FindNode(const std::string& name) {
     if (ITreeNode* direct = FindChildView(name)) {
@@ -84,8 +86,10 @@ void TreeBuilder::Grow() {
     std::size_t mask = m_slots.size() - 1;
     for (CTreeNode* node : old) {
         if (node) {
-            std::size_t i = Hash(node->GetParent() ? static_cast<CTreeNode*>(node->GetParent()) : nullptr,
-                                 node->Name()) & mask;
+            std::size_t i =
+                Hash(node->GetParent() ? static_cast<CTreeNode*>(node->GetParent()) : nullptr,
+                     node->Name()) &
+                mask;
             while (m_slots[i]) {
                 i = (i + 1) & mask;
             }

@@ -18,7 +18,8 @@ namespace TestUtil {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vell-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vell-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
     ~TempDir() {
@@ -77,7 +78,9 @@ inline RunResult Run(const std::string& program, const std::vector<std::string>&
 }
 
 #ifdef VELL_BINARY
-inline RunResult Vell(const std::vector<std::string>& args) { return Run(VELL_BINARY, args); }
+inline RunResult Vell(const std::vector<std::string>& args) {
+    return Run(VELL_BINARY, args);
+}
 #endif
 
 }  // namespace TestUtil
