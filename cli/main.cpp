@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
             return e.code;
         } catch (const Except& e) {
             std::fflush(stdout);
-            std::fprintf(stderr, "vell: %s\n", e.what());
+            // Loader messages may quote archive names, which are code page 936.
+            std::fprintf(stderr, "vell: %s\n", PakMgr::GbkToUtf8(e.Message()).c_str());
             return Cli::kFailed;
         }
     }
