@@ -171,17 +171,15 @@ void ReadMesh(Mesh& mesh, PakMgr::IRead& reader);
 
 // Fills the Skin from a .skn image; textures are looked up below the skin node's folder
 // and loaded through Texture::LoadTexture (a GL context must be current when the skin
-// names textures that exist).
+// names textures that exist). Without a node only the names are read.
 void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 
-// Reads the .skn node and the .msh it names among its siblings.
+// Reads the .skn node and the .msh it names among its siblings, through GetPakMgr().
 void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin);
-void LoadPart(PakMgr::IPakMgr& mgr, PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin);
 
 // Reads the .ani node into the Skeleton; the Skeleton is untouched when the node's name
 // lacks ".ani" or the file can't be loaded.
 void ReadAnimation(PakMgr::ITreeNode* node, Skeleton& skeleton);
-void ReadAnimation(PakMgr::IPakMgr& mgr, PakMgr::ITreeNode* node, Skeleton& skeleton);
 // The file image alone, positioned at 0 (resets the Skeleton first).
 void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton);
 

@@ -1,0 +1,87 @@
+// The model object: the loaded character (a whole model or body parts plus one attached
+// piece), its skeleton and animation playback, drawing and the exports.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "pakmgr/pakmgr.h"
+
+namespace Model {
+
+// Receives a sequence of names, one call per name (animation names, sub-mesh names).
+struct IStringList {
+    virtual ~IStringList() = default;
+    virtual void AddString(const std::string& name) = 0;
+};
+
+// The frame-export sink: the caller's view of the picture being captured.
+struct IAnimate {
+    virtual ~IAnimate() = default;
+    virtual int GetWidth() = 0;
+    virtual int GetHeight() = 0;
+    virtual void Advance() = 0;
+    // Draws one complete frame of the scene with the current GL context.
+    virtual void Render() = 0;
+    virtual void SetProgressRange(unsigned short low, unsigned short high) = 0;
+    virtual void StepProgress() = 0;
+};
+
+// GLenum, without pulling the GL headers into every user of the model.
+using PolygonMode = unsigned int;
+
+// Text arguments and names are code page 936 bytes, as the archives store them.
+struct IVellModel {
+    virtual ~IVellModel() = default;
+
+    // Loads a .skn node as the whole model (false) or into the body-part slot its name
+    // picks when it lies in a folder named "parts" (true). Throws Except; a failed load
+    // leaves the model unchanged.
+    virtual bool Load(PakMgr::ITreeNode* node) = 0;
+    // Reads an .ani node and binds every part to its skeleton. Throws Except.
+    virtual void LoadAnimation(PakMgr::ITreeNode* node) = 0;
+    virtual void GetBoundingBox(float* min, float* max) = 0;
+    // A GL context must be current.
+    virtual void Draw() = 0;
+    // Advances playback from the clock; poses again when the integer frame changes.
+    virtual void Update() = 0;
+    virtual void SetPolygonMode(PolygonMode mode) = 0;
+    virtual bool ToggleSkeleton() = 0;
+    virtual void EnumAnimations(IStringList* list) = 0;
+    // 1 is the skeleton's first animation; 0 or past the end returns to the bind pose.
+    virtual void PlayAnimation(unsigned index) = 0;
+    virtual bool IsDrawEnabled() = 0;
+    virtual void SetSpeed(float framesPerSecond) = 0;
+    // Every sub-mesh of slots 0 to 9; the running position is SetSubMeshVisible's index.
+    virtual void EnumSubMeshes(IStringList* list) = 0;
+    virtual void SetSubMeshVisible(unsigned index, bool visible) = 0;
+    // Writes every exported frame of the playing animation as a BMP into the folder.
+    virtual bool ExportFrames(const std::string& folder, IAnimate* sink) = 0;
+    // The number of pictures ExportFrames would write; 0 for index 0 or past the end.
+    virtual unsigned GetFrameCount(unsigned index) = 0;
+    virtual bool ToggleVersionCheck() = 0;
+    // True when none of the whole-model and body-part slots holds a sub-mesh.
+    virtual bool IsEmpty() = 0;
+    // One OBJ file per visible sub-mesh, with its diffuse texture copied beside it, into
+    // `folder`. `node` is the model's .skn node, below whose folder textures are found.
+    // Files are written as UTF-8: names made safe by PakMgr::SafeFileName, the comment
+    // and group names converted from code page 936.
+    virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
+                           const std::string& folder = ".") = 0;
+    // Hangs a piece on the parts' "~BoxBone01" bone. Throws Except.
+    virtual bool LoadAttachment(PakMgr::ITreeNode* node) = 0;
+
+    // For tools: sets the current frame of the selected animation and poses it at once.
+    virtual void PoseAt(float frame) = 0;
+};
+
+// The program's one model, reading through GetPakMgr().
+IVellModel* GetModel();
+// A model of one's own reading through `pakMgr`, for tools and tests.
+std::unique_ptr<IVellModel> CreateModel(PakMgr::IPakMgr& pakMgr);
+
+// Process-wide display switches (the version switch lives with the readers).
+inline bool showSkeleton = false;
+inline bool drawEnabled = true;
+
+}  // namespace Model

@@ -1,0 +1,199 @@
+// The .msh reader: bones with their inverse bind matrices, then the sub-mesh blocks.
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "Cursor.h"
+#include "model/records.h"
+
+namespace Model {
+namespace {
+
+constexpr uint32_t kHeaderDataSize = 300;
+constexpr uint32_t kHeaderBlockSize = 1024;
+constexpr uint32_t kNameSize = 256;
+constexpr uint32_t kBoneRecordSize = 320;
+constexpr uint32_t kSubMeshHeaderSize = 1024;
+constexpr uint32_t kSubMeshNameOffset = 256;
+constexpr uint32_t kVertexCountOffset = 512;
+constexpr uint32_t kIndexCountOffset = 516;
+constexpr uint32_t kStripFlagOffset = 524;
+
+template <class T>
+T At(const uint8_t* bytes, std::size_t offset) {
+    T value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+bool KnownVersion(uint32_t version) {
+    return version >= 10 && version <= 13;
+}
+
+// Gauss-Jordan elimination with partial pivoting. A zero pivot stops the elimination and
+// the result as reached so far is returned.
+Matrix Invert(const Matrix& m) {
+    float a[4][4];
+    float r[4][4];
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            a[i][j] = m[i * 4 + j];
+            r[i][j] = i == j ? 1.0f : 0.0f;
+        }
+    }
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        float diagonal = std::fabs(a[c][c]);
+        for (int row = c + 1; row < 4; ++row) {
+            if (std::fabs(a[row][c]) > diagonal) {
+                pivot = row;
+            }
+        }
+        if (pivot != c) {
+            std::swap(a[pivot], a[c]);
+            std::swap(r[pivot], r[c]);
+        }
+        float value = a[c][c];
+        if (value == 0.0f) {
+            break;
+        }
+        for (int j = 0; j < 4; ++j) {
+            a[c][j] /= value;
+            r[c][j] /= value;
+        }
+        for (int row = 0; row < 4; ++row) {
+            if (row == c) {
+                continue;
+            }
+            float factor = a[row][c];
+            for (int j = 0; j < 4; ++j) {
+                a[row][j] -= factor * a[c][j];
+                r[row][j] -= factor * r[c][j];
+            }
+        }
+    }
+    Matrix out;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            out[i * 4 + j] = r[i][j];
+        }
+    }
+    return out;
+}
+
+// The origin (0, 0, 0, 1) carried by the inverse bind matrix: the bone's bind position.
+Vec3 BonePosition(const Matrix& inverseBind) {
+    Matrix m = Invert(inverseBind);
+    Vec3 p;
+    for (int k = 0; k < 3; ++k) {
+        p[k] = 0.0f * m[k] + 0.0f * m[4 + k] + 0.0f * m[8 + k] + 1.0f * m[12 + k];
+    }
+    return p;
+}
+
+void ReadHeader(Cursor& in, Mesh& mesh) {
+    uint8_t header[kHeaderDataSize];
+    in.Bytes(header, sizeof header, "header");
+    mesh.name = Cursor::TextOf({reinterpret_cast<const char*>(header), kNameSize});
+    mesh.version = At<uint32_t>(header, 256);
+    mesh.subMeshCount = At<uint32_t>(header, 260);
+    mesh.spare0 = At<uint32_t>(header, 264);
+    mesh.spare1 = At<uint32_t>(header, 268);
+    mesh.boxMin = At<Vec3>(header, 272);
+    mesh.boxMax = At<Vec3>(header, 284);
+    mesh.boneCount = At<uint32_t>(header, 296);
+}
+
+void ReadBones(Cursor& in, Mesh& mesh) {
+    std::vector<uint8_t> records =
+        in.Records(mesh.boneCount, kBoneRecordSize, "bone count " + std::to_string(mesh.boneCount),
+                   "bone records");
+    mesh.bones.resize(mesh.boneCount);
+    mesh.bonePositions.resize(mesh.boneCount);
+    for (uint32_t i = 0; i < mesh.boneCount; ++i) {
+        const uint8_t* record = records.data() + std::size_t{i} * kBoneRecordSize;
+        MeshBone& bone = mesh.bones[i];
+        bone.name = Cursor::TextOf({reinterpret_cast<const char*>(record), kNameSize});
+        std::memcpy(bone.matrix.data(), record + kNameSize, sizeof(Matrix));
+        mesh.bonePositions[i] = BonePosition(bone.matrix);
+    }
+    mesh.boneToTrack.assign(mesh.boneCount, 0);
+}
+
+// Each table name resolved to the index of the mesh bone of that name; with duplicate
+// bone names the last one wins.
+std::vector<uint16_t> ResolveBoneNames(const std::vector<std::string>& table,
+                                       const std::vector<MeshBone>& bones) {
+    std::vector<uint16_t> map(table.size(), kNoBone);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        for (std::size_t j = 0; j < bones.size(); ++j) {
+            if (bones[j].name == table[i]) {
+                map[i] = static_cast<uint16_t>(j);
+            }
+        }
+    }
+    return map;
+}
+
+void ReadSkinning(Cursor& in, const Mesh& mesh, SubMesh& sub, uint32_t vertexCount,
+                  const std::string& who) {
+    in.Array(sub.boneIndices, vertexCount, who, "bone slots");
+    in.Array(sub.boneWeights, vertexCount, who, "bone weights");
+    // The last block may end the file without its bone-name table.
+    if (in.AtEnd()) {
+        return;
+    }
+    uint32_t nameCount = in.U32(who, "bone-name count");
+    std::vector<uint8_t> names = in.Records(nameCount, kNameSize, who, "bone names");
+    std::vector<std::string> table(nameCount);
+    for (uint32_t i = 0; i < nameCount; ++i) {
+        table[i] = Cursor::TextOf(
+            {reinterpret_cast<const char*>(names.data()) + std::size_t{i} * kNameSize, kNameSize});
+    }
+    sub.boneMap = ResolveBoneNames(table, mesh.bones);
+}
+
+void ReadSubMesh(Cursor& in, const Mesh& mesh, SubMesh& sub, std::size_t number) {
+    const std::string who = Numbered("sub-mesh", number);
+    uint8_t header[kSubMeshHeaderSize];
+    in.Bytes(header, sizeof header, who, "header");
+    sub.name =
+        Cursor::TextOf({reinterpret_cast<const char*>(header) + kSubMeshNameOffset, kNameSize});
+    uint32_t vertexCount = At<uint32_t>(header, kVertexCountOffset);
+    uint32_t indexCount = At<uint32_t>(header, kIndexCountOffset);
+    sub.primitive = (At<uint32_t>(header, kStripFlagOffset) & 1) | kTriangles;
+
+    in.Array(sub.indices, indexCount, who, "indices");
+    in.Array(sub.positions, vertexCount, who, "positions");
+    in.Array(sub.normals, vertexCount, who, "normals");
+    in.Array(sub.texCoords, vertexCount, who, "texture coordinates");
+    if (!mesh.bones.empty() && mesh.version != 10) {
+        ReadSkinning(in, mesh, sub, vertexCount, who);
+    }
+    sub.skinnedPositions = sub.positions;
+    sub.vertexMatrices.assign(vertexCount, kIdentity);
+    sub.colors.assign(vertexCount, Vec3{1, 1, 1});
+}
+
+}  // namespace
+
+void ReadMesh(Mesh& mesh, PakMgr::IRead& reader) {
+    Cursor in(reader, ".msh");
+    ReadHeader(in, mesh);
+    if (versionCheck && !KnownVersion(mesh.version)) {
+        throw Except("unknown .msh file version: %d", static_cast<int>(mesh.version));
+    }
+    in.SeekTo(kHeaderBlockSize, "header block");
+    if (mesh.boneCount > 0) {
+        ReadBones(in, mesh);
+    }
+    // Every block has at least its header: a count beyond that is refused before sizing.
+    in.Need(uint64_t{mesh.subMeshCount} * kSubMeshHeaderSize,
+            "sub-mesh count " + std::to_string(mesh.subMeshCount), "block headers");
+    mesh.subMeshes.assign(mesh.subMeshCount, SubMesh{});
+    for (std::size_t s = 0; s < mesh.subMeshes.size(); ++s) {
+        ReadSubMesh(in, mesh, mesh.subMeshes[s], s);
+    }
+}
+
+}  // namespace Model

@@ -1,0 +1,181 @@
+// The .skn reader and the part loader: a skin's materials with their textures, then the
+// mesh the skin names.
+#include <array>
+#include <cstring>
+
+#include "Cursor.h"
+#include "model/records.h"
+#include "texture/texture.h"
+
+namespace Model {
+namespace {
+
+constexpr uint32_t kHeaderDataSize = 520;
+constexpr uint32_t kHeaderBlockSize = 1024;
+constexpr uint32_t kNameSize = 256;
+constexpr uint32_t kSkippedAfterMaterialHeader = 504;
+constexpr uint32_t kMaterialBlockMinimum = 1028;  // header block and parameter count
+constexpr uint32_t kSupportedVersion = 10;
+
+enum class ValueKind { Colour, Scalar, Texture, Dropped };
+
+struct Parameter {
+    const char* name;
+    ValueKind kind;
+    Vec4 Material::*colour = nullptr;
+    float Material::*scalar = nullptr;
+    std::string Material::*textureName = nullptr;
+    std::shared_ptr<Texture::ITexture> Material::*texture = nullptr;
+};
+
+// In the order the names are compared; the first equal one decides.
+const std::array<Parameter, 15> kParameters = {{
+    {"g_MaterialAmbient", ValueKind::Colour, &Material::ambient},
+    {"g_MaterialDiffuse", ValueKind::Colour, &Material::diffuse},
+    {"g_DiffuseTex", ValueKind::Texture, nullptr, nullptr, &Material::diffuseTexName,
+     &Material::diffuseTex},
+    {"g_MaskTex", ValueKind::Texture, nullptr, nullptr, &Material::maskTexName, &Material::maskTex},
+    {"g_EmissiveColor", ValueKind::Colour, &Material::emissiveColor},
+    {"g_EmissivePower", ValueKind::Scalar, nullptr, &Material::emissivePower},
+    {"g_EmissivePowerRange", ValueKind::Scalar, nullptr, &Material::emissivePowerRange},
+    {"g_EmissiveAniSpeed", ValueKind::Scalar, nullptr, &Material::emissiveAniSpeed},
+    {"g_SkinColor", ValueKind::Colour, &Material::skinColor},
+    {"g_TatooTex", ValueKind::Texture, nullptr, nullptr, &Material::tattooTexName,
+     &Material::tattooTex},
+    {"g_EyeColor", ValueKind::Colour, &Material::eyeColor},
+    {"g_CustomColor", ValueKind::Colour, &Material::customColor},
+    {"g_EmissiveTex", ValueKind::Texture, nullptr, nullptr, &Material::emissiveTexName,
+     &Material::emissiveTex},
+    {"g_DiffuseVolumeTex", ValueKind::Dropped},
+    {"g_AniTime", ValueKind::Scalar, nullptr, &Material::aniTime},
+}};
+
+const Parameter* FindParameter(const std::string& name) {
+    for (const Parameter& p : kParameters) {
+        if (name == p.name) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+// ASCII A-Z to a-z. Both bytes of a code page 936 double-byte character are kept as they
+// are: a trail byte may fall in the ASCII letter range.
+void LowerCase(std::string& text) {
+    constexpr unsigned char kFirstLeadByte = 0x81;
+    constexpr unsigned char kLastLeadByte = 0xFE;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= kFirstLeadByte && c <= kLastLeadByte) {
+            ++i;
+        } else if (c >= 'A' && c <= 'Z') {
+            text[i] = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+}
+
+// A u32 length and that many bytes; the text up to the first zero byte.
+std::string CountedString(Cursor& in, const std::string& who, std::string_view what) {
+    uint32_t length = in.U32(who, std::string(what) + " length");
+    std::string buffer(length, '\0');
+    in.Bytes(buffer.data(), length, who, what);
+    return Cursor::TextOf(buffer);
+}
+
+std::shared_ptr<Texture::ITexture> FindTexture(PakMgr::ITreeNode* skinNode,
+                                               const std::string& name) {
+    PakMgr::ITreeNode* folder = skinNode ? skinNode->GetParent() : nullptr;
+    if (!folder || name.empty()) {
+        return nullptr;
+    }
+    PakMgr::ITreeNode* node = folder->FindNode(name);
+    return node ? Texture::LoadTexture(node) : nullptr;
+}
+
+void ReadParameter(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode,
+                   const std::string& who) {
+    std::string name = CountedString(in, who, "parameter name");
+    const Parameter* parameter = FindParameter(name);
+    if (!parameter) {
+        throw Except("unknown material type: %s", name.c_str());
+    }
+    in.U32(who, "value type");
+    switch (parameter->kind) {
+        case ValueKind::Colour:
+            in.Bytes((material.*parameter->colour).data(), sizeof(Vec4), who, parameter->name);
+            break;
+        case ValueKind::Scalar:
+            material.*parameter->scalar = in.Value<float>(who, parameter->name);
+            break;
+        case ValueKind::Texture: {
+            std::string file = CountedString(in, who, parameter->name);
+            LowerCase(file);
+            material.*parameter->textureName = file;
+            material.*parameter->texture = FindTexture(skinNode, file);
+            break;
+        }
+        case ValueKind::Dropped:
+            CountedString(in, who, parameter->name);
+            break;
+    }
+}
+
+void ReadMaterial(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode, std::size_t number) {
+    const std::string who = Numbered("material", number);
+    in.Bytes(material.header.data(), kMaterialHeaderSize, who, "header");
+    in.Skip(kSkippedAfterMaterialHeader, who);
+    uint32_t paramCount = in.U32(who, "parameter count");
+    for (uint32_t p = 0; p < paramCount; ++p) {
+        ReadParameter(in, material, skinNode, who + " parameter " + std::to_string(p));
+    }
+}
+
+template <class T>
+T At(const uint8_t* bytes, std::size_t offset) {
+    T value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode) {
+    Cursor in(reader, ".skn");
+    uint8_t header[kHeaderDataSize];
+    in.Bytes(header, sizeof header, "header");
+    skin.name = Cursor::TextOf({reinterpret_cast<const char*>(header), kNameSize});
+    skin.meshName = Cursor::TextOf({reinterpret_cast<const char*>(header) + kNameSize, kNameSize});
+    skin.version = At<uint32_t>(header, 512);
+    skin.materialCount = At<uint32_t>(header, 516);
+    if (versionCheck && skin.version != kSupportedVersion) {
+        throw Except("unknown .skn file version: %d", static_cast<int>(skin.version));
+    }
+    in.SeekTo(kHeaderBlockSize, "header block");
+    in.Need(uint64_t{skin.materialCount} * kMaterialBlockMinimum,
+            "material count " + std::to_string(skin.materialCount), "material blocks");
+    skin.materials.assign(skin.materialCount, Material{});
+    for (std::size_t m = 0; m < skin.materials.size(); ++m) {
+        ReadMaterial(in, skin.materials[m], skinNode, m);
+    }
+}
+
+void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
+    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    std::unique_ptr<PakMgr::IRead> skinFile = skinNode ? mgr->LoadFile(skinNode) : nullptr;
+    if (!skinFile || skinFile->IsEmpty()) {
+        std::string name = skinNode ? skinNode->GetName() : std::string();
+        throw Except("can't read .skn file: %s", name.c_str());
+    }
+    ReadSkin(skin, *skinFile, skinNode);
+    LowerCase(skin.meshName);
+
+    PakMgr::ITreeNode* folder = skinNode->GetParent();
+    PakMgr::ITreeNode* meshNode = folder ? folder->FindChild(skin.meshName) : nullptr;
+    std::unique_ptr<PakMgr::IRead> meshFile = meshNode ? mgr->LoadFile(meshNode) : nullptr;
+    if (!meshFile || meshFile->IsEmpty()) {
+        throw Except("can't read .msh file: %s", skin.meshName.c_str());
+    }
+    ReadMesh(mesh, *meshFile);
+}
+
+}  // namespace Model

@@ -1,0 +1,100 @@
+// The model object's implementation, shared by the files that implement its parts
+// (loading and playback, posing, drawing, the exports).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "model/model.h"
+#include "model/records.h"
+
+namespace Model {
+
+// Part slots: 0 the whole model, 1 to 8 the body parts, 9 the attachment.
+inline constexpr std::size_t kSlotCount = 10;
+inline constexpr std::size_t kWholeModel = 0;
+inline constexpr std::size_t kAttachment = 9;
+inline constexpr std::size_t kFirstPart = 1;
+inline constexpr std::size_t kLastPart = 8;
+
+struct PlaybackState {
+    int32_t lastFrame = 0;  // frame count of the playing animation - 1
+    float framesPerSecond = 60.0f;
+    bool stopped = true;
+    int32_t animation = 0;   // index within the skeleton
+    float frameStep = 1.0f;  // frames advanced per exported frame
+    float currentFrame = 0.0f;
+};
+
+// The slot a .skn node loads into: kWholeModel, or a body part when the node lies in a
+// folder named exactly "parts" and its name holds a part keyword.
+std::size_t ChooseSlot(const std::string& name, const std::string& parentName);
+
+// Advances playback by dt seconds; true when the integer frame changed.
+bool PlaybackStep(PlaybackState& playback, float dt);
+// Applies a new speed and the export step it implies.
+void ApplySpeed(PlaybackState& playback, float framesPerSecond);
+// The number of frames a frame export writes for this state.
+unsigned ExportFrameCount(const PlaybackState& playback);
+
+class CVellModel final : public IVellModel {
+public:
+    // A millisecond tick count, read as a wrapping unsigned 32-bit value.
+    using Clock = std::function<uint32_t()>;
+
+    explicit CVellModel(PakMgr::IPakMgr& pakMgr);
+
+    bool Load(PakMgr::ITreeNode* node) override;
+    void LoadAnimation(PakMgr::ITreeNode* node) override;
+    void GetBoundingBox(float* min, float* max) override;
+    void Draw() override;
+    void Update() override;
+    void SetPolygonMode(PolygonMode mode) override;
+    bool ToggleSkeleton() override;
+    void EnumAnimations(IStringList* list) override;
+    void PlayAnimation(unsigned index) override;
+    bool IsDrawEnabled() override;
+    void SetSpeed(float framesPerSecond) override;
+    void EnumSubMeshes(IStringList* list) override;
+    void SetSubMeshVisible(unsigned index, bool visible) override;
+    bool ExportFrames(const std::string& folder, IAnimate* sink) override;
+    unsigned GetFrameCount(unsigned index) override;
+    bool ToggleVersionCheck() override;
+    bool IsEmpty() override;
+    bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
+                   const std::string& folder) override;
+    bool LoadAttachment(PakMgr::ITreeNode* node) override;
+    void PoseAt(float frame) override;
+
+    // The pose of playback's current frame: bone matrices, skinning, the attachment.
+    void Pose();
+    // Stops playback and returns every part and joint to its bind pose.
+    void ResetPose();
+
+    // Direct access for the tools and tests that build models by hand.
+    Mesh& MeshAt(std::size_t slot) { return m_meshes[slot]; }
+    Skin& SkinAt(std::size_t slot) { return m_skins[slot]; }
+    Skeleton& GetSkeleton() { return m_skeleton; }
+    PlaybackState& Playback() { return m_playback; }
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+
+private:
+    void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
+                       const std::string& comment, PakMgr::ITreeNode* node,
+                       const std::string& folder);
+
+    PakMgr::IPakMgr& m_pakMgr;
+    Matrix m_mirrorMatrix;
+    Vec3 m_boxMin{10, 10, 10};
+    Vec3 m_boxMax{-10, -10, -10};
+    Skeleton m_skeleton;
+    std::array<Skin, kSlotCount> m_skins;
+    std::array<Mesh, kSlotCount> m_meshes;
+    PlaybackState m_playback;
+    Clock m_clock;
+    uint32_t m_previousTick = 0;
+    uint32_t m_currentTick = 0;
+};
+
+}  // namespace Model
