@@ -43,7 +43,7 @@ public:
     // A millisecond tick count, read as a wrapping unsigned 32-bit value.
     using Clock = std::function<uint32_t()>;
 
-    explicit CVellModel(PakMgr::IPakMgr& pakMgr);
+    CVellModel();
 
     bool Load(PakMgr::ITreeNode* node) override;
     void LoadAnimation(PakMgr::ITreeNode* node) override;
@@ -84,7 +84,6 @@ private:
                        const std::string& comment, PakMgr::ITreeNode* node,
                        const std::string& folder);
 
-    PakMgr::IPakMgr& m_pakMgr;
     Matrix m_mirrorMatrix;
     Vec3 m_boxMin{10, 10, 10};
     Vec3 m_boxMax{-10, -10, -10};

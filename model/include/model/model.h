@@ -77,8 +77,8 @@ struct IVellModel {
 
 // The program's one model, reading through GetPakMgr().
 IVellModel* GetModel();
-// A model of one's own reading through `pakMgr`, for tools and tests.
-std::unique_ptr<IVellModel> CreateModel(PakMgr::IPakMgr& pakMgr);
+// A model of one's own (also reading through GetPakMgr()), for tools and tests.
+std::unique_ptr<IVellModel> CreateModel();
 
 // Process-wide display switches (the version switch lives with the readers).
 inline bool showSkeleton = false;

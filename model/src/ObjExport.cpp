@@ -1,0 +1,173 @@
+// Wavefront OBJ export: one file per visible sub-mesh, with its diffuse texture beside it.
+#include <charconv>
+#include <cstdio>
+#include <memory>
+
+#include "ObjText.h"
+#include "VellModel.h"
+
+namespace Model {
+namespace {
+
+constexpr int kDecimals = 6;
+// The longest "%.6f" of a float (FLT_MAX has 39 integer digits) with sign and point.
+constexpr std::size_t kNumberRoom = 48;
+
+void Append(std::string& out, std::string_view text) {
+    out.append(text);
+}
+
+void AppendNumber(std::string& out, float value) {
+    char buffer[kNumberRoom];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                std::chars_format::fixed, kDecimals);
+    out.append(buffer, result.ptr);
+}
+
+void AppendCorner(std::string& out, uint32_t vertex) {
+    char buffer[12];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, vertex);
+    const std::string_view number(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    out.append(number);
+    out.push_back('/');
+    out.append(number);
+    out.push_back('/');
+    out.append(number);
+}
+
+// Vertex numbers are 1-based and not cut to 16 bits: index 65535 is vertex 65536.
+void AppendFace(std::string& out, uint32_t a, uint32_t b, uint32_t c) {
+    out.append("f ");
+    AppendCorner(out, a);
+    out.push_back(' ');
+    AppendCorner(out, b);
+    out.push_back(' ');
+    AppendCorner(out, c);
+    out.push_back('\n');
+}
+
+void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3> vectors) {
+    for (const Vec3& p : vectors) {
+        Append(out, tag);
+        AppendNumber(out, -p[0]);
+        out.push_back(' ');
+        AppendNumber(out, p[1]);
+        out.push_back(' ');
+        AppendNumber(out, p[2]);
+        out.push_back('\n');
+    }
+}
+
+bool WriteFile(const std::string& path, std::string_view text) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+                                                         std::fclose);
+    if (!file) {
+        return false;
+    }
+    return std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// Copies the material's diffuse texture out of the archives into the folder.
+bool CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
+    if (!material || material->diffuseTexName.empty() || !skinNode) {
+        return false;
+    }
+    PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
+    PakMgr::ITreeNode* texture =
+        skinFolder ? skinFolder->FindNode(material->diffuseTexName) : nullptr;
+    if (!texture) {
+        return false;
+    }
+    std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(texture);
+    if (!file) {
+        return false;
+    }
+    return file->SaveToFile(JoinPath(folder, PakMgr::SafeFileName(texture->GetName())));
+}
+
+}  // namespace
+
+std::string ObjFileName(const std::string& subMeshName, std::size_t index) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "_%.2zu.obj", index);
+    return PakMgr::SafeFileName(subMeshName + suffix);
+}
+
+void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment) {
+    const std::size_t vertices = subMesh.skinnedPositions.size();
+    out.reserve(out.size() + 64 + vertices * 110 + subMesh.indices.size() * 12);
+    Append(out, "# ");
+    Append(out, comment);
+    Append(out, "\n\n");
+    AppendVectors(out, "v ", subMesh.skinnedPositions);
+    out.push_back('\n');
+    AppendVectors(out, "vn ", subMesh.normals);
+    out.push_back('\n');
+    for (const Vec2& t : subMesh.texCoords) {
+        Append(out, "vt ");
+        AppendNumber(out, t[0]);
+        out.push_back(' ');
+        AppendNumber(out, 1.0f - t[1]);
+        out.push_back('\n');
+    }
+    out.push_back('\n');
+    Append(out, "g ");
+    Append(out, PakMgr::GbkToUtf8(subMesh.name));
+    out.push_back('\n');
+
+    const std::vector<uint16_t>& idx = subMesh.indices;
+    auto vertex = [&](std::size_t i) { return uint32_t{idx[i]} + 1; };
+    if (subMesh.primitive == kTriangles) {
+        for (std::size_t t = 0; t < idx.size() / 3; ++t) {
+            AppendFace(out, vertex(3 * t), vertex(3 * t + 1), vertex(3 * t + 2));
+        }
+        return;
+    }
+    for (std::size_t k = 2; k < idx.size(); ++k) {
+        const uint32_t a = vertex(k - 2), b = vertex(k - 1), c = vertex(k);
+        if (a == b || b == c || a == c) {
+            continue;
+        }
+        if (k % 2 == 1) {
+            AppendFace(out, a, b, c);
+        } else {
+            AppendFace(out, c, b, a);
+        }
+    }
+}
+
+void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
+                               const std::string& comment, PakMgr::ITreeNode* node,
+                               const std::string& folder) {
+    if (!subMesh.visible) {
+        return;
+    }
+    std::string text;
+    AppendObjText(text, subMesh, comment);
+    if (!WriteFile(JoinPath(folder, ObjFileName(subMesh.name, index)), text)) {
+        return;
+    }
+    CopyTexture(material, node, folder);
+}
+
+bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
+                           const std::string& folder) {
+    const std::string utf8Comment = PakMgr::GbkToUtf8(comment);
+    for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
+        const Mesh& mesh = m_meshes[slot];
+        for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
+            ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment, node,
+                          folder);
+        }
+    }
+    return true;
+}
+
+}  // namespace Model

@@ -1,0 +1,36 @@
+// Skeleton posing and skinning on the model records.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "model/records.h"
+
+namespace Model {
+
+// Row-vector product: p × (a × b) applies a first.
+Matrix Multiply(const Matrix& a, const Matrix& b);
+Matrix RotationMatrix(const Vec4& q);
+// S × Q × T.
+Matrix LocalMatrix(const Vec3& scale, const Vec4& rotation, const Vec3& translation);
+
+// The keyed value at frame f: an exact key for the integer frame wins, otherwise the
+// pair around f is interpolated; nothing when no pair decides.
+std::optional<Vec3> LookupVector(std::span<const VectorKey> keys, float frame);
+std::optional<Vec4> LookupRotation(std::span<const RotationKey> keys, float frame);
+// Spherical interpolation along the shorter arc, linear when the two nearly coincide.
+Vec4 Slerp(const Vec4& q0, const Vec4& q1, float t);
+
+// Maps each mesh bone to the skeleton bone of the same name (kNoBone when none). A
+// skeleton without bones leaves the mesh as it is.
+void BindToSkeleton(Mesh& mesh, const Skeleton& skeleton);
+
+// Local and world matrices of every bone for `animation` at `frame`.
+void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame);
+// Linear-blend skinning of a part mesh with the skeleton's world matrices.
+void SkinMesh(Mesh& mesh, const Skeleton& skeleton);
+// Moves the attachment rigidly with the one bone it hangs on.
+void PoseAttachment(Mesh& mesh, const Skeleton& skeleton);
+
+}  // namespace Model

@@ -1,0 +1,293 @@
+// The model object: part slots, loading, playback and the queries of the shell.
+#include "VellModel.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "Pose.h"
+
+namespace Model {
+namespace {
+
+constexpr float kDefaultFramesPerSecond = 60.0f;
+constexpr float kMillisecondsPerSecond = 1000.0f;
+constexpr char kPartsFolder[] = "parts";
+constexpr char kAttachmentBone[] = "~BoxBone01";
+
+// Part keywords in the order they are tested: "hair" before "head", "head" before
+// "helmet", "boots" before "leg".
+constexpr std::pair<const char*, std::size_t> kPartKeywords[] = {
+    {"body", 1}, {"boots", 2}, {"glove", 3},  {"hair", 4},
+    {"head", 5}, {"leg", 6},   {"helmet", 7}, {"costume", 8},
+};
+
+uint32_t SteadyMilliseconds() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Truncation toward zero that stays defined for any float.
+int64_t Whole(float frame) {
+    constexpr float kLimit = 9.0e18f;
+    if (!(frame > -kLimit && frame < kLimit)) {
+        return frame > 0 ? INT64_MAX : INT64_MIN;
+    }
+    return static_cast<int64_t>(frame);
+}
+
+Matrix MirrorX() {
+    Matrix m = kIdentity;
+    m[0] = -1;
+    return m;
+}
+
+void CheckSkinNode(PakMgr::ITreeNode* node) {
+    if (!node) {
+        throw Except::Literal("empty node.");
+    }
+    const std::string name = node->GetName();
+    if (name.find(".skn") == std::string::npos) {
+        throw Except("not .skn file: %s", name.c_str());
+    }
+}
+
+// Walks the sub-meshes of all ten slots in the order EnumSubMeshes lists them.
+template <typename Meshes, typename Visit>
+void ForEachSubMesh(Meshes& meshes, Visit visit) {
+    for (auto& mesh : meshes) {
+        for (auto& subMesh : mesh.subMeshes) {
+            visit(subMesh);
+        }
+    }
+}
+
+}  // namespace
+
+std::size_t ChooseSlot(const std::string& name, const std::string& parentName) {
+    if (parentName != kPartsFolder) {
+        return kWholeModel;
+    }
+    for (const auto& [keyword, slot] : kPartKeywords) {
+        if (name.find(keyword) != std::string::npos) {
+            return slot;
+        }
+    }
+    return kWholeModel;
+}
+
+bool PlaybackStep(PlaybackState& playback, float dt) {
+    if (playback.stopped) {
+        return false;
+    }
+    const float old = playback.currentFrame;
+    const float now = playback.framesPerSecond * dt + old;
+    playback.currentFrame = now;
+    if (Whole(now) == Whole(old)) {
+        return false;
+    }
+    if (now > static_cast<float>(playback.lastFrame)) {
+        playback.currentFrame = 0.0f;
+    }
+    return true;
+}
+
+void ApplySpeed(PlaybackState& playback, float framesPerSecond) {
+    constexpr float kRealTime = 60.0f;
+    constexpr float kStepPerExtraFps = 10.0f / 60.0f;
+    playback.framesPerSecond = framesPerSecond;
+    playback.stopped = framesPerSecond == 0.0f;
+    playback.frameStep =
+        framesPerSecond > kRealTime ? (framesPerSecond - kRealTime) * kStepPerExtraFps : 1.0f;
+    if (!(playback.frameStep >= 1.0f)) {
+        playback.frameStep = 1.0f;
+    }
+}
+
+unsigned ExportFrameCount(const PlaybackState& playback) {
+    const float last = static_cast<float>(playback.lastFrame);
+    float frame = 0.0f;
+    unsigned count = 0;
+    while (true) {
+        ++count;
+        if (Whole(frame) == playback.lastFrame) {
+            break;
+        }
+        float next = frame + playback.frameStep;
+        // A step too small to move a large frame number would never reach the end.
+        if (!(next > frame)) {
+            next = last;
+        }
+        frame = next > last ? last : next;
+    }
+    return count;
+}
+
+CVellModel::CVellModel() : m_mirrorMatrix(MirrorX()), m_clock(SteadyMilliseconds) {
+    SeedRandom(m_clock());
+}
+
+bool CVellModel::Load(PakMgr::ITreeNode* node) {
+    CheckSkinNode(node);
+    PakMgr::ITreeNode* parent = node->GetParent();
+    const std::size_t slot = ChooseSlot(node->GetName(), parent ? parent->GetName() : "");
+
+    Mesh mesh;
+    Skin skin;
+    LoadPart(node, mesh, skin);
+
+    if (slot == kWholeModel) {
+        m_boxMin = mesh.boxMin;
+        m_boxMax = mesh.boxMax;
+        m_meshes[kWholeModel] = std::move(mesh);
+        m_skins[kWholeModel] = std::move(skin);
+        for (std::size_t s = kFirstPart; s < kSlotCount; ++s) {
+            m_meshes[s] = Mesh{};
+            m_skins[s] = Skin{};
+        }
+        m_skeleton = Skeleton{};
+        m_playback.stopped = true;
+        return false;
+    }
+    BindToSkeleton(mesh, m_skeleton);
+    m_meshes[slot] = std::move(mesh);
+    m_skins[slot] = std::move(skin);
+    m_meshes[kWholeModel] = Mesh{};
+    m_skins[kWholeModel] = Skin{};
+    return true;
+}
+
+void CVellModel::LoadAnimation(PakMgr::ITreeNode* node) {
+    if (!node) {
+        return;
+    }
+    Skeleton skeleton;
+    ReadAnimation(node, skeleton);
+    for (Mesh& mesh : m_meshes) {
+        BindToSkeleton(mesh, skeleton);
+    }
+    m_skeleton = std::move(skeleton);
+}
+
+void CVellModel::GetBoundingBox(float* min, float* max) {
+    std::copy(m_boxMin.begin(), m_boxMin.end(), min);
+    std::copy(m_boxMax.begin(), m_boxMax.end(), max);
+}
+
+void CVellModel::Update() {
+    // The difference is taken on the tick counts, so it stays exact however long the
+    // machine has run and across the counter's wrap.
+    m_previousTick = m_currentTick;
+    m_currentTick = m_clock();
+    const float dt = static_cast<float>(m_currentTick - m_previousTick) / kMillisecondsPerSecond;
+    if (PlaybackStep(m_playback, dt)) {
+        Pose();
+    }
+}
+
+void CVellModel::SetPolygonMode(PolygonMode mode) {
+    glPolygonMode(GL_FRONT_AND_BACK, mode);
+}
+
+bool CVellModel::ToggleSkeleton() {
+    showSkeleton = !showSkeleton;
+    return showSkeleton;
+}
+
+void CVellModel::EnumAnimations(IStringList* list) {
+    for (const std::string& name : m_skeleton.animationNames) {
+        list->AddString(name);
+    }
+}
+
+void CVellModel::PlayAnimation(unsigned index) {
+    if (index < 1 || index > m_skeleton.frameCounts.size()) {
+        ResetPose();
+        return;
+    }
+    // Frame counts past the int32 range play as the longest animation that fits.
+    const uint32_t frames = std::min<uint32_t>(m_skeleton.frameCounts[index - 1], INT32_MAX);
+    m_playback.lastFrame = static_cast<int32_t>(frames) - 1;
+    m_playback.framesPerSecond = kDefaultFramesPerSecond;
+    m_playback.stopped = false;
+    m_playback.animation = static_cast<int32_t>(index - 1);
+    m_playback.frameStep = 1.0f;
+    m_playback.currentFrame = 0.0f;
+}
+
+bool CVellModel::IsDrawEnabled() {
+    return drawEnabled;
+}
+
+void CVellModel::SetSpeed(float framesPerSecond) {
+    ApplySpeed(m_playback, framesPerSecond);
+}
+
+void CVellModel::EnumSubMeshes(IStringList* list) {
+    ForEachSubMesh(m_meshes, [&](const SubMesh& s) { list->AddString(s.name); });
+}
+
+void CVellModel::SetSubMeshVisible(unsigned index, bool visible) {
+    unsigned position = 0;
+    ForEachSubMesh(m_meshes, [&](SubMesh& s) {
+        if (position++ == index) {
+            s.visible = visible;
+        }
+    });
+}
+
+unsigned CVellModel::GetFrameCount(unsigned index) {
+    if (index == 0 || index > m_skeleton.animationNames.size()) {
+        return 0;
+    }
+    return ExportFrameCount(m_playback);
+}
+
+bool CVellModel::ToggleVersionCheck() {
+    versionCheck = !versionCheck;
+    return versionCheck;
+}
+
+bool CVellModel::IsEmpty() {
+    return std::all_of(m_meshes.begin(), m_meshes.begin() + kAttachment,
+                       [](const Mesh& mesh) { return mesh.subMeshes.empty(); });
+}
+
+bool CVellModel::LoadAttachment(PakMgr::ITreeNode* node) {
+    Mesh mesh;
+    Skin skin;
+    LoadPart(node, mesh, skin);
+    mesh.bones.clear();
+    for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
+        const auto& bones = m_meshes[slot].bones;
+        auto found = std::find_if(bones.begin(), bones.end(),
+                                  [](const MeshBone& b) { return b.name == kAttachmentBone; });
+        if (found != bones.end()) {
+            mesh.bones.push_back(*found);
+            break;
+        }
+    }
+    BindToSkeleton(mesh, m_skeleton);
+    m_meshes[kAttachment] = std::move(mesh);
+    m_skins[kAttachment] = std::move(skin);
+    return true;
+}
+
+void CVellModel::PoseAt(float frame) {
+    m_playback.currentFrame = frame;
+    Pose();
+}
+
+IVellModel* GetModel() {
+    static CVellModel model;
+    return &model;
+}
+
+std::unique_ptr<IVellModel> CreateModel() {
+    return std::make_unique<CVellModel>();
+}
+
+}  // namespace Model
