@@ -21,6 +21,7 @@ struct DdsInfo {
     uint32_t depth = 1;
     uint32_t mipCount = 0;
     uint32_t pixelFlags = 0;
+    uint32_t fourCC = 0;
     uint32_t bitCount = 0;
     uint32_t masks[4] = {};  // red, green, blue, alpha
     uint32_t caps = 0;
@@ -45,8 +46,20 @@ const char* KindName(DdsKind kind);
 // decoded in software whatever their kind.
 DdsImage ParseDds(PakMgr::IRead& reader, bool decode);
 
-// The top image as 8-bit RGBA, top row first (RGB kinds get alpha 255).
+// Decodes the top image's raw bytes as ParseDds does: 3 components per pixel for RGB, 4 for
+// every other kind; bytes missing from `raw` count as zero. Throws Except on sizes that
+// ParseDds would reject.
+std::vector<uint8_t> DecodePixels(const DdsInfo& info, std::span<const uint8_t> raw);
+
+// The top image (the first slice of a volume) as 8-bit RGBA, top row first; RGB kinds get
+// alpha 255. Decodes when ParseDds was asked not to.
 std::vector<uint8_t> DecodeToRgba(const DdsImage& image);
+
+// 8-bit RGBA pixels, top row first, as a PNG file's bytes; empty when libpng fails.
+std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const uint8_t> rgba);
+// Writes the PNG to `path`; false when it can't be encoded or written.
+bool WritePng(const std::string& path, uint32_t width, uint32_t height,
+              std::span<const uint8_t> rgba);
 
 // How the current GL context's extension entry points are found. The headless context and
 // the desktop view each install theirs.

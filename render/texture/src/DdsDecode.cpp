@@ -1,0 +1,353 @@
+// Software decoding of DDS pixels into 8-bit RGB or RGBA.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+#include "DdsFormat.h"
+
+namespace Texture {
+namespace {
+
+using namespace Dds;
+
+static_assert(std::endian::native == std::endian::little,
+              "pixel words are read in the machine's byte order");
+
+// One output pixel as 4 bytes r, g, b, a in memory.
+constexpr uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return r | g << 8 | b << 16 | a << 24;
+}
+
+template <typename T>
+T Load(const uint8_t* bytes) {
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// ---- Uncompressed pixels --------------------------------------------------------------
+
+// A channel mask as shifts: the masked bits moved down to bit 0, kept to 8 bits, and moved
+// up so that an n-bit channel fills the top n bits of its byte.
+struct Channel {
+    uint32_t mask = 0;
+    uint32_t down = 0;
+    uint32_t up = 0;
+    uint32_t bits = 0;
+};
+
+Channel MakeChannel(uint32_t mask) {
+    if (mask == 0) {
+        return {};
+    }
+    auto down = static_cast<uint32_t>(std::countr_zero(mask));
+    auto bits = std::min(static_cast<uint32_t>(std::countr_one(mask >> down)), 8u);
+    return {mask, down, 8 - bits, bits};
+}
+
+inline uint32_t Extract(uint32_t word, Channel c) {
+    return ((((word & c.mask) >> c.down) & 255) << c.up) & 255;
+}
+
+// How a narrow alpha channel is stretched to 8 bits.
+enum class AlphaWidening { OneBit, Nibble, None };
+
+AlphaWidening WideningOf(Channel alpha) {
+    if (8 - alpha.bits >= 7) {
+        return AlphaWidening::OneBit;
+    }
+    return 8 - alpha.bits >= 4 ? AlphaWidening::Nibble : AlphaWidening::None;
+}
+
+template <AlphaWidening kWidening>
+inline uint32_t WidenAlpha(uint32_t alpha) {
+    if constexpr (kWidening == AlphaWidening::OneBit) {
+        return alpha != 0 ? 255 : 0;
+    } else if constexpr (kWidening == AlphaWidening::Nibble) {
+        return alpha | alpha >> 4;
+    } else {
+        return alpha;
+    }
+}
+
+struct Channels {
+    Channel r, g, b, a;
+};
+
+// The whole-pixel loops take their channels by value so that the compiler knows the output
+// stores can't change them.
+template <uint32_t kBytes, AlphaWidening kWidening>
+void RgbaRun(const uint8_t* src, uint8_t* dst, std::size_t count, Channels ch) {
+    const Channel r = ch.r, g = ch.g, b = ch.b, a = ch.a;
+    for (std::size_t i = 0; i < count; ++i) {
+        uint32_t word = 0;
+        std::memcpy(&word, src + i * kBytes, kBytes);
+        uint32_t pixel = Pack(Extract(word, r), Extract(word, g), Extract(word, b),
+                              WidenAlpha<kWidening>(Extract(word, a)));
+        std::memcpy(dst + i * 4, &pixel, 4);
+    }
+}
+
+template <uint32_t kBytes>
+void RgbRun(const uint8_t* src, uint8_t* dst, std::size_t count, Channels ch) {
+    const Channel r = ch.r, g = ch.g, b = ch.b;
+    for (std::size_t i = 0; i < count; ++i) {
+        uint32_t word = 0;
+        std::memcpy(&word, src + i * kBytes, kBytes);
+        dst[i * 3] = static_cast<uint8_t>(Extract(word, r));
+        dst[i * 3 + 1] = static_cast<uint8_t>(Extract(word, g));
+        dst[i * 3 + 2] = static_cast<uint8_t>(Extract(word, b));
+    }
+}
+
+template <uint32_t kBytes>
+void PixelRun(bool rgba, const uint8_t* src, uint8_t* dst, std::size_t count, Channels ch) {
+    if (!rgba) {
+        RgbRun<kBytes>(src, dst, count, ch);
+        return;
+    }
+    switch (WideningOf(ch.a)) {
+        case AlphaWidening::OneBit:
+            return RgbaRun<kBytes, AlphaWidening::OneBit>(src, dst, count, ch);
+        case AlphaWidening::Nibble:
+            return RgbaRun<kBytes, AlphaWidening::Nibble>(src, dst, count, ch);
+        case AlphaWidening::None:
+            return RgbaRun<kBytes, AlphaWidening::None>(src, dst, count, ch);
+    }
+}
+
+// Pixels whose bytes all lie inside the data, 1 to 4 bytes each.
+void DecodeWholePixels(uint32_t bytesPerPixel, bool rgba, const uint8_t* src, uint8_t* dst,
+                       std::size_t count, Channels ch) {
+    switch (bytesPerPixel) {
+        case 1:
+            return PixelRun<1>(rgba, src, dst, count, ch);
+        case 2:
+            return PixelRun<2>(rgba, src, dst, count, ch);
+        case 3:
+            return PixelRun<3>(rgba, src, dst, count, ch);
+        default:
+            return PixelRun<4>(rgba, src, dst, count, ch);
+    }
+}
+
+// A pixel's word from its bytes (at most 4 are used), with bytes past the data as zero.
+uint32_t PixelWord(std::span<const uint8_t> raw, uint64_t offset, uint32_t bytesPerPixel) {
+    uint32_t word = 0;
+    if (offset < raw.size()) {
+        auto count =
+            static_cast<std::size_t>(std::min<uint64_t>({bytesPerPixel, 4, raw.size() - offset}));
+        std::memcpy(&word, raw.data() + offset, count);
+    }
+    return word;
+}
+
+void DecodeOnePixel(uint32_t word, bool rgba, uint8_t* dst, Channels ch) {
+    dst[0] = static_cast<uint8_t>(Extract(word, ch.r));
+    dst[1] = static_cast<uint8_t>(Extract(word, ch.g));
+    dst[2] = static_cast<uint8_t>(Extract(word, ch.b));
+    if (!rgba) {
+        return;
+    }
+    uint32_t alpha = Extract(word, ch.a);
+    switch (WideningOf(ch.a)) {
+        case AlphaWidening::OneBit:
+            alpha = WidenAlpha<AlphaWidening::OneBit>(alpha);
+            break;
+        case AlphaWidening::Nibble:
+            alpha = WidenAlpha<AlphaWidening::Nibble>(alpha);
+            break;
+        case AlphaWidening::None:
+            break;
+    }
+    dst[3] = static_cast<uint8_t>(alpha);
+}
+
+void DecodeUncompressed(const DdsInfo& info, std::span<const uint8_t> raw, std::span<uint8_t> out) {
+    const bool rgba = info.kind == DdsKind::RGBA;
+    const uint32_t components = Components(info.kind);
+    const Channels ch{MakeChannel(info.masks[0]), MakeChannel(info.masks[1]),
+                      MakeChannel(info.masks[2]), MakeChannel(info.masks[3])};
+    const uint32_t bytesPerPixel = info.bitCount / 8;
+    const std::size_t count = out.size() / components;
+
+    std::size_t whole = 0;
+    if (bytesPerPixel >= 1 && bytesPerPixel <= 4) {
+        whole = std::min(count, raw.size() / bytesPerPixel);
+        DecodeWholePixels(bytesPerPixel, rgba, raw.data(), out.data(), whole, ch);
+    }
+    for (std::size_t i = whole; i < count; ++i) {
+        uint32_t word = PixelWord(raw, uint64_t{i} * bytesPerPixel, bytesPerPixel);
+        DecodeOnePixel(word, rgba, out.data() + i * components, ch);
+    }
+}
+
+// ---- S3TC blocks ------------------------------------------------------------------------
+
+using Block = std::array<uint32_t, kBlockPixels>;
+
+struct Rgb {
+    uint32_t r, g, b;
+};
+
+// 5:6:5 widened by shifting only, without repeating the top bits.
+constexpr Rgb Widen565(uint32_t c) {
+    return {(c >> 11) << 3, ((c >> 5) & 63) << 2, (c & 31) << 3};
+}
+
+// The colour part of a block: two 5:6:5 end colours and 2-bit indices. With
+// `threeColourMode` allowed, c0 <= c1 selects the mode with a transparent colour 3.
+template <bool kThreeColourAllowed>
+inline void DecodeColours(const uint8_t* block, Block& out) {
+    const uint32_t c0 = Load<uint16_t>(block);
+    const uint32_t c1 = Load<uint16_t>(block + 2);
+    const Rgb e0 = Widen565(c0);
+    const Rgb e1 = Widen565(c1);
+    std::array<uint32_t, 4> palette;
+    palette[0] = Pack(e0.r, e0.g, e0.b, 255);
+    palette[1] = Pack(e1.r, e1.g, e1.b, 255);
+    auto third = [](uint32_t a, uint32_t b) { return (2 * a + b + 1) / 3; };
+    if (!kThreeColourAllowed || c0 > c1) {
+        palette[2] = Pack(third(e0.r, e1.r), third(e0.g, e1.g), third(e0.b, e1.b), 255);
+        palette[3] = Pack(third(e1.r, e0.r), third(e1.g, e0.g), third(e1.b, e0.b), 255);
+    } else {
+        palette[2] = Pack((e0.r + e1.r) / 2, (e0.g + e1.g) / 2, (e0.b + e1.b) / 2, 255);
+        palette[3] = Pack(third(e1.r, e0.r), third(e1.g, e0.g), third(e1.b, e0.b), 0);
+    }
+    const uint32_t indices = Load<uint32_t>(block + 4);
+    for (uint32_t i = 0; i < kBlockPixels; ++i) {
+        out[i] = palette[(indices >> (2 * i)) & 3];
+    }
+}
+
+constexpr uint32_t kColourBits = 0x00FFFFFF;
+
+inline void DecodeExplicitAlpha(const uint8_t* block, Block& out) {
+    const uint64_t alphas = Load<uint64_t>(block);
+    for (uint32_t i = 0; i < kBlockPixels; ++i) {
+        uint32_t alpha = static_cast<uint32_t>((alphas >> (4 * i)) & 15) * 17;
+        out[i] = (out[i] & kColourBits) | alpha << 24;
+    }
+}
+
+inline void DecodeInterpolatedAlpha(const uint8_t* block, Block& out) {
+    const uint32_t a0 = block[0];
+    const uint32_t a1 = block[1];
+    std::array<uint32_t, 8> table{a0, a1};
+    if (a0 > a1) {
+        for (uint32_t i = 2; i < 8; ++i) {
+            table[i] = ((8 - i) * a0 + (i - 1) * a1 + 3) / 7;
+        }
+    } else {
+        for (uint32_t i = 2; i < 6; ++i) {
+            table[i] = ((6 - i) * a0 + (i - 1) * a1 + 2) / 5;
+        }
+        table[6] = 0;
+        table[7] = 255;
+    }
+    uint64_t indices = 0;
+    std::memcpy(&indices, block + 2, 6);
+    for (uint32_t i = 0; i < kBlockPixels; ++i) {
+        out[i] = (out[i] & kColourBits) | table[(indices >> (3 * i)) & 7] << 24;
+    }
+}
+
+// DXT2 and DXT4 store colours multiplied by alpha; the quotient keeps its low 8 bits.
+inline void Unpremultiply(Block& out) {
+    for (uint32_t& pixel : out) {
+        uint32_t alpha = pixel >> 24;
+        if (alpha == 0) {
+            continue;
+        }
+        auto undo = [&](uint32_t shift) { return (((pixel >> shift) & 255) * 256 / alpha) & 255; };
+        pixel = Pack(undo(0), undo(8), undo(16), alpha);
+    }
+}
+
+template <DdsKind kKind>
+inline void DecodeBlock(const uint8_t* block, Block& out) {
+    if constexpr (kKind == DdsKind::DXT1) {
+        DecodeColours<true>(block, out);
+    } else if constexpr (kKind == DdsKind::DXT2 || kKind == DdsKind::DXT3) {
+        DecodeColours<false>(block + 8, out);
+        DecodeExplicitAlpha(block, out);
+    } else {
+        DecodeColours<false>(block + 8, out);
+        DecodeInterpolatedAlpha(block, out);
+    }
+    if constexpr (kKind == DdsKind::DXT2 || kKind == DdsKind::DXT4) {
+        Unpremultiply(out);
+    }
+}
+
+// Writes the part of a block that lies inside the image.
+inline void StoreBlock(const Block& block, uint8_t* slice, uint32_t width, uint32_t height,
+                       uint32_t x, uint32_t y) {
+    const uint32_t rows = std::min(kBlockSide, height - y);
+    const uint32_t columns = std::min(kBlockSide, width - x);
+    uint8_t* dst = slice + (std::size_t{y} * width + x) * 4;
+    for (uint32_t row = 0; row < rows; ++row, dst += std::size_t{width} * 4) {
+        if (columns == kBlockSide) {
+            std::memcpy(dst, &block[row * kBlockSide], kBlockSide * 4);
+        } else {
+            std::memcpy(dst, &block[row * kBlockSide], columns * 4);
+        }
+    }
+}
+
+template <DdsKind kKind>
+void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<uint8_t> out) {
+    constexpr uint32_t kBytes = BlockBytes(kKind);
+    const std::size_t sliceBytes = std::size_t{info.width} * info.height * 4;
+    std::size_t offset = 0;
+    Block pixels;
+    for (uint32_t z = 0; z < info.depth; ++z) {
+        uint8_t* slice = out.data() + z * sliceBytes;
+        for (uint32_t y = 0; y < info.height; y += kBlockSide) {
+            for (uint32_t x = 0; x < info.width; x += kBlockSide, offset += kBytes) {
+                if (offset + kBytes <= raw.size()) {
+                    DecodeBlock<kKind>(raw.data() + offset, pixels);
+                } else {
+                    std::array<uint8_t, kBytes> padded{};
+                    if (offset < raw.size()) {
+                        std::memcpy(padded.data(), raw.data() + offset, raw.size() - offset);
+                    }
+                    DecodeBlock<kKind>(padded.data(), pixels);
+                }
+                StoreBlock(pixels, slice, info.width, info.height, x, y);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> DecodePixels(const DdsInfo& info, std::span<const uint8_t> raw) {
+    CheckSize(info);
+    std::vector<uint8_t> out(DecodedBytes(info));
+    switch (info.kind) {
+        case DdsKind::RGBA:
+        case DdsKind::RGB:
+            DecodeUncompressed(info, raw, out);
+            break;
+        case DdsKind::DXT1:
+            DecodeBlocks<DdsKind::DXT1>(info, raw, out);
+            break;
+        case DdsKind::DXT2:
+            DecodeBlocks<DdsKind::DXT2>(info, raw, out);
+            break;
+        case DdsKind::DXT3:
+            DecodeBlocks<DdsKind::DXT3>(info, raw, out);
+            break;
+        case DdsKind::DXT4:
+            DecodeBlocks<DdsKind::DXT4>(info, raw, out);
+            break;
+        case DdsKind::DXT5:
+            DecodeBlocks<DdsKind::DXT5>(info, raw, out);
+            break;
+    }
+    return out;
+}
+
+}  // namespace Texture

@@ -1,0 +1,117 @@
+// OpenGL textures made from DDS files: S3TC blocks go to the driver as they are when it
+// offers compressed upload, everything else is decoded here first.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "DdsFormat.h"
+
+namespace Texture {
+namespace {
+
+using namespace Dds;
+
+using CompressedTexImage2D = void (*)(GLenum target, GLint level, GLenum internalFormat,
+                                      GLsizei width, GLsizei height, GLint border,
+                                      GLsizei imageSize, const void* data);
+
+// Process-wide: the lookup installed by whoever owns the GL context, and the entry point
+// found through it (looked up again at each construction while still missing).
+ProcAddressFunction g_lookup = nullptr;
+CompressedTexImage2D g_compressedTexImage2D = nullptr;
+
+CompressedTexImage2D CompressedUpload() {
+    if (!g_compressedTexImage2D && g_lookup) {
+        void* entry = g_lookup("glCompressedTexImage2D");
+        if (!entry) {
+            entry = g_lookup("glCompressedTexImage2DARB");
+        }
+        g_compressedTexImage2D = reinterpret_cast<CompressedTexImage2D>(entry);
+    }
+    return g_compressedTexImage2D;
+}
+
+GLenum CompressedFormat(DdsKind kind) {
+    switch (kind) {
+        case DdsKind::DXT3:
+            return GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+        case DdsKind::DXT5:
+            return GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+        default:
+            return GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+    }
+}
+
+void UploadDecoded(const DdsImage& image) {
+    const DdsInfo& info = image.info;
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    // Rows of 3-component pixels are packed tightly.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(image.components),
+                 static_cast<GLsizei>(info.width), static_cast<GLsizei>(info.height), 0,
+                 info.kind == DdsKind::RGB ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+                 image.decoded.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+// The driver wants exactly the blocks of one width × height image: a volume's further
+// slices and a mip chain's smaller levels are left out, and blocks missing from a short
+// file are zero.
+void UploadCompressed(CompressedTexImage2D upload, const DdsImage& image) {
+    const DdsInfo& info = image.info;
+    std::size_t bytes =
+        BlocksAcross(info.width) * BlocksAcross(info.height) * BlockBytes(info.kind);
+    const uint8_t* data = image.raw.data();
+    std::vector<uint8_t> padded;
+    if (image.raw.size() < bytes) {
+        padded.resize(bytes);
+        std::copy(image.raw.begin(), image.raw.end(), padded.begin());
+        data = padded.data();
+    }
+    upload(GL_TEXTURE_2D, 0, CompressedFormat(info.kind), static_cast<GLsizei>(info.width),
+           static_cast<GLsizei>(info.height), 0, static_cast<GLsizei>(bytes), data);
+}
+
+}  // namespace
+
+void SetProcAddressFunction(ProcAddressFunction function) {
+    g_lookup = function;
+    g_compressedTexImage2D = nullptr;
+}
+
+CDDSTexture::CDDSTexture(PakMgr::IRead* reader) {
+    CompressedTexImage2D upload = CompressedUpload();
+    DdsImage image = ParseDds(*reader, upload == nullptr);
+    glGenTextures(1, &m_name);
+    glBindTexture(GL_TEXTURE_2D, m_name);
+    if (!image.decoded.empty()) {
+        UploadDecoded(image);
+    } else {
+        UploadCompressed(upload, image);
+    }
+}
+
+CDDSTexture::~CDDSTexture() {
+    if (glIsTexture(m_name)) {
+        glDeleteTextures(1, &m_name);
+    }
+}
+
+void CDDSTexture::Bind() {
+    if (glIsTexture(m_name)) {
+        glBindTexture(GL_TEXTURE_2D, m_name);
+    }
+}
+
+std::shared_ptr<ITexture> LoadTexture(PakMgr::ITreeNode* node) {
+    std::unique_ptr<PakMgr::IRead> reader = PakMgr::GetPakMgr()->LoadFile(node);
+    if (!reader) {
+        return nullptr;
+    }
+    return std::make_shared<CDDSTexture>(reader.get());
+}
+
+}  // namespace Texture

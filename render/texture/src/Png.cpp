@@ -1,0 +1,51 @@
+// PNG encoding through libpng's simplified writing interface.
+#include <png.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "texture/texture.h"
+
+namespace Texture {
+
+std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const uint8_t> rgba) {
+    if (rgba.size() < std::size_t{width} * height * 4) {
+        return {};
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_RGBA;
+    const auto stride = static_cast<png_int_32>(width * 4);
+    // The first call measures, the second writes.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), stride, nullptr)) {
+        png_image_free(&image);
+        return {};
+    }
+    std::vector<uint8_t> bytes(size);
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), stride, nullptr)) {
+        png_image_free(&image);
+        return {};
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+bool WritePng(const std::string& path, uint32_t width, uint32_t height,
+              std::span<const uint8_t> rgba) {
+    std::vector<uint8_t> bytes = EncodePng(width, height, rgba);
+    if (bytes.empty()) {
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+                                                         &std::fclose);
+    if (!file) {
+        return false;
+    }
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace Texture
