@@ -69,5 +69,6 @@ private:
 int CmdList(std::span<char*> args);
 int CmdTree(std::span<char*> args);
 int CmdExtract(std::span<char*> args);
+int CmdFrames(std::span<char*> args);
 
 }  // namespace Cli

@@ -17,6 +17,8 @@ constexpr Command kCommands[] = {
     {"list", Cli::CmdList, "list GAME_DIR"},
     {"tree", Cli::CmdTree, "tree GAME_DIR"},
     {"extract", Cli::CmdExtract, "extract GAME_DIR (PATH... | --all) -o OUT_DIR"},
+    {"frames", Cli::CmdFrames,
+     "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]"},
 };
 
 void PrintUsage(std::FILE* to) {

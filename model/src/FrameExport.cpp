@@ -1,0 +1,169 @@
+// Frame export: each exported frame of the playing animation posed, drawn by the caller's
+// sink, read back and written as a 32-bit BMP.
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+#include <span>
+#include <vector>
+
+#include "VellModel.h"
+#include "model/bmp.h"
+
+namespace Model {
+namespace {
+
+constexpr uint32_t kBytesPerPixel = 4;
+constexpr uint16_t kBmpSignature = 0x4D42;  // "BM"
+constexpr uint16_t kPlanes = 1;
+constexpr uint32_t kUncompressed = 0;
+constexpr mode_t kFileMode = 0644;
+constexpr int kFrameNameSize = 32;
+
+void Put16(uint8_t* at, uint16_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The capture of one export: a buffer made once for the sink's size at the start, read
+// back with that same size every frame.
+class FrameCapture {
+public:
+    FrameCapture(int width, int height)
+        : m_width(std::max(width, 0)),
+          m_height(std::max(height, 0)),
+          m_pixels(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height) *
+                   kBytesPerPixel) {}
+
+    bool Empty() const { return m_pixels.empty(); }
+
+    // Reads whatever the sink's Render left in the current read buffer, before anything
+    // presents it: a back buffer's content after a swap is undefined.
+    void Read() {
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+        glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, m_pixels.data());
+        glPopClientAttrib();
+    }
+
+    BmpImage Image() const {
+        return {m_width, -m_height, static_cast<uint32_t>(m_pixels.size()), kBytesPerPixel,
+                m_pixels.data()};
+    }
+
+private:
+    int m_width;
+    int m_height;
+    std::vector<uint8_t> m_pixels;
+};
+
+// "<folder>/<frame, 8 digits at least>.bmp", rebuilt in place each frame.
+class FrameNames {
+public:
+    explicit FrameNames(const std::string& folder) : m_path(folder + "/") {
+        m_folderLength = m_path.size();
+        m_path.reserve(m_folderLength + kFrameNameSize);
+    }
+
+    const char* For(int frame) {
+        char name[kFrameNameSize];
+        const int length = std::snprintf(name, sizeof name, "%.8d.bmp", frame);
+        m_path.resize(m_folderLength);
+        m_path.append(name, static_cast<std::size_t>(std::max(length, 0)));
+        return m_path.c_str();
+    }
+
+private:
+    std::string m_path;
+    std::size_t m_folderLength = 0;
+};
+
+}  // namespace
+
+bool WriteBmp(const char* fileName, const BmpImage& image) {
+    if (!fileName || (image.byteCount > 0 && !image.pixels)) {
+        return false;
+    }
+    uint8_t fileHeader[kBmpFileHeaderSize] = {};
+    Put16(fileHeader + 0, kBmpSignature);
+    Put32(fileHeader + 2, image.byteCount + static_cast<uint32_t>(kBmpHeaderSize));
+    Put32(fileHeader + 10, static_cast<uint32_t>(kBmpHeaderSize));
+    uint8_t infoHeader[kBmpInfoHeaderSize] = {};
+    Put32(infoHeader + 0, static_cast<uint32_t>(kBmpInfoHeaderSize));
+    Put32(infoHeader + 4, static_cast<uint32_t>(image.width));
+    Put32(infoHeader + 8, static_cast<uint32_t>(-static_cast<int64_t>(image.height)));
+    Put16(infoHeader + 12, kPlanes);
+    Put16(infoHeader + 14, static_cast<uint16_t>(image.bytesPerPixel * 8));
+    Put32(infoHeader + 16, kUncompressed);
+    Put32(infoHeader + 20, image.byteCount);
+
+    const int fd = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = WriteAll(fd, fileHeader) && WriteAll(fd, infoHeader) &&
+                         WriteAll(fd, {image.pixels, image.byteCount});
+    const bool closed = ::close(fd) == 0;
+    return written && closed;
+}
+
+bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
+    if (!sink) {
+        return true;
+    }
+    const unsigned count = ExportFrameCount(m_playback);
+    sink->SetProgressRange(0, static_cast<unsigned short>(std::min<unsigned>(
+                                  count, std::numeric_limits<unsigned short>::max())));
+    FrameCapture capture(sink->GetWidth(), sink->GetHeight());
+    FrameNames names(folder);
+    m_playback.currentFrame = 0.0f;
+    for (;;) {
+        Pose();
+        sink->Render();
+        const int frame = static_cast<int>(m_playback.currentFrame);
+        // A view with no pixels writes no picture; a file that can't be made is skipped.
+        if (!capture.Empty()) {
+            capture.Read();
+            WriteBmp(names.For(frame), capture.Image());
+        }
+        sink->StepProgress();
+        if (frame == m_playback.lastFrame) {
+            break;
+        }
+        m_playback.currentFrame += m_playback.frameStep;
+        if (m_playback.currentFrame > static_cast<float>(m_playback.lastFrame)) {
+            m_playback.currentFrame = static_cast<float>(m_playback.lastFrame);
+        }
+    }
+    m_playback.currentFrame = 0.0f;
+    return true;
+}
+
+}  // namespace Model
