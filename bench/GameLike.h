@@ -31,7 +31,8 @@ inline std::vector<uint8_t> GameBytes(std::size_t size, uint32_t seed) {
     Random r(seed);
     for (std::size_t i = 0; i < size; ++i) {
         uint32_t x = r.Next();
-        bytes[i] = (x & 3) ? static_cast<uint8_t>((i / 16) * 7 + (i % 4)) : static_cast<uint8_t>(x >> 8);
+        bytes[i] =
+            (x & 15) ? static_cast<uint8_t>((i / 16) * 7 + (i % 4)) : static_cast<uint8_t>(x >> 8);
     }
     return bytes;
 }
@@ -66,8 +67,10 @@ void WriteArchives(const std::string& folder, const std::vector<std::string>& pa
     const std::size_t perArchive = (paths.size() + archives - 1) / archives;
     for (std::size_t a = 0; a < archives; ++a) {
         std::vector<Forge::PakFile> files;
-        for (std::size_t i = a * perArchive; i < std::min(paths.size(), (a + 1) * perArchive); ++i) {
-            files.push_back({.path = paths[i], .data = GameBytes(sizeOf(i), static_cast<uint32_t>(i))});
+        for (std::size_t i = a * perArchive; i < std::min(paths.size(), (a + 1) * perArchive);
+             ++i) {
+            files.push_back(
+                {.path = paths[i], .data = GameBytes(sizeOf(i), static_cast<uint32_t>(i))});
         }
         char name[16];
         std::snprintf(name, sizeof name, "/%02zu.pak", a);

@@ -49,11 +49,12 @@ int Open(const std::string& dir) {
     PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
     mgr->Open(dir);
     mgr->BuildTree();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("%u entries, Open + BuildTree %.1f ms, peak resident %.1f MB\n", mgr->GetFileCount(),
-                ms, usage.ru_maxrss / 1024.0);
+    std::printf("%u entries, Open + BuildTree %.1f ms, peak resident %.1f MB\n",
+                mgr->GetFileCount(), ms, usage.ru_maxrss / 1024.0);
     return 0;
 }
 
@@ -64,8 +65,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: pak_tool gamelike|million|open DIR\n");
         return 2;
     }
-    if (!std::strcmp(argv[1], "gamelike")) return GameLike(argv[2]);
-    if (!std::strcmp(argv[1], "million")) return Million(argv[2]);
-    if (!std::strcmp(argv[1], "open")) return Open(argv[2]);
+    if (!std::strcmp(argv[1], "gamelike"))
+        return GameLike(argv[2]);
+    if (!std::strcmp(argv[1], "million"))
+        return Million(argv[2]);
+    if (!std::strcmp(argv[1], "open"))
+        return Open(argv[2]);
     return 2;
 }

@@ -23,8 +23,17 @@ uint64_t MaxInflated(std::size_t storedSize) {
     return storedSize * kMaxDeflateRatio + kRatioSlack;
 }
 
+}  // namespace
+
+bool PlausibleSize(std::size_t storedSize, uint64_t inflatedSize) {
+    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);
+}
+
 // The size is unknown: stream through zlib, growing the output as it fills.
 bool InflateUnknownSize(std::span<const uint8_t> stored, std::vector<uint8_t>& out) {
+    if (stored.empty()) {
+        return false;
+    }
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) {
         return false;
@@ -50,24 +59,14 @@ bool InflateUnknownSize(std::span<const uint8_t> stored, std::vector<uint8_t>& o
     return status == Z_STREAM_END;
 }
 
-}  // namespace
-
-bool InflateZlib(std::span<const uint8_t> stored, uint32_t inflatedSize,
-                 std::vector<uint8_t>& out) {
-    if (stored.empty()) {
+bool InflateExact(std::span<const uint8_t> stored, std::span<uint8_t> out) {
+    if (!PlausibleSize(stored.size(), out.size())) {
         return false;
     }
-    if (inflatedSize == 0) {
-        return InflateUnknownSize(stored, out);
-    }
-    if (inflatedSize > MaxInflated(stored.size())) {
-        return false;
-    }
-    out.resize(inflatedSize);
     std::size_t produced = 0;
     libdeflate_result result = libdeflate_zlib_decompress(
         ThreadDecompressor(), stored.data(), stored.size(), out.data(), out.size(), &produced);
-    return result == LIBDEFLATE_SUCCESS && produced == inflatedSize;
+    return result == LIBDEFLATE_SUCCESS && produced == out.size();
 }
 
 }  // namespace PakMgr

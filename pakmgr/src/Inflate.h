@@ -10,8 +10,14 @@ namespace PakMgr {
 inline constexpr uint64_t kMaxDeflateRatio = 1032;
 inline constexpr uint64_t kRatioSlack = 4096;
 
-// Inflates one zlib stream into `out`. A non-zero `inflatedSize` must be met exactly;
-// 0 means unknown and the stream decides. False on a corrupt or truncated stream.
-bool InflateZlib(std::span<const uint8_t> stored, uint32_t inflatedSize, std::vector<uint8_t>& out);
+// Whether a stream of `storedSize` bytes can possibly inflate to `inflatedSize`.
+bool PlausibleSize(std::size_t storedSize, uint64_t inflatedSize);
+
+// Inflates one zlib stream into exactly `out.size()` bytes; false on a corrupt or truncated
+// stream or one of another length.
+bool InflateExact(std::span<const uint8_t> stored, std::span<uint8_t> out);
+
+// Inflates one zlib stream of unknown inflated size into `out`.
+bool InflateUnknownSize(std::span<const uint8_t> stored, std::vector<uint8_t>& out);
 
 }  // namespace PakMgr

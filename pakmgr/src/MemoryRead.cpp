@@ -6,23 +6,28 @@
 namespace PakMgr {
 
 CMemoryRead::CMemoryRead(const void* bytes, uint32_t size)
-    : m_data(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + size) {}
+    : m_data(std::make_unique_for_overwrite<uint8_t[]>(size)), m_size(size) {
+    if (size > 0) {
+        std::memcpy(m_data.get(), bytes, size);
+    }
+}
 
-CMemoryRead::CMemoryRead(std::vector<uint8_t>&& bytes) : m_data(std::move(bytes)) {}
+CMemoryRead::CMemoryRead(std::unique_ptr<uint8_t[]> bytes, uint32_t size)
+    : m_data(std::move(bytes)), m_size(size) {}
 
 bool CMemoryRead::SaveToFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         return false;
     }
-    bool written = m_data.empty() || std::fwrite(m_data.data(), m_data.size(), 1, file) == 1;
+    bool written = m_size == 0 || std::fwrite(m_data.get(), m_size, 1, file) == 1;
     // A full disk shows up only when the buffered bytes are flushed.
     bool closed = std::fclose(file) == 0;
     return written && closed;
 }
 
 bool CMemoryRead::IsEmpty() {
-    return m_data.empty();
+    return m_size == 0;
 }
 
 void CMemoryRead::Read(void* dst, uint32_t count) {
@@ -32,7 +37,7 @@ void CMemoryRead::Read(void* dst, uint32_t count) {
     }
     uint32_t available = size - m_position;
     uint32_t n = count < available ? count : available;
-    std::memcpy(dst, m_data.data() + m_position, n);
+    std::memcpy(dst, m_data.get() + m_position, n);
     m_position += n;
 }
 
@@ -41,8 +46,8 @@ uint32_t CMemoryRead::Tell() {
 }
 
 void CMemoryRead::Clear() {
-    m_data.clear();
-    m_data.shrink_to_fit();
+    m_data.reset();
+    m_size = 0;
     m_position = 0;
 }
 
@@ -64,7 +69,7 @@ void CMemoryRead::Seek(int32_t offset, int32_t origin) {
 }
 
 uint32_t CMemoryRead::GetSize() {
-    return static_cast<uint32_t>(m_data.size());
+    return m_size;
 }
 
 }  // namespace PakMgr

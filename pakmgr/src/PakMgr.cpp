@@ -111,6 +111,8 @@ private:
     void ResetEntries();
     bool ReadArchive(const std::string& path);
     int ArchiveFile(uint32_t archive);
+    // The entry's stored bytes, in a buffer of the calling thread; null when unreadable.
+    const std::vector<uint8_t>* ReadStored(uint32_t index);
 
     std::vector<std::string> m_archiveNames;
     std::vector<EntryRecord> m_entries;
@@ -246,34 +248,67 @@ int CPakMgr::ArchiveFile(uint32_t archive) {
     return a.file ? a.file->Get() : -1;
 }
 
-bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
+const std::vector<uint8_t>* CPakMgr::ReadStored(uint32_t index) {
     if (index >= m_entries.size()) {
-        return false;
+        return nullptr;
     }
     const EntryRecord& r = m_entries[index];
     int fd = ArchiveFile(r.archive);
     struct stat info {};
     if (fd < 0 || r.storedSize == 0 || ::fstat(fd, &info) != 0 ||
         uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)) {
-        return false;  // the stored range lies past the end of the archive
+        return nullptr;  // the stored range lies past the end of the archive
     }
     thread_local std::vector<uint8_t> stored;
     stored.resize(r.storedSize);
     if (!ReadAt(fd, stored.data(), stored.size(), r.offset)) {
+        return nullptr;
+    }
+    return &stored;
+}
+
+bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
+    const std::vector<uint8_t>* stored = ReadStored(index);
+    if (!stored) {
         return false;
     }
-    return InflateZlib(stored, r.inflatedSize, out);
+    const uint32_t size = m_entries[index].inflatedSize;
+    if (size == 0) {
+        return InflateUnknownSize(*stored, out);
+    }
+    if (!PlausibleSize(stored->size(), size)) {
+        return false;
+    }
+    out.resize(size);
+    return InflateExact(*stored, out);
 }
 
 std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
     if (!node || node->GetIndex() < 0) {
         return nullptr;
     }
-    std::vector<uint8_t> bytes;
-    if (!LoadEntry(static_cast<uint32_t>(node->GetIndex()), bytes)) {
+    const auto index = static_cast<uint32_t>(node->GetIndex());
+    const std::vector<uint8_t>* stored = ReadStored(index);
+    if (!stored) {
         return nullptr;
     }
-    return std::make_unique<CMemoryRead>(std::move(bytes));
+    const uint32_t size = m_entries[index].inflatedSize;
+    if (size == 0) {
+        std::vector<uint8_t> bytes;
+        if (!InflateUnknownSize(*stored, bytes)) {
+            return nullptr;
+        }
+        return std::make_unique<CMemoryRead>(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+    if (!PlausibleSize(stored->size(), size)) {
+        return nullptr;
+    }
+    // Inflated straight into the reader's own buffer: no copy, no zero-filling.
+    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
+    if (!InflateExact(*stored, {bytes.get(), size})) {
+        return nullptr;
+    }
+    return std::make_unique<CMemoryRead>(std::move(bytes), size);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ struct IRead {
 class CMemoryRead final : public IRead {
 public:
     CMemoryRead(const void* bytes, uint32_t size);
-    explicit CMemoryRead(std::vector<uint8_t>&& bytes);
+    // Takes over `size` bytes that the caller filled.
+    CMemoryRead(std::unique_ptr<uint8_t[]> bytes, uint32_t size);
 
     bool SaveToFile(const std::string& path) override;
     bool IsEmpty() override;
@@ -59,10 +60,11 @@ public:
     uint32_t GetSize() override;
 
     // The bytes themselves, for callers that parse in place.
-    std::span<const uint8_t> Data() const { return m_data; }
+    std::span<const uint8_t> Data() const { return {m_data.get(), m_size}; }
 
 private:
-    std::vector<uint8_t> m_data;
+    std::unique_ptr<uint8_t[]> m_data;
+    uint32_t m_size = 0;
     uint32_t m_position = 0;
 };
 
