@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include "ModelTestUtil.h"
+#include "forge/model.h"
+
+namespace {
+
+using ModelTest::ErrorOf;
+using ModelTest::Reader;
+
+Forge::Matrix Translation(float x, float y, float z) {
+    Forge::Matrix m = Forge::kIdentityMatrix;
+    m[12] = x;
+    m[13] = y;
+    m[14] = z;
+    return m;
+}
+
+// A sub-mesh of `vertices` vertices whose values follow from `seed`.
+Forge::SubMeshDesc MakeSubMesh(const std::string& name, uint16_t vertices, float seed,
+                               std::optional<std::vector<std::string>> boneNames) {
+    Forge::SubMeshDesc sub;
+    sub.name = name;
+    for (uint16_t v = 0; v < vertices; ++v) {
+        float f = seed + v;
+        sub.positions.push_back({f, f + 0.5f, -f});
+        sub.normals.push_back({0, 1, f});
+        sub.texCoords.push_back({f / 10, 1 - f / 10});
+        sub.boneSlots.push_back({0, 1, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
+        sub.boneWeights.push_back({0.75f, 0.25f, 0, 0});
+        sub.indices.push_back(v);
+    }
+    sub.boneNames = std::move(boneNames);
+    return sub;
+}
+
+Forge::MeshDesc MakeMesh(uint32_t version) {
+    Forge::MeshDesc mesh;
+    mesh.name = "hero body";
+    mesh.version = version;
+    mesh.spare0 = 7;
+    mesh.spare1 = 9;
+    mesh.boxMin = {-1, -2, -3};
+    mesh.boxMax = {4, 5, 6};
+    mesh.bones = {{"Bip01", Translation(-1, -2, -3)}, {"Bip01 Spine", Translation(0, -10, 0)}};
+    mesh.subMeshes = {
+        MakeSubMesh("body", 4, 0, std::vector<std::string>{"Bip01 Spine", "Bip01", "Nowhere"}),
+        MakeSubMesh("cape", 3, 100, std::vector<std::string>{"Bip01"}),
+    };
+    return mesh;
+}
+
+void ExpectNear(const Model::Vec3& got, const Model::Vec3& want) {
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FLOAT_EQ(got[k], want[k]) << "component " << k;
+    }
+}
+
+Model::Mesh Read(const std::vector<uint8_t>& bytes) {
+    Model::Mesh mesh;
+    auto reader = Reader(bytes);
+    Model::ReadMesh(mesh, reader);
+    return mesh;
+}
+
+class MeshVersions : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(MeshVersions, ReadsWhatTheWriterWrote) {
+    const uint32_t version = GetParam();
+    Forge::MeshDesc desc = MakeMesh(version);
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+
+    EXPECT_EQ(mesh.name, "hero body");
+    EXPECT_EQ(mesh.version, version);
+    EXPECT_EQ(mesh.subMeshCount, 2u);
+    EXPECT_EQ(mesh.spare0, 7u);
+    EXPECT_EQ(mesh.spare1, 9u);
+    EXPECT_EQ(mesh.boxMin, (Model::Vec3{-1, -2, -3}));
+    EXPECT_EQ(mesh.boxMax, (Model::Vec3{4, 5, 6}));
+    ASSERT_EQ(mesh.boneCount, 2u);
+    ASSERT_EQ(mesh.bones.size(), 2u);
+    EXPECT_EQ(mesh.bones[1].name, "Bip01 Spine");
+    EXPECT_EQ(mesh.bones[1].matrix, Translation(0, -10, 0));
+    EXPECT_EQ(mesh.bonePositions[0], (Model::Vec3{1, 2, 3}));
+    EXPECT_EQ(mesh.bonePositions[1], (Model::Vec3{0, 10, 0}));
+    EXPECT_EQ(mesh.boneToTrack, (std::vector<uint16_t>{0, 0}));
+
+    ASSERT_EQ(mesh.subMeshes.size(), 2u);
+    for (std::size_t s = 0; s < 2; ++s) {
+        const Forge::SubMeshDesc& want = desc.subMeshes[s];
+        const Model::SubMesh& got = mesh.subMeshes[s];
+        EXPECT_EQ(got.name, want.name);
+        EXPECT_EQ(got.indices, want.indices);
+        ASSERT_EQ(got.positions.size(), want.positions.size());
+        for (std::size_t v = 0; v < want.positions.size(); ++v) {
+            EXPECT_EQ(got.positions[v], want.positions[v]);
+            EXPECT_EQ(got.normals[v], want.normals[v]);
+            EXPECT_EQ(got.texCoords[v], want.texCoords[v]);
+        }
+        EXPECT_EQ(got.primitive, Model::kTriangles);
+        EXPECT_TRUE(got.visible);
+        EXPECT_EQ(got.skinnedPositions, got.positions);
+        EXPECT_EQ(got.colors, std::vector<Model::Vec3>(want.positions.size(), {1, 1, 1}));
+        EXPECT_EQ(got.vertexMatrices,
+                  std::vector<Model::Matrix>(want.positions.size(), Model::kIdentity));
+        if (version == 10) {
+            EXPECT_TRUE(got.boneIndices.empty());
+            EXPECT_TRUE(got.boneWeights.empty());
+            EXPECT_TRUE(got.boneMap.empty());
+        } else {
+            ASSERT_EQ(got.boneIndices.size(), want.boneSlots.size());
+            EXPECT_EQ(got.boneIndices[0], want.boneSlots[0]);
+            EXPECT_EQ(got.boneWeights[2], want.boneWeights[2]);
+        }
+    }
+    if (version != 10) {
+        EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{1, 0, Model::kNoBone}));
+        EXPECT_EQ(mesh.subMeshes[1].boneMap, (std::vector<uint16_t>{0}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllVersions, MeshVersions, ::testing::Values(10u, 11u, 12u, 13u));
+
+TEST(MeshReader, UnskinnedFileCarriesNoSkinningData) {
+    for (uint32_t version : {11u, 13u}) {
+        Forge::MeshDesc desc = MakeMesh(version);
+        desc.bones.clear();
+        Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+        EXPECT_TRUE(mesh.bones.empty());
+        EXPECT_TRUE(mesh.bonePositions.empty());
+        EXPECT_TRUE(mesh.boneToTrack.empty());
+        ASSERT_EQ(mesh.subMeshes.size(), 2u);
+        EXPECT_TRUE(mesh.subMeshes[1].boneIndices.empty());
+        EXPECT_TRUE(mesh.subMeshes[1].boneMap.empty());
+        EXPECT_EQ(mesh.subMeshes[1].positions[2], (Model::Vec3{102, 102.5f, -102}));
+    }
+}
+
+TEST(MeshReader, LastSubMeshMayEndTheFileWithoutItsBoneNames) {
+    Forge::MeshDesc desc = MakeMesh(12);
+    desc.subMeshes[1].boneNames.reset();
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_EQ(mesh.subMeshes[0].boneMap.size(), 3u);
+    EXPECT_TRUE(mesh.subMeshes[1].boneMap.empty());
+    EXPECT_EQ(mesh.subMeshes[1].boneWeights.size(), 3u);
+}
+
+TEST(MeshReader, DuplicateBoneNamesResolveToTheLastBone) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.bones.push_back({"Bip01", Translation(0, 0, 0)});
+    desc.bones.push_back({"Other", Translation(0, 0, 0)});
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{1, 2, Model::kNoBone}));
+    EXPECT_EQ(mesh.subMeshes[1].boneMap, (std::vector<uint16_t>{2}));
+}
+
+TEST(MeshReader, StripFlagBitZeroChoosesTheStrip) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.subMeshes.push_back(MakeSubMesh("c", 1, 0, std::vector<std::string>{}));
+    desc.subMeshes.push_back(MakeSubMesh("d", 1, 0, std::vector<std::string>{}));
+    const uint32_t flags[] = {0, 1, 2, 3};
+    for (std::size_t s = 0; s < 4; ++s) {
+        desc.subMeshes[s].stripFlag = flags[s];
+    }
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_EQ(mesh.subMeshes[0].primitive, Model::kTriangles);
+    EXPECT_EQ(mesh.subMeshes[1].primitive, Model::kTriangleStrip);
+    EXPECT_EQ(mesh.subMeshes[2].primitive, Model::kTriangles);
+    EXPECT_EQ(mesh.subMeshes[3].primitive, Model::kTriangleStrip);
+}
+
+// The bind matrix puts the bone at (1, 2, 3) turned a quarter around z; the file holds
+// its inverse, whose zero diagonal forces row swaps.
+TEST(MeshReader, BonePositionInvertsAPivotingMatrix) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.bones[0].matrix = {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, -2, 1, -3, 1};
+    // A permutation that needs two swaps, bind position (4, 5, 6).
+    desc.bones[1].matrix = {0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, -5, -6, -4, 1};
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    ExpectNear(mesh.bonePositions[0], {1, 2, 3});
+    ExpectNear(mesh.bonePositions[1], {4, 5, 6});
+}
+
+TEST(MeshReader, SingularBoneMatrixKeepsThePartialInverse) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.bones[0].matrix = {};  // the first pivot is zero: the result stays the identity
+    // Worked by hand: two swaps, then a zero pivot in the last column; the partial
+    // inverse's last row is the unit row that the second swap moved there.
+    desc.bones[1].matrix = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1};
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_EQ(mesh.bonePositions[0], (Model::Vec3{0, 0, 0}));
+    EXPECT_EQ(mesh.bonePositions[1], (Model::Vec3{0, 1, 0}));
+}
+
+TEST(MeshReader, ZeroCountsGiveEmptyArrays) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.subMeshes = {MakeSubMesh("empty", 0, 0, std::vector<std::string>{})};
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    ASSERT_EQ(mesh.subMeshes.size(), 1u);
+    EXPECT_TRUE(mesh.subMeshes[0].positions.empty());
+    EXPECT_TRUE(mesh.subMeshes[0].indices.empty());
+    EXPECT_TRUE(mesh.subMeshes[0].vertexMatrices.empty());
+    EXPECT_TRUE(mesh.subMeshes[0].boneMap.empty());
+
+    desc.subMeshes.clear();
+    desc.bones.clear();
+    mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_TRUE(mesh.subMeshes.empty());
+    EXPECT_TRUE(mesh.bones.empty());
+}
+
+TEST(MeshReader, NamesFillingTheirFieldAreCutToIt) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.name = std::string(256, 'm');
+    desc.bones[0].name = std::string(256, 'b');
+    desc.subMeshes[0].name = std::string(256, 's');
+    desc.subMeshes[0].boneNames = std::vector<std::string>{std::string(256, 'b')};
+    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    EXPECT_EQ(mesh.name, std::string(256, 'm'));
+    EXPECT_EQ(mesh.bones[0].name, std::string(256, 'b'));
+    EXPECT_EQ(mesh.subMeshes[0].name, std::string(256, 's'));
+    EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{0}));
+}
+
+TEST(MeshReader, VersionSwitch) {
+    Forge::MeshDesc desc = MakeMesh(7);
+    std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
+    {
+        ModelTest::VersionCheck on(true);
+        Model::Mesh mesh;
+        auto reader = Reader(bytes);
+        EXPECT_EQ(ErrorOf([&] { Model::ReadMesh(mesh, reader); }), "unknown .msh file version: 7");
+        EXPECT_EQ(mesh.version, 7u);
+        EXPECT_TRUE(mesh.subMeshes.empty());
+        EXPECT_TRUE(mesh.bones.empty());
+    }
+    {
+        ModelTest::VersionCheck off(false);
+        Model::Mesh mesh = Read(bytes);
+        EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{1, 0, Model::kNoBone}));
+        EXPECT_EQ(mesh.subMeshes[1].boneIndices.size(), 3u);
+    }
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(MakeMesh(14))); }),
+              "unknown .msh file version: 14");
+}
+
+TEST(MeshReader, RejectsCountsBeyondTheData) {
+    Forge::MeshDesc desc = MakeMesh(10);
+    desc.bones.clear();
+    desc.subMeshes.resize(1);
+    desc.subMeshes[0] = MakeSubMesh("body", 100, 0, std::nullopt);
+    desc.subMeshes[0].indices.clear();
+    desc.subMeshes[0].vertexCount = 4000;
+    // After the block header: 100 × (12 + 12 + 8) bytes of vertex data.
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: sub-mesh 0 needs 48000 bytes of positions, 3200 remain");
+
+    desc.subMeshes[0].vertexCount = 0xFFFFFFFF;
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: sub-mesh 0 needs 51539607540 bytes of positions, 3200 remain");
+
+    desc.subMeshes[0].vertexCount.reset();
+    desc.subMeshes[0].indexCount = 0x80000000;
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: sub-mesh 0 needs 4294967296 bytes of indices, 3200 remain");
+
+    desc.subMeshes[0].indexCount.reset();
+    desc.subMeshCount = 3;
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: sub-mesh 1 needs 1024 bytes of header, 0 remain");
+    desc.subMeshCount = 5;
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: sub-mesh count 5 needs 5120 bytes of block headers, 4224 "
+              "remain");
+
+    desc.subMeshCount.reset();
+    desc.boneCount = 1000000;
+    desc.version = 11;
+    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
+              "corrupt .msh file: bone count 1000000 needs 320000000 bytes of bone records, "
+              "6624 remain");
+}
+
+TEST(MeshReader, RejectsBadSkinningData) {
+    Forge::MeshDesc desc = MakeMesh(11);
+    desc.subMeshes[0].boneNameCount = 1000;
+    std::string error = ErrorOf([&] { Read(Forge::WriteMesh(desc)); });
+    EXPECT_EQ(error.rfind("corrupt .msh file: sub-mesh 0 needs 256000 bytes of bone names, ", 0),
+              0u)
+        << error;
+
+    // Two bytes after the weights are too few for a bone-name count.
+    desc = MakeMesh(11);
+    desc.subMeshes.resize(1);
+    desc.subMeshes[0].boneNames.reset();
+    std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
+    bytes.push_back(0);
+    bytes.push_back(0);
+    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
+              "corrupt .msh file: sub-mesh 0 needs 4 bytes of bone-name count, 2 remain");
+}
+
+TEST(MeshReader, RejectsShortHeaders) {
+    std::vector<uint8_t> bytes = Forge::WriteMesh(MakeMesh(11));
+    bytes.resize(100);
+    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
+              "corrupt .msh file: header needs 300 bytes, 100 remain");
+    bytes = Forge::WriteMesh(MakeMesh(11));
+    bytes.resize(600);
+    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
+              "corrupt .msh file: header block needs 1024 bytes, the file has 600");
+}
+
+TEST(MeshReader, EveryTruncationIsRejected) {
+    for (uint32_t version : {10u, 13u}) {
+        Forge::MeshDesc desc = MakeMesh(version);
+        std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
+        std::size_t rejected = ModelTest::RejectedPrefixes(bytes, 1, [](PakMgr::IRead& reader) {
+            Model::Mesh mesh;
+            Model::ReadMesh(mesh, reader);
+        });
+        // One cut reads: the last sub-mesh ending the file before its bone-name table.
+        std::size_t readable = version == 10 ? 0 : 1;
+        EXPECT_EQ(rejected, bytes.size() - readable) << "version " << version;
+    }
+}
+
+}  // namespace

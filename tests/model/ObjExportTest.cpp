@@ -1,0 +1,186 @@
+// OBJ text of single sub-meshes, and the files and texture copies of a whole export.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ModelTestUtil.h"
+#include "ObjText.h"
+#include "VellModel.h"
+
+namespace {
+
+using Model::SubMesh;
+
+SubMesh Triangle(uint32_t primitive, std::vector<uint16_t> indices) {
+    SubMesh s;
+    s.name = "arm";
+    s.primitive = primitive;
+    s.indices = std::move(indices);
+    return s;
+}
+
+std::string Text(const SubMesh& s, std::string_view comment = "c") {
+    std::string out;
+    Model::AppendObjText(out, s, comment);
+    return out;
+}
+
+// The face lines of the sub-mesh's text.
+std::string Faces(const SubMesh& s) {
+    std::string text = Text(s);
+    return text.substr(text.find("g arm\n") + 6);
+}
+
+TEST(ObjText, HeaderVerticesNormalsAndTextureRowsInOrder) {
+    SubMesh s = Triangle(Model::kTriangles, {0, 1, 2});
+    s.skinnedPositions = {{1, 2, 3}, {-0.5f, 0, 1e6f}, {0.1f, 1.0f / 3, -2}};
+    s.positions = {{9, 9, 9}, {9, 9, 9}, {9, 9, 9}};
+    s.normals = {{0, 0, 1}, {1, 0, 0}, {0.25f, -0.5f, 0}};
+    s.texCoords = {{0.25f, 0.75f}, {0, 0}, {1, 1}};
+    EXPECT_EQ(Text(s, "Vell"),
+              "# Vell\n\n"
+              "v -1.000000 2.000000 3.000000\n"
+              "v 0.500000 0.000000 1000000.000000\n"
+              "v -0.100000 0.333333 -2.000000\n"
+              "\n"
+              "vn -0.000000 0.000000 1.000000\n"
+              "vn -1.000000 0.000000 0.000000\n"
+              "vn -0.250000 -0.500000 0.000000\n"
+              "\n"
+              "vt 0.250000 0.250000\n"
+              "vt 0.000000 1.000000\n"
+              "vt 1.000000 0.000000\n"
+              "\n"
+              "g arm\n"
+              "f 1/1/1 2/2/2 3/3/3\n");
+}
+
+TEST(ObjText, NumbersMatchPrintfFormatting) {
+    const std::vector<float> values = {0.0000005f, 0.0000015f, -0.0000004f, 123456.789f,
+                                       3.4e38f,    -1e-30f,    0.1234565f,  2.5e-7f};
+    SubMesh s = Triangle(Model::kTriangles, {});
+    for (float v : values) {
+        s.skinnedPositions.push_back({-v, v, v});
+    }
+    std::string expected = "# c\n\n";
+    for (float v : values) {
+        char line[256];
+        std::snprintf(line, sizeof line, "v %.6f %.6f %.6f\n", static_cast<double>(v),
+                      static_cast<double>(v), static_cast<double>(v));
+        expected += line;
+    }
+    expected += "\n\n\ng arm\n";
+    EXPECT_EQ(Text(s), expected);
+}
+
+TEST(ObjText, ListIgnoresTrailingIncompleteTriangle) {
+    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {0, 1, 2, 2, 3, 4, 5})),
+              "f 1/1/1 2/2/2 3/3/3\nf 3/3/3 4/4/4 5/5/5\n");
+}
+
+TEST(ObjText, StripAlternatesWindingStartingReversed) {
+    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1, 2, 3})),
+              "f 3/3/3 2/2/2 1/1/1\nf 2/2/2 3/3/3 4/4/4\n");
+}
+
+TEST(ObjText, StripSkipsDegenerateTrianglesButKeepsParity) {
+    // Triangles (0,1,1) and (1,1,2) are degenerate; (1,2,3) at k = 4 is written reversed.
+    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1, 1, 2, 3})), "f 4/4/4 3/3/3 2/2/2\n");
+}
+
+TEST(ObjText, AnyOtherPrimitiveIsAStrip) {
+    EXPECT_EQ(Faces(Triangle(7, {0, 1, 2})), "f 3/3/3 2/2/2 1/1/1\n");
+}
+
+TEST(ObjText, IndexAtTheTopOfSixteenBitsIsVertex65536) {
+    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {65535, 65534, 0})),
+              "f 65536/65536/65536 65535/65535/65535 1/1/1\n");
+}
+
+TEST(ObjText, ShortStripsWriteNoFaces) {
+    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1})), "");
+    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {0, 1})), "");
+}
+
+TEST(ObjFileName, IndexInTwoDigitsAndNamesMadeSafe) {
+    EXPECT_EQ(Model::ObjFileName("arm", 3), "arm_03.obj");
+    EXPECT_EQ(Model::ObjFileName("arm", 123), "arm_123.obj");
+    EXPECT_EQ(Model::ObjFileName("../../etc/x", 0), ".._.._etc_x_00.obj");
+    EXPECT_EQ(Model::ObjFileName("a\\b", 1), "a_b_01.obj");
+    EXPECT_EQ(Model::ObjFileName("\xC9\xED", 0), "\xE8\xBA\xAB_00.obj");  // 身 in GBK
+}
+
+class ObjExport : public ::testing::Test {
+protected:
+    ObjExport()
+        : game({
+              {"\\chars\\hero\\hero.skn", Forge::Bytes("skin")},
+              {"\\chars\\hero\\tex\\arm.dds", Forge::Bytes("DDS arm bytes")},
+              {"\\chars\\hero\\tex\\leg.dds", Forge::Bytes("DDS leg bytes")},
+          }) {}
+
+    SubMesh Named(const std::string& name) {
+        SubMesh s = Triangle(Model::kTriangles, {0, 0, 0});
+        s.name = name;
+        s.skinnedPositions = {{1, 2, 3}};
+        s.normals = {{0, 0, 1}};
+        s.texCoords = {{0, 0}};
+        return s;
+    }
+    Model::Material WithTexture(const std::string& name) {
+        Model::Material m;
+        m.diffuseTexName = name;
+        return m;
+    }
+    std::vector<std::string> Files() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(out.Path())) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    ModelTest::Game game;
+    TestUtil::TempDir out;
+    Model::CVellModel model;
+};
+
+TEST_F(ObjExport, OneFilePerVisibleSubMeshWithItsTextureBeside) {
+    model.MeshAt(1).subMeshes = {Named("arm"), Named("hidden"), Named("leg")};
+    model.MeshAt(1).subMeshes[1].visible = false;
+    model.SkinAt(1).materials = {WithTexture("arm.dds"), WithTexture("arm.dds")};
+    // Slot 4 also has an arm at index 0; its file replaces slot 1's.
+    model.MeshAt(4).subMeshes = {Named("arm")};
+    model.MeshAt(4).subMeshes[0].skinnedPositions = {{7, 7, 7}};
+    model.SkinAt(4).materials = {WithTexture("missing.dds")};
+    model.MeshAt(Model::kAttachment).subMeshes = {Named("sword")};
+
+    EXPECT_TRUE(model.ExportObj("comment", game.Node("chars/hero/hero.skn"), out.Path()));
+    // "leg" has no material: exported without a texture copy.
+    EXPECT_EQ(Files(), (std::vector<std::string>{"arm.dds", "arm_00.obj", "leg_02.obj"}));
+    EXPECT_EQ(TestUtil::ReadText(out / "arm.dds"), "DDS arm bytes");
+    EXPECT_NE(TestUtil::ReadText(out / "arm_00.obj").find("v -7.000000 7.000000 7.000000\n"),
+              std::string::npos);
+}
+
+TEST_F(ObjExport, CommentAndGroupNamesAreWrittenAsUtf8) {
+    model.MeshAt(0).subMeshes = {Named("\xC9\xED")};
+    model.ExportObj("Vell \xC4\xA3\xD0\xCD", nullptr, out.Path());
+    const std::string text = TestUtil::ReadText(out / "\xE8\xBA\xAB_00.obj");
+    EXPECT_EQ(text.rfind("# Vell \xE6\xA8\xA1\xE5\x9E\x8B\n\n", 0), 0u);
+    EXPECT_NE(text.find("g \xE8\xBA\xAB\n"), std::string::npos);
+}
+
+TEST_F(ObjExport, EmptyModelWritesNothing) {
+    EXPECT_TRUE(model.ExportObj("c", game.Node("chars/hero/hero.skn"), out.Path()));
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(ObjExport, UnwritableFolderSkipsSilently) {
+    model.MeshAt(0).subMeshes = {Named("arm")};
+    EXPECT_TRUE(model.ExportObj("c", nullptr, out / "no-such-folder"));
+    EXPECT_TRUE(Files().empty());
+}
+
+}  // namespace

@@ -1,0 +1,392 @@
+// Posing and skinning checked against small skeletons worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "Pose.h"
+#include "VellModel.h"
+
+namespace {
+
+using Model::AnimTrack;
+using Model::Bone;
+using Model::CVellModel;
+using Model::kNoBone;
+using Model::Matrix;
+using Model::Mesh;
+using Model::RotationKey;
+using Model::Skeleton;
+using Model::SubMesh;
+using Model::Vec3;
+using Model::Vec4;
+using Model::VectorKey;
+
+constexpr float kTolerance = 1e-5f;
+const float kHalfSqrt2 = std::sqrt(0.5f);
+const Vec4 kQuarterTurnZ = {0, 0, kHalfSqrt2, kHalfSqrt2};  // 90° about z
+constexpr Vec4 kNoTurn = {0, 0, 0, 1};
+constexpr float kEighthTurn = std::numbers::pi_v<float> / 8;
+
+void ExpectNear(const Vec3& actual, const Vec3& expected) {
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
+    }
+}
+
+void ExpectNear(const Vec4& actual, const Vec4& expected) {
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
+    }
+}
+
+Matrix Translation(float x, float y, float z) {
+    Matrix m = Model::kIdentity;
+    m[12] = x;
+    m[13] = y;
+    m[14] = z;
+    return m;
+}
+
+AnimTrack Track(Vec3 position = {}, Vec4 rotation = kNoTurn, Vec3 scale = {1, 1, 1}) {
+    AnimTrack track;
+    track.basePosition = position;
+    track.baseRotation = rotation;
+    track.baseScale = scale;
+    return track;
+}
+
+VectorKey VKey(uint16_t frame, Vec3 v) {
+    return VectorKey{frame, {v[0], v[1], v[2]}};
+}
+
+RotationKey RKey(uint16_t frame, Vec4 q) {
+    return RotationKey{frame, {q[0], q[1], q[2], q[3]}};
+}
+
+Bone MakeBone(const std::string& name, uint32_t parent, AnimTrack track) {
+    Bone bone;
+    bone.name = name;
+    bone.parent = parent;
+    bone.tracks.push_back(std::move(track));
+    return bone;
+}
+
+Skeleton MakeSkeleton(std::vector<Bone> bones) {
+    Skeleton skeleton;
+    for (std::size_t i = 0; i < bones.size(); ++i) {
+        bones[i].index = static_cast<uint32_t>(i);
+        skeleton.boneColors.push_back({static_cast<float>(i) / 4, 0.5f, 1});
+    }
+    skeleton.bones = std::move(bones);
+    skeleton.boneCount = static_cast<uint32_t>(skeleton.bones.size());
+    skeleton.animationCount = 1;
+    skeleton.animationNames = {"walk"};
+    skeleton.frameCounts = {20};
+    return skeleton;
+}
+
+// A sub-mesh as the reader leaves it, with one influence list per vertex.
+SubMesh MakeSubMesh(std::vector<Vec3> positions, std::vector<std::array<uint16_t, 4>> slots,
+                    std::vector<Vec4> weights, std::vector<uint16_t> boneMap) {
+    SubMesh s;
+    s.name = "skin";
+    s.positions = positions;
+    s.normals.assign(positions.size(), {0, 0, 1});
+    s.texCoords.assign(positions.size(), {0, 0});
+    s.boneIndices = std::move(slots);
+    s.boneWeights = std::move(weights);
+    s.boneMap = std::move(boneMap);
+    s.skinnedPositions = positions;
+    s.colors.assign(positions.size(), {1, 1, 1});
+    s.vertexMatrices.assign(positions.size(), Model::kIdentity);
+    return s;
+}
+
+Mesh MakeMesh(std::vector<Model::MeshBone> bones, std::vector<SubMesh> subMeshes) {
+    Mesh mesh;
+    mesh.version = 11;
+    mesh.bones = std::move(bones);
+    mesh.boneCount = static_cast<uint32_t>(mesh.bones.size());
+    mesh.subMeshes = std::move(subMeshes);
+    mesh.boneToTrack.assign(mesh.bones.size(), 0);
+    for (const auto& bone : mesh.bones) {
+        mesh.bonePositions.push_back({-bone.matrix[12], -bone.matrix[13], -bone.matrix[14]});
+    }
+    return mesh;
+}
+
+// One vertex fully on mesh bone 0.
+SubMesh OneVertex(Vec3 position) {
+    return MakeSubMesh({position}, {{0, kNoBone, kNoBone, kNoBone}}, {{1, 0, 0, 0}}, {0});
+}
+
+// Poses the model at `frame` with the skeleton and slot-0 mesh given.
+class PoseFixture : public ::testing::Test {
+protected:
+    void Pose(Skeleton skeleton, Mesh mesh, float frame) {
+        Model::BindToSkeleton(mesh, skeleton);
+        model.GetSkeleton() = std::move(skeleton);
+        model.MeshAt(Model::kWholeModel) = std::move(mesh);
+        model.Playback().animation = 0;
+        model.Playback().currentFrame = frame;
+        model.Pose();
+    }
+    const SubMesh& Posed(std::size_t slot = Model::kWholeModel) {
+        return model.MeshAt(slot).subMeshes.at(0);
+    }
+    CVellModel model;
+};
+
+TEST_F(PoseFixture, TranslationKeysMoveTheVertexByTheInterpolatedOffset) {
+    AnimTrack track = Track();
+    track.positionKeys = {VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})};
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, track)}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 2, 3})}), 5);
+    ExpectNear(Posed().skinnedPositions[0], {6, 2, 3});
+    EXPECT_FLOAT_EQ(Posed().vertexMatrices[0][12], 5);
+}
+
+TEST_F(PoseFixture, QuarterTurnAboutZTakesXToY) {
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({}, kQuarterTurnZ))}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {0, 1, 0});
+}
+
+TEST_F(PoseFixture, LocalMatrixScalesThenRotatesThenTranslates) {
+    Pose(MakeSkeleton(
+             {MakeBone("root", Model::kNoParent, Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
+    // (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (0,2,5).
+    ExpectNear(Posed().skinnedPositions[0], {0, 2, 5});
+}
+
+TEST_F(PoseFixture, ChildWorldIsLocalTimesParentWorld) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ)),
+        MakeBone("hand", 0, Track({1, 0, 0})),
+    });
+    Pose(std::move(skeleton), MakeMesh({{"hand", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    // The child's offset (1,0,0) is turned by the parent to (0,1,0), then moved by (10,0,0).
+    ExpectNear(Posed().skinnedPositions[0], {10, 1, 0});
+    const Matrix& hand = model.GetSkeleton().bones[1].worldMatrix;
+    ExpectNear(Vec3{hand[12], hand[13], hand[14]}, {10, 1, 0});
+}
+
+TEST_F(PoseFixture, ParentListedAfterItsChildContributesIdentity) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("hand", 1, Track({1, 0, 0})),
+        MakeBone("root", Model::kNoParent, Track({10, 0, 0})),
+    });
+    Pose(std::move(skeleton), MakeMesh({{"hand", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
+}
+
+TEST_F(PoseFixture, InverseBindMatrixAppliesBeforeTheBoneWorld) {
+    // The bone rests at (10,0,0) and turns a quarter about z there.
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ))}),
+         MakeMesh({{"root", Translation(-10, 0, 0)}}, {OneVertex({11, 0, 0})}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {10, 1, 0});
+}
+
+TEST_F(PoseFixture, ExactKeyFrameWinsOverInterpolation) {
+    AnimTrack track = Track();
+    track.positionKeys = {VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})};
+    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, track)});
+    Mesh mesh = MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})});
+    Pose(skeleton, mesh, 4.5f);
+    ExpectNear(Posed().skinnedPositions[0], {3, 0, 0});
+    Pose(skeleton, mesh, 3.5f);
+    ExpectNear(Posed().skinnedPositions[0], {0, 0, 0});
+    Pose(skeleton, mesh, 6.2f);
+    ExpectNear(Posed().skinnedPositions[0], {6, 0, 0});
+    Pose(skeleton, mesh, 7.0f);  // past the last key: the base value
+    ExpectNear(Posed().skinnedPositions[0], {0, 0, 0});
+}
+
+TEST_F(PoseFixture, TrackWithOneKeyKeepsItsBaseValue) {
+    AnimTrack track = Track({1, 1, 1});
+    track.positionKeys = {VKey(0, {5, 5, 5})};
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, track)}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {1, 1, 1});
+}
+
+TEST_F(PoseFixture, AnimationMissingFromTheSkeletonLeavesBonesAtIdentity) {
+    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({7, 0, 0}))});
+    Mesh mesh = MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})});
+    Model::BindToSkeleton(mesh, skeleton);
+    model.GetSkeleton() = skeleton;
+    model.MeshAt(0) = mesh;
+    model.Playback().animation = 3;  // left from a longer file
+    model.Pose();
+    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
+}
+
+TEST_F(PoseFixture, WeightsBelowOneShrinkTowardTheOriginAndBonelessShareStays) {
+    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    SubMesh s = MakeSubMesh({{2, 0, 0}, {2, 0, 0}},
+                            {{0, kNoBone, kNoBone, kNoBone}, {0, kNoBone, kNoBone, kNoBone}},
+                            {{0.5f, 0, 0, 0}, {0.5f, 0.5f, 0, 0}}, {0});
+    Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {s}), 0);
+    // Half of the bone: (2 + 10) / 2. Half bone and half identity: (12 + 2) / 2.
+    ExpectNear(Posed().skinnedPositions[0], {6, 0, 0});
+    ExpectNear(Posed().skinnedPositions[1], {7, 0, 0});
+    EXPECT_FLOAT_EQ(Posed().vertexMatrices[0][15], 0.5f);
+    // Colours blend the same way, white for the influence without a bone.
+    ExpectNear(Posed().colors[0], {0, 0.25f, 0.5f});
+    ExpectNear(Posed().colors[1], {0.5f, 0.75f, 1});
+}
+
+TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
+    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    // Map entry 1 names mesh bone 5 of 2; mesh bone 1 has no boneToTrack entry; slot 4 is
+    // past the bone map.
+    SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}, {1, 0, 0}},
+                            {{1, kNoBone, kNoBone, kNoBone},
+                             {2, kNoBone, kNoBone, kNoBone},
+                             {4, kNoBone, kNoBone, kNoBone}},
+                            {{1, 0, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}}, {0, 5, 1, 1});
+    Mesh mesh = MakeMesh({{"root", Model::kIdentity}, {"ghost", Model::kIdentity}}, {s});
+    model.GetSkeleton() = skeleton;
+    Model::BindToSkeleton(mesh, skeleton);
+    mesh.boneToTrack.resize(1);
+    model.MeshAt(0) = mesh;
+    model.Pose();
+    for (std::size_t v = 0; v < 3; ++v) {
+        ExpectNear(Posed().skinnedPositions[v], {1, 0, 0});
+    }
+}
+
+TEST_F(PoseFixture, MeshBoneUnknownToTheSkeletonIsIdentity) {
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
+         MakeMesh({{"tail", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
+    EXPECT_EQ(model.MeshAt(0).boneToTrack, std::vector<uint16_t>{kNoBone});
+    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
+}
+
+TEST_F(PoseFixture, SubMeshWithoutBoneMapIsNotBlended) {
+    SubMesh s = OneVertex({1, 0, 0});
+    s.boneMap.clear();
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
+         MakeMesh({{"root", Model::kIdentity}}, {s}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
+    ExpectNear(Posed().colors[0], {1, 1, 1});
+}
+
+TEST_F(PoseFixture, MeshWithoutBonesKeepsItsPositions) {
+    SubMesh s = OneVertex({1, 0, 0});
+    s.skinnedPositions = {{4, 4, 4}};
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}), MakeMesh({}, {s}),
+         0);
+    ExpectNear(Posed().skinnedPositions[0], {4, 4, 4});
+}
+
+TEST_F(PoseFixture, AttachmentFollowsItsBoneRigidly) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("root", Model::kNoParent, Track({0, 0, 0})),
+        MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ)),
+    });
+    Mesh sword = MakeMesh({{"~BoxBone01", Translation(100, 100, 100)}}, {OneVertex({1, 0, 0})});
+    Model::BindToSkeleton(sword, skeleton);
+    model.MeshAt(Model::kAttachment) = sword;
+    Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    // No inverse bind matrix, no weights: (1,0,0) turned to (0,1,0), moved by (0,5,0).
+    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {0, 6, 0});
+}
+
+TEST_F(PoseFixture, AttachmentWithoutBoneKeepsItsPositions) {
+    Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
+    model.MeshAt(Model::kAttachment) = sword;
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {1, 0, 0});
+}
+
+TEST_F(PoseFixture, ResetPoseReturnsToBindPositionsAndJoints) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("root", Model::kNoParent, Track({3, 0, 0})),
+        MakeBone("unknown", 0, Track({0, 3, 0})),
+    });
+    Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
+    sword.subMeshes[0].skinnedPositions = {{9, 9, 9}};
+    model.MeshAt(Model::kAttachment) = sword;
+    Pose(std::move(skeleton), MakeMesh({{"root", Translation(-2, -4, -6)}}, {OneVertex({1, 0, 0})}),
+         0);
+    model.Playback().stopped = false;
+    ExpectNear(Posed().skinnedPositions[0], {2, -4, -6});
+
+    model.ResetPose();
+    EXPECT_TRUE(model.Playback().stopped);
+    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
+    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {1, 0, 0});
+    const auto& bones = model.GetSkeleton().bones;
+    EXPECT_EQ(bones[0].worldMatrix, Translation(2, 4, 6));
+    EXPECT_EQ(bones[1].worldMatrix, Model::kIdentity);
+    // The blended matrix stays as the last pose left it.
+    EXPECT_FLOAT_EQ(Posed().vertexMatrices[0][12], 1);
+}
+
+TEST(BindToSkeleton, FirstBoneOfTheNameWinsAndEmptySkeletonChangesNothing) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("a", Model::kNoParent, Track()),
+        MakeBone("b", 0, Track()),
+        MakeBone("b", 0, Track()),
+    });
+    Mesh mesh = MakeMesh({{"b", Model::kIdentity}, {"A", Model::kIdentity}}, {});
+    mesh.boneToTrack = {7, 7};
+    Model::BindToSkeleton(mesh, Skeleton{});
+    EXPECT_EQ(mesh.boneToTrack, (std::vector<uint16_t>{7, 7}));
+    Model::BindToSkeleton(mesh, skeleton);
+    EXPECT_EQ(mesh.boneToTrack, (std::vector<uint16_t>{1, kNoBone}));
+}
+
+TEST(KeyLookup, FewerThanTwoKeysGiveNothing) {
+    std::vector<VectorKey> one = {VKey(0, {1, 2, 3})};
+    EXPECT_FALSE(Model::LookupVector(one, 0).has_value());
+    EXPECT_FALSE(Model::LookupVector({}, 0).has_value());
+}
+
+TEST(KeyLookup, LaterPairsDecideWhenEarlierDoNot) {
+    std::vector<VectorKey> keys = {VKey(0, {0, 0, 0}), VKey(2, {2, 0, 0}), VKey(4, {0, 8, 0})};
+    ExpectNear(*Model::LookupVector(keys, 3), {1, 4, 0});
+    ExpectNear(*Model::LookupVector(keys, 4), {0, 8, 0});
+}
+
+TEST(KeyLookup, RotationHalfwayIsTheHalfTurn) {
+    std::vector<RotationKey> keys = {RKey(0, kNoTurn), RKey(10, kQuarterTurnZ)};
+    const float s = std::sin(kEighthTurn), c = std::cos(kEighthTurn);
+    ExpectNear(*Model::LookupRotation(keys, 5), {0, 0, s, c});
+}
+
+TEST(Slerp, OppositeSignNeighboursTakeTheShorterArc) {
+    const Vec4 q = kQuarterTurnZ;
+    const Vec4 minusQ = {-q[0], -q[1], -q[2], -q[3]};
+    ExpectNear(Model::Slerp(q, minusQ, 0.5f), q);
+    // Near-opposite keys turn a little, not most of the way round.
+    const Vec4 slightlyOff = {0, 0, -kHalfSqrt2, -kHalfSqrt2 + 0.01f};
+    const Vec4 r = Model::Slerp(q, slightlyOff, 0.5f);
+    EXPECT_GT(r[2] * q[2] + r[3] * q[3], 0.99f);
+}
+
+TEST(Slerp, NearlyEqualRotationsBlendLinearlyWithoutRenormalising) {
+    const Vec4 a = {0, 0, 0, 2};
+    const Vec4 b = {0, 0, 0, 4};
+    ExpectNear(Model::Slerp(a, b, 0.25f), {0, 0, 0, 2.5f});
+}
+
+TEST(Slerp, ZeroLengthKeyBlendsLinearly) {
+    const Vec4 r = Model::Slerp({0, 0, 0, 0}, kNoTurn, 0.5f);
+    ExpectNear(r, {0, 0, 0, 0.5f});
+}
+
+TEST(Slerp, UnnormalisedKeysInterpolateByAngle) {
+    // Twice the identity and twice a quarter turn: the angle is measured on the unit
+    // directions, the lengths carry through.
+    const Vec4 a = {0, 0, 0, 2};
+    const Vec4 b = {0, 0, 2 * kHalfSqrt2, 2 * kHalfSqrt2};
+    const float s = std::sin(kEighthTurn), c = std::cos(kEighthTurn);
+    ExpectNear(Model::Slerp(a, b, 0.5f), {0, 0, 2 * s, 2 * c});
+}
+
+}  // namespace
