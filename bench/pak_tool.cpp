@@ -22,7 +22,7 @@ int GameLike(const std::string& dir) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         // Mostly small files with a tail of large ones, about 9 KB on average.
         uint32_t roll = r.Range(0, 99);
-        sizes.push_back(roll < 90 ? r.Range(200, 8000) : r.Range(8000, 60000));
+        sizes.push_back(roll < 90 ? r.Range(300, 11000) : r.Range(8000, 74000));
     }
     Bench::WriteArchives(dir, paths, 6, [&](std::size_t i) { return sizes[i]; });
     return 0;
