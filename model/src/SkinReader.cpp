@@ -77,6 +77,7 @@ void LowerCase(std::string& text) {
 // A u32 length and that many bytes; the text up to the first zero byte.
 std::string CountedString(Cursor& in, const std::string& who, std::string_view what) {
     uint32_t length = in.U32(who, std::string(what) + " length");
+    in.Need(length, who, what);
     std::string buffer(length, '\0');
     in.Bytes(buffer.data(), length, who, what);
     return Cursor::TextOf(buffer);

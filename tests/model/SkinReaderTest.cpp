@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ModelTestUtil.h"
+#include "forge/dds.h"
+#include "forge/model.h"
+#include "glcontext/glcontext.h"
+#include "texture/texture.h"
+
+namespace {
+
+using ModelTest::ErrorOf;
+using ModelTest::Reader;
+
+std::vector<uint8_t> SmallDds() {
+    std::vector<uint8_t> pixels(4 * 4 * 4, 0x80);
+    return Forge::WriteDds(Forge::DdsDesc{.width = 4, .height = 4}, pixels);
+}
+
+Forge::MeshDesc TwoSubMeshes() {
+    Forge::MeshDesc mesh;
+    mesh.version = 10;
+    for (const char* name : {"body", "cape"}) {
+        Forge::SubMeshDesc sub;
+        sub.name = name;
+        sub.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        sub.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+        sub.texCoords = {{0, 0}, {1, 0}, {0, 1}};
+        sub.indices = {0, 1, 2};
+        mesh.subMeshes.push_back(sub);
+    }
+    return mesh;
+}
+
+Forge::MaterialDesc EveryParameter() {
+    Forge::MaterialDesc m;
+    m.header[0] = 'h';
+    m.header[519] = 0x5A;
+    m.params = {
+        Forge::ColourParam("g_MaterialAmbient", {0.1f, 0.2f, 0.3f, 0.4f}),
+        Forge::ColourParam("g_MaterialDiffuse", {1, 2, 3, 4}),
+        Forge::TextParam("g_DiffuseTex", "BODY.DDS"),
+        Forge::TextParam("g_MaskTex", "cape.dds"),
+        Forge::ColourParam("g_EmissiveColor", {5, 6, 7, 8}),
+        Forge::ScalarParam("g_EmissivePower", 9),
+        Forge::ScalarParam("g_EmissivePowerRange", 10),
+        Forge::ScalarParam("g_EmissiveAniSpeed", 11),
+        Forge::ColourParam("g_SkinColor", {12, 13, 14, 15}),
+        Forge::TextParam("g_TatooTex", "tex\\body.dds"),
+        Forge::ColourParam("g_EyeColor", {16, 17, 18, 19}),
+        Forge::ColourParam("g_CustomColor", {20, 21, 22, 23}),
+        Forge::TextParam("g_EmissiveTex", "Hero.dds"),
+        Forge::TextParam("g_DiffuseVolumeTex", "body.dds"),
+        Forge::ScalarParam("g_AniTime", 24),
+    };
+    return m;
+}
+
+Forge::MaterialDesc Diffuse(float red, const std::string& texture) {
+    Forge::MaterialDesc m;
+    m.params = {Forge::ColourParam("g_MaterialDiffuse", {red, 0, 0, 1})};
+    if (!texture.empty()) {
+        m.params.push_back(Forge::TextParam("g_DiffuseTex", texture));
+    }
+    return m;
+}
+
+Forge::SkinDesc MakeSkin(std::vector<Forge::MaterialDesc> materials,
+                         const std::string& meshName = "Hero.MSH") {
+    Forge::SkinDesc skin;
+    skin.name = "hero skin";
+    skin.meshName = meshName;
+    skin.materials = std::move(materials);
+    return skin;
+}
+
+// Names only: without a node no texture is looked up, so no GL is needed.
+Model::Skin ReadNames(const std::vector<uint8_t>& bytes) {
+    Model::Skin skin;
+    auto reader = Reader(bytes);
+    Model::ReadSkin(skin, reader, nullptr);
+    return skin;
+}
+
+TEST(SkinReader, ReadsEveryParameter) {
+    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({EveryParameter()})));
+    EXPECT_EQ(skin.name, "hero skin");
+    EXPECT_EQ(skin.meshName, "Hero.MSH");  // lower-cased by LoadPart, not here
+    EXPECT_EQ(skin.version, 10u);
+    EXPECT_EQ(skin.materialCount, 1u);
+    ASSERT_EQ(skin.materials.size(), 1u);
+    const Model::Material& m = skin.materials[0];
+    EXPECT_EQ(m.header[0], 'h');
+    EXPECT_EQ(m.header[519], 0x5A);
+    EXPECT_EQ(m.ambient, (Model::Vec4{0.1f, 0.2f, 0.3f, 0.4f}));
+    EXPECT_EQ(m.diffuse, (Model::Vec4{1, 2, 3, 4}));
+    EXPECT_EQ(m.emissiveColor, (Model::Vec4{5, 6, 7, 8}));
+    EXPECT_EQ(m.emissivePower, 9);
+    EXPECT_EQ(m.emissivePowerRange, 10);
+    EXPECT_EQ(m.emissiveAniSpeed, 11);
+    EXPECT_EQ(m.skinColor, (Model::Vec4{12, 13, 14, 15}));
+    EXPECT_EQ(m.eyeColor, (Model::Vec4{16, 17, 18, 19}));
+    EXPECT_EQ(m.customColor, (Model::Vec4{20, 21, 22, 23}));
+    EXPECT_EQ(m.aniTime, 24);
+    EXPECT_EQ(m.diffuseTexName, "body.dds");
+    EXPECT_EQ(m.maskTexName, "cape.dds");
+    EXPECT_EQ(m.tattooTexName, "tex\\body.dds");
+    EXPECT_EQ(m.emissiveTexName, "hero.dds");
+    EXPECT_FALSE(m.diffuseTex);
+}
+
+TEST(SkinReader, KeepsTheMaterialOrder) {
+    Model::Skin skin = ReadNames(
+        Forge::WriteSkin(MakeSkin({Diffuse(1, "a.dds"), Diffuse(2, ""), Diffuse(3, "c.dds")})));
+    ASSERT_EQ(skin.materials.size(), 3u);
+    EXPECT_EQ(skin.materials[0].diffuse[0], 1);
+    EXPECT_EQ(skin.materials[0].diffuseTexName, "a.dds");
+    EXPECT_EQ(skin.materials[1].diffuse[0], 2);
+    EXPECT_EQ(skin.materials[1].diffuseTexName, "");
+    EXPECT_EQ(skin.materials[2].diffuse[0], 3);
+    EXPECT_EQ(skin.materials[2].diffuseTexName, "c.dds");
+}
+
+TEST(SkinReader, EmptyMaterialKeepsItsDefaults) {
+    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({Forge::MaterialDesc{}})));
+    ASSERT_EQ(skin.materials.size(), 1u);
+    EXPECT_EQ(skin.materials[0].diffuse, Model::Vec4{});
+    EXPECT_EQ(skin.materials[0].customColor, Model::Vec4{});
+    EXPECT_TRUE(skin.materials[0].diffuseTexName.empty());
+
+    skin = ReadNames(Forge::WriteSkin(MakeSkin({})));
+    EXPECT_TRUE(skin.materials.empty());
+}
+
+TEST(SkinReader, LaterParametersReplaceEarlierOnes) {
+    Forge::MaterialDesc m = Diffuse(1, "first.dds");
+    m.params.push_back(Forge::TextParam("g_DiffuseTex", "second.dds"));
+    m.params.push_back(Forge::ColourParam("g_MaterialDiffuse", {9, 9, 9, 9}));
+    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({m})));
+    EXPECT_EQ(skin.materials[0].diffuseTexName, "second.dds");
+    EXPECT_EQ(skin.materials[0].diffuse, (Model::Vec4{9, 9, 9, 9}));
+}
+
+TEST(SkinReader, ParameterNamesAreMatchedUpToTheirZero) {
+    Forge::MaterialDesc m;
+    m.params = {Forge::TextParam(std::string("g_MaskTex\0junk", 14), "m.dds")};
+    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({m})));
+    EXPECT_EQ(skin.materials[0].maskTexName, "m.dds");
+
+    m.params = {Forge::TextParam("g_masktex", "m.dds")};
+    EXPECT_EQ(ErrorOf([&] { ReadNames(Forge::WriteSkin(MakeSkin({m}))); }),
+              "unknown material type: g_masktex");
+    m.params = {Forge::ScalarParam("", 1)};
+    EXPECT_EQ(ErrorOf([&] { ReadNames(Forge::WriteSkin(MakeSkin({m}))); }),
+              "unknown material type: ");
+    // A name stored without its zero is bounded by its length.
+    Forge::SkinParam unterminated = Forge::ScalarParam("g_AniTime", 5);
+    unterminated.terminated = false;
+    m.params = {unterminated};
+    EXPECT_EQ(ReadNames(Forge::WriteSkin(MakeSkin({m}))).materials[0].aniTime, 5);
+}
+
+TEST(SkinReader, LowerCasesOnlyAsciiLetters) {
+    // 0xB0 0x41 is one double-byte character whose trail byte is an ASCII 'A'.
+    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({Diffuse(1, "\xB0\x41X\xC4.DDS")})));
+    EXPECT_EQ(skin.materials[0].diffuseTexName, "\xB0\x41x\xC4.dds");
+}
+
+TEST(SkinReader, VersionSwitch) {
+    Forge::SkinDesc desc = MakeSkin({Diffuse(1, "a.dds")});
+    desc.version = 11;
+    std::vector<uint8_t> bytes = Forge::WriteSkin(desc);
+    {
+        ModelTest::VersionCheck on(true);
+        EXPECT_EQ(ErrorOf([&] { ReadNames(bytes); }), "unknown .skn file version: 11");
+    }
+    {
+        ModelTest::VersionCheck off(false);
+        EXPECT_EQ(ReadNames(bytes).materials[0].diffuseTexName, "a.dds");
+    }
+}
+
+TEST(SkinReader, RejectsCountsBeyondTheData) {
+    Forge::SkinDesc desc = MakeSkin({Diffuse(1, "a.dds")});
+    desc.materialCount = 100000;
+    std::string error = ErrorOf([&] { ReadNames(Forge::WriteSkin(desc)); });
+    EXPECT_EQ(error.rfind("corrupt .skn file: material count 100000 needs 102800000 bytes of "
+                          "material blocks, ",
+                          0),
+              0u)
+        << error;
+
+    desc = MakeSkin({Diffuse(1, "a.dds")});
+    desc.materials[0].paramCount = 50;
+    error = ErrorOf([&] { ReadNames(Forge::WriteSkin(desc)); });
+    EXPECT_EQ(error,
+              "corrupt .skn file: material 0 parameter 2 needs 4 bytes of parameter "
+              "name length, 0 remain");
+
+    std::vector<uint8_t> bytes = Forge::WriteSkin(MakeSkin({Diffuse(1, "")}));
+    uint32_t huge = 0xFFFFFFF0;
+    std::memcpy(bytes.data() + 1024 + 1024 + 4, &huge, sizeof huge);
+    error = ErrorOf([&] { ReadNames(bytes); });
+    EXPECT_EQ(error.rfind("corrupt .skn file: material 0 parameter 0 needs 4294967280 bytes of "
+                          "parameter name, ",
+                          0),
+              0u)
+        << error;
+
+    bytes = Forge::WriteSkin(MakeSkin({}));
+    bytes.resize(300);
+    EXPECT_EQ(ErrorOf([&] { ReadNames(bytes); }),
+              "corrupt .skn file: header needs 520 bytes, 300 remain");
+}
+
+TEST(SkinReader, EveryTruncationIsRejected) {
+    std::vector<uint8_t> bytes =
+        Forge::WriteSkin(MakeSkin({EveryParameter(), Diffuse(2, "x.dds"), {}}));
+    std::size_t rejected = ModelTest::RejectedPrefixes(bytes, 1, [](PakMgr::IRead& reader) {
+        Model::Skin skin;
+        Model::ReadSkin(skin, reader, nullptr);
+    });
+    EXPECT_EQ(rejected, bytes.size());
+}
+
+// LoadPart over a game folder; found textures need a current GL context.
+class PartLoad : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        s_gl = GlContext::Headless::Create(16, 16, &error);
+        s_glError = error;
+    }
+    static void TearDownTestSuite() { s_gl.reset(); }
+
+    void SetUp() override {
+        if (!s_gl) {
+            GTEST_SKIP() << "no headless GL context: " << s_glError;
+        }
+    }
+
+    static std::vector<Forge::PakFile> Files(const Forge::SkinDesc& skin) {
+        std::vector<uint8_t> mesh = Forge::WriteMesh(TwoSubMeshes());
+        return {
+            {.path = "\\chars\\hero\\hero.skn", .data = Forge::WriteSkin(skin)},
+            {.path = "\\chars\\hero\\hero.msh", .data = mesh},
+            {.path = "\\chars\\hero\\tex\\body.dds", .data = SmallDds()},
+            {.path = "\\chars\\hero\\hero.dds", .data = SmallDds()},
+            {.path = "\\chars\\hero\\bad\\broken.dds", .data = std::vector<uint8_t>(40, 7)},
+            {.path = "\\chars\\hero\\sub\\deep.msh", .data = mesh},
+            {.path = "\\chars\\hero\\empty.skn", .data = {}},
+            {.path = "\\chars\\cape.dds", .data = SmallDds()},
+            {.path = "\\chars\\other\\cape.dds", .data = SmallDds()},
+        };
+    }
+
+    static inline std::unique_ptr<GlContext::Headless> s_gl;
+    static inline std::string s_glError;
+};
+
+TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
+    ModelTest::Game game(Files(MakeSkin({EveryParameter(), Diffuse(2, "HERO.dds")})));
+    Model::Mesh mesh;
+    Model::Skin skin;
+    Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
+
+    EXPECT_EQ(skin.meshName, "hero.msh");
+    ASSERT_EQ(mesh.subMeshes.size(), 2u);
+    EXPECT_EQ(mesh.subMeshes[1].name, "cape");
+    ASSERT_EQ(skin.materials.size(), 2u);
+    const Model::Material& m = skin.materials[0];
+    // "BODY.DDS" lies in a subfolder: found.
+    ASSERT_TRUE(m.diffuseTex);
+    auto* texture = dynamic_cast<Texture::CDDSTexture*>(m.diffuseTex.get());
+    ASSERT_NE(texture, nullptr);
+    EXPECT_NE(texture->Name(), 0u);
+    // "cape.dds" lies in the parent folder and in a sibling folder: not found.
+    EXPECT_FALSE(m.maskTex);
+    // A name with a folder part finds nothing.
+    EXPECT_FALSE(m.tattooTex);
+    EXPECT_TRUE(m.emissiveTex);
+    // Every mention loads its own texture.
+    ASSERT_TRUE(skin.materials[1].diffuseTex);
+    EXPECT_NE(skin.materials[1].diffuseTex, m.emissiveTex);
+}
+
+TEST_F(PartLoad, FewerMaterialsThanSubMeshesLoads) {
+    ModelTest::Game game(Files(MakeSkin({Diffuse(1, "hero.dds")})));
+    Model::Mesh mesh;
+    Model::Skin skin;
+    Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
+    EXPECT_EQ(mesh.subMeshes.size(), 2u);
+    ASSERT_NE(Model::MaterialFor(skin, 0), nullptr);
+    EXPECT_TRUE(Model::MaterialFor(skin, 0)->diffuseTex);
+    EXPECT_EQ(Model::MaterialFor(skin, 1), nullptr);
+}
+
+TEST_F(PartLoad, TextureFailuresPassThrough) {
+    ModelTest::Game game(Files(MakeSkin({Diffuse(1, "broken.dds")})));
+    Model::Mesh mesh;
+    Model::Skin skin;
+    std::string error =
+        ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); });
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find("corrupt .skn"), std::string::npos) << error;
+}
+
+TEST_F(PartLoad, ReportsMissingFiles) {
+    {
+        ModelTest::Game game(Files(MakeSkin({}, "deep.msh")));
+        Model::Mesh mesh;
+        Model::Skin skin;
+        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
+                  "can't read .msh file: deep.msh");
+        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/empty.skn"), mesh, skin); }),
+                  "can't read .skn file: empty.skn");
+        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(nullptr, mesh, skin); }), "can't read .skn file: ");
+    }
+    {
+        ModelTest::Game game(Files(MakeSkin({}, "MISSING.msh")));
+        Model::Mesh mesh;
+        Model::Skin skin;
+        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
+                  "can't read .msh file: missing.msh");
+        EXPECT_EQ(skin.meshName, "missing.msh");
+    }
+}
+
+TEST_F(PartLoad, MeshVersionIsCheckedAfterTheSkin) {
+    std::vector<Forge::PakFile> files = Files(MakeSkin({}));
+    Forge::MeshDesc mesh = TwoSubMeshes();
+    mesh.version = 9;
+    files[1].data = Forge::WriteMesh(mesh);
+    ModelTest::Game game(files);
+    Model::Mesh readMesh;
+    Model::Skin skin;
+    EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), readMesh, skin); }),
+              "unknown .msh file version: 9");
+}
+
+}  // namespace
