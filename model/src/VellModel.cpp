@@ -117,11 +117,15 @@ unsigned ExportFrameCount(const PlaybackState& playback) {
             break;
         }
         float next = frame + playback.frameStep;
-        // A step too small to move a large frame number would never reach the end.
-        if (!(next > frame)) {
+        if (next > last) {
             next = last;
         }
-        frame = next > last ? last : next;
+        // Past 2^24 a float frame may stop moving, or never equal the last frame's
+        // number: the export ends there instead of running forever.
+        if (next == frame) {
+            break;
+        }
+        frame = next;
     }
     return count;
 }

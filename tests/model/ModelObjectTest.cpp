@@ -1,0 +1,420 @@
+// The model object on archives made by the writers: slot choice, loads that fail, the
+// attachment, playback and the queries of the shell.
+#include <gtest/gtest.h>
+
+#include "ModelTestUtil.h"
+#include "VellModel.h"
+#include "forge/model.h"
+
+namespace {
+
+using Model::CVellModel;
+using Model::PlaybackState;
+using ModelTest::ErrorOf;
+
+constexpr char kHero[] = "\\chars\\hero\\";
+constexpr char kParts[] = "\\chars\\hero\\parts\\";
+
+Forge::Matrix Translation(float x, float y, float z) {
+    Forge::Matrix m = Forge::kIdentityMatrix;
+    m[12] = x;
+    m[13] = y;
+    m[14] = z;
+    return m;
+}
+
+// A skinned mesh of one sub-mesh named `subMesh`: three vertices on bone "root".
+Forge::MeshDesc MeshDesc(const std::string& subMesh, std::vector<Forge::MeshBoneDesc> bones,
+                         float size = 1) {
+    Forge::MeshDesc mesh;
+    mesh.name = subMesh;
+    mesh.boxMin = {-size, -size, -size};
+    mesh.boxMax = {size, size, size};
+    mesh.bones = std::move(bones);
+    Forge::SubMeshDesc s;
+    s.name = subMesh;
+    s.indices = {0, 1, 2};
+    s.positions = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    s.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    s.texCoords = {{0, 0}, {1, 0}, {0, 1}};
+    s.boneSlots.assign(3, {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
+    s.boneWeights.assign(3, {1, 0, 0, 0});
+    s.boneNames = std::vector<std::string>{"root"};
+    mesh.subMeshes = {s};
+    return mesh;
+}
+
+// A .skn at `path` dressing a sibling .msh with one sub-mesh named `subMesh`.
+std::vector<Forge::PakFile> Part(const std::string& folder, const std::string& skinName,
+                                 const std::string& subMesh,
+                                 std::vector<Forge::MeshBoneDesc> bones = {{"root"}},
+                                 float size = 1) {
+    const std::string meshName = subMesh + ".msh";
+    Forge::SkinDesc skin;
+    skin.meshName = meshName;
+    skin.materials.resize(1);
+    return {
+        {folder + skinName, Forge::WriteSkin(skin)},
+        {folder + meshName, Forge::WriteMesh(MeshDesc(subMesh, std::move(bones), size))},
+    };
+}
+
+// Bones "root" and "~BoxBone01"; animation "walk" of 10 frames moves root from x 0 to 9,
+// "wave" has 4 frames.
+std::vector<uint8_t> Animation() {
+    Forge::AnimationDesc ani;
+    ani.animationNames = {"walk", "wave"};
+    ani.frameCounts = {10, 4};
+    Forge::TrackDesc walk;
+    walk.positionKeys = {{0, {0, 0, 0}}, {9, {9, 0, 0}}};
+    Forge::TrackDesc still;
+    ani.bones = {{"root", "", {walk, still}}, {"~BoxBone01", "root", {still, still}}};
+    return Forge::WriteAnimation(ani);
+}
+
+std::vector<Forge::PakFile> GameFiles() {
+    std::vector<Forge::PakFile> files;
+    auto add = [&](std::vector<Forge::PakFile> more) {
+        files.insert(files.end(), more.begin(), more.end());
+    };
+    add(Part(kHero, "hero.skn", "whole", {{"root"}}, 5));
+    add(Part(kParts, "hero_body.skn", "body"));
+    add(Part(kParts, "legboots.skn", "boots"));
+    add(Part(kParts, "hairhead.skn", "hair"));
+    add(Part(kParts, "head.skn.old", "head"));
+    add(Part(kParts, "helmet_head.skn", "helmethead"));
+    add(Part(kParts, "plain.skn", "plain"));
+    add(Part(kParts, "costume.skn", "costume", {{"root"}, {"~BoxBone01", Translation(1, 2, 3)}}));
+    add(Part("\\chars\\hero\\Parts\\", "body.skn", "capsbody"));
+    add(Part(kHero, "sword.skn", "sword", {{"blade"}}));
+    files.push_back({std::string(kHero) + "broken.skn", Forge::WriteSkin([] {
+                         Forge::SkinDesc s;
+                         s.meshName = "nowhere.msh";
+                         return s;
+                     }())});
+    files.push_back({std::string(kHero) + "hero.ani", Animation()});
+    files.push_back({std::string(kHero) + "short.ani", Forge::Bytes("short")});
+    files.push_back({std::string(kHero) + "hero.msh.bak", Forge::Bytes("x")});
+    return files;
+}
+
+struct Names : Model::IStringList {
+    void AddString(const std::string& name) override { list.push_back(name); }
+    std::vector<std::string> list;
+};
+
+std::vector<std::string> SubMeshNames(CVellModel& model) {
+    Names names;
+    model.EnumSubMeshes(&names);
+    return names.list;
+}
+
+class ModelObject : public ::testing::Test {
+protected:
+    ModelObject() : game(GameFiles()) {}
+    PakMgr::ITreeNode* Node(const std::string& path) {
+        PakMgr::ITreeNode* node = game.Node(path);
+        EXPECT_NE(node, nullptr) << path;
+        return node;
+    }
+    bool Load(const std::string& path) { return model.Load(Node(path)); }
+    std::string SlotName(std::size_t slot) {
+        const auto& subs = model.MeshAt(slot).subMeshes;
+        return subs.empty() ? "" : subs[0].name;
+    }
+
+    ModelTest::Game game;
+    CVellModel model;
+};
+
+TEST(ChooseSlot, FolderMustBeExactlyParts) {
+    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts"), 1u);
+    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "Parts"), Model::kWholeModel);
+    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts2"), Model::kWholeModel);
+    EXPECT_EQ(Model::ChooseSlot("x_body.skn", ""), Model::kWholeModel);
+}
+
+TEST(ChooseSlot, KeywordsAreTestedInSlotOrder) {
+    EXPECT_EQ(Model::ChooseSlot("legboots.skn", "parts"), 2u);
+    EXPECT_EQ(Model::ChooseSlot("hairhead.skn", "parts"), 4u);
+    EXPECT_EQ(Model::ChooseSlot("helmet_head.skn", "parts"), 5u);
+    EXPECT_EQ(Model::ChooseSlot("glove.skn", "parts"), 3u);
+    EXPECT_EQ(Model::ChooseSlot("leg.skn", "parts"), 6u);
+    EXPECT_EQ(Model::ChooseSlot("helmet.skn", "parts"), 7u);
+    EXPECT_EQ(Model::ChooseSlot("costume.skn", "parts"), 8u);
+    EXPECT_EQ(Model::ChooseSlot("BODY.skn", "parts"), Model::kWholeModel);
+    EXPECT_EQ(Model::ChooseSlot("cape.skn", "parts"), Model::kWholeModel);
+}
+
+TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
+    EXPECT_FALSE(Load("chars/hero/hero.skn"));
+    EXPECT_EQ(SlotName(0), "whole");
+    EXPECT_TRUE(Load("chars/hero/parts/legboots.skn"));
+    EXPECT_EQ(SlotName(2), "boots");
+    EXPECT_TRUE(Load("chars/hero/parts/hairhead.skn"));
+    EXPECT_EQ(SlotName(4), "hair");
+    EXPECT_TRUE(Load("chars/hero/parts/head.skn.old"));  // ".skn" in the middle
+    EXPECT_EQ(SlotName(5), "head");
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"boots", "hair", "head"}));
+    EXPECT_FALSE(Load("chars/hero/Parts/body.skn"));
+    EXPECT_FALSE(Load("chars/hero/parts/plain.skn"));
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"plain"}));
+}
+
+TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
+    float min[3], max[3];
+    model.GetBoundingBox(min, max);
+    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{10, 10, 10}));
+    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{-10, -10, -10}));
+    Load("chars/hero/hero.skn");
+    Load("chars/hero/parts/hero_body.skn");
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body"}));
+    model.GetBoundingBox(min, max);
+    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, -5}));
+    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 5}));
+}
+
+TEST_F(ModelObject, WholeModelRemovesPartsAttachmentAndSkeleton) {
+    Load("chars/hero/parts/hero_body.skn");
+    Load("chars/hero/parts/costume.skn");
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    model.PlayAnimation(1);
+    EXPECT_FALSE(Load("chars/hero/hero.skn"));
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"whole"}));
+    EXPECT_TRUE(model.GetSkeleton().bones.empty());
+    EXPECT_TRUE(model.Playback().stopped);
+    Names animations;
+    model.EnumAnimations(&animations);
+    EXPECT_TRUE(animations.list.empty());
+}
+
+TEST_F(ModelObject, FailedLoadsLeaveTheModelAsItWas) {
+    Load("chars/hero/parts/hero_body.skn");
+    EXPECT_EQ(ErrorOf([&] { model.Load(nullptr); }), "empty node.");
+    EXPECT_EQ(ErrorOf([&] { Load("chars/hero/hero.msh.bak"); }), "not .skn file: hero.msh.bak");
+    EXPECT_EQ(ErrorOf([&] { Load("chars/hero/broken.skn"); }), "can't read .msh file: nowhere.msh");
+    EXPECT_EQ(ErrorOf([&] { model.LoadAttachment(Node("chars/hero/broken.skn")); }),
+              "can't read .msh file: nowhere.msh");
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body"}));
+
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    const auto bound = model.MeshAt(1).boneToTrack;
+    EXPECT_EQ(ErrorOf([&] { model.LoadAnimation(Node("chars/hero/short.ani")); }),
+              "not .ani file.");
+    EXPECT_EQ(model.GetSkeleton().bones.size(), 2u);
+    EXPECT_EQ(model.MeshAt(1).boneToTrack, bound);
+    model.LoadAnimation(nullptr);
+    EXPECT_EQ(model.GetSkeleton().bones.size(), 2u);
+}
+
+TEST_F(ModelObject, AnimationBindsEveryPartAndPartsLoadedLaterBindAtOnce) {
+    Load("chars/hero/parts/hero_body.skn");
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    EXPECT_EQ(model.MeshAt(1).boneToTrack, std::vector<uint16_t>{0});
+    Load("chars/hero/parts/costume.skn");
+    EXPECT_EQ(model.MeshAt(8).boneToTrack, (std::vector<uint16_t>{0, 1}));
+    Names animations;
+    model.EnumAnimations(&animations);
+    EXPECT_EQ(animations.list, (std::vector<std::string>{"walk", "wave"}));
+}
+
+TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
+    Load("chars/hero/parts/hero_body.skn");
+    Load("chars/hero/parts/costume.skn");
+    EXPECT_TRUE(model.LoadAttachment(Node("chars/hero/sword.skn")));
+    const Model::Mesh& sword = model.MeshAt(Model::kAttachment);
+    ASSERT_EQ(sword.bones.size(), 1u);
+    EXPECT_EQ(sword.bones[0].name, "~BoxBone01");
+    EXPECT_EQ(sword.bones[0].matrix[12], 1);
+    EXPECT_EQ(sword.bones[0].matrix[14], 3);
+    EXPECT_TRUE(model.IsEmpty() == false);
+
+    // Once a skeleton is there the sword moves rigidly with that bone.
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    EXPECT_EQ(model.MeshAt(Model::kAttachment).boneToTrack, std::vector<uint16_t>{1});
+    model.PlayAnimation(1);
+    model.PoseAt(4);
+    const auto& posed = model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions;
+    EXPECT_FLOAT_EQ(posed[0][0], 5);  // (1,0,0) moved by root's (4,0,0)
+    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body", "costume", "sword"}));
+}
+
+TEST_F(ModelObject, AttachmentWithoutBoxBoneHasNoBone) {
+    Load("chars/hero/hero.skn");
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    EXPECT_TRUE(model.MeshAt(Model::kAttachment).bones.empty());
+}
+
+TEST_F(ModelObject, AttachmentAloneLeavesTheModelEmpty) {
+    EXPECT_TRUE(model.IsEmpty());
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    EXPECT_TRUE(model.IsEmpty());
+}
+
+TEST_F(ModelObject, SubMeshVisibilityRunsOverAllSlots) {
+    Load("chars/hero/parts/hero_body.skn");
+    Load("chars/hero/parts/costume.skn");
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    model.SetSubMeshVisible(2, false);
+    model.SetSubMeshVisible(3, false);  // past the end: nothing
+    EXPECT_TRUE(model.MeshAt(1).subMeshes[0].visible);
+    EXPECT_TRUE(model.MeshAt(8).subMeshes[0].visible);
+    EXPECT_FALSE(model.MeshAt(9).subMeshes[0].visible);
+    model.SetSubMeshVisible(2, true);
+    EXPECT_TRUE(model.MeshAt(9).subMeshes[0].visible);
+}
+
+TEST_F(ModelObject, PlayingPosesOnlyWhenTheIntegerFrameChanges) {
+    Load("chars/hero/parts/hero_body.skn");
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    uint32_t tick = 5000;
+    model.SetClock([&] { return tick; });
+    model.Update();  // the clock's first reading
+    model.PlayAnimation(1);
+    const auto& posed = model.MeshAt(1).subMeshes[0].skinnedPositions;
+    EXPECT_FLOAT_EQ(posed[0][0], 1);  // nothing posed yet
+
+    tick += 10;  // 0.6 frames
+    model.Update();
+    EXPECT_FLOAT_EQ(posed[0][0], 1);
+    tick += 10;  // 1.2 frames: posed at 1.2
+    model.Update();
+    EXPECT_NEAR(posed[0][0], 2.2f, 1e-4);
+    tick += 10;  // 1.8: same frame, no new pose
+    model.Update();
+    EXPECT_NEAR(model.Playback().currentFrame, 1.8f, 1e-4);
+    EXPECT_NEAR(posed[0][0], 2.2f, 1e-4);
+}
+
+TEST_F(ModelObject, ClockWrapStillAdvancesByTheElapsedTime) {
+    uint32_t tick = 0xFFFFFFF0u;
+    model.SetClock([&] { return tick; });
+    model.Update();
+    model.Playback() = PlaybackState{};
+    model.Playback().stopped = false;
+    model.Playback().lastFrame = 100;
+    tick = 0x10;  // 32 ms later, across the wrap
+    model.Update();
+    EXPECT_NEAR(model.Playback().currentFrame, 1.92f, 1e-4);
+}
+
+TEST_F(ModelObject, PlayAnimationOutOfRangeReturnsToBindPose) {
+    Load("chars/hero/parts/hero_body.skn");
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    model.PlayAnimation(2);
+    EXPECT_EQ(model.Playback().lastFrame, 3);
+    EXPECT_EQ(model.Playback().animation, 1);
+    EXPECT_FALSE(model.Playback().stopped);
+    model.PlayAnimation(1);
+    model.PoseAt(5);
+    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 6);
+    model.PlayAnimation(3);
+    EXPECT_TRUE(model.Playback().stopped);
+    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 1);
+    model.PlayAnimation(1);
+    model.PlayAnimation(0);
+    EXPECT_TRUE(model.Playback().stopped);
+}
+
+TEST_F(ModelObject, FrameCountFollowsTheExportStep) {
+    EXPECT_EQ(model.GetFrameCount(1), 0u);  // no animation
+    Load("chars/hero/hero.skn");
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    model.PlayAnimation(1);
+    EXPECT_EQ(model.GetFrameCount(0), 0u);
+    EXPECT_EQ(model.GetFrameCount(3), 0u);
+    EXPECT_EQ(model.GetFrameCount(1), 10u);
+    EXPECT_EQ(model.GetFrameCount(2), 10u);  // the playing animation's, whatever the index
+    model.SetSpeed(84);                      // step 4: frames 0, 4, 8, 9
+    EXPECT_EQ(model.GetFrameCount(1), 4u);
+}
+
+TEST(Playback, StepWrapsToTheStartWhateverTheOvershoot) {
+    PlaybackState p;
+    p.stopped = false;
+    p.lastFrame = 9;
+    p.currentFrame = 7.5f;
+    EXPECT_TRUE(Model::PlaybackStep(p, 1.0f / 60));
+    EXPECT_FLOAT_EQ(p.currentFrame, 8.5f);
+    EXPECT_TRUE(Model::PlaybackStep(p, 1.0f / 60));  // 9.5 is past the last frame
+    EXPECT_FLOAT_EQ(p.currentFrame, 0);
+    p.currentFrame = 8.5f;
+    EXPECT_TRUE(Model::PlaybackStep(p, 2.0f));
+    EXPECT_FLOAT_EQ(p.currentFrame, 0);
+    EXPECT_FALSE(Model::PlaybackStep(p, 0.001f));
+    EXPECT_FLOAT_EQ(p.currentFrame, 0.06f);
+}
+
+TEST(Playback, StoppedDoesNotMove) {
+    PlaybackState p;
+    p.currentFrame = 3;
+    EXPECT_FALSE(Model::PlaybackStep(p, 10));
+    EXPECT_FLOAT_EQ(p.currentFrame, 3);
+}
+
+TEST(Playback, SpeedZeroPausesAndAnySpeedResumes) {
+    PlaybackState p;
+    p.stopped = false;
+    p.currentFrame = 2.5f;
+    Model::ApplySpeed(p, 0);
+    EXPECT_TRUE(p.stopped);
+    EXPECT_FALSE(Model::PlaybackStep(p, 1));
+    Model::ApplySpeed(p, 60);
+    EXPECT_FALSE(p.stopped);
+    EXPECT_FLOAT_EQ(p.currentFrame, 2.5f);
+}
+
+TEST(Playback, ExportStepGrowsAboveSixtyFramesPerSecond) {
+    PlaybackState p;
+    Model::ApplySpeed(p, 120);
+    EXPECT_FLOAT_EQ(p.frameStep, 10);
+    Model::ApplySpeed(p, 66);
+    EXPECT_FLOAT_EQ(p.frameStep, 1);
+    Model::ApplySpeed(p, 72);
+    EXPECT_FLOAT_EQ(p.frameStep, 2);
+    Model::ApplySpeed(p, 30);
+    EXPECT_FLOAT_EQ(p.frameStep, 1);
+    Model::ApplySpeed(p, -200);
+    EXPECT_FLOAT_EQ(p.frameStep, 1);
+    EXPECT_FALSE(p.stopped);
+}
+
+TEST(Playback, ExportFrameCounts) {
+    PlaybackState p;
+    EXPECT_EQ(Model::ExportFrameCount(p), 1u);  // before any animation
+    p.lastFrame = 9;
+    EXPECT_EQ(Model::ExportFrameCount(p), 10u);
+    p.frameStep = 4;
+    EXPECT_EQ(Model::ExportFrameCount(p), 4u);
+    p.frameStep = 20;
+    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
+    p.lastFrame = -1;  // an animation of 0 frames
+    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
+}
+
+TEST(Playback, HugeFrameCountEnds) {
+    // Float frames stop growing by 1 at 2^24; the count must still end.
+    PlaybackState p;
+    p.lastFrame = INT32_MAX - 1;
+    EXPECT_GT(Model::ExportFrameCount(p), 1u << 24);
+}
+
+TEST(Toggles, FlipAndReportTheProcessWideSwitches) {
+    CVellModel model;
+    ModelTest::VersionCheck restore(true);
+    EXPECT_FALSE(model.ToggleVersionCheck());
+    EXPECT_FALSE(Model::versionCheck);
+    EXPECT_TRUE(model.ToggleVersionCheck());
+    const bool shown = Model::showSkeleton;
+    EXPECT_EQ(model.ToggleSkeleton(), !shown);
+    EXPECT_EQ(model.ToggleSkeleton(), shown);
+    EXPECT_TRUE(model.IsDrawEnabled());
+}
+
+TEST(GetModel, IsOneObject) {
+    EXPECT_EQ(Model::GetModel(), Model::GetModel());
+    EXPECT_TRUE(Model::GetModel()->IsEmpty());
+}
+
+}  // namespace
