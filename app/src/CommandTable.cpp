@@ -1,0 +1,96 @@
+#include "CommandTable.h"
+
+#include <algorithm>
+#include <array>
+
+namespace App {
+
+namespace {
+
+using namespace Cmd;
+
+constexpr std::array kCommands = {
+    CommandInfo{kFileOpen, "打开(&O)...", "Ctrl+O", "Open an existing document\n打开", "open"},
+    CommandInfo{kFileClose, "关闭(&C)", "Ctrl+X", "Close the active document\n关闭", "close"},
+    CommandInfo{kAppExit, "退出(&x)", "Alt+X", "Quit the application\nExit", "exit"},
+    CommandInfo{kBackgroundColor, "背景颜色(&B)...", "Alt+B", "改变背景色\n改变背景色",
+                "background"},
+    CommandInfo{kModelColor, "模型颜色(&M)...", "Alt+M", "改变模型颜色\n改变模型颜色",
+                "modelcolor"},
+    CommandInfo{kRenderPoint, "点(&P)", "Ctrl+P", "点渲染模式\n点渲染模式", "point"},
+    // The line mode's prompt repeats the point mode's, as the string table has it.
+    CommandInfo{kRenderLine, "线(&L)", "Ctrl+L", "点渲染模式\n点渲染模式", "line"},
+    CommandInfo{kRenderFill, "面(&F)", "Ctrl+F", "填充渲染模式\n填充渲染模式", "fill"},
+    CommandInfo{kShowAxes, "显示坐标原点(&C)", "Alt+C", "显示/隐藏坐标轴\n显示/隐藏坐标轴", "axes"},
+    CommandInfo{kShowSkeleton, "显示骨骼(&k)", "Alt+K", "显示/隐藏骨骼\n骨骼", nullptr},
+    CommandInfo{kVersionCheck, "版本检查", nullptr, nullptr, nullptr},
+    CommandInfo{kViewToolBar, "工具栏(&T)", "Alt+T", "显示/隐藏工具条\n工具条", "toolbar"},
+    CommandInfo{kViewStatusBar, "状态栏(&S)", "Alt+S", "显示/隐藏状态条\n状态条", "statusbar"},
+    CommandInfo{kViewTree, "目录树(&T)", "Alt+L", "显示/隐藏目录树\n目录树开关", "tree"},
+    CommandInfo{kAppAbout, "关于(&A)...", nullptr,
+                "Display program information, version number and copyright\nAbout", "about"},
+    CommandInfo{kSaveFileList, nullptr, "Ctrl+S", "保存MDX文件列表\n保存MDX文件列表", nullptr},
+    CommandInfo{kThrottle, nullptr, "Alt+A", "自动动画速度\n自动速度", nullptr},
+    CommandInfo{kRenderTexture, nullptr, "Alt+R", "渲染贴图\n渲染贴图", nullptr},
+    CommandInfo{kPartsButton, "零件显示", nullptr, nullptr, "parts"},
+    CommandInfo{kRenderSkin, "渲染模型", nullptr, nullptr, nullptr},
+    CommandInfo{kApplyAnimate, "显示动画", nullptr, nullptr, nullptr},
+    CommandInfo{kExportAnimate, "导出动画帧...", nullptr, nullptr, nullptr},
+    CommandInfo{kExportFile, "导出文件(&E)", nullptr, nullptr, nullptr},
+    CommandInfo{kConvertToObj, "转换为Obj文件(&C)", nullptr, nullptr, nullptr},
+    CommandInfo{kLoadAttachment, "加载为挂件", nullptr, nullptr, nullptr},
+    CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
+};
+
+constexpr std::array<uint16_t, 9> kUpdateUi = {kViewToolBar, kViewStatusBar, kViewTree,
+                                               kRenderPoint, kRenderLine,    kRenderFill,
+                                               kShowAxes,    kShowSkeleton,  kVersionCheck};
+
+constexpr std::array<uint16_t, 26> kToolBar = {kFileOpen,
+                                               kFileClose,
+                                               0,
+                                               kViewToolBar,
+                                               kViewStatusBar,
+                                               kViewTree,
+                                               0,
+                                               kRenderPoint,
+                                               kRenderLine,
+                                               kRenderFill,
+                                               0,
+                                               kShowAxes,
+                                               0,
+                                               kBackgroundColor,
+                                               0,
+                                               kModelColor,
+                                               0,
+                                               kAnimationList,
+                                               0,
+                                               kSpeedSlider,
+                                               0,
+                                               kPartsButton,
+                                               0,
+                                               kAppExit,
+                                               0,
+                                               kAppAbout};
+
+}  // namespace
+
+std::span<const CommandInfo> Commands() {
+    return kCommands;
+}
+
+const CommandInfo* FindCommand(uint16_t id) {
+    const auto* it = std::find_if(kCommands.begin(), kCommands.end(),
+                                  [id](const CommandInfo& c) { return c.id == id; });
+    return it == kCommands.end() ? nullptr : it;
+}
+
+std::span<const uint16_t> UpdateUiIds() {
+    return kUpdateUi;
+}
+
+std::span<const uint16_t> ToolBarLayout() {
+    return kToolBar;
+}
+
+}  // namespace App

@@ -1,0 +1,118 @@
+#include "Dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace App {
+
+namespace {
+
+DialogHooks& Hooks() {
+    static DialogHooks hooks;
+    return hooks;
+}
+
+QMessageBox::Icon ToQt(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQt(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgAnswer FromQt(int button) {
+    switch (button) {
+        case QMessageBox::Cancel:
+            return MsgAnswer::Cancel;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        default:
+            return MsgAnswer::Ok;
+    }
+}
+
+void InitCustomColors() {
+    static const bool done = [] {
+        for (int i = 0; i < QColorDialog::customCount(); ++i) {
+            QColorDialog::setCustomColor(i, Qt::white);
+        }
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace
+
+void SetDialogHooks(DialogHooks hooks) {
+    Hooks() = std::move(hooks);
+}
+
+MsgAnswer ShowMessage(const MessageRequest& request) {
+    if (Hooks().message) {
+        return Hooks().message(request);
+    }
+    QMessageBox box(ToQt(request.icon), request.caption, request.text, ToQt(request.buttons),
+                    request.owner);
+    return FromQt(box.exec());
+}
+
+void ShowInfo(QWidget* owner, const QString& text) {
+    ShowMessage({owner, text, QString(), MsgButtons::Ok, MsgIcon::Information});
+}
+
+QString PickFolder(QWidget* owner) {
+    if (Hooks().folder) {
+        return Hooks().folder(owner);
+    }
+    return QFileDialog::getExistingDirectory(owner, QString(), QString(),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix) {
+    if (Hooks().saveFile) {
+        return Hooks().saveFile(owner);
+    }
+    QFileDialog dialog(owner, QString(), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+std::optional<QColor> PickColor(QWidget* owner) {
+    InitCustomColors();
+    if (Hooks().color) {
+        return Hooks().color(owner);
+    }
+    // The picker opens on black, as no colour is proposed.
+    const QColor color = QColorDialog::getColor(Qt::black, owner);
+    if (!color.isValid()) {
+        return std::nullopt;
+    }
+    return color;
+}
+
+}  // namespace App

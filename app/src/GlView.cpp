@@ -1,0 +1,262 @@
+#include "GlView.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QThread>
+#include <QWheelEvent>
+#include <optional>
+#include <sstream>
+
+#include "model/model.h"
+#include "texture/texture.h"
+
+namespace App {
+
+namespace {
+
+constexpr int kFramePeriodMs = 10;
+constexpr int kDepthBits = 24;
+
+void* ContextProcAddress(const char* name) {
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+}
+
+uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    uint32_t state = 0;
+    if (buttons & Qt::LeftButton) {
+        state |= Render::kLeftButton;
+    }
+    if (buttons & Qt::RightButton) {
+        state |= Render::kRightButton;
+    }
+    if (buttons & Qt::MiddleButton) {
+        state |= Render::kMiddleButton;
+    }
+    if (modifiers & Qt::ShiftModifier) {
+        state |= Render::kShiftKey;
+    }
+    if (modifiers & Qt::ControlModifier) {
+        state |= Render::kControlKey;
+    }
+    return state;
+}
+
+std::optional<Render::MouseEvent> ToMouseEvent(QEvent* event) {
+    Render::MouseEvent out;
+    switch (event->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint p = mouse->position().toPoint();
+            out.x = p.x();
+            out.y = p.y();
+            out.keyState = KeyState(mouse->buttons(), mouse->modifiers());
+            if (event->type() == QEvent::MouseMove) {
+                out.kind = Render::MouseKind::Move;
+            } else if (mouse->button() == Qt::LeftButton) {
+                out.kind = Render::MouseKind::LeftDown;
+            } else if (mouse->button() == Qt::RightButton) {
+                out.kind = Render::MouseKind::RightDown;
+            }
+            return out;
+        }
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            out.kind = Render::MouseKind::Wheel;
+            out.wheelDelta = wheel->angleDelta().y();
+            out.keyState = KeyState(wheel->buttons(), wheel->modifiers());
+            return out;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+Render::Key ToKey(int key) {
+    switch (key) {
+        case Qt::Key_Escape:
+            return Render::Key::Escape;
+        case Qt::Key_Home:
+            return Render::Key::Home;
+        case Qt::Key_End:
+            return Render::Key::End;
+        case Qt::Key_Up:
+            return Render::Key::Up;
+        case Qt::Key_Down:
+            return Render::Key::Down;
+        case Qt::Key_Left:
+            return Render::Key::Left;
+        case Qt::Key_Right:
+            return Render::Key::Right;
+        case Qt::Key_PageUp:
+            return Render::Key::PageUp;
+        case Qt::Key_PageDown:
+            return Render::Key::PageDown;
+        default:
+            return Render::Key::Other;
+    }
+}
+
+QSurfaceFormat ViewFormat() {
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(0);
+    format.setDepthBufferSize(kDepthBits);
+    return format;
+}
+
+}  // namespace
+
+CVellModelBrowserRenderView::CVellModelBrowserRenderView(QWidget* parent) : QOpenGLWidget(parent) {
+    setFormat(ViewFormat());
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setMinimumSize(1, 1);
+    m_core.SetCloseRequest([this] { Q_EMIT CloseRequested(); });
+    m_timer.setInterval(kFramePeriodMs);
+    connect(&m_timer, &QTimer::timeout, this, &CVellModelBrowserRenderView::OnTimer);
+}
+
+CVellModelBrowserRenderView::~CVellModelBrowserRenderView() {
+    m_timer.stop();
+    // Textures and display lists die with the context: make it current for their owners.
+    if (m_initialized) {
+        makeCurrent();
+    }
+}
+
+void CVellModelBrowserRenderView::initializeGL() {
+    Texture::SetProcAddressFunction(&ContextProcAddress);
+    m_core.InitGL();
+    m_initialized = true;
+    m_timer.start();
+    setFocus();
+}
+
+void CVellModelBrowserRenderView::resizeGL(int width, int height) {
+    const qreal ratio = devicePixelRatioF();
+    m_core.OnSize(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+}
+
+void CVellModelBrowserRenderView::paintGL() {
+    DrawScene();
+}
+
+void CVellModelBrowserRenderView::DrawScene() {
+    m_core.Render();
+    TintModel();
+}
+
+// Multiplies every pixel nearer than the far plane (the model, and the axes drawn with it)
+// by the model colour; the background keeps its colour.
+void CVellModelBrowserRenderView::TintModel() {
+    if (m_modelColor == QColor(Qt::white)) {
+        return;
+    }
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_GREATER);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glColor3f(m_modelColor.redF(), m_modelColor.greenF(), m_modelColor.blueF());
+    glBegin(GL_QUADS);
+    glVertex3f(-1, -1, 1);
+    glVertex3f(1, -1, 1);
+    glVertex3f(1, 1, 1);
+    glVertex3f(-1, 1, 1);
+    glEnd();
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void CVellModelBrowserRenderView::RenderFrame() {
+    makeCurrent();
+    DrawScene();
+    glFlush();
+}
+
+void CVellModelBrowserRenderView::OnTimer() {
+    if (!m_core.m_bActive || !m_initialized) {
+        return;
+    }
+    repaint();
+    Model::GetModel()->Update();
+    if (m_core.m_bThrottle) {
+        QThread::msleep(15);
+    }
+}
+
+bool CVellModelBrowserRenderView::PreTranslateMessage(QEvent* event) {
+    if (const auto mouse = ToMouseEvent(event)) {
+        m_core.PreTranslateMessage(*mouse);
+    }
+    return false;
+}
+
+void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
+    const Render::Key key = ToKey(event->key());
+    if (key == Render::Key::Other) {
+        QOpenGLWidget::keyPressEvent(event);
+        return;
+    }
+    m_core.OnKeyDown(key);
+}
+
+void CVellModelBrowserRenderView::mouseMoveEvent(QMouseEvent* event) {
+    setFocus();
+    QOpenGLWidget::mouseMoveEvent(event);
+}
+
+std::vector<std::string> SplitExtensions(const std::string& text) {
+    std::vector<std::string> names;
+    std::istringstream stream(text);
+    std::string name;
+    while (std::getline(stream, name, ' ')) {
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+const GlInfo& GetGlInfo(CVellModelBrowserRenderView& view) {
+    static std::optional<GlInfo> info;
+    if (info || !view.HasContext()) {
+        static const GlInfo empty;
+        return info ? *info : empty;
+    }
+    view.makeCurrent();
+    const auto text = [](const GLubyte* s) {
+        return s ? std::string(reinterpret_cast<const char*>(s)) : std::string();
+    };
+    info = GlInfo{text(glGetString(GL_VERSION)), text(gluGetString(GLU_VERSION)),
+                  text(glGetString(GL_RENDERER)), text(glGetString(GL_VENDOR)),
+                  SplitExtensions(text(glGetString(GL_EXTENSIONS)))};
+    return *info;
+}
+
+}  // namespace App

@@ -1,0 +1,68 @@
+// The OpenGL window on the right of the splitter: hosts the render view's core, owns the
+// GL context and drives the frame timer.
+#pragma once
+
+#include <QColor>
+#include <QOpenGLWidget>
+#include <QTimer>
+
+#include "render/view.h"
+
+namespace App {
+
+class CVellModelBrowserRenderView final : public QOpenGLWidget {
+    Q_OBJECT
+public:
+    explicit CVellModelBrowserRenderView(QWidget* parent = nullptr);
+    ~CVellModelBrowserRenderView() override;
+
+    Render::CRenderViewCore& Core() { return m_core; }
+    void ResetView() { m_core.ResetView(); }
+    void ResetCamera() { m_core.ResetCamera(); }
+
+    // The mouse camera; the frame's message filter hands every mouse event of the view here.
+    bool PreTranslateMessage(QEvent* event);
+    // Draws one frame into the view's framebuffer with the context current and leaves it
+    // bound for reading back (frame export); the picture is shown on the next paint.
+    void RenderFrame();
+    // A colour that multiplies what the model draws; white leaves it as it is.
+    void SetModelColor(const QColor& color) { m_modelColor = color; }
+    QColor ModelColor() const { return m_modelColor; }
+
+    // One tick of the frame timer (also called by tests): draw and show, then advance.
+    void OnTimer();
+    bool HasContext() const { return m_initialized; }
+
+Q_SIGNALS:
+    void CloseRequested();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void DrawScene();
+    void TintModel();
+
+    Render::CRenderViewCore m_core;
+    QTimer m_timer;
+    QColor m_modelColor = Qt::white;
+    bool m_initialized = false;
+};
+
+// The GL and GLU texts of the view's context, fetched once each.
+struct GlInfo {
+    std::string version;
+    std::string gluVersion;
+    std::string renderer;
+    std::string vendor;
+    std::vector<std::string> extensions;
+};
+const GlInfo& GetGlInfo(CVellModelBrowserRenderView& view);
+// Cuts the driver's extension string at blanks; empty pieces are dropped.
+std::vector<std::string> SplitExtensions(const std::string& text);
+
+}  // namespace App

@@ -1,0 +1,229 @@
+#include "TreeModel.h"
+
+#include <algorithm>
+
+#include "pakmgr/pakmgr.h"
+
+namespace App {
+
+namespace {
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+struct Collect final : PakMgr::ITreeVisitor {
+    std::vector<PakMgr::ITreeNode*> nodes;
+    void Visit(PakMgr::ITreeNode* child) override { nodes.push_back(child); }
+};
+
+QIcon MakeIcon(const char* normal, const char* selected) {
+    QIcon icon(normal);
+    icon.addFile(selected, {}, QIcon::Selected);
+    return icon;
+}
+
+}  // namespace
+
+CTreeModel::CTreeModel(QObject* parent)
+    : QAbstractItemModel(parent),
+      m_folderIcon(MakeIcon(":/icons/folder.png", ":/icons/folder_open.png")),
+      m_fileIcon(MakeIcon(":/icons/file.png", ":/icons/file_selected.png")) {
+    m_items.emplace_back();
+}
+
+CTreeModel::~CTreeModel() = default;
+
+void CTreeModel::Clear() {
+    SetRoot(nullptr);
+}
+
+void CTreeModel::SetRoot(PakMgr::ITreeNode* root) {
+    beginResetModel();
+    m_items.clear();
+    m_items.emplace_back();
+    m_items.front().node = root;
+    m_items.front().folder = root != nullptr;
+    m_filtering = false;
+    m_allBuilt = false;
+    endResetModel();
+}
+
+void CTreeModel::BuildChildren(Item* item) const {
+    if (item->built) {
+        return;
+    }
+    item->built = true;
+    if (!item->node) {
+        return;
+    }
+    Collect collect;
+    item->node->ForEachChild(&collect);
+    std::vector<Item> made(collect.nodes.size());
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        PakMgr::ITreeNode* node = collect.nodes[i];
+        made[i].node = node;
+        made[i].parent = item;
+        made[i].name = PakMgr::GbkToUtf8(node->Name());
+        made[i].lower = LowerAscii(made[i].name);
+        made[i].folder = node->GetChildCount() > 0;
+    }
+    std::sort(made.begin(), made.end(), [](const Item& a, const Item& b) {
+        return a.lower != b.lower ? a.lower < b.lower : a.name < b.name;
+    });
+    item->children.reserve(made.size());
+    for (Item& m : made) {
+        m.row = static_cast<int>(item->children.size());
+        m_items.push_back(std::move(m));
+        item->children.push_back(&m_items.back());
+    }
+}
+
+void CTreeModel::BuildAll() const {
+    if (m_allBuilt) {
+        return;
+    }
+    // Children are appended behind their parents, so one pass reaches every item.
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].folder) {
+            BuildChildren(&m_items[i]);
+        }
+    }
+    m_allBuilt = true;
+}
+
+std::size_t CTreeModel::SetFilter(const QString& text) {
+    const std::string needle = LowerAscii(text.toStdString());
+    if (needle.empty() && !m_filtering) {
+        return 0;
+    }
+    beginResetModel();
+    std::size_t matches = 0;
+    m_filtering = !needle.empty();
+    if (m_filtering) {
+        BuildAll();
+        for (Item& item : m_items) {
+            item.visible = false;
+            item.shown.clear();
+        }
+        for (Item& item : m_items) {
+            if (item.folder || item.lower.find(needle) == std::string::npos) {
+                continue;
+            }
+            ++matches;
+            for (Item* p = &item; p && !p->visible; p = p->parent) {
+                p->visible = true;
+            }
+        }
+        // Items were made in sorted runs per parent, so this keeps every list sorted.
+        for (std::size_t i = 1; i < m_items.size(); ++i) {
+            Item& item = m_items[i];
+            if (item.visible) {
+                item.shownRow = static_cast<int>(item.parent->shown.size());
+                item.parent->shown.push_back(&item);
+            }
+        }
+    }
+    endResetModel();
+    return matches;
+}
+
+std::vector<CTreeModel::Item*> CTreeModel::BuiltFolders() const {
+    std::vector<Item*> folders;
+    for (std::size_t i = 1; i < m_items.size(); ++i) {
+        if (m_items[i].built && !m_items[i].children.empty()) {
+            folders.push_back(&m_items[i]);
+        }
+    }
+    return folders;
+}
+
+CTreeModel::Item* CTreeModel::ItemAt(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<Item*>(index.internalPointer()) : nullptr;
+}
+
+CTreeModel::Item* CTreeModel::ItemOrRoot(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<Item*>(index.internalPointer()) : &m_items.front();
+}
+
+PakMgr::ITreeNode* CTreeModel::NodeAt(const QModelIndex& index) const {
+    Item* item = ItemAt(index);
+    return item ? item->node : nullptr;
+}
+
+bool CTreeModel::IsFolder(const QModelIndex& index) const {
+    Item* item = ItemAt(index);
+    return item && item->folder;
+}
+
+const std::vector<CTreeModel::Item*>& CTreeModel::Rows(Item* item) const {
+    if (m_filtering) {
+        return item->shown;
+    }
+    BuildChildren(item);
+    return item->children;
+}
+
+QModelIndex CTreeModel::IndexOf(Item* item) const {
+    if (!item || item == &m_items.front() || (m_filtering && !item->visible)) {
+        return {};
+    }
+    return createIndex(m_filtering ? item->shownRow : item->row, 0, item);
+}
+
+QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    const auto& rows = Rows(ItemOrRoot(parent));
+    if (column != 0 || row < 0 || row >= static_cast<int>(rows.size())) {
+        return {};
+    }
+    return createIndex(row, 0, rows[static_cast<std::size_t>(row)]);
+}
+
+QModelIndex CTreeModel::parent(const QModelIndex& child) const {
+    Item* item = ItemAt(child);
+    return item ? IndexOf(item->parent) : QModelIndex();
+}
+
+int CTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0) {
+        return 0;
+    }
+    Item* item = ItemOrRoot(parent);
+    if (!item->folder) {
+        return 0;
+    }
+    return static_cast<int>(Rows(item).size());
+}
+
+int CTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+bool CTreeModel::hasChildren(const QModelIndex& parent) const {
+    Item* item = ItemOrRoot(parent);
+    return m_filtering ? !item->shown.empty() : item->folder;
+}
+
+QVariant CTreeModel::data(const QModelIndex& index, int role) const {
+    Item* item = ItemAt(index);
+    if (!item) {
+        return {};
+    }
+    switch (role) {
+        case Qt::DisplayRole:
+            return QString::fromStdString(item->name);
+        case Qt::DecorationRole:
+            return item->folder ? m_folderIcon : m_fileIcon;
+        case Qt::UserRole:
+            return QVariant::fromValue(static_cast<void*>(item->node));
+        default:
+            return {};
+    }
+}
+
+}  // namespace App

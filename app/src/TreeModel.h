@@ -1,0 +1,79 @@
+// The archive tree as an item model: children are read from the node tree when a folder is
+// first shown and sorted by name; names are shown converted from code page 936. A filter
+// narrows the tree to the files whose names contain a text, with their folders.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace PakMgr {
+struct ITreeNode;
+}
+
+namespace App {
+
+class CTreeModel final : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    struct Item;
+
+    explicit CTreeModel(QObject* parent = nullptr);
+    ~CTreeModel() override;
+
+    // Shows the tree below `root` (not the root itself); null empties the model.
+    void SetRoot(PakMgr::ITreeNode* root);
+    // Forgets every item. Call before the nodes they refer to are destroyed.
+    void Clear();
+
+    PakMgr::ITreeNode* NodeAt(const QModelIndex& index) const;
+    Item* ItemAt(const QModelIndex& index) const;
+    QModelIndex IndexOf(Item* item) const;
+    // An item has children when its node has; such an item is a folder.
+    bool IsFolder(const QModelIndex& index) const;
+
+    // Case-insensitive part of a name as shown; empty shows the whole tree again. Returns
+    // the number of files that match (0 when the filter is empty).
+    std::size_t SetFilter(const QString& text);
+    bool Filtering() const { return m_filtering; }
+
+    // Every item whose children were read so far, parents before children.
+    std::vector<Item*> BuiltFolders() const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    Item* ItemOrRoot(const QModelIndex& index) const;
+    const std::vector<Item*>& Rows(Item* item) const;
+    void BuildChildren(Item* item) const;
+    void BuildAll() const;
+
+    mutable std::deque<Item> m_items;  // stable addresses; [0] is the root
+    bool m_filtering = false;
+    mutable bool m_allBuilt = false;
+    QIcon m_folderIcon;
+    QIcon m_fileIcon;
+};
+
+struct CTreeModel::Item {
+    PakMgr::ITreeNode* node = nullptr;
+    Item* parent = nullptr;
+    std::string name;   // UTF-8, as shown
+    std::string lower;  // name with ASCII letters lowered, for filtering
+    bool folder = false;
+    bool built = false;
+    bool visible = true;  // matches the filter or holds a match
+    int row = 0;          // in the parent's children
+    int shownRow = 0;     // in the parent's filtered children
+    std::vector<Item*> children;
+    std::vector<Item*> shown;
+};
+
+}  // namespace App
