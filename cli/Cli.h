@@ -70,5 +70,6 @@ int CmdList(std::span<char*> args);
 int CmdTree(std::span<char*> args);
 int CmdExtract(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
+int CmdObj(std::span<char*> args);
 
 }  // namespace Cli

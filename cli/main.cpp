@@ -19,6 +19,9 @@ constexpr Command kCommands[] = {
     {"extract", Cli::CmdExtract, "extract GAME_DIR (PATH... | --all) -o OUT_DIR"},
     {"frames", Cli::CmdFrames,
      "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]"},
+    {"obj", Cli::CmdObj,
+     "obj GAME_DIR SKN... -o OUT_DIR [--attach SKN] [--ani ANI] [--anim N] [--frame F] "
+     "[--hide I,J,...] [--no-version-check]"},
 };
 
 void PrintUsage(std::FILE* to) {
