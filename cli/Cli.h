@@ -69,6 +69,7 @@ private:
 int CmdList(std::span<char*> args);
 int CmdTree(std::span<char*> args);
 int CmdExtract(std::span<char*> args);
+int CmdInfo(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 

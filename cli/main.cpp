@@ -17,6 +17,7 @@ constexpr Command kCommands[] = {
     {"list", Cli::CmdList, "list GAME_DIR"},
     {"tree", Cli::CmdTree, "tree GAME_DIR"},
     {"extract", Cli::CmdExtract, "extract GAME_DIR (PATH... | --all) -o OUT_DIR"},
+    {"info", Cli::CmdInfo, "info GAME_DIR PATH [--no-version-check]"},
     {"frames", Cli::CmdFrames,
      "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]"},
     {"obj", Cli::CmdObj,
