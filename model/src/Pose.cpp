@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "VellModel.h"
@@ -65,7 +66,7 @@ std::optional<std::array<float, N>> Lookup(std::span<const Key> keys, float fram
 // white) as the last entry.
 struct BoneTable {
     std::vector<Matrix> matrices;
-    std::vector<Vec3> colors;
+    std::vector<Vec4> colors;  // padded to four floats for the blend
     uint16_t none = 0;
 };
 
@@ -73,7 +74,7 @@ BoneTable MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton) {
     BoneTable table;
     const std::size_t count = mesh.bones.size();
     table.matrices.resize(count + 1, kIdentity);
-    table.colors.resize(count + 1, kWhite);
+    table.colors.resize(count + 1, {1, 1, 1, 0});
     table.none = static_cast<uint16_t>(count);
     for (std::size_t m = 0; m < count; ++m) {
         const uint16_t j = m < mesh.boneToTrack.size() ? mesh.boneToTrack[m] : kNoBone;
@@ -82,7 +83,8 @@ BoneTable MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton) {
         }
         table.matrices[m] = Multiply(mesh.bones[m].matrix, skeleton.bones[j].worldMatrix);
         if (j < skeleton.boneColors.size()) {
-            table.colors[m] = skeleton.boneColors[j];
+            const Vec3& c = skeleton.boneColors[j];
+            table.colors[m] = {c[0], c[1], c[2], 0};
         }
     }
     return table;
@@ -92,6 +94,33 @@ void TransformPoint(const Vec3& p, const float* m, Vec3& out) {
     out[0] = p[0] * m[0] + p[1] * m[4] + p[2] * m[8] + m[12];
     out[1] = p[0] * m[1] + p[1] * m[5] + p[2] * m[9] + m[13];
     out[2] = p[0] * m[2] + p[1] * m[6] + p[2] * m[10] + m[14];
+}
+
+// Four floats in one register; the blend below runs a matrix row at a time.
+using Float4 = float __attribute__((vector_size(16)));
+
+Float4 LoadRow(const float* p) {
+    Float4 row;
+    std::memcpy(&row, p, sizeof row);
+    return row;
+}
+
+// The four rows of w0·a0 + w1·a1 + w2·a2 + w3·a3, stored to `out` and returned.
+struct Rows {
+    Float4 r[4];
+};
+
+Rows BlendMatrices(const float* a0, const float* a1, const float* a2, const float* a3,
+                   const Vec4& w, float* out) {
+    constexpr int kRowFloats = 4;
+    Rows rows;
+    for (int i = 0; i < 4; ++i) {
+        const int e = i * kRowFloats;
+        rows.r[i] = w[0] * LoadRow(a0 + e) + w[1] * LoadRow(a1 + e) + w[2] * LoadRow(a2 + e) +
+                    w[3] * LoadRow(a3 + e);
+        std::memcpy(out + e, &rows.r[i], sizeof(Float4));
+    }
+    return rows;
 }
 
 // Keeps the per-vertex lists as long as the positions, so every loop below can trust them.
@@ -121,7 +150,7 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
     const std::size_t slotCount = slotRow.size();
     const uint16_t* rows = slotRow.data();
     const Matrix* matrices = table.matrices.data();
-    const Vec3* colors = table.colors.data();
+    const Vec4* colors = table.colors.data();
     const uint16_t none = table.none;
 
     for (std::size_t v = 0; v < count; ++v) {
@@ -131,20 +160,15 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
         for (int k = 0; k < 4; ++k) {
             r[k] = slots[k] < slotCount ? rows[slots[k]] : none;
         }
-        const float* a0 = matrices[r[0]].data();
-        const float* a1 = matrices[r[1]].data();
-        const float* a2 = matrices[r[2]].data();
-        const float* a3 = matrices[r[3]].data();
-        float* out = s.vertexMatrices[v].data();
-        for (int e = 0; e < 16; ++e) {
-            out[e] = w[0] * a0[e] + w[1] * a1[e] + w[2] * a2[e] + w[3] * a3[e];
-        }
-        Vec3& c = s.colors[v];
-        for (int e = 0; e < 3; ++e) {
-            c[e] = w[0] * colors[r[0]][e] + w[1] * colors[r[1]][e] + w[2] * colors[r[2]][e] +
-                   w[3] * colors[r[3]][e];
-        }
-        TransformPoint(s.positions[v], out, s.skinnedPositions[v]);
+        const Rows m =
+            BlendMatrices(matrices[r[0]].data(), matrices[r[1]].data(), matrices[r[2]].data(),
+                          matrices[r[3]].data(), w, s.vertexMatrices[v].data());
+        const Float4 c = w[0] * LoadRow(colors[r[0]].data()) + w[1] * LoadRow(colors[r[1]].data()) +
+                         w[2] * LoadRow(colors[r[2]].data()) + w[3] * LoadRow(colors[r[3]].data());
+        std::memcpy(s.colors[v].data(), &c, sizeof(Vec3));
+        const Vec3& p = s.positions[v];
+        const Float4 q = p[0] * m.r[0] + p[1] * m.r[1] + p[2] * m.r[2] + m.r[3];
+        std::memcpy(s.skinnedPositions[v].data(), &q, sizeof(Vec3));
     }
     return count;
 }
