@@ -70,6 +70,7 @@ int CmdList(std::span<char*> args);
 int CmdTree(std::span<char*> args);
 int CmdExtract(std::span<char*> args);
 int CmdInfo(std::span<char*> args);
+int CmdTexture(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 

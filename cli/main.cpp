@@ -18,6 +18,7 @@ constexpr Command kCommands[] = {
     {"tree", Cli::CmdTree, "tree GAME_DIR"},
     {"extract", Cli::CmdExtract, "extract GAME_DIR (PATH... | --all) -o OUT_DIR"},
     {"info", Cli::CmdInfo, "info GAME_DIR PATH [--no-version-check]"},
+    {"texture", Cli::CmdTexture, "texture GAME_DIR DDS_PATH -o FILE.png"},
     {"frames", Cli::CmdFrames,
      "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]"},
     {"obj", Cli::CmdObj,

@@ -1,0 +1,28 @@
+// vell texture: an archived DDS texture decoded in software and written as a PNG picture.
+#include "Cli.h"
+#include "texture/texture.h"
+
+namespace Cli {
+
+int CmdTexture(std::span<char*> argv) {
+    Args args(argv, {"-o"}, {});
+    const auto& pos = args.Positionals();
+    if (pos.size() != 2) {
+        Fail(kUsage, pos.size() < 2 ? "missing GAME_DIR and DDS_PATH" : "too many arguments");
+    }
+    const std::string output = args.Required("-o");
+    PakMgr::IPakMgr& mgr = OpenGame(pos[0]);
+    PakMgr::ITreeNode* node = NodeAt(mgr, pos[1]);
+    std::unique_ptr<PakMgr::IRead> reader = mgr.LoadFile(node);
+    if (!reader) {
+        Fail(kFailed, "can't read " + pos[1]);
+    }
+    Texture::DdsImage image = Texture::ParseDds(*reader, true);
+    std::vector<uint8_t> rgba = Texture::DecodeToRgba(image);
+    if (!Texture::WritePng(output, image.info.width, image.info.height, rgba)) {
+        Fail(kFailed, "can't write " + output);
+    }
+    return kOk;
+}
+
+}  // namespace Cli
