@@ -1,4 +1,5 @@
 // The .msh reader: bones with their inverse bind matrices, then the sub-mesh blocks.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -125,8 +126,10 @@ void ReadBones(Cursor& in, Mesh& mesh) {
 std::vector<uint16_t> ResolveBoneNames(const std::vector<std::string>& table,
                                        const std::vector<MeshBone>& bones) {
     std::vector<uint16_t> map(table.size(), kNoBone);
+    // A 16-bit map can't name bones from kNoBone on.
+    const std::size_t addressable = std::min<std::size_t>(bones.size(), kNoBone);
     for (std::size_t i = 0; i < table.size(); ++i) {
-        for (std::size_t j = 0; j < bones.size(); ++j) {
+        for (std::size_t j = 0; j < addressable; ++j) {
             if (bones[j].name == table[i]) {
                 map[i] = static_cast<uint16_t>(j);
             }
