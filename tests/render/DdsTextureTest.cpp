@@ -1,0 +1,226 @@
+// GL textures made from DDS files in the headless context: the compressed upload against
+// the software decoder, the decoded upload, and the lookup of the compressed entry point.
+#include <EGL/egl.h>
+
+#include <filesystem>
+
+#include "DdsTestUtil.h"
+#include "GlTestUtil.h"
+#include "TestUtil.h"
+#include "forge/pak.h"
+
+using namespace DdsTest;
+using Forge::DdsFormat;
+
+namespace {
+
+class DdsTexture : public GlTest::HeadlessFixture {
+protected:
+    std::unique_ptr<Texture::CDDSTexture> Make(const std::vector<uint8_t>& file) {
+        PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
+        auto texture = std::make_unique<Texture::CDDSTexture>(&reader);
+        texture->Bind();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        return texture;
+    }
+};
+
+// The driver widens 5:6:5 by repeating bits and rounds its thirds down; the decoder shifts
+// and rounds to nearest. Both agree on which pixels are clear.
+void ExpectClose(const std::vector<uint8_t>& gl, const std::vector<uint8_t>& software) {
+    ASSERT_EQ(gl.size(), software.size());
+    for (std::size_t i = 0; i < gl.size(); i += 4) {
+        ASSERT_NEAR(gl[i + 3], software[i + 3], 1) << "alpha of pixel " << i / 4;
+        if (software[i + 3] == 0) {
+            ASSERT_EQ(gl[i + 3], 0) << "pixel " << i / 4;
+            continue;
+        }
+        for (std::size_t c = 0; c < 3; ++c) {
+            ASSERT_NEAR(gl[i + c], software[i + c], 8) << "pixel " << i / 4 << " channel " << c;
+        }
+    }
+}
+
+// 12×8 (3×2 blocks): hand-made blocks in both modes followed by stb-encoded ones.
+std::vector<uint8_t> MixedBlocks(DdsFormat format) {
+    auto source = Gradient(12, 8, format != DdsFormat::DXT1);
+    auto blocks = Forge::EncodeDxt(format == DdsFormat::DXT1 ? DdsFormat::DXT1 : DdsFormat::DXT5,
+                                   12, 8, source);
+    const Indices ramp = {0, 1, 2, 3, 3, 2, 1, 0, 0, 1, 2, 3, 3, 2, 1, 0};
+    Indices alphas;
+    for (int i = 0; i < 16; ++i) {
+        alphas[i] = static_cast<uint8_t>(i % 8);
+    }
+    std::vector<uint8_t> first, second;
+    switch (format) {
+        case DdsFormat::DXT1:
+            first = ColourBlock(0xF81F, 0x07E0, ramp);   // four colours
+            second = ColourBlock(0x001F, 0xFFE0, ramp);  // three and clear
+            break;
+        case DdsFormat::DXT3:
+            first =
+                Concat({ExplicitAlphaBlock({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
+                        ColourBlock(0xF81F, 0x07E0, ramp)});
+            second = Concat({ExplicitAlphaBlock(Fill(9)), ColourBlock(0x001F, 0xFFE0, ramp)});
+            blocks = {};
+            for (std::size_t i = 0; i < 6; ++i) {
+                auto b = Concat({ExplicitAlphaBlock(Fill(static_cast<uint8_t>(i * 3))),
+                                 ColourBlock(static_cast<uint16_t>(0x1234 * i), 0x8410, ramp)});
+                blocks.insert(blocks.end(), b.begin(), b.end());
+            }
+            break;
+        default:
+            first = Concat({InterpolatedAlphaBlock(230, 20, alphas), ColourBlock(0xF81F, 0, ramp)});
+            second =
+                Concat({InterpolatedAlphaBlock(20, 230, alphas), ColourBlock(0, 0xF81F, ramp)});
+            break;
+    }
+    std::copy(first.begin(), first.end(), blocks.begin());
+    std::copy(second.begin(), second.end(), blocks.begin() + static_cast<long>(second.size()));
+    return blocks;
+}
+
+}  // namespace
+
+TEST_F(DdsTexture, CompressedUploadMatchesTheSoftwareDecoder) {
+    const std::pair<DdsFormat, GLenum> cases[] = {
+        {DdsFormat::DXT1, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
+        {DdsFormat::DXT3, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT},
+        {DdsFormat::DXT5, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT},
+    };
+    for (auto [format, glFormat] : cases) {
+        SCOPED_TRACE(static_cast<int>(format));
+        auto blocks = MixedBlocks(format);
+        auto file = Forge::WriteDds(Compressed(format, 12, 8), blocks);
+        auto texture = Make(file);
+        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_INTERNAL_FORMAT), static_cast<GLint>(glFormat));
+        EXPECT_EQ(GlTest::CompressedBlocks(), blocks);
+        ExpectClose(GlTest::TexturePixels(), Parse(file).decoded);
+    }
+}
+
+TEST_F(DdsTexture, CompressedUploadTakesTheTopLevelOfAMipChain) {
+    auto desc = Compressed(DdsFormat::DXT5, 8, 8);
+    desc.mipMapCount = 4;
+    auto top = Forge::EncodeDxt(DdsFormat::DXT5, 8, 8, Gradient(8, 8, true));
+    auto chain = top;
+    chain.resize(top.size() + 3 * 16, 0xAB);
+    auto texture = Make(Forge::WriteDds(desc, chain));
+    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_WIDTH), 8);
+    EXPECT_EQ(GlTest::CompressedBlocks(), top);
+    GLint level1 = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
+    EXPECT_EQ(level1, 0);  // nothing uploaded below the top
+}
+
+TEST_F(DdsTexture, ShortCompressedFileUploadsZeroBlocks) {
+    auto blocks = Forge::EncodeDxt(DdsFormat::DXT1, 8, 8, Gradient(8, 8, false));
+    blocks.resize(20);
+    auto file = Forge::WriteDds(Compressed(DdsFormat::DXT1, 8, 8), blocks);
+    auto texture = Make(file);
+    auto held = GlTest::CompressedBlocks();
+    ASSERT_EQ(held.size(), 32u);
+    blocks.resize(32, 0);
+    EXPECT_EQ(held, blocks);
+    ExpectClose(GlTest::TexturePixels(), Parse(file).decoded);
+}
+
+TEST_F(DdsTexture, OtherKindsUploadDecodedPixels) {
+    // 5 pixels of 3 bytes: rows that aren't a multiple of 4 bytes long.
+    std::vector<uint32_t> words;
+    for (uint32_t i = 0; i < 15; ++i) {
+        words.push_back(0x00102030u * (i + 1));
+    }
+    std::vector<std::vector<uint8_t>> files = {
+        Forge::WriteDds(Uncompressed(5, 3, 24, {0xFF0000, 0xFF00, 0xFF, 0}, false),
+                        Forge::PackPixelWords(words, 24)),
+        Forge::WriteDds(Uncompressed(5, 3, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, true),
+                        Forge::PackPixelWords(words, 16)),
+        Forge::WriteDds(Compressed(DdsFormat::DXT2, 8, 4),
+                        Concat({ExplicitAlphaBlock(Fill(8)), ColourBlock(0x8410, 0x4208, {}),
+                                ExplicitAlphaBlock(Fill(0)), ColourBlock(0xFFFF, 0, {})})),
+        Forge::WriteDds(Compressed(DdsFormat::DXT4, 4, 4),
+                        Concat({InterpolatedAlphaBlock(128, 0, {}), ColourBlock(0x8410, 0, {})})),
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        auto texture = Make(files[i]);
+        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
+        EXPECT_EQ(GlTest::TexturePixels(), Texture::DecodeToRgba(Parse(files[i])));
+    }
+}
+
+TEST_F(DdsTexture, WithoutTheEntryPointCompressedKindsAreDecoded) {
+    static int calls = 0;
+    static bool found = false;
+    Texture::SetProcAddressFunction([](const char* name) -> void* {
+        ++calls;
+        return found ? reinterpret_cast<void*>(eglGetProcAddress(name)) : nullptr;
+    });
+    auto file = Forge::WriteDds(Compressed(DdsFormat::DXT5, 8, 8),
+                                Forge::EncodeDxt(DdsFormat::DXT5, 8, 8, Gradient(8, 8, true)));
+
+    auto decoded = Make(file);
+    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
+    EXPECT_EQ(GlTest::TexturePixels(), Parse(file).decoded);
+    EXPECT_GT(calls, 0);
+
+    // Looked up again while missing, then kept.
+    found = true;
+    auto compressed = Make(file);
+    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+    int callsWhenFound = calls;
+    auto again = Make(file);
+    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+    EXPECT_EQ(calls, callsWhenFound);
+}
+
+TEST_F(DdsTexture, BindAndDestructionManageTheName) {
+    auto file = Forge::WriteDds(Compressed(DdsFormat::DXT1, 4, 4), ColourBlock(0xF800, 0, {}));
+    auto first = Make(file);
+    auto second = Make(file);
+    GLuint name = first->Name();
+    EXPECT_NE(name, second->Name());
+    first->Bind();
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), name);
+    first.reset();
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_TRUE(glIsTexture(second->Name()));
+}
+
+TEST_F(DdsTexture, RejectedFilesThrowAndMakeNoTexture) {
+    auto desc = Compressed(DdsFormat::DXT1, 4, 4);
+    desc.cubeMap = true;
+    auto file = Forge::WriteDds(desc, std::vector<uint8_t>(48));
+    PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
+    try {
+        Texture::CDDSTexture texture(&reader);
+        FAIL() << "a cube map loaded";
+    } catch (const Except& e) {
+        EXPECT_STREQ(e.what(), "can't load dds cubemap.");
+    }
+    EXPECT_FALSE(glIsTexture(1));
+}
+
+TEST_F(DdsTexture, LoadTextureReadsTheNodeThroughTheArchiveManager) {
+    TestUtil::TempDir dir;
+    auto dds = Forge::WriteDds(Compressed(DdsFormat::DXT1, 4, 4), ColourBlock(0xF800, 0, {}));
+    Forge::PakFile broken{.path = "\\t\\broken.dds", .data = dds};
+    broken.stream = std::vector<uint8_t>(20, 0x55);  // not a zlib stream
+    Forge::SavePak(dir / "t.pak", {{.path = "\\t\\red.dds", .data = dds}, broken});
+    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    mgr->Clear();
+    ASSERT_TRUE(mgr->Open(dir.Path()));
+    ASSERT_TRUE(mgr->BuildTree());
+
+    std::shared_ptr<Texture::ITexture> texture =
+        Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/red.dds"));
+    ASSERT_NE(texture, nullptr);
+    texture->Bind();
+    EXPECT_EQ(GlTest::TexturePixels()[0], 255);  // red 31 after the driver's widening
+    EXPECT_EQ(Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/broken.dds")), nullptr);
+    mgr->Clear();
+}
