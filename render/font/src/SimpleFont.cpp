@@ -47,8 +47,14 @@ void CallGlyphLists(const Text& text) {
 
 void BuildList(unsigned list, const Glyph& glyph) {
     glNewList(list, GL_COMPILE);
-    glBitmap(glyph.width, glyph.height, glyph.xOrigin, glyph.yOrigin, glyph.advance, 0.0f,
-             glyph.rows.empty() ? nullptr : glyph.rows.data());
+    if (glyph.rows.empty()) {
+        // A glyph that only advances: one clear bit, since a list can't keep an empty bitmap.
+        constexpr GLubyte kClear = 0;
+        glBitmap(1, 1, 0.0f, 0.0f, glyph.advance, 0.0f, &kClear);
+    } else {
+        glBitmap(glyph.width, glyph.height, glyph.xOrigin, glyph.yOrigin, glyph.advance, 0.0f,
+                 glyph.rows.data());
+    }
     glEndList();
 }
 

@@ -1,0 +1,174 @@
+// The render view's scene in a real GL context: clear colour, size rule, axes and their
+// labels, the frame timer's order of work.
+#include <gtest/gtest.h>
+
+#include "RenderTestUtil.h"
+#include "VellModel.h"
+
+namespace {
+
+using RenderTest::Rgba;
+
+constexpr int kSide = 200;
+
+class Scene : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_gl.Ok());
+        m_view.InitGL();
+        m_view.OnSize(kSide, kSide);
+        m_view.ResetView();
+    }
+    // Draws and reads the picture; leaves the scene's matrices current for ScreenOf.
+    void Draw() {
+        m_view.Render();
+        m_gl.Read();
+    }
+    // Pixels of that colour within `radius` of the point.
+    int Around(RenderTest::Point p, const Rgba& colour, int radius = 1) const {
+        return m_gl.Count(p.x - radius, p.y - radius, p.x + radius, p.y + radius,
+                          [&](const Rgba& q) { return RenderTest::Near(q, colour, 40); });
+    }
+
+    RenderTest::SavedSwitches m_saved;
+    RenderTest::Gl m_gl{kSide, kSide};
+    Model::CVellModel m_model;
+    Render::CRenderViewCore m_view{&m_model};
+};
+
+constexpr Rgba kRed = {255, 0, 0, 255};
+constexpr Rgba kGreen = {0, 255, 0, 255};
+constexpr Rgba kBlue = {0, 0, 255, 255};
+
+TEST_F(Scene, ClearsToTheBackgroundColour) {
+    m_view.m_bShowAxes = false;
+    Draw();
+    EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
+    EXPECT_EQ(m_gl.Pixel(0, 0)[3], 0);  // the colour's top byte is the clear alpha
+
+    m_view.m_clrBackground = 0xFF102030;
+    Draw();
+    EXPECT_EQ(m_gl.Pixel(7, 9), (Rgba{0x10, 0x20, 0x30, 0xFF}));
+}
+
+TEST_F(Scene, AxesRunRedRightAndGreenUpFromTheOrigin) {
+    Draw();
+    const RenderTest::Point origin = RenderTest::ScreenOf(0, 0, 0, false);
+    const RenderTest::Point xMiddle = RenderTest::ScreenOf(5, 0, 0, false);
+    const RenderTest::Point yMiddle = RenderTest::ScreenOf(0, 5, 0, false);
+    // The empty model's box puts the eye on +Z, looking at the origin.
+    EXPECT_NEAR(origin.x, kSide / 2, 1);
+    EXPECT_NEAR(origin.y, kSide / 2, 1);
+    EXPECT_GT(xMiddle.x, origin.x + 10);
+    EXPECT_GT(yMiddle.y, origin.y + 10);
+    EXPECT_GT(Around(xMiddle, kRed), 0);
+    EXPECT_GT(Around(yMiddle, kGreen), 0);
+    EXPECT_EQ(Around(xMiddle, kGreen), 0);
+    EXPECT_TRUE(RenderTest::IsBackground(m_gl.Pixel(5, 5)));
+}
+
+TEST_F(Scene, BlueAxisShowsWhenTurnedSideways) {
+    m_view.m_nRotY = 90;
+    Draw();
+    const RenderTest::Point zMiddle = RenderTest::ScreenOf(0, 0, 5, false);
+    EXPECT_GT(Around(zMiddle, kBlue), 0);
+    EXPECT_EQ(Around(zMiddle, kRed), 0);
+}
+
+TEST_F(Scene, LabelsDrawBesideTheAxisEnds) {
+    Draw();
+    const RenderTest::Point xEnd = RenderTest::ScreenOf(10, 0, 0, false);
+    const RenderTest::Point yEnd = RenderTest::ScreenOf(0, 10, 0, false);
+    const auto red = [](const Rgba& p) { return RenderTest::Near(p, kRed, 40); };
+    const auto green = [](const Rgba& p) { return RenderTest::Near(p, kGreen, 40); };
+    // The glyphs rise from the raster position, clear of the lines themselves.
+    EXPECT_GT(m_gl.Count(xEnd.x, xEnd.y + 2, xEnd.x + 12, xEnd.y + 14, red), 4);
+    EXPECT_GT(m_gl.Count(yEnd.x + 2, yEnd.y, yEnd.x + 12, yEnd.y + 14, green), 4);
+    // Nothing red beyond the label.
+    EXPECT_EQ(m_gl.Count(xEnd.x + 20, 0, kSide - 1, kSide - 1, red), 0);
+}
+
+TEST_F(Scene, HiddenAxesDrawNothing) {
+    m_view.m_bShowAxes = false;
+    Draw();
+    EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
+}
+
+TEST_F(Scene, PanMovesTheAxes) {
+    Draw();
+    const RenderTest::Point before = RenderTest::ScreenOf(0, 5, 0, false);
+    m_view.m_fPanX = 5;
+    Draw();
+    const RenderTest::Point after = RenderTest::ScreenOf(0, 5, 0, false);
+    EXPECT_GT(after.x, before.x + 10);
+    EXPECT_GT(Around(after, kGreen), 0);
+}
+
+TEST_F(Scene, SizeMessageWithHeightZero) {
+    m_view.OnSize(320, 0);
+    EXPECT_EQ(m_view.m_nWidth, 320);
+    EXPECT_EQ(m_view.m_nHeight, 0);
+    EXPECT_FLOAT_EQ(m_view.m_fAspect, 320.0f);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[3], 1);
+    m_view.Render();
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 320);
+    EXPECT_EQ(viewport[3], 0);
+}
+
+TEST_F(Scene, SizeSetsAspectAndLeavesModelviewIdentity) {
+    m_view.OnSize(300, 200);
+    EXPECT_FLOAT_EQ(m_view.m_fAspect, 1.5f);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    EXPECT_EQ(modelview[0], 1.0f);
+    EXPECT_EQ(modelview[14], 0.0f);
+}
+
+TEST_F(Scene, RenderFramePresentsOnceAndRenderNever) {
+    int swaps = 0;
+    m_view.SetSwapBuffers([&] { ++swaps; });
+    EXPECT_TRUE(m_view.Render());
+    EXPECT_EQ(swaps, 0);
+    EXPECT_TRUE(m_view.RenderFrame());
+    EXPECT_EQ(swaps, 1);
+}
+
+TEST_F(Scene, TimerDrawsThenAdvances) {
+    int swaps = 0;
+    std::vector<int> swapsAtUpdate;
+    m_view.SetSwapBuffers([&] { ++swaps; });
+    m_model.SetClock([&] {
+        swapsAtUpdate.push_back(swaps);
+        return 0u;
+    });
+    m_view.OnTimer();
+    EXPECT_EQ(swaps, 0);  // inactive: nothing drawn, nothing advanced
+    EXPECT_TRUE(swapsAtUpdate.empty());
+
+    m_view.m_bActive = true;
+    m_view.OnTimer();
+    m_view.m_bThrottle = true;
+    m_view.OnTimer();
+    EXPECT_EQ(swaps, 2);
+    EXPECT_EQ(swapsAtUpdate, (std::vector<int>{1, 2}));
+}
+
+TEST_F(Scene, RenderLeavesLightingTexturingAndCullingOff) {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    m_view.m_bShowAxes = false;
+    m_view.Render();
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+}
+
+}  // namespace
