@@ -1,0 +1,123 @@
+// Plumbing shared by the fuzz targets: splitting one input into several files, a private
+// scratch folder, a game folder holding one archive, and a GL context made once.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "forge/pak.h"
+#include "glcontext/glcontext.h"
+#include "pakmgr/pakmgr.h"
+
+namespace Fuzz {
+
+// The input as a sequence of files: each is a u32 little-endian length followed by that
+// many bytes; a length past the end takes what is left, and the missing files are empty.
+// The seed tool writes inputs with JoinParts.
+inline std::vector<std::vector<uint8_t>> SplitParts(std::span<const uint8_t> input,
+                                                    std::size_t count) {
+    std::vector<std::vector<uint8_t>> parts(count);
+    for (auto& part : parts) {
+        if (input.size() < sizeof(uint32_t)) {
+            break;
+        }
+        uint32_t length = 0;
+        std::memcpy(&length, input.data(), sizeof length);
+        input = input.subspan(sizeof length);
+        const std::size_t taken = std::min<std::size_t>(length, input.size());
+        part.assign(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(taken));
+        input = input.subspan(taken);
+    }
+    return parts;
+}
+
+inline std::vector<uint8_t> JoinParts(const std::vector<std::vector<uint8_t>>& parts) {
+    std::vector<uint8_t> out;
+    for (const auto& part : parts) {
+        const auto length = static_cast<uint32_t>(part.size());
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&length);
+        out.insert(out.end(), bytes, bytes + sizeof length);
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+// A folder of this process in memory-backed /dev/shm (the system's temporary folder when
+// there is none), emptied at every call of Fresh and removed at exit.
+class Scratch {
+public:
+    Scratch() {
+        std::filesystem::path base = "/dev/shm";
+        std::error_code ec;
+        if (!std::filesystem::is_directory(base, ec)) {
+            base = std::filesystem::temp_directory_path();
+        }
+        m_path = (base / ("vell-fuzz-" + std::to_string(::getpid()))).string();
+        std::filesystem::create_directories(m_path, ec);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    // An empty sub-folder `name`.
+    std::string Fresh(const std::string& name) const {
+        const std::string folder = m_path + "/" + name;
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+        std::filesystem::create_directories(folder, ec);
+        return folder;
+    }
+
+private:
+    std::string m_path;
+};
+
+inline const Scratch& ScratchFolder() {
+    static Scratch scratch;
+    return scratch;
+}
+
+// Writes the files as the only archive of a fresh game folder and opens it in the
+// program's archive manager; false when the archive yields no tree.
+inline bool OpenGame(const std::vector<Forge::PakFile>& files) {
+    const std::string folder = ScratchFolder().Fresh("game");
+    try {
+        Forge::SavePak(folder + "/data.pak", files);
+    } catch (const std::exception&) {
+        return false;
+    }
+    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    mgr->Clear();
+    return mgr->Open(folder) && mgr->BuildTree();
+}
+
+// A file stored with the fastest compression, so that time goes to the readers.
+inline Forge::PakFile File(std::string path, std::vector<uint8_t> data) {
+    Forge::PakFile file;
+    file.path = std::move(path);
+    file.data = std::move(data);
+    file.level = 1;
+    return file;
+}
+
+// One headless context for the whole run, current on the fuzzing thread; false when the
+// machine has none (textures are then made without GL calls reaching a driver).
+inline bool HaveGl() {
+    static std::unique_ptr<GlContext::Headless> context = [] {
+        std::string error;
+        return GlContext::Headless::Create(16, 16, &error);
+    }();
+    return context != nullptr;
+}
+
+}  // namespace Fuzz

@@ -1,0 +1,209 @@
+// Writes the seed corpora of the fuzz targets, every file made by the project's writers:
+//   fuzz_seeds OUT_DIR  ->  OUT_DIR/<target>/<seed>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "FuzzUtil.h"
+#include "forge/dds.h"
+#include "forge/model.h"
+#include "forge/pak.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Forge::SubMeshDesc Quad(const std::string& name, bool strip, bool skinned) {
+    Forge::SubMeshDesc sub;
+    sub.name = name;
+    sub.stripFlag = strip ? 1 : 0;
+    sub.positions = {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0}};
+    sub.normals.assign(4, {0, 0, -1});
+    sub.texCoords = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    sub.indices =
+        strip ? std::vector<uint16_t>{0, 1, 2, 3} : std::vector<uint16_t>{0, 1, 3, 0, 3, 2};
+    if (skinned) {
+        sub.boneSlots = {{0, 1, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
+                         {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
+                         {1, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
+                         {1, 0, Forge::kNoBoneSlot, Forge::kNoBoneSlot}};
+        sub.boneWeights = {{0.5f, 0.5f, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}, {0.25f, 0.75f, 0, 0}};
+        sub.boneNames = std::vector<std::string>{"root", "child"};
+    }
+    return sub;
+}
+
+Forge::MeshDesc MeshOf(uint32_t version, bool bones, bool strip) {
+    Forge::MeshDesc mesh;
+    mesh.name = "hero";
+    mesh.version = version;
+    mesh.boxMin = {-1, -1, -1};
+    mesh.boxMax = {1, 1, 1};
+    if (bones) {
+        Forge::Matrix child = Forge::kIdentityMatrix;
+        child[13] = -1;
+        mesh.bones = {{"root", Forge::kIdentityMatrix}, {"child", child}};
+    }
+    const bool skinned = bones && version != 10;
+    mesh.subMeshes = {Quad("body", false, skinned), Quad("cape", strip, skinned)};
+    if (skinned) {
+        mesh.subMeshes.back().boneNames.reset();  // the last block may end without its table
+    }
+    return mesh;
+}
+
+Forge::SkinDesc SkinOf(const std::string& meshName, const std::string& texture) {
+    Forge::MaterialDesc body;
+    body.params = {Forge::ColourParam("g_MaterialAmbient", {0.1f, 0.2f, 0.3f, 1}),
+                   Forge::ColourParam("g_MaterialDiffuse", {1, 1, 1, 1}),
+                   Forge::TextParam("g_DiffuseTex", texture),
+                   Forge::ScalarParam("g_EmissivePower", 0.5f),
+                   Forge::TextParam("g_DiffuseVolumeTex", "volume.dds")};
+    Forge::MaterialDesc cape;
+    cape.params = {Forge::TextParam("g_MaskTex", "mask.dds"),
+                   Forge::ColourParam("g_SkinColor", {0.5f, 0.4f, 0.3f, 1}),
+                   Forge::ScalarParam("g_AniTime", 2)};
+    Forge::SkinDesc skin;
+    skin.name = "hero";
+    skin.meshName = meshName;
+    skin.materials = {body, cape};
+    return skin;
+}
+
+Forge::AnimationDesc AnimationOf(uint32_t version) {
+    Forge::AnimationDesc animation;
+    animation.name = "hero";
+    animation.version = version;
+    animation.animationNames = {"walk", "wave"};
+    animation.frameCounts = {4, 2};
+    Forge::TrackDesc moving;
+    moving.positionKeys = {{0, {0, 0, 0}}, {3, {1, 0, 0}}};
+    moving.rotationKeys = {{0, {0, 0, 0, 1}}, {3, {0, 0.7071f, 0, 0.7071f}}};
+    moving.scaleKeys = {{0, {1, 1, 1}}};
+    Forge::TrackDesc still;
+    still.basePosition = {0, 1, 0};
+    animation.bones = {{"root", "", {moving, still}}, {"child", "root", {still, moving}}};
+    return animation;
+}
+
+Bytes Dds(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
+    Forge::DdsDesc desc;
+    desc.width = side;
+    desc.height = side;
+    desc.format = format;
+    desc.mipMapCount = mips;
+    std::vector<uint8_t> rgba(std::size_t{side} * side * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) {
+        rgba[i] = static_cast<uint8_t>(i * 37);
+    }
+    if (format == Forge::DdsFormat::Uncompressed) {
+        std::vector<uint32_t> words(std::size_t{side} * side);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            words[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x10305);
+        }
+        return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
+    }
+    return Forge::WriteDds(desc, Forge::EncodeDxt(format, side, side, rgba));
+}
+
+Bytes DdsRgb565() {
+    Forge::DdsDesc desc;
+    desc.width = 4;
+    desc.height = 2;
+    desc.bitCount = 16;
+    desc.masks[0] = 0xF800;
+    desc.masks[1] = 0x07E0;
+    desc.masks[2] = 0x001F;
+    desc.masks[3] = 0;
+    desc.alpha = false;
+    std::vector<uint32_t> words = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234, 0x8410, 0x7BEF};
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 16));
+}
+
+Bytes DdsVolume() {
+    Forge::DdsDesc desc;
+    desc.width = 2;
+    desc.height = 2;
+    desc.depth = 2;
+    desc.volume = true;
+    std::vector<uint32_t> words(8, 0x80FF8040);
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 32));
+}
+
+Bytes Pak() {
+    std::vector<Forge::PakFile> files = {
+        Fuzz::File("\\chars\\hero\\hero.txt", Forge::Bytes("hello")),
+        Fuzz::File("\\chars\\hero\\parts\\hair.txt", Forge::Bytes("hair hair hair hair")),
+        Fuzz::File("\\maps\\x.txt", Forge::Bytes("x")),
+    };
+    files[1].inflatedSize = 0;  // unknown: inflated by growing
+    return Forge::WritePak(files);
+}
+
+Bytes PakTableFirst() {
+    std::vector<Forge::PakFile> files = {
+        Fuzz::File("\\a\\b.txt", Forge::Bytes("abc")),
+        Fuzz::File("\\a\\b.txt", Forge::Bytes("second copy")),
+    };
+    Forge::PakLayout layout;
+    layout.table = Forge::PakLayout::Table::AfterHeader;
+    return Forge::WritePak(files, layout);
+}
+
+Bytes Control(uint8_t animation, float speed) {
+    Bytes control = {animation, 0, 3, 1};
+    const auto* frame = reinterpret_cast<const uint8_t*>(&speed);
+    const float half = 1.5f;
+    const auto* h = reinterpret_cast<const uint8_t*>(&half);
+    control.insert(control.end(), h, h + sizeof half);
+    control.insert(control.end(), frame, frame + sizeof speed);
+    return control;
+}
+
+void Save(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes) {
+    std::filesystem::create_directories(folder);
+    Forge::SaveBytes((folder / name).string(), bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUT_DIR\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+
+    Save(out / "pak", "three-files", Pak());
+    Save(out / "pak", "table-first", PakTableFirst());
+
+    const Bytes mesh11 = Forge::WriteMesh(MeshOf(11, true, true));
+    Save(out / "mesh", "v11-skinned", mesh11);
+    Save(out / "mesh", "v10-bones", Forge::WriteMesh(MeshOf(10, true, false)));
+    Save(out / "mesh", "v13-static-strip", Forge::WriteMesh(MeshOf(13, false, true)));
+    Save(out / "mesh", "v12-skinned", Forge::WriteMesh(MeshOf(12, true, false)));
+
+    const Bytes anim11 = Forge::WriteAnimation(AnimationOf(11));
+    Save(out / "anim", "v11", anim11);
+    Save(out / "anim", "v10", Forge::WriteAnimation(AnimationOf(10)));
+
+    const Bytes dxt1 = Dds(Forge::DdsFormat::DXT1, 4);
+    Save(out / "dds", "dxt1", dxt1);
+    Save(out / "dds", "dxt5-mips", Dds(Forge::DdsFormat::DXT5, 8, 4));
+    Save(out / "dds", "argb", Dds(Forge::DdsFormat::Uncompressed, 4));
+    Save(out / "dds", "rgb565", DdsRgb565());
+    Save(out / "dds", "volume", DdsVolume());
+
+    const Bytes skin = Forge::WriteSkin(SkinOf("HERO.MSH", "Hero.dds"));
+    Save(out / "skin", "hero", Fuzz::JoinParts({skin, mesh11, dxt1}));
+    Save(out / "skin", "hero-argb",
+         Fuzz::JoinParts({skin, Forge::WriteMesh(MeshOf(13, false, false)),
+                          Dds(Forge::DdsFormat::Uncompressed, 4)}));
+
+    Save(out / "model", "hero-walk", Fuzz::JoinParts({skin, mesh11, dxt1, anim11, Control(1, 60)}));
+    Save(out / "model", "hero-wave-v10",
+         Fuzz::JoinParts({skin, Forge::WriteMesh(MeshOf(12, true, false)), dxt1,
+                          Forge::WriteAnimation(AnimationOf(10)), Control(2, 120)}));
+    return 0;
+}
