@@ -155,6 +155,12 @@ void CVellModelBrowserRenderView::paintGL() {
 void CVellModelBrowserRenderView::DrawScene() {
     m_core.Render();
     TintModel();
+    // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
+    // read back or composed into the window.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 // Multiplies every pixel nearer than the far plane (the model, and the axes drawn with it)

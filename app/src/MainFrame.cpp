@@ -32,6 +32,11 @@
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
+// The icons live in a static library: their registration must be asked for by name.
+static void InitResources() {
+    Q_INIT_RESOURCE(app);
+}
+
 namespace App {
 
 namespace {
@@ -163,6 +168,7 @@ void CProgress::Show(bool force) {
 
 CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
     : m_model(Model::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
+    InitResources();
     m_handlers = {
         {Cmd::kFileOpen, &CVellModelBrowserMainFrame::OpenGame},
         {Cmd::kFileClose, &CVellModelBrowserMainFrame::OnNothing},

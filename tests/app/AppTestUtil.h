@@ -1,0 +1,156 @@
+// A shown main frame with its dialogs answered by the test, and game folders written by the
+// project's writers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QTreeView>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandTable.h"
+#include "Dialogs.h"
+#include "GlView.h"
+#include "MainFrame.h"
+#include "SceneFiles.h"
+#include "TestUtil.h"
+#include "forge/pak.h"
+
+namespace AppTest {
+
+// Records every message box and answers the dialogs from queues.
+struct Answers {
+    std::vector<App::MessageRequest> messages;
+    std::deque<App::MsgAnswer> messageAnswers;  // empty: OK (or Yes)
+    std::deque<QString> folders;                // empty: cancelled
+    std::deque<QString> saveFiles;
+    std::deque<std::optional<QColor>> colors;
+    int folderRequests = 0;
+    int saveRequests = 0;
+    int colorRequests = 0;
+
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const auto& m : messages) {
+            texts.push_back(m.text);
+        }
+        return texts;
+    }
+};
+
+inline void InstallAnswers(Answers& answers) {
+    App::DialogHooks hooks;
+    hooks.message = [&answers](const App::MessageRequest& request) {
+        answers.messages.push_back(request);
+        if (answers.messageAnswers.empty()) {
+            return request.buttons == App::MsgButtons::YesNo ? App::MsgAnswer::Yes
+                                                             : App::MsgAnswer::Ok;
+        }
+        const App::MsgAnswer a = answers.messageAnswers.front();
+        answers.messageAnswers.pop_front();
+        return a;
+    };
+    const auto pop = [](std::deque<QString>& queue) {
+        if (queue.empty()) {
+            return QString();
+        }
+        QString s = queue.front();
+        queue.pop_front();
+        return s;
+    };
+    hooks.folder = [&answers, pop](QWidget*) {
+        ++answers.folderRequests;
+        return pop(answers.folders);
+    };
+    hooks.saveFile = [&answers, pop](QWidget*) {
+        ++answers.saveRequests;
+        return pop(answers.saveFiles);
+    };
+    hooks.color = [&answers](QWidget*) -> std::optional<QColor> {
+        ++answers.colorRequests;
+        if (answers.colors.empty()) {
+            return std::nullopt;
+        }
+        auto c = answers.colors.front();
+        answers.colors.pop_front();
+        return c;
+    };
+    App::SetDialogHooks(std::move(hooks));
+}
+
+inline QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Writes one archive "data.pak" into `folder`.
+inline void WriteGame(const std::string& folder, const std::vector<Forge::PakFile>& files) {
+    Forge::SavePak(folder + "/data.pak", files);
+}
+
+inline Forge::PakFile TextFile(const std::string& path, const std::string& text) {
+    return {path, Forge::Bytes(text)};
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallAnswers(answers);
+        frame = std::make_unique<App::CVellModelBrowserMainFrame>();
+        ASSERT_TRUE(frame->Create());
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        // Accelerators reach the active window only.
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        frame->UpdateActive();
+    }
+    void TearDown() override {
+        frame.reset();
+        App::SetDialogHooks({});
+    }
+
+    // Opens `folder` through File / Open, as the user would.
+    void OpenThroughMenu(const std::string& folder) {
+        answers.folders.push_back(QString::fromStdString(folder));
+        frame->Action(App::Cmd::kFileOpen)->trigger();
+    }
+
+    // The index of a path ("chars/hero/hero.skn") in the tree, expanding on the way.
+    QModelIndex Find(const QString& path) {
+        App::CTreeModel* model = frame->TreeModel();
+        QModelIndex parent;
+        for (const QString& part : path.split('/')) {
+            QModelIndex found;
+            for (int row = 0; row < model->rowCount(parent); ++row) {
+                const QModelIndex child = model->index(row, 0, parent);
+                if (child.data().toString() == part) {
+                    found = child;
+                    break;
+                }
+            }
+            if (!found.isValid()) {
+                return {};
+            }
+            frame->Tree()->expand(found);
+            parent = found;
+        }
+        return parent;
+    }
+
+    void Select(const QString& path) {
+        const QModelIndex index = Find(path);
+        ASSERT_TRUE(index.isValid()) << path.toStdString();
+        frame->Tree()->setCurrentIndex(index);
+    }
+
+    Answers answers;
+    std::unique_ptr<App::CVellModelBrowserMainFrame> frame;
+};
+
+}  // namespace AppTest

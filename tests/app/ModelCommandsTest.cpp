@@ -1,0 +1,237 @@
+// Loading a model, a part and an animation through the real commands; the animation list,
+// the speed slider, the parts menu and button, the frame export and a picture of it all.
+#include <QComboBox>
+#include <QImage>
+#include <QMenu>
+#include <QSlider>
+
+#include "AppTestUtil.h"
+#include "CommandTable.h"
+#include "model/model.h"
+
+namespace {
+
+using namespace AppTest;
+namespace Cmd = App::Cmd;
+
+SceneFiles::Scene TwoPatches() {
+    SceneFiles::Scene scene;
+    scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{60, -50, 100, 50, 0, 1}};
+    return scene;
+}
+
+std::vector<Forge::PakFile> GameFiles() {
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf(TwoPatches());
+    // One body part, with its mesh and texture beside it.
+    const std::vector<Forge::PakFile> single = SceneFiles::FilesOf(SceneFiles::Scene{});
+    files.push_back({"\\chars\\hero\\parts\\hero_body.skn", single[0].data});
+    files.push_back({"\\chars\\hero\\parts\\hero.msh", single[1].data});
+    files.push_back({"\\chars\\hero\\parts\\hero.dds", single[2].data});
+    files.push_back(TextFile("\\chars\\bad\\bad.skn", "this is no skin"));
+    return files;
+}
+
+std::size_t CountFiles(const std::string& folder, const std::string& extension) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        n += e.path().extension() == extension;
+    }
+    return n;
+}
+
+class ModelCommandsTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        WriteGame(game.Path(), GameFiles());
+        OpenThroughMenu(game.Path());
+    }
+
+    void Run(const QString& path, uint16_t command) {
+        Select(path);
+        frame->OnCommand(command);
+    }
+
+    void LoadHero() {
+        Run("chars/hero/hero.skn", Cmd::kRenderSkin);
+        ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    }
+
+    QStringList PartNames() {
+        QStringList names;
+        for (QAction* a : frame->PartsMenu()->actions()) {
+            names << a->text();
+        }
+        return names;
+    }
+
+    std::vector<bool> PartCheckMarks() {
+        std::vector<bool> checks;
+        for (QAction* a : frame->PartsMenu()->actions()) {
+            checks.push_back(a->isChecked());
+        }
+        return checks;
+    }
+
+    std::size_t ObjFilesWritten() {
+        TestUtil::TempDir dir;
+        Select("chars/hero/hero.skn");
+        answers.folders.push_back(QString::fromStdString(dir.Path()));
+        frame->OnCommand(Cmd::kConvertToObj);
+        return CountFiles(dir.Path(), ".obj");
+    }
+
+    void ClickPartsButton(Qt::KeyboardModifiers modifiers) {
+        App::CPartsButton* button = frame->PartsButton();
+        QTest::mouseClick(button, Qt::LeftButton, modifiers, QPoint(12, button->height() / 2));
+    }
+
+    TestUtil::TempDir game;
+};
+
+TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
+    auto& core = frame->View()->Core();
+    core.m_nRotY = 40;
+    core.m_clrBackground = 0x123456;
+    frame->Action(Cmd::kShowAxes)->trigger();
+    LoadHero();
+    EXPECT_FALSE(Model::GetModel()->IsEmpty());
+    EXPECT_EQ(PartNames(), QStringList({"patch0", "patch1"}));
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
+    EXPECT_EQ(frame->PartsMenu()->actions()[1]->data().toUInt(), 1001u);
+    // A whole model resets the view.
+    EXPECT_EQ(core.m_nRotY, 0);
+    EXPECT_EQ(core.m_clrBackground, 0x3333B2u);
+    EXPECT_TRUE(core.m_bShowAxes);
+    EXPECT_TRUE(frame->Action(Cmd::kShowAxes)->isChecked());
+
+    // A part keeps the list and the view, and the menu lists every slot again.
+    frame->OnCommand(Cmd::kFirstPart);
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{false, true}));
+    core.m_nRotY = 10;
+    Run("chars/hero/parts/hero_body.skn", Cmd::kRenderSkin);
+    ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    EXPECT_EQ(core.m_nRotY, 10);
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true}));
+    EXPECT_EQ(PartNames(), QStringList({"patch0"}));
+
+    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    ASSERT_TRUE(answers.messages.empty());
+    QComboBox* list = frame->AnimationList();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->itemText(0), U("默认   "));
+    EXPECT_EQ(list->itemText(1), "walk");
+    EXPECT_EQ(list->currentIndex(), 1);
+    EXPECT_EQ(frame->SpeedSlider()->value(), 60);
+    EXPECT_EQ(core.m_nRotY, 0);
+    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);
+
+    // Another whole model resets the list to its first entry.
+    LoadHero();
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(list->currentIndex(), 0);
+}
+
+TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
+    Run("chars/bad/bad.skn", Cmd::kRenderSkin);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_FALSE(answers.messages[0].text.isEmpty());
+    EXPECT_TRUE(answers.messages[0].caption.isEmpty());
+    EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
+    EXPECT_TRUE(frame->PartsMenu()->actions().isEmpty());
+
+    Run("chars/hero/hero.skn", Cmd::kApplyAnimate);
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_FALSE(answers.messages[1].text.isEmpty());
+    EXPECT_EQ(frame->AnimationList()->count(), 1);
+}
+
+TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
+    LoadHero();
+    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    QSlider* slider = frame->SpeedSlider();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(slider->value(), 120);
+    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
+
+    const QPoint handle(slider->width() / 2, slider->height() / 2);
+    QTest::keyClick(slider, Qt::Key_Home);
+    slider->setValue(60);
+    QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+    QTest::mouseMove(slider, QPoint(slider->width() - 1, handle.y()));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, handle.y()));
+    EXPECT_GT(slider->value(), 60);
+    // Above 60 frames per second the export skips frames.
+    EXPECT_LT(Model::GetModel()->GetFrameCount(1), 10u);
+
+    // Choosing an entry restarts at 60.
+    frame->AnimationList()->activated(1);
+    EXPECT_EQ(slider->value(), 60);
+}
+
+TEST_F(ModelCommandsTest, PartsButtonShowsAllOrWithCtrlHidesAll) {
+    LoadHero();
+    EXPECT_EQ(ObjFilesWritten(), 2u);
+    ClickPartsButton(Qt::ControlModifier);
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{false, false}));
+    EXPECT_EQ(ObjFilesWritten(), 0u);
+    ClickPartsButton(Qt::NoModifier);
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
+    EXPECT_EQ(ObjFilesWritten(), 2u);
+
+    // A part item toggles its own sub-mesh.
+    frame->PartsMenu()->actions()[1]->trigger();
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, false}));
+    EXPECT_EQ(ObjFilesWritten(), 1u);
+    frame->PartsMenu()->actions()[1]->trigger();
+    EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
+}
+
+TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
+    LoadHero();
+    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    TestUtil::TempDir out;
+    // Cancel at the question: nothing is asked further.
+    answers.messageAnswers.push_back(App::MsgAnswer::Cancel);
+    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "10 pictures.");
+    EXPECT_EQ(answers.messages[0].buttons, App::MsgButtons::OkCancel);
+    EXPECT_EQ(answers.folderRequests, 1);  // the game folder only
+
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    ASSERT_EQ(answers.messages.size(), 3u);
+    EXPECT_EQ(answers.messages[2].text, "export animate ok.");
+    EXPECT_EQ(CountFiles(out.Path(), ".bmp"), 10u);
+    EXPECT_TRUE(std::filesystem::exists(out / "00000000.bmp"));
+    EXPECT_EQ(frame->Progress(), nullptr);
+
+    // The default entry has no frames: nothing is asked.
+    frame->AnimationList()->setCurrentIndex(0);
+    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    EXPECT_EQ(answers.messages.size(), 3u);
+}
+
+TEST_F(ModelCommandsTest, ScreenshotShowsTheModel) {
+    LoadHero();
+    frame->View()->OnTimer();
+    const QImage shot = frame->grab().toImage();
+    shot.save(QStringLiteral(VELL_TEST_OUTPUT "/app_screenshot.png"));
+    const QRect view(frame->View()->mapTo(frame.get(), QPoint(0, 0)), frame->View()->size());
+    // The texture's colour is orange (200, 100, 50); the background is blue.
+    int model = 0;
+    int background = 0;
+    for (int y = view.top(); y <= view.bottom(); y += 2) {
+        for (int x = view.left(); x <= view.right(); x += 2) {
+            const QColor c = shot.pixelColor(x, y);
+            model += c.red() > 150 && c.green() > 60 && c.green() < 140 && c.blue() < 90;
+            background += c == QColor(0x33, 0x33, 0xB2);
+        }
+    }
+    EXPECT_GT(model, 100);
+    EXPECT_GT(background, 100);
+}
+
+}  // namespace

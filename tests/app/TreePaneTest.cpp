@@ -1,0 +1,237 @@
+// The game folder, the tree pane with its filter and context menu, and the file commands.
+#include <QLineEdit>
+#include <QMenu>
+
+#include "AppTestUtil.h"
+#include "CommandTable.h"
+#include "model/model.h"
+
+namespace {
+
+using namespace AppTest;
+namespace Cmd = App::Cmd;
+
+std::vector<Forge::PakFile> GameFiles() {
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf(SceneFiles::Scene{});
+    files.push_back(TextFile("\\docs\\readme.txt", "read me"));
+    files.push_back(TextFile("\\docs\\a.skn.bak", "not a skin"));
+    files.push_back(TextFile("\\docs\\Beta.txt", "b"));
+    files.push_back(TextFile("\\docs\\alpha.txt", "a"));
+    // "武器" (weapons) in code page 936.
+    files.push_back(TextFile("\\docs\\\xCE\xE4\xC6\xF7.txt", "sword"));
+    return files;
+}
+
+class TreePaneTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        WriteGame(game.Path(), GameFiles());
+    }
+
+    std::map<uint16_t, bool> Enabled(QMenu& menu) {
+        std::map<uint16_t, bool> enabled;
+        for (QAction* a : menu.actions()) {
+            if (a->isVisible()) {
+                enabled[static_cast<uint16_t>(a->data().toUInt())] = a->isEnabled();
+            }
+        }
+        return enabled;
+    }
+
+    std::map<uint16_t, bool> PopupFor(const QString& path) {
+        Select(path);
+        auto menu = frame->BuildTreePopup(frame->Tree()->currentIndex());
+        return menu ? Enabled(*menu) : std::map<uint16_t, bool>{};
+    }
+
+    QStringList TopLevel() {
+        QStringList names;
+        for (int row = 0; row < frame->TreeModel()->rowCount(); ++row) {
+            names << frame->TreeModel()->index(row, 0).data().toString();
+        }
+        return names;
+    }
+
+    QStringList ChildrenOf(const QString& path) {
+        const QModelIndex parent = Find(path);
+        QStringList names;
+        for (int row = 0; row < frame->TreeModel()->rowCount(parent); ++row) {
+            names << frame->TreeModel()->index(row, 0, parent).data().toString();
+        }
+        return names;
+    }
+
+    TestUtil::TempDir game;
+    TestUtil::TempDir out;
+};
+
+TEST_F(TreePaneTest, OpenShowsTheSortedTree) {
+    OpenThroughMenu(game.Path());
+    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(ChildrenOf("docs"),
+              QStringList({"a.skn.bak", "alpha.txt", "Beta.txt", "readme.txt", U("武器.txt")}));
+    EXPECT_EQ(ChildrenOf("chars/hero"),
+              QStringList({"hero.ani", "hero.dds", "hero.msh", "hero.skn"}));
+    EXPECT_TRUE(frame->TreeModel()->IsFolder(Find("chars")));
+    EXPECT_FALSE(frame->TreeModel()->IsFolder(Find("docs/readme.txt")));
+    // The progress bar lives only while the tree is filled.
+    EXPECT_EQ(frame->Progress(), nullptr);
+}
+
+TEST_F(TreePaneTest, FailedOpenKeepsThePreviousFolderUsable) {
+    OpenThroughMenu(game.Path());
+    TestUtil::TempDir empty;
+    OpenThroughMenu(empty.Path());
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "where is the game ?!");
+    EXPECT_TRUE(answers.messages[0].caption.isEmpty());
+    EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+
+    // The entries behind the items still read.
+    Select("docs/readme.txt");
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
+}
+
+TEST_F(TreePaneTest, SecondFolderReplacesTheTree) {
+    OpenThroughMenu(game.Path());
+    Find("chars/hero");
+    TestUtil::TempDir other;
+    WriteGame(other.Path(), {TextFile("\\maps\\m.txt", "m")});
+    OpenThroughMenu(other.Path());
+    EXPECT_EQ(TopLevel(), QStringList({"maps"}));
+    EXPECT_EQ(ChildrenOf("maps"), QStringList({"m.txt"}));
+}
+
+TEST_F(TreePaneTest, StartArgumentOpensLikeFileOpen) {
+    frame->OpenGameFolder(QString::fromStdString(game.Path()));
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(answers.folderRequests, 0);
+}
+
+TEST_F(TreePaneTest, ContextMenuEnableRules) {
+    OpenThroughMenu(game.Path());
+    using Map = std::map<uint16_t, bool>;
+    // No model loaded: a skin offers loading and raw export only.
+    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), (Map{{Cmd::kRenderSkin, true},
+                                                    {Cmd::kApplyAnimate, false},
+                                                    {Cmd::kExportAnimate, false},
+                                                    {Cmd::kExportFile, true},
+                                                    {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowAxes, true}}));
+    EXPECT_EQ(PopupFor("chars/hero/hero.ani"), (Map{{Cmd::kRenderSkin, false},
+                                                    {Cmd::kApplyAnimate, true},
+                                                    {Cmd::kExportAnimate, false},
+                                                    {Cmd::kExportFile, true},
+                                                    {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowAxes, true}}));
+    // A substring test: a.skn.bak counts as a skin.
+    EXPECT_TRUE(PopupFor("docs/a.skn.bak")[Cmd::kRenderSkin]);
+    const Map plain = PopupFor("docs/readme.txt");
+    EXPECT_TRUE(plain.at(Cmd::kExportFile));
+    EXPECT_FALSE(plain.at(Cmd::kRenderSkin));
+    EXPECT_FALSE(plain.at(Cmd::kApplyAnimate));
+
+    // A folder, or a file other than the selected one, opens nothing.
+    Select("chars/hero");
+    EXPECT_EQ(frame->BuildTreePopup(frame->Tree()->currentIndex()), nullptr);
+    Select("docs/readme.txt");
+    EXPECT_EQ(frame->BuildTreePopup(Find("docs/alpha.txt")), nullptr);
+    EXPECT_EQ(frame->BuildTreePopup(QModelIndex()), nullptr);
+
+    // With a model loaded the skin also offers OBJ and the attachment.
+    Select("chars/hero/hero.skn");
+    frame->OnCommand(Cmd::kRenderSkin);
+    ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    const Map loaded = PopupFor("chars/hero/hero.skn");
+    EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
+    EXPECT_TRUE(loaded.at(Cmd::kLoadAttachment));
+    // With an animation chosen the .ani offers the frame export.
+    Select("chars/hero/hero.ani");
+    frame->OnCommand(Cmd::kApplyAnimate);
+    EXPECT_TRUE(PopupFor("chars/hero/hero.ani").at(Cmd::kExportAnimate));
+}
+
+TEST_F(TreePaneTest, RawExportRestoresTheCurrentDirectory) {
+    OpenThroughMenu(game.Path());
+    const auto before = std::filesystem::current_path();
+    Select(U("docs/武器.txt"));
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    EXPECT_EQ(TestUtil::ReadText(out / "武器.txt"), "sword");
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, U("武器.txt 导出已完成."));
+    EXPECT_TRUE(answers.messages[0].caption.isEmpty());
+
+    // Cancelled picker: nothing happens.
+    frame->OnCommand(Cmd::kExportFile);
+    EXPECT_EQ(answers.messages.size(), 1u);
+}
+
+TEST_F(TreePaneTest, ObjExportRestoresTheCurrentDirectory) {
+    OpenThroughMenu(game.Path());
+    Select("chars/hero/hero.skn");
+    frame->OnCommand(Cmd::kRenderSkin);
+    const auto before = std::filesystem::current_path();
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kConvertToObj);
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, U("已转换为工程文件 ."));
+    EXPECT_TRUE(std::filesystem::exists(out / "patch0_00.obj"));
+    const std::string obj = TestUtil::ReadText(out / "patch0_00.obj");
+    EXPECT_NE(obj.find("Vell 模型浏览器v1.0a"), std::string::npos);
+}
+
+TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
+    OpenThroughMenu(game.Path());
+    answers.saveFiles.push_back(QString::fromStdString(out / "list.txt"));
+    QTest::keyClick(frame.get(), Qt::Key_S, Qt::ControlModifier);
+    const std::string list = TestUtil::ReadText(out / "list.txt");
+    std::string expected;
+    for (const Forge::PakFile& f : GameFiles()) {
+        expected += PakMgr::GbkToUtf8(f.path) + "\n";
+    }
+    EXPECT_EQ(list, expected);
+
+    answers.saveFiles.push_back(QString::fromStdString(out / "missing-folder/list.txt"));
+    frame->OnCommand(Cmd::kSaveFileList);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "Save File Lists Failed!");
+    EXPECT_EQ(answers.messages[0].caption, "TarnModelBrowser");
+    EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Warning);
+}
+
+TEST_F(TreePaneTest, FilterShowsMatchesAndRestoresExpansion) {
+    OpenThroughMenu(game.Path());
+    Find("docs");  // expanded
+    ASSERT_TRUE(frame->Tree()->isExpanded(Find("docs")));
+    frame->Tree()->collapse(Find("chars"));
+
+    frame->FilterBox()->setText("HERO.S");
+    EXPECT_EQ(TopLevel(), QStringList({"chars"}));
+    EXPECT_EQ(ChildrenOf("chars/hero"), QStringList({"hero.skn"}));
+
+    frame->FilterBox()->setText(U("武器"));
+    EXPECT_EQ(TopLevel(), QStringList({"docs"}));
+    EXPECT_EQ(ChildrenOf("docs"), QStringList({U("武器.txt")}));
+
+    frame->FilterBox()->setText("nothing like this");
+    EXPECT_TRUE(TopLevel().isEmpty());
+
+    frame->FilterBox()->clear();
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    const App::CTreeModel* model = frame->TreeModel();
+    QModelIndex docs = model->index(1, 0);
+    QModelIndex chars = model->index(0, 0);
+    EXPECT_TRUE(frame->Tree()->isExpanded(docs));
+    EXPECT_FALSE(frame->Tree()->isExpanded(chars));
+    EXPECT_EQ(model->rowCount(docs), 5);
+}
+
+}  // namespace
