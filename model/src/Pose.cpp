@@ -14,14 +14,6 @@ namespace {
 constexpr float kNearlyParallel = 0.9999988f;
 constexpr Vec3 kWhite = {1, 1, 1};
 
-int64_t TruncateFrame(float frame) {
-    constexpr float kLimit = 9.0e18f;
-    if (!(frame > -kLimit && frame < kLimit)) {
-        return frame > 0 ? INT64_MAX : INT64_MIN;
-    }
-    return static_cast<int64_t>(frame);
-}
-
 template <std::size_t N, typename Key>
 std::array<float, N> KeyValue(const Key& key) {
     std::array<float, N> value;
@@ -43,7 +35,7 @@ std::array<float, N> Lerp(const std::array<float, N>& a, const std::array<float,
 // The shared walk over key pairs; `between` blends the pair around f.
 template <std::size_t N, typename Key, typename Blend>
 std::optional<std::array<float, N>> Lookup(std::span<const Key> keys, float frame, Blend between) {
-    const int64_t whole = TruncateFrame(frame);
+    const int64_t whole = WholeFrame(frame);
     for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
         const Key& a = keys[i];
         const Key& b = keys[i + 1];
@@ -174,6 +166,14 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
 }
 
 }  // namespace
+
+int64_t WholeFrame(float frame) {
+    constexpr float kLimit = 9.0e18f;
+    if (!(frame > -kLimit && frame < kLimit)) {
+        return frame > 0 ? INT64_MAX : INT64_MIN;
+    }
+    return static_cast<int64_t>(frame);
+}
 
 Matrix Multiply(const Matrix& a, const Matrix& b) {
     Matrix r{};

@@ -9,6 +9,10 @@
 
 namespace Model {
 
+// A frame number truncated toward zero, defined for any float (out of range and NaN go
+// to the ends of the int64 range).
+int64_t WholeFrame(float frame);
+
 // Row-vector product: p × (a × b) applies a first.
 Matrix Multiply(const Matrix& a, const Matrix& b);
 Matrix RotationMatrix(const Vec4& q);

@@ -30,15 +30,6 @@ uint32_t SteadyMilliseconds() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Truncation toward zero that stays defined for any float.
-int64_t Whole(float frame) {
-    constexpr float kLimit = 9.0e18f;
-    if (!(frame > -kLimit && frame < kLimit)) {
-        return frame > 0 ? INT64_MAX : INT64_MIN;
-    }
-    return static_cast<int64_t>(frame);
-}
-
 Matrix MirrorX() {
     Matrix m = kIdentity;
     m[0] = -1;
@@ -86,7 +77,7 @@ bool PlaybackStep(PlaybackState& playback, float dt) {
     const float old = playback.currentFrame;
     const float now = playback.framesPerSecond * dt + old;
     playback.currentFrame = now;
-    if (Whole(now) == Whole(old)) {
+    if (WholeFrame(now) == WholeFrame(old)) {
         return false;
     }
     if (now > static_cast<float>(playback.lastFrame)) {
@@ -113,7 +104,7 @@ unsigned ExportFrameCount(const PlaybackState& playback) {
     unsigned count = 0;
     while (true) {
         ++count;
-        if (Whole(frame) == playback.lastFrame) {
+        if (WholeFrame(frame) == playback.lastFrame) {
             break;
         }
         float next = frame + playback.frameStep;
