@@ -73,5 +73,7 @@ int CmdInfo(std::span<char*> args);
 int CmdTexture(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
 int CmdObj(std::span<char*> args);
+int CmdGltf(std::span<char*> args);
+int CmdMakeSample(std::span<char*> args);
 
 }  // namespace Cli

@@ -24,6 +24,10 @@ constexpr Command kCommands[] = {
     {"obj", Cli::CmdObj,
      "obj GAME_DIR SKN... -o OUT_DIR [--attach SKN] [--ani ANI] [--anim N] [--frame F] "
      "[--hide I,J,...] [--no-version-check]"},
+    {"gltf", Cli::CmdGltf,
+     "gltf GAME_DIR SKN... -o FILE.glb [--attach SKN] [--ani ANI] [--hide I,J,...] "
+     "[--no-version-check]"},
+    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR"},
 };
 
 void PrintUsage(std::FILE* to) {
