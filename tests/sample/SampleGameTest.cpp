@@ -1,0 +1,489 @@
+// The sample game read back through the program's own archive manager, readers, posing
+// and model object: the counts it promises, a character that stays in one piece while it
+// walks, and an update archive that wins its paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "Pose.h"
+#include "TestUtil.h"
+#include "forge/sample.h"
+#include "glcontext/glcontext.h"
+#include "model/model.h"
+#include "model/records.h"
+#include "pakmgr/pakmgr.h"
+
+namespace {
+
+namespace Sample = Forge::Sample;
+using Model::Mesh;
+using Model::Skeleton;
+using Model::Skin;
+using Model::Vec3;
+
+constexpr std::size_t kMaxDiskBytes = 80u << 20;
+constexpr float kWeightTolerance = 1e-4f;
+
+// The game is made once per test program and opened in the program's archive manager.
+struct Game {
+    Game() : made(Forge::MakeSampleGame()) {
+        bytes = Forge::SaveSampleGame(made, folder.Path());
+        gl = GlContext::Headless::Create(16, 16, &glError);
+        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+        mgr->Clear();
+        mgr->Open(folder.Path());
+        mgr->BuildTree();
+    }
+    Forge::SampleGame made;
+    TestUtil::TempDir folder;
+    std::size_t bytes = 0;
+    std::unique_ptr<GlContext::Headless> gl;
+    std::string glError;
+};
+
+Game& TheGame() {
+    static Game game;
+    return game;
+}
+
+PakMgr::ITreeNode* Node(const std::string& path) {
+    TheGame();
+    return PakMgr::FindPath(*PakMgr::GetPakMgr(), PakMgr::GbkToUtf8(path));
+}
+
+std::vector<uint8_t> Load(const std::string& path) {
+    PakMgr::ITreeNode* node = Node(path);
+    if (node == nullptr) {
+        return {};
+    }
+    std::vector<uint8_t> bytes;
+    PakMgr::GetPakMgr()->LoadEntry(static_cast<uint32_t>(node->GetIndex()), bytes);
+    return bytes;
+}
+
+float Distance(const Vec3& a, const Vec3& b) {
+    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+}
+
+struct Part {
+    Mesh mesh;
+    Skin skin;
+};
+
+Part LoadPart(const std::string& path) {
+    Part part;
+    PakMgr::ITreeNode* node = Node(path);
+    EXPECT_NE(node, nullptr) << path;
+    if (node != nullptr) {
+        Model::LoadPart(node, part.mesh, part.skin);
+    }
+    return part;
+}
+
+Skeleton LoadSkeleton(const std::string& path) {
+    Skeleton skeleton;
+    PakMgr::ITreeNode* node = Node(path);
+    EXPECT_NE(node, nullptr) << path;
+    Model::ReadAnimation(node, skeleton);
+    return skeleton;
+}
+
+std::size_t VertexCount(const Mesh& mesh) {
+    std::size_t n = 0;
+    for (const Model::SubMesh& s : mesh.subMeshes) {
+        n += s.positions.size();
+    }
+    return n;
+}
+
+// Every vertex has one to four bones whose names the mesh knows, weights summing to 1.
+void ExpectSoundSkinning(const Mesh& mesh, const std::string& label) {
+    for (const Model::SubMesh& s : mesh.subMeshes) {
+        ASSERT_EQ(s.boneIndices.size(), s.positions.size()) << label << " " << s.name;
+        ASSERT_EQ(s.boneWeights.size(), s.positions.size()) << label << " " << s.name;
+        ASSERT_FALSE(s.boneMap.empty()) << label << " " << s.name;
+        for (uint16_t bone : s.boneMap) {
+            EXPECT_NE(bone, Model::kNoBone) << label << " " << s.name;
+        }
+        for (std::size_t v = 0; v < s.positions.size(); ++v) {
+            int influences = 0;
+            float sum = 0;
+            for (int k = 0; k < 4; ++k) {
+                if (s.boneIndices[v][k] != Model::kNoBone) {
+                    ASSERT_LT(s.boneIndices[v][k], s.boneMap.size());
+                    ++influences;
+                    sum += s.boneWeights[v][k];
+                    EXPECT_GT(s.boneWeights[v][k], 0.0f);
+                }
+            }
+            ASSERT_GE(influences, 1) << label << " " << s.name << " vertex " << v;
+            ASSERT_NEAR(sum, 1.0f, kWeightTolerance) << label << " " << s.name << " vertex " << v;
+        }
+    }
+}
+
+// Largest distance of a posed vertex from its bind position.
+float LargestMove(const Mesh& mesh) {
+    float largest = 0;
+    for (const Model::SubMesh& s : mesh.subMeshes) {
+        for (std::size_t v = 0; v < s.positions.size(); ++v) {
+            largest = std::max(largest, Distance(s.positions[v], s.skinnedPositions[v]));
+        }
+    }
+    return largest;
+}
+
+Vec3 BonePosition(const Mesh& mesh, const std::string& name) {
+    for (std::size_t i = 0; i < mesh.bones.size(); ++i) {
+        if (mesh.bones[i].name == name) {
+            return mesh.bonePositions[i];
+        }
+    }
+    ADD_FAILURE() << "no bone " << name;
+    return {};
+}
+
+// Hip to toe: the longest limb.
+float LegLength(const Mesh& mesh) {
+    const Vec3 hip = BonePosition(mesh, "Bip01 L Thigh");
+    const Vec3 knee = BonePosition(mesh, "Bip01 L Calf");
+    const Vec3 ankle = BonePosition(mesh, "Bip01 L Foot");
+    const Vec3 toe = BonePosition(mesh, "Bip01 L Toe0");
+    return Distance(hip, knee) + Distance(knee, ankle) + Distance(ankle, toe);
+}
+
+struct DdsFacts {
+    uint32_t width = 0, height = 0;
+    std::string fourCC;
+};
+
+DdsFacts ReadDdsHeader(const std::vector<uint8_t>& bytes) {
+    DdsFacts facts;
+    if (bytes.size() < 128) {
+        return facts;
+    }
+    std::memcpy(&facts.height, bytes.data() + 12, 4);
+    std::memcpy(&facts.width, bytes.data() + 16, 4);
+    facts.fourCC.assign(reinterpret_cast<const char*>(bytes.data() + 84), 4);
+    return facts;
+}
+
+// ---- the archives -------------------------------------------------------------------------
+
+TEST(SampleGame, ArchivesLookLikeAGameFolder) {
+    Game& game = TheGame();
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    EXPECT_LE(game.bytes, kMaxDiskBytes);
+    EXPECT_GE(game.made.archives.size(), 3u);
+    const std::vector<std::string> names = mgr.GetArchiveNames();
+    ASSERT_EQ(names.size(), game.made.archives.size());
+    EXPECT_EQ(names.front(), Sample::kPatchArchive);
+
+    const uint32_t count = mgr.GetFileCount();
+    EXPECT_GT(count, Sample::kTargetEntries * 9 / 10);
+    EXPECT_LT(count, Sample::kTargetEntries * 11 / 10);
+
+    // Files with Chinese names in code page 936, and folders named alike in another case.
+    std::size_t chinese = 0;
+    std::map<std::string, std::set<std::string>> folderSpellings;
+    std::set<std::string> kinds;
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string name = mgr.GetFileName(i);
+        const std::string utf8 = PakMgr::GbkToUtf8(name);
+        const std::string file = name.substr(name.rfind('\\') + 1);
+        if (std::any_of(file.begin(), file.end(), [](char c) { return (c & 0x80) != 0; })) {
+            EXPECT_EQ(utf8.find('?'), std::string::npos) << utf8;
+            ++chinese;
+        }
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string::npos) {
+            kinds.insert(name.substr(dot));
+        }
+        for (std::size_t slash = name.find('\\', 1); slash != std::string::npos;
+             slash = name.find('\\', slash + 1)) {
+            std::string folder = name.substr(0, slash);
+            std::string lower = folder;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return char(std::tolower(c)); });
+            folderSpellings[lower].insert(folder);
+        }
+    }
+    EXPECT_GE(chinese, 200u);
+    EXPECT_LE(chinese, 1000u);
+    EXPECT_GE(kinds.size(), 8u);
+    const auto alike = std::count_if(folderSpellings.begin(), folderSpellings.end(),
+                                     [](const auto& f) { return f.second.size() > 1; });
+    EXPECT_GE(alike, 3);
+}
+
+TEST(SampleGame, UpdateArchiveWinsItsPaths) {
+    Game& game = TheGame();
+    const Forge::SampleArchive& patch = game.made.archives.front();
+    std::map<std::string, const Forge::PakFile*> shadowed;
+    for (std::size_t a = 1; a < game.made.archives.size(); ++a) {
+        for (const Forge::PakFile& f : game.made.archives[a].files) {
+            shadowed.emplace(f.path, &f);
+        }
+    }
+    std::set<std::string> overridden;
+    for (const Forge::PakFile& f : patch.files) {
+        auto it = shadowed.find(f.path);
+        if (it == shadowed.end()) {
+            continue;
+        }
+        overridden.insert(f.path);
+        ASSERT_NE(f.data, it->second->data) << f.path << " is not changed by the update";
+        EXPECT_EQ(Load(f.path), f.data) << f.path;
+    }
+    EXPECT_GE(overridden.size(), 3u);
+    EXPECT_TRUE(overridden.contains(Sample::kPatchedTexture));
+    EXPECT_TRUE(overridden.contains(Sample::kPatchedSkin));
+
+    // The patched skin names a texture only the update carries, and it loads.
+    ASSERT_NE(game.gl, nullptr) << game.glError;
+    const Part costume = LoadPart(Sample::kPatchedSkin);
+    ASSERT_EQ(costume.skin.materials.size(), 1u);
+    EXPECT_EQ(costume.skin.materials[0].diffuseTexName, "hero_costume_v2.dds");
+    EXPECT_NE(costume.skin.materials[0].diffuseTex, nullptr);
+}
+
+// ---- the character ------------------------------------------------------------------------
+
+TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
+    Game& game = TheGame();
+    ASSERT_NE(game.gl, nullptr) << game.glError;
+    const Part hero = LoadPart(Sample::kHeroSkin);
+    const Mesh& mesh = hero.mesh;
+    EXPECT_EQ(mesh.version, Sample::kHeroMeshVersion);
+    EXPECT_EQ(mesh.subMeshes.size(), Sample::kHeroSubMeshes);
+    EXPECT_EQ(mesh.bones.size(), Sample::kBoneCount);
+    EXPECT_GE(VertexCount(mesh), Sample::kHeroMinVertices);
+    EXPECT_LE(VertexCount(mesh), Sample::kHeroMaxVertices);
+    ExpectSoundSkinning(mesh, "hero");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_LT(mesh.boxMin[i], mesh.boxMax[i]);
+        for (const Model::SubMesh& s : mesh.subMeshes) {
+            for (const Vec3& p : s.positions) {
+                ASSERT_GE(p[i], mesh.boxMin[i]);
+                ASSERT_LE(p[i], mesh.boxMax[i]);
+            }
+        }
+    }
+
+    // One material per sub-mesh, every diffuse texture found, the material table in use.
+    EXPECT_EQ(hero.skin.version, 10u);
+    ASSERT_EQ(hero.skin.materials.size(), mesh.subMeshes.size());
+    std::set<std::string> formats;
+    bool eyes = false, mask = false, tattoo = false;
+    for (const Model::Material& m : hero.skin.materials) {
+        EXPECT_NE(m.diffuseTex, nullptr) << m.diffuseTexName;
+        EXPECT_GT(m.skinColor[3], 0.0f);
+        eyes |= m.eyeColor[3] > 0;
+        mask |= m.maskTex != nullptr;
+        tattoo |= m.tattooTex != nullptr;
+        const DdsFacts dds =
+            ReadDdsHeader(Load(std::string(Sample::kHeroFolder) + "\\tex\\" + m.diffuseTexName));
+        formats.insert(dds.fourCC + " " + std::to_string(dds.width) + "x" +
+                       std::to_string(dds.height));
+    }
+    EXPECT_TRUE(eyes && mask && tattoo);
+    EXPECT_TRUE(formats.contains("DXT1 1024x1024"));
+    EXPECT_TRUE(formats.contains("DXT1 512x512"));
+    EXPECT_TRUE(formats.contains("DXT5 512x512"));
+
+    // The hair's alpha has holes and solid parts, so the alpha test shows.
+    const std::vector<uint8_t> hair =
+        Load(std::string(Sample::kHeroFolder) + "\\tex\\hero_hair.dds");
+    bool clear = false, solid = false;
+    for (std::size_t block = 128; block + 16 <= hair.size(); block += 16) {
+        clear |= std::max(hair[block], hair[block + 1]) < 64;
+        solid |= std::min(hair[block], hair[block + 1]) > 192;
+    }
+    EXPECT_TRUE(clear && solid);
+}
+
+TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
+    Game& game = TheGame();
+    ASSERT_NE(game.gl, nullptr) << game.glError;
+    Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
+    EXPECT_EQ(skeleton.version, 11u);
+    ASSERT_EQ(skeleton.bones.size(), Sample::kBoneCount);
+    ASSERT_EQ(skeleton.animationNames.size(), Sample::kAnimationNames.size());
+    for (std::size_t a = 0; a < Sample::kAnimationNames.size(); ++a) {
+        EXPECT_EQ(skeleton.animationNames[a], Sample::kAnimationNames[a]);
+        EXPECT_EQ(skeleton.frameCounts[a], Sample::kFrameCounts[a]);
+        EXPECT_GE(skeleton.frameCounts[a], 30u);
+        EXPECT_LE(skeleton.frameCounts[a], 90u);
+    }
+    // Sparse keys that cover every frame, and at least one pair on opposite hemispheres.
+    bool oppositePair = false;
+    for (const Model::Bone& bone : skeleton.bones) {
+        for (std::size_t a = 0; a < bone.tracks.size(); ++a) {
+            const auto& keys = bone.tracks[a].rotationKeys;
+            if (keys.empty()) {
+                continue;
+            }
+            EXPECT_LT(keys.size(), skeleton.frameCounts[a] / 2) << bone.name;
+            EXPECT_EQ(keys.front().frame, 0) << bone.name;
+            EXPECT_GE(keys.back().frame + 1u, skeleton.frameCounts[a]) << bone.name;
+            for (std::size_t k = 1; k < keys.size(); ++k) {
+                const float* p = keys[k - 1].value;
+                const float* q = keys[k].value;
+                oppositePair |= p[0] * q[0] + p[1] * q[1] + p[2] * q[2] + p[3] * q[3] < 0;
+            }
+        }
+    }
+    EXPECT_TRUE(oppositePair);
+
+    Part hero = LoadPart(Sample::kHeroSkin);
+    Model::BindToSkeleton(hero.mesh, skeleton);
+    for (uint16_t track : hero.mesh.boneToTrack) {
+        EXPECT_NE(track, Model::kNoBone);
+    }
+    // The skeleton's rest matches the mesh's bind pose: idle starts where the mesh stands.
+    Model::PoseSkeleton(skeleton, 0, 0);
+    Model::SkinMesh(hero.mesh, skeleton);
+    EXPECT_LT(LargestMove(hero.mesh), 0.05f);
+    for (const Model::Bone& bone : skeleton.bones) {
+        const Vec3 joint = {bone.worldMatrix[12], bone.worldMatrix[13], bone.worldMatrix[14]};
+        EXPECT_LT(Distance(joint, BonePosition(hero.mesh, bone.name)), 0.01f) << bone.name;
+    }
+
+    // Walking moves the character, and no vertex leaves it by more than a leg's length,
+    // on key frames and between them.
+    const float leg = LegLength(hero.mesh);
+    EXPECT_GT(leg, 50.0f);
+    float moved = 0;
+    constexpr int walk = 1;
+    for (float frame = 0; frame < float(Sample::kFrameCounts[walk]); frame += 1.5f) {
+        Model::PoseSkeleton(skeleton, walk, frame);
+        Model::SkinMesh(hero.mesh, skeleton);
+        const float largest = LargestMove(hero.mesh);
+        EXPECT_LE(largest, leg) << "frame " << frame;
+        moved = std::max(moved, largest);
+    }
+    EXPECT_GT(moved, 10.0f);
+
+    Skeleton bow = LoadSkeleton(Sample::kBowAnimation);
+    EXPECT_EQ(bow.version, 10u);
+    ASSERT_EQ(bow.animationNames.size(), 1u);
+    EXPECT_EQ(bow.animationNames[0], Sample::kBowName);
+    EXPECT_EQ(bow.frameCounts[0], Sample::kBowFrames);
+    EXPECT_EQ(bow.bones.size(), Sample::kBoneCount);
+}
+
+TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
+    Game& game = TheGame();
+    ASSERT_NE(game.gl, nullptr) << game.glError;
+    Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
+
+    // Every part goes into its own slot of the model object.
+    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    for (const char* name : Sample::kPartSkins) {
+        EXPECT_TRUE(model->Load(Node(std::string(Sample::kPartsFolder) + "\\" + name))) << name;
+    }
+    struct Count final : Model::IStringList {
+        void AddString(const std::string&) override { ++n; }
+        int n = 0;
+    } subMeshes;
+    model->EnumSubMeshes(&subMeshes);
+    EXPECT_GE(subMeshes.n, int(Sample::kPartSkins.size()));
+    EXPECT_FALSE(model->IsEmpty());
+
+    bool strips = false;
+    Mesh body;
+    for (const char* name : Sample::kPartSkins) {
+        Part part = LoadPart(std::string(Sample::kPartsFolder) + "\\" + name);
+        ExpectSoundSkinning(part.mesh, name);
+        Model::BindToSkeleton(part.mesh, skeleton);
+        for (uint16_t track : part.mesh.boneToTrack) {
+            EXPECT_NE(track, Model::kNoBone) << name;
+        }
+        for (const Model::SubMesh& s : part.mesh.subMeshes) {
+            strips |= s.primitive == Model::kTriangleStrip;
+        }
+        for (const Model::Material& m : part.skin.materials) {
+            EXPECT_NE(m.diffuseTex, nullptr) << name << " " << m.diffuseTexName;
+        }
+        if (std::string(name) == "hero_body.skn") {
+            body = part.mesh;
+        }
+    }
+    EXPECT_TRUE(strips);
+
+    // The weapon: version 10 without skinning data, hung on the body's attach bone as the
+    // model does it, stays in the right hand while walking.
+    Part sword = LoadPart(Sample::kWeaponSkin);
+    EXPECT_EQ(sword.mesh.version, 10u);
+    for (const Model::SubMesh& s : sword.mesh.subMeshes) {
+        EXPECT_TRUE(s.boneWeights.empty());
+    }
+    const auto attach = std::find_if(body.bones.begin(), body.bones.end(),
+                                     [](const auto& b) { return b.name == Sample::kAttachBone; });
+    ASSERT_NE(attach, body.bones.end());
+    sword.mesh.bones = {*attach};
+    Model::BindToSkeleton(sword.mesh, skeleton);
+    ASSERT_NE(sword.mesh.boneToTrack.at(0), Model::kNoBone);
+    const auto hand = std::find_if(skeleton.bones.begin(), skeleton.bones.end(),
+                                   [](const auto& b) { return b.name == "Bip01 R Hand"; });
+    ASSERT_NE(hand, skeleton.bones.end());
+    for (float frame : {0.0f, 10.0f, 27.5f}) {
+        Model::PoseSkeleton(skeleton, 1, frame);
+        Model::PoseAttachment(sword.mesh, skeleton);
+        const Vec3 wrist = {hand->worldMatrix[12], hand->worldMatrix[13], hand->worldMatrix[14]};
+        float nearest = 1e9f;
+        for (const Model::SubMesh& s : sword.mesh.subMeshes) {
+            for (const Vec3& p : s.skinnedPositions) {
+                nearest = std::min(nearest, Distance(p, wrist));
+            }
+        }
+        EXPECT_LT(nearest, 12.0f) << "frame " << frame;
+    }
+}
+
+// ---- the command --------------------------------------------------------------------------
+
+std::map<std::string, std::string> FolderBytes(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files[entry.path().filename().string()] = TestUtil::ReadText(entry.path().string());
+    }
+    return files;
+}
+
+TEST(SampleCommand, TwoRunsWriteTheSameBytes) {
+    TestUtil::TempDir first, second;
+    const TestUtil::RunResult a = TestUtil::Vell({"make-sample", first / "game"});
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    const TestUtil::RunResult b = TestUtil::Vell({"make-sample", second / "game"});
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    const auto one = FolderBytes(first / "game");
+    const auto two = FolderBytes(second / "game");
+    ASSERT_GE(one.size(), 3u);
+    std::size_t total = 0;
+    for (const auto& [name, bytes] : one) {
+        ASSERT_TRUE(two.contains(name)) << name;
+        EXPECT_TRUE(bytes == two.at(name)) << name << " differs between runs";
+        total += bytes.size();
+    }
+    EXPECT_EQ(one.size(), two.size());
+    EXPECT_LE(total, kMaxDiskBytes);
+}
+
+TEST(SampleCommand, UsageAndUnwritableFolder) {
+    EXPECT_EQ(TestUtil::Vell({"make-sample"}).exitCode, 2);
+    EXPECT_EQ(TestUtil::Vell({"make-sample", "a", "b"}).exitCode, 2);
+    TestUtil::TempDir dir;
+    const std::string file = dir / "file";
+    Forge::SaveBytes(file, Forge::Bytes("not a folder"));
+    const TestUtil::RunResult r = TestUtil::Vell({"make-sample", file});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.empty());
+}
+
+}  // namespace
