@@ -434,8 +434,8 @@ Piece Leg(bool left) {
     tube.path = {b[thigh].joint + Vec3{0, 3, 0}, b[thigh].tip, b[thigh + 1].tip};
     tube.rows = 50;
     tube.columns = 28;
-    tube.radius = Profile({{0, 8.2f, 8.6f},
-                           {0.15f, 8.4f, 8.8f},
+    tube.radius = Profile({{0, 7.4f, 8.2f},
+                           {0.15f, 7.9f, 8.5f},
                            {0.48f, 5.6f, 5.9f},
                            {0.62f, 6.1f, 6.6f},
                            {0.92f, 4.2f, 4.4f},
@@ -478,7 +478,7 @@ Piece Skirt() {
     tube.path = {{0, 111, 0}, {0, 78, 0.5f}};
     tube.rows = 18;
     tube.columns = 56;
-    tube.radius = Profile({{0, 12.9f, 8.9f}, {0.3f, 15.6f, 10.8f}, {1, 19.5f, 15.5f}});
+    tube.radius = Profile({{0, 12.9f, 8.9f}, {0.3f, 17, 11.2f}, {1, 20, 15.5f}});
     tube.uv = kSkirtUv;
     tube.bones = {kPelvis};
     Piece skirt = MakeTube(tube);
