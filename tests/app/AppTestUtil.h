@@ -18,7 +18,7 @@
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
-#include "SceneFiles.h"
+#include "AppGame.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 

@@ -14,19 +14,13 @@ namespace {
 using namespace AppTest;
 namespace Cmd = App::Cmd;
 
-SceneFiles::Scene TwoPatches() {
-    SceneFiles::Scene scene;
-    scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{60, -50, 100, 50, 0, 1}};
-    return scene;
-}
-
 std::vector<Forge::PakFile> GameFiles() {
-    std::vector<Forge::PakFile> files = SceneFiles::FilesOf(TwoPatches());
+    std::vector<Forge::PakFile> files =
+        AppGame::Character("\\chars\\hero", {{-50, -50, 50, 50}, {60, -50, 100, 50}});
     // One body part, with its mesh and texture beside it.
-    const std::vector<Forge::PakFile> single = SceneFiles::FilesOf(SceneFiles::Scene{});
-    files.push_back({"\\chars\\hero\\parts\\hero_body.skn", single[0].data});
-    files.push_back({"\\chars\\hero\\parts\\hero.msh", single[1].data});
-    files.push_back({"\\chars\\hero\\parts\\hero.dds", single[2].data});
+    std::vector<Forge::PakFile> part =
+        AppGame::Character("\\chars\\hero\\parts", {{-50, -50, 50, 50}}, "hero_body.skn");
+    files.insert(files.end(), part.begin(), part.begin() + 3);
     files.push_back(TextFile("\\chars\\bad\\bad.skn", "this is no skin"));
     return files;
 }

@@ -12,7 +12,7 @@ using namespace AppTest;
 namespace Cmd = App::Cmd;
 
 std::vector<Forge::PakFile> GameFiles() {
-    std::vector<Forge::PakFile> files = SceneFiles::FilesOf(SceneFiles::Scene{});
+    std::vector<Forge::PakFile> files = AppGame::Character("\\chars\\hero", {{-50, -50, 50, 50}});
     files.push_back(TextFile("\\docs\\readme.txt", "read me"));
     files.push_back(TextFile("\\docs\\a.skn.bak", "not a skin"));
     files.push_back(TextFile("\\docs\\Beta.txt", "b"));
