@@ -26,6 +26,7 @@ protected:
 
     // Loads the scene's files as the whole model and prepares the view.
     void Load(const SceneFiles::Scene& scene) {
+        m_game.reset();  // its archives close when it goes
         m_game = std::make_unique<RenderTest::Game>(SceneFiles::FilesOf(scene));
         m_model.Load(m_game->Node(SceneFiles::kSkin));
         m_view.InitGL();

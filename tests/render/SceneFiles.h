@@ -36,16 +36,18 @@ struct Patch {
 };
 
 struct Scene {
-    std::vector<Patch> patches{Patch{}};
+    std::vector<Patch> patches = std::vector<Patch>(1);
     uint32_t texel = 0xFFC86432;  // A8R8G8B8: the texture's one colour
-    bool skinned = true;          // every vertex bound to the root bone
-    uint32_t frames = 10;         // of the one animation
-    float travel = 0;             // the root bone's x offset at the last frame
-    float childHeight = 30;       // the child bone's offset above the root
+    uint32_t textureSide = 4;
+    bool skinned = true;     // every vertex bound to the root bone
+    bool blended = false;    // skinned to root and child, weighted by height
+    uint32_t frames = 10;    // of the one animation
+    float travel = 0;        // the root bone's x offset at the last frame
+    float childHeight = 30;  // the child bone's offset above the root
     std::string rootName = kRootBone;
 };
 
-inline Forge::SubMeshDesc GridOf(const Patch& p, int index, bool skinned) {
+inline Forge::SubMeshDesc GridOf(const Patch& p, int index, const Scene& scene) {
     Forge::SubMeshDesc sub;
     sub.name = "patch" + std::to_string(index);
     const int n = p.cells;
@@ -70,7 +72,14 @@ inline Forge::SubMeshDesc GridOf(const Patch& p, int index, bool skinned) {
             }
         }
     }
-    if (skinned) {
+    if (scene.skinned && scene.blended) {
+        for (const Forge::Vec3& v : sub.positions) {
+            const float w = (v[1] - p.y0) / (p.y1 - p.y0);
+            sub.boneSlots.push_back({0, 1, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
+            sub.boneWeights.push_back({1 - w, w, 0, 0});
+        }
+        sub.boneNames = std::vector<std::string>{kRootBone, kChildBone};
+    } else if (scene.skinned) {
         sub.boneSlots.assign(sub.positions.size(),
                              {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
         sub.boneWeights.assign(sub.positions.size(), {1, 0, 0, 0});
@@ -87,7 +96,7 @@ inline Forge::MeshDesc MeshOf(const Scene& scene) {
     mesh.boxMax = {-1e9f, -1e9f, -1e9f};
     for (std::size_t i = 0; i < scene.patches.size(); ++i) {
         const Patch& p = scene.patches[i];
-        mesh.subMeshes.push_back(GridOf(p, static_cast<int>(i), scene.skinned));
+        mesh.subMeshes.push_back(GridOf(p, static_cast<int>(i), scene));
         mesh.boxMin = {std::min({mesh.boxMin[0], p.x0, p.x1}),
                        std::min({mesh.boxMin[1], p.y0, p.y1}), std::min(mesh.boxMin[2], p.z)};
         mesh.boxMax = {std::max({mesh.boxMax[0], p.x0, p.x1}),
@@ -95,6 +104,12 @@ inline Forge::MeshDesc MeshOf(const Scene& scene) {
     }
     if (scene.skinned) {
         mesh.bones.push_back({kRootBone, Forge::kIdentityMatrix});
+    }
+    if (scene.skinned && scene.blended) {
+        // The child's inverse bind matrix takes model space into its frame.
+        Forge::Matrix inverse = Forge::kIdentityMatrix;
+        inverse[13] = -scene.childHeight;
+        mesh.bones.push_back({kChildBone, inverse});
     }
     return mesh;
 }
@@ -114,11 +129,11 @@ inline Forge::SkinDesc SkinOf(const Scene& scene) {
 }
 
 inline std::vector<uint8_t> TextureOf(const Scene& scene) {
-    constexpr uint32_t kSide = 4;
     Forge::DdsDesc desc;
-    desc.width = kSide;
-    desc.height = kSide;
-    const std::vector<uint32_t> words(kSide * kSide, scene.texel);
+    desc.width = scene.textureSide;
+    desc.height = scene.textureSide;
+    const std::vector<uint32_t> words(std::size_t{scene.textureSide} * scene.textureSide,
+                                      scene.texel);
     return Forge::WriteDds(desc, Forge::PackPixelWords(words, 32));
 }
 

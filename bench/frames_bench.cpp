@@ -1,0 +1,194 @@
+// Frame export of a 50,000-vertex textured skinned model in the headless context at
+// 640x480 and 960x720, and where a picture's time goes: pose, draw, read-back, BMP write.
+//
+// `frames_bench --write-game DIR` only writes the benchmark's game folder (for timing the
+// real `vell frames` and comparing with other renderers, bench/compare_frames.sh).
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SceneFiles.h"
+#include "TestUtil.h"
+#include "glcontext/glcontext.h"
+#include "model/bmp.h"
+#include "model/model.h"
+#include "pakmgr/pakmgr.h"
+#include "render/view.h"
+
+namespace {
+
+constexpr int kCells = 223;  // 224 x 224 = 50,176 vertices, 99,458 triangles
+constexpr uint32_t kFrames = 60;
+constexpr uint32_t kTextureSide = 512;
+
+SceneFiles::Scene BenchScene() {
+    SceneFiles::Scene scene;
+    scene.patches = {SceneFiles::Patch{.cells = kCells}};
+    scene.textureSide = kTextureSide;
+    scene.blended = true;
+    scene.frames = kFrames;
+    scene.travel = 20;
+    return scene;
+}
+
+// One game folder, context, model and view for the whole run; each benchmark resizes.
+class Bench {
+public:
+    static Bench& Get() {
+        static Bench bench;
+        return bench;
+    }
+    bool Ok() const { return m_context != nullptr; }
+    void Resize(int width, int height) {
+        m_context->Resize(width, height);
+        m_view.OnSize(width, height);
+        m_width = width;
+        m_height = height;
+        m_pixels.assign(static_cast<std::size_t>(width) * height * 4, 0);
+    }
+    Model::IVellModel& Model() { return *m_model; }
+    Render::CRenderViewCore& View() { return m_view; }
+    std::vector<uint8_t>& Pixels() { return m_pixels; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    const std::string& Out() const { return m_out.Path(); }
+
+private:
+    Bench() {
+        Forge::SavePak(m_game / "data.pak", SceneFiles::FilesOf(BenchScene()));
+        std::string error;
+        m_context = GlContext::Headless::Create(640, 480, &error);
+        if (!m_context) {
+            return;
+        }
+        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+        mgr->Open(m_game.Path());
+        mgr->BuildTree();
+        m_model->Load(PakMgr::FindPath(*mgr, SceneFiles::kSkinArg));
+        m_model->LoadAnimation(PakMgr::FindPath(*mgr, SceneFiles::kAnimationArg));
+        m_model->PlayAnimation(1);
+        m_view.InitGL();
+        m_view.ResetView();
+    }
+
+    TestUtil::TempDir m_game;
+    TestUtil::TempDir m_out;
+    std::unique_ptr<GlContext::Headless> m_context;
+    Model::IVellModel* m_model = Model::GetModel();
+    Render::CRenderViewCore m_view{m_model};
+    std::vector<uint8_t> m_pixels;
+    int m_width = 0;
+    int m_height = 0;
+};
+
+class Sink final : public Model::IAnimate {
+public:
+    int GetWidth() override { return Bench::Get().Width(); }
+    int GetHeight() override { return Bench::Get().Height(); }
+    void Advance() override {}
+    void Render() override { Bench::Get().View().Render(); }
+    void SetProgressRange(unsigned short, unsigned short) override {}
+    void StepProgress() override {}
+};
+
+bool Prepare(benchmark::State& state) {
+    Bench& bench = Bench::Get();
+    if (!bench.Ok()) {
+        state.SkipWithError("no headless GL context");
+        return false;
+    }
+    bench.Resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    return true;
+}
+
+// Whole pictures: what `vell frames` does per frame once the model is loaded.
+void BM_ExportFrames(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Sink sink;
+    for (auto _ : state) {
+        Bench::Get().Model().ExportFrames(Bench::Get().Out(), &sink);
+    }
+    state.counters["pictures/s"] = benchmark::Counter(
+        static_cast<double>(kFrames), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_Pose(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    float frame = 0;
+    for (auto _ : state) {
+        Bench::Get().Model().PoseAt(frame);
+        frame = frame + 1 < kFrames ? frame + 1 : 0;
+    }
+}
+
+// The scene drawn and finished (llvmpipe rasterises at glFinish).
+void BM_Draw(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    for (auto _ : state) {
+        Bench::Get().View().Render();
+        glFinish();
+    }
+}
+
+void BM_ReadBack(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Bench& bench = Bench::Get();
+    bench.View().Render();
+    glFinish();
+    for (auto _ : state) {
+        glReadPixels(0, 0, bench.Width(), bench.Height(), GL_BGRA, GL_UNSIGNED_BYTE,
+                     bench.Pixels().data());
+        benchmark::DoNotOptimize(bench.Pixels().data());
+    }
+}
+
+void BM_WriteBmp(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Bench& bench = Bench::Get();
+    const std::string name = bench.Out() + "/write.bmp";
+    const Model::BmpImage image{bench.Width(), -bench.Height(),
+                                static_cast<uint32_t>(bench.Pixels().size()), 4,
+                                bench.Pixels().data()};
+    for (auto _ : state) {
+        Model::WriteBmp(name.c_str(), image);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(bench.Pixels().size()));
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Args({640, 480})->Args({960, 720})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ExportFrames)->Apply(Sizes);
+BENCHMARK(BM_Pose)->Apply(Sizes);
+BENCHMARK(BM_Draw)->Apply(Sizes);
+BENCHMARK(BM_ReadBack)->Apply(Sizes);
+BENCHMARK(BM_WriteBmp)->Apply(Sizes);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-game") == 0) {
+        Forge::SavePak(std::string(argv[2]) + "/data.pak", SceneFiles::FilesOf(BenchScene()));
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,137 @@
+// `vell frames` end to end: the real binary, a game folder written by the project's writers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "SceneFiles.h"
+#include "TestUtil.h"
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::size_t CountFiles(const std::string& folder) {
+    if (!std::filesystem::is_directory(folder)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+class FramesCommand : public ::testing::Test {
+protected:
+    void SetUp() override { Write(SceneFiles::FilesOf({})); }
+    void Write(const std::vector<Forge::PakFile>& files) {
+        Forge::SavePak(m_game / "data.pak", files);
+    }
+    TestUtil::RunResult Frames(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"frames", m_game.Path(), SceneFiles::kSkinArg, "--ani",
+                                         SceneFiles::kAnimationArg};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return TestUtil::Vell(args);
+    }
+    std::string Out() const { return m_out / "frames"; }
+
+    TestUtil::TempDir m_game;
+    TestUtil::TempDir m_out;
+};
+
+TEST_F(FramesCommand, WritesEveryFrameWithTheModelInIt) {
+    const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 10 pictures to " + Out() + "\n");
+    EXPECT_EQ(CountFiles(Out()), 10u);
+    for (const char* name : {"00000000.bmp", "00000009.bmp"}) {
+        const std::vector<uint8_t> file = ReadBytes(Out() + "/" + name);
+        ASSERT_EQ(file.size(), 54u + 640 * 480 * 4) << name;
+        // Below and right of the middle, inside the quad and clear of the axes: the texel
+        // in blue, green, red order.
+        const std::size_t at = 54 + (std::size_t{240 - 40} * 640 + 320 + 40) * 4;
+        EXPECT_EQ(file[at], 0x32);
+        EXPECT_EQ(file[at + 1], 0x64);
+        EXPECT_EQ(file[at + 2], 0xC8);
+        // The default background in the bottom-left corner.
+        EXPECT_EQ(file[54], 0xB2);
+        EXPECT_EQ(file[56], 0x33);
+    }
+}
+
+TEST_F(FramesCommand, SizeAndSpeed) {
+    const TestUtil::RunResult r =
+        Frames({"--anim", "1", "-o", Out(), "--size", "300x200", "--fps", "84"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 4 pictures to " + Out() + "\n");
+    EXPECT_EQ(std::filesystem::file_size(Out() + "/00000004.bmp"), 240054u);
+    EXPECT_TRUE(std::filesystem::exists(Out() + "/00000009.bmp"));
+    EXPECT_EQ(CountFiles(Out()), 4u);
+}
+
+TEST_F(FramesCommand, BindPoseIsOnePicture) {
+    const TestUtil::RunResult r = Frames({"--anim", "0", "-o", Out(), "--size", "32x16"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(CountFiles(Out()), 1u);
+    EXPECT_EQ(std::filesystem::file_size(Out() + "/00000000.bmp"), 54u + 32 * 16 * 4);
+}
+
+TEST_F(FramesCommand, WithAnAttachment) {
+    const TestUtil::RunResult r =
+        Frames({"--anim", "1", "-o", Out(), "--size", "64x48", "--attach", SceneFiles::kSkinArg});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(CountFiles(Out()), 10u);
+}
+
+TEST_F(FramesCommand, UsageErrors) {
+    EXPECT_EQ(
+        TestUtil::Vell({"frames", m_game.Path(), SceneFiles::kSkinArg, "--anim", "1", "-o", Out()})
+            .exitCode,
+        2);                                                        // no --ani
+    EXPECT_EQ(Frames({"-o", Out()}).exitCode, 2);                  // no --anim
+    EXPECT_EQ(Frames({"--anim", "1"}).exitCode, 2);                // no -o
+    EXPECT_EQ(Frames({"--anim", "x", "-o", Out()}).exitCode, 2);   // not a number
+    EXPECT_EQ(Frames({"--anim", "-1", "-o", Out()}).exitCode, 2);  // negative
+    EXPECT_EQ(Frames({"--anim", "2", "-o", Out()}).exitCode, 2);   // one animation only
+    EXPECT_EQ(Frames({"--anim", "1", "-o", Out(), "--size", "0x10"}).exitCode, 2);
+    EXPECT_EQ(Frames({"--anim", "1", "-o", Out(), "--size", "640"}).exitCode, 2);
+    EXPECT_EQ(Frames({"--anim", "1", "-o", Out(), "--size", "99999x10"}).exitCode, 2);
+    EXPECT_EQ(Frames({"--anim", "1", "-o", Out(), "--fps", "fast"}).exitCode, 2);
+    EXPECT_EQ(Frames({"--anim", "1", "-o", Out(), "--fps", "-3"}).exitCode, 2);
+    EXPECT_EQ(TestUtil::Vell({"frames", m_game.Path(), "--ani", SceneFiles::kAnimationArg, "--anim",
+                              "1", "-o", Out()})
+                  .exitCode,
+              2);  // no SKN
+    EXPECT_EQ(TestUtil::Vell({"frames", m_game.Path(), "chars/hero/none.skn", "--ani",
+                              SceneFiles::kAnimationArg, "--anim", "1", "-o", Out()})
+                  .exitCode,
+              2);
+    EXPECT_EQ(TestUtil::Vell({"frames", m_out / "no-game", SceneFiles::kSkinArg, "--ani",
+                              SceneFiles::kAnimationArg, "--anim", "1", "-o", Out()})
+                  .exitCode,
+              2);
+    EXPECT_EQ(CountFiles(Out()), 0u);
+}
+
+TEST_F(FramesCommand, BrokenModelFailsWithItsMessage) {
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf({});
+    files[1].data.resize(100);  // the .msh cut short
+    Write(files);
+    const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("vell: ", 0), 0u) << r.err;
+    EXPECT_EQ(CountFiles(Out()), 0u);
+}
+
+TEST_F(FramesCommand, BrokenAnimationFails) {
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf({});
+    files[3].data.resize(40);
+    Write(files);
+    const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(CountFiles(Out()), 0u);
+}
+
+}  // namespace
