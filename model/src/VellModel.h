@@ -66,6 +66,8 @@ public:
                    const std::string& folder) override;
     bool LoadAttachment(PakMgr::ITreeNode* node) override;
     void PoseAt(float frame) override;
+    void ExportGltf(const std::string& path,
+                    const std::vector<PakMgr::ITreeNode*>& skinNodes) override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();

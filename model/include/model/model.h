@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pakmgr/pakmgr.h"
 
@@ -73,6 +74,13 @@ struct IVellModel {
 
     // For tools: sets the current frame of the selected animation and poses it at once.
     virtual void PoseAt(float frame) = 0;
+    // Writes the model as glTF 2.0: binary (.glb), or JSON with a .bin beside it when the
+    // path ends in ".gltf". Visible sub-meshes with their diffuse textures as PNG, the
+    // skeleton, skin and every animation at 60 frames per second, mirrored in x as drawn.
+    // Textures are found below the folders of `skinNodes`. Throws Except when the file
+    // can't be written.
+    virtual void ExportGltf(const std::string& path,
+                            const std::vector<PakMgr::ITreeNode*>& skinNodes) = 0;
 };
 
 // The program's one model, reading through GetPakMgr().

@@ -1,0 +1,185 @@
+#include "GltfMath.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "Pose.h"
+
+namespace Model::Gltf {
+namespace {
+
+// Relative tolerance of the check that a split matrix composes back to itself.
+constexpr double kDecomposeTolerance = 1e-5;
+constexpr double kSingular = 1e-30;
+
+bool Finite(const Matrix& m) {
+    return std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); });
+}
+
+// Unit quaternion of a rotation matrix in the row-vector layout of RotationMatrix.
+Vec4 QuaternionOf(const std::array<double, 9>& r) {
+    // r is row-major 3 × 3: r[3 * row + col].
+    const double m00 = r[0], m01 = r[1], m02 = r[2];
+    const double m10 = r[3], m11 = r[4], m12 = r[5];
+    const double m20 = r[6], m21 = r[7], m22 = r[8];
+    const double trace = m00 + m11 + m22;
+    double x, y, z, w;
+    if (trace > 0) {
+        const double s = std::sqrt(1 + trace) * 2;
+        w = s / 4;
+        x = (m12 - m21) / s;
+        y = (m20 - m02) / s;
+        z = (m01 - m10) / s;
+    } else if (m00 >= m11 && m00 >= m22) {
+        const double s = std::sqrt(1 + m00 - m11 - m22) * 2;
+        x = s / 4;
+        w = (m12 - m21) / s;
+        y = (m01 + m10) / s;
+        z = (m02 + m20) / s;
+    } else if (m11 >= m22) {
+        const double s = std::sqrt(1 + m11 - m00 - m22) * 2;
+        y = s / 4;
+        w = (m20 - m02) / s;
+        x = (m01 + m10) / s;
+        z = (m12 + m21) / s;
+    } else {
+        const double s = std::sqrt(1 + m22 - m00 - m11) * 2;
+        z = s / 4;
+        w = (m01 - m10) / s;
+        x = (m02 + m20) / s;
+        y = (m12 + m21) / s;
+    }
+    return Normalized({static_cast<float>(x), static_cast<float>(y), static_cast<float>(z),
+                       static_cast<float>(w)});
+}
+
+}  // namespace
+
+Matrix MirrorMatrix(const Matrix& m) {
+    Matrix r = m;
+    // Row 0 and column 0 change sign; element 0 changes twice.
+    for (int i : {1, 2, 3, 4, 8, 12}) {
+        r[i] = -r[i];
+    }
+    return r;
+}
+
+Vec4 Normalized(const Vec4& q) {
+    double length = 0;
+    for (float v : q) {
+        length += static_cast<double>(v) * v;
+    }
+    length = std::sqrt(length);
+    if (!(length > kSingular) || !std::isfinite(length)) {
+        return {0, 0, 0, 1};
+    }
+    return {static_cast<float>(q[0] / length), static_cast<float>(q[1] / length),
+            static_cast<float>(q[2] / length), static_cast<float>(q[3] / length)};
+}
+
+Vec4 MirrorRotation(const Vec4& q) {
+    return Normalized({q[0], -q[1], -q[2], q[3]});
+}
+
+std::optional<Matrix> Inverse(const Matrix& m) {
+    if (!Finite(m)) {
+        return std::nullopt;
+    }
+    std::array<double, 16> a, inv{};
+    for (int i = 0; i < 16; ++i) {
+        a[i] = m[i];
+    }
+    for (int i = 0; i < 4; ++i) {
+        inv[i * 5] = 1;
+    }
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r) {
+            if (std::abs(a[r * 4 + c]) > std::abs(a[pivot * 4 + c])) {
+                pivot = r;
+            }
+        }
+        if (std::abs(a[pivot * 4 + c]) < kSingular) {
+            return std::nullopt;
+        }
+        for (int k = 0; k < 4; ++k) {
+            std::swap(a[c * 4 + k], a[pivot * 4 + k]);
+            std::swap(inv[c * 4 + k], inv[pivot * 4 + k]);
+        }
+        const double p = a[c * 4 + c];
+        for (int k = 0; k < 4; ++k) {
+            a[c * 4 + k] /= p;
+            inv[c * 4 + k] /= p;
+        }
+        for (int r = 0; r < 4; ++r) {
+            if (r == c) {
+                continue;
+            }
+            const double f = a[r * 4 + c];
+            for (int k = 0; k < 4; ++k) {
+                a[r * 4 + k] -= f * a[c * 4 + k];
+                inv[r * 4 + k] -= f * inv[c * 4 + k];
+            }
+        }
+    }
+    Matrix r;
+    for (int i = 0; i < 16; ++i) {
+        r[i] = static_cast<float>(inv[i]);
+    }
+    if (!Finite(r)) {
+        return std::nullopt;
+    }
+    return r;
+}
+
+Matrix Compose(const Trs& trs) {
+    return LocalMatrix(trs.scale, trs.rotation, trs.translation);
+}
+
+std::optional<Trs> Decompose(const Matrix& m) {
+    if (!Finite(m) || m[3] != 0 || m[7] != 0 || m[11] != 0 || m[15] != 1) {
+        return std::nullopt;
+    }
+    Trs trs;
+    trs.translation = {m[12], m[13], m[14]};
+    std::array<double, 9> rotation;
+    for (int row = 0; row < 3; ++row) {
+        double length = 0;
+        for (int col = 0; col < 3; ++col) {
+            length += static_cast<double>(m[row * 4 + col]) * m[row * 4 + col];
+        }
+        length = std::sqrt(length);
+        if (length < kSingular) {
+            return std::nullopt;
+        }
+        trs.scale[row] = static_cast<float>(length);
+        for (int col = 0; col < 3; ++col) {
+            rotation[row * 3 + col] = m[row * 4 + col] / length;
+        }
+    }
+    const double det = rotation[0] * (rotation[4] * rotation[8] - rotation[5] * rotation[7]) -
+                       rotation[1] * (rotation[3] * rotation[8] - rotation[5] * rotation[6]) +
+                       rotation[2] * (rotation[3] * rotation[7] - rotation[4] * rotation[6]);
+    if (det < 0) {
+        trs.scale[0] = -trs.scale[0];
+        for (int col = 0; col < 3; ++col) {
+            rotation[col] = -rotation[col];
+        }
+    }
+    trs.rotation = QuaternionOf(rotation);
+    // Shear leaves rows that are not at right angles: the parts then compose to another
+    // matrix.
+    const Matrix back = Compose(trs);
+    double size = 0, error = 0;
+    for (int i = 0; i < 16; ++i) {
+        size = std::max(size, std::abs(static_cast<double>(m[i])));
+        error = std::max(error, std::abs(static_cast<double>(back[i]) - m[i]));
+    }
+    if (error > kDecomposeTolerance * std::max(size, 1.0)) {
+        return std::nullopt;
+    }
+    return trs;
+}
+
+}  // namespace Model::Gltf

@@ -1,0 +1,183 @@
+// `vell gltf` end to end, and its files read by real consumers: the Khronos glTF validator
+// must find no errors, and assimp must import the meshes, bones and animations.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "GltfEvaluator.h"
+#include "GltfTestModels.h"
+#include "TestUtil.h"
+
+namespace {
+
+using TestUtil::RunResult;
+using TestUtil::Vell;
+
+RunResult Validate(const std::string& file) {
+    return TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", file});
+}
+
+// The number assimp's "info" prints after `label`, or -1.
+long AssimpCount(const std::string& info, const std::string& label) {
+    std::smatch m;
+    if (!std::regex_search(info, m, std::regex(label + ":\\s+([0-9]+)"))) {
+        return -1;
+    }
+    return std::stol(m[1]);
+}
+
+RunResult AssimpInfo(const std::string& file) {
+    return TestUtil::Run(ASSIMP_PROGRAM, {"info", file});
+}
+
+// Skinned primitives and the joints each one really uses: assimp makes a mesh per
+// primitive and a bone per joint that has weight in it.
+struct Counts {
+    long meshes = 0;
+    long bones = 0;
+    long animations = 0;
+    long joints = 0;
+};
+
+Counts CountsOf(const std::string& file) {
+    const GltfEval::Document doc = GltfEval::Load(file);
+    Counts c;
+    for (const auto& mesh : doc.json.value("meshes", nlohmann::json::array())) {
+        for (const auto& prim : mesh["primitives"]) {
+            ++c.meshes;
+            std::set<double> used;
+            for (int set = 0; prim["attributes"].contains("JOINTS_" + std::to_string(set)); ++set) {
+                const auto joints = GltfEval::ReadAccessor(
+                    doc, prim["attributes"]["JOINTS_" + std::to_string(set)]);
+                const auto weights = GltfEval::ReadAccessor(
+                    doc, prim["attributes"]["WEIGHTS_" + std::to_string(set)]);
+                for (std::size_t i = 0; i < joints.size(); ++i) {
+                    if (weights[i] > 0) {
+                        used.insert(joints[i]);
+                    }
+                }
+            }
+            c.bones += static_cast<long>(used.size());
+        }
+    }
+    if (doc.json.contains("skins")) {
+        c.joints = static_cast<long>(doc.json["skins"][0]["joints"].size());
+    }
+    c.animations = static_cast<long>(doc.json.value("animations", nlohmann::json::array()).size());
+    return c;
+}
+
+class GltfCommand : public ::testing::Test {
+protected:
+    GltfCommand() { Forge::SavePak(game / "char.pak", GltfTest::CharacterGame()); }
+
+    RunResult Export(std::vector<std::string> args) {
+        args.insert(args.begin(), {"gltf", game.Path()});
+        return Vell(args);
+    }
+
+    void ExpectConsumersAccept(const std::string& file, long animations) {
+        const RunResult valid = Validate(file);
+        EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+        const RunResult info = AssimpInfo(file);
+        ASSERT_EQ(info.exitCode, 0) << info.out << info.err;
+        const Counts expected = CountsOf(file);
+        EXPECT_EQ(expected.animations, animations);
+        EXPECT_EQ(AssimpCount(info.out, "Meshes"), expected.meshes) << info.out;
+        // assimp keeps bones per mesh and may list a joint in a mesh where it has no weight:
+        // every joint with weight is there, and no mesh has more bones than the skin joints.
+        const long bones = AssimpCount(info.out, "Bones");
+        EXPECT_GE(bones, expected.bones) << info.out;
+        EXPECT_LE(bones, expected.meshes * expected.joints) << info.out;
+        EXPECT_EQ(bones > 0, expected.joints > 0) << info.out;
+        EXPECT_EQ(AssimpCount(info.out, "Animations"), expected.animations) << info.out;
+    }
+
+    TestUtil::TempDir game;
+    TestUtil::TempDir out;
+};
+
+TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
+    const std::string file = out / "hero.glb";
+    const RunResult r = Export({"chars/hero/hero.skn", "--ani", "chars/hero/hero.ani", "--attach",
+                                "chars/hero/sword.skn", "-o", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + file + "\n");
+    ExpectConsumersAccept(file, 2);
+    EXPECT_EQ(CountsOf(file).meshes, 5);
+}
+
+TEST_F(GltfCommand, TextFormPassesValidatorAndAssimp) {
+    const std::string file = out / "hero.gltf";
+    const RunResult r = Export({"chars/hero/hero.skn", "--ani", "chars/hero/hero.ani", "-o", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(out / "hero.bin"));
+    ExpectConsumersAccept(file, 2);
+}
+
+TEST_F(GltfCommand, PartsAndBindSkeletonPassValidatorAndAssimp) {
+    const std::string parts = out / "parts.glb";
+    ASSERT_EQ(Export({"chars/hero/parts/hero_body.skn", "chars/hero/parts/hero_head.skn", "--ani",
+                      "chars/hero/hero.ani", "-o", parts})
+                  .exitCode,
+              0);
+    ExpectConsumersAccept(parts, 2);
+    const std::string bind = out / "bind.glb";
+    ASSERT_EQ(Export({"chars/hero/hero.skn", "-o", bind}).exitCode, 0);
+    ExpectConsumersAccept(bind, 0);
+}
+
+TEST_F(GltfCommand, HideLeavesSubMeshesOut) {
+    const std::string file = out / "hero.glb";
+    ASSERT_EQ(Export({"chars/hero/hero.skn", "--hide", "1,3", "-o", file}).exitCode, 0);
+    EXPECT_EQ(CountsOf(file).meshes, 2);
+}
+
+TEST_F(GltfCommand, UsageAndLoadErrors) {
+    EXPECT_EQ(Export({"chars/hero/hero.skn"}).exitCode, 2);  // no -o
+    EXPECT_EQ(Export({"-o", out / "x.glb"}).exitCode, 2);    // no skin
+    EXPECT_EQ(Export({"chars/hero/nothing.skn", "-o", out / "x.glb"}).exitCode, 2);
+    for (const char* hide : {"", "1,,2", "x", "-1", "99"}) {
+        const RunResult r = Export({"chars/hero/hero.skn", "--hide", hide, "-o", out / "x.glb"});
+        EXPECT_EQ(r.exitCode, 2) << hide;
+        EXPECT_NE(r.err.find("vell: "), std::string::npos);
+    }
+    // A skin path that is not a skin is a load failure.
+    const RunResult notSkin = Export({"chars/hero/hero.ani", "-o", out / "x.glb"});
+    EXPECT_EQ(notSkin.exitCode, 1);
+    EXPECT_NE(notSkin.err.find("not .skn file"), std::string::npos) << notSkin.err;
+    const RunResult unwritable =
+        Export({"chars/hero/hero.skn", "-o", out / "no/such/folder/x.glb"});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("can't write"), std::string::npos) << unwritable.err;
+    EXPECT_FALSE(std::filesystem::exists(out / "x.glb"));
+}
+
+// The sample game's character, when this build has the sample maker.
+TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
+    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
+        GTEST_SKIP() << "vell has no make-sample";
+    }
+    TestUtil::TempDir game, out;
+    ASSERT_EQ(Vell({"make-sample", game.Path()}).exitCode, 0);
+    const std::string file = out / "hero.glb";
+    const RunResult r =
+        Vell({"gltf", game.Path(), "chars/hero/hero.skn", "--ani", "chars/hero/hero.ani",
+              "--attach", "chars/hero/weapon/hero_sword.skn", "-o", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const RunResult valid = Validate(file);
+    EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+    const RunResult info = AssimpInfo(file);
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const Counts counts = CountsOf(file);
+    EXPECT_GT(counts.animations, 0);
+    EXPECT_EQ(AssimpCount(info.out, "Animations"), counts.animations);
+    // assimp may split a primitive whose triangles fold into lines into two meshes.
+    EXPECT_GE(AssimpCount(info.out, "Meshes"), counts.meshes);
+    EXPECT_GE(AssimpCount(info.out, "Bones"), counts.bones);
+    EXPECT_GT(counts.bones, 0);
+}
+
+}  // namespace
