@@ -342,6 +342,25 @@ TEST(DdsImageRules, CompressedVolumeSlicesAreBlockRunsOfTheirOwn) {
     EXPECT_EQ(Parse(Forge::WriteDds(desc, std::vector<uint8_t>(128))).info.linearSize, 16u);
 }
 
+TEST(DdsImageRules, ThePitchValueItselfIsIgnored) {
+    Forge::DdsHeader header =
+        Forge::MakeDdsHeader(Uncompressed(2, 2, 16, {0xF800, 0x07E0, 0x001F, 0}, false));
+    header.pitchOrLinearSize = 1000;  // rows are still 2 × 16 / 8 bytes
+    auto pixels = Forge::PackPixelWords(std::vector<uint32_t>{0xF800, 0, 0, 0x001F, 0xFFFF}, 16);
+    auto image = Parse(Forge::WriteDds(header, pixels));
+    EXPECT_EQ(image.raw.size(), 8u);
+    EXPECT_EQ(image.decoded, (std::vector<uint8_t>{248, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 248}));
+}
+
+TEST(DdsImageRules, PitchFlagOnACompressedKindReadsNoPixels) {
+    // Bit count 0: rows of no bytes. The texture loads, opaque black.
+    Forge::DdsHeader header = Forge::MakeDdsHeader(Compressed(DdsFormat::DXT1, 4, 4));
+    header.flags = (header.flags & ~Forge::kDdsLinearSize) | Forge::kDdsPitch;
+    auto image = Parse(Forge::WriteDds(header, ColourBlock(kRed, 0, {})));
+    EXPECT_TRUE(image.raw.empty());
+    EXPECT_EQ(PixelAt(image.decoded, 4, 3, 3), (Rgba{0, 0, 0, 255}));
+}
+
 TEST(DdsImageRules, CubeMapFlagWithoutComplexCapsLoads) {
     Forge::DdsHeader header = Forge::MakeDdsHeader(Compressed(DdsFormat::DXT1, 4, 4));
     header.caps2 = Forge::kDdsCaps2CubeMap;

@@ -41,9 +41,10 @@ struct DdsImage {
 
 const char* KindName(DdsKind kind);
 
-// Parses a DDS file. Throws Except on a header cut short, an unknown format, a cube map,
-// a size of 0 or above 16384, or a decoded size above 256 MiB. With `decode` the pixels are
-// decoded in software whatever their kind.
+// Parses a DDS file from the reader's position. Throws Except on a header cut short, an
+// unknown format, a cube map, a side of 0 or above 16384, or a decoded size above 256 MiB.
+// `raw` holds the top image's bytes as far as the file has them. RGB, RGBA, DXT2 and DXT4
+// are always decoded; DXT1, DXT3 and DXT5 only with `decode`.
 DdsImage ParseDds(PakMgr::IRead& reader, bool decode);
 
 // Decodes the top image's raw bytes as ParseDds does: 3 components per pixel for RGB, 4 for
@@ -62,7 +63,7 @@ bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               std::span<const uint8_t> rgba);
 
 // How the current GL context's extension entry points are found. The headless context and
-// the desktop view each install theirs.
+// the desktop view each install theirs; installing one drops the entry point found so far.
 using ProcAddressFunction = void* (*)(const char* name);
 void SetProcAddressFunction(ProcAddressFunction function);
 
