@@ -231,7 +231,7 @@ void CVellModelBrowserMainFrame::OnFilterChanged(const QString& text) {
     const bool wasFiltering = m_treeModel->Filtering();
     if (!wasFiltering && !text.isEmpty()) {
         m_expandedBeforeFilter.clear();
-        for (CTreeModel::Item* item : m_treeModel->BuiltFolders()) {
+        for (CTreeModel::Item* item : m_treeModel->Folders()) {
             if (m_tree->isExpanded(m_treeModel->IndexOf(item))) {
                 m_expandedBeforeFilter.push_back(item);
             }

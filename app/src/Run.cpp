@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 
+#include "Dialogs.h"
+#include "GlView.h"
 #include "MainFrame.h"
 #include "MessageLoop.h"
 
@@ -40,6 +42,12 @@ int Run(int argc, char** argv) {
                      [] { QCoreApplication::exit(kNormalExit); });
     frame.show();
     frame.UpdateActive();
+    // The view's context is made when the window first shows.
+    QCoreApplication::processEvents();
+    if (!frame.View()->isValid()) {
+        ShowMessage({frame.View(), QStringLiteral("Can't Create A GL Rendering Context."),
+                     QString(), MsgButtons::Ok, MsgIcon::None});
+    }
     const QStringList args = app.arguments();
     if (args.size() > 1) {
         frame.OpenGameFolder(args.at(1));

@@ -133,10 +133,10 @@ std::size_t CTreeModel::SetFilter(const QString& text) {
     return matches;
 }
 
-std::vector<CTreeModel::Item*> CTreeModel::BuiltFolders() const {
+std::vector<CTreeModel::Item*> CTreeModel::Folders() const {
     std::vector<Item*> folders;
     for (std::size_t i = 1; i < m_items.size(); ++i) {
-        if (m_items[i].built && !m_items[i].children.empty()) {
+        if (m_items[i].folder) {
             folders.push_back(&m_items[i]);
         }
     }

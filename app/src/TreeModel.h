@@ -39,8 +39,8 @@ public:
     std::size_t SetFilter(const QString& text);
     bool Filtering() const { return m_filtering; }
 
-    // Every item whose children were read so far, parents before children.
-    std::vector<Item*> BuiltFolders() const;
+    // Every folder item made so far, parents before children.
+    std::vector<Item*> Folders() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "AppGame.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
-#include "AppGame.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 
