@@ -69,7 +69,7 @@ Vec3 Mirror(Vec3 v) {
 std::array<BoneDef, kBoneTotal> MakeBones() {
     std::array<BoneDef, kBoneTotal> b{};
     b[kRoot] = {"Bip01", kNoParent, {0, 96, 0}, {0, 96, 0}};
-    b[kFootsteps] = {"Bip01 Footsteps", kRoot, {0, 0, 0}, {0, 0, 0}};
+    b[kFootsteps] = {"Bip01 Footsteps", kNoParent, {0, 0, 0}, {0, 0, 0}};
     b[kPelvis] = {"Bip01 Pelvis", kRoot, {0, 96, 0}, {0, 84, 0}};
     b[kSpine] = {"Bip01 Spine", kPelvis, {0, 104, 0}, {0, 118, 0}};
     b[kSpine1] = {"Bip01 Spine1", kSpine, {0, 118, 0}, {0, 132, 0}};

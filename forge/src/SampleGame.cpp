@@ -181,7 +181,7 @@ public:
         const std::vector<Kind> list(kinds);
         for (uint32_t i = 0; i < count; ++i) {
             const Kind kind = list[i % list.size()];
-            const std::string name = stem + Number(i + 1, 3);
+            const std::string name = count == 1 ? stem : stem + Number(i + 1, 3);
             m_set.Add(folder + "\\" + name + Extension(kind),
                       FillerFile(kind, name, Hash(uint32_t(m_set.files.size()), 99)));
         }

@@ -228,7 +228,7 @@ Picture PaintTrousers() {
         c = Shade(c, 1 - 0.3f * Band(side, -1, 0.004f));
         const float t = (v - 0.2f) / 0.8f;
         const float patch = Ellipse(u - 0.5f, t - 0.48f, 0.09f, 0.07f, 0.1f);
-        c = Mix(c, Leather(Hex(0x5C4632), u, v, 22), patch);
+        c = Mix(c, Leather(Hex(0x4E4236), u, v, 22), 0.7f * patch);
         return c;
     });
 }
