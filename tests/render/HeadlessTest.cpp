@@ -1,5 +1,9 @@
 // The headless context: drawing with the fixed-function pipeline into its framebuffer.
+#include <algorithm>
+#include <cstdlib>
+
 #include "GlTestUtil.h"
+#include "TestUtil.h"
 
 namespace {
 
@@ -78,4 +82,16 @@ TEST_F(Headless, TwoContextsEachDrawIntoTheirOwnBuffers) {
     ASSERT_TRUE(other->MakeCurrent());
     EXPECT_EQ(other->ReadPixels()[1], 255);
     EXPECT_EQ(other->ReadPixels()[0], 0);
+}
+
+TEST(HeadlessWithoutEgl, CreateReturnsNullWithOneClearLine) {
+    EXPECT_EQ(TestUtil::Run(HEADLESS_PROBE, {}).exitCode, 0);
+
+    // An EGL dispatcher that finds no driver has no display to give.
+    ::setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/egl-vendor.json", 1);
+    TestUtil::RunResult run = TestUtil::Run(HEADLESS_PROBE, {});
+    ::unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("no OpenGL context: no EGL display (", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }

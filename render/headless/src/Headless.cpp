@@ -26,10 +26,37 @@ bool HasExtension(const char* list, std::string_view name) {
     return false;
 }
 
+const char* EglErrorName(EGLint code) {
+    switch (code) {
+        case EGL_NOT_INITIALIZED:
+            return "EGL_NOT_INITIALIZED";
+        case EGL_BAD_ALLOC:
+            return "EGL_BAD_ALLOC";
+        case EGL_BAD_CONFIG:
+            return "EGL_BAD_CONFIG";
+        case EGL_BAD_CONTEXT:
+            return "EGL_BAD_CONTEXT";
+        case EGL_BAD_DISPLAY:
+            return "EGL_BAD_DISPLAY";
+        case EGL_BAD_MATCH:
+            return "EGL_BAD_MATCH";
+        case EGL_BAD_PARAMETER:
+            return "EGL_BAD_PARAMETER";
+        case EGL_BAD_ATTRIBUTE:
+            return "EGL_BAD_ATTRIBUTE";
+        default:
+            return nullptr;
+    }
+}
+
 std::string EglError(const char* what) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04X)", what,
-                  static_cast<unsigned>(eglGetError()));
+    EGLint code = eglGetError();
+    char text[128];
+    if (const char* name = EglErrorName(code)) {
+        std::snprintf(text, sizeof text, "%s: %s", what, name);
+    } else {
+        std::snprintf(text, sizeof text, "%s: EGL error 0x%04X", what, static_cast<unsigned>(code));
+    }
     return text;
 }
 
@@ -56,14 +83,14 @@ EGLDisplay OpenDisplay(std::string& why) {
             if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
                 return display;
             }
-            why = EglError("the surfaceless EGL display");
+            why = EglError("surfaceless display");
         }
     }
     EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
     if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
         return display;
     }
-    why += (why.empty() ? "" : "; ") + EglError("the default EGL display");
+    why += (why.empty() ? "" : "; ") + EglError("default display");
     return EGL_NO_DISPLAY;
 }
 
