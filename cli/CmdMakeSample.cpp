@@ -1,11 +1,34 @@
 // vell make-sample: writes the sample game folder (archives with one complete character).
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "Cli.h"
 #include "forge/sample.h"
 
 namespace Cli {
+
+namespace {
+
+// Archives already in the folder join the sample when it is opened; say so.
+void NoteOtherArchives(const std::string& folder, const Forge::SampleGame& game) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        const bool ours = std::any_of(game.archives.begin(), game.archives.end(),
+                                      [&](const auto& a) { return a.name == name; });
+        if (!ours && lower.ends_with(".pak")) {
+            std::fprintf(stderr, "vell: note: %s also holds %s, which opens with the sample\n",
+                         folder.c_str(), name.c_str());
+        }
+    }
+}
+
+}  // namespace
 
 int CmdMakeSample(std::span<char*> argv) {
     Args args(argv, {}, {});
@@ -21,6 +44,7 @@ int CmdMakeSample(std::span<char*> argv) {
     } catch (const std::runtime_error& e) {
         Fail(kFailed, e.what());
     }
+    NoteOtherArchives(folder, game);
     std::size_t entries = 0;
     for (const Forge::SampleArchive& archive : game.archives) {
         entries += archive.files.size();

@@ -534,10 +534,11 @@ Piece Pauldron(bool left) {
 
 Piece Helmet() {
     Tube tube;
-    tube.path = {kHeadCentre + Vec3{0, 15.5f, 0.5f}, kHeadCentre + Vec3{0, 1.5f, 0.5f}};
+    tube.path = {kHeadCentre + Vec3{0, 18, 0.5f}, kHeadCentre + Vec3{0, 1, 0.5f}};
     tube.rows = 16;
     tube.columns = 48;
-    tube.radius = Profile({{0, 0.5f, 0.5f}, {0.25f, 8, 9}, {0.8f, 11, 12.5f}, {1, 12.5f, 14}});
+    tube.radius =
+        Profile({{0, 0.5f, 0.5f}, {0.2f, 9.5f, 10.5f}, {0.7f, 12.2f, 13.6f}, {1, 13, 14.4f}});
     tube.bones = {kHead};
     return MakeTube(tube);
 }
