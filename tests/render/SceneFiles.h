@@ -33,6 +33,10 @@ struct Patch {
     int cells = 1;
     bool textured = true;  // false: its material names no texture
     bool strip = false;    // one triangle strip (cells must be 1)
+    // Rows that share no vertices, as a mesh cut along many texture seams: about one
+    // triangle per vertex instead of two. Rows of `columns` quads each.
+    bool ribbons = false;
+    int columns = 1;
 };
 
 struct Scene {
@@ -47,31 +51,46 @@ struct Scene {
     std::string rootName = kRootBone;
 };
 
-inline Forge::SubMeshDesc GridOf(const Patch& p, int index, const Scene& scene) {
-    Forge::SubMeshDesc sub;
-    sub.name = "patch" + std::to_string(index);
-    const int n = p.cells;
-    for (int j = 0; j <= n; ++j) {
-        for (int i = 0; i <= n; ++i) {
-            const float u = static_cast<float>(i) / static_cast<float>(n);
-            const float v = static_cast<float>(j) / static_cast<float>(n);
-            sub.positions.push_back({p.x0 + (p.x1 - p.x0) * u, p.y0 + (p.y1 - p.y0) * v, p.z});
-            sub.normals.push_back({0, 0, -1});
-            sub.texCoords.push_back({u, v});
-        }
-    }
-    const auto at = [n](int i, int j) { return static_cast<uint16_t>(j * (n + 1) + i); };
-    if (p.strip) {
-        sub.stripFlag = 1;
-        sub.indices = {at(0, 0), at(1, 0), at(0, 1), at(1, 1)};
-    } else {
-        for (int j = 0; j < n; ++j) {
-            for (int i = 0; i < n; ++i) {
-                sub.indices.insert(sub.indices.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1),
-                                                       at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+// A grid of cells x cells quads, or `cells` ribbons of `columns` quads.
+inline void FillGrid(const Patch& p, Forge::SubMeshDesc& sub) {
+    const int rows = p.cells;
+    const int columns = p.ribbons ? p.columns : p.cells;
+    const int rowVertices = p.ribbons ? 2 : rows + 1;  // vertex rows per row of quads
+    for (int r = 0; r < (p.ribbons ? rows : 1); ++r) {
+        for (int j = 0; j < rowVertices; ++j) {
+            const int line = p.ribbons ? r + j : j;
+            for (int i = 0; i <= columns; ++i) {
+                const float u = static_cast<float>(i) / static_cast<float>(columns);
+                const float v = static_cast<float>(line) / static_cast<float>(rows);
+                sub.positions.push_back({p.x0 + (p.x1 - p.x0) * u, p.y0 + (p.y1 - p.y0) * v, p.z});
+                sub.normals.push_back({0, 0, -1});
+                sub.texCoords.push_back({u, v});
             }
         }
     }
+    const auto at = [&](int i, int j, int r) {
+        const int first = p.ribbons ? r * 2 * (columns + 1) : 0;
+        const int line = p.ribbons ? j - r : j;
+        return static_cast<uint16_t>(first + line * (columns + 1) + i);
+    };
+    if (p.strip) {
+        sub.stripFlag = 1;
+        sub.indices = {at(0, 0, 0), at(1, 0, 0), at(0, 1, 0), at(1, 1, 0)};
+        return;
+    }
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
+            sub.indices.insert(sub.indices.end(),
+                               {at(i, j, j), at(i + 1, j, j), at(i + 1, j + 1, j), at(i, j, j),
+                                at(i + 1, j + 1, j), at(i, j + 1, j)});
+        }
+    }
+}
+
+inline Forge::SubMeshDesc GridOf(const Patch& p, int index, const Scene& scene) {
+    Forge::SubMeshDesc sub;
+    sub.name = "patch" + std::to_string(index);
+    FillGrid(p, sub);
     if (scene.skinned && scene.blended) {
         for (const Forge::Vec3& v : sub.positions) {
             const float w = (v[1] - p.y0) / (p.y1 - p.y0);
