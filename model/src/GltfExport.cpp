@@ -2,10 +2,12 @@
 // in x the way the view draws it, so that the file at every integer frame shows what the
 // view shows at that frame.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "GltfMath.h"
 #include "GltfWriter.h"
@@ -165,7 +167,8 @@ private:
     std::vector<Influence> Influences(std::size_t slot, const SubMesh& subMesh, std::size_t v);
     int MaterialFor(std::size_t slot, std::size_t index);
     int TextureMaterial(const std::string& textureName);
-    std::vector<uint8_t> TexturePng(const std::string& textureName) const;
+    std::unique_ptr<PakMgr::IRead> TextureFile(const std::string& textureName) const;
+    void PrepareTextures();
 
     void BuildAnimations();
     std::vector<uint32_t> SampledFrames(std::size_t animation) const;
@@ -208,6 +211,7 @@ private:
     std::vector<MaterialEntry> m_materials;
     std::vector<int> m_images;  // texture -> buffer view of the PNG
     std::map<std::string, int> m_textureMaterials;
+    std::map<std::string, std::vector<uint8_t>> m_pngs;  // texture name -> PNG, empty if none
     int m_plainMaterial = -1;
     int m_singleTime = -1;  // the input of channels that hold one value
     std::size_t m_animationBytes = 0;
@@ -649,9 +653,9 @@ int GltfBuilder::TextureMaterial(const std::string& textureName) {
         return found->second;
     }
     int material = -1;
-    const std::vector<uint8_t> png = TexturePng(textureName);
-    if (!png.empty()) {
-        m_images.push_back(m_bin.AddView(std::span<const uint8_t>(png), Target::None));
+    auto png = m_pngs.find(textureName);
+    if (png != m_pngs.end() && !png->second.empty()) {
+        m_images.push_back(m_bin.AddView(std::span<const uint8_t>(png->second), Target::None));
         m_materials.push_back(
             {PakMgr::GbkToUtf8(textureName), static_cast<int>(m_images.size() - 1)});
         material = static_cast<int>(m_materials.size() - 1);
@@ -660,9 +664,8 @@ int GltfBuilder::TextureMaterial(const std::string& textureName) {
     return material;
 }
 
-// The diffuse texture found below the folders of the loaded skins, decoded and encoded as
-// PNG; empty when it is missing or unreadable (the sub-mesh then gets the plain material).
-std::vector<uint8_t> GltfBuilder::TexturePng(const std::string& textureName) const {
+// The texture file found below the folders of the loaded skins; null when there is none.
+std::unique_ptr<PakMgr::IRead> GltfBuilder::TextureFile(const std::string& textureName) const {
     for (PakMgr::ITreeNode* skinNode : m_skinNodes) {
         PakMgr::ITreeNode* folder = skinNode ? skinNode->GetParent() : nullptr;
         PakMgr::ITreeNode* node = folder ? folder->FindNode(textureName) : nullptr;
@@ -670,18 +673,65 @@ std::vector<uint8_t> GltfBuilder::TexturePng(const std::string& textureName) con
             continue;
         }
         std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(node);
-        if (!file || file->IsEmpty()) {
-            continue;
-        }
-        try {
-            const Texture::DdsImage image = Texture::ParseDds(*file, true);
-            const std::vector<uint8_t> rgba = Texture::DecodeToRgba(image);
-            return Texture::EncodePng(image.info.width, image.info.height, rgba);
-        } catch (const Except&) {
-            return {};
+        if (file && !file->IsEmpty()) {
+            return file;
         }
     }
-    return {};
+    return nullptr;
+}
+
+// A DDS file decoded in software and encoded as PNG; empty when it can't be decoded (the
+// sub-mesh then gets the plain material).
+std::vector<uint8_t> PngOf(PakMgr::IRead& file) {
+    try {
+        const Texture::DdsImage image = Texture::ParseDds(file, true);
+        return Texture::EncodePng(image.info.width, image.info.height,
+                                  Texture::DecodeToRgba(image));
+    } catch (const Except&) {
+        return {};
+    }
+}
+
+// Every diffuse texture that a visible sub-mesh names: read from the archives in turn, then
+// decoded and encoded on every core, the bulk of an export's time.
+void GltfBuilder::PrepareTextures() {
+    std::vector<std::string> names;
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+        for (std::size_t i = 0; i < m_meshes[slot].subMeshes.size(); ++i) {
+            const Material* material = Model::MaterialFor(m_skins[slot], i);
+            if (m_meshes[slot].subMeshes[i].visible && material &&
+                !material->diffuseTexName.empty() &&
+                std::find(names.begin(), names.end(), material->diffuseTexName) == names.end()) {
+                names.push_back(material->diffuseTexName);
+            }
+        }
+    }
+    std::vector<std::unique_ptr<PakMgr::IRead>> files;
+    for (const std::string& name : names) {
+        files.push_back(TextureFile(name));
+    }
+    std::vector<std::vector<uint8_t>> pngs(names.size());
+    std::atomic<std::size_t> next = 0;
+    auto work = [&] {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            if (files[i]) {
+                pngs[i] = PngOf(*files[i]);
+            }
+        }
+    };
+    const std::size_t workers =
+        std::min<std::size_t>(names.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> threads;
+    for (std::size_t w = 1; w < workers; ++w) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        m_pngs.emplace(names[i], std::move(pngs[i]));
+    }
 }
 
 // A channel over the sampled frames; one that never changes keeps a single value.
@@ -1067,6 +1117,7 @@ void GltfBuilder::Build() {
     } else {
         BuildBindSkeleton();
     }
+    PrepareTextures();
     BuildMeshes();
     BuildAttachment();
     if (m_skinUsed) {
