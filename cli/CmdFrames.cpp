@@ -100,14 +100,13 @@ int CmdFrames(std::span<char*> args) {
     }
     PakMgr::ITreeNode* aniNode = NodeAt(mgr, aniPath);
     PakMgr::ITreeNode* attachNode = a.Has("--attach") ? NodeAt(mgr, a.Value("--attach")) : nullptr;
-    MakeFolder(outDir);
-
     // Textures are made while the skins load, so the context comes first.
     std::string error;
     auto context = GlContext::Headless::Create(size.width, size.height, &error);
     if (!context) {
-        Fail(kFailed, "no OpenGL context for drawing: " + error);
+        Fail(kFailed, error.empty() ? "no OpenGL context" : error);
     }
+    MakeFolder(outDir);
     Model::IVellModel* model = Model::GetModel();
     for (PakMgr::ITreeNode* skin : skins) {
         model->Load(skin);

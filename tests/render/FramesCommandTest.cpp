@@ -1,6 +1,8 @@
 // `vell frames` end to end: the real binary, a game folder written by the project's writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,6 +115,18 @@ TEST_F(FramesCommand, UsageErrors) {
                   .exitCode,
               2);
     EXPECT_EQ(CountFiles(Out()), 0u);
+}
+
+TEST_F(FramesCommand, NoDisplayIsOneClearLine) {
+    // No EGL vendor library can be found: no display at all.
+    ::setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/vendor.json", 1);
+    const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
+    ::unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("vell: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(std::filesystem::exists(Out()));
 }
 
 TEST_F(FramesCommand, BrokenModelFailsWithItsMessage) {
