@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include "AboutDlg.h"
 #include "AppTestUtil.h"
@@ -299,6 +300,48 @@ TEST_F(FrameTest, ViewTimerDrawsOnlyWhileActive) {
     frame->showNormal();
     QCoreApplication::processEvents();
     EXPECT_TRUE(core.m_bActive);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace AppTest;
+
+TEST_F(FrameTest, MouseAndKeysTurnTheCamera) {
+    App::CVellModelBrowserRenderView* view = frame->View();
+    auto& core = view->Core();
+    const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                             Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+        QMouseEvent event(type, at, view->mapToGlobal(at), button, buttons, modifiers);
+        QCoreApplication::sendEvent(view, &event);
+    };
+    const QPoint start(100, 100);
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton, {});
+    // One degree per move, however far the pointer went.
+    send(QEvent::MouseMove, start + QPoint(80, 0), Qt::NoButton, Qt::LeftButton, {});
+    send(QEvent::MouseMove, start + QPoint(90, 0), Qt::NoButton, Qt::LeftButton, {});
+    EXPECT_EQ(core.m_nRotY, 2);
+    send(QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton, {});
+
+    // With Shift held the drag does nothing.
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
+    send(QEvent::MouseMove, start + QPoint(-50, 0), Qt::NoButton, Qt::LeftButton,
+         Qt::ShiftModifier);
+    EXPECT_EQ(core.m_nRotY, 2);
+    send(QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+
+    QWheelEvent wheel(QPointF(50, 50), view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 240),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view, &wheel);
+    EXPECT_FLOAT_EQ(core.m_fZoom, 5.0f);
+
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_FLOAT_EQ(core.m_fZoom, 7.0f);
+    QTest::keyClick(view, Qt::Key_Up);
+    EXPECT_EQ(core.m_nRotX, -2);
+    EXPECT_TRUE(answers.messages.empty());
 }
 
 }  // namespace

@@ -208,6 +208,39 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     EXPECT_EQ(answers.messages.size(), 3u);
 }
 
+TEST_F(ModelCommandsTest, AttachmentJoinsThePartsMenu) {
+    LoadHero();
+    Run("chars/hero/parts/hero_body.skn", Cmd::kLoadAttachment);
+    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_EQ(PartNames(), QStringList({"patch0", "patch1", "patch0"}));
+    Run("chars/bad/bad.skn", Cmd::kLoadAttachment);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
+    EXPECT_EQ(PartNames().size(), 3);
+}
+
+TEST_F(ModelCommandsTest, ModelColourMultipliesTheModelOnly) {
+    LoadHero();
+    answers.colors.push_back(QColor(Qt::red));
+    frame->OnCommand(Cmd::kModelColor);
+    frame->View()->OnTimer();
+    const QImage shot = frame->View()->grabFramebuffer();
+    int red = 0;
+    int orange = 0;
+    int background = 0;
+    for (int y = 0; y < shot.height(); y += 2) {
+        for (int x = 0; x < shot.width(); x += 2) {
+            const QColor c = shot.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 20 && c.blue() < 20;
+            orange += c.red() > 150 && c.green() > 60 && c.blue() < 90;
+            background += c == QColor(0x33, 0x33, 0xB2);
+        }
+    }
+    EXPECT_GT(red, 100);
+    EXPECT_EQ(orange, 0);
+    EXPECT_GT(background, 100);
+}
+
 TEST_F(ModelCommandsTest, ScreenshotShowsTheModel) {
     LoadHero();
     frame->View()->OnTimer();
