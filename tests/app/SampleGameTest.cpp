@@ -1,0 +1,61 @@
+// The sample game of the project's writers in the real window: the hero, one of its parts
+// and its walk, as a user would load them, and a picture of the result.
+#include <QComboBox>
+#include <QImage>
+#include <QMenu>
+
+#include "AppTestUtil.h"
+#include "CommandTable.h"
+#include "forge/sample.h"
+#include "model/model.h"
+
+namespace {
+
+using namespace AppTest;
+namespace Cmd = App::Cmd;
+namespace Sample = Forge::Sample;
+
+QString TreePath(const char* archivePath) {
+    return QString::fromLatin1(archivePath + 1).replace('\\', '/');
+}
+
+TEST_F(FrameTest, SampleHeroWalks) {
+    TestUtil::TempDir game;
+    Forge::SaveSampleGame(Forge::MakeSampleGame(), game.Path());
+    OpenThroughMenu(game.Path());
+    ASSERT_TRUE(answers.messages.empty());
+
+    Select(TreePath(Sample::kHeroSkin));
+    frame->OnCommand(Cmd::kRenderSkin);
+    ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    EXPECT_EQ(frame->PartsMenu()->actions().size(), static_cast<int>(Sample::kHeroSubMeshes));
+
+    Select(TreePath(Sample::kHeroAnimation));
+    frame->OnCommand(Cmd::kApplyAnimate);
+    ASSERT_TRUE(answers.messages.empty());
+    QComboBox* list = frame->AnimationList();
+    ASSERT_EQ(list->count(), 1 + static_cast<int>(Sample::kAnimationNames.size()));
+    EXPECT_EQ(list->itemText(2), "walk");
+    list->setCurrentIndex(2);
+    list->activated(2);
+    EXPECT_EQ(Model::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
+
+    for (int tick = 0; tick < 20; ++tick) {
+        frame->View()->OnTimer();
+    }
+    const QImage shot = frame->grab().toImage();
+    shot.save(QStringLiteral(VELL_TEST_OUTPUT "/app_sample_hero.png"));
+    const QImage view = frame->View()->grabFramebuffer();
+    // The hero stands in the middle of the view: its pixels differ from the background.
+    const QRect middle(view.width() * 2 / 5, view.height() / 4, view.width() / 5,
+                       view.height() / 2);
+    int model = 0;
+    for (int y = middle.top(); y <= middle.bottom(); y += 2) {
+        for (int x = middle.left(); x <= middle.right(); x += 2) {
+            model += view.pixelColor(x, y) != QColor(0x33, 0x33, 0xB2);
+        }
+    }
+    EXPECT_GT(model, 200);
+}
+
+}  // namespace
