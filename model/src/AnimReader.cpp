@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 
 #include "Cursor.h"
 #include "model/records.h"
@@ -78,7 +79,9 @@ Vec4 Normalise(const RotationKey11& stored) {
 template <class Key, class Stored>
 void CopyKey(Key& key, const Stored& stored) {
     key.frame = static_cast<uint16_t>(stored.frame);
-    for (std::size_t k = 0; k < std::size(key.value); ++k) {
+    // The keys are packed: their value arrays may sit at any address, so no reference to
+    // one (std::size would bind one) may be formed.
+    for (std::size_t k = 0; k < std::extent_v<decltype(Key::value)>; ++k) {
         key.value[k] = stored.value[k];
     }
 }
