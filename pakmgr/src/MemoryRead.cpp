@@ -32,7 +32,8 @@ bool CMemoryRead::IsEmpty() {
 
 void CMemoryRead::Read(void* dst, uint32_t count) {
     uint32_t size = GetSize();
-    if (m_position >= size) {
+    // A read of nothing may come with a null destination (an empty vector's data()).
+    if (m_position >= size || count == 0) {
         return;
     }
     uint32_t available = size - m_position;
