@@ -1,0 +1,204 @@
+// Records no file reader would refuse but a glTF file can't hold as they stand: numbers
+// that are not finite, weights out of range, corners past the vertices, 65536 vertices,
+// animations far longer than their keys, bones that name themselves as parent.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+#include "GltfCompare.h"
+#include "GltfEvaluator.h"
+#include "Pose.h"
+#include "TestUtil.h"
+#include "VellModel.h"
+
+namespace {
+
+using GltfEval::Document;
+using Model::CVellModel;
+
+Model::SubMesh Quad(std::string name, std::size_t vertices) {
+    Model::SubMesh s;
+    s.name = std::move(name);
+    for (std::size_t v = 0; v < vertices; ++v) {
+        const float x = static_cast<float>(v % 4);
+        s.positions.push_back({x, static_cast<float>(v / 4), 1});
+        s.normals.push_back({0, 0, 1});
+        s.texCoords.push_back({x / 4, 0});
+        s.boneIndices.push_back({0, 1, Model::kNoBone, Model::kNoBone});
+        s.boneWeights.push_back({0.5f, 0.5f, 0, 0});
+    }
+    s.indices = {0, 1, 2, 2, 1, 3};
+    s.boneMap = {0, 1};
+    s.skinnedPositions = s.positions;
+    s.vertexMatrices.assign(vertices, Model::kIdentity);
+    s.colors.assign(vertices, {1, 1, 1});
+    return s;
+}
+
+Model::Bone MakeBone(std::string name, uint32_t parent, Model::AnimTrack track) {
+    Model::Bone b;
+    b.name = std::move(name);
+    b.parent = parent;
+    b.tracks = {std::move(track)};
+    return b;
+}
+
+// Two bones, the second naming itself as its parent; one animation of `frames` frames with
+// keys up to frame 8.
+void MakeCharacter(CVellModel& model, uint32_t frames) {
+    Model::Mesh& mesh = model.MeshAt(0);
+    mesh.name = "odd";
+    mesh.bones = {{"a", Model::kIdentity}, {"b", Model::kIdentity}};
+    mesh.boneCount = 2;
+    mesh.bones[1].matrix[13] = -1;
+    Model::AnimTrack turning;
+    turning.baseScale = {1, 1, 1};
+    turning.baseRotation = {0, 0, 0, 1};
+    turning.rotationKeys = {{0, {0, 0, 0, 1}}, {8, {0, 0, 0.7071068f, 0.7071068f}}};
+    Model::AnimTrack moving;
+    moving.basePosition = {0, 1, 0};
+    moving.baseScale = {1, 1, 1};
+    moving.baseRotation = {0, 0, 0, 1};
+    moving.positionKeys = {{2, {0, 1, 0}}, {6, {2, 1, 0}}};
+    Model::Skeleton& skeleton = model.GetSkeleton();
+    skeleton.bones = {MakeBone("a", Model::kNoParent, turning), MakeBone("b", 1, moving)};
+    skeleton.boneCount = 2;
+    skeleton.animationNames = {"odd"};
+    skeleton.frameCounts = {frames};
+    skeleton.boneColors = {{1, 0, 0}, {0, 1, 0}};
+}
+
+void Bind(CVellModel& model) {
+    Model::BindToSkeleton(model.MeshAt(0), model.GetSkeleton());
+}
+
+class GltfOddData : public ::testing::Test {
+protected:
+    std::string Export(CVellModel& model) {
+        const std::string path = dir / "odd.glb";
+        model.ExportGltf(path, {});
+        return path;
+    }
+    TestUtil::TempDir dir;
+};
+
+TEST_F(GltfOddData, NumbersAreFiniteWeightsNormalisedAndCornersInside) {
+    CVellModel model;
+    MakeCharacter(model, 10);
+    Model::SubMesh s = Quad("q", 4);
+    s.positions[1] = {NAN, 1, INFINITY};
+    s.normals[2] = {0, 0, 0};
+    s.boneWeights[0] = {NAN, -1, 0, 0};
+    s.boneWeights[1] = {2, 3, 0, 0};
+    s.indices = {0, 1, 2, 2, 1, 9};  // 9 is past the four vertices
+    model.MeshAt(0).subMeshes = {s};
+    Bind(model);
+    const Document doc = GltfEval::Load(Export(model));
+    const auto& prim = doc.json["meshes"][0]["primitives"][0];
+    for (double v : GltfEval::ReadAccessor(doc, prim["attributes"]["POSITION"])) {
+        EXPECT_TRUE(std::isfinite(v));
+    }
+    const auto normals = GltfEval::ReadAccessor(doc, prim["attributes"]["NORMAL"]);
+    for (std::size_t v = 0; v < 4; ++v) {
+        EXPECT_NEAR(std::hypot(normals[3 * v], normals[3 * v + 1], normals[3 * v + 2]), 1, 1e-6);
+    }
+    const auto weights = GltfEval::ReadAccessor(doc, prim["attributes"]["WEIGHTS_0"]);
+    for (std::size_t v = 0; v < 4; ++v) {
+        double sum = 0;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_GE(weights[4 * v + k], 0);
+            sum += weights[4 * v + k];
+        }
+        EXPECT_NEAR(sum, 1, 1e-6) << "vertex " << v;
+    }
+    EXPECT_EQ(GltfEval::ReadAccessor(doc, prim["indices"]), (std::vector<double>{0, 2, 1}));
+}
+
+TEST_F(GltfOddData, SixtyFiveThousandVerticesTakeThirtyTwoBitIndices) {
+    CVellModel model;
+    Model::SubMesh s = Quad("big", 65536);
+    s.indices = {65535, 0, 1};
+    model.MeshAt(0).subMeshes = {s};
+    const Document doc = GltfEval::Load(Export(model));
+    const int indices = doc.json["meshes"][0]["primitives"][0]["indices"];
+    EXPECT_EQ(doc.json["accessors"][indices]["componentType"], 5125);
+    EXPECT_EQ(GltfEval::ReadAccessor(doc, indices), (std::vector<double>{65535, 1, 0}));
+}
+
+TEST_F(GltfOddData, SubMeshesWithoutTrianglesOrMaterialAreHandled) {
+    CVellModel model;
+    Model::SubMesh none = Quad("none", 4);
+    none.indices = {0, 0, 1};
+    model.MeshAt(0).subMeshes = {Quad("first", 4), none, Quad("third", 4)};
+    model.SkinAt(0).materials.resize(1);  // fewer materials than sub-meshes
+    const Document doc = GltfEval::Load(Export(model));
+    const auto& primitives = doc.json["meshes"][0]["primitives"];
+    ASSERT_EQ(primitives.size(), 2u);
+    EXPECT_EQ(primitives[1]["extras"]["subMesh"], 2);
+    EXPECT_EQ(doc.json["materials"][primitives[1]["material"].get<int>()]["name"], "untextured");
+}
+
+TEST_F(GltfOddData, AnimationFarLongerThanItsKeysStaysSmallAndExact) {
+    CVellModel model;
+    MakeCharacter(model, 4000000000u);
+    model.MeshAt(0).subMeshes = {Quad("q", 8)};
+    Bind(model);
+    const Document doc = GltfEval::Load(Export(model));
+    // The longest input: constant channels hold a single time.
+    std::vector<double> times;
+    for (const auto& sampler : doc.json["animations"][0]["samplers"]) {
+        auto input = GltfEval::ReadAccessor(doc, sampler["input"]);
+        if (input.size() > times.size()) {
+            times = std::move(input);
+        }
+    }
+    EXPECT_LE(times.size(), 12u);
+    EXPECT_NEAR(times.back(), 3999999999.0 / 60, 1e3);
+    model.PlayAnimation(1);
+    for (float f : {0.0f, 3.0f, 7.0f, 8.0f, 9.0f, 10.0f, 500.0f, 100000.0f}) {
+        model.PoseAt(f);
+        const auto expected = GltfCompare::ModelPositions(model);
+        EXPECT_LE(GltfCompare::Distance(expected, GltfEval::Evaluate(doc, 0, f / 60.0)), 1e-3)
+            << "frame " << f;
+    }
+}
+
+TEST_F(GltfOddData, SelfParentedBoneIsARoot) {
+    CVellModel model;
+    MakeCharacter(model, 10);
+    model.MeshAt(0).subMeshes = {Quad("q", 8)};
+    Bind(model);
+    const Document doc = GltfEval::Load(Export(model));
+    model.PlayAnimation(1);
+    for (float f = 0; f < 10; ++f) {
+        model.PoseAt(f);
+        const auto expected = GltfCompare::ModelPositions(model);
+        EXPECT_LE(GltfCompare::Distance(expected, GltfEval::Evaluate(doc, 0, f / 60.0)), 1e-4)
+            << "frame " << f;
+    }
+}
+
+// Every odd record above, in one file, passes the validator.
+TEST_F(GltfOddData, OddRecordsPassTheValidator) {
+    CVellModel model;
+    MakeCharacter(model, 4000000000u);
+    Model::SubMesh odd = Quad("q", 4);
+    odd.positions[1] = {NAN, 1, INFINITY};
+    odd.normals[2] = {0, 0, 0};
+    odd.boneWeights[0] = {NAN, -1, 0, 0};
+    odd.boneWeights[1] = {2, 3, 0, 0};
+    odd.boneWeights[2] = {0.1f, 0.1f, 0, 0};
+    odd.indices = {0, 1, 2, 2, 1, 9};
+    Model::SubMesh none = Quad("none", 4);
+    none.indices = {0, 0, 1};
+    Model::SubMesh big = Quad("big", 65536);
+    big.indices = {65535, 0, 1};
+    model.MeshAt(0).subMeshes = {odd, none, big};
+    Bind(model);
+    const std::string file = Export(model);
+    const TestUtil::RunResult r = TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", file});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
+}  // namespace
