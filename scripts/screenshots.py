@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Takes the README's two screenshots with the real viewer on the sample game.
+
+Run it under a virtual display of 1280x900 pixels, after a build:
+
+    xvfb-run -a -s "-screen 0 1280x900x24" scripts/screenshots.py build/test
+
+It opens build/test/sample-game (made with `vell make-sample` when missing), clicks
+through the tree as a user would (渲染模型 on hero.skn, 显示动画 on hero.ani, "walk",
+Alt+K) and writes docs/screenshot-model.png and docs/screenshot-skeleton.png, cut to the
+main window. Input goes through the XTest extension and pictures come from XGetImage,
+both through ctypes: nothing to install beyond libX11 and libXtst. The clicks follow the
+window's default layout (960x720, centred); a changed layout needs new coordinates.
+"""
+import ctypes
+import os
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+SCREEN = (1280, 900)
+WINDOW = (160, 90, 960, 720)  # the main window: 960x720 centred on the screen
+
+X11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+XTST = ctypes.cdll.LoadLibrary("libXtst.so.6")
+
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
+                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                ("bits_per_pixel", ctypes.c_int)]
+
+
+X11.XOpenDisplay.restype = ctypes.c_void_p
+X11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+X11.XDefaultRootWindow.restype = ctypes.c_ulong
+X11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+X11.XGetImage.restype = ctypes.POINTER(XImage)
+X11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                          ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+X11.XStringToKeysym.restype = ctypes.c_ulong
+X11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+X11.XKeysymToKeycode.restype = ctypes.c_ubyte
+X11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+X11.XFlush.argtypes = [ctypes.c_void_p]
+XTST.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                      ctypes.c_int, ctypes.c_ulong]
+XTST.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                      ctypes.c_ulong]
+XTST.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                   ctypes.c_ulong]
+
+ALL_PLANES = 0xFFFFFFFF
+Z_PIXMAP = 2
+
+
+class Display:
+    def __init__(self):
+        self.d = X11.XOpenDisplay(None)
+        if not self.d:
+            sys.exit("screenshots: no X display (run under xvfb-run)")
+        self.root = X11.XDefaultRootWindow(self.d)
+
+    def flush(self, pause=0.05):
+        X11.XFlush(self.d)
+        time.sleep(pause)
+
+    def move(self, x, y):
+        XTST.XTestFakeMotionEvent(self.d, -1, x, y, 0)
+        self.flush()
+
+    def click(self, x, y, button=1):
+        self.move(x, y)
+        XTST.XTestFakeButtonEvent(self.d, button, 1, 0)
+        self.flush()
+        XTST.XTestFakeButtonEvent(self.d, button, 0, 0)
+        self.flush(0.1)
+
+    def drag(self, x0, x1, y, steps):
+        """A left-button drag; the view turns one degree per mouse event."""
+        self.move(x0, y)
+        XTST.XTestFakeButtonEvent(self.d, 1, 1, 0)
+        self.flush()
+        for i in range(1, steps + 1):
+            self.move(x0 + (x1 - x0) * i // steps, y)
+        XTST.XTestFakeButtonEvent(self.d, 1, 0, 0)
+        self.flush(0.1)
+
+    def wheel(self, x, y, notches):
+        self.move(x, y)
+        for _ in range(notches):
+            XTST.XTestFakeButtonEvent(self.d, 4, 1, 0)
+            XTST.XTestFakeButtonEvent(self.d, 4, 0, 0)
+            self.flush()
+
+    def key(self, combo):
+        codes = [X11.XKeysymToKeycode(self.d, X11.XStringToKeysym(k.encode()))
+                 for k in combo.split("+")]
+        for c in codes:
+            XTST.XTestFakeKeyEvent(self.d, c, 1, 0)
+            self.flush(0.03)
+        for c in reversed(codes):
+            XTST.XTestFakeKeyEvent(self.d, c, 0, 0)
+            self.flush(0.03)
+
+    def save(self, path, box):
+        x, y, w, h = box
+        image = X11.XGetImage(self.d, self.root, x, y, w, h, ALL_PLANES, Z_PIXMAP).contents
+        raw = ctypes.string_at(image.data, image.bytes_per_line * h)
+        rows = []
+        for r in range(h):
+            line = raw[r * image.bytes_per_line: r * image.bytes_per_line + w * 4]
+            rgb = bytearray(w * 3)
+            rgb[0::3], rgb[1::3], rgb[2::3] = line[2::4], line[1::4], line[0::4]
+            rows.append(b"\0" + bytes(rgb))
+
+        def chunk(tag, data):
+            return (struct.pack(">I", len(data)) + tag + data +
+                    struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
+
+        png = (b"\x89PNG\r\n\x1a\n" +
+               chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
+               chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b""))
+        with open(path, "wb") as f:
+            f.write(png)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/test"
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    game = os.path.join(build, "sample-game")
+    if not os.path.isdir(game):
+        subprocess.run([os.path.join(build, "cli", "vell"), "make-sample", game], check=True)
+    docs = os.path.join(root, "docs")
+    os.makedirs(docs, exist_ok=True)
+
+    app = subprocess.Popen([os.path.join(build, "app", "VellModelBrowser"), game],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        x = Display()
+        time.sleep(8)
+        x.click(171, 195)          # expand chars
+        time.sleep(0.8)
+        x.click(191, 240)          # expand hero
+        time.sleep(0.8)
+        x.click(247, 285)          # hero.skn: select, context menu, 渲染模型
+        x.click(247, 285, 3)
+        time.sleep(0.8)
+        x.click(298, 296)
+        time.sleep(5)
+        x.drag(600, 700, 700, 30)   # turned a little
+        x.wheel(700, 450, 12)       # a little closer
+        time.sleep(1)
+        x.save(os.path.join(docs, "screenshot-model.png"), WINDOW)
+
+        x.click(246, 255)          # hero.ani: select, context menu, 显示动画
+        x.click(246, 255, 3)
+        time.sleep(0.8)
+        x.click(298, 288)
+        time.sleep(2)
+        x.click(538, 126)          # the animation list: walk
+        time.sleep(0.8)
+        x.click(502, 148)
+        time.sleep(0.5)
+        x.key("Alt_L+k")           # the skeleton
+        x.key("Control_L+p")       # points, so the bones show through
+        x.drag(600, 700, 700, 45)   # turned a little more
+        x.wheel(700, 450, 10)
+        time.sleep(1.3)
+        x.save(os.path.join(docs, "screenshot-skeleton.png"), WINDOW)
+    finally:
+        app.terminate()
+        app.wait()
+
+
+if __name__ == "__main__":
+    main()
