@@ -33,6 +33,7 @@ inline constexpr uint16_t kApplyAnimate = 32885;
 inline constexpr uint16_t kExportAnimate = 32886;
 inline constexpr uint16_t kExportFile = 32857;
 inline constexpr uint16_t kConvertToObj = 32859;
+inline constexpr uint16_t kConvertToGltf = 32890;
 inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;

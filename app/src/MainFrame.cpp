@@ -193,6 +193,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kExportAnimate, &CVellModelBrowserMainFrame::OnExportAnimate},
         {Cmd::kExportFile, &CVellModelBrowserMainFrame::OnExportFile},
         {Cmd::kConvertToObj, &CVellModelBrowserMainFrame::OnConvertToObj},
+        {Cmd::kConvertToGltf, &CVellModelBrowserMainFrame::OnConvertToGltf},
         {Cmd::kLoadAttachment, &CVellModelBrowserMainFrame::OnLoadAttachment},
     };
     for (const uint16_t id : UpdateUiIds()) {

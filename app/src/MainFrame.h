@@ -168,6 +168,7 @@ private:
     void OnTreeRClick(const QPoint& position);
     void OnExportFile();
     void OnConvertToObj();
+    void OnConvertToGltf();
     void OnSaveFileList();
     void OnFilterChanged(const QString& text);
     PakMgr::ITreeNode* SelectedFile() const;

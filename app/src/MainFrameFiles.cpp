@@ -130,9 +130,9 @@ std::unique_ptr<QMenu> CVellModelBrowserMainFrame::BuildTreePopup(const QModelIn
         return nullptr;
     }
     auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
-    const uint16_t items[] = {Cmd::kRenderSkin, Cmd::kApplyAnimate, Cmd::kExportAnimate,
-                              Cmd::kExportFile, Cmd::kConvertToObj, Cmd::kLoadAttachment,
-                              Cmd::kShowAxes};
+    const uint16_t items[] = {Cmd::kRenderSkin,     Cmd::kApplyAnimate, Cmd::kExportAnimate,
+                              Cmd::kExportFile,     Cmd::kConvertToObj, Cmd::kConvertToGltf,
+                              Cmd::kLoadAttachment, Cmd::kShowAxes};
     for (const uint16_t id : items) {
         menu->addAction(Action(id));
         if (id != Cmd::kShowAxes) {
@@ -140,6 +140,7 @@ std::unique_ptr<QMenu> CVellModelBrowserMainFrame::BuildTreePopup(const QModelIn
         }
     }
     Action(Cmd::kLoadAttachment)->setVisible(false);
+    Action(Cmd::kConvertToGltf)->setVisible(false);
     if (PakMgr::ITreeNode* node = m_treeModel->NodeAt(index)) {
         const std::string_view name = node->Name();
         Action(Cmd::kExportFile)->setEnabled(true);
@@ -147,6 +148,8 @@ std::unique_ptr<QMenu> CVellModelBrowserMainFrame::BuildTreePopup(const QModelIn
             Action(Cmd::kRenderSkin)->setEnabled(true);
             const bool loaded = !m_model->IsEmpty();
             Action(Cmd::kConvertToObj)->setEnabled(loaded);
+            Action(Cmd::kConvertToGltf)->setEnabled(loaded);
+            Action(Cmd::kConvertToGltf)->setVisible(loaded);
             Action(Cmd::kLoadAttachment)->setEnabled(loaded);
             Action(Cmd::kLoadAttachment)->setVisible(loaded);
         } else if (Contains(name, ".ani")) {
@@ -201,6 +204,26 @@ void CVellModelBrowserMainFrame::OnConvertToObj() {
         if (m_model->ExportObj(comment, node)) {
             ShowInfo(this, U("已转换为工程文件 ."));
         }
+    } catch (const Except& e) {
+        ShowInfo(this, FromGbk(e.what()));
+    }
+}
+
+// The shown model with its skeleton and animations as one glTF file; textures are found
+// below the selected skin's folder.
+void CVellModelBrowserMainFrame::OnConvertToGltf() {
+    PakMgr::ITreeNode* node = SelectedFile();
+    if (!node) {
+        return;
+    }
+    const QString path =
+        PickSaveFile(this, QStringLiteral("glTF (*.glb *.gltf)"), QStringLiteral("glb"));
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        m_model->ExportGltf(path.toStdString(), {node});
+        ShowInfo(this, U("已转换为glTF文件 ."));
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));
     }

@@ -26,8 +26,6 @@ constexpr float kWeightTolerance = 1e-5f;
 constexpr std::size_t kInfluencesPerSet = 4;
 constexpr std::size_t kMaxInfluences = 2 * kInfluencesPerSet;
 constexpr std::size_t kByteJoints = 256;
-// Key frames are 16-bit: past the last key every frame holds the base values.
-constexpr uint32_t kLastKeyFrame = 0xFFFF;
 // Sampled animation data beyond this many bytes is refused rather than allocated.
 constexpr std::size_t kMaxAnimationBytes = std::size_t{512} << 20;
 constexpr int kLinear = 9729;
