@@ -1,6 +1,11 @@
 // Wavefront OBJ export: one file per visible sub-mesh, with its diffuse texture beside it.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "ObjText.h"
@@ -58,13 +63,33 @@ void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3>
     }
 }
 
-bool WriteFile(const std::string& path, std::string_view text) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         std::fclose);
-    if (!file) {
-        return false;
+[[noreturn]] void CantWrite(const std::string& path, int error) {
+    throw Except("can't write %s: %s", path.c_str(), std::strerror(error));
+}
+
+// Removes what a failed write left, but never a folder or a device that had the name.
+void RemovePartialFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        ::unlink(path.c_str());
     }
-    return std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+}
+
+// Writes the whole text or throws; a file cut short by a full disk is not left behind.
+void WriteFile(const std::string& path, std::string_view text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        CantWrite(path, errno);
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && closed) {
+        return;
+    }
+    error = written ? errno : error;
+    RemovePartialFile(path);
+    CantWrite(path, error);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -74,22 +99,26 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Copies the material's diffuse texture out of the archives into the folder.
-bool CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
+// Copies the material's diffuse texture out of the archives into the folder. A texture
+// that can't be found or read is skipped; one that can't be written throws.
+void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
     if (!material || material->diffuseTexName.empty() || !skinNode) {
-        return false;
+        return;
     }
     PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
     PakMgr::ITreeNode* texture =
         skinFolder ? skinFolder->FindNode(material->diffuseTexName) : nullptr;
     if (!texture) {
-        return false;
+        return;
     }
     std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(texture);
     if (!file) {
-        return false;
+        return;
     }
-    return file->SaveToFile(JoinPath(folder, PakMgr::SafeFileName(texture->GetName())));
+    const std::string path = JoinPath(folder, PakMgr::SafeFileName(texture->GetName()));
+    if (!file->SaveToFile(path)) {
+        CantWrite(path, errno);
+    }
 }
 
 }  // namespace
@@ -151,9 +180,7 @@ void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const 
     }
     std::string text;
     AppendObjText(text, subMesh, comment);
-    if (!WriteFile(JoinPath(folder, ObjFileName(subMesh.name, index)), text)) {
-        return;
-    }
+    WriteFile(JoinPath(folder, ObjFileName(subMesh.name, index)), text);
     CopyTexture(material, node, folder);
 }
 

@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -21,9 +25,20 @@ bool CMemoryRead::SaveToFile(const std::string& path) {
         return false;
     }
     bool written = m_size == 0 || std::fwrite(m_data.get(), m_size, 1, file) == 1;
+    int error = errno;
     // A full disk shows up only when the buffered bytes are flushed.
     bool closed = std::fclose(file) == 0;
-    return written && closed;
+    if (written && closed) {
+        return true;
+    }
+    error = written ? errno : error;
+    // What a failed write left is removed, unless the name is a device's.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        ::unlink(path.c_str());
+    }
+    errno = error;  // tells the caller why
+    return false;
 }
 
 bool CMemoryRead::IsEmpty() {

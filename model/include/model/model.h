@@ -66,7 +66,8 @@ struct IVellModel {
     // One OBJ file per visible sub-mesh, with its diffuse texture copied beside it, into
     // `folder`. `node` is the model's .skn node, below whose folder textures are found.
     // Files are written as UTF-8: names made safe by PakMgr::SafeFileName, the comment
-    // and group names converted from code page 936.
+    // and group names converted from code page 936. Throws Except naming the first file
+    // that can't be written (what was written of it is removed).
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
                            const std::string& folder = ".") = 0;
     // Hangs a piece on the parts' "~BoxBone01" bone. Throws Except.

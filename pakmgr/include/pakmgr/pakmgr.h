@@ -33,7 +33,8 @@ namespace PakMgr {
 // An archived file's bytes in memory with a read position. No byte-order conversion.
 struct IRead {
     virtual ~IRead() = default;
-    // Writes all bytes, whatever the position; false when the file can't be opened or written.
+    // Writes all bytes, whatever the position; false when the file can't be opened or written
+    // (errno tells why, and a partly written file is removed).
     virtual bool SaveToFile(const std::string& path) = 0;
     virtual bool IsEmpty() = 0;
     // Copies up to count bytes at the position and advances; a short read is silent.
