@@ -10,7 +10,8 @@ through the tree as a user would (渲染模型 on hero.skn, 显示动画 on hero
 Alt+K) and writes docs/screenshot-model.png and docs/screenshot-skeleton.png, cut to the
 main window. Input goes through the XTest extension and pictures come from XGetImage,
 both through ctypes: nothing to install beyond libX11 and libXtst. The clicks follow the
-window's default layout (960x720, centred); a changed layout needs new coordinates.
+window's default layout (960x720, centred): the tree's first row, its filter box and the
+animation list are clicked, the rest is done with keys.
 """
 import ctypes
 import os
@@ -22,6 +23,9 @@ import zlib
 
 SCREEN = (1280, 900)
 WINDOW = (160, 90, 960, 720)  # the main window: 960x720 centred on the screen
+FIRST_TREE_ROW = (215, 196)
+ANIMATION_LIST = (540, 125)
+TREE_FILTER = (235, 173)
 
 X11 = ctypes.cdll.LoadLibrary("libX11.so.6")
 XTST = ctypes.cdll.LoadLibrary("libXtst.so.6")
@@ -108,6 +112,10 @@ class Display:
             XTST.XTestFakeKeyEvent(self.d, c, 0, 0)
             self.flush(0.03)
 
+    def type(self, text):
+        for ch in text:
+            self.key("period" if ch == "." else ch)
+
     def save(self, path, box):
         x, y, w, h = box
         image = X11.XGetImage(self.d, self.root, x, y, w, h, ALL_PLANES, Z_PIXMAP).contents
@@ -144,32 +152,40 @@ def main():
     try:
         x = Display()
         time.sleep(8)
-        x.click(171, 195)          # expand chars
+        # The tree by keyboard: its first row, then type-ahead and the context-menu key.
+        x.click(*FIRST_TREE_ROW)
+        x.key("Right")                   # expand chars
+        x.type("hero")
+        x.key("Right")                   # expand hero
+        time.sleep(1)
+        x.type("hero.s")                 # hero.skn
+        x.key("Menu")
         time.sleep(0.8)
-        x.click(191, 240)          # expand hero
-        time.sleep(0.8)
-        x.click(247, 285)          # hero.skn: select, context menu, 渲染模型
-        x.click(247, 285, 3)
-        time.sleep(0.8)
-        x.click(298, 296)
+        x.key("Down")                    # 渲染模型
+        x.key("Return")
         time.sleep(5)
-        x.drag(600, 700, 700, 30)   # turned a little
-        x.wheel(700, 450, 12)       # a little closer
+        x.drag(600, 700, 700, 30)        # turned a little
+        x.wheel(700, 450, 12)            # a little closer
         time.sleep(1)
         x.save(os.path.join(docs, "screenshot-model.png"), WINDOW)
 
-        x.click(246, 255)          # hero.ani: select, context menu, 显示动画
-        x.click(246, 255, 3)
+        x.click(*TREE_FILTER)            # back to the tree: its filter box, then Tab
+        x.key("Tab")
+        time.sleep(1)
+        x.type("hero.a")                 # hero.ani
+        x.key("Menu")
         time.sleep(0.8)
-        x.click(298, 288)
+        x.key("Down")                    # 显示动画, the first item enabled for an .ani
+        x.key("Return")
         time.sleep(2)
-        x.click(538, 126)          # the animation list: walk
+        x.click(*ANIMATION_LIST)         # the animation list: from idle down to walk
         time.sleep(0.8)
-        x.click(502, 148)
+        x.key("Down")
+        x.key("Return")
         time.sleep(0.5)
-        x.key("Alt_L+k")           # the skeleton
-        x.key("Control_L+p")       # points, so the bones show through
-        x.drag(600, 700, 700, 45)   # turned a little more
+        x.key("Alt_L+k")                 # the skeleton
+        x.key("Control_L+p")             # points, so the bones show through
+        x.drag(700, 600, 700, 70)        # turned the other way, to see the stride
         x.wheel(700, 450, 10)
         time.sleep(1.3)
         x.save(os.path.join(docs, "screenshot-skeleton.png"), WINDOW)
