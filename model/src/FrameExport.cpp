@@ -2,15 +2,18 @@
 // sink, read back and written as a 32-bit BMP.
 #include <GL/gl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <vector>
 
+#include "Pose.h"
 #include "VellModel.h"
 #include "model/bmp.h"
 
@@ -92,9 +95,10 @@ public:
         m_path.reserve(m_folderLength + kFrameNameSize);
     }
 
-    const char* For(int frame) {
+    const char* For(int64_t frame) {
         char name[kFrameNameSize];
-        const int length = std::snprintf(name, sizeof name, "%.8d.bmp", frame);
+        const int length =
+            std::snprintf(name, sizeof name, "%.8lld.bmp", static_cast<long long>(frame));
         m_path.resize(m_folderLength);
         m_path.append(name, static_cast<std::size_t>(std::max(length, 0)));
         return m_path.c_str();
@@ -130,8 +134,20 @@ bool WriteBmp(const char* fileName, const BmpImage& image) {
     }
     const bool written = WriteAll(fd, fileHeader) && WriteAll(fd, infoHeader) &&
                          WriteAll(fd, {image.pixels, image.byteCount});
+    int error = errno;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const bool closed = ::close(fd) == 0;
-    return written && closed;
+    if (written && closed) {
+        return true;
+    }
+    error = written ? errno : error;
+    // A picture cut short is not left behind (a device of that name is left alone).
+    if (regular) {
+        ::unlink(fileName);
+    }
+    errno = error;
+    return false;
 }
 
 bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
@@ -144,23 +160,34 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
     FrameCapture capture(sink->GetWidth(), sink->GetHeight());
     FrameNames names(folder);
     m_playback.currentFrame = 0.0f;
+    const float last = static_cast<float>(m_playback.lastFrame);
     for (;;) {
         Pose();
         sink->Render();
-        const int frame = static_cast<int>(m_playback.currentFrame);
-        // A view with no pixels writes no picture; a file that can't be made is skipped.
+        const int64_t frame = WholeFrame(m_playback.currentFrame);
+        // A view with no pixels writes no picture; one that can't be written ends the
+        // export with the picture's name and the reason.
         if (!capture.Empty()) {
             capture.Read();
-            WriteBmp(names.For(frame), capture.Image());
+            const char* name = names.For(frame);
+            if (!WriteBmp(name, capture.Image())) {
+                const int error = errno;
+                m_playback.currentFrame = 0.0f;
+                // Messages quote names in code page 936, as the loaders' do.
+                throw Except("can't write %s: %s", PakMgr::Utf8ToGbk(name).c_str(),
+                             std::strerror(error));
+            }
         }
         sink->StepProgress();
         if (frame == m_playback.lastFrame) {
             break;
         }
-        m_playback.currentFrame += m_playback.frameStep;
-        if (m_playback.currentFrame > static_cast<float>(m_playback.lastFrame)) {
-            m_playback.currentFrame = static_cast<float>(m_playback.lastFrame);
+        const float next = std::min(m_playback.currentFrame + m_playback.frameStep, last);
+        // The same end as the frame count's: a float frame that stops moving ends it.
+        if (next == m_playback.currentFrame) {
+            break;
         }
+        m_playback.currentFrame = next;
     }
     m_playback.currentFrame = 0.0f;
     return true;

@@ -212,11 +212,30 @@ TEST_F(FrameExport, ReadBackKeepsTheSizeTheBufferWasMadeFor) {
     EXPECT_EQ(U32(file, 22), 50u);
 }
 
-TEST_F(FrameExport, MissingFolderSkipsThePicturesQuietly) {
+TEST_F(FrameExport, MissingFolderEndsTheExportNamingThePicture) {
     Load({});
-    EXPECT_TRUE(m_model.ExportFrames(m_out / "no/such/folder", &m_sink));
-    EXPECT_EQ(m_sink.steps, 10);
+    std::string error;
+    try {
+        m_model.ExportFrames(m_out / "no/such/folder", &m_sink);
+    } catch (const Except& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, "can't write " + (m_out / "no/such/folder/00000000.bmp") +
+                         ": No such file or directory");
+    EXPECT_EQ(m_sink.steps, 0);
     EXPECT_TRUE(FilesIn(m_out.Path()).empty());
+}
+
+TEST_F(FrameExport, FrameNumbersBeyondFloatPrecisionStillEnd) {
+    Load({});
+    // From 2^31 on a float frame no longer moves by a step of 2^24: the export stops there,
+    // with as many pictures as the frame count promised.
+    m_model.Playback().lastFrame = INT32_MAX;
+    m_model.Playback().frameStep = 16777216.0f;
+    m_sink.Sizes({0}, {0});
+    EXPECT_TRUE(m_model.ExportFrames(m_out.Path(), &m_sink));
+    EXPECT_EQ(static_cast<unsigned>(m_sink.steps), m_model.GetFrameCount(1));
+    EXPECT_EQ(m_sink.steps, 129);
 }
 
 TEST_F(FrameExport, NoSinkDoesNothing) {
