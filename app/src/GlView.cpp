@@ -119,6 +119,8 @@ QSurfaceFormat ViewFormat() {
 
 CVellModelBrowserRenderView::CVellModelBrowserRenderView(QWidget* parent) : QOpenGLWidget(parent) {
     setFormat(ViewFormat());
+    // The framebuffer keeps what the timer drew until the widget is composed.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setMinimumSize(1, 1);
@@ -146,9 +148,16 @@ void CVellModelBrowserRenderView::initializeGL() {
 void CVellModelBrowserRenderView::resizeGL(int width, int height) {
     const qreal ratio = devicePixelRatioF();
     m_core.OnSize(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+    m_frameDrawn = false;  // the framebuffer was made anew
 }
 
 void CVellModelBrowserRenderView::paintGL() {
+    ++m_paints;
+    // A frame the timer drew is already in the framebuffer: show it as it is.
+    if (m_frameDrawn) {
+        m_frameDrawn = false;
+        return;
+    }
     DrawScene();
 }
 
@@ -209,7 +218,11 @@ void CVellModelBrowserRenderView::OnTimer() {
     if (!m_core.m_bActive || !m_initialized) {
         return;
     }
-    repaint();
+    // Draw now, have the widget show this very frame, then advance the animation.
+    makeCurrent();
+    DrawScene();
+    m_frameDrawn = true;
+    update();
     Model::GetModel()->Update();
     if (m_core.m_bThrottle) {
         QThread::msleep(15);

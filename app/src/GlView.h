@@ -31,6 +31,8 @@ public:
 
     // One tick of the frame timer (also called by tests): draw and show, then advance.
     void OnTimer();
+    // How often the widget was asked to paint (to show a timer frame or on its own).
+    int Paints() const { return m_paints; }
     bool HasContext() const { return m_initialized; }
 
 Q_SIGNALS:
@@ -51,6 +53,8 @@ private:
     QTimer m_timer;
     QColor m_modelColor = Qt::white;
     bool m_initialized = false;
+    bool m_frameDrawn = false;
+    int m_paints = 0;
 };
 
 // The GL and GLU texts of the view's context, fetched once each.

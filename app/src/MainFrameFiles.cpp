@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTreeView>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -182,10 +184,16 @@ void CVellModelBrowserMainFrame::OnExportFile() {
     }
     const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr->LoadFile(node);
     if (!reader) {
+        ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
         return;
     }
     // Only the file's own name, made safe: nothing lands outside the chosen folder.
-    reader->SaveToFile(PakMgr::SafeFileName(node->Name()));
+    const std::string name = PakMgr::SafeFileName(node->Name());
+    if (!reader->SaveToFile(name)) {
+        ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") +
+                           QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
     ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
 }
 

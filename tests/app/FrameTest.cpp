@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSplitter>
@@ -289,6 +290,27 @@ TEST_F(FrameTest, AboutCommandRunsTheDialog) {
     });
     frame->Action(kAppAbout)->trigger();
     EXPECT_TRUE(shown);
+}
+
+TEST_F(FrameTest, TimerFramesReachTheScreen) {
+    App::CVellModelBrowserRenderView* view = frame->View();
+    view->Core().m_clrBackground = 0x20C040;
+    const int before = view->Paints();
+    view->OnTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Paints() > before; }, 10000));
+    // What the X server shows, not what the widget would draw if asked.
+    const QPoint corner = view->mapToGlobal(QPoint(0, 0));
+    bool shown = false;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            const QImage screen = QGuiApplication::primaryScreen()
+                                      ->grabWindow(0, corner.x() + 5, corner.y() + 5, 20, 20)
+                                      .toImage();
+            shown = screen.pixelColor(10, 10) == QColor(0x20, 0xC0, 0x40);
+            return shown;
+        },
+        10000);
+    EXPECT_TRUE(settled && shown);
 }
 
 TEST_F(FrameTest, ViewTimerDrawsOnlyWhileActive) {

@@ -156,6 +156,26 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_TRUE(PopupFor("chars/hero/hero.ani").at(Cmd::kExportAnimate));
 }
 
+TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoInsteadOfDone) {
+    OpenThroughMenu(game.Path());
+    // A folder holding the file's name: no one, root included, can write the file.
+    std::filesystem::create_directory(out / "武器.txt");
+    Select(U("docs/武器.txt"));
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, U("can't write 武器.txt: Is a directory"));
+    EXPECT_TRUE(std::filesystem::is_directory(out / "武器.txt"));
+
+    // The next export into a good folder works.
+    std::filesystem::remove(out / "武器.txt");
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_EQ(answers.messages[1].text, U("武器.txt 导出已完成."));
+    EXPECT_EQ(TestUtil::ReadText(out / "武器.txt"), "sword");
+}
+
 TEST_F(TreePaneTest, RawExportRestoresTheCurrentDirectory) {
     OpenThroughMenu(game.Path());
     const auto before = std::filesystem::current_path();
