@@ -322,7 +322,9 @@ std::vector<PosedPrimitive> Evaluate(const Document& doc, int animation, double 
             const std::vector<double> p = ReadAccessor(doc, attributes.at("POSITION").get<int>());
             PosedPrimitive posed;
             posed.mesh = mesh.value("name", std::string());
-            posed.subMesh = prim.value("extras", nlohmann::json::object()).value("subMesh", -1);
+            const nlohmann::json extras = prim.value("extras", nlohmann::json::object());
+            posed.subMesh = extras.value("subMesh", -1);
+            posed.name = extras.value("name", std::string());
             const std::size_t count = p.size() / 3;
             std::vector<std::vector<double>> joints, weights;
             for (int set = 0; attributes.contains("JOINTS_" + std::to_string(set)); ++set) {

@@ -28,6 +28,7 @@ std::vector<double> ReadAccessor(const Document& doc, int accessor);
 
 struct PosedPrimitive {
     std::string mesh;
+    std::string name;  // the sub-mesh's name the exporter keeps in the primitive's extras
     int subMesh = 0;
     std::vector<Vec3d> positions;
 };
