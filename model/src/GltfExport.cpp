@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "GltfMath.h"
@@ -174,6 +175,7 @@ private:
     void AddChannel(Animation& animation, int node, const char* path, std::vector<float> values,
                     int components, int input);
 
+    void MakeNamesUnique();
     void WriteNodes(JsonWriter& json) const;
     void WriteMeshes(JsonWriter& json) const;
     void WriteMaterials(JsonWriter& json) const;
@@ -1130,6 +1132,33 @@ void GltfBuilder::Build() {
     }
     if (Animated()) {
         BuildAnimations();
+    }
+    MakeNamesUnique();
+}
+
+// Tools find nodes by name (assimp ties animation channels to names), so every node gets a
+// name of its own: bones keep theirs first, then meshes; a later node of the same name is
+// numbered.
+void GltfBuilder::MakeNamesUnique() {
+    std::set<std::string> used;
+    auto claim = [&](Node& node) {
+        std::string name = node.name;
+        for (int n = 1; !used.insert(name).second; ++n) {
+            name = node.name + "." + std::to_string(n);
+        }
+        node.name = name;
+    };
+    std::vector<bool> isBone(m_nodes.size(), false);
+    for (int node : m_boneNodes) {
+        isBone[static_cast<std::size_t>(node)] = true;
+        claim(m_nodes[static_cast<std::size_t>(node)]);
+    }
+    for (bool meshes : {true, false}) {
+        for (std::size_t i = 0; i < m_nodes.size(); ++i) {
+            if (!isBone[i] && (m_nodes[i].mesh >= 0) == meshes) {
+                claim(m_nodes[i]);
+            }
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "GltfCompare.h"
 #include "GltfEvaluator.h"
@@ -199,6 +200,13 @@ TEST_F(GltfExport, FacesMaterialsAndNames) {
     const auto& nodes = doc.json["nodes"];
     EXPECT_TRUE(std::any_of(nodes.begin(), nodes.end(),
                             [](const auto& n) { return n["name"] == "\xE8\xBA\xAB\xE4\xBD\x93"; }));
+    // Every node has a name of its own; the mesh keeps its name beside the skeleton's.
+    std::set<std::string> names;
+    for (const auto& n : nodes) {
+        EXPECT_TRUE(names.insert(n["name"].get<std::string>()).second) << n["name"];
+    }
+    EXPECT_TRUE(names.count("hero"));
+    EXPECT_TRUE(names.count("hero.1"));
     // The sword hangs under ~BoxBone01.
     for (const auto& n : nodes) {
         if (n["name"] == "~BoxBone01") {
