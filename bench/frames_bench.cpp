@@ -191,6 +191,50 @@ void BM_WriteBmp(benchmark::State& state) {
                             static_cast<int64_t>(bench.Pixels().size()));
 }
 
+// The yardstick: the same mesh drawn bare (one textured glDrawElements with the view's
+// camera, no pose, axes, labels or alpha test), read back and written.
+void BM_BareFrame(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Bench& bench = Bench::Get();
+    const Forge::MeshDesc mesh = SceneFiles::MeshOf(BenchScene(static_cast<int>(state.range(0))));
+    const Forge::SubMeshDesc& sub = mesh.subMeshes.front();
+    const std::vector<uint32_t> texels(std::size_t{kTextureSide} * kTextureSide, 0xFFC86432);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kTextureSide, kTextureSide, 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    bench.View().m_bShowAxes = false;
+    bench.View().Render();  // leaves the camera's matrices
+    bench.View().m_bShowAxes = true;
+    glDisableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, sub.positions.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, sub.texCoords.data());
+    const std::string name = bench.Out() + "/bare.bmp";
+    const Model::BmpImage image{bench.Width(), -bench.Height(),
+                                static_cast<uint32_t>(bench.Pixels().size()), 4,
+                                bench.Pixels().data()};
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(sub.indices.size()), GL_UNSIGNED_SHORT,
+                       sub.indices.data());
+        glReadPixels(0, 0, bench.Width(), bench.Height(), GL_BGRA, GL_UNSIGNED_BYTE,
+                     bench.Pixels().data());
+        Model::WriteBmp(name.c_str(), image);
+    }
+    glDeleteTextures(1, &texture);
+    state.counters["pictures/s"] =
+        benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
     b->ArgNames({"mesh", "w", "h"})->Unit(benchmark::kMillisecond)->UseRealTime();
     for (int mesh : {kRibbonMesh, kGridMesh}) {
@@ -199,6 +243,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_ExportFrames)->Apply(Sizes);
+BENCHMARK(BM_BareFrame)->Apply(Sizes);
 BENCHMARK(BM_Pose)->Apply(Sizes);
 BENCHMARK(BM_Draw)->Apply(Sizes);
 BENCHMARK(BM_ReadBack)->Apply(Sizes);
