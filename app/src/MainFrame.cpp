@@ -231,6 +231,7 @@ bool CVellModelBrowserMainFrame::Create() {
     }
     static_cast<CProportionalSplitter*>(m_splitter)->PlaceBar(kTreePaneWidth);
     setWindowTitle(U(kTitle) + QString::fromStdString(VersionSuffix(kProductVersion)));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
     UISetCheck(Cmd::kVersionCheck, true);
     PushUiState(false);
     return true;
@@ -334,8 +335,6 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     connect(m_sliderSpeed, &QSlider::sliderMoved, this, [this](int value) {
         QToolTip::showText(QCursor::pos(), QString::number(value), m_sliderSpeed);
     });
-    connect(m_sliderSpeed, &QSlider::sliderReleased, this,
-            &CVellModelBrowserMainFrame::OnSpeedNotify);
 
     m_menuParts = new QMenu(this);
     m_partsButton = new CPartsButton(m_toolbar);
@@ -493,6 +492,11 @@ bool CVellModelBrowserMainFrame::OnIdle() {
 bool CVellModelBrowserMainFrame::PreTranslateMessage(QObject* target, QEvent* event) {
     if (m_view && target == m_view) {
         return m_view->PreTranslateMessage(event);
+    }
+    // The slider lets go of the mouse: a drag of the handle or a click on the groove ends,
+    // and the position it shows is final. Keys move it without reaching the model.
+    if (m_sliderSpeed && target == m_sliderSpeed && event->type() == QEvent::MouseButtonRelease) {
+        OnSpeedNotify();
     }
     return false;
 }

@@ -159,6 +159,12 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     // Above 60 frames per second the export skips frames.
     EXPECT_LT(Model::GetModel()->GetFrameCount(1), 10u);
 
+    // A click on the groove moves the handle by a page and counts on release too.
+    const unsigned fast = Model::GetModel()->GetFrameCount(1);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(4, handle.y()));
+    EXPECT_LT(slider->value(), 120);
+    EXPECT_GT(Model::GetModel()->GetFrameCount(1), fast);
+
     // Choosing an entry restarts at 60.
     frame->AnimationList()->activated(1);
     EXPECT_EQ(slider->value(), 60);
