@@ -240,6 +240,16 @@ TEST_F(DrawSkeleton, JointsAreColouredPointsAndBonesRunFromTheParent) {
     EXPECT_FALSE(RenderTest::Near(m_gl.Pixel(root.x, root.y - 6), kRed, 60));
 }
 
+TEST_F(DrawSkeleton, JointsAreMirroredLikeTheMeshes) {
+    LoadPosed({});
+    m_model.GetSkeleton().bones[1].worldMatrix[12] = 20;  // the child moved to x = 20
+    Picture();
+    const RenderTest::Point mirrored = At(20, 30);
+    const RenderTest::Point plain = RenderTest::ScreenOf(20, 30, 0, false);
+    EXPECT_TRUE(RenderTest::Near(m_gl.Pixel(mirrored.x - 2, mirrored.y + 2), kGreen, 2));
+    EXPECT_FALSE(RenderTest::Near(m_gl.Pixel(plain.x - 2, plain.y + 2), kGreen, 60));
+}
+
 TEST_F(DrawSkeleton, LabelsAreDrawnBesideTheirJoints) {
     LoadPosed({});
     const RenderTest::Point child = At(0, 30);
