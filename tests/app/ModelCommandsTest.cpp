@@ -205,7 +205,18 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     ASSERT_EQ(answers.messages.size(), 3u);
     EXPECT_EQ(answers.messages[2].text, "export animate ok.");
     EXPECT_EQ(CountFiles(out.Path(), ".bmp"), 10u);
-    EXPECT_TRUE(std::filesystem::exists(out / "00000000.bmp"));
+    // The pictures hold the model, read from the view's own framebuffer.
+    const QImage first(QString::fromStdString(out / "00000000.bmp"));
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.size(), frame->View()->size());
+    int orange = 0;
+    for (int y = 0; y < first.height(); y += 2) {
+        for (int x = 0; x < first.width(); x += 2) {
+            const QColor c = first.pixelColor(x, y);
+            orange += c.red() > 150 && c.green() > 60 && c.green() < 140 && c.blue() < 90;
+        }
+    }
+    EXPECT_GT(orange, 100);
     EXPECT_EQ(frame->Progress(), nullptr);
 
     // The default entry has no frames: nothing is asked.
