@@ -63,8 +63,9 @@ void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3>
     }
 }
 
+// Messages quote names in code page 936, as the loaders' do; paths here are UTF-8.
 [[noreturn]] void CantWrite(const std::string& path, int error) {
-    throw Except("can't write %s: %s", path.c_str(), std::strerror(error));
+    throw Except("can't write %s: %s", PakMgr::Utf8ToGbk(path).c_str(), std::strerror(error));
 }
 
 // Removes what a failed write left, but never a folder or a device that had the name.
