@@ -1,0 +1,129 @@
+// Archives that change under the program: deleted, cut short or overwritten between
+// Open and LoadFile. Loads fail cleanly with null or Except, never with wrong bytes, and
+// the program works again once the folder is opened anew.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "RobustnessUtil.h"
+
+namespace {
+
+using Robustness::ErrorOf;
+using Robustness::Game;
+
+std::vector<uint8_t> Text(std::size_t size, char seed) {
+    std::vector<uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>(seed + i % 23);
+    }
+    return bytes;
+}
+
+// Two files whose stored bytes lie one after the other, the table at the end.
+std::vector<Forge::PakFile> TwoFiles() {
+    return {{"\\docs\\first.txt", Text(4000, 'a')}, {"\\docs\\second.txt", Text(4000, 'k')}};
+}
+
+std::vector<uint8_t> Load(const Game& game, const std::string& path) {
+    std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(game.Node(path));
+    if (!file) {
+        return {};
+    }
+    std::vector<uint8_t> bytes(file->GetSize());
+    file->Read(bytes.data(), file->GetSize());
+    return bytes;
+}
+
+PakMgr::PakEntry EntryOf(const Game& game, const std::string& path) {
+    PakMgr::PakEntry entry;
+    PakMgr::GetPakMgr()->GetEntry(static_cast<uint32_t>(game.Node(path)->GetIndex()), entry);
+    return entry;
+}
+
+TEST(ArchiveChanges, DeletedBeforeTheFirstLoadGivesNullThenWorksWhenReopened) {
+    Game game(TwoFiles());
+    std::filesystem::rename(game.ArchivePath(), game.ArchivePath() + ".away");
+    EXPECT_TRUE(Load(game, "docs/first.txt").empty());
+    EXPECT_TRUE(Load(game, "docs/second.txt").empty());
+
+    std::filesystem::rename(game.ArchivePath() + ".away", game.ArchivePath());
+    game.Reopen();
+    EXPECT_EQ(Load(game, "docs/first.txt"), Text(4000, 'a'));
+}
+
+TEST(ArchiveChanges, DeletedAfterALoadStillReadsTheOpenedArchive) {
+    Game game(TwoFiles());
+    ASSERT_EQ(Load(game, "docs/first.txt"), Text(4000, 'a'));
+    std::filesystem::remove(game.ArchivePath());
+    // The archive stays open after its first load; its bytes are there until it closes.
+    EXPECT_EQ(Load(game, "docs/second.txt"), Text(4000, 'k'));
+    PakMgr::GetPakMgr()->Clear();
+    EXPECT_FALSE(PakMgr::GetPakMgr()->Open(game.Folder()));  // the folder holds no archive now
+    EXPECT_EQ(PakMgr::GetPakMgr()->GetFileCount(), 0u);
+}
+
+TEST(ArchiveChanges, TruncatedArchiveLoadsWhatLiesBeforeTheCut) {
+    Game game(TwoFiles());
+    const PakMgr::PakEntry second = EntryOf(game, "docs/second.txt");
+    ASSERT_EQ(Load(game, "docs/first.txt"), Text(4000, 'a'));  // the archive is open now
+    // Cut in the middle of the second file's stored bytes.
+    std::filesystem::resize_file(game.ArchivePath(), second.offset + second.storedSize / 2);
+    EXPECT_EQ(Load(game, "docs/first.txt"), Text(4000, 'a'));
+    EXPECT_TRUE(Load(game, "docs/second.txt").empty());
+
+    std::filesystem::resize_file(game.ArchivePath(), 0);
+    EXPECT_TRUE(Load(game, "docs/first.txt").empty());
+}
+
+TEST(ArchiveChanges, TruncatedBeforeTheFirstLoadGivesNull) {
+    Game game(TwoFiles());
+    std::filesystem::resize_file(game.ArchivePath(), 100);
+    EXPECT_TRUE(Load(game, "docs/first.txt").empty());
+    EXPECT_TRUE(Load(game, "docs/second.txt").empty());
+}
+
+TEST(ArchiveChanges, OverwrittenStoredBytesAreRefusedNotHandedOut) {
+    Game game(TwoFiles());
+    const PakMgr::PakEntry first = EntryOf(game, "docs/first.txt");
+    {
+        // Same size, the first file's stream replaced by zeros.
+        std::fstream file(game.ArchivePath(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(first.offset);
+        const std::vector<char> zeros(first.storedSize, 0);
+        file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+    }
+    EXPECT_TRUE(Load(game, "docs/first.txt").empty());
+    EXPECT_EQ(Load(game, "docs/second.txt"), Text(4000, 'k'));
+}
+
+TEST(ArchiveChanges, ModelLoadFromAVanishedArchiveThrowsAndTheModelStaysUsable) {
+    ASSERT_NE(Robustness::Gl(), nullptr);
+    Game game(SceneFiles::FilesOf({}));
+    auto model = Model::CreateModel();
+    std::filesystem::rename(game.ArchivePath(), game.ArchivePath() + ".away");
+    EXPECT_EQ(ErrorOf([&] { model->Load(game.Node(SceneFiles::kSkinArg)); }),
+              "can't read .skn file: hero.skn");
+    EXPECT_EQ(ErrorOf([&] { model->LoadAnimation(game.Node(SceneFiles::kAnimationArg)); }),
+              "can't read .ani file: hero.ani");
+    EXPECT_TRUE(model->IsEmpty());
+
+    std::filesystem::rename(game.ArchivePath() + ".away", game.ArchivePath());
+    game.Reopen();
+    model->Load(game.Node(SceneFiles::kSkinArg));
+    EXPECT_EQ(Robustness::SubMeshesOf(*model), std::vector<std::string>{"patch0"});
+}
+
+TEST(ArchiveChanges, ModelLoadFromATruncatedArchiveThrows) {
+    ASSERT_NE(Robustness::Gl(), nullptr);
+    Game game(SceneFiles::FilesOf({}));
+    auto model = Model::CreateModel();
+    // The table is at the end, so every stored file lies before a cut of the table.
+    const PakMgr::PakEntry mesh = EntryOf(game, "chars/hero/hero.msh");
+    std::filesystem::resize_file(game.ArchivePath(), mesh.offset + 1);
+    EXPECT_EQ(ErrorOf([&] { model->Load(game.Node(SceneFiles::kSkinArg)); }),
+              "can't read .msh file: hero.msh");
+    EXPECT_TRUE(model->IsEmpty());
+}
+
+}  // namespace
