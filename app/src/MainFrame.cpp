@@ -416,6 +416,16 @@ void CVellModelBrowserMainFrame::CreatePane() {
     layout->addWidget(m_filter);
 
     m_treeModel = new CTreeModel(this);
+    // After a folder opens, its names are made ready for the filter a slice at a time
+    // between other events.
+    m_prepareTimer = new QTimer(this);
+    m_prepareTimer->setInterval(0);
+    connect(m_prepareTimer, &QTimer::timeout, this, [this] {
+        constexpr std::size_t kFoldersPerSlice = 64;
+        if (m_treeModel->PrepareSome(kFoldersPerSlice)) {
+            m_prepareTimer->stop();
+        }
+    });
     m_tree = new QTreeView(m_pane);
     m_tree->setObjectName(QStringLiteral("tree303"));
     m_tree->setModel(m_treeModel);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <QToolButton>
 #include <array>
 #include <cstdint>
@@ -230,7 +231,7 @@ private:
     bool m_toolBarShown = true;
     // Polygon modes point, line, fill: exactly one is set.
     std::array<bool, 3> m_renderModes = {false, false, true};
-    bool m_closing = false;
+    QTimer* m_prepareTimer = nullptr;
 };
 
 }  // namespace App

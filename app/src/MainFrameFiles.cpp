@@ -110,6 +110,7 @@ bool CVellModelBrowserMainFrame::SetTreeView() {
     m_expandedBeforeFilter.clear();
     if (m_pakMgr->BuildTree()) {
         m_treeModel->SetRoot(m_pakMgr->GetRoot());
+        m_prepareTimer->start();
     }
     // The model reads folders when they are first shown: the tree is complete now.
     progress.SetPosition(count);

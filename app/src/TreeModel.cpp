@@ -51,6 +51,7 @@ void CTreeModel::SetRoot(PakMgr::ITreeNode* root) {
     m_items.front().folder = root != nullptr;
     m_filtering = false;
     m_allBuilt = false;
+    m_prepared = 0;
     endResetModel();
 }
 
@@ -95,6 +96,20 @@ void CTreeModel::BuildAll() const {
         }
     }
     m_allBuilt = true;
+}
+
+bool CTreeModel::PrepareSome(std::size_t folders) {
+    for (; m_prepared < m_items.size() && folders > 0 && !m_allBuilt; ++m_prepared) {
+        Item& item = m_items[m_prepared];
+        if (item.folder && !item.built) {
+            BuildChildren(&item);
+            --folders;
+        }
+    }
+    if (m_prepared >= m_items.size()) {
+        m_allBuilt = true;
+    }
+    return m_allBuilt;
 }
 
 std::size_t CTreeModel::SetFilter(const QString& text) {

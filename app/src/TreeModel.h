@@ -39,6 +39,10 @@ public:
     std::size_t SetFilter(const QString& text);
     bool Filtering() const { return m_filtering; }
 
+    // Reads the children of a few more folders ahead of need, so that the filter's first
+    // keystroke finds every name ready; true once every folder is read.
+    bool PrepareSome(std::size_t folders);
+
     // Every folder item made so far, parents before children.
     std::vector<Item*> Folders() const;
 
@@ -58,6 +62,7 @@ private:
     mutable std::deque<Item> m_items;  // stable addresses; [0] is the root
     bool m_filtering = false;
     mutable bool m_allBuilt = false;
+    std::size_t m_prepared = 0;  // items before this one have their children read
     QIcon m_folderIcon;
     QIcon m_fileIcon;
 };
