@@ -47,7 +47,6 @@ constexpr int kTreePaneWidth = 150;
 constexpr int kToolControlWidth = 115;
 constexpr int kAnimationDropWidth = 250;
 constexpr int kSpeedMax = 120;
-constexpr int kSpeedDefault = 60;
 constexpr int kProgressRepaintMs = 50;
 constexpr const char* kPaneTitle = "文件列表 ";
 constexpr const char* kIdleText = "准备";
@@ -329,7 +328,7 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     m_sliderSpeed->setRange(0, kSpeedMax);
     m_sliderSpeed->setTickPosition(QSlider::NoTicks);
     m_sliderSpeed->setFocusPolicy(Qt::TabFocus);
-    SetSliderPosition(kSpeedDefault);
+    SetSliderPosition(kDefaultSpeed);
     connect(m_sliderSpeed, &QSlider::valueChanged, this,
             [this](int value) { m_sliderSpeed->setToolTip(QString::number(value)); });
     connect(m_sliderSpeed, &QSlider::sliderMoved, this, [this](int value) {

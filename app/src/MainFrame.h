@@ -44,6 +44,8 @@ std::string VersionSuffix(const int (&version)[4]);
 
 inline constexpr const char* kTitle = "Vell 模型浏览器";
 inline constexpr const char* kDefaultAnimation = "默认   ";
+// Frames per second of a freshly started animation, and the speed slider's position then.
+inline constexpr int kDefaultSpeed = 60;
 
 // The parts button; remembers the keyboard modifiers of the click that pressed it.
 class CPartsButton final : public QToolButton {

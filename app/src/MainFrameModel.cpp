@@ -17,8 +17,6 @@ namespace App {
 
 namespace {
 
-constexpr int kSpeedDefault = 60;
-
 QString U(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -134,14 +132,14 @@ void CVellModelBrowserMainFrame::OnApplyAnimate() {
     if (m_comboAnimations->count() >= 2) {
         m_comboAnimations->setCurrentIndex(1);
         m_model->PlayAnimation(1);
-        SetSliderPosition(kSpeedDefault);
+        SetSliderPosition(kDefaultSpeed);
         m_view->ResetCamera();
     }
 }
 
 void CVellModelBrowserMainFrame::OnAnimationSelect(int index) {
     m_model->PlayAnimation(index < 0 ? 0u : static_cast<unsigned>(index));
-    SetSliderPosition(kSpeedDefault);
+    SetSliderPosition(kDefaultSpeed);
 }
 
 void CVellModelBrowserMainFrame::OnSpeedNotify() {
