@@ -300,6 +300,14 @@ FillerFiles MakeFiller(std::size_t target) {
     const auto tiles = uint32_t(target > sofar + 6 * 4 ? (target - sofar - 6 * 4) / mapFolders : 1);
     Maps(data, tiles);
 
+    // Most of the game's bulk: the fastest compression keeps the whole run short.
+    constexpr int kFillerLevel = 1;
+    for (FileSet* set : {&files.characters, &files.data, &files.sound, &files.ui}) {
+        for (PakFile& file : set->files) {
+            file.level = kFillerLevel;
+        }
+    }
+
     Filler patch(files.patch);
     patch.Add("\\config", "version", 1, {Kind::Ini});
     patch.Add("\\ui\\login", "login_", 2, {Kind::Dds});
