@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "Pose.h"
 #include "TestUtil.h"
@@ -368,6 +370,41 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
         moved = std::max(moved, largest);
     }
     EXPECT_GT(moved, 10.0f);
+
+    // The same through the model object, read back from its OBJ export (which mirrors x).
+    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    EXPECT_FALSE(model->Load(Node(Sample::kHeroSkin)));
+    model->LoadAnimation(Node(Sample::kHeroAnimation));
+    model->PlayAnimation(walk + 1);
+    model->PoseAt(12.5f);
+    TestUtil::TempDir exported;
+    ASSERT_TRUE(model->ExportObj("sample", Node(Sample::kHeroSkin), exported.Path()));
+    std::size_t files = 0;
+    float largest = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(exported.Path())) {
+        const std::string name = entry.path().stem().string();
+        if (entry.path().extension() != ".obj") {
+            continue;
+        }
+        ++files;
+        const std::size_t index = std::stoul(name.substr(name.rfind('_') + 1));
+        ASSERT_LT(index, hero.mesh.subMeshes.size()) << name;
+        const auto& bind = hero.mesh.subMeshes[index].positions;
+        std::istringstream text(TestUtil::ReadText(entry.path().string()));
+        std::size_t v = 0;
+        for (std::string line; std::getline(text, line);) {
+            Vec3 p{};
+            if (std::sscanf(line.c_str(), "v %f %f %f", &p[0], &p[1], &p[2]) == 3) {
+                ASSERT_LT(v, bind.size()) << name;
+                p[0] = -p[0];
+                largest = std::max(largest, Distance(p, bind[v++]));
+            }
+        }
+        EXPECT_EQ(v, bind.size()) << name;
+    }
+    EXPECT_EQ(files, Sample::kHeroSubMeshes);
+    EXPECT_GT(largest, 10.0f);
+    EXPECT_LE(largest, leg);
 
     Skeleton bow = LoadSkeleton(Sample::kBowAnimation);
     EXPECT_EQ(bow.version, 10u);
