@@ -66,30 +66,44 @@ public:
         setChildrenCollapsible(false);
         connect(this, &QSplitter::splitterMoved, this, [this] { Remember(); });
     }
+    // Places the bar `position` pixels from the left edge, now or, before the splitter has
+    // its size, as soon as it gets it.
     void PlaceBar(int position) {
-        const int total = width() - handleWidth();
-        setSizes({position, std::max(1, total - position)});
-        Remember();
+        m_pending = position;
+        if (isVisible()) {
+            ApplyPending();
+        }
     }
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
         QSplitter::resizeEvent(event);
-        if (m_share > 0 && count() == 2 && widget(0)->isVisible() && widget(1)->isVisible()) {
-            const int total = width() - handleWidth();
+        if (m_pending >= 0) {
+            ApplyPending();
+        } else if (m_share > 0 && count() == 2 && widget(0)->isVisible() &&
+                   widget(1)->isVisible()) {
+            const int total = Total();
             const int left = static_cast<int>(m_share * total + 0.5);
             setSizes({left, std::max(1, total - left)});
         }
     }
 
 private:
+    int Total() const { return std::max(2, width() - handleWidth()); }
+    void ApplyPending() {
+        const int total = Total();
+        setSizes({m_pending, std::max(1, total - m_pending)});
+        m_pending = -1;
+        Remember();
+    }
     void Remember() {
         const QList<int> s = sizes();
-        if (s.size() == 2 && s[0] > 0 && s[0] + s[1] > 0) {
+        if (s.size() == 2 && s[0] > 0 && s[1] > 0) {
             m_share = static_cast<double>(s[0]) / (s[0] + s[1]);
         }
     }
     double m_share = 0;
+    int m_pending = -1;
 };
 
 }  // namespace
@@ -512,10 +526,8 @@ bool CVellModelBrowserMainFrame::PreTranslateMessage(QObject* target, QEvent* ev
 
 void CVellModelBrowserMainFrame::ShowTreePane(bool show) {
     m_view->show();
+    // Shown again, the pane gets back the width it had.
     m_pane->setVisible(show);
-    if (show) {
-        static_cast<CProportionalSplitter*>(m_splitter)->PlaceBar(kTreePaneWidth);
-    }
 }
 
 void CVellModelBrowserMainFrame::OnPaneClose() {

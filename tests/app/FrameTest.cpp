@@ -80,6 +80,18 @@ TEST_F(FrameTest, LayoutAsBuilt) {
     EXPECT_EQ(paneTitle->text(), U("文件列表 "));
 }
 
+TEST_F(FrameTest, TreePaneKeepsItsShareOnResize) {
+    QSplitter* splitter = frame->Splitter();
+    const double share = static_cast<double>(splitter->sizes().value(0)) /
+                         (splitter->sizes().value(0) + splitter->sizes().value(1));
+    frame->resize(1200, 720);
+    QCoreApplication::processEvents();
+    const QList<int> sizes = splitter->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_GT(sizes[0], 150);
+    EXPECT_NEAR(static_cast<double>(sizes[0]) / (sizes[0] + sizes[1]), share, 0.01);
+}
+
 TEST_F(FrameTest, ToolBarInButtonOrder) {
     std::vector<uint16_t> seen;
     for (QAction* a : frame->ToolBar()->actions()) {
