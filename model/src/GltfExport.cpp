@@ -3,6 +3,7 @@
 // view shows at that frame.
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -1172,9 +1173,16 @@ bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     return std::fclose(file.release()) == 0 && written;
 }
 
+// A case-blind test of the file name's ending.
 bool EndsWith(const std::string& text, std::string_view end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
+    if (text.size() < end.size()) {
+        return false;
+    }
+    return std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
 }  // namespace

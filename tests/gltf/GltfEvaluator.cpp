@@ -182,7 +182,8 @@ std::string DecodeUri(const std::string& uri) {
 Document Load(const std::string& path) {
     Document doc;
     std::vector<uint8_t> bytes = ReadFile(path);
-    if (path.size() > 5 && path.substr(path.size() - 5) == ".gltf") {
+    // A .glb starts with its magic; anything else is the JSON of a .gltf.
+    if (bytes.size() < 4 || U32(bytes, 0) != 0x46546C67u) {
         doc.json = nlohmann::json::parse(bytes.begin(), bytes.end());
         if (doc.json.contains("buffers")) {
             const std::string uri = doc.json["buffers"][0]["uri"].get<std::string>();

@@ -94,7 +94,7 @@ TEST_F(GltfExport, TextFileWithBufferBesidePosesLikeTheModel) {
     OpenGame();
     CVellModel model;
     LoadCharacter(model);
-    const std::string path = Export(model, "hero one.gltf");
+    const std::string path = Export(model, "hero one.GLTF");
     EXPECT_TRUE(std::filesystem::exists(dir / "hero one.bin"));
     const Document doc = GltfEval::Load(path);
     EXPECT_EQ(doc.json["buffers"][0]["uri"], "hero%20one.bin");
