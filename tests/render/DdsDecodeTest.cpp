@@ -104,10 +104,10 @@ TEST(DdsPremultiplied, Dxt2DividesColoursByAlpha) {
     colours[3] = 1;
     auto block = Concat({ExplicitAlphaBlock(nibbles), ColourBlock(kRed10, kRed17, colours)});
     auto out = DecodeOne(DdsFormat::DXT2, block);
-    EXPECT_EQ(PixelAt(out, 4, 0, 0), (Rgba{80, 0, 0, 255}));  // 80·256 / 255
-    EXPECT_EQ(PixelAt(out, 4, 1, 0), (Rgba{240, 0, 0, 85}));  // 80·256 / 85
-    EXPECT_EQ(PixelAt(out, 4, 2, 0), (Rgba{80, 0, 0, 0}));    // alpha 0: unchanged
-    EXPECT_EQ(PixelAt(out, 4, 3, 0), (Rgba{0, 0, 0, 136}));   // 256 keeps its low 8 bits
+    EXPECT_EQ(PixelAt(out, 4, 0, 0), (Rgba{80, 0, 0, 255}));   // 80·256 / 255
+    EXPECT_EQ(PixelAt(out, 4, 1, 0), (Rgba{240, 0, 0, 85}));   // 80·256 / 85
+    EXPECT_EQ(PixelAt(out, 4, 2, 0), (Rgba{80, 0, 0, 0}));     // alpha 0: unchanged
+    EXPECT_EQ(PixelAt(out, 4, 3, 0), (Rgba{255, 0, 0, 136}));  // full brightness saturates
 }
 
 TEST(DdsPremultiplied, Dxt4DividesColoursByInterpolatedAlpha) {

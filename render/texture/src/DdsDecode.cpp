@@ -331,14 +331,17 @@ inline void DecodeInterpolatedAlpha(const uint8_t* block, Target out) {
     });
 }
 
-// DXT2 and DXT4 store colours multiplied by alpha; the quotient keeps its low 8 bits.
+// DXT2 and DXT4 store colours multiplied by alpha. A colour at or above its alpha (full
+// brightness, or a rounding overshoot) saturates at 255 rather than wrapping to dark.
 inline void Unpremultiply(Block& out) {
     for (uint32_t& pixel : out) {
         uint32_t alpha = pixel >> 24;
         if (alpha == 0) {
             continue;
         }
-        auto undo = [&](uint32_t shift) { return (((pixel >> shift) & 255) * 256 / alpha) & 255; };
+        auto undo = [&](uint32_t shift) {
+            return std::min<uint32_t>(((pixel >> shift) & 255) * 256 / alpha, 255);
+        };
         pixel = Pack(undo(0), undo(8), undo(16), alpha);
     }
 }
