@@ -227,6 +227,9 @@ private:
     };
     std::map<uint16_t, UiState> m_ui;
     std::vector<bool> m_partChecked;
+    // The skins of the model shown, whole model first: the glTF export finds textures below
+    // their folders. Forgotten with the tree they belong to.
+    std::vector<PakMgr::ITreeNode*> m_loadedSkins;
     std::vector<CTreeModel::Item*> m_expandedBeforeFilter;
 
     bool m_treeShown = true;

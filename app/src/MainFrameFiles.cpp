@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTreeView>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -108,6 +109,7 @@ bool CVellModelBrowserMainFrame::SetTreeView() {
     progress.SetRange(0, count);
     m_treeModel->Clear();
     m_expandedBeforeFilter.clear();
+    m_loadedSkins.clear();
     if (m_pakMgr->BuildTree()) {
         m_treeModel->SetRoot(m_pakMgr->GetRoot());
         m_prepareTimer->start();
@@ -231,7 +233,12 @@ void CVellModelBrowserMainFrame::OnConvertToGltf() {
         return;
     }
     try {
-        m_model->ExportGltf(path.toStdString(), {node});
+        // The parts and the attachment may keep their textures in folders of their own.
+        std::vector<PakMgr::ITreeNode*> skins = m_loadedSkins;
+        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
+            skins.push_back(node);
+        }
+        m_model->ExportGltf(path.toStdString(), skins);
         ShowInfo(this, U("已转换为glTF文件 ."));
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));

@@ -81,6 +81,10 @@ void CVellModelBrowserMainFrame::OnRenderSkin() {
         return;
     }
     if (!intoPart) {
+        m_loadedSkins.clear();
+    }
+    m_loadedSkins.push_back(node);
+    if (!intoPart) {
         ResetAnimationList();
         m_view->ResetView();
         UISetCheck(Cmd::kShowAxes, true);
@@ -100,6 +104,7 @@ void CVellModelBrowserMainFrame::OnLoadAttachment() {
         ShowInfo(this, FromGbk(e.what()));
         return;
     }
+    m_loadedSkins.push_back(node);
     RebuildPartsMenu();
 }
 

@@ -150,6 +150,8 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     const Map loaded = PopupFor("chars/hero/hero.skn");
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
     EXPECT_TRUE(loaded.at(Cmd::kLoadAttachment));
+    EXPECT_TRUE(loaded.at(Cmd::kConvertToGltf));
+    EXPECT_EQ(PopupFor("chars/hero/hero.ani").count(Cmd::kConvertToGltf), 0u);
     // With an animation chosen the .ani offers the frame export.
     Select("chars/hero/hero.ani");
     frame->OnCommand(Cmd::kApplyAnimate);
@@ -206,6 +208,23 @@ TEST_F(TreePaneTest, ObjExportRestoresTheCurrentDirectory) {
     EXPECT_TRUE(std::filesystem::exists(out / "patch0_00.obj"));
     const std::string obj = TestUtil::ReadText(out / "patch0_00.obj");
     EXPECT_NE(obj.find("Vell 模型浏览器v1.0a"), std::string::npos);
+}
+
+TEST_F(TreePaneTest, GltfExportWritesABinaryFile) {
+    OpenThroughMenu(game.Path());
+    Select("chars/hero/hero.skn");
+    frame->OnCommand(Cmd::kRenderSkin);
+    answers.saveFiles.push_back(QString::fromStdString(out / "hero.glb"));
+    frame->OnCommand(Cmd::kConvertToGltf);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, U("已转换为glTF文件 ."));
+    EXPECT_EQ(TestUtil::ReadText(out / "hero.glb").substr(0, 4), "glTF");
+
+    answers.saveFiles.push_back(QString::fromStdString(out / "no-such-folder/hero.glb"));
+    frame->OnCommand(Cmd::kConvertToGltf);
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_FALSE(answers.messages[1].text.isEmpty());
+    EXPECT_NE(answers.messages[1].text, U("已转换为glTF文件 ."));
 }
 
 TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
