@@ -74,7 +74,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, CVellModelBrowserRenderView& view) : QDial
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { done(kOk); });
     layout->addWidget(buttons);
 
     if (parent) {

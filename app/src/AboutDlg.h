@@ -28,6 +28,11 @@ public:
     QString LinkText() const;
     QString GlInfoText() const;
 
+    // OK ends the box with 1, the close box or Escape with 2.
+    static constexpr int kOk = 1;
+    static constexpr int kClosed = 2;
+    void reject() override { done(kClosed); }
+
 private:
     QLabel* m_title = nullptr;       // 1006
     QLabel* m_date = nullptr;        // 1004

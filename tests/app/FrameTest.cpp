@@ -290,6 +290,11 @@ TEST_F(FrameTest, AboutBoxShowsTitleAndDriver) {
     EXPECT_TRUE(gl.contains("\n\nSupported GL Extensions:\n"));
     ASSERT_FALSE(info.extensions.empty());
     EXPECT_TRUE(gl.contains("\n" + QString::fromStdString(info.extensions.back()) + "\n"));
+
+    QTimer::singleShot(0, [&] { QTest::keyClick(about.get(), Qt::Key_Escape); });
+    EXPECT_EQ(about->exec(), App::CAboutDlg::kClosed);
+    QTimer::singleShot(0, [&] { QTest::keyClick(about.get(), Qt::Key_Return); });
+    EXPECT_EQ(about->exec(), App::CAboutDlg::kOk);
 }
 
 TEST_F(FrameTest, AboutCommandRunsTheDialog) {
