@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "Dialogs.h"
 #include "GlView.h"
@@ -14,6 +17,19 @@ namespace {
 
 constexpr int kNormalExit = 1;
 constexpr int kNoWindow = 0;
+// Set, makes the program answer every message box with OK (or Yes), print its text on
+// stderr and close its window as soon as it runs (tests of the whole program).
+constexpr const char* kTestCloseEnv = "VELL_TEST_CLOSE";
+
+void CloseWhenRunning(QWidget& frame) {
+    DialogHooks hooks;
+    hooks.message = [](const MessageRequest& request) {
+        std::fprintf(stderr, "message: %s\n", request.text.toUtf8().constData());
+        return request.buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    };
+    SetDialogHooks(std::move(hooks));
+    QTimer::singleShot(0, &frame, &QWidget::close);
+}
 
 // Chinese texts need a face that has them; the platform's default may not.
 void ChooseFont(QApplication& app) {
@@ -47,6 +63,10 @@ int Run(int argc, char** argv) {
     if (!frame.View()->isValid()) {
         ShowMessage({frame.View(), QStringLiteral("Can't Create A GL Rendering Context."),
                      QString(), MsgButtons::Ok, MsgIcon::None});
+    }
+    const bool closeAtOnce = std::getenv(kTestCloseEnv) != nullptr;
+    if (closeAtOnce) {
+        CloseWhenRunning(frame);
     }
     const QStringList args = app.arguments();
     if (args.size() > 1) {

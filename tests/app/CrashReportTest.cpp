@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "TestUtil.h"
+#include "forge/pak.h"
 
 namespace {
 
@@ -56,6 +57,30 @@ TEST(CrashReport, NoWritesNothing) {
     const auto result = CrashIn(dir.Path(), "no");
     EXPECT_EQ(result.exitCode, 128 + SIGSEGV);
     EXPECT_TRUE(Dumps(dir.Path()).empty());
+}
+
+// The whole program: started with a game folder, closed through its exit question.
+TestUtil::RunResult RunAndClose(const std::string& gameDir) {
+    ::setenv("VELL_TEST_CLOSE", "1", 1);
+    TestUtil::RunResult result = TestUtil::Run(VELL_APP_BINARY, {gameDir});
+    ::unsetenv("VELL_TEST_CLOSE");
+    return result;
+}
+
+TEST(ProgramRun, OpensTheStartFolderAndEndsWithOneAfterClose) {
+    TestUtil::TempDir game;
+    Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
+    const auto result = RunAndClose(game.Path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err.find("where is the game"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("message: 确定要退出吗？     \n"), std::string::npos) << result.err;
+}
+
+TEST(ProgramRun, StartFolderWithoutArchivesIsReported) {
+    TestUtil::TempDir empty;
+    const auto result = RunAndClose(empty.Path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("message: where is the game ?!\n"), std::string::npos) << result.err;
 }
 
 }  // namespace
