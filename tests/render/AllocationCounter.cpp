@@ -4,9 +4,25 @@
 #include <cstdlib>
 #include <new>
 
+// Every plain form of new and delete is replaced together, so that memory always goes
+// back the way it came (malloc and free).
 namespace {
+
 std::atomic<std::size_t> allocations{0};
+
+void* Allocate(std::size_t size) noexcept {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
 }
+
+void* AllocateOrThrow(std::size_t size) {
+    if (void* p = Allocate(size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+}  // namespace
 
 namespace AllocationCounter {
 std::size_t Count() {
@@ -15,16 +31,32 @@ std::size_t Count() {
 }  // namespace AllocationCounter
 
 void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
+    return AllocateOrThrow(size);
 }
-
+void* operator new[](std::size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
