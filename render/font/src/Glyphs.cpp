@@ -25,14 +25,19 @@ struct FontFile {
     int index = 0;
 };
 
+struct ConfigDeleter {
+    void operator()(FcConfig* c) const { FcConfigDestroy(c); }
+};
+using Config = std::unique_ptr<FcConfig, ConfigDeleter>;
+
 // Asks fontconfig for a bold monospace face of that family; an unknown family falls to
-// the system's monospace face before anything proportional.
+// the system's monospace face before anything proportional. A configuration of our own,
+// released afterwards, leaves nothing behind in the process (the shared one lives until
+// FcFini, which a process that also runs a toolkit must not call).
 std::optional<FontFile> FindFontFile(const char* faceName) {
-    if (!FcInit()) {
-        return std::nullopt;
-    }
+    Config config(FcInitLoadConfigAndFonts());
     Pattern pattern(FcPatternCreate());
-    if (!pattern) {
+    if (!config || !pattern) {
         return std::nullopt;
     }
     if (faceName && *faceName) {
@@ -41,10 +46,10 @@ std::optional<FontFile> FindFontFile(const char* faceName) {
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("monospace"));
     FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_BOLD);
     FcPatternAddInteger(pattern.get(), FC_SPACING, FC_MONO);
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcConfigSubstitute(config.get(), pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    Pattern match(FcFontMatch(nullptr, pattern.get(), &result));
+    Pattern match(FcFontMatch(config.get(), pattern.get(), &result));
     FcChar8* file = nullptr;
     if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
         return std::nullopt;
