@@ -5,6 +5,8 @@
 # usage: bench/compare_frames.sh [BUILD_DIR] [F3D_RUNS]
 set -euo pipefail
 
+# F3D comes from Debian's f3d package (not in scripts/setup: it pulls in VTK), Xvfb from
+# xvfb; without them only vell is timed.
 build=${1:-build/bench}
 runs=${2:-10}
 frames=60
@@ -26,6 +28,10 @@ for size in 640x480 960x720; do
         --anim 1 --size "$size" -o "$work/frames-$size" >/dev/null
     vell=$(rate "$frames" "$start" "$(now)")
 
+    if ! command -v f3d >/dev/null || ! command -v xvfb-run >/dev/null; then
+        printf '%-10s %22s %22s\n' "$size" "$vell" "(no f3d)"
+        continue
+    fi
     resolution=${size/x/,}
     start=$(now)
     xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
