@@ -523,3 +523,11 @@ TEST(DdsEncoded, StbBlocksDecodeCloseToTheirSource) {
         }
     }
 }
+
+TEST(DdsBlocks, HeaderWithoutPixelsDecodesEveryBlockAsZeros) {
+    for (DdsFormat format : {DdsFormat::DXT1, DdsFormat::DXT3, DdsFormat::DXT5}) {
+        Texture::DdsImage image = Parse(Forge::WriteDds(Compressed(format, 8, 8), {}));
+        ASSERT_EQ(image.decoded.size(), 8u * 8 * 4);
+        EXPECT_EQ(PixelAt(image.decoded, 8, 7, 7)[0], 0);
+    }
+}

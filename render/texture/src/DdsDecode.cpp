@@ -385,14 +385,13 @@ void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<u
         for (uint32_t y = 0; y < info.height; y += kBlockSide) {
             const bool wholeRows = y + kBlockSide <= info.height;
             for (uint32_t x = 0; x < info.width; x += kBlockSide, offset += kBytes) {
-                const uint8_t* block = raw.data() + offset;
                 std::array<uint8_t, kBytes> padded{};
-                if (offset + kBytes > raw.size()) {
+                const uint8_t* block = padded.data();
+                if (offset + kBytes <= raw.size()) {
+                    block = raw.data() + offset;
+                } else if (offset < raw.size()) {
                     // Bytes missing at the end of a short file count as zero.
-                    if (offset < raw.size()) {
-                        std::memcpy(padded.data(), block, raw.size() - offset);
-                    }
-                    block = padded.data();
+                    std::memcpy(padded.data(), raw.data() + offset, raw.size() - offset);
                 }
                 if (!IsPremultiplied(kKind) && wholeRows && x + kBlockSide <= info.width) {
                     DecodeBlock<kKind>(block, {slice + y * stride + x * 4, stride});
