@@ -62,11 +62,11 @@ struct BoneTable {
     uint16_t none = 0;
 };
 
-BoneTable MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton) {
-    BoneTable table;
+// Fills the table in place, so that posing frame after frame reuses its storage.
+void MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton, BoneTable& table) {
     const std::size_t count = mesh.bones.size();
-    table.matrices.resize(count + 1, kIdentity);
-    table.colors.resize(count + 1, {1, 1, 1, 0});
+    table.matrices.assign(count + 1, kIdentity);
+    table.colors.assign(count + 1, {1, 1, 1, 0});
     table.none = static_cast<uint16_t>(count);
     for (std::size_t m = 0; m < count; ++m) {
         const uint16_t j = m < mesh.boneToTrack.size() ? mesh.boneToTrack[m] : kNoBone;
@@ -79,7 +79,6 @@ BoneTable MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton) {
             table.colors[m] = {c[0], c[1], c[2], 0};
         }
     }
-    return table;
 }
 
 void TransformPoint(const Vec3& p, const float* m, Vec3& out) {
@@ -300,9 +299,9 @@ void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame) {
 
 void SkinMesh(Mesh& mesh, const Skeleton& skeleton) {
     const bool blend = !mesh.bones.empty() && !skeleton.bones.empty();
-    BoneTable table;
+    thread_local BoneTable table;
     if (blend) {
-        table = MakeBoneTable(mesh, skeleton);
+        MakeBoneTable(mesh, skeleton, table);
     }
     for (SubMesh& s : mesh.subMeshes) {
         FitWorkingLists(s);
