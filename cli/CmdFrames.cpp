@@ -4,8 +4,7 @@
 #include <cstdio>
 
 #include "Cli.h"
-#include "glcontext/glcontext.h"
-#include "model/model.h"
+#include "ModelInput.h"
 #include "render/view.h"
 
 namespace Cli {
@@ -37,14 +36,6 @@ Size ParseSize(const std::string& text) {
     return size;
 }
 
-unsigned ParseAnimation(const std::string& text) {
-    int index = 0;
-    if (!ParseInt(text, index) || index < 0) {
-        Fail(kUsage, "bad --anim (want 0 for the bind pose or 1 for the first animation): " + text);
-    }
-    return static_cast<unsigned>(index);
-}
-
 float ParseSpeed(const std::string& text) {
     float fps = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), fps);
@@ -53,12 +44,6 @@ float ParseSpeed(const std::string& text) {
     }
     return fps;
 }
-
-class CountNames final : public Model::IStringList {
-public:
-    void AddString(const std::string&) override { ++count; }
-    unsigned count = 0;
-};
 
 // The frame-export sink: the view's scene drawn into the headless context's buffer, which
 // the model reads back before anything else draws.
@@ -86,46 +71,24 @@ int CmdFrames(std::span<char*> args) {
     if (a.Positionals().size() < 2) {
         Fail(kUsage, "missing GAME_DIR or SKN");
     }
-    const std::string aniPath = a.Required("--ani");
-    const unsigned animation = ParseAnimation(a.Required("--anim"));
+    a.Required("--ani");
+    const unsigned animation = ParseIndex(a.Required("--anim"), "--anim");
     const std::string outDir = a.Required("-o");
     const Size size = a.Has("--size") ? ParseSize(a.Value("--size")) : Size{};
     const bool setSpeed = a.Has("--fps");
     const float fps = setSpeed ? ParseSpeed(a.Value("--fps")) : 0.0f;
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
-    std::vector<PakMgr::ITreeNode*> skins;
-    for (std::size_t i = 1; i < a.Positionals().size(); ++i) {
-        skins.push_back(NodeAt(mgr, a.Positionals()[i]));
-    }
-    PakMgr::ITreeNode* aniNode = NodeAt(mgr, aniPath);
-    PakMgr::ITreeNode* attachNode = a.Has("--attach") ? NodeAt(mgr, a.Value("--attach")) : nullptr;
+    const ModelInput input = FindModelInput(a, mgr);
     // Textures are made while the skins load, so the context comes first.
-    std::string error;
-    auto context = GlContext::Headless::Create(size.width, size.height, &error);
-    if (!context) {
-        Fail(kFailed, error.empty() ? "no OpenGL context" : error);
-    }
+    auto context = MakeContext(size.width, size.height);
     MakeFolder(outDir);
     Model::IVellModel* model = Model::GetModel();
-    for (PakMgr::ITreeNode* skin : skins) {
-        model->Load(skin);
-    }
-    if (attachNode) {
-        model->LoadAttachment(attachNode);
-    }
-    model->LoadAnimation(aniNode);
-    CountNames names;
-    model->EnumAnimations(&names);
-    if (animation > names.count) {
-        Fail(kUsage, "no animation " + std::to_string(animation) + " in " + aniPath + " (it has " +
-                         std::to_string(names.count) + ")");
-    }
-    model->PlayAnimation(animation);
+    LoadModel(*model, input);
+    PlayAnimation(*model, animation);
     if (setSpeed) {
         model->SetSpeed(fps);
     }
-
     Render::CRenderViewCore view(model);
     view.InitGL();
     view.OnSize(size.width, size.height);

@@ -1,0 +1,40 @@
+// What the model commands (obj, gltf, frames) share: finding the files they load, the GL
+// context that textures need, loading in the browser's order, and index options.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "glcontext/glcontext.h"
+#include "model/model.h"
+
+namespace Cli {
+
+struct ModelInput {
+    std::vector<PakMgr::ITreeNode*> skins;  // SKN... after GAME_DIR, in order
+    PakMgr::ITreeNode* attach = nullptr;    // --attach
+    PakMgr::ITreeNode* ani = nullptr;       // --ani
+};
+
+// The nodes the command line names; a usage error for any path that names none.
+ModelInput FindModelInput(const Args& args, PakMgr::IPakMgr& mgr);
+
+// A headless context current on this thread; exits with status 1 when none can be had.
+std::unique_ptr<GlContext::Headless> MakeContext(int width, int height);
+
+// Loads the skins in order, then the attachment, then the animation.
+void LoadModel(Model::IVellModel& model, const ModelInput& input);
+
+// A whole number from an option's value; a usage error otherwise.
+unsigned ParseIndex(std::string_view text, const char* option);
+// "I,J,..." as `--hide` takes it.
+std::vector<unsigned> ParseIndexList(std::string_view text, const char* option);
+
+// PlayAnimation(index) after checking that the loaded file has that many animations.
+void PlayAnimation(Model::IVellModel& model, unsigned index);
+// SetSubMeshVisible(i, false) for each index, after checking it names a sub-mesh.
+void HideSubMeshes(Model::IVellModel& model, const std::vector<unsigned>& indices);
+
+}  // namespace Cli
