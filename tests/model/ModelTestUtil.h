@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "GameFolder.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 #include "model/records.h"
@@ -31,16 +32,7 @@ private:
     bool m_saved;
 };
 
-// The message of the Except the call throws; fails the test when it throws nothing.
-inline std::string ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Except& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no Except thrown";
-    return {};
-}
+using TestUtil::ErrorOf;
 
 // Every prefix of `bytes` shorter than the whole is either read or rejected with Except;
 // returns how many were rejected.
@@ -58,26 +50,6 @@ inline std::size_t RejectedPrefixes(const std::vector<uint8_t>& bytes, std::size
     return rejected;
 }
 
-// A game folder with one archive, opened in the program's archive manager.
-class Game {
-public:
-    explicit Game(const std::vector<Forge::PakFile>& files) {
-        Forge::SavePak(m_dir / "data.pak", files);
-        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
-        mgr->Clear();
-        if (!mgr->Open(m_dir.Path()) || !mgr->BuildTree()) {
-            ADD_FAILURE() << "the test archive does not open";
-        }
-    }
-    ~Game() { PakMgr::GetPakMgr()->Clear(); }
-
-    PakMgr::ITreeNode* Node(const std::string& path) {
-        return PakMgr::FindPath(*PakMgr::GetPakMgr(), path);
-    }
-    const std::string& Folder() const { return m_dir.Path(); }
-
-private:
-    TestUtil::TempDir m_dir;
-};
+using TestUtil::Game;
 
 }  // namespace ModelTest

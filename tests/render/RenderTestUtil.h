@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "GameFolder.h"
 #include "SceneFiles.h"
 #include "TestUtil.h"
 #include "glcontext/glcontext.h"
@@ -107,31 +108,7 @@ inline Point ScreenOf(float x, float y, float z, bool mirrored) {
     return {static_cast<int>(std::floor(wx)), static_cast<int>(std::floor(wy))};
 }
 
-// A game folder with one archive, opened in the program's archive manager.
-class Game {
-public:
-    explicit Game(const std::vector<Forge::PakFile>& files) {
-        Forge::SavePak(m_dir / "data.pak", files);
-        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
-        mgr->Clear();
-        if (!mgr->Open(m_dir.Path()) || !mgr->BuildTree()) {
-            ADD_FAILURE() << "the test archive does not open";
-        }
-    }
-    ~Game() { PakMgr::GetPakMgr()->Clear(); }
-    Game(const Game&) = delete;
-    Game& operator=(const Game&) = delete;
-
-    PakMgr::ITreeNode* Node(const std::string& path) {
-        PakMgr::ITreeNode* node = PakMgr::FindPath(*PakMgr::GetPakMgr(), path);
-        EXPECT_NE(node, nullptr) << path;
-        return node;
-    }
-    const std::string& Folder() const { return m_dir.Path(); }
-
-private:
-    TestUtil::TempDir m_dir;
-};
+using TestUtil::Game;
 
 // The process-wide switches a test may change, restored afterwards.
 class SavedSwitches {
