@@ -334,9 +334,13 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
             EXPECT_EQ(keys.front().frame, 0) << bone.name;
             EXPECT_GE(keys.back().frame + 1u, skeleton.frameCounts[a]) << bone.name;
             for (std::size_t k = 1; k < keys.size(); ++k) {
-                const float* p = keys[k - 1].value;
-                const float* q = keys[k].value;
-                oppositePair |= p[0] * q[0] + p[1] * q[1] + p[2] * q[2] + p[3] * q[3] < 0;
+                // The keys are packed: their values are read in place, never through a
+                // float pointer, which would be misaligned.
+                float dot = 0;
+                for (int c = 0; c < 4; ++c) {
+                    dot += keys[k - 1].value[c] * keys[k].value[c];
+                }
+                oppositePair |= dot < 0;
             }
         }
     }
