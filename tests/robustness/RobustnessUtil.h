@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GameFolder.h"
 #include "SceneFiles.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
@@ -86,16 +87,7 @@ inline std::string BlockingFile(const TestUtil::TempDir& dir) {
     return path;
 }
 
-// The message of the Except the call throws; fails the test when it throws nothing.
-inline std::string ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Except& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no Except thrown";
-    return {};
-}
+using TestUtil::ErrorOf;
 
 // Sub-mesh names as the parts menu lists them.
 class Names final : public Model::IStringList {
