@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -170,6 +171,9 @@ private:
     bool SetTreeView();
     void OnTreeRClick(const QPoint& position);
     void OnExportFile();
+    // Runs `work` on the selected file inside a folder the user picks (the current directory
+    // switched for the length of the call).
+    void ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNode*)>& work);
     void OnConvertToObj();
     void OnConvertToGltf();
     void OnSaveFileList();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "CommandTable.h"
 #include "Dialogs.h"
@@ -172,7 +173,8 @@ void CVellModelBrowserMainFrame::OnTreeRClick(const QPoint& position) {
     }
 }
 
-void CVellModelBrowserMainFrame::OnExportFile() {
+void CVellModelBrowserMainFrame::ExportIntoPickedFolder(
+    const std::function<void(PakMgr::ITreeNode*)>& work) {
     PakMgr::ITreeNode* node = SelectedFile();
     if (!node) {
         return;
@@ -181,43 +183,44 @@ void CVellModelBrowserMainFrame::OnExportFile() {
     if (folder.isEmpty()) {
         return;
     }
+    // The writers use relative names: without the switch they would write somewhere else.
     CCurrentDirectory directory(folder);
     if (!directory.Switched()) {
+        ShowInfo(this, U("can't open folder ") + folder);
         return;
     }
-    const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr->LoadFile(node);
-    if (!reader) {
-        ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
-        return;
-    }
-    // Only the file's own name, made safe: nothing lands outside the chosen folder.
-    const std::string name = PakMgr::SafeFileName(node->Name());
-    if (!reader->SaveToFile(name)) {
-        ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") +
-                           QString::fromLocal8Bit(std::strerror(errno)));
-        return;
-    }
-    ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
+    work(node);
+}
+
+void CVellModelBrowserMainFrame::OnExportFile() {
+    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
+        const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr->LoadFile(node);
+        if (!reader) {
+            ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
+            return;
+        }
+        // Only the file's own name, made safe: nothing lands outside the chosen folder.
+        const std::string name = PakMgr::SafeFileName(node->Name());
+        if (!reader->SaveToFile(name)) {
+            ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") +
+                               QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
+    });
 }
 
 void CVellModelBrowserMainFrame::OnConvertToObj() {
-    PakMgr::ITreeNode* node = SelectedFile();
-    if (!node) {
-        return;
-    }
-    const QString folder = PickFolder(this);
-    if (folder.isEmpty()) {
-        return;
-    }
-    CCurrentDirectory directory(folder);
-    const std::string comment = PakMgr::Utf8ToGbk(windowTitle().toStdString());
-    try {
-        if (m_model->ExportObj(comment, node)) {
-            ShowInfo(this, U("已转换为工程文件 ."));
+    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
+        const std::string comment = PakMgr::Utf8ToGbk(windowTitle().toStdString());
+        try {
+            if (m_model->ExportObj(comment, node)) {
+                ShowInfo(this, U("已转换为工程文件 ."));
+            }
+        } catch (const Except& e) {
+            ShowInfo(this, FromGbk(e.what()));
         }
-    } catch (const Except& e) {
-        ShowInfo(this, FromGbk(e.what()));
-    }
+    });
 }
 
 // The shown model with its skeleton and animations as one glTF file; textures are found
