@@ -1,59 +1,24 @@
 // Faults the fuzz targets found, each kept as the smallest input that showed it. The
 // sanitizer build is where the undefined behaviour among them fails loudly.
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
+#include "AllocationCounter.h"
 #include "RobustnessUtil.h"
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "model/records.h"
 #include "texture/texture.h"
 
-// The largest single C++ allocation since the last reset: the readers must size nothing
-// by a count that the file's remaining bytes don't cover.
-namespace {
-std::atomic<std::size_t> g_largest{0};
-
-void* Allocate(std::size_t size) {
-    std::size_t seen = g_largest.load(std::memory_order_relaxed);
-    while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
 namespace {
 
 using Robustness::ErrorOf;
 
+// The largest single C++ allocation the call makes: the readers must size nothing by a
+// count that the file's remaining bytes don't cover.
 std::size_t LargestAllocationOf(const std::function<void()>& call) {
-    g_largest = 0;
+    AllocationCounter::ResetLargest();
     call();
-    return g_largest;
+    return AllocationCounter::Largest();
 }
 
 PakMgr::CMemoryRead Reader(const std::vector<uint8_t>& bytes) {

@@ -9,9 +9,13 @@
 namespace {
 
 std::atomic<std::size_t> allocations{0};
+std::atomic<std::size_t> largest{0};
 
 void* Allocate(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
+    std::size_t seen = largest.load(std::memory_order_relaxed);
+    while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+    }
     return std::malloc(size == 0 ? 1 : size);
 }
 
@@ -27,6 +31,12 @@ void* AllocateOrThrow(std::size_t size) {
 namespace AllocationCounter {
 std::size_t Count() {
     return allocations.load();
+}
+std::size_t Largest() {
+    return largest.load();
+}
+void ResetLargest() {
+    largest = 0;
 }
 }  // namespace AllocationCounter
 
