@@ -20,6 +20,7 @@
 #include "MainFrame.h"
 #include "forge/sample.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ BENCHMARK(BM_DrawScene)->Iterations(600)->Unit(benchmark::kMillisecond);
 
 void BM_ModelUpdate(benchmark::State& state) {
     WalkingHero();
-    Model::IVellModel* model = Model::GetModel();
+    Model::IVellModel* model = Render::GetModel();
     float frame = 0;
     for (auto _ : state) {
         // Every call poses a new frame, the most work an Update can do.

@@ -98,7 +98,7 @@ private:
     TestUtil::TempDir m_out;
     int m_mesh = -1;
     std::unique_ptr<GlContext::Headless> m_context;
-    Model::IVellModel* m_model = Model::GetModel();
+    Model::IVellModel* m_model = Render::GetModel();
     Render::CRenderViewCore m_view{m_model};
     std::vector<uint8_t> m_pixels;
     int m_width = 0;

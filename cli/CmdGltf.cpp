@@ -9,7 +9,6 @@ namespace Cli {
 namespace {
 
 // Textures are made while skins load, so a context must exist; nothing is drawn in it.
-constexpr int kContextSide = 16;
 
 }  // namespace
 
@@ -25,8 +24,9 @@ int CmdGltf(std::span<char*> args) {
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
-    auto context = MakeContext(kContextSide, kContextSide);
-    Model::IVellModel* model = Model::GetModel();
+    // Loading and exporting need no GL context.
+    const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
+    Model::IVellModel* model = owned.get();
     if (a.Has("--no-version-check")) {
         model->ToggleVersionCheck();
     }

@@ -13,7 +13,6 @@ namespace {
 // The main window's title, which the browser writes into every OBJ file's header.
 constexpr char kTitle[] = "Vell 模型浏览器v1.0a";
 // Textures are made while the skins load; their context never draws.
-constexpr int kContextSide = 16;
 
 float ParseFrame(const std::string& text) {
     float frame = 0;
@@ -45,8 +44,9 @@ int CmdObj(std::span<char*> args) {
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
     MakeFolder(outDir);
-    auto context = MakeContext(kContextSide, kContextSide);
-    Model::IVellModel* model = Model::GetModel();
+    // Loading and exporting need no GL context.
+    const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
+    Model::IVellModel* model = owned.get();
     if (a.Has("--no-version-check")) {
         model->ToggleVersionCheck();
     }

@@ -1,5 +1,5 @@
 // What the model commands (obj, gltf, frames) share: finding the files they load, the GL
-// context that textures need, loading in the browser's order, and index options.
+// context frames draws in, loading in the browser's order, and index options.
 #pragma once
 
 #include <memory>

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "model/model.h"
-#include "texture/texture.h"
+#include "texture/gl.h"
 
 namespace App {
 
@@ -139,6 +139,15 @@ CVellModelBrowserRenderView::~CVellModelBrowserRenderView() {
 
 void CVellModelBrowserRenderView::initializeGL() {
     Texture::SetProcAddressFunction(&ContextProcAddress);
+    m_textures.MakeCurrent();
+    // The widget's context may be made anew (a new top-level window): its textures go first.
+    connect(
+        context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        [this] {
+            makeCurrent();
+            m_textures.Release();
+        },
+        Qt::DirectConnection);
     m_core.InitGL();
     m_initialized = true;
     m_timer.start();
@@ -162,6 +171,7 @@ void CVellModelBrowserRenderView::paintGL() {
 }
 
 void CVellModelBrowserRenderView::DrawScene() {
+    m_textures.MakeCurrent();
     m_core.Render();
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
@@ -223,7 +233,7 @@ void CVellModelBrowserRenderView::OnTimer() {
     DrawScene();
     m_frameDrawn = true;
     update();
-    Model::GetModel()->Update();
+    Render::GetModel()->Update();
     if (m_core.m_bThrottle) {
         QThread::msleep(15);
     }

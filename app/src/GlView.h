@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "render/view.h"
+#include "texture/gl.h"
 
 namespace App {
 
@@ -50,6 +51,8 @@ private:
     void TintModel();
 
     Render::CRenderViewCore m_core;
+    // The textures of the models drawn in this view's context.
+    Texture::GpuTextures m_textures;
     QTimer m_timer;
     QColor m_modelColor = Qt::white;
     bool m_initialized = false;

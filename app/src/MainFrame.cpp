@@ -31,6 +31,7 @@
 #include "Version.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
+#include "render/view.h"
 
 // The icons live in a static library: their registration must be asked for by name.
 static void InitResources() {
@@ -180,7 +181,7 @@ void CProgress::Show(bool force) {
 }
 
 CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
-    : m_model(Model::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
+    : m_model(Render::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
     InitResources();
     m_handlers = {
         {Cmd::kFileOpen, &CVellModelBrowserMainFrame::OpenGame},

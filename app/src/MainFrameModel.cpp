@@ -12,6 +12,7 @@
 #include "MainFrame.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
+#include "render/view.h"
 
 namespace App {
 
@@ -203,7 +204,7 @@ void CVellModelBrowserMainFrame::OnExportAnimate() {
         ~MyAnimate() override { QApplication::restoreOverrideCursor(); }
         int GetWidth() override { return m_frame.m_view->Core().m_nWidth; }
         int GetHeight() override { return m_frame.m_view->Core().m_nHeight; }
-        void Advance() override { Model::GetModel()->Update(); }
+        void Advance() override { Render::GetModel()->Update(); }
         void Render() override { m_frame.m_view->RenderFrame(); }
         void SetProgressRange(unsigned short low, unsigned short high) override {
             m_progress.SetRange(low, high);

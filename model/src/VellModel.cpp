@@ -1,8 +1,6 @@
 // The model object: part slots, loading, playback and the queries of the shell.
 #include "VellModel.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -121,7 +119,8 @@ unsigned ExportFrameCount(const PlaybackState& playback) {
     return count;
 }
 
-CVellModel::CVellModel() : m_mirrorMatrix(MirrorX()), m_clock(SteadyMilliseconds) {
+CVellModel::CVellModel(std::unique_ptr<IModelRenderer> renderer)
+    : m_renderer(std::move(renderer)), m_mirrorMatrix(MirrorX()), m_clock(SteadyMilliseconds) {
     SeedRandom(m_clock());
 }
 
@@ -183,8 +182,16 @@ void CVellModel::Update() {
     }
 }
 
+void CVellModel::Draw() {
+    if (m_renderer) {
+        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton});
+    }
+}
+
 void CVellModel::SetPolygonMode(PolygonMode mode) {
-    glPolygonMode(GL_FRONT_AND_BACK, mode);
+    if (m_renderer) {
+        m_renderer->SetPolygonMode(mode);
+    }
 }
 
 bool CVellModel::ToggleSkeleton() {
@@ -276,13 +283,12 @@ void CVellModel::PoseAt(float frame) {
     Pose();
 }
 
-IVellModel* GetModel() {
-    static CVellModel model;
-    return &model;
-}
-
 std::unique_ptr<IVellModel> CreateModel() {
     return std::make_unique<CVellModel>();
+}
+
+std::unique_ptr<IVellModel> CreateModel(std::unique_ptr<IModelRenderer> renderer) {
+    return std::make_unique<CVellModel>(std::move(renderer));
 }
 
 }  // namespace Model

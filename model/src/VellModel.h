@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/drawing.h"
 #include "model/model.h"
 #include "model/records.h"
 
@@ -43,7 +44,7 @@ public:
     // A millisecond tick count, read as a wrapping unsigned 32-bit value.
     using Clock = std::function<uint32_t()>;
 
-    CVellModel();
+    explicit CVellModel(std::unique_ptr<IModelRenderer> renderer = nullptr);
 
     bool Load(PakMgr::ITreeNode* node) override;
     void LoadAnimation(PakMgr::ITreeNode* node) override;
@@ -86,6 +87,7 @@ private:
                        const std::string& comment, PakMgr::ITreeNode* node,
                        const std::string& folder);
 
+    std::unique_ptr<IModelRenderer> m_renderer;
     Matrix m_mirrorMatrix;
     Vec3 m_boxMin{10, 10, 10};
     Vec3 m_boxMax{-10, -10, -10};

@@ -8,6 +8,7 @@
 #include "AppTestUtil.h"
 #include "CommandTable.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     core.m_clrBackground = 0x123456;
     frame->Action(Cmd::kShowAxes)->trigger();
     LoadHero();
-    EXPECT_FALSE(Model::GetModel()->IsEmpty());
+    EXPECT_FALSE(Render::GetModel()->IsEmpty());
     EXPECT_EQ(PartNames(), QStringList({"patch0", "patch1"}));
     EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
     EXPECT_EQ(frame->PartsMenu()->actions()[1]->data().toUInt(), 1001u);
@@ -118,7 +119,7 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_EQ(frame->SpeedSlider()->value(), 60);
     EXPECT_EQ(core.m_nRotY, 0);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);
 
     // Another whole model resets the list to its first entry.
     LoadHero();
@@ -147,7 +148,7 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     EXPECT_EQ(slider->value(), 120);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
 
     const QPoint handle(slider->width() / 2, slider->height() / 2);
     QTest::keyClick(slider, Qt::Key_Home);
@@ -157,13 +158,13 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, handle.y()));
     EXPECT_GT(slider->value(), 60);
     // Above 60 frames per second the export skips frames.
-    EXPECT_LT(Model::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_LT(Render::GetModel()->GetFrameCount(1), 10u);
 
     // A click on the groove moves the handle by a page and counts on release too.
-    const unsigned fast = Model::GetModel()->GetFrameCount(1);
+    const unsigned fast = Render::GetModel()->GetFrameCount(1);
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(4, handle.y()));
     EXPECT_LT(slider->value(), 120);
-    EXPECT_GT(Model::GetModel()->GetFrameCount(1), fast);
+    EXPECT_GT(Render::GetModel()->GetFrameCount(1), fast);
 
     // Choosing an entry restarts at 60.
     frame->AnimationList()->activated(1);

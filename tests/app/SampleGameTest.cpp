@@ -8,6 +8,7 @@
 #include "CommandTable.h"
 #include "forge/sample.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST_F(FrameTest, SampleHeroWalks) {
     EXPECT_EQ(list->itemText(2), "walk");
     list->setCurrentIndex(2);
     list->activated(2);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
 
     for (int tick = 0; tick < 20; ++tick) {
         frame->View()->OnTimer();

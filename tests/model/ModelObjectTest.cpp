@@ -412,9 +412,4 @@ TEST(Toggles, FlipAndReportTheProcessWideSwitches) {
     EXPECT_TRUE(model.IsDrawEnabled());
 }
 
-TEST(GetModel, IsOneObject) {
-    EXPECT_EQ(Model::GetModel(), Model::GetModel());
-    EXPECT_TRUE(Model::GetModel()->IsEmpty());
-}
-
 }  // namespace

@@ -9,6 +9,7 @@
 #include "RenderTestUtil.h"
 #include "VellModel.h"
 #include "model/bmp.h"
+#include "render/view.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ protected:
     RenderTest::SavedSwitches m_saved;
     RenderTest::Gl m_gl{kWidth, kHeight};
     std::unique_ptr<RenderTest::Game> m_game;
-    Model::CVellModel m_model;
+    Model::CVellModel m_model{Render::CreateRenderer()};
     Render::CRenderViewCore m_view{&m_model};
     Sink m_sink{m_view};
     TestUtil::TempDir m_out;

@@ -148,4 +148,41 @@ TEST_F(FramesCommand, BrokenAnimationFails) {
     EXPECT_EQ(CountFiles(Out()), 0u);
 }
 
+// Only `vell frames` draws: with EGL finding no driver, every other command still works and
+// frames says why it can't.
+TEST_F(FramesCommand, OnlyFramesNeedsAnOpenGLContext) {
+    ::setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/egl-vendor.json", 1);
+    const std::string game = m_game.Path();
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } rows[] = {
+        {{"obj", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "-o",
+          m_out / "obj"},
+         0},
+        {{"gltf", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "-o",
+          m_out / "m.glb"},
+         0},
+        {{"info", game, SceneFiles::kSkinArg}, 0},
+        {{"texture", game, SceneFiles::kTexture, "-o", m_out / "t.png"}, 0},
+        {{"list", game}, 0},
+        {{"tree", game}, 0},
+        {{"extract", game, SceneFiles::kSkinArg, "-o", m_out / "raw"}, 0},
+        {{"frames", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "--anim", "1",
+          "-o", Out()},
+         1},
+    };
+    for (const auto& row : rows) {
+        const TestUtil::RunResult r = TestUtil::Vell(row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.args[0] << ": " << r.err;
+        if (row.exitCode != 0) {
+            EXPECT_EQ(r.err.rfind("vell: no OpenGL context: ", 0), 0u) << r.err;
+        }
+    }
+    ::unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+    EXPECT_EQ(CountFiles(Out()), 0u);
+    EXPECT_GT(std::filesystem::file_size(m_out / "m.glb"), 0u);
+    EXPECT_GT(std::filesystem::file_size(m_out / "t.png"), 0u);
+}
+
 }  // namespace

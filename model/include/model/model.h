@@ -42,7 +42,8 @@ struct IVellModel {
     // Reads an .ani node and binds every part to its skeleton. Throws Except.
     virtual void LoadAnimation(PakMgr::ITreeNode* node) = 0;
     virtual void GetBoundingBox(float* min, float* max) = 0;
-    // A GL context must be current.
+    // A GL context must be current. Textures are made in that context at the first draw
+    // there. A model made without a renderer draws nothing.
     virtual void Draw() = 0;
     // Advances playback from the clock; poses again when the integer frame changes.
     virtual void Update() = 0;
@@ -56,7 +57,8 @@ struct IVellModel {
     // Every sub-mesh of slots 0 to 9; the running position is SetSubMeshVisible's index.
     virtual void EnumSubMeshes(IStringList* list) = 0;
     virtual void SetSubMeshVisible(unsigned index, bool visible) = 0;
-    // Writes every exported frame of the playing animation as a BMP into the folder.
+    // Writes every exported frame of the playing animation as a BMP into the folder. Throws
+    // Except for a model made without a renderer.
     virtual bool ExportFrames(const std::string& folder, IAnimate* sink) = 0;
     // The number of pictures ExportFrames would write; 0 for index 0 or past the end.
     virtual unsigned GetFrameCount(unsigned index) = 0;
@@ -84,9 +86,8 @@ struct IVellModel {
                             const std::vector<PakMgr::ITreeNode*>& skinNodes) = 0;
 };
 
-// The program's one model, reading through GetPakMgr().
-IVellModel* GetModel();
-// A model of one's own (also reading through GetPakMgr()), for tools and tests.
+// A model of one's own reading through GetPakMgr() that loads, poses and exports without
+// GL and draws nothing; Render::CreateModel and Render::GetModel make models that draw.
 std::unique_ptr<IVellModel> CreateModel();
 
 // Process-wide display switches (the version switch lives with the readers).

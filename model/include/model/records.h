@@ -11,7 +11,7 @@
 #include "pakmgr/pakmgr.h"
 
 namespace Texture {
-struct ITexture;
+struct DdsImage;
 }
 
 namespace Model {
@@ -79,6 +79,10 @@ struct Mesh {
 
 inline constexpr std::size_t kMaterialHeaderSize = 520;
 
+// A texture as loaded: the DDS image parsed and checked, on the CPU. Drawing makes GL
+// textures of it in each context it is drawn in.
+using TextureImage = std::shared_ptr<const Texture::DdsImage>;
+
 struct Material {
     std::array<uint8_t, kMaterialHeaderSize> header{};
     Vec4 ambient{};
@@ -95,10 +99,10 @@ struct Material {
     std::string maskTexName;
     std::string tattooTexName;
     std::string emissiveTexName;
-    std::shared_ptr<Texture::ITexture> diffuseTex;  // empty when none was loaded
-    std::shared_ptr<Texture::ITexture> maskTex;
-    std::shared_ptr<Texture::ITexture> tattooTex;
-    std::shared_ptr<Texture::ITexture> emissiveTex;
+    TextureImage diffuseTex;  // empty when none was loaded
+    TextureImage maskTex;
+    TextureImage tattooTex;
+    TextureImage emissiveTex;
 };
 
 struct Skin {
@@ -170,8 +174,8 @@ struct Skeleton {
 void ReadMesh(Mesh& mesh, PakMgr::IRead& reader);
 
 // Fills the Skin from a .skn image; textures are looked up below the skin node's folder
-// and loaded through Texture::LoadTexture (a GL context must be current when the skin
-// names textures that exist). Without a node only the names are read.
+// and loaded through Texture::LoadImage (no GL involved). Without a node only the names
+// are read.
 void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 
 // Reads the .skn node and the .msh it names among its siblings, through GetPakMgr().

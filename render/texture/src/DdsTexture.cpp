@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "DdsFormat.h"
+#include "texture/gl.h"
 
 namespace Texture {
 namespace {
@@ -44,16 +45,14 @@ GLenum CompressedFormat(DdsKind kind) {
     }
 }
 
-void UploadDecoded(const DdsImage& image) {
-    const DdsInfo& info = image.info;
+void UploadDecoded(const DdsInfo& info, uint32_t components, const std::vector<uint8_t>& pixels) {
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     // Rows of 3-component pixels are packed tightly.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(image.components),
-                 static_cast<GLsizei>(info.width), static_cast<GLsizei>(info.height), 0,
-                 info.kind == DdsKind::RGB ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
-                 image.decoded.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(components), static_cast<GLsizei>(info.width),
+                 static_cast<GLsizei>(info.height), 0, info.kind == DdsKind::RGB ? GL_RGB : GL_RGBA,
+                 GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
@@ -82,17 +81,25 @@ void SetProcAddressFunction(ProcAddressFunction function) {
     g_compressedTexImage2D = nullptr;
 }
 
-CDDSTexture::CDDSTexture(PakMgr::IRead* reader) {
+unsigned MakeGlTexture(const DdsImage& image) {
     CompressedTexImage2D upload = CompressedUpload();
-    DdsImage image = ParseDds(*reader, upload == nullptr);
-    glGenTextures(1, &m_name);
-    glBindTexture(GL_TEXTURE_2D, m_name);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
     if (!image.decoded.empty()) {
-        UploadDecoded(image);
-    } else {
+        UploadDecoded(image.info, image.components, image.decoded);
+    } else if (upload) {
         UploadCompressed(upload, image);
+    } else {
+        // S3TC blocks the driver doesn't take are decoded here, as ParseDds would have.
+        constexpr uint32_t kRgba = 4;
+        UploadDecoded(image.info, kRgba, DecodePixels(image.info, image.raw));
     }
+    return name;
 }
+
+CDDSTexture::CDDSTexture(PakMgr::IRead* reader)
+    : m_name(MakeGlTexture(ParseDds(*reader, CompressedUpload() == nullptr))) {}
 
 CDDSTexture::~CDDSTexture() {
     if (glIsTexture(m_name)) {
