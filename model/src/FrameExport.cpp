@@ -18,6 +18,8 @@ namespace Model {
 namespace {
 
 constexpr uint32_t kBytesPerPixel = 4;
+constexpr std::size_t kAlphaByte = 3;  // blue, green, red, alpha
+constexpr uint8_t kOpaque = 0xFF;
 constexpr uint16_t kBmpSignature = 0x4D42;  // "BM"
 constexpr uint16_t kPlanes = 1;
 constexpr uint32_t kUncompressed = 0;
@@ -56,6 +58,11 @@ public:
         glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
         glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, m_pixels.data());
         glPopClientAttrib();
+        // Pictures are opaque whatever alpha the buffer holds (an offscreen buffer keeps the
+        // clear colour's 0): viewers that honour a 32-bit picture's alpha show them as drawn.
+        for (std::size_t alpha = kAlphaByte; alpha < m_pixels.size(); alpha += kBytesPerPixel) {
+            m_pixels[alpha] = kOpaque;
+        }
     }
 
     BmpImage Image() const {
