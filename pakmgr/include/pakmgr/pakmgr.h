@@ -33,8 +33,8 @@ namespace PakMgr {
 // An archived file's bytes in memory with a read position. No byte-order conversion.
 struct IRead {
     virtual ~IRead() = default;
-    // Writes all bytes, whatever the position; false when the file can't be opened or written
-    // (errno tells why, and a partly written file is removed).
+    // Writes all bytes, whatever the position, through WriteWholeFile; false when the file
+    // can't be written (errno tells why; nothing partial is left).
     virtual bool SaveToFile(const std::string& path) = 0;
     virtual bool IsEmpty() = 0;
     // Copies up to count bytes at the position and advances; a short read is silent.
@@ -168,6 +168,15 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 // `cuts`, a cut name already given to another name of the export gets ~1, ~2... before
 // the extension.
 std::string SafeFileName(std::string_view archiveName, CutNames* cuts = nullptr);
+
+// Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
+// into place (no fsync), so a failure leaves the target as it was and no partial or empty
+// file. A device or pipe of that name is written in place. Throws Except "can't write
+// <file>: <reason>" with the name in code page 936.
+void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
+// the errno of the failure.
+int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
 
 // Finds a node from a command-line path: '/' or '\' between components, a leading
 // separator optional; each component (UTF-8, converted to code page 936) is found with
