@@ -1,6 +1,7 @@
 // glTF export, the animations: every animation sampled at its integer frames, one channel
 // per bone and property; a channel that never changes keeps one value.
 #include <algorithm>
+#include <map>
 #include <span>
 
 #include "GltfDocument.h"
@@ -135,6 +136,7 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
     }
     const int input = doc.bin.AddFloats(times, "SCALAR", 1, true, Target::None);
 
+    const Frame& frame = source.frame;
     const AnimTrack still;  // a bone without this animation's track stays at identity
     for (std::size_t j = 0; j < source.skeleton.bones.size(); ++j) {
         const Bone& bone = source.skeleton.bones[j];
@@ -152,7 +154,7 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
         for (uint32_t f : frames) {
             const Vec3 tv = KeyAt(positions, sortedT, f, LookupVector).value_or(track.basePosition);
             Vec4 q =
-                MirrorRotation(KeyAt(rotations, sortedR, f, LookupRotation).value_or(baseRotation));
+                frame.Rotation(KeyAt(rotations, sortedR, f, LookupRotation).value_or(baseRotation));
             const Vec3 sv = KeyAt(scales, sortedS, f, LookupVector).value_or(baseScale);
             // q and -q turn alike; staying on one side keeps the blend between frames short.
             if (q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] <
@@ -160,7 +162,8 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
                 q = {-q[0], -q[1], -q[2], -q[3]};
             }
             previous = q;
-            t.insert(t.end(), {-Finite(tv[0]), Finite(tv[1]), Finite(tv[2])});
+            const Vec3 placed = frame.Point({Finite(tv[0]), Finite(tv[1]), Finite(tv[2])});
+            t.insert(t.end(), placed.begin(), placed.end());
             r.insert(r.end(), q.begin(), q.end());
             s.insert(s.end(), {Finite(sv[0]), Finite(sv[1]), Finite(sv[2])});
         }
@@ -176,7 +179,97 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
     doc.animations.push_back(std::move(animation));
 }
 
+// What a bone without a track of an animation does: stays where its parent puts it.
+AnimTrack StillTrack() {
+    AnimTrack track;
+    track.baseRotation = {0, 0, 0, 1};
+    track.baseScale = kUnitScale;
+    return track;
+}
+
+// A joint the further file lacks keeps its base placement from the first file.
+AnimTrack BaseTrack(const Bone& bone) {
+    AnimTrack track = StillTrack();
+    if (!bone.tracks.empty()) {
+        track.basePosition = bone.tracks.front().basePosition;
+        track.baseRotation = bone.tracks.front().baseRotation;
+        track.baseScale = bone.tracks.front().baseScale;
+    }
+    return track;
+}
+
+std::string Stem(PakMgr::ITreeNode* node) {
+    std::string name = node ? node->GetName() : "";
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Appends the file's animations to `combined`; false when none of its bones is a joint.
+bool AddAnimations(Skeleton& combined, const Skeleton& file, const std::string& prefix) {
+    std::map<std::string, std::size_t> boneOf;
+    for (std::size_t k = 0; k < file.bones.size(); ++k) {
+        boneOf.emplace(file.bones[k].name, k);
+    }
+    std::vector<const Bone*> matched;
+    for (const Bone& bone : combined.bones) {
+        auto found = boneOf.find(bone.name);
+        matched.push_back(found == boneOf.end() ? nullptr : &file.bones[found->second]);
+    }
+    if (std::all_of(matched.begin(), matched.end(), [](const Bone* b) { return !b; })) {
+        return false;
+    }
+    for (std::size_t e = 0; e < file.frameCounts.size(); ++e) {
+        combined.frameCounts.push_back(file.frameCounts[e]);
+        combined.animationNames.push_back(
+            prefix + (e < file.animationNames.size() ? file.animationNames[e] : std::to_string(e)));
+        for (std::size_t j = 0; j < combined.bones.size(); ++j) {
+            Bone& bone = combined.bones[j];
+            const bool has = matched[j] && e < matched[j]->tracks.size();
+            bone.tracks.push_back(has ? matched[j]->tracks[e] : BaseTrack(bone));
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options) {
+    Skeleton combined = first;
+    const std::size_t count = combined.frameCounts.size();
+    for (std::size_t a = 0; a < count; ++a) {
+        combined.animationNames.resize(count);
+        combined.animationNames[a] =
+            Stem(options.animations.front()) + "/" +
+            (first.animationNames.size() > a ? first.animationNames[a] : std::to_string(a));
+    }
+    for (Bone& bone : combined.bones) {
+        bone.tracks.resize(count, StillTrack());
+    }
+    for (std::size_t i = 1; i < options.animations.size(); ++i) {
+        PakMgr::ITreeNode* node = options.animations[i];
+        const std::string name = node ? node->GetName() : "?";
+        std::string reason;
+        try {
+            Skeleton file;
+            ReadAnimation(node, file);
+            if (file.bones.empty()) {
+                reason = "not an animation file";
+            } else if (!AddAnimations(combined, file, Stem(node) + "/")) {
+                reason = "no bone matches the skeleton of " + options.animations.front()->GetName();
+            }
+        } catch (const Except& e) {
+            reason = e.what();
+        }
+        if (reason.empty()) {
+            continue;
+        }
+        if (!options.skipped) {
+            throw Except("%s: %s", name.c_str(), reason.c_str());
+        }
+        options.skipped->push_back(name + ": " + reason);
+    }
+    return combined;
+}
 
 void BuildAnimations(Document& doc, const Rig& rig, const Source& source) {
     if (!source.Animated()) {

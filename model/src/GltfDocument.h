@@ -47,6 +47,7 @@ struct MaterialEntry {
 struct Image {
     std::string name;  // the texture's file name, UTF-8
     std::vector<uint8_t> png;
+    std::string texture;  // the texture's file name as the archives store it
     int view = -1;
     std::string uri;
 };
@@ -84,21 +85,13 @@ struct Document {
     int AddNode(Node node, int parent);
 };
 
-// A further animation file: its skeleton and the prefix its animations' names get.
-struct ExtraAnimations {
-    const Skeleton* skeleton = nullptr;
-    std::string prefix;
-};
-
 // What the export reads, and how its lengths are scaled.
 struct Source {
     const std::array<Mesh, kSlotCount>& meshes;
     const std::array<Skin, kSlotCount>& skins;
     const Skeleton& skeleton;
     const std::vector<PakMgr::ITreeNode*>& skinNodes;
-    float scale = 1.0f;
-    std::string animationPrefix;  // for the skeleton's own animations
-    std::vector<ExtraAnimations> extra;
+    Frame frame;
     bool Animated() const { return !skeleton.bones.empty(); }
 };
 
@@ -135,6 +128,9 @@ Materials BuildMaterials(Document& doc, const Source& source);
 void BuildMeshes(Document& doc, Rig& rig, const Source& source, const Materials& materials);
 
 // GltfAnimations.cpp
+// The first skeleton with the animations of options.animations[1...] added, every name
+// prefixed with its file's stem.
+Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options);
 void BuildAnimations(Document& doc, const Rig& rig, const Source& source);
 
 // GltfJson.cpp: the JSON text; `bufferUri` empty for a .glb.
@@ -143,5 +139,9 @@ std::string ToJson(const Document& doc, std::string_view bufferUri);
 void MakeNamesUnique(Document& doc, const Rig& rig);
 
 float Finite(float v);
+
+// A file name part made plain ASCII (A-Z a-z 0-9 . _ -), with a hash of the original
+// appended when anything was replaced.
+std::string SideFileStem(std::string_view name);
 
 }  // namespace Model::Gltf

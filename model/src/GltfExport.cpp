@@ -4,15 +4,21 @@
 // written as .glb, or as .gltf with its buffer beside it.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <set>
 
 #include "GltfDocument.h"
 
 namespace Model {
 
 namespace Gltf {
+
+constexpr uint32_t kFnvOffset = 2166136261u;
+constexpr uint32_t kFnvPrime = 16777619u;
 
 int Document::AddNode(Node node, int parent) {
     nodes.push_back(std::move(node));
@@ -29,9 +35,48 @@ float Finite(float v) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
+// Plain ASCII that every tool takes in a URI: characters outside A-Z a-z 0-9 . _ - become
+// '_', and when any did, a hash of the whole name follows so that different names stay
+// apart.
+std::string SideFileStem(std::string_view name) {
+    std::string out;
+    bool replaced = false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (std::isalnum(c) || c == '.' || c == '_' || c == '-') {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        replaced = true;
+        out.push_back('_');
+        // One '_' per character: the rest of a UTF-8 sequence goes with its lead byte.
+        while (c >= 0xC0 && i + 1 < name.size() &&
+               (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80) {
+            ++i;
+        }
+    }
+    if (replaced || out.empty()) {
+        uint32_t hash = kFnvOffset;
+        for (char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+        }
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "_%08x", hash);
+        out += suffix;
+    }
+    return out;
+}
+
 }  // namespace Gltf
 
 namespace {
+
+// The texture's name without its extension, as UTF-8.
+std::string TextureStem(const std::string& texture) {
+    const std::string name = PakMgr::GbkToUtf8(texture);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
 
 using namespace Gltf;
 
@@ -53,14 +98,28 @@ void EmbedImages(Document& doc) {
     }
 }
 
-bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+// Writes the whole file or throws; stands in for PakMgr::WriteWholeFile until it lands.
+void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+    const std::string temporary = path + ".part";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temporary.c_str(), "wb"),
                                                          std::fclose);
-    if (!file) {
-        return false;
+    int error = errno;
+    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    error = written ? 0 : errno;
+    if (file && std::fclose(file.release()) != 0 && written) {
+        written = false;
+        error = errno;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
+    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
+        return;
+    }
+    error = error ? error : errno;
+    std::remove(temporary.c_str());
+    throw Except("can't write %s: %s", path.c_str(), std::strerror(error));
+}
+
+std::span<const uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 // A case-blind test of the file name's ending.
@@ -78,26 +137,37 @@ bool EndsWith(const std::string& text, std::string_view end) {
 }  // namespace
 
 void CVellModel::ExportGltf(const std::string& path,
-                            const std::vector<PakMgr::ITreeNode*>& skinNodes) {
-    Document doc = BuildDocument({m_meshes, m_skins, m_skeleton, skinNodes});
-    EmbedImages(doc);
+                            const std::vector<PakMgr::ITreeNode*>& skinNodes,
+                            const GltfOptions& options) {
+    Skeleton combined;
+    const bool several = options.animations.size() > 1 && !m_skeleton.bones.empty();
+    if (several) {
+        combined = CombineAnimations(m_skeleton, options);
+    }
+    Source source{m_meshes, m_skins, several ? combined : m_skeleton, skinNodes};
+    source.frame.scale = options.scale;
+    Document doc = BuildDocument(source);
     if (!EndsWith(path, ".gltf")) {
-        const std::string json = ToJson(doc, "");
-        if (!WriteBytes(path, MakeGlb(json, doc.bin.Bytes()))) {
-            throw Except("can't write %s", path.c_str());
-        }
+        EmbedImages(doc);
+        WriteWholeFile(path, MakeGlb(ToJson(doc, ""), doc.bin.Bytes()));
         return;
     }
-    // The buffer goes beside the text file, named after it.
+    // The buffer and the images go beside the text file, named after it.
     const std::size_t slash = path.find_last_of('/');
-    const std::string stem = path.substr(0, path.size() - 5);
-    const std::string binPath = stem + ".bin";
-    const std::string binName = binPath.substr(slash == std::string::npos ? 0 : slash + 1);
-    const std::string json = ToJson(doc, EncodeUri(binName));
-    const std::span<const uint8_t> text(reinterpret_cast<const uint8_t*>(json.data()), json.size());
-    if (!WriteBytes(binPath, doc.bin.Bytes()) || !WriteBytes(path, text)) {
-        throw Except("can't write %s", path.c_str());
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string stem =
+        SideFileStem(path.substr(folder.size(), path.size() - folder.size() - 5));
+    std::set<std::string> used;
+    for (Image& image : doc.images) {
+        std::string name = stem + "_" + SideFileStem(TextureStem(image.texture));
+        for (int n = 2; !used.insert(name).second; ++n) {
+            name = stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
+        }
+        image.uri = name + ".png";
+        WriteWholeFile(folder + image.uri, image.png);
     }
+    WriteWholeFile(folder + stem + ".bin", doc.bin.Bytes());
+    WriteWholeFile(path, BytesOf(ToJson(doc, stem + ".bin")));
 }
 
 }  // namespace Model

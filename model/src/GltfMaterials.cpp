@@ -27,13 +27,26 @@ std::unique_ptr<PakMgr::IRead> TextureFile(const Source& source, const std::stri
     return nullptr;
 }
 
+// The view's alpha test draws texels whose alpha is above one half.
+constexpr uint8_t kLowestDrawnAlpha = 128;
+
+struct Encoded {
+    std::vector<uint8_t> png;
+    bool cutsOut = false;  // some texel is below the alpha test
+};
+
 // A DDS file decoded in software and encoded as PNG; empty when it can't be decoded (the
 // sub-mesh then gets the plain material).
-std::vector<uint8_t> PngOf(PakMgr::IRead& file) {
+Encoded PngOf(PakMgr::IRead& file) {
     try {
         const Texture::DdsImage image = Texture::ParseDds(file, true);
-        return Texture::EncodePng(image.info.width, image.info.height,
-                                  Texture::DecodeToRgba(image));
+        const std::vector<uint8_t> rgba = Texture::DecodeToRgba(image);
+        Encoded out;
+        for (std::size_t i = 3; i < rgba.size() && !out.cutsOut; i += 4) {
+            out.cutsOut = rgba[i] < kLowestDrawnAlpha;
+        }
+        out.png = Texture::EncodePng(image.info.width, image.info.height, rgba);
+        return out;
     } catch (const Except&) {
         return {};
     }
@@ -57,13 +70,12 @@ std::vector<std::string> TextureNames(const Source& source) {
 
 // The textures read from the archives in turn, then decoded and encoded on every core, the
 // bulk of an export's time.
-std::vector<std::vector<uint8_t>> EncodeTextures(const Source& source,
-                                                 const std::vector<std::string>& names) {
+std::vector<Encoded> EncodeTextures(const Source& source, const std::vector<std::string>& names) {
     std::vector<std::unique_ptr<PakMgr::IRead>> files;
     for (const std::string& name : names) {
         files.push_back(TextureFile(source, name));
     }
-    std::vector<std::vector<uint8_t>> pngs(names.size());
+    std::vector<Encoded> pngs(names.size());
     std::atomic<std::size_t> next = 0;
     auto work = [&] {
         for (std::size_t i = next++; i < files.size(); i = next++) {
@@ -89,7 +101,7 @@ std::vector<std::vector<uint8_t>> EncodeTextures(const Source& source,
 
 Materials BuildMaterials(Document& doc, const Source& source) {
     const std::vector<std::string> names = TextureNames(source);
-    std::vector<std::vector<uint8_t>> pngs = EncodeTextures(source, names);
+    std::vector<Encoded> pngs = EncodeTextures(source, names);
     std::map<std::string, int> byTexture;
     Materials materials;
     int plain = -1;
@@ -101,12 +113,14 @@ Materials BuildMaterials(Document& doc, const Source& source) {
                 return found->second;
             }
             const auto at = std::find(names.begin(), names.end(), texture) - names.begin();
-            std::vector<uint8_t>& png = pngs[static_cast<std::size_t>(at)];
-            if (!png.empty()) {
-                doc.images.push_back({.name = PakMgr::GbkToUtf8(texture), .png = std::move(png)});
+            Encoded& encoded = pngs[static_cast<std::size_t>(at)];
+            if (!encoded.png.empty()) {
+                doc.images.push_back({.name = PakMgr::GbkToUtf8(texture),
+                                      .png = std::move(encoded.png),
+                                      .texture = texture});
                 doc.materials.push_back({.name = PakMgr::GbkToUtf8(texture),
                                          .image = static_cast<int>(doc.images.size() - 1),
-                                         .mask = true});
+                                         .mask = encoded.cutsOut});
                 return byTexture[texture] = static_cast<int>(doc.materials.size() - 1);
             }
         }

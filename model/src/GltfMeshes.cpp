@@ -198,12 +198,14 @@ std::optional<Primitive> MeshBuilder::MakePrimitive(std::size_t slot, std::size_
     std::vector<float> positions, normals, texCoords;
     positions.reserve(count * 3);
     for (const Vec3& p : subMesh.positions) {
-        positions.insert(positions.end(), {-Finite(p[0]), Finite(p[1]), Finite(p[2])});
+        const Vec3 placed = source.frame.Point({Finite(p[0]), Finite(p[1]), Finite(p[2])});
+        positions.insert(positions.end(), placed.begin(), placed.end());
     }
     normals.reserve(count * 3);
     for (const Vec3& n : Fitted(subMesh.normals, count, Vec3{0, 0, 0})) {
         // Normals must be unit length in the file; one with no direction points up.
-        const Vec4 unit = Normalized({-Finite(n[0]), Finite(n[1]), Finite(n[2]), 0});
+        const Vec3 d = source.frame.Direction({Finite(n[0]), Finite(n[1]), Finite(n[2])});
+        const Vec4 unit = Normalized({d[0], d[1], d[2], 0});
         const bool none = unit[3] != 0;
         normals.insert(normals.end(),
                        {none ? 0.0f : unit[0], none ? 1.0f : unit[1], none ? 0.0f : unit[2]});

@@ -24,7 +24,7 @@ int AddJoint(Rig& rig, int node, const Matrix& inverseBind) {
     return static_cast<int>(rig.joints.size() - 1);
 }
 
-Trs RestPose(const Skeleton& skeleton, std::size_t bone) {
+Trs RestPose(const Skeleton& skeleton, std::size_t bone, const Frame& frame) {
     Trs trs;
     const auto& tracks = skeleton.bones[bone].tracks;
     if (!tracks.empty()) {
@@ -33,8 +33,8 @@ Trs RestPose(const Skeleton& skeleton, std::size_t bone) {
         trs.rotation = LookupRotation(track.rotationKeys, 0.0f).value_or(track.baseRotation);
         trs.scale = LookupVector(track.scaleKeys, 0.0f).value_or(track.baseScale);
     }
-    trs.translation[0] = -trs.translation[0];
-    trs.rotation = MirrorRotation(trs.rotation);
+    trs.translation = frame.Point(trs.translation);
+    trs.rotation = frame.Rotation(trs.rotation);
     return trs;
 }
 
@@ -52,7 +52,7 @@ void BindMeshBones(Document& doc, Rig& rig, const Source& source) {
             if (j == kNoBone || j >= skeleton.bones.size()) {
                 continue;
             }
-            const Matrix inverseBind = MirrorMatrix(mesh.bones[m].matrix);
+            const Matrix inverseBind = source.frame.Transform(mesh.bones[m].matrix);
             std::vector<int>& joints = jointsOfBone[j];
             if (joints.empty()) {
                 rig.inverseBinds[j] = inverseBind;
@@ -96,7 +96,7 @@ void BuildAnimatedSkeleton(Document& doc, Rig& rig, const Source& source) {
     for (std::size_t j = 0; j < count; ++j) {
         const Bone& bone = skeleton.bones[j];
         const Matrix parentWorld = bone.parent < j ? world[bone.parent] : kIdentity;
-        Trs trs = RestPose(skeleton, j);
+        Trs trs = RestPose(skeleton, j, source.frame);
         std::optional<Matrix> bind =
             rig.inverseBindSet[j] ? Inverse(rig.inverseBinds[j]) : std::nullopt;
         std::optional<Matrix> parentInverse = Inverse(parentWorld);
@@ -125,7 +125,8 @@ void BuildBindSkeleton(Document& doc, Rig& rig, const Source& source) {
             auto found = jointOf.find(bone.name);
             if (found == jointOf.end()) {
                 Node node{.name = PakMgr::GbkToUtf8(bone.name)};
-                const Matrix bind = MirrorMatrix(Inverse(bone.matrix).value_or(kIdentity));
+                const Matrix bind =
+                    source.frame.Transform(Inverse(bone.matrix).value_or(kIdentity));
                 auto trs = Decompose(bind);
                 if (trs && std::all_of(trs->scale.begin(), trs->scale.end(),
                                        [](float s) { return std::abs(s) > 1e-6f; })) {
@@ -150,10 +151,9 @@ void BuildBindSkeleton(Document& doc, Rig& rig, const Source& source) {
 
 Rig BuildSkeleton(Document& doc, const Source& source) {
     Rig rig;
-    rig.rootName = PakMgr::GbkToUtf8(source.skeleton.name);
-    if (rig.rootName.empty()) {
-        rig.rootName = "skeleton";
-    }
+    // A name of its own, apart from the mesh's (which often is the skeleton's name too).
+    const std::string name = PakMgr::GbkToUtf8(source.skeleton.name);
+    rig.rootName = name.empty() ? "skeleton" : name + "_skeleton";
     if (source.Animated()) {
         BuildAnimatedSkeleton(doc, rig, source);
     } else {
