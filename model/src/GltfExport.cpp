@@ -4,10 +4,8 @@
 // written as .glb, or as .gltf with its buffer beside it.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <set>
 
@@ -98,26 +96,6 @@ void EmbedImages(Document& doc) {
     }
 }
 
-// Writes the whole file or throws; stands in for PakMgr::WriteWholeFile until it lands.
-void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
-    const std::string temporary = path + ".part";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temporary.c_str(), "wb"),
-                                                         std::fclose);
-    int error = errno;
-    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    error = written ? 0 : errno;
-    if (file && std::fclose(file.release()) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
-        return;
-    }
-    error = error ? error : errno;
-    std::remove(temporary.c_str());
-    throw Except("can't write %s: %s", path.c_str(), std::strerror(error));
-}
-
 std::span<const uint8_t> BytesOf(std::string_view text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
@@ -149,7 +127,7 @@ void CVellModel::ExportGltf(const std::string& path,
     Document doc = BuildDocument(source);
     if (!EndsWith(path, ".gltf")) {
         EmbedImages(doc);
-        WriteWholeFile(path, MakeGlb(ToJson(doc, ""), doc.bin.Bytes()));
+        PakMgr::WriteWholeFile(path, MakeGlb(ToJson(doc, ""), doc.bin.Bytes()));
         return;
     }
     // The buffer and the images go beside the text file, named after it.
@@ -164,10 +142,10 @@ void CVellModel::ExportGltf(const std::string& path,
             name = stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
         }
         image.uri = name + ".png";
-        WriteWholeFile(folder + image.uri, image.png);
+        PakMgr::WriteWholeFile(folder + image.uri, image.png);
     }
-    WriteWholeFile(folder + stem + ".bin", doc.bin.Bytes());
-    WriteWholeFile(path, BytesOf(ToJson(doc, stem + ".bin")));
+    PakMgr::WriteWholeFile(folder + stem + ".bin", doc.bin.Bytes());
+    PakMgr::WriteWholeFile(path, BytesOf(ToJson(doc, stem + ".bin")));
 }
 
 }  // namespace Model

@@ -227,9 +227,9 @@ TEST_F(GltfExport, NormalsAreMirroredAndOfUnitLength) {
     ASSERT_EQ(normals.size(), read.size() * 3);
     for (std::size_t v = 0; v < read.size(); ++v) {
         const double length = std::hypot(read[v][0], read[v][1], read[v][2]);
-        EXPECT_NEAR(normals[3 * v], -read[v][0] / length, 1e-6);
+        EXPECT_NEAR(normals[3 * v], read[v][0] / length, 1e-6);
         EXPECT_NEAR(normals[3 * v + 1], read[v][1] / length, 1e-6);
-        EXPECT_NEAR(normals[3 * v + 2], read[v][2] / length, 1e-6);
+        EXPECT_NEAR(normals[3 * v + 2], -read[v][2] / length, 1e-6);
     }
 }
 
