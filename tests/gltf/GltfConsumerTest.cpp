@@ -337,13 +337,15 @@ TEST_F(GltfCommand, EachExportsEveryWholeModelAndCountsTheBrokenOne) {
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_TRUE(r.out.ends_with("wrote 2 of 3 models, 1 failed\n")) << r.out;
         EXPECT_NE(r.err.find("vell: hero/broken.skn: "), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("hero/hero.skn: other.ani: no bone matches"), std::string::npos)
+        // OBJ files hold no animations.
+        EXPECT_EQ(r.err.find("hero/hero.skn: other.ani: no bone matches") != std::string::npos,
+                  row.args[0] == "gltf")
             << r.err;
         for (const std::string& file : row.written) {
-            EXPECT_TRUE(std::filesystem::exists(each / "out" / file)) << file;
+            EXPECT_TRUE(std::filesystem::exists(each / ("out/" + file))) << file;
         }
         if (row.written[0].ends_with(".gltf")) {
-            EXPECT_EQ(Validate(each / "out" / row.written[0]).exitCode, 0);
+            EXPECT_EQ(Validate(each / ("out/" + row.written[0])).exitCode, 0);
         }
         // Nothing beside the output folder.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(each.Path()), {}), 1);

@@ -139,7 +139,7 @@ TEST_F(GltfExport, TextFileKeepsBufferAndImagesBesideUnderPlainNames) {
         }
         for (const std::string& uri : uris) {
             EXPECT_TRUE(
-                std::regex_match(uri, std::regex("hero_one__[0-9a-f]{8}(\\.bin|_hero\\.png)")))
+                std::regex_match(uri, std::regex("hero_one___[0-9a-f]{8}(\\.bin|_hero\\.png)")))
                 << uri;
             EXPECT_TRUE(std::filesystem::exists(dir / uri)) << uri;
             EXPECT_TRUE(sideFiles.insert(uri).second) << uri;
