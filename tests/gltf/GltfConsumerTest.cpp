@@ -11,6 +11,7 @@
 
 #include "GltfEvaluator.h"
 #include "GltfTestModels.h"
+#include "SampleGameFolder.h"
 #include "TestUtil.h"
 
 namespace {
@@ -231,12 +232,11 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    TestUtil::TempDir game, out;
-    ASSERT_EQ(Vell({"make-sample", game.Path()}).exitCode, 0);
+    const std::string& game = TestUtil::SampleGameFolder();
+    TestUtil::TempDir out;
     const std::string file = out / "hero.glb";
-    const RunResult r =
-        Vell({"gltf", game.Path(), "chars/hero/hero.skn", "--ani", "chars/hero/hero.ani",
-              "--attach", "chars/hero/weapon/hero_sword.skn", "-o", file});
+    const RunResult r = Vell({"gltf", game, "chars/hero/hero.skn", "--ani", "chars/hero/hero.ani",
+                              "--attach", "chars/hero/weapon/hero_sword.skn", "-o", file});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const RunResult valid = Validate(file);
     EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
@@ -249,7 +249,7 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     EXPECT_GE(AssimpCount(info.out, "Meshes"), counts.meshes);
     EXPECT_GE(AssimpCount(info.out, "Bones"), counts.bones);
     EXPECT_GT(counts.bones, 0);
-    ExpectPosesLikeObj(game.Path(),
+    ExpectPosesLikeObj(game,
                        {"chars/hero/hero.skn", "--attach", "chars/hero/weapon/hero_sword.skn"},
                        "chars/hero/hero.ani", file, {{0, 17, 59}, {0, 21, 39}, {0, 30, 59}});
 }
