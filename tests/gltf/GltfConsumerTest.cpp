@@ -11,6 +11,7 @@
 
 #include "GltfEvaluator.h"
 #include "GltfTestModels.h"
+#include "SampleGameFolder.h"
 #include "TestUtil.h"
 
 namespace {
@@ -233,12 +234,12 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    TestUtil::TempDir game, out;
-    ASSERT_EQ(Vell({"make-sample", game.Path()}).exitCode, 0);
+    const std::string& game = TestUtil::SampleGameFolder();
+    TestUtil::TempDir out;
     // Text form with PNGs beside it, under a name with a space and Chinese characters, and
     // the animations of two files.
     const std::string file = out / "hero \xE8\x8B\xB1\xE9\x9B\x84.gltf";
-    const RunResult r = Vell({"gltf", game.Path(), "chars/hero/hero.skn", "--ani",
+    const RunResult r = Vell({"gltf", game, "chars/hero/hero.skn", "--ani",
                               "chars/hero/hero.ani", "--ani", "chars/hero/hero_bow.ani", "--attach",
                               "chars/hero/weapon/hero_sword.skn", "-o", file});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -255,10 +256,10 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     EXPECT_GE(AssimpCount(info.out, "Meshes"), counts.meshes);
     EXPECT_GE(AssimpCount(info.out, "Bones"), counts.bones);
     EXPECT_GT(counts.bones, 0);
-    ExpectPosesLikeObj(game.Path(),
+    ExpectPosesLikeObj(game,
                        {"chars/hero/hero.skn", "--attach", "chars/hero/weapon/hero_sword.skn"},
                        "chars/hero/hero.ani", file, {{0, 17, 59}, {0, 21, 39}, {0, 30, 59}});
-    ExpectPosesLikeObj(game.Path(),
+    ExpectPosesLikeObj(game,
                        {"chars/hero/hero.skn", "--attach", "chars/hero/weapon/hero_sword.skn"},
                        "chars/hero/hero_bow.ani", file, {{0, 20}}, 3);
 }
@@ -268,10 +269,9 @@ TEST(ObjMaterials, AssimpReadsTheTextureAndFacesWindWithTheirNormals) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    TestUtil::TempDir game, out;
-    ASSERT_EQ(Vell({"make-sample", game.Path()}).exitCode, 0);
-    ASSERT_EQ(Vell({"obj", game.Path(), "chars/hero/hero.skn", "--mtl", "-o", out.Path()}).exitCode,
-              0);
+    const std::string& game = TestUtil::SampleGameFolder();
+    TestUtil::TempDir out;
+    ASSERT_EQ(Vell({"obj", game, "chars/hero/hero.skn", "--mtl", "-o", out.Path()}).exitCode, 0);
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
         if (entry.path().extension() != ".obj") {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "SceneFiles.h"
 #include "TestUtil.h"
+#include "forge/scene.h"
 
 namespace {
 
