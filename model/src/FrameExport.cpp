@@ -17,6 +17,8 @@ namespace Model {
 namespace {
 
 constexpr uint32_t kBytesPerPixel = 4;
+constexpr std::size_t kAlphaByte = 3;  // blue, green, red, alpha
+constexpr uint8_t kOpaque = 0xFF;
 constexpr uint16_t kBmpSignature = 0x4D42;  // "BM"
 constexpr uint16_t kPlanes = 1;
 constexpr uint32_t kUncompressed = 0;
@@ -47,7 +49,14 @@ public:
 
     // Reads whatever the sink's Render left in the current read buffer, before anything
     // presents it: a back buffer's content after a swap is undefined.
-    void Read(IModelRenderer& renderer) { renderer.ReadPixels(m_width, m_height, m_pixels); }
+    void Read(IModelRenderer& renderer) {
+        renderer.ReadPixels(m_width, m_height, m_pixels);
+        // Pictures are opaque whatever alpha the buffer holds (an offscreen buffer keeps the
+        // clear colour's 0): viewers that honour a 32-bit picture's alpha show them as drawn.
+        for (std::size_t alpha = kAlphaByte; alpha < m_pixels.size(); alpha += kBytesPerPixel) {
+            m_pixels[alpha] = kOpaque;
+        }
+    }
 
     BmpImage Image() const {
         return {m_width, -m_height, static_cast<uint32_t>(m_pixels.size()), kBytesPerPixel,

@@ -112,8 +112,10 @@ struct PakEntry {
 
 struct IPakMgr {
     virtual ~IPakMgr() = default;
-    // Lists the folder's *.pak archives (any letter case, byte order of names) and appends
-    // their entries. False when the folder holds no archive or one can't be opened.
+    // Lists the folder's *.pak archives (any letter case) and appends their entries, in the
+    // order of the game's platform: names compared with ASCII letters in upper case and other
+    // bytes unsigned, equal ones by their bytes. False when the folder holds no archive or
+    // one can't be opened.
     virtual bool Open(const std::string& folder) = 0;
     // Empties the entry list.
     virtual void Clear() = 0;
@@ -146,9 +148,26 @@ std::unique_ptr<IPakMgr> CreatePakMgr();
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 
+// The cut names that one export has given out in one folder, so that two never meet.
+class CutNames {
+public:
+    // The cut name given to `name` before, or `cut` (then `cut` with ~1, ~2... from
+    // `makeCut`) if no other name has it; remembered for `name`.
+    std::string Claim(const std::string& name, const std::function<std::string(int)>& makeCut);
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_given;  // name, cut name
+};
+
+// The longest name a file system takes, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
 // A name from an archive or a model file made safe to create inside a chosen folder:
-// converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_".
-std::string SafeFileName(std::string_view archiveName);
+// converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_". A name
+// over kMaxFileNameBytes is cut on a character boundary keeping its extension; with
+// `cuts`, a cut name already given to another name of the export gets ~1, ~2... before
+// the extension.
+std::string SafeFileName(std::string_view archiveName, CutNames* cuts = nullptr);
 
 // Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
 // into place (no fsync), so a failure leaves the target as it was and no partial or empty

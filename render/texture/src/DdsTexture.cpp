@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "DdsFormat.h"
 #include "texture/gl.h"
@@ -32,6 +33,25 @@ CompressedTexImage2D CompressedUpload() {
         g_compressedTexImage2D = reinterpret_cast<CompressedTexImage2D>(entry);
     }
     return g_compressedTexImage2D;
+}
+
+// Whether the current context takes S3TC blocks. A driver without the extension turns the
+// compressed upload down and the texture would stay blank: it gets decoded pixels instead.
+bool TakesS3tc() {
+    const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!names) {
+        return false;
+    }
+    constexpr std::string_view kS3tc = "GL_EXT_texture_compression_s3tc";
+    const std::string_view all(names);
+    for (std::size_t at = all.find(kS3tc); at != std::string_view::npos;
+         at = all.find(kS3tc, at + 1)) {
+        const std::size_t end = at + kS3tc.size();
+        if ((at == 0 || all[at - 1] == ' ') && (end == all.size() || all[end] == ' ')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 GLenum CompressedFormat(DdsKind kind) {
@@ -83,6 +103,9 @@ void SetProcAddressFunction(ProcAddressFunction function) {
 
 unsigned MakeGlTexture(const DdsImage& image) {
     CompressedTexImage2D upload = CompressedUpload();
+    if (upload && !TakesS3tc()) {
+        upload = nullptr;
+    }
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -99,7 +122,7 @@ unsigned MakeGlTexture(const DdsImage& image) {
 }
 
 CDDSTexture::CDDSTexture(PakMgr::IRead* reader)
-    : m_name(MakeGlTexture(ParseDds(*reader, CompressedUpload() == nullptr))) {}
+    : m_name(MakeGlTexture(ParseDds(*reader, !CompressedUpload() || !TakesS3tc()))) {}
 
 CDDSTexture::~CDDSTexture() {
     if (glIsTexture(m_name)) {
