@@ -68,6 +68,8 @@ public:
     void PoseAt(float frame) override;
     void ExportGltf(const std::string& path,
                     const std::vector<PakMgr::ITreeNode*>& skinNodes) override;
+    ModelState GetState() override;
+    void Clear() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();
