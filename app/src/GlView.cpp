@@ -260,10 +260,8 @@ void CVellModelBrowserRenderView::OnTimer() {
     model->Update();
     // Nothing plays, or the same integer frame: the picture shown is still right.
     const int frame = model->GetState().frame;
-    if (frame != m_drawnFrame) {
-        m_dirty = true;
-    }
-    if (m_dirty) {
+    const bool newFrame = frame != m_drawnFrame;
+    if (newFrame || m_dirty) {
         m_dirty = false;
         m_drawnFrame = frame;
         // Draw now and have the widget show this very frame.
@@ -275,7 +273,9 @@ void CVellModelBrowserRenderView::OnTimer() {
             QThread::msleep(15);
         }
     }
-    Q_EMIT Ticked();
+    if (newFrame) {
+        Q_EMIT FrameShown(frame);
+    }
 }
 
 bool CVellModelBrowserRenderView::PreTranslateMessage(QEvent* event) {

@@ -45,8 +45,8 @@ public:
 
 Q_SIGNALS:
     void CloseRequested();
-    // After every tick of the frame timer that ran.
-    void Ticked();
+    // A tick drew a picture for a new frame of the playing animation (-1: nothing plays).
+    void FrameShown(int frame);
 
 protected:
     void initializeGL() override;

@@ -308,7 +308,7 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
     m_splitter->setStretchFactor(1, 1);
     connect(m_view, &CVellModelBrowserRenderView::CloseRequested, this, &QWidget::close,
             Qt::QueuedConnection);
-    connect(m_view, &CVellModelBrowserRenderView::Ticked, this,
+    connect(m_view, &CVellModelBrowserRenderView::FrameShown, this,
             &CVellModelBrowserMainFrame::ShowPlayPosition);
 }
 
