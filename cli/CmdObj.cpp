@@ -1,5 +1,6 @@
 // vell obj: the model as the browser would show it (skins, attachment, animation frame,
-// hidden sub-meshes) written as Wavefront OBJ files with their textures.
+// hidden sub-meshes) written as Wavefront OBJ files with their textures; with --mtl also
+// materials for other tools; with --each every model below a folder.
 #include <charconv>
 #include <cmath>
 
@@ -28,8 +29,22 @@ float ParseFrame(const std::string& text) {
 }  // namespace
 
 int CmdObj(std::span<char*> args) {
-    Args a(args, {"-o", "--attach", "--ani", "--anim", "--frame", "--hide"},
-           {"--no-version-check"});
+    Args a(args, {"-o", "--attach", "--ani", "--anim", "--frame", "--hide", "--each", "--jobs"},
+           {"--no-version-check", "--mtl"});
+    if (a.Has("--each")) {
+        if (a.Positionals().size() != 1) {
+            Fail(kUsage, "--each takes GAME_DIR and no SKN");
+        }
+        PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
+        Model::versionCheck = !a.Has("--no-version-check");
+        return ExportEach(a, mgr,
+                          {.format = Model::FolderFormat::Obj,
+                           .mtl = a.Has("--mtl"),
+                           .comment = PakMgr::Utf8ToGbk(kTitle)});
+    }
+    if (a.Values("--ani").size() > 1) {
+        Fail(kUsage, "obj takes one --ani");
+    }
     if (a.Positionals().size() < 2) {
         Fail(kUsage, "missing GAME_DIR or SKN");
     }
@@ -58,7 +73,7 @@ int CmdObj(std::span<char*> args) {
         model->PoseAt(frame);
     }
     HideSubMeshes(*model, hidden);
-    model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir);
+    model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
     return kOk;
 }
 

@@ -2,6 +2,7 @@
 // screenshot, and the tree pane's commands.
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -140,13 +141,15 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
     if (path.isEmpty()) {
         return;
     }
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    std::string text;
     const uint32_t count = m_pakMgr->GetFileCount();
-    for (uint32_t i = 0; i < count && out; ++i) {
-        out << PakMgr::GbkToUtf8(m_pakMgr->GetFileName(i)) << '\n';
+    for (uint32_t i = 0; i < count; ++i) {
+        text += PakMgr::GbkToUtf8(m_pakMgr->GetFileName(i));
+        text += '\n';
     }
-    out.close();
-    if (!out) {
+    const std::span<const uint8_t> pieces[] = {
+        {reinterpret_cast<const uint8_t*>(text.data()), text.size()}};
+    if (PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowMessage({this, QStringLiteral("Save File Lists Failed!"),
                      QStringLiteral("TarnModelBrowser"), MsgButtons::Ok, MsgIcon::Warning});
         return;
@@ -162,7 +165,13 @@ void CVellModelBrowserMainFrame::OnSaveScreenshot() {
         return;
     }
     const QImage picture = m_view->Picture();
-    if (picture.isNull() || !picture.save(path, "PNG")) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    const bool encoded = buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG");
+    const std::span<const uint8_t> pieces[] = {
+        {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
+    if (picture.isNull() || !encoded ||
+        PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowInfo(this, U("can't write ") + path);
         return;
     }

@@ -63,11 +63,11 @@ public:
     bool ToggleVersionCheck() override;
     bool IsEmpty() override;
     bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                   const std::string& folder) override;
+                   const std::string& folder = ".", bool materials = false) override;
     bool LoadAttachment(PakMgr::ITreeNode* node) override;
     void PoseAt(float frame) override;
-    void ExportGltf(const std::string& path,
-                    const std::vector<PakMgr::ITreeNode*>& skinNodes) override;
+    void ExportGltf(const std::string& path, const std::vector<PakMgr::ITreeNode*>& skinNodes,
+                    const GltfOptions& options = {}) override;
     ModelState GetState() override;
     void Clear() override;
 
@@ -86,7 +86,7 @@ public:
 private:
     void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                        const std::string& comment, PakMgr::ITreeNode* node,
-                       const std::string& folder);
+                       const std::string& folder, bool materials);
 
     Matrix m_mirrorMatrix;
     Vec3 m_boxMin{10, 10, 10};

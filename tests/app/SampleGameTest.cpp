@@ -7,6 +7,7 @@
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "SampleGameFolder.h"
 #include "forge/sample.h"
 #include "model/model.h"
 
@@ -21,9 +22,7 @@ QString TreePath(const char* archivePath) {
 }
 
 TEST_F(FrameTest, SampleHeroWalks) {
-    TestUtil::TempDir game;
-    Forge::SaveSampleGame(Forge::MakeSampleGame(), game.Path());
-    OpenThroughMenu(game.Path());
+    OpenThroughMenu(TestUtil::SampleGameFolder());
     ASSERT_TRUE(answers.messages.empty());
 
     Select(TreePath(Sample::kHeroSkin));

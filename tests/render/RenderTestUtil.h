@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "GameFolder.h"
-#include "SceneFiles.h"
 #include "TestUtil.h"
+#include "forge/scene.h"
 #include "glcontext/glcontext.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"

@@ -39,7 +39,7 @@ TEST(FuzzFindings, DdsWithoutPixelBytesParses) {
     Forge::DdsDesc desc;
     desc.width = 4;
     desc.height = 4;
-    desc.format = Forge::DdsFormat::DXT1;
+    desc.bitCount = 4;  // less than a byte per pixel: no pixel bytes to read or miss
     const std::vector<uint8_t> bytes = Forge::WriteDds(desc, {});
     PakMgr::CMemoryRead reader = Reader(bytes);
     Texture::DdsImage image = Texture::ParseDds(reader, true);

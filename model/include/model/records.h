@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,8 +30,8 @@ inline constexpr uint32_t kTriangles = 4;          // GL_TRIANGLES
 inline constexpr uint32_t kTriangleStrip = 5;      // GL_TRIANGLE_STRIP
 
 // While on, each reader rejects the file versions it does not know (.msh 10 to 13,
-// .skn 10, .ani 10 and 11). On at start.
-inline bool versionCheck = true;
+// .skn 10, .ani 10 and 11). On at start. Atomic: models load on several threads at once.
+inline std::atomic<bool> versionCheck = true;
 
 // The process-wide pseudo-random generator the bone colours come from: results 0 to
 // 32767, state × 214013 + 2531011. The model object seeds it once.
@@ -177,8 +178,9 @@ void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 // Reads the .skn node and the .msh it names among its siblings, through GetPakMgr().
 void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin);
 
-// Reads the .ani node into the Skeleton; the Skeleton is untouched when the node's name
-// lacks ".ani" or the file can't be loaded.
+// Reads the .ani node into the Skeleton. Throws Except when the node's name lacks ".ani" or
+// the file can't be loaded (the Skeleton is then untouched) and when the file is not a sound
+// animation file (the Skeleton is then reset and may be partly filled: read into a spare).
 void ReadAnimation(PakMgr::ITreeNode* node, Skeleton& skeleton);
 // The file image alone, positioned at 0 (resets the Skeleton first).
 void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton);

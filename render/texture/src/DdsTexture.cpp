@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "DdsFormat.h"
 
@@ -31,6 +32,25 @@ CompressedTexImage2D CompressedUpload() {
         g_compressedTexImage2D = reinterpret_cast<CompressedTexImage2D>(entry);
     }
     return g_compressedTexImage2D;
+}
+
+// Whether the current context takes S3TC blocks. A driver without the extension turns the
+// compressed upload down and the texture would stay blank: it gets decoded pixels instead.
+bool TakesS3tc() {
+    const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!names) {
+        return false;
+    }
+    constexpr std::string_view kS3tc = "GL_EXT_texture_compression_s3tc";
+    const std::string_view all(names);
+    for (std::size_t at = all.find(kS3tc); at != std::string_view::npos;
+         at = all.find(kS3tc, at + 1)) {
+        const std::size_t end = at + kS3tc.size();
+        if ((at == 0 || all[at - 1] == ' ') && (end == all.size() || all[end] == ' ')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 GLenum CompressedFormat(DdsKind kind) {
@@ -84,6 +104,9 @@ void SetProcAddressFunction(ProcAddressFunction function) {
 
 CDDSTexture::CDDSTexture(PakMgr::IRead* reader) {
     CompressedTexImage2D upload = CompressedUpload();
+    if (upload && !TakesS3tc()) {
+        upload = nullptr;
+    }
     DdsImage image = ParseDds(*reader, upload == nullptr);
     glGenTextures(1, &m_name);
     glBindTexture(GL_TEXTURE_2D, m_name);
