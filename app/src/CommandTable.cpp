@@ -40,6 +40,9 @@ constexpr std::array kCommands = {
     CommandInfo{kConvertToObj, "转换为Obj文件(&C)", nullptr, nullptr, nullptr},
     CommandInfo{kConvertToGltf, "转换为glTF文件", nullptr, nullptr, nullptr},
     CommandInfo{kLoadAttachment, "加载为挂件", nullptr, nullptr, nullptr},
+    CommandInfo{kSaveScreenshot, "保存截图...", "Ctrl+Shift+S", "把视图保存为PNG图片\n保存截图",
+                nullptr},
+    CommandInfo{kPreviewTexture, "预览纹理", nullptr, nullptr, nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -292,6 +292,32 @@ void CVellModel::PoseAt(float frame) {
     Pose();
 }
 
+ModelState CVellModel::GetState() {
+    ModelState state;
+    ForEachSubMesh(m_meshes, [&](const SubMesh& s) {
+        state.vertices += static_cast<unsigned>(s.positions.size());
+        state.triangles += static_cast<unsigned>(s.indices.size() / 3);
+    });
+    state.bones = static_cast<unsigned>(m_skeleton.bones.size());
+    if (state.bones == 0) {
+        state.bones = static_cast<unsigned>(m_meshes[kWholeModel].bones.size());
+    }
+    if (!m_playback.stopped) {
+        state.frame = static_cast<int>(m_playback.currentFrame);
+        state.lastFrame = m_playback.lastFrame;
+    }
+    return state;
+}
+
+void CVellModel::Clear() {
+    m_meshes = {};
+    m_skins = {};
+    m_skeleton = Skeleton{};
+    m_playback = PlaybackState{};
+    m_boxMin = {10, 10, 10};
+    m_boxMax = {-10, -10, -10};
+}
+
 std::unique_ptr<IVellModel> CreateModel() {
     return std::make_unique<CVellModel>();
 }

@@ -69,6 +69,8 @@ public:
     void PoseAt(float frame) override;
     void ExportGltf(const std::string& path, const std::vector<PakMgr::ITreeNode*>& skinNodes,
                     const GltfOptions& options = {}) override;
+    ModelState GetState() override;
+    void Clear() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();

@@ -31,6 +31,16 @@ struct IAnimate {
 // GLenum, without pulling the GL headers into every user of the model.
 using PolygonMode = unsigned int;
 
+// What the viewer shows of the model: sizes for the status bar and the playing frame, whose
+// change tells the view that the picture changed.
+struct ModelState {
+    unsigned vertices = 0;
+    unsigned triangles = 0;
+    unsigned bones = 0;
+    int frame = -1;  // integer frame of the playing animation, -1 when nothing plays
+    int lastFrame = -1;
+};
+
 // How ExportGltf writes the model.
 struct GltfOptions {
     // Every length (positions, node and key translations, the translation part of the
@@ -105,6 +115,13 @@ struct IVellModel {
     virtual void ExportGltf(const std::string& path,
                             const std::vector<PakMgr::ITreeNode*>& skinNodes,
                             const GltfOptions& options = {}) = 0;
+
+
+    // For the viewer: the shown model's sizes and the playing frame.
+    virtual ModelState GetState() = 0;
+    // For the viewer: releases the model, its parts, attachment and animations (GL objects
+    // with them: the context they were made in must be current).
+    virtual void Clear() = 0;
 };
 
 // A model of one's own reading through GetPakMgr() that loads, poses and exports without
