@@ -183,14 +183,6 @@ TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
                        "chars/hero/hero.ani", file, {{0, 5, 13, 23}, {0, 3, 6}});
 }
 
-TEST_F(GltfCommand, TextFormPassesValidatorAndAssimp) {
-    const std::string file = out / "hero.gltf";
-    const RunResult r = Export({"chars/hero/hero.skn", "--ani", "chars/hero/hero.ani", "-o", file});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(std::filesystem::exists(out / "hero.bin"));
-    ExpectConsumersAccept(file, 2);
-}
-
 TEST_F(GltfCommand, PartsAndBindSkeletonPassValidatorAndAssimp) {
     const std::string parts = out / "parts.glb";
     ASSERT_EQ(Export({"chars/hero/parts/hero_body.skn", "chars/hero/parts/hero_head.skn", "--ani",
