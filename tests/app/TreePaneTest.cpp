@@ -112,20 +112,16 @@ TEST_F(TreePaneTest, FailedOpenKeepsThePreviousFolderUsable) {
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 }
 
-TEST_F(TreePaneTest, SecondFolderReplacesTheTree) {
-    OpenThroughMenu(game.Path());
+TEST_F(TreePaneTest, StartArgumentThenSecondFolderReplacesTheTree) {
+    frame->OpenGameFolder(QString::fromStdString(game.Path()));
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(answers.folderRequests, 0);
     Find("chars/hero");
     TestUtil::TempDir other;
     WriteGame(other.Path(), {TextFile("\\maps\\m.txt", "m")});
     OpenThroughMenu(other.Path());
     EXPECT_EQ(TopLevel(), QStringList({"maps"}));
     EXPECT_EQ(ChildrenOf("maps"), QStringList({"m.txt"}));
-}
-
-TEST_F(TreePaneTest, StartArgumentOpensLikeFileOpen) {
-    frame->OpenGameFolder(QString::fromStdString(game.Path()));
-    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
-    EXPECT_EQ(answers.folderRequests, 0);
 }
 
 TEST_F(TreePaneTest, ContextMenuEnableRules) {
