@@ -138,6 +138,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kExportAnimate, &F::OnExportAnimate},
         {Cmd::kExportFile, &F::OnExportFile},
         {Cmd::kConvertToObj, &F::OnConvertToObj},
+        {Cmd::kConvertToObjMtl, &F::OnConvertToObjMtl},
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},

@@ -131,6 +131,7 @@ private:
     void RebuildRecentMenu();
     void OnExportFile();
     void OnConvertToObj();
+    void OnConvertToObjMtl();
     void OnConvertToGltf();
     void OnPreviewTexture();
 

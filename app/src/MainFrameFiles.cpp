@@ -186,6 +186,10 @@ void CVellModelBrowserMainFrame::OnConvertToObj() {
     m_pane->ConvertToObj();
 }
 
+void CVellModelBrowserMainFrame::OnConvertToObjMtl() {
+    m_pane->ConvertToObj(true);
+}
+
 void CVellModelBrowserMainFrame::OnConvertToGltf() {
     m_pane->ConvertToGltf(m_loadedSkins);
 }

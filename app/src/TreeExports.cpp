@@ -13,6 +13,7 @@
 #include "StatusLine.h"
 #include "TexturePreview.h"
 #include "TreePane.h"
+#include "model/folder.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
@@ -152,11 +153,11 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
     RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()));
 }
 
-void CTreePane::ConvertToObj() {
-    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
+void CTreePane::ConvertToObj(bool materials) {
+    ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
         const std::string comment = PakMgr::Utf8ToGbk(window()->windowTitle().toStdString());
         try {
-            if (m_vellModel.ExportObj(comment, node)) {
+            if (m_vellModel.ExportObj(comment, node, ".", materials)) {
                 m_status.ShowText(QDir::currentPath());
                 ShowInfo(this, U("已转换为工程文件 ."));
             }
@@ -167,7 +168,27 @@ void CTreePane::ConvertToObj() {
 }
 
 // Textures are found below the folders of the skins loaded and of the selected one.
+void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
+    const QString picked = PickFolderFor(this, kGltfExportKind);
+    if (picked.isEmpty()) {
+        return;
+    }
+    auto models = std::make_shared<std::vector<PakMgr::ITreeNode*>>(Model::FindWholeModels(folder));
+    const std::string outDir = picked.toStdString();
+    auto operation = [models, folder, outDir](std::size_t index) -> QString {
+        const Model::FolderItem item =
+            Model::ExportFolderModel((*models)[index], folder, outDir, Model::FolderOptions{});
+        return item.error.empty() ? QString()
+                                  : QString::fromStdString(item.path + ": " + item.error);
+    };
+    RunFolderJob(models->size(), std::move(operation), picked);
+}
+
 void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {
+    if (PakMgr::ITreeNode* folder = SelectedFolder()) {
+        ConvertFolderToGltf(folder);
+        return;
+    }
     PakMgr::ITreeNode* node = SelectedFile();
     if (!node) {
         return;

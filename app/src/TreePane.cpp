@@ -16,8 +16,8 @@
 #include "Dialogs.h"
 #include "StatusLine.h"
 #include "model/model.h"
-#include "render/view.h"
 #include "pakmgr/pakmgr.h"
+#include "render/view.h"
 
 namespace App {
 
@@ -31,9 +31,10 @@ bool Contains(std::string_view name, std::string_view part) {
 }
 
 // The context menu's items for a file, in order.
-constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,     Cmd::kApplyAnimate,   Cmd::kExportAnimate,
-                                   Cmd::kExportFile,     Cmd::kConvertToObj,   Cmd::kConvertToGltf,
-                                   Cmd::kLoadAttachment, Cmd::kPreviewTexture, Cmd::kShowAxes};
+constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
+                                   Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
+                                   Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
+                                   Cmd::kShowAxes};
 
 }  // namespace
 
@@ -157,9 +158,12 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     const auto action = m_context.action;
     auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
     if (m_model->IsFolder(index)) {
-        // A folder comes out whole.
-        menu->addAction(action(Cmd::kExportFile));
-        action(Cmd::kExportFile)->setEnabled(true);
+        // A folder comes out whole, or every model inside converted.
+        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+            menu->addAction(action(id));
+            action(id)->setEnabled(true);
+            action(id)->setVisible(true);
+        }
         return menu;
     }
     for (const uint16_t id : kFileItems) {
@@ -168,7 +172,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             action(id)->setEnabled(false);
         }
     }
-    for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToGltf, Cmd::kPreviewTexture}) {
+    for (const uint16_t id :
+         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kPreviewTexture}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -182,6 +187,7 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             enable(Cmd::kRenderSkin, true);
             const bool loaded = !m_vellModel.IsEmpty();
             enable(Cmd::kConvertToObj, loaded);
+            enable(Cmd::kConvertToObjMtl, loaded, loaded);
             enable(Cmd::kConvertToGltf, loaded, loaded);
             enable(Cmd::kLoadAttachment, loaded, loaded);
         } else if (Contains(name, ".ani")) {

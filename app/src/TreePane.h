@@ -60,7 +60,8 @@ public:
 
     // The exports of the selection; each asks for its destination first.
     void ExportSelected();
-    void ConvertToObj();
+    // OBJ files of the shown model; with `materials`, .mtl files and PNG textures beside them.
+    void ConvertToObj(bool materials = false);
     // The shown model (skins loaded, whole model first) as one glTF file.
     void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
     void PreviewTexture();
@@ -80,6 +81,8 @@ private:
     void OnContextMenu(const QPoint& position);
     void OnActivated(const QModelIndex& index);
     void ExportFolder(PakMgr::ITreeNode* folder);
+    // Every whole model below the folder as its own glTF file, in a folder the user picks.
+    void ConvertFolderToGltf(PakMgr::ITreeNode* folder);
     // Runs `work` on the selected file inside a folder the user picks (the current
     // directory switched for the length of the call).
     void ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNode*)>& work);

@@ -137,6 +137,20 @@ std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder) {
     return models;
 }
 
+FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
+                             const std::string& outDir, const FolderOptions& options) {
+    const Place place = PlaceOf(skin, folder);
+    FolderItem item{.path = place.path};
+    try {
+        ExportOne(skin, place, outDir, options, item);
+    } catch (const Except& e) {
+        item.error = PakMgr::GbkToUtf8(e.what());
+    } catch (const std::exception& e) {
+        item.error = e.what();
+    }
+    return item;
+}
+
 FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
                            const FolderOptions& options, const FolderProgress& progress) {
     const std::vector<PakMgr::ITreeNode*> models = FindWholeModels(folder);
@@ -147,15 +161,7 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
     auto work = [&] {
         std::shared_ptr<void> state = options.workerSetup ? options.workerSetup() : nullptr;
         for (std::size_t i = next++; i < models.size() && !cancelled; i = next++) {
-            const Place place = PlaceOf(models[i], folder);
-            FolderItem item{.path = place.path};
-            try {
-                ExportOne(models[i], place, outDir, options, item);
-            } catch (const Except& e) {
-                item.error = PakMgr::GbkToUtf8(e.what());
-            } catch (const std::exception& e) {
-                item.error = e.what();
-            }
+            const FolderItem item = ExportFolderModel(models[i], folder, outDir, options);
             std::lock_guard lock(report);
             ++(item.error.empty() ? summary.written : summary.failed);
             if (progress && !progress(item, summary.written + summary.failed, models.size())) {

@@ -102,6 +102,7 @@ const CommandRow kCommandTexts[] = {
     {kExportAnimate, "导出动画帧...", "", "", ""},
     {kExportFile, "导出文件(&E)", "", "", ""},
     {kConvertToObj, "转换为Obj文件(&C)", "", "", ""},
+    {kConvertToObjMtl, "转换为Obj文件(带材质)", "", "", ""},
     {kConvertToGltf, "转换为glTF文件", "", "", ""},
     {kLoadAttachment, "加载为挂件", "", "", ""},
     {kPreviewTexture, "预览纹理", "", "", ""},

@@ -112,20 +112,16 @@ TEST_F(TreePaneTest, FailedOpenKeepsThePreviousFolderUsable) {
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 }
 
-TEST_F(TreePaneTest, SecondFolderReplacesTheTree) {
-    OpenThroughMenu(game.Path());
+TEST_F(TreePaneTest, StartArgumentThenSecondFolderReplacesTheTree) {
+    frame->OpenGameFolder(QString::fromStdString(game.Path()));
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(answers.folderRequests, 0);
     Find("chars/hero");
     TestUtil::TempDir other;
     WriteGame(other.Path(), {TextFile("\\maps\\m.txt", "m")});
     OpenThroughMenu(other.Path());
     EXPECT_EQ(TopLevel(), QStringList({"maps"}));
     EXPECT_EQ(ChildrenOf("maps"), QStringList({"m.txt"}));
-}
-
-TEST_F(TreePaneTest, StartArgumentOpensLikeFileOpen) {
-    frame->OpenGameFolder(QString::fromStdString(game.Path()));
-    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
-    EXPECT_EQ(answers.folderRequests, 0);
 }
 
 TEST_F(TreePaneTest, ContextMenuEnableRules) {
@@ -152,7 +148,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_FALSE(plain.at(Cmd::kApplyAnimate));
 
     // A folder offers its export; a texture its preview.
-    EXPECT_EQ(PopupFor("chars/hero"), (Map{{Cmd::kExportFile, true}}));
+    EXPECT_EQ(PopupFor("chars/hero"), (Map{{Cmd::kExportFile, true}, {Cmd::kConvertToGltf, true}}));
     EXPECT_TRUE(PopupFor("chars/hero/hero.dds").at(Cmd::kPreviewTexture));
     EXPECT_EQ(PopupFor("chars/hero/hero.skn").count(Cmd::kPreviewTexture), 0u);
     // An item other than the selected one opens nothing.
@@ -166,6 +162,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     const Map loaded = PopupFor("chars/hero/hero.skn");
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
+    EXPECT_TRUE(loaded.at(Cmd::kConvertToObjMtl));
     EXPECT_TRUE(loaded.at(Cmd::kLoadAttachment));
     EXPECT_TRUE(loaded.at(Cmd::kConvertToGltf));
     EXPECT_EQ(PopupFor("chars/hero/hero.ani").count(Cmd::kConvertToGltf), 0u);
@@ -366,6 +363,24 @@ TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
     EXPECT_EQ(TestUtil::ReadText(out / "docs/readme.txt"), "read me");
     EXPECT_EQ(frame->Status().Text(),
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+}
+
+TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
+    OpenThroughMenu(game.Path());
+    Select("chars");
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kConvertToGltf);
+    QTRY_COMPARE(answers.messages.size(), std::size_t{1});
+    EXPECT_FALSE(answers.messages[0].text.contains(U("失败")))
+        << answers.messages[0].text.toStdString();
+    EXPECT_EQ(TestUtil::ReadText(out / "hero/hero.glb").substr(0, 4), "glTF");
+
+    Select("chars/hero/hero.skn");
+    frame->OnCommand(Cmd::kRenderSkin);
+    answers.folders.push_back(QString::fromStdString(out / "obj"));
+    std::filesystem::create_directory(out / "obj");
+    frame->OnCommand(Cmd::kConvertToObjMtl);
+    EXPECT_NE(TestUtil::ReadText(out / "obj/patch0_00.obj").find("mtllib "), std::string::npos);
 }
 
 TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {

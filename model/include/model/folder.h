@@ -53,6 +53,11 @@ struct FolderSummary {
 // body parts of a "parts" folder. In tree order.
 std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder);
 
+// Exports one model of FindWholeModels(folder) as ExportFolder does, in a model object of
+// its own; a failure comes back in the item's error.
+FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
+                             const std::string& outDir, const FolderOptions& options);
+
 // Exports every model FindWholeModels finds, each in a model object of its own, to
 // `outDir`/<its folder path below `folder`>/ as "<skin stem>.glb" or ".gltf" (with its side
 // files), or for OBJ into a folder "<skin stem>/". Every path part is made safe, so nothing
