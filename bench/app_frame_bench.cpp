@@ -18,6 +18,7 @@
 #include "CommandTable.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "TreeModel.h"
 #include "forge/sample.h"
 #include "model/model.h"
 #include "render/view.h"
