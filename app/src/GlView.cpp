@@ -163,6 +163,10 @@ CVellModelBrowserRenderView::~CVellModelBrowserRenderView() {
     // Textures and display lists die with the context: make it current for their owners.
     if (m_initialized) {
         makeCurrent();
+        m_textures.Release();
+        // The base class destroys the context after this object's members are gone: its
+        // signal must no longer reach them.
+        disconnect(context(), nullptr, this, nullptr);
     }
 }
 
