@@ -1,0 +1,133 @@
+"""Plausible faults for run_faults.py: a snippet of product source (found once over pakmgr/,
+model/, render/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
+
+PAK = ["pakmgr"]
+READ = ["model"]
+POSE = ["model"]
+OBJ = ["model"]
+GLTF = ["gltf"]
+DDS = ["render"]
+VIEW = ["render"]
+FRAMES = ["render"]
+CLI = ["cli"]
+APP = ["app"]
+
+
+def fault(id, labels, find, replace):
+    return {"id": id, "labels": labels, "find": find, "replace": replace}
+
+
+FAULTS = [
+    # pakmgr: archive table, tree, names, inflating, memory reader
+    fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", ""),
+    fault("pak-first-archive-wins", PAK,
+          "builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
+          "const std::size_t j = m_entries.size() - 1 - i;\n"
+          "        builder.Insert(m_entries[j].name, static_cast<int32_t>(j));"),
+    fault("pak-stored-range-past-end", PAK,
+          "uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)",
+          "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)"),
+    fault("pak-inflated-size-unchecked", PAK,
+          "    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);",
+          "    return storedSize > 0;"),
+    fault("pak-safe-name-backslash", PAK,
+          "[](char c) { return c == '/' || c == '\\\\' || c == '\\0'; }",
+          "[](char c) { return c == '/' || c == '\\0'; }"),
+    fault("pak-safe-name-dotdot", PAK,
+          'if (name.empty() || name == "." || name == "..") {',
+          'if (name.empty() || name == ".") {'),
+    fault("pak-read-past-end", PAK,
+          "uint32_t n = count < available ? count : available;",
+          "uint32_t n = count;"),
+
+    # model readers
+    fault("skn-version-ignored", READ, "if (versionCheck && skin.version != kSupportedVersion) {",
+          "if (false) {"),
+    fault("skn-material-count-unchecked", READ,
+          "    in.Need(uint64_t{skin.materialCount} * kMaterialBlockMinimum,",
+          "    in.Need(uint64_t{0} * kMaterialBlockMinimum,"),
+    fault("skn-texture-name-case", READ, "            LowerCase(file);\n", ""),
+    fault("msh-version-bound", READ, "return version >= 10 && version <= 13;",
+          "return version >= 10 && version < 13;"),
+    fault("msh-submesh-count-unchecked", READ,
+          "    in.Need(uint64_t{mesh.subMeshCount} * kSubMeshHeaderSize,",
+          "    in.Need(uint64_t{0} * kSubMeshHeaderSize,"),
+    fault("cursor-need-off-by-one", READ, "        if (bytes > remaining) {",
+          "        if (bytes > remaining + 1) {"),
+    fault("ani-version-11-layout", READ,
+          "        case 11:\n            return KeyLayout::Version11;",
+          "        case 11:\n            return KeyLayout::Version10;"),
+    fault("ani-bone-count-unchecked", READ,
+          "    if (uint64_t{skeleton.boneCount} * perBone > remainingAfterTables) {",
+          "    if (false) {"),
+
+    # posing
+    fault("pose-quaternion-swap", POSE, "const float x = q[0], y = q[1], z = q[2], w = q[3];",
+          "const float x = q[1], y = q[0], z = q[2], w = q[3];"),
+    fault("pose-slerp-no-hemisphere", POSE, "    if (c < 0) {\n        c = -c;", "    if (false) {\n        c = -c;"),
+    fault("pose-parent-order", POSE,
+          "bone.worldMatrix = Multiply(bone.localMatrix, skeleton.bones[bone.parent].worldMatrix);",
+          "bone.worldMatrix = Multiply(skeleton.bones[bone.parent].worldMatrix, bone.localMatrix);"),
+    fault("pose-key-interpolation", POSE,
+          "return between(KeyValue<N>(a), KeyValue<N>(b), (frame - fa) / (fb - fa));",
+          "return between(KeyValue<N>(a), KeyValue<N>(b), 0.0f);"),
+    fault("pose-84fps-step", POSE, "constexpr float kRealTime = 60.0f;",
+          "constexpr float kRealTime = 50.0f;"),
+
+    # OBJ export
+    fault("obj-face-number", OBJ, "return uint32_t{idx[i]} + 1; };", "return uint32_t{idx[i]}; };"),
+    fault("obj-strip-winding", OBJ, "        if (k % 2 == 1) {\n            AppendFace(out, a, b, c);",
+          "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);"),
+    fault("obj-flip-v", OBJ, "AppendNumber(out, 1.0f - t[1]);", "AppendNumber(out, t[1]);"),
+    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n", ""),
+
+    # glTF export
+    fault("gltf-conjugate", GLTF, "return Normalized({q[0], -q[1], -q[2], q[3]});",
+          "return Normalized({q[0], q[1], -q[2], q[3]});"),
+
+    # DDS and textures
+    fault("dds-dxt1-three-colour", DDS, "if (!kThreeColourAllowed || c0 > c1) {",
+          "if (!kThreeColourAllowed || c0 >= c1) {"),
+    fault("dds-dxt3-alpha-scale", DDS, "static_cast<uint32_t>((alphas >> (4 * i)) & 15) * 17;",
+          "static_cast<uint32_t>((alphas >> (4 * i)) & 15) * 16;"),
+    fault("dds-rgb-alpha", DDS, "        rgba[4 * i + 3] = 255;", "        rgba[4 * i + 3] = 0;"),
+    fault("dds-decoded-bytes-cap", DDS, "    if (bytes > kMaxDecodedBytes) {", "    if (false) {"),
+
+    # drawing, font, render view
+    fault("draw-alpha-test", VIEW, "    glEnable(GL_ALPHA_TEST);\n", ""),
+    fault("draw-texture-left-bound", VIEW,
+          "        } else {\n            glDisable(GL_TEXTURE_2D);\n            glPushAttrib(GL_POLYGON_BIT);",
+          "        } else {\n            glPushAttrib(GL_POLYGON_BIT);"),
+    fault("font-control-glyphs", VIEW,
+          "code < kFirstPrintable || (code >= kFirstControl && code <= kLastControl);",
+          "code < kFirstPrintable;"),
+    fault("view-wheel-direction", VIEW,
+          "            if (Signed16(event.wheelDelta) > 0) {\n                m_fZoom += kWheelZoomStep;",
+          "            if (Signed16(event.wheelDelta) < 0) {\n                m_fZoom += kWheelZoomStep;"),
+    fault("view-key-turn", VIEW, "        case Key::Up:\n            m_nRotX = Turn(m_nRotX, -kKeyTurnStep);",
+          "        case Key::Up:\n            m_nRotX = Turn(m_nRotX, kKeyTurnStep);"),
+
+    # frame export
+    fault("bmp-height-sign", FRAMES,
+          "Put32(infoHeader + 8, static_cast<uint32_t>(-static_cast<int64_t>(image.height)));",
+          "Put32(infoHeader + 8, static_cast<uint32_t>(image.height));"),
+    fault("bmp-file-size", FRAMES,
+          "Put32(fileHeader + 2, image.byteCount + static_cast<uint32_t>(kBmpHeaderSize));",
+          "Put32(fileHeader + 2, image.byteCount);"),
+    fault("frames-last-frame-skipped", FRAMES, "        if (frame == m_playback.lastFrame) {\n            break;\n        }\n        const float next",
+          "        if (frame + 1 >= m_playback.lastFrame) {\n            break;\n        }\n        const float next"),
+
+    # vell
+    fault("cli-usage-exit-code", CLI, "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 2 };",
+          "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 1 };"),
+    fault("cli-extract-failure-status", CLI, "return failed.empty() ? kOk : kFailed;", "return kOk;"),
+    fault("cli-frames-size-bound", ["render"], "size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
+          "size.height < 1 || size.width > kMaxSide) {"),
+
+    # desktop program
+    fault("app-key-left-right", APP,
+          "        case Qt::Key_Left:\n            return Render::Key::Left;",
+          "        case Qt::Key_Left:\n            return Render::Key::Right;"),
+    fault("app-exit-mnemonic", APP, '"退出(&x)"', '"退出"'),
+    fault("app-menu-mnemonic", APP, 'bar->addMenu(U("视图(&V)"))', 'bar->addMenu(U("视图"))'),
+]
