@@ -3,14 +3,16 @@
 // not write, leaves no partial file behind, and the next export into a good folder works.
 #include <GL/gl.h>
 
-#include "RobustnessUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
+#include "SceneFiles.h"
 
 namespace {
 
-using Robustness::BlockingFile;
-using Robustness::ErrorOf;
-using Robustness::FilesIn;
-using Robustness::Game;
+using TestUtil::BlockingFile;
+using TestUtil::ErrorOf;
+using TestUtil::FilesIn;
+using TestUtil::Game;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -47,7 +49,7 @@ TEST_F(RawExport, TheReaderStillSavesAfterAFailure) {
     EXPECT_FALSE(m_reader.SaveToFile("/dev/full"));
     EXPECT_FALSE(m_reader.SaveToFile(BlockingFile(m_out) + "/x"));
     ASSERT_TRUE(m_reader.SaveToFile(m_out / "raw.bin"));
-    EXPECT_EQ(Robustness::ReadBytes(m_out / "raw.bin"), m_bytes);
+    EXPECT_EQ(TestUtil::ReadBytes(m_out / "raw.bin"), m_bytes);
 }
 
 TEST(RawExportCommand, UnwritableOutputFolderFailsWithAMessage) {
@@ -67,7 +69,7 @@ TEST(RawExportCommand, UnwritableOutputFolderFailsWithAMessage) {
 class ObjExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(Robustness::Gl(), nullptr);
+        ASSERT_NE(RenderTest::SharedGl(), nullptr);
         SceneFiles::Scene scene;
         scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.z = 10}};
         m_game = std::make_unique<Game>(SceneFiles::FilesOf(scene));
@@ -111,7 +113,7 @@ TEST_F(ObjExport, TheModelExportsAgainAfterAFailure) {
     EXPECT_TRUE(m_model->ExportObj("test", m_skin, good.Path()));
     EXPECT_EQ(FilesIn(good.Path()),
               (std::vector<std::string>{"hero.dds", "patch0_00.obj", "patch1_01.obj"}));
-    EXPECT_EQ(Robustness::ReadBytes(good / "hero.dds"), SceneFiles::TextureOf({}));
+    EXPECT_EQ(TestUtil::ReadBytes(good / "hero.dds"), SceneFiles::TextureOf({}));
 }
 
 // ---- frames -----------------------------------------------------------------------------
@@ -119,8 +121,8 @@ TEST_F(ObjExport, TheModelExportsAgainAfterAFailure) {
 // Draws a plain colour over the whole buffer; counts the pictures.
 class ClearSink final : public Model::IAnimate {
 public:
-    int GetWidth() override { return Robustness::Gl()->Width(); }
-    int GetHeight() override { return Robustness::Gl()->Height(); }
+    int GetWidth() override { return RenderTest::SharedGl()->Width(); }
+    int GetHeight() override { return RenderTest::SharedGl()->Height(); }
     void Advance() override {}
     void Render() override {
         glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
@@ -162,7 +164,7 @@ TEST_F(FrameExport, TheModelExportsAgainAfterAFailure) {
     EXPECT_TRUE(m_model->ExportFrames(good.Path(), &m_sink));
     EXPECT_EQ(FilesIn(good.Path()).size(), 10u);
     const std::size_t pictureBytes = 54 + 64 * 48 * 4;
-    EXPECT_EQ(Robustness::ReadBytes(good / "00000009.bmp").size(), pictureBytes);
+    EXPECT_EQ(TestUtil::ReadBytes(good / "00000009.bmp").size(), pictureBytes);
 }
 
 }  // namespace

@@ -12,10 +12,10 @@
 #include <set>
 #include <sstream>
 
+#include "GlTest.h"
 #include "Pose.h"
 #include "TestUtil.h"
 #include "forge/sample.h"
-#include "glcontext/glcontext.h"
 #include "model/model.h"
 #include "model/records.h"
 #include "pakmgr/pakmgr.h"
@@ -35,7 +35,7 @@ constexpr float kWeightTolerance = 1e-4f;
 struct Game {
     Game() : made(Forge::MakeSampleGame()) {
         bytes = Forge::SaveSampleGame(made, folder.Path());
-        gl = GlContext::Headless::Create(16, 16, &glError);
+        RenderTest::SharedGl();
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
         mgr->Clear();
         mgr->Open(folder.Path());
@@ -44,8 +44,6 @@ struct Game {
     Forge::SampleGame made;
     TestUtil::TempDir folder;
     std::size_t bytes = 0;
-    std::unique_ptr<GlContext::Headless> gl;
-    std::string glError;
 };
 
 Game& TheGame() {
@@ -247,7 +245,7 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
     EXPECT_TRUE(overridden.contains(Sample::kPatchedSkin));
 
     // The patched skin names a texture only the update carries, and it loads.
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part costume = LoadPart(Sample::kPatchedSkin);
     ASSERT_EQ(costume.skin.materials.size(), 1u);
     EXPECT_EQ(costume.skin.materials[0].diffuseTexName, "hero_costume_v2.dds");
@@ -257,8 +255,8 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
 // ---- the character ------------------------------------------------------------------------
 
 TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part hero = LoadPart(Sample::kHeroSkin);
     const Mesh& mesh = hero.mesh;
     EXPECT_EQ(mesh.version, Sample::kHeroMeshVersion);
@@ -310,8 +308,8 @@ TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
 }
 
 TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
     EXPECT_EQ(skeleton.version, 11u);
     ASSERT_EQ(skeleton.bones.size(), Sample::kBoneCount);
@@ -419,8 +417,8 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 }
 
 TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
 
     // Every part goes into its own slot of the model object.
