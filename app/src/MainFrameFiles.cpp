@@ -257,13 +257,15 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
     if (path.isEmpty()) {
         return;
     }
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    std::string text;
     const uint32_t count = m_pakMgr->GetFileCount();
-    for (uint32_t i = 0; i < count && out; ++i) {
-        out << PakMgr::GbkToUtf8(m_pakMgr->GetFileName(i)) << '\n';
+    for (uint32_t i = 0; i < count; ++i) {
+        text += PakMgr::GbkToUtf8(m_pakMgr->GetFileName(i));
+        text += '\n';
     }
-    out.close();
-    if (!out) {
+    const std::span<const uint8_t> pieces[] = {
+        {reinterpret_cast<const uint8_t*>(text.data()), text.size()}};
+    if (PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowMessage({this, QStringLiteral("Save File Lists Failed!"),
                      QStringLiteral("TarnModelBrowser"), MsgButtons::Ok, MsgIcon::Warning});
     }

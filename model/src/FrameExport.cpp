@@ -1,9 +1,6 @@
 // Frame export: each exported frame of the playing animation posed, drawn by the caller's
 // sink, read back and written as a 32-bit BMP.
 #include <GL/gl.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,10 +18,11 @@ namespace Model {
 namespace {
 
 constexpr uint32_t kBytesPerPixel = 4;
+constexpr std::size_t kAlphaByte = 3;  // blue, green, red, alpha
+constexpr uint8_t kOpaque = 0xFF;
 constexpr uint16_t kBmpSignature = 0x4D42;  // "BM"
 constexpr uint16_t kPlanes = 1;
 constexpr uint32_t kUncompressed = 0;
-constexpr mode_t kFileMode = 0644;
 constexpr int kFrameNameSize = 32;
 
 void Put16(uint8_t* at, uint16_t value) {
@@ -36,20 +34,6 @@ void Put32(uint8_t* at, uint32_t value) {
     for (int i = 0; i < 4; ++i) {
         at[i] = static_cast<uint8_t>(value >> (8 * i));
     }
-}
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 // The capture of one export: a buffer made once for the sink's size at the start, read
@@ -74,6 +58,11 @@ public:
         glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
         glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, m_pixels.data());
         glPopClientAttrib();
+        // Pictures are opaque whatever alpha the buffer holds (an offscreen buffer keeps the
+        // clear colour's 0): viewers that honour a 32-bit picture's alpha show them as drawn.
+        for (std::size_t alpha = kAlphaByte; alpha < m_pixels.size(); alpha += kBytesPerPixel) {
+            m_pixels[alpha] = kOpaque;
+        }
     }
 
     BmpImage Image() const {
@@ -128,26 +117,11 @@ bool WriteBmp(const char* fileName, const BmpImage& image) {
     Put32(infoHeader + 16, kUncompressed);
     Put32(infoHeader + 20, image.byteCount);
 
-    const int fd = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = WriteAll(fd, fileHeader) && WriteAll(fd, infoHeader) &&
-                         WriteAll(fd, {image.pixels, image.byteCount});
-    int error = errno;
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    const bool closed = ::close(fd) == 0;
-    if (written && closed) {
-        return true;
-    }
-    error = written ? errno : error;
-    // A picture cut short is not left behind (a device of that name is left alone).
-    if (regular) {
-        ::unlink(fileName);
-    }
+    const std::span<const uint8_t> pieces[] = {
+        fileHeader, infoHeader, {image.pixels, image.byteCount}};
+    const int error = PakMgr::TryWriteWholeFile(fileName, pieces);
     errno = error;
-    return false;
+    return error == 0;
 }
 
 bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {

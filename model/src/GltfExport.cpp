@@ -1163,16 +1163,6 @@ void GltfBuilder::MakeNamesUnique() {
     }
 }
 
-bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         std::fclose);
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
-}
-
 // A case-blind test of the file name's ending.
 bool EndsWith(const std::string& text, std::string_view end) {
     if (text.size() < end.size()) {
@@ -1193,9 +1183,7 @@ void CVellModel::ExportGltf(const std::string& path,
     builder.Build();
     if (!EndsWith(path, ".gltf")) {
         const std::string json = builder.Json("");
-        if (!WriteBytes(path, MakeGlb(json, builder.Bin()))) {
-            throw Except("can't write %s", path.c_str());
-        }
+        PakMgr::WriteWholeFile(path, MakeGlb(json, builder.Bin()));
         return;
     }
     // The buffer goes beside the text file, named after it.
@@ -1205,8 +1193,13 @@ void CVellModel::ExportGltf(const std::string& path,
     const std::string binName = binPath.substr(slash == std::string::npos ? 0 : slash + 1);
     const std::string json = builder.Json(EncodeUri(binName));
     const std::span<const uint8_t> text(reinterpret_cast<const uint8_t*>(json.data()), json.size());
-    if (!WriteBytes(binPath, builder.Bin()) || !WriteBytes(path, text)) {
-        throw Except("can't write %s", path.c_str());
+    PakMgr::WriteWholeFile(binPath, builder.Bin());
+    try {
+        PakMgr::WriteWholeFile(path, text);
+    } catch (const Except&) {
+        // A buffer without its text file is no export.
+        std::remove(binPath.c_str());
+        throw;
     }
 }
 

@@ -1,7 +1,4 @@
 // Wavefront OBJ export: one file per visible sub-mesh, with its diffuse texture beside it.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -68,29 +65,8 @@ void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3>
     throw Except("can't write %s: %s", PakMgr::Utf8ToGbk(path).c_str(), std::strerror(error));
 }
 
-// Removes what a failed write left, but never a folder or a device that had the name.
-void RemovePartialFile(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        ::unlink(path.c_str());
-    }
-}
-
-// Writes the whole text or throws; a file cut short by a full disk is not left behind.
 void WriteFile(const std::string& path, std::string_view text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        CantWrite(path, errno);
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed) {
-        return;
-    }
-    error = written ? errno : error;
-    RemovePartialFile(path);
-    CantWrite(path, error);
+    PakMgr::WriteWholeFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

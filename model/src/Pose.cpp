@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "GltfMath.h"
 #include "VellModel.h"
 
 namespace Model {
@@ -59,7 +60,7 @@ std::optional<std::array<float, N>> Lookup(std::span<const Key> keys, float fram
 struct BoneTable {
     std::vector<Matrix> matrices;
     std::vector<Vec4> colors;  // padded to four floats for the blend
-    uint16_t none = 0;
+    std::size_t none = 0;      // a mesh may have more bones than 16 bits count
 };
 
 // Fills the table in place, so that posing frame after frame reuses its storage.
@@ -67,7 +68,7 @@ void MakeBoneTable(const Mesh& mesh, const Skeleton& skeleton, BoneTable& table)
     const std::size_t count = mesh.bones.size();
     table.matrices.assign(count + 1, kIdentity);
     table.colors.assign(count + 1, {1, 1, 1, 0});
-    table.none = static_cast<uint16_t>(count);
+    table.none = count;
     for (std::size_t m = 0; m < count; ++m) {
         const uint16_t j = m < mesh.boneToTrack.size() ? mesh.boneToTrack[m] : kNoBone;
         if (j == kNoBone || j >= skeleton.bones.size()) {
@@ -134,20 +135,21 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
         std::min({s.positions.size(), s.boneIndices.size(), s.boneWeights.size()});
     // Sub-mesh bone slot -> row of the table; slots past the map or naming no mesh bone
     // are influences without a bone.
-    std::vector<uint16_t> slotRow(s.boneMap.size());
+    std::vector<std::size_t> slotRow(s.boneMap.size());
     for (std::size_t i = 0; i < slotRow.size(); ++i) {
-        slotRow[i] = s.boneMap[i] < table.none ? s.boneMap[i] : table.none;
+        const uint16_t bone = s.boneMap[i];
+        slotRow[i] = bone != kNoBone && bone < table.none ? bone : table.none;
     }
     const std::size_t slotCount = slotRow.size();
-    const uint16_t* rows = slotRow.data();
+    const std::size_t* rows = slotRow.data();
     const Matrix* matrices = table.matrices.data();
     const Vec4* colors = table.colors.data();
-    const uint16_t none = table.none;
+    const std::size_t none = table.none;
 
     for (std::size_t v = 0; v < count; ++v) {
         const std::array<uint16_t, 4>& slots = s.boneIndices[v];
         const Vec4& w = s.boneWeights[v];
-        uint16_t r[4];
+        std::size_t r[4];
         for (int k = 0; k < 4; ++k) {
             r[k] = slots[k] < slotCount ? rows[slots[k]] : none;
         }
@@ -162,6 +164,21 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
         std::memcpy(s.skinnedPositions[v].data(), &q, sizeof(Vec3));
     }
     return count;
+}
+
+// Where a bone rests: the inverse of its inverse bind matrix.
+Matrix BindPlacement(const MeshBone& bone) {
+    return Gltf::Inverse(bone.matrix).value_or(kIdentity);
+}
+
+// Moves every vertex of the mesh rigidly by `world`.
+void PlaceRigidly(Mesh& mesh, const Matrix& world) {
+    for (SubMesh& s : mesh.subMeshes) {
+        FitWorkingLists(s);
+        for (std::size_t v = 0; v < s.positions.size(); ++v) {
+            TransformPoint(s.positions[v], world.data(), s.skinnedPositions[v]);
+        }
+    }
 }
 
 }  // namespace
@@ -273,13 +290,31 @@ void BindToSkeleton(Mesh& mesh, const Skeleton& skeleton) {
     mesh.boneToTrack = std::move(boneToTrack);
 }
 
-void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame) {
+std::vector<std::optional<Matrix>> BindPlacements(std::span<const Mesh> meshes,
+                                                  const Skeleton& skeleton) {
+    std::vector<std::optional<Matrix>> placements(skeleton.bones.size());
+    for (std::size_t j = 0; j < placements.size(); ++j) {
+        for (const Mesh& mesh : meshes) {
+            auto same = [&](const MeshBone& b) { return b.name == skeleton.bones[j].name; };
+            auto found = std::find_if(mesh.bones.begin(), mesh.bones.end(), same);
+            if (found != mesh.bones.end()) {
+                placements[j] = BindPlacement(*found);
+                break;
+            }
+        }
+    }
+    return placements;
+}
+
+void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame,
+                  std::span<const std::optional<Matrix>> bindPlacements) {
+    const auto hasTrack = [animation](const Bone& bone) {
+        return animation >= 0 && static_cast<std::size_t>(animation) < bone.tracks.size();
+    };
     for (Bone& bone : skeleton.bones) {
         bone.localMatrix = kIdentity;
         bone.worldMatrix = kIdentity;
-        // A track that this skeleton lacks (an animation index left from another file)
-        // leaves the bone at identity.
-        if (animation < 0 || static_cast<std::size_t>(animation) >= bone.tracks.size()) {
+        if (!hasTrack(bone)) {
             continue;
         }
         const AnimTrack& track = bone.tracks[static_cast<std::size_t>(animation)];
@@ -288,8 +323,15 @@ void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame) {
         const Vec3 s = LookupVector(track.scaleKeys, frame).value_or(track.baseScale);
         bone.localMatrix = LocalMatrix(s, q, t);
     }
-    for (Bone& bone : skeleton.bones) {
-        if (bone.parent == kNoParent || bone.parent >= skeleton.bones.size()) {
+    for (std::size_t j = 0; j < skeleton.bones.size(); ++j) {
+        Bone& bone = skeleton.bones[j];
+        // A track that this skeleton lacks (an animation index left from another file, a
+        // short track list) leaves the bone where the mesh was bound to it.
+        if (!hasTrack(bone)) {
+            if (j < bindPlacements.size() && bindPlacements[j]) {
+                bone.worldMatrix = *bindPlacements[j];
+            }
+        } else if (bone.parent == kNoParent || bone.parent >= skeleton.bones.size()) {
             bone.worldMatrix = bone.localMatrix;
         } else {
             bone.worldMatrix = Multiply(bone.localMatrix, skeleton.bones[bone.parent].worldMatrix);
@@ -321,19 +363,33 @@ void SkinMesh(Mesh& mesh, const Skeleton& skeleton) {
 void PoseAttachment(Mesh& mesh, const Skeleton& skeleton) {
     if (skeleton.bones.empty() || mesh.boneToTrack.empty() ||
         mesh.boneToTrack[0] >= skeleton.bones.size()) {
+        RestAttachment(mesh);
         return;
     }
-    const Matrix& world = skeleton.bones[mesh.boneToTrack[0]].worldMatrix;
-    for (SubMesh& s : mesh.subMeshes) {
-        FitWorkingLists(s);
-        for (std::size_t v = 0; v < s.positions.size(); ++v) {
-            TransformPoint(s.positions[v], world.data(), s.skinnedPositions[v]);
+    PlaceRigidly(mesh, skeleton.bones[mesh.boneToTrack[0]].worldMatrix);
+}
+
+void RestAttachment(Mesh& mesh) {
+    if (mesh.bones.empty()) {
+        for (SubMesh& s : mesh.subMeshes) {
+            s.skinnedPositions = s.positions;
         }
+        return;
     }
+    PlaceRigidly(mesh, BindPlacement(mesh.bones[0]));
 }
 
 void CVellModel::Pose() {
-    PoseSkeleton(m_skeleton, m_playback.animation, m_playback.currentFrame);
+    const int32_t animation = m_playback.animation;
+    const bool everyBoneHasATrack =
+        std::all_of(m_skeleton.bones.begin(), m_skeleton.bones.end(), [&](const Bone& b) {
+            return animation >= 0 && static_cast<std::size_t>(animation) < b.tracks.size();
+        });
+    std::vector<std::optional<Matrix>> binds;
+    if (!everyBoneHasATrack) {
+        binds = BindPlacements(std::span(m_meshes).first(kLastPart + 1), m_skeleton);
+    }
+    PoseSkeleton(m_skeleton, animation, m_playback.currentFrame, binds);
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         SkinMesh(m_meshes[slot], m_skeleton);
     }
@@ -367,9 +423,7 @@ void CVellModel::ResetPose() {
             bone.worldMatrix[14] = (*bind)[2];
         }
     }
-    for (SubMesh& s : m_meshes[kAttachment].subMeshes) {
-        s.skinnedPositions = s.positions;
-    }
+    RestAttachment(m_meshes[kAttachment]);
 }
 
 }  // namespace Model

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "model/records.h"
 
@@ -30,11 +31,21 @@ Vec4 Slerp(const Vec4& q0, const Vec4& q1, float t);
 // skeleton without bones leaves the mesh as it is.
 void BindToSkeleton(Mesh& mesh, const Skeleton& skeleton);
 
-// Local and world matrices of every bone for `animation` at `frame`.
-void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame);
+// Where every skeleton bone rests: the inverse of the inverse bind matrix of the first mesh
+// bone of its name (meshes and their bones in order); nothing when no mesh has the bone.
+std::vector<std::optional<Matrix>> BindPlacements(std::span<const Mesh> meshes,
+                                                  const Skeleton& skeleton);
+
+// Local and world matrices of every bone for `animation` at `frame`. A bone without a track
+// for `animation` rests at its entry of `bindPlacements` (identity when it has none).
+void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame,
+                  std::span<const std::optional<Matrix>> bindPlacements = {});
 // Linear-blend skinning of a part mesh with the skeleton's world matrices.
 void SkinMesh(Mesh& mesh, const Skeleton& skeleton);
-// Moves the attachment rigidly with the one bone it hangs on.
+// Moves the attachment rigidly with the one bone it hangs on; one whose bone the skeleton
+// lacks rests where its bone's bind placement puts it.
 void PoseAttachment(Mesh& mesh, const Skeleton& skeleton);
+// Places the attachment where its bone's bind placement puts it (as read when it has none).
+void RestAttachment(Mesh& mesh);
 
 }  // namespace Model

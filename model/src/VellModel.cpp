@@ -87,12 +87,16 @@ bool PlaybackStep(PlaybackState& playback, float dt) {
 }
 
 void ApplySpeed(PlaybackState& playback, float framesPerSecond) {
+    // Every 60 frames per second above real time add 10 frames to the step, computed in
+    // this order in float: (f - 60) × 10 / 60.
     constexpr float kRealTime = 60.0f;
-    constexpr float kStepPerExtraFps = 10.0f / 60.0f;
+    constexpr float kStepFrames = 10.0f;
+    constexpr float kStepSpeed = 60.0f;
     playback.framesPerSecond = framesPerSecond;
     playback.stopped = framesPerSecond == 0.0f;
-    playback.frameStep =
-        framesPerSecond > kRealTime ? (framesPerSecond - kRealTime) * kStepPerExtraFps : 1.0f;
+    playback.frameStep = framesPerSecond > kRealTime
+                             ? (framesPerSecond - kRealTime) * kStepFrames / kStepSpeed
+                             : 1.0f;
     if (!(playback.frameStep >= 1.0f)) {
         playback.frameStep = 1.0f;
     }
@@ -266,6 +270,11 @@ bool CVellModel::LoadAttachment(PakMgr::ITreeNode* node) {
         }
     }
     BindToSkeleton(mesh, m_skeleton);
+    // Without an animation playing it rests where its bone's bind placement puts it; a
+    // playing one moves it at the next frame.
+    if (m_playback.stopped) {
+        RestAttachment(mesh);
+    }
     m_meshes[kAttachment] = std::move(mesh);
     m_skins[kAttachment] = std::move(skin);
     return true;

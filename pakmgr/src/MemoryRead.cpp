@@ -1,8 +1,4 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "pakmgr/pakmgr.h"
@@ -20,25 +16,10 @@ CMemoryRead::CMemoryRead(std::unique_ptr<uint8_t[]> bytes, uint32_t size)
     : m_data(std::move(bytes)), m_size(size) {}
 
 bool CMemoryRead::SaveToFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    bool written = m_size == 0 || std::fwrite(m_data.get(), m_size, 1, file) == 1;
-    int error = errno;
-    // A full disk shows up only when the buffered bytes are flushed.
-    bool closed = std::fclose(file) == 0;
-    if (written && closed) {
-        return true;
-    }
-    error = written ? errno : error;
-    // What a failed write left is removed, unless the name is a device's.
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        ::unlink(path.c_str());
-    }
+    const std::span<const uint8_t> pieces[] = {Data()};
+    const int error = TryWriteWholeFile(path.c_str(), pieces);
     errno = error;  // tells the caller why
-    return false;
+    return error == 0;
 }
 
 bool CMemoryRead::IsEmpty() {

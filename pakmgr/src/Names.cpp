@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "pakmgr/pakmgr.h"
 
 namespace PakMgr {
 
 namespace {
+
+constexpr unsigned char kContinuationMask = 0xC0;
+constexpr unsigned char kContinuation = 0x80;
+constexpr std::size_t kLongestExtension = 32;
 
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
@@ -55,6 +60,35 @@ private:
     iconv_t m_cd;
 };
 
+// The length of the longest prefix of `text` within `limit` bytes that ends between two
+// UTF-8 characters.
+std::size_t CharacterCut(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text.size();
+    }
+    std::size_t n = limit;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & kContinuationMask) == kContinuation) {
+        --n;
+    }
+    return n;
+}
+
+// `name` cut to kMaxFileNameBytes with `suffix` before its extension. A "extension" too long
+// to keep beside a fair part of the name counts as part of the name.
+std::string CutName(const std::string& name, const std::string& suffix) {
+    const std::size_t dot = name.rfind('.');
+    std::string_view extension;
+    if (dot != std::string::npos && dot > 0 && name.size() - dot <= kLongestExtension) {
+        extension = std::string_view(name).substr(dot);
+    }
+    const std::string_view stem = std::string_view(name).substr(0, name.size() - extension.size());
+    const std::size_t room = kMaxFileNameBytes - extension.size() - suffix.size();
+    std::string cut(stem.substr(0, CharacterCut(stem, room)));
+    cut += suffix;
+    cut += extension;
+    return cut;
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
@@ -67,14 +101,39 @@ std::string Utf8ToGbk(std::string_view utf8) {
     return converter.Convert(utf8);
 }
 
-std::string SafeFileName(std::string_view archiveName) {
+std::string SafeFileName(std::string_view archiveName, CutNames* cuts) {
     std::string name = GbkToUtf8(archiveName);
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
     if (name.empty() || name == "." || name == "..") {
         return "_";
     }
-    return name;
+    if (name.size() <= kMaxFileNameBytes) {
+        return name;
+    }
+    const auto makeCut = [&name](int number) {
+        return CutName(name, number == 0 ? std::string() : "~" + std::to_string(number));
+    };
+    return cuts ? cuts->Claim(name, makeCut) : makeCut(0);
+}
+
+std::string CutNames::Claim(const std::string& name,
+                            const std::function<std::string(int)>& makeCut) {
+    for (const auto& [given, cut] : m_given) {
+        if (given == name) {
+            return cut;
+        }
+    }
+    std::string cut;
+    for (int number = 0;; ++number) {
+        cut = makeCut(number);
+        const auto taken = [&cut](const auto& entry) { return entry.second == cut; };
+        if (std::none_of(m_given.begin(), m_given.end(), taken)) {
+            break;
+        }
+    }
+    m_given.emplace_back(name, cut);
+    return cut;
 }
 
 ITreeNode* FindPath(IPakMgr& mgr, std::string_view utf8Path) {

@@ -23,6 +23,9 @@ constexpr std::size_t kPathFieldSize = 256;
 constexpr std::size_t kRecordsPerRead = 4096;
 constexpr std::size_t kReservedEntries = 35000;
 constexpr const char* kNotFound = "not found";
+// A stored-bytes buffer above this size is given back after the entry is read, so that one
+// huge entry does not stay in memory for the rest of the run.
+constexpr std::size_t kKeptStoredBytes = 16u << 20;
 
 uint32_t Word(const uint8_t* p) {
     uint32_t v;
@@ -38,6 +41,26 @@ bool EndsWithPak(const std::string& name) {
     std::transform(tail.begin(), tail.end(), tail.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return tail == ".pak";
+}
+
+unsigned char UpperAscii(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+// The order in which the game's platform lists a folder: ASCII letters compared in upper
+// case, other bytes unsigned; names equal under that rule by their raw bytes.
+bool ListingOrder(const std::string& a, const std::string& b) {
+    const auto folded = [](char x, char y) {
+        return UpperAscii(static_cast<unsigned char>(x)) <
+               UpperAscii(static_cast<unsigned char>(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) {
+        return true;
+    }
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) {
+        return false;
+    }
+    return a < b;
 }
 
 // Reads exactly `size` bytes at `offset`; false on a short read or an error.
@@ -74,6 +97,28 @@ private:
     int m_fd;
 };
 
+// The calling thread's buffer for an entry's stored bytes, reused from read to read; one
+// grown above kKeptStoredBytes is given back when the read is done.
+class StoredBytes {
+public:
+    StoredBytes() : bytes(ThreadBuffer()) {}
+    ~StoredBytes() {
+        if (bytes.capacity() > kKeptStoredBytes) {
+            std::vector<uint8_t>().swap(bytes);
+        }
+    }
+    StoredBytes(const StoredBytes&) = delete;
+    StoredBytes& operator=(const StoredBytes&) = delete;
+
+    std::vector<uint8_t>& bytes;
+
+private:
+    static std::vector<uint8_t>& ThreadBuffer() {
+        thread_local std::vector<uint8_t> buffer;
+        return buffer;
+    }
+};
+
 // Entries keep their path in the shared name arena and their archive as an index.
 struct EntryRecord {
     std::string_view name;
@@ -86,8 +131,8 @@ struct EntryRecord {
 
 struct Archive {
     std::string path;
-    std::unique_ptr<FileHandle> file;  // opened on the first load
-    bool failed = false;
+    uint64_t size = 0;                 // at Open: no stored range past it is read
+    std::unique_ptr<FileHandle> file;  // opened on the first load that succeeds
 };
 
 class CPakMgr final : public IPakMgr {
@@ -111,8 +156,8 @@ private:
     void ResetEntries();
     bool ReadArchive(const std::string& path);
     int ArchiveFile(uint32_t archive);
-    // The entry's stored bytes, in a buffer of the calling thread; null when unreadable.
-    const std::vector<uint8_t>* ReadStored(uint32_t index);
+    // Reads the entry's stored bytes into `stored`; false when unreadable.
+    bool ReadStored(uint32_t index, std::vector<uint8_t>& stored);
 
     std::vector<std::string> m_archiveNames;
     std::vector<EntryRecord> m_entries;
@@ -145,7 +190,7 @@ bool CPakMgr::Open(const std::string& folder) {
     if (names.empty()) {
         return false;
     }
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), ListingOrder);
     m_archiveNames = names;
     for (const std::string& name : names) {
         if (!ReadArchive(folder + "/" + name)) {
@@ -175,7 +220,7 @@ bool CPakMgr::ReadArchive(const std::string& path) {
         return true;
     }
     const auto archive = static_cast<uint32_t>(m_archives.size());
-    m_archives.push_back(Archive{path, nullptr, false});
+    m_archives.push_back(Archive{path, fileSize, nullptr});
 
     std::vector<uint8_t> table(std::min<uint64_t>(count, kRecordsPerRead) * kRecordSize);
     for (uint64_t first = 0; first < count; first += kRecordsPerRead) {
@@ -238,49 +283,47 @@ bool CPakMgr::GetEntry(uint32_t index, PakEntry& entry) {
 int CPakMgr::ArchiveFile(uint32_t archive) {
     std::lock_guard lock(m_archiveMutex);
     Archive& a = m_archives[archive];
-    if (!a.file && !a.failed) {
+    // A failed open (too many open files, a permission fixed since) is tried again next time.
+    if (!a.file) {
         auto file = std::make_unique<FileHandle>(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
-        a.failed = file->Get() < 0;
-        if (!a.failed) {
+        if (file->Get() >= 0) {
             a.file = std::move(file);
         }
     }
     return a.file ? a.file->Get() : -1;
 }
 
-const std::vector<uint8_t>* CPakMgr::ReadStored(uint32_t index) {
+bool CPakMgr::ReadStored(uint32_t index, std::vector<uint8_t>& stored) {
     if (index >= m_entries.size()) {
-        return nullptr;
+        return false;
     }
     const EntryRecord& r = m_entries[index];
-    int fd = ArchiveFile(r.archive);
-    struct stat info {};
-    if (fd < 0 || r.storedSize == 0 || ::fstat(fd, &info) != 0 ||
-        uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)) {
-        return nullptr;  // the stored range lies past the end of the archive
+    if (r.storedSize == 0 || uint64_t{r.offset} + r.storedSize > m_archives[r.archive].size) {
+        return false;  // the stored range lies past the end of the archive
     }
-    thread_local std::vector<uint8_t> stored;
+    const int fd = ArchiveFile(r.archive);
+    if (fd < 0) {
+        return false;
+    }
+    // An archive cut since it was opened reads short.
     stored.resize(r.storedSize);
-    if (!ReadAt(fd, stored.data(), stored.size(), r.offset)) {
-        return nullptr;
-    }
-    return &stored;
+    return ReadAt(fd, stored.data(), stored.size(), r.offset);
 }
 
 bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
-    const std::vector<uint8_t>* stored = ReadStored(index);
-    if (!stored) {
+    StoredBytes stored;
+    if (!ReadStored(index, stored.bytes)) {
         return false;
     }
     const uint32_t size = m_entries[index].inflatedSize;
     if (size == 0) {
-        return InflateUnknownSize(*stored, out);
+        return InflateUnknownSize(stored.bytes, out);
     }
-    if (!PlausibleSize(stored->size(), size)) {
+    if (!PlausibleSize(stored.bytes.size(), size)) {
         return false;
     }
     out.resize(size);
-    return InflateExact(*stored, out);
+    return InflateExact(stored.bytes, out);
 }
 
 std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
@@ -288,24 +331,24 @@ std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
         return nullptr;
     }
     const auto index = static_cast<uint32_t>(node->GetIndex());
-    const std::vector<uint8_t>* stored = ReadStored(index);
-    if (!stored) {
+    StoredBytes stored;
+    if (!ReadStored(index, stored.bytes)) {
         return nullptr;
     }
     const uint32_t size = m_entries[index].inflatedSize;
     if (size == 0) {
         std::vector<uint8_t> bytes;
-        if (!InflateUnknownSize(*stored, bytes)) {
+        if (!InflateUnknownSize(stored.bytes, bytes)) {
             return nullptr;
         }
         return std::make_unique<CMemoryRead>(bytes.data(), static_cast<uint32_t>(bytes.size()));
     }
-    if (!PlausibleSize(stored->size(), size)) {
+    if (!PlausibleSize(stored.bytes.size(), size)) {
         return nullptr;
     }
     // Inflated straight into the reader's own buffer: no copy, no zero-filling.
     auto bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
-    if (!InflateExact(*stored, {bytes.get(), size})) {
+    if (!InflateExact(stored.bytes, {bytes.get(), size})) {
         return nullptr;
     }
     return std::make_unique<CMemoryRead>(std::move(bytes), size);

@@ -13,20 +13,25 @@ CLI = ["cli"]
 APP = ["app"]
 
 
-def fault(id, labels, find, replace):
-    return {"id": id, "labels": labels, "find": find, "replace": replace}
+def fault(id, labels, find, replace, *moved):
+    """`moved`: further (find, replace) pairs, for where the code has gone since; the first
+    snippet found exactly once is the one applied."""
+    return {"id": id, "labels": labels, "edits": [(find, replace)] + list(moved)}
 
 
 FAULTS = [
     # pakmgr: archive table, tree, names, inflating, memory reader
-    fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", ""),
+    fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", "",
+          ("std::sort(names.begin(), names.end(), ListingOrder);", "")),
     fault("pak-first-archive-wins", PAK,
           "builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
           "const std::size_t j = m_entries.size() - 1 - i;\n"
           "        builder.Insert(m_entries[j].name, static_cast<int32_t>(j));"),
     fault("pak-stored-range-past-end", PAK,
           "uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)",
-          "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)"),
+          "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)",
+          ("uint64_t{r.offset} + r.storedSize > m_archives[r.archive].size",
+           "uint64_t{r.offset} > m_archives[r.archive].size")),
     fault("pak-inflated-size-unchecked", PAK,
           "    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);",
           "    return storedSize > 0;"),

@@ -214,6 +214,8 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     EXPECT_EQ(sword.bones[0].matrix[12], 1);
     EXPECT_EQ(sword.bones[0].matrix[14], 3);
     EXPECT_TRUE(model.IsEmpty() == false);
+    // Before any animation it rests where its bone's bind placement puts it.
+    EXPECT_EQ(sword.subMeshes[0].skinnedPositions[0], (Model::Vec3{0, -2, -3}));
 
     // Once a skeleton is there the sword moves rigidly with that bone.
     model.LoadAnimation(Node("chars/hero/hero.ani"));

@@ -177,17 +177,4 @@ TEST_F(ObjExport, EmptyModelWritesNothing) {
     EXPECT_TRUE(Files().empty());
 }
 
-TEST_F(ObjExport, UnwritableFolderThrowsNamingTheFile) {
-    model.MeshAt(0).subMeshes = {Named("arm")};
-    std::string error;
-    try {
-        model.ExportObj("c", nullptr, out / "no-such-folder");
-    } catch (const Except& e) {
-        error = e.what();
-    }
-    EXPECT_EQ(error,
-              "can't write " + (out / "no-such-folder/arm_00.obj") + ": No such file or directory");
-    EXPECT_TRUE(Files().empty());
-}
-
 }  // namespace

@@ -397,3 +397,68 @@ TEST(Slerp, UnnormalisedKeysInterpolateByAngle) {
 }
 
 }  // namespace
+
+namespace {
+
+// A bone without a track for the animation shows the mesh in its bind pose: animation 1 is
+// past the arm's one track, or past every track.
+TEST_F(PoseFixture, BoneWithoutATrackRestsAtItsBindPlacement) {
+    for (const int32_t animation : {1, 5}) {
+        Bone root = MakeBone("root", Model::kNoParent, Track());
+        root.tracks.push_back(Track({10, 0, 0}));
+        Skeleton skeleton = MakeSkeleton({root, MakeBone("arm", 0, Track({0, 7, 0}))});
+        SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}},
+                                {{0, kNoBone, kNoBone, kNoBone}, {1, kNoBone, kNoBone, kNoBone}},
+                                {{1, 0, 0, 0}, {1, 0, 0, 0}}, {0, 1});
+        Pose(skeleton,
+             MakeMesh({{"root", Model::kIdentity}, {"arm", Translation(-2, -4, -6)}}, {s}), 0);
+        model.Playback().animation = animation;
+        model.Pose();
+        ExpectNear(Posed().skinnedPositions[0], {animation == 1 ? 11.0f : 1.0f, 0, 0});
+        ExpectNear(Posed().skinnedPositions[1], {1, 0, 0});
+        EXPECT_EQ(model.GetSkeleton().bones[1].worldMatrix, Translation(2, 4, 6));
+    }
+}
+
+// Without a bone to follow the attachment rests where its bone's bind placement puts it.
+TEST_F(PoseFixture, AttachmentRestsAtItsBonesBindPlacement) {
+    Mesh sword = MakeMesh({{"~BoxBone01", Translation(-5, 0, 0)}}, {OneVertex({1, 0, 0})});
+    sword.boneToTrack = {kNoBone};
+    model.MeshAt(Model::kAttachment) = sword;
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});  // no such bone
+    model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
+    model.ResetPose();
+    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});
+}
+
+// The "no bone" row stays apart from the bones when a mesh has more than 16 bits of them.
+TEST_F(PoseFixture, NoBoneRowPastSixteenBitsOfBones) {
+    std::vector<Model::MeshBone> bones(65536, {"spare", Model::kIdentity});
+    bones[0].name = "root";
+    SubMesh s =
+        MakeSubMesh({{2, 0, 0}}, {{0, kNoBone, kNoBone, kNoBone}}, {{0.5f, 0.5f, 0, 0}}, {0});
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
+         MakeMesh(std::move(bones), {s}), 0);
+    ExpectNear(Posed().skinnedPositions[0], {7, 0, 0});
+}
+
+// The export step is (f - 60) × 10 / 60 in float, in that order: at these speeds a step one
+// float apart writes another number of frames.
+TEST(Playback, ExportStepAtSpeedsWhereRoundingDecidesTheFrames) {
+    const struct {
+        float speed;
+        int32_t lastFrame;
+        unsigned frames;
+    } rows[] = {{67, 7, 8},    {74, 14, 8},   {83, 46, 14}, {85, 25, 8}, {91, 31, 8},
+                {103, 86, 14}, {106, 92, 14}, {110, 50, 8}, {119, 59, 8}};
+    for (const auto& row : rows) {
+        Model::PlaybackState p;
+        p.lastFrame = row.lastFrame;
+        Model::ApplySpeed(p, row.speed);
+        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.speed;
+    }
+}
+
+}  // namespace

@@ -210,20 +210,6 @@ TEST_F(FrameExport, ReadBackKeepsTheSizeTheBufferWasMadeFor) {
     EXPECT_EQ(U32(file, 22), 50u);
 }
 
-TEST_F(FrameExport, MissingFolderEndsTheExportNamingThePicture) {
-    Load({});
-    std::string error;
-    try {
-        m_model.ExportFrames(m_out / "no/such/folder", &m_sink);
-    } catch (const Except& e) {
-        error = e.what();
-    }
-    EXPECT_EQ(error, "can't write " + (m_out / "no/such/folder/00000000.bmp") +
-                         ": No such file or directory");
-    EXPECT_EQ(m_sink.steps, 0);
-    EXPECT_TRUE(FilesIn(m_out.Path()).empty());
-}
-
 TEST_F(FrameExport, FrameNumbersBeyondFloatPrecisionStillEnd) {
     Load({});
     // From 2^31 on a float frame no longer moves by a step of 2^24: the export stops there,

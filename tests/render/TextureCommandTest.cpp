@@ -100,7 +100,8 @@ TEST_F(TextureCommand, LoadFailuresExitOneWithTheMessage) {
     auto unwritable =
         TestUtil::Vell({"texture", m_game.Path(), "tex/rgb.dds", "-o", m_out / "missing/x.png"});
     EXPECT_EQ(unwritable.exitCode, 1);
-    EXPECT_EQ(unwritable.err, "vell: can't write " + (m_out / "missing/x.png") + "\n");
+    EXPECT_EQ(unwritable.err,
+              "vell: can't write " + (m_out / "missing/x.png") + ": No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(png));
 }
 

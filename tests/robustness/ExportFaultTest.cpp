@@ -1,11 +1,21 @@
-// Exports into places that can't be written, even by root: below a regular file, onto a
-// full device, or where a folder already holds the output's name. Each says what it could
-// not write, leaves no partial file behind, and the next export into a good folder works.
+// Every writer of the program against places that can't be written, even by root: below a
+// regular file, a folder in the output's place, a full device, and a disk that fills up (a
+// file-size limit). Each says which file it could not write and why, leaves no partial,
+// empty or temporary file behind, and the next export into a good folder works.
 #include <GL/gl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include "GameFolder.h"
 #include "GlTest.h"
 #include "SceneFiles.h"
+#include "model/bmp.h"
+#include "texture/texture.h"
 
 namespace {
 
@@ -18,105 +28,10 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// ---- raw files --------------------------------------------------------------------------
-
-class RawExport : public ::testing::Test {
-protected:
-    const std::vector<uint8_t> m_bytes = Forge::Bytes("raw bytes of an archived file");
-    PakMgr::CMemoryRead m_reader{m_bytes.data(), static_cast<uint32_t>(m_bytes.size())};
-    TestUtil::TempDir m_out;
-};
-
-TEST_F(RawExport, BelowARegularFileFailsAndCreatesNothing) {
-    const std::string blocker = BlockingFile(m_out);
-    EXPECT_FALSE(m_reader.SaveToFile(blocker + "/raw.bin"));
-    EXPECT_EQ(FilesIn(m_out.Path()), std::vector<std::string>{"a-file"});
-    EXPECT_EQ(TestUtil::ReadText(blocker), "not a folder");
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
-
-TEST_F(RawExport, FullDeviceFails) {
-    // Opening succeeds; the bytes only fail to land when they are flushed.
-    EXPECT_FALSE(m_reader.SaveToFile("/dev/full"));
-}
-
-TEST_F(RawExport, AFolderOfTheSameNameFails) {
-    std::filesystem::create_directory(m_out / "raw.bin");
-    EXPECT_FALSE(m_reader.SaveToFile(m_out / "raw.bin"));
-    EXPECT_TRUE(std::filesystem::is_directory(m_out / "raw.bin"));
-}
-
-TEST_F(RawExport, TheReaderStillSavesAfterAFailure) {
-    EXPECT_FALSE(m_reader.SaveToFile("/dev/full"));
-    EXPECT_FALSE(m_reader.SaveToFile(BlockingFile(m_out) + "/x"));
-    ASSERT_TRUE(m_reader.SaveToFile(m_out / "raw.bin"));
-    EXPECT_EQ(TestUtil::ReadBytes(m_out / "raw.bin"), m_bytes);
-}
-
-TEST(RawExportCommand, UnwritableOutputFolderFailsWithAMessage) {
-    Game game({{"\\docs\\a.txt", Forge::Bytes("hello")}});
-    TestUtil::TempDir out;
-    const std::string blocker = BlockingFile(out);
-    TestUtil::RunResult r =
-        TestUtil::Vell({"extract", game.Folder(), "docs/a.txt", "-o", blocker + "/out"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(StartsWith(r.err, "vell: can't create folder")) << r.err;
-    EXPECT_EQ(FilesIn(out.Path()), std::vector<std::string>{"a-file"});
-}
-
-// ---- OBJ --------------------------------------------------------------------------------
-
-// The writers' character with two textured sub-meshes, loaded as the whole model.
-class ObjExport : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(RenderTest::SharedGl(), nullptr);
-        SceneFiles::Scene scene;
-        scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.z = 10}};
-        m_game = std::make_unique<Game>(SceneFiles::FilesOf(scene));
-        m_skin = m_game->Node(SceneFiles::kSkinArg);
-        m_model->Load(m_skin);
-    }
-
-    std::string Export(const std::string& folder) {
-        return ErrorOf([&] { m_model->ExportObj("test", m_skin, folder); });
-    }
-
-    std::unique_ptr<Game> m_game;
-    PakMgr::ITreeNode* m_skin = nullptr;
-    std::unique_ptr<Model::IVellModel> m_model = Model::CreateModel();
-    TestUtil::TempDir m_out;
-};
-
-TEST_F(ObjExport, FolderBelowARegularFileThrowsNamingTheFile) {
-    const std::string folder = BlockingFile(m_out) + "/obj";
-    EXPECT_EQ(Export(folder), "can't write " + folder + "/patch0_00.obj: Not a directory");
-}
-
-TEST_F(ObjExport, AnObjFileThatCantBeMadeStopsTheExport) {
-    std::filesystem::create_directory(m_out / "patch1_01.obj");
-    EXPECT_EQ(Export(m_out.Path()),
-              "can't write " + (m_out / "patch1_01.obj") + ": Is a directory");
-    // The first sub-mesh was written whole before; nothing else was left behind.
-    EXPECT_EQ(FilesIn(m_out.Path()),
-              (std::vector<std::string>{"hero.dds", "patch0_00.obj", "patch1_01.obj"}));
-    EXPECT_TRUE(std::filesystem::is_directory(m_out / "patch1_01.obj"));
-}
-
-TEST_F(ObjExport, ATextureThatCantBeCopiedThrowsNamingTheTexture) {
-    std::filesystem::create_directory(m_out / "hero.dds");
-    EXPECT_EQ(Export(m_out.Path()), "can't write " + (m_out / "hero.dds") + ": Is a directory");
-}
-
-TEST_F(ObjExport, TheModelExportsAgainAfterAFailure) {
-    Export(BlockingFile(m_out) + "/obj");
-    TestUtil::TempDir good;
-    EXPECT_TRUE(m_model->ExportObj("test", m_skin, good.Path()));
-    EXPECT_EQ(FilesIn(good.Path()),
-              (std::vector<std::string>{"hero.dds", "patch0_00.obj", "patch1_01.obj"}));
-    EXPECT_EQ(TestUtil::ReadBytes(good / "hero.dds"), SceneFiles::TextureOf({}));
-}
-
-// ---- frames -----------------------------------------------------------------------------
 
 // Draws a plain colour over the whole buffer; counts the pictures.
 class ClearSink final : public Model::IAnimate {
@@ -133,38 +48,192 @@ public:
     int steps = 0;
 };
 
-class FrameExport : public ObjExport {
-protected:
-    void SetUp() override {
-        ObjExport::SetUp();
-        m_model->LoadAnimation(m_game->Node(SceneFiles::kAnimationArg));
-        m_model->PlayAnimation(1);  // ten frames
+// The writers' character with two textured sub-meshes and a ten-frame animation playing.
+struct Exporter {
+    Exporter() {
+        SceneFiles::Scene scene;
+        scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.z = 10}};
+        game = std::make_unique<Game>(SceneFiles::FilesOf(scene));
+        skin = game->Node(SceneFiles::kSkinArg);
+        model->Load(skin);
+        model->LoadAnimation(game->Node(SceneFiles::kAnimationArg));
+        model->PlayAnimation(1);
     }
-    ClearSink m_sink;
+    std::unique_ptr<Game> game;
+    PakMgr::ITreeNode* skin = nullptr;
+    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    ClearSink sink;
 };
 
-TEST_F(FrameExport, FolderBelowARegularFileThrowsNamingTheFirstPicture) {
-    const std::string folder = BlockingFile(m_out) + "/frames";
-    EXPECT_EQ(ErrorOf([&] { m_model->ExportFrames(folder, &m_sink); }),
-              "can't write " + folder + "/00000000.bmp: Not a directory");
+Exporter& TheExporter() {
+    static Exporter exporter;
+    return exporter;
 }
 
-TEST_F(FrameExport, APictureThatCantBeMadeStopsTheExport) {
-    std::filesystem::create_directory(m_out / "00000003.bmp");
-    EXPECT_EQ(ErrorOf([&] { m_model->ExportFrames(m_out.Path(), &m_sink); }),
-              "can't write " + (m_out / "00000003.bmp") + ": Is a directory");
-    EXPECT_EQ(FilesIn(m_out.Path()), (std::vector<std::string>{"00000000.bmp", "00000001.bmp",
-                                                               "00000002.bmp", "00000003.bmp"}));
-    EXPECT_EQ(m_sink.steps, 3);
+const std::vector<uint8_t> kRawBytes = Forge::Bytes("raw bytes of an archived file, some more");
+const uint8_t kPixel[4] = {1, 2, 3, 4};
+
+// SaveToFile and WriteBmp tell by errno; said as the throwing writers say it.
+void Check(bool written, const std::string& path) {
+    if (!written) {
+        throw Except("can't write %s: %s", path.c_str(), std::strerror(errno));
+    }
 }
 
-TEST_F(FrameExport, TheModelExportsAgainAfterAFailure) {
-    ErrorOf([&] { m_model->ExportFrames(BlockingFile(m_out) + "/frames", &m_sink); });
-    TestUtil::TempDir good;
-    EXPECT_TRUE(m_model->ExportFrames(good.Path(), &m_sink));
-    EXPECT_EQ(FilesIn(good.Path()).size(), 10u);
-    const std::size_t pictureBytes = 54 + 64 * 48 * 4;
-    EXPECT_EQ(TestUtil::ReadBytes(good / "00000009.bmp").size(), pictureBytes);
+void SaveRaw(const std::string& path) {
+    PakMgr::CMemoryRead reader(kRawBytes.data(), static_cast<uint32_t>(kRawBytes.size()));
+    Check(reader.SaveToFile(path), path);
+}
+
+void WriteBmp(const std::string& path) {
+    Check(Model::WriteBmp(path.c_str(), {1, -1, 4, 4, kPixel}), path);
+}
+
+void WritePng(const std::string& path) {
+    Texture::WritePng(path, 1, 1, kPixel);
+}
+
+void WriteGlb(const std::string& path) {
+    TheExporter().model->ExportGltf(path, {TheExporter().skin});
+}
+
+struct Writer {
+    const char* label;
+    const char* name;  // the file that a folder of its name blocks
+    std::function<void(const std::string& folder)> intoFolder;
+    std::function<void(const std::string& path)> toPath;  // null: the writer picks names
+};
+
+void PrintTo(const Writer& writer, std::ostream* out) {
+    *out << writer.label;
+}
+
+auto AtName(std::function<void(const std::string&)> write, std::string name) {
+    return [write, name](const std::string& folder) { write(folder + "/" + name); };
+}
+
+const Writer kWriters[] = {
+    {"raw", "raw.bin", AtName(SaveRaw, "raw.bin"), SaveRaw},
+    {"png", "t.png", AtName(WritePng, "t.png"), WritePng},
+    {"bmp", "b.bmp", AtName(WriteBmp, "b.bmp"), WriteBmp},
+    {"glb", "m.glb", AtName(WriteGlb, "m.glb"), WriteGlb},
+    {"gltf", "m.gltf", AtName(WriteGlb, "m.gltf"), nullptr},
+    {"gltfBin", "m.bin", AtName(WriteGlb, "m.gltf"), nullptr},
+    {"obj", "patch1_01.obj",
+     [](const std::string& folder) {
+         TheExporter().model->ExportObj("test", TheExporter().skin, folder);
+     },
+     nullptr},
+    {"objTexture", "hero.dds",
+     [](const std::string& folder) {
+         TheExporter().model->ExportObj("test", TheExporter().skin, folder);
+     },
+     nullptr},
+    {"frames", "00000003.bmp",
+     [](const std::string& folder) {
+         TheExporter().model->ExportFrames(folder, &TheExporter().sink);
+     },
+     nullptr},
+};
+
+// No file of the export left empty or cut short, and no temporary file.
+void ExpectNothingPartial(const std::string& folder, const std::string& blocked) {
+    for (const std::string& name : FilesIn(folder)) {
+        EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+        if (name != blocked && name != "a-file") {
+            EXPECT_GT(std::filesystem::file_size(folder + "/" + name), 0u) << name;
+        }
+    }
+}
+
+// A file-size limit stands in for a disk that fills up: writes past it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+class UnwritableDestination : public ::testing::TestWithParam<Writer> {
+protected:
+    void SetUp() override { ASSERT_NE(RenderTest::SharedGl(), nullptr); }
+
+    // The next export into a good folder writes the writer's file whole.
+    void ExpectTheNextExportWorks() {
+        TestUtil::TempDir good;
+        EXPECT_NO_THROW(GetParam().intoFolder(good.Path()));
+        EXPECT_GT(TestUtil::ReadBytes(good / GetParam().name).size(), 0u);
+        ExpectNothingPartial(good.Path(), "");
+    }
+
+    TestUtil::TempDir m_out;
+};
+
+TEST_P(UnwritableDestination, BelowARegularFile) {
+    const std::string folder = BlockingFile(m_out);
+    const std::string error = ErrorOf([&] { GetParam().intoFolder(folder); });
+    EXPECT_TRUE(StartsWith(error, "can't write " + folder + "/")) << error;
+    EXPECT_TRUE(EndsWith(error, ": Not a directory")) << error;
+    EXPECT_EQ(FilesIn(m_out.Path()), std::vector<std::string>{"a-file"});
+    EXPECT_EQ(TestUtil::ReadText(folder), "not a folder");
+    ExpectTheNextExportWorks();
+}
+
+TEST_P(UnwritableDestination, AFolderInTheOutputsPlace) {
+    const std::string blocked = m_out / GetParam().name;
+    std::filesystem::create_directory(blocked);
+    EXPECT_EQ(ErrorOf([&] { GetParam().intoFolder(m_out.Path()); }),
+              "can't write " + blocked + ": Is a directory");
+    EXPECT_TRUE(std::filesystem::is_directory(blocked));
+    ExpectNothingPartial(m_out.Path(), GetParam().name);
+    ExpectTheNextExportWorks();
+}
+
+TEST_P(UnwritableDestination, ADiskThatFillsUp) {
+    std::string error;
+    {
+        FileSizeLimit limit(32);
+        error = ErrorOf([&] { GetParam().intoFolder(m_out.Path()); });
+    }
+    EXPECT_TRUE(StartsWith(error, "can't write " + m_out.Path() + "/")) << error;
+    EXPECT_TRUE(EndsWith(error, ": File too large")) << error;
+    ExpectNothingPartial(m_out.Path(), "");
+    EXPECT_EQ(std::filesystem::exists(m_out / GetParam().name), false);
+    ExpectTheNextExportWorks();
+}
+
+TEST_P(UnwritableDestination, AFullDevice) {
+    if (!GetParam().toPath) {
+        GTEST_SKIP() << "the writer picks its own file names";
+    }
+    // A device is written in place (it can't be replaced); its bytes don't fit.
+    EXPECT_EQ(ErrorOf([&] { GetParam().toPath("/dev/full"); }),
+              "can't write /dev/full: No space left on device");
+    struct stat info {};
+    EXPECT_TRUE(::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode));
+    ExpectTheNextExportWorks();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWriter, UnwritableDestination, ::testing::ValuesIn(kWriters),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(RawExportCommand, UnwritableOutputFolderFailsWithAMessage) {
+    Game game({{"\\docs\\a.txt", Forge::Bytes("hello")}});
+    TestUtil::TempDir out;
+    const std::string blocker = BlockingFile(out);
+    TestUtil::RunResult r =
+        TestUtil::Vell({"extract", game.Folder(), "docs/a.txt", "-o", blocker + "/out"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(StartsWith(r.err, "vell: can't create folder")) << r.err;
+    EXPECT_EQ(FilesIn(out.Path()), std::vector<std::string>{"a-file"});
 }
 
 }  // namespace

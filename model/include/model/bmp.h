@@ -20,8 +20,8 @@ struct BmpImage {
     const uint8_t* pixels = nullptr;
 };
 
-// Creates or truncates the file and writes the header and pixels; true when every byte
-// was written.
+// Writes the header and pixels as the file's whole content through PakMgr::TryWriteWholeFile;
+// true when every byte was written (errno tells why not).
 bool WriteBmp(const char* fileName, const BmpImage& image);
 
 }  // namespace Model

@@ -177,8 +177,9 @@ void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 // Reads the .skn node and the .msh it names among its siblings, through GetPakMgr().
 void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin);
 
-// Reads the .ani node into the Skeleton; the Skeleton is untouched when the node's name
-// lacks ".ani" or the file can't be loaded.
+// Reads the .ani node into the Skeleton. Throws Except when the node's name lacks ".ani" or
+// the file can't be loaded (the Skeleton is then untouched) and when the file is not a sound
+// animation file (the Skeleton is then reset and may be partly filled: read into a spare).
 void ReadAnimation(PakMgr::ITreeNode* node, Skeleton& skeleton);
 // The file image alone, positioned at 0 (resets the Skeleton first).
 void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton);

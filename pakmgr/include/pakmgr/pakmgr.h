@@ -33,8 +33,8 @@ namespace PakMgr {
 // An archived file's bytes in memory with a read position. No byte-order conversion.
 struct IRead {
     virtual ~IRead() = default;
-    // Writes all bytes, whatever the position; false when the file can't be opened or written
-    // (errno tells why, and a partly written file is removed).
+    // Writes all bytes, whatever the position, through WriteWholeFile; false when the file
+    // can't be written (errno tells why; nothing partial is left).
     virtual bool SaveToFile(const std::string& path) = 0;
     virtual bool IsEmpty() = 0;
     // Copies up to count bytes at the position and advances; a short read is silent.
@@ -112,8 +112,10 @@ struct PakEntry {
 
 struct IPakMgr {
     virtual ~IPakMgr() = default;
-    // Lists the folder's *.pak archives (any letter case, byte order of names) and appends
-    // their entries. False when the folder holds no archive or one can't be opened.
+    // Lists the folder's *.pak archives (any letter case) and appends their entries, in the
+    // order of the game's platform: names compared with ASCII letters in upper case and other
+    // bytes unsigned, equal ones by their bytes. False when the folder holds no archive or
+    // one can't be opened.
     virtual bool Open(const std::string& folder) = 0;
     // Empties the entry list.
     virtual void Clear() = 0;
@@ -146,9 +148,35 @@ std::unique_ptr<IPakMgr> CreatePakMgr();
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 
+// The cut names that one export has given out in one folder, so that two never meet.
+class CutNames {
+public:
+    // The cut name given to `name` before, or `cut` (then `cut` with ~1, ~2... from
+    // `makeCut`) if no other name has it; remembered for `name`.
+    std::string Claim(const std::string& name, const std::function<std::string(int)>& makeCut);
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_given;  // name, cut name
+};
+
+// The longest name a file system takes, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
 // A name from an archive or a model file made safe to create inside a chosen folder:
-// converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_".
-std::string SafeFileName(std::string_view archiveName);
+// converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_". A name
+// over kMaxFileNameBytes is cut on a character boundary keeping its extension; with
+// `cuts`, a cut name already given to another name of the export gets ~1, ~2... before
+// the extension.
+std::string SafeFileName(std::string_view archiveName, CutNames* cuts = nullptr);
+
+// Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
+// into place (no fsync), so a failure leaves the target as it was and no partial or empty
+// file. A device or pipe of that name is written in place. Throws Except "can't write
+// <file>: <reason>" with the name in code page 936.
+void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
+// the errno of the failure.
+int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
 
 // Finds a node from a command-line path: '/' or '\' between components, a leading
 // separator optional; each component (UTF-8, converted to code page 936) is found with

@@ -1,9 +1,6 @@
 // PNG encoding through libpng's simplified writing interface.
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
-
 #include "texture/texture.h"
 
 namespace Texture {
@@ -31,19 +28,13 @@ std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const 
     return bytes;
 }
 
-bool WritePng(const std::string& path, uint32_t width, uint32_t height,
+void WritePng(const std::string& path, uint32_t width, uint32_t height,
               std::span<const uint8_t> rgba) {
-    std::vector<uint8_t> bytes = EncodePng(width, height, rgba);
+    const std::vector<uint8_t> bytes = EncodePng(width, height, rgba);
     if (bytes.empty()) {
-        return false;
+        throw Except("can't encode %s as PNG", PakMgr::Utf8ToGbk(path).c_str());
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         &std::fclose);
-    if (!file) {
-        return false;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
+    PakMgr::WriteWholeFile(path, bytes);
 }
 
 }  // namespace Texture

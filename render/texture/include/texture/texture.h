@@ -58,8 +58,9 @@ std::vector<uint8_t> DecodeToRgba(const DdsImage& image);
 
 // 8-bit RGBA pixels, top row first, as a PNG file's bytes; empty when libpng fails.
 std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const uint8_t> rgba);
-// Writes the PNG to `path`; false when it can't be encoded or written.
-bool WritePng(const std::string& path, uint32_t width, uint32_t height,
+// Writes the PNG to `path` through PakMgr::WriteWholeFile. Throws Except when it can't be
+// encoded or written.
+void WritePng(const std::string& path, uint32_t width, uint32_t height,
               std::span<const uint8_t> rgba);
 
 // How the current GL context's extension entry points are found. The headless context and
