@@ -214,6 +214,8 @@ def main():
     parser.add_argument("--commit", default="HEAD")
     parser.add_argument("--after", help="a second commit, run fault by fault with the first")
     parser.add_argument("--only", default="")
+    parser.add_argument("--caught-in", help="a table (.json) of an earlier pass, perhaps still "
+                        "running: faults it did not catch are left out")
     parser.add_argument("--out", default="faults-result")
     parser.add_argument("--compare", nargs=2)
     parser.add_argument("--check", action="store_true", help="only look for the snippets")
@@ -241,6 +243,11 @@ def main():
               flush=True)
         results.append(json.loads(out.read_text()) if out.exists() else {})  # resumes
     for fault in chosen:
+        if args.caught_in and Path(args.caught_in).exists():
+            earlier = json.loads(Path(args.caught_in).read_text()).get(fault["id"])
+            if earlier and earlier["status"] != "caught":
+                print("%-28s left out: %s before" % (fault["id"], earlier["status"]), flush=True)
+                continue
         for tree, result, out in zip(trees, results, outs):
             if fault["id"] in result:
                 continue
