@@ -149,10 +149,10 @@ TEST_P(BrokenLoads, LeaveTheModelAsItWasAndNothingBehind) {
     // The heap in use after the warm-up loads (0 when the allocator doesn't report it, as
     // under AddressSanitizer) grows by no block per load.
     int succeeded = 0;
-    std::size_t before = 0;
+    std::size_t heapBefore = 0;
     for (int i = 0; i < kLoads; ++i) {
         if (i == kWarmUp) {
-            before = mallinfo2().uordblks;
+            heapBefore = mallinfo2().uordblks;
         }
         try {
             Load();
@@ -160,9 +160,9 @@ TEST_P(BrokenLoads, LeaveTheModelAsItWasAndNothingBehind) {
         } catch (const Except&) {
         }
     }
-    const std::size_t after = mallinfo2().uordblks;
+    const std::size_t heapAfter = mallinfo2().uordblks;
     EXPECT_EQ(succeeded, 0);
-    EXPECT_LE(after > before ? after - before : 0, kHeapSlack);
+    EXPECT_LE(heapAfter > heapBefore ? heapAfter - heapBefore : 0, kHeapSlack);
 }
 
 INSTANTIATE_TEST_SUITE_P(Broken, BrokenLoads, ::testing::ValuesIn(kBrokenLoads),
