@@ -164,7 +164,11 @@ private:
 
 class UnwritableDestination : public ::testing::TestWithParam<Writer> {
 protected:
-    void SetUp() override { ASSERT_NE(RenderTest::SharedGl(), nullptr); }
+    // The character is made here, before any test limits the size of the files written.
+    void SetUp() override {
+        ASSERT_NE(RenderTest::SharedGl(), nullptr);
+        TheExporter();
+    }
 
     // The next export into a good folder writes the writer's file whole.
     void ExpectTheNextExportWorks() {
