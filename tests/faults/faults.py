@@ -34,7 +34,7 @@ FAULTS = [
            "uint64_t{r.offset} > m_archives[r.archive].size")),
     fault("pak-inflated-size-unchecked", PAK,
           "    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);",
-          "    return storedSize > 0;"),
+          "    (void)inflatedSize;\n    return storedSize > 0;"),
     fault("pak-safe-name-backslash", PAK,
           "[](char c) { return c == '/' || c == '\\\\' || c == '\\0'; }",
           "[](char c) { return c == '/' || c == '\\0'; }"),
@@ -84,7 +84,8 @@ FAULTS = [
     fault("obj-strip-winding", OBJ, "        if (k % 2 == 1) {\n            AppendFace(out, a, b, c);",
           "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);"),
     fault("obj-flip-v", OBJ, "AppendNumber(out, 1.0f - t[1]);", "AppendNumber(out, t[1]);"),
-    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n", ""),
+    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n",
+          "    if (false) {\n        CopyTexture(material, node, folder);\n    }\n"),
 
     # glTF export
     fault("gltf-conjugate", GLTF, "return Normalized({q[0], -q[1], -q[2], q[3]});",
