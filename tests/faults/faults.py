@@ -43,7 +43,7 @@ FAULTS = [
           'if (name.empty() || name == ".") {'),
     fault("pak-read-past-end", PAK,
           "uint32_t n = count < available ? count : available;",
-          "uint32_t n = count;"),
+          "uint32_t n = count;\n    (void)available;"),
 
     # model readers
     fault("skn-version-ignored", READ, "if (versionCheck && skin.version != kSupportedVersion) {",
