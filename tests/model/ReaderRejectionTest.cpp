@@ -99,6 +99,10 @@ struct Rejection {
     const char* message;  // the start of the error's text
 };
 
+void PrintTo(const Rejection& row, std::ostream* os) {
+    *os << row.name;
+}
+
 // A descriptor with one count (or the version) set to a value its bytes can't back.
 template <class Desc, class Field>
 Desc With(Desc desc, Field Desc::*field, uint32_t value) {

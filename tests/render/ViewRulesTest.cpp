@@ -84,6 +84,10 @@ std::vector<Input> LeftSweep(int from, int to) {
     return inputs;
 }
 
+void PrintTo(const ViewCase& row, std::ostream* os) {
+    *os << row.name;
+}
+
 ViewCase Row(const char* name, std::vector<Input> inputs, int rotX, int rotY, int rotZ, float panX,
              float panY, float zoom, int lastX, int lastY) {
     return {name, std::move(inputs), rotX, rotY, rotZ, panX, panY, zoom, lastX, lastY};

@@ -111,6 +111,10 @@ struct BrokenLoad {
     const char* message;  // the start of the error's text
 };
 
+void PrintTo(const BrokenLoad& row, std::ostream* os) {
+    *os << row.name;
+}
+
 const BrokenLoad kBrokenLoads[] = {
     {"MeshCutShortAfterTheSkinAndTexturesLoaded", "chars/hero/meshcut.skn", false,
      "corrupt .msh file: "},
