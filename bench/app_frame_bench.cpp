@@ -18,8 +18,10 @@
 #include "CommandTable.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "TreeModel.h"
 #include "forge/sample.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -115,7 +117,7 @@ BENCHMARK(BM_DrawScene)->Iterations(600)->Unit(benchmark::kMillisecond);
 
 void BM_ModelUpdate(benchmark::State& state) {
     WalkingHero();
-    Model::IVellModel* model = Model::GetModel();
+    Model::IVellModel* model = Render::GetModel();
     float frame = 0;
     for (auto _ : state) {
         // Every call poses a new frame, the most work an Update can do.

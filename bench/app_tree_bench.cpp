@@ -14,6 +14,7 @@
 
 #include "GameLike.h"
 #include "MainFrame.h"
+#include "TreeModel.h"
 #include "pakmgr/pakmgr.h"
 
 namespace {

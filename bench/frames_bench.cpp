@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "SceneFiles.h"
-#include "TestUtil.h"
+#include "BenchUtil.h"
+#include "forge/scene.h"
 #include "glcontext/glcontext.h"
 #include "model/bmp.h"
 #include "model/model.h"
@@ -58,7 +58,7 @@ public:
         if (mesh == m_mesh) {
             return;
         }
-        TestUtil::TempDir game;
+        ::Bench::TempDir game;
         Forge::SavePak(game / "data.pak", SceneFiles::FilesOf(BenchScene(mesh)));
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
         mgr->Clear();
@@ -95,10 +95,10 @@ private:
         m_view.ResetView();
     }
 
-    TestUtil::TempDir m_out;
+    ::Bench::TempDir m_out;
     int m_mesh = -1;
     std::unique_ptr<GlContext::Headless> m_context;
-    Model::IVellModel* m_model = Model::GetModel();
+    Model::IVellModel* m_model = Render::GetModel();
     Render::CRenderViewCore m_view{m_model};
     std::vector<uint8_t> m_pixels;
     int m_width = 0;

@@ -4,14 +4,14 @@
 
 #include <filesystem>
 
-#include "../tests/common/TestUtil.h"
+#include "BenchUtil.h"
 #include "GameLike.h"
 #include "pakmgr/pakmgr.h"
 
 namespace {
 
 struct Fixture {
-    TestUtil::TempDir dir;
+    Bench::TempDir dir;
 };
 
 const std::string& WideGame() {
@@ -62,7 +62,7 @@ void BM_BuildTree50k(benchmark::State& state) {
 BENCHMARK(BM_BuildTree50k)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 std::vector<uint8_t> StoredBytes(const PakMgr::PakEntry& e) {
-    std::string archive = TestUtil::ReadText(e.pakPath);
+    std::string archive = Bench::ReadText(e.pakPath);
     return {archive.begin() + e.offset, archive.begin() + e.offset + e.storedSize};
 }
 

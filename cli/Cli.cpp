@@ -41,6 +41,16 @@ std::string Args::Value(std::string_view option) const {
     return {};
 }
 
+std::vector<std::string> Args::Values(std::string_view option) const {
+    std::vector<std::string> values;
+    for (const auto& o : m_options) {
+        if (o.first == option) {
+            values.push_back(o.second);
+        }
+    }
+    return values;
+}
+
 std::string Args::Required(std::string_view option) const {
     if (!Has(option)) {
         Fail(kUsage, "missing option " + std::string(option));

@@ -32,6 +32,8 @@ public:
     const std::vector<std::string>& Positionals() const { return m_positionals; }
     bool Has(std::string_view option) const;
     std::string Value(std::string_view option) const;  // empty when absent
+    // Every value of an option given more than once, in order.
+    std::vector<std::string> Values(std::string_view option) const;
     // The one value of a required option; a usage error when absent.
     std::string Required(std::string_view option) const;
 

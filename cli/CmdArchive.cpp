@@ -43,8 +43,10 @@ private:
     Output& m_out;
 };
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+// Writes in place inside the folder `dir`: a file that could not be written whole is
+// removed, so that no partly written file is left looking like the archived one.
+bool WriteFile(int dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }
@@ -59,52 +61,106 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         }
         done += static_cast<std::size_t>(n);
     }
-    return ::close(fd) == 0 && done == bytes.size();
+    if (::close(fd) == 0 && done == bytes.size()) {
+        return true;
+    }
+    ::unlinkat(dir, name.c_str(), 0);
+    return false;
 }
 
-struct Job {
-    PakMgr::ITreeNode* node;
-    std::string outPath;
+// The files to write: each with its folder (an index into `folders`) and its safe name.
+struct Plan {
+    struct Job {
+        PakMgr::ITreeNode* node;
+        std::size_t folder;
+        std::string name;
+    };
+    std::vector<std::string> folders;
+    std::vector<Job> jobs;
+
+    std::size_t AddFolder(std::string path) {
+        folders.push_back(std::move(path));
+        return folders.size() - 1;
+    }
 };
 
-// Collects every file below `node` with its output path, creating the folders on the way.
-void CollectFiles(PakMgr::ITreeNode* node, const std::string& folder, std::vector<Job>& jobs) {
+// Adds every file below `node` to the plan, creating the folders on the way. A folder's files
+// stay together, so that a worker writes a run of them through one folder handle.
+void CollectFiles(PakMgr::ITreeNode* node, std::size_t folder, Plan& plan) {
     struct Collector final : PakMgr::ITreeVisitor {
-        const std::string& folder;
-        std::vector<Job>& jobs;
-        Collector(const std::string& f, std::vector<Job>& j) : folder(f), jobs(j) {}
+        std::size_t folder;
+        Plan& plan;
+        PakMgr::CutNames cuts;
+        std::vector<PakMgr::ITreeNode*> subFolders;
+        std::vector<std::size_t> subFolderIndices;
+        Collector(std::size_t f, Plan& p) : folder(f), plan(p) {}
         void Visit(PakMgr::ITreeNode* child) override {
-            std::string path = folder + "/" + PakMgr::SafeFileName(child->Name());
+            std::string name = PakMgr::SafeFileName(child->Name(), &cuts);
             if (child->GetChildCount() == 0) {
-                jobs.push_back({child, std::move(path)});
-            } else {
-                MakeFolder(path);
-                CollectFiles(child, path, jobs);
+                plan.jobs.push_back({child, folder, std::move(name)});
+                return;
             }
+            std::string path = plan.folders[folder] + "/" + name;
+            MakeFolder(path);
+            subFolders.push_back(child);
+            subFolderIndices.push_back(plan.AddFolder(std::move(path)));
         }
-    } collector(folder, jobs);
+    } collector(folder, plan);
     node->ForEachChild(&collector);
+    for (std::size_t i = 0; i < collector.subFolders.size(); ++i) {
+        CollectFiles(collector.subFolders[i], collector.subFolderIndices[i], plan);
+    }
 }
 
-// Writes the jobs on every core. Returns the paths that could not be read or written.
-std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const std::vector<Job>& jobs) {
+// Runs of up to this many files of one folder are handed to a worker at a time: two workers
+// rarely create files in one folder at once, and each opens the folder once per run.
+constexpr std::size_t kFilesPerRun = 64;
+
+// Consecutive jobs of one folder, at most kFilesPerRun of them: [first, end) pairs.
+std::vector<std::pair<std::size_t, std::size_t>> Runs(const Plan& plan) {
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (std::size_t first = 0; first < plan.jobs.size();) {
+        std::size_t end = first + 1;
+        while (end < plan.jobs.size() && end - first < kFilesPerRun &&
+               plan.jobs[end].folder == plan.jobs[first].folder) {
+            ++end;
+        }
+        runs.emplace_back(first, end);
+        first = end;
+    }
+    return runs;
+}
+
+// Writes the plan on every core. Returns the paths that could not be read or written.
+std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
+    const auto runs = Runs(plan);
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::vector<std::vector<std::string>> failures(
         std::max(2u, std::thread::hardware_concurrency()));
     const bool showProgress = ::isatty(STDERR_FILENO);
+    const std::size_t total = plan.jobs.size();
     auto worker = [&](std::vector<std::string>& failed) {
         std::vector<uint8_t> bytes;
-        for (std::size_t i; (i = next++) < jobs.size();) {
-            const Job& job = jobs[i];
-            bool ok = mgr.LoadEntry(static_cast<uint32_t>(job.node->GetIndex()), bytes) &&
-                      WriteFile(job.outPath, bytes);
-            if (!ok) {
-                failed.push_back(PakMgr::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+        for (std::size_t r; (r = next++) < runs.size();) {
+            const auto [first, end] = runs[r];
+            const int dir = ::open(plan.folders[plan.jobs[first].folder].c_str(),
+                                   O_PATH | O_DIRECTORY | O_CLOEXEC);
+            for (std::size_t i = first; i < end; ++i) {
+                const Plan::Job& job = plan.jobs[i];
+                const bool ok = dir >= 0 &&
+                                mgr.LoadEntry(static_cast<uint32_t>(job.node->GetIndex()), bytes) &&
+                                WriteFile(dir, job.name, bytes);
+                if (!ok) {
+                    failed.push_back(PakMgr::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+                }
+                const std::size_t count = ++done;
+                if (showProgress && (count % 256 == 0 || count == total)) {
+                    std::fprintf(stderr, "\r%zu/%zu files", count, total);
+                }
             }
-            std::size_t count = ++done;
-            if (showProgress && (count % 256 == 0 || count == jobs.size())) {
-                std::fprintf(stderr, "\r%zu/%zu files", count, jobs.size());
+            if (dir >= 0) {
+                ::close(dir);
             }
         }
     };
@@ -116,7 +172,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const std::vector<Job>& j
     for (auto& t : threads) {
         t.join();
     }
-    if (showProgress && !jobs.empty()) {
+    if (showProgress && total > 0) {
         std::fprintf(stderr, "\n");
     }
     std::vector<std::string> all;
@@ -186,7 +242,6 @@ int CmdExtract(std::span<char*> argv) {
     const std::string outDir = args.Required("-o");
     PakMgr::IPakMgr& mgr = OpenGame(pos[0]);
 
-    std::vector<Job> jobs;
     std::vector<std::pair<PakMgr::ITreeNode*, std::string>> named;
     if (!all) {
         for (std::size_t i = 1; i < pos.size(); ++i) {
@@ -194,20 +249,24 @@ int CmdExtract(std::span<char*> argv) {
         }
     }
     MakeFolder(outDir);
+    Plan plan;
+    const std::size_t top = plan.AddFolder(outDir);
     if (all) {
-        CollectFiles(mgr.GetRoot(), outDir, jobs);
+        CollectFiles(mgr.GetRoot(), top, plan);
     }
+    PakMgr::CutNames cuts;
     for (auto& [node, path] : named) {
-        std::string out = outDir + "/" + PakMgr::SafeFileName(node->Name());
+        std::string name = PakMgr::SafeFileName(node->Name(), &cuts);
         if (node->GetChildCount() == 0) {
-            jobs.push_back({node, out});
+            plan.jobs.push_back({node, top, std::move(name)});
         } else {
             // A folder comes out whole, under its own name.
+            std::string out = outDir + "/" + name;
             MakeFolder(out);
-            CollectFiles(node, out, jobs);
+            CollectFiles(node, plan.AddFolder(std::move(out)), plan);
         }
     }
-    std::vector<std::string> failed = RunJobs(mgr, jobs);
+    std::vector<std::string> failed = RunJobs(mgr, plan);
     for (const std::string& path : failed) {
         std::fprintf(stderr, "vell: can't read %s\n", path.c_str());
     }

@@ -52,7 +52,7 @@ public:
     HeadlessAnimate(Render::CRenderViewCore& view, Size size) : m_view(view), m_size(size) {}
     int GetWidth() override { return m_size.width; }
     int GetHeight() override { return m_size.height; }
-    void Advance() override { Model::GetModel()->Update(); }
+    void Advance() override { Render::GetModel()->Update(); }
     void Render() override { m_view.Render(); }
     void SetProgressRange(unsigned short, unsigned short) override {}
     void StepProgress() override { ++m_pictures; }
@@ -80,10 +80,10 @@ int CmdFrames(std::span<char*> args) {
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
-    // Textures are made while the skins load, so the context comes first.
+    // The one command that draws: without a context it fails before loading anything.
     auto context = MakeContext(size.width, size.height);
     MakeFolder(outDir);
-    Model::IVellModel* model = Model::GetModel();
+    Model::IVellModel* model = Render::GetModel();
     LoadModel(*model, input);
     PlayAnimation(*model, animation);
     if (setSpeed) {

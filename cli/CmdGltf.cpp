@@ -1,4 +1,5 @@
-// vell gltf: the model with its skeleton, skin and every animation as one glTF 2.0 file.
+// vell gltf: the model with its skeleton, skin and every animation as one glTF 2.0 file, or
+// with --each every model below a folder, each as a file of its own.
 #include <cstdio>
 
 #include "Cli.h"
@@ -9,12 +10,33 @@ namespace Cli {
 namespace {
 
 // Textures are made while skins load, so a context must exist; nothing is drawn in it.
-constexpr int kContextSide = 16;
+
+Model::FolderFormat ParseFormat(const std::string& text) {
+    if (text == "glb") {
+        return Model::FolderFormat::Glb;
+    }
+    if (text == "gltf") {
+        return Model::FolderFormat::Gltf;
+    }
+    Fail(kUsage, "bad --format (want glb or gltf): " + text);
+}
 
 }  // namespace
 
 int CmdGltf(std::span<char*> args) {
-    Args a(args, {"-o", "--attach", "--ani", "--hide"}, {"--no-version-check"});
+    Args a(args, {"-o", "--attach", "--ani", "--hide", "--scale", "--each", "--format", "--jobs"},
+           {"--no-version-check"});
+    const float scale = a.Has("--scale") ? ParseScale(a.Value("--scale")) : 1.0f;
+    if (a.Has("--each")) {
+        if (a.Positionals().size() != 1) {
+            Fail(kUsage, "--each takes GAME_DIR and no SKN");
+        }
+        Model::FolderOptions options{.scale = scale};
+        options.format = a.Has("--format") ? ParseFormat(a.Value("--format")) : options.format;
+        PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
+        Model::versionCheck = !a.Has("--no-version-check");
+        return ExportEach(a, mgr, options);
+    }
     if (a.Positionals().size() < 2) {
         Fail(kUsage, "missing GAME_DIR or SKN");
     }
@@ -25,8 +47,9 @@ int CmdGltf(std::span<char*> args) {
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
-    auto context = MakeContext(kContextSide, kContextSide);
-    Model::IVellModel* model = Model::GetModel();
+    // Loading and exporting need no GL context.
+    const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
+    Model::IVellModel* model = owned.get();
     if (a.Has("--no-version-check")) {
         model->ToggleVersionCheck();
     }
@@ -37,7 +60,7 @@ int CmdGltf(std::span<char*> args) {
     if (input.attach) {
         skins.push_back(input.attach);
     }
-    model->ExportGltf(out, skins);
+    model->ExportGltf(out, skins, {.scale = scale, .animations = input.anis});
     std::printf("wrote %s\n", out.c_str());
     return kOk;
 }

@@ -1,5 +1,6 @@
 // vell obj: the model as the browser would show it (skins, attachment, animation frame,
-// hidden sub-meshes) written as Wavefront OBJ files with their textures.
+// hidden sub-meshes) written as Wavefront OBJ files with their textures; with --mtl also
+// materials for other tools; with --each every model below a folder.
 #include <charconv>
 #include <cmath>
 
@@ -13,7 +14,6 @@ namespace {
 // The main window's title, which the browser writes into every OBJ file's header.
 constexpr char kTitle[] = "Vell 模型浏览器v1.0a";
 // Textures are made while the skins load; their context never draws.
-constexpr int kContextSide = 16;
 
 float ParseFrame(const std::string& text) {
     float frame = 0;
@@ -28,8 +28,22 @@ float ParseFrame(const std::string& text) {
 }  // namespace
 
 int CmdObj(std::span<char*> args) {
-    Args a(args, {"-o", "--attach", "--ani", "--anim", "--frame", "--hide"},
-           {"--no-version-check"});
+    Args a(args, {"-o", "--attach", "--ani", "--anim", "--frame", "--hide", "--each", "--jobs"},
+           {"--no-version-check", "--mtl"});
+    if (a.Has("--each")) {
+        if (a.Positionals().size() != 1) {
+            Fail(kUsage, "--each takes GAME_DIR and no SKN");
+        }
+        PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
+        Model::versionCheck = !a.Has("--no-version-check");
+        return ExportEach(a, mgr,
+                          {.format = Model::FolderFormat::Obj,
+                           .mtl = a.Has("--mtl"),
+                           .comment = PakMgr::Utf8ToGbk(kTitle)});
+    }
+    if (a.Values("--ani").size() > 1) {
+        Fail(kUsage, "obj takes one --ani");
+    }
     if (a.Positionals().size() < 2) {
         Fail(kUsage, "missing GAME_DIR or SKN");
     }
@@ -45,8 +59,9 @@ int CmdObj(std::span<char*> args) {
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
     MakeFolder(outDir);
-    auto context = MakeContext(kContextSide, kContextSide);
-    Model::IVellModel* model = Model::GetModel();
+    // Loading and exporting need no GL context.
+    const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
+    Model::IVellModel* model = owned.get();
     if (a.Has("--no-version-check")) {
         model->ToggleVersionCheck();
     }
@@ -58,7 +73,7 @@ int CmdObj(std::span<char*> args) {
         model->PoseAt(frame);
     }
     HideSubMeshes(*model, hidden);
-    model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir);
+    model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
     return kOk;
 }
 

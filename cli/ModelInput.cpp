@@ -1,10 +1,16 @@
 #include "ModelInput.h"
 
+#include <unistd.h>
+
 #include <charconv>
+#include <cmath>
+#include <mutex>
 
 namespace Cli {
 
 namespace {
+
+constexpr int kWorkerContextSide = 16;
 
 class CountNames final : public Model::IStringList {
 public:
@@ -22,9 +28,10 @@ ModelInput FindModelInput(const Args& args, PakMgr::IPakMgr& mgr) {
     if (args.Has("--attach")) {
         input.attach = NodeAt(mgr, args.Value("--attach"));
     }
-    if (args.Has("--ani")) {
-        input.ani = NodeAt(mgr, args.Value("--ani"));
+    for (const std::string& ani : args.Values("--ani")) {
+        input.anis.push_back(NodeAt(mgr, ani));
     }
+    input.ani = input.anis.empty() ? nullptr : input.anis.front();
     return input;
 }
 
@@ -68,6 +75,60 @@ std::vector<unsigned> ParseIndexList(std::string_view text, const char* option) 
         }
         text.remove_prefix(comma + 1);
     }
+}
+
+float ParseScale(const std::string& text) {
+    float scale = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), scale);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(scale) ||
+        !(scale > 0)) {
+        Fail(kUsage, "bad --scale (want a number above 0): " + text);
+    }
+    return scale;
+}
+
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions options) {
+    PakMgr::ITreeNode* folder = NodeAt(mgr, args.Value("--each"));
+    if (folder->GetChildCount() == 0) {
+        Fail(kUsage, "--each wants a folder: " + args.Value("--each"));
+    }
+    const std::string outDir = args.Required("-o");
+    MakeFolder(outDir);
+    if (args.Has("--jobs")) {
+        options.jobs = ParseIndex(args.Value("--jobs"), "--jobs");
+        if (options.jobs == 0) {
+            Fail(kUsage, "bad --jobs: 0");
+        }
+    }
+    // Loading a skin still makes its textures in GL: each worker needs a context of its own.
+    options.workerSetup = [] {
+        return std::shared_ptr<void>(MakeContext(kWorkerContextSide, kWorkerContextSide));
+    };
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const Model::FolderSummary summary = Model::ExportFolder(
+        folder, outDir, options,
+        [&](const Model::FolderItem& item, std::size_t done, std::size_t total) {
+            if (terminal) {
+                std::fprintf(stderr, "\r\033[K");
+            }
+            for (const std::string& warning : item.warnings) {
+                std::fprintf(stderr, "vell: warning: %s: %s\n", item.path.c_str(), warning.c_str());
+            }
+            if (!item.error.empty()) {
+                std::fprintf(stderr, "vell: %s: %s\n", item.path.c_str(), item.error.c_str());
+            }
+            if (terminal) {
+                std::fprintf(stderr, "[%zu/%zu] %s", done, total, item.path.c_str());
+                std::fflush(stderr);
+            }
+            return true;
+        });
+    if (terminal) {
+        std::fprintf(stderr, "\r\033[K");
+    }
+    std::printf("wrote %zu of %zu models, %zu failed\n", summary.written,
+                summary.written + summary.failed, summary.failed);
+    return summary.failed > 0 ? kFailed : kOk;
 }
 
 void PlayAnimation(Model::IVellModel& model, unsigned index) {

@@ -1,5 +1,5 @@
 // What the model commands (obj, gltf, frames) share: finding the files they load, the GL
-// context that textures need, loading in the browser's order, and index options.
+// context frames draws in, loading in the browser's order, and index options.
 #pragma once
 
 #include <memory>
@@ -8,14 +8,17 @@
 
 #include "Cli.h"
 #include "glcontext/glcontext.h"
+#include "model/folder.h"
 #include "model/model.h"
+#include "model/records.h"
 
 namespace Cli {
 
 struct ModelInput {
     std::vector<PakMgr::ITreeNode*> skins;  // SKN... after GAME_DIR, in order
     PakMgr::ITreeNode* attach = nullptr;    // --attach
-    PakMgr::ITreeNode* ani = nullptr;       // --ani
+    PakMgr::ITreeNode* ani = nullptr;       // the first --ani
+    std::vector<PakMgr::ITreeNode*> anis;   // every --ani, in order
 };
 
 // The nodes the command line names; a usage error for any path that names none.
@@ -31,6 +34,14 @@ void LoadModel(Model::IVellModel& model, const ModelInput& input);
 unsigned ParseIndex(std::string_view text, const char* option);
 // "I,J,..." as `--hide` takes it.
 std::vector<unsigned> ParseIndexList(std::string_view text, const char* option);
+
+// A length factor from --scale: finite and above 0.
+float ParseScale(const std::string& text);
+
+// `--each FOLDER`: every whole model below FOLDER exported into OUT_DIR (-o) on --jobs
+// workers, a line per failure, a progress line on a terminal and the count at the end; 1
+// when any failed.
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions options);
 
 // PlayAnimation(index) after checking that the loaded file has that many animations.
 void PlayAnimation(Model::IVellModel& model, unsigned index);

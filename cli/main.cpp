@@ -23,9 +23,12 @@ constexpr Command kCommands[] = {
      "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]"},
     {"obj", Cli::CmdObj,
      "obj GAME_DIR SKN... -o OUT_DIR [--attach SKN] [--ani ANI] [--anim N] [--frame F] "
-     "[--hide I,J,...] [--no-version-check]"},
+     "[--hide I,J,...] [--mtl] [--no-version-check]\n"
+     "  vell obj GAME_DIR --each FOLDER -o OUT_DIR [--mtl] [--jobs N] [--no-version-check]"},
     {"gltf", Cli::CmdGltf,
-     "gltf GAME_DIR SKN... -o FILE.glb [--attach SKN] [--ani ANI] [--hide I,J,...] "
+     "gltf GAME_DIR SKN... -o FILE.glb|FILE.gltf [--attach SKN] [--ani ANI]... "
+     "[--hide I,J,...] [--scale S] [--no-version-check]\n"
+     "  vell gltf GAME_DIR --each FOLDER -o OUT_DIR [--format glb|gltf] [--scale S] [--jobs N] "
      "[--no-version-check]"},
     {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR"},
 };

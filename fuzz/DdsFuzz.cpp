@@ -11,9 +11,9 @@ namespace {
 constexpr std::size_t kHeightOffset = 12;
 constexpr std::size_t kWidthOffset = 16;
 constexpr std::size_t kDepthOffset = 24;
-// A header claiming more pixels than this decodes megabytes of zeros from a few bytes (a
-// short file decodes as if zero-filled), which would take the fuzzer's time; the size
-// limits themselves are the unit tests' to check.
+// A header claiming more pixels than this decodes megabytes of zeros from a few bytes (pixels
+// of less than a byte, a linear size below the image), which would take the fuzzer's time;
+// the size limits themselves are the unit tests' to check.
 constexpr uint64_t kLargestFuzzedImage = uint64_t{1} << 20;
 
 uint32_t Word(const uint8_t* data, std::size_t size, std::size_t offset) {

@@ -38,8 +38,12 @@ constexpr std::array kCommands = {
     CommandInfo{kExportAnimate, "导出动画帧...", nullptr, nullptr, nullptr},
     CommandInfo{kExportFile, "导出文件(&E)", nullptr, nullptr, nullptr},
     CommandInfo{kConvertToObj, "转换为Obj文件(&C)", nullptr, nullptr, nullptr},
+    CommandInfo{kConvertToObjMtl, "转换为Obj文件(带材质)", nullptr, nullptr, nullptr},
     CommandInfo{kConvertToGltf, "转换为glTF文件", nullptr, nullptr, nullptr},
     CommandInfo{kLoadAttachment, "加载为挂件", nullptr, nullptr, nullptr},
+    CommandInfo{kSaveScreenshot, "保存截图...", "Ctrl+Shift+S", "把视图保存为PNG图片\n保存截图",
+                nullptr},
+    CommandInfo{kPreviewTexture, "预览纹理", nullptr, nullptr, nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 

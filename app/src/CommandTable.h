@@ -35,6 +35,9 @@ inline constexpr uint16_t kExportFile = 32857;
 inline constexpr uint16_t kConvertToObj = 32859;
 inline constexpr uint16_t kConvertToGltf = 32890;
 inline constexpr uint16_t kLoadAttachment = 32889;
+inline constexpr uint16_t kSaveScreenshot = 32891;
+inline constexpr uint16_t kPreviewTexture = 32892;
+inline constexpr uint16_t kConvertToObjMtl = 32893;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

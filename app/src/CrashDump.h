@@ -12,7 +12,8 @@ namespace App {
 inline constexpr const char* kCrashPromptSwitch = "--crash-prompt";
 // Set to "yes" or "no", answers the crash question without showing it (tests).
 inline constexpr const char* kCrashAnswerEnv = "VELL_CRASH_ANSWER";
-// Set to an address, makes the program read it right after start (tests).
+// Set to an address, makes the program read it right after start; set to "heap", makes it
+// start threads and corrupt its heap so that malloc aborts (tests).
 inline constexpr const char* kTestCrashEnv = "VELL_TEST_CRASH";
 
 inline constexpr int kPromptAnswerYes = 6;
@@ -22,8 +23,10 @@ inline constexpr int kPromptAnswerNo = 7;
 // call does anything.
 void InstallCrashDumpFilter();
 
-// The dump's file name for a moment in local time: "YYYY-MM-DD hh.mm.ss.dmp".
+// The dump's file name for a moment in local time: "YYYY-MM-DD hh.mm.ss.dmp"; the same
+// from a count of seconds since 1970 in local time, as the crash handler makes it.
 std::string DumpFileName(const std::tm& local);
+std::string DumpFileName(long long secondsSince1970);
 
 // The prompt-only mode: asks the question and returns kPromptAnswerYes or kPromptAnswerNo.
 int RunCrashPrompt(int argc, char** argv);

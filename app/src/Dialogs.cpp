@@ -81,19 +81,19 @@ void ShowInfo(QWidget* owner, const QString& text) {
     ShowMessage({owner, text, QString(), MsgButtons::Ok, MsgIcon::Information});
 }
 
-QString PickFolder(QWidget* owner) {
+QString PickFolder(QWidget* owner, const QString& start) {
     if (Hooks().folder) {
         return Hooks().folder(owner);
     }
-    return QFileDialog::getExistingDirectory(owner, QString(), QString(),
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(owner, QString(), start, QFileDialog::ShowDirsOnly);
 }
 
-QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix) {
+QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix,
+                     const QString& start) {
     if (Hooks().saveFile) {
         return Hooks().saveFile(owner);
     }
-    QFileDialog dialog(owner, QString(), QString(), filter);
+    QFileDialog dialog(owner, QString(), start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -102,13 +102,12 @@ QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defau
     return dialog.selectedFiles().front();
 }
 
-std::optional<QColor> PickColor(QWidget* owner) {
+std::optional<QColor> PickColor(QWidget* owner, const QColor& current) {
     InitCustomColors();
     if (Hooks().color) {
-        return Hooks().color(owner);
+        return Hooks().color(owner, current);
     }
-    // The picker opens on black, as no colour is proposed.
-    const QColor color = QColorDialog::getColor(Qt::black, owner);
+    const QColor color = QColorDialog::getColor(current, owner);
     if (!color.isValid()) {
         return std::nullopt;
     }

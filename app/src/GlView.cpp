@@ -3,16 +3,22 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QThread>
 #include <QWheelEvent>
 #include <optional>
 #include <sstream>
 
 #include "model/model.h"
-#include "texture/texture.h"
+#include "texture/gl.h"
 
 namespace App {
 
@@ -102,6 +108,29 @@ Render::Key ToKey(int key) {
     }
 }
 
+// A widget that takes typed text: hovering the view leaves the keyboard with it.
+bool IsTextField(const QWidget* widget) {
+    if (!widget) {
+        return false;
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+        return combo->isEditable();
+    }
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
+           qobject_cast<const QPlainTextEdit*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget);
+}
+
+struct CameraState {
+    int32_t rotX, rotY, rotZ;
+    float panX, panY, zoom;
+    bool operator==(const CameraState&) const = default;
+};
+
+CameraState Camera(const Render::CRenderViewCore& core) {
+    return {core.m_nRotX, core.m_nRotY, core.m_nRotZ, core.m_fPanX, core.m_fPanY, core.m_fZoom};
+}
+
 QSurfaceFormat ViewFormat() {
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
@@ -139,15 +168,28 @@ CVellModelBrowserRenderView::~CVellModelBrowserRenderView() {
 
 void CVellModelBrowserRenderView::initializeGL() {
     Texture::SetProcAddressFunction(&ContextProcAddress);
+    m_textures.MakeCurrent();
+    // The widget's context may be made anew (a new top-level window): its textures go first.
+    connect(
+        context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        [this] {
+            makeCurrent();
+            m_textures.Release();
+        },
+        Qt::DirectConnection);
     m_core.InitGL();
     m_initialized = true;
     m_timer.start();
     setFocus();
 }
 
+QSize ViewPixels(QSize size, qreal ratio) {
+    return size * ratio;
+}
+
 void CVellModelBrowserRenderView::resizeGL(int width, int height) {
-    const qreal ratio = devicePixelRatioF();
-    m_core.OnSize(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+    const QSize pixels = ViewPixels(QSize(width, height), devicePixelRatio());
+    m_core.OnSize(pixels.width(), pixels.height());
     m_frameDrawn = false;  // the framebuffer was made anew
 }
 
@@ -162,6 +204,8 @@ void CVellModelBrowserRenderView::paintGL() {
 }
 
 void CVellModelBrowserRenderView::DrawScene() {
+    m_textures.MakeCurrent();
+    ++m_pictures;
     m_core.Render();
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
@@ -214,39 +258,67 @@ void CVellModelBrowserRenderView::RenderFrame() {
     glFlush();
 }
 
+QImage CVellModelBrowserRenderView::Picture() {
+    return grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+}
+
 void CVellModelBrowserRenderView::OnTimer() {
     if (!m_core.m_bActive || !m_initialized) {
         return;
     }
-    // Draw now, have the widget show this very frame, then advance the animation.
-    makeCurrent();
-    DrawScene();
-    m_frameDrawn = true;
-    update();
-    Model::GetModel()->Update();
-    if (m_core.m_bThrottle) {
-        QThread::msleep(15);
+    Model::IVellModel* model = Render::GetModel();
+    model->Update();
+    // Nothing plays, or the same integer frame: the picture shown is still right.
+    const int frame = model->GetState().frame;
+    const bool newFrame = frame != m_drawnFrame;
+    if (newFrame || m_dirty) {
+        m_dirty = false;
+        m_drawnFrame = frame;
+        // Draw now and have the widget show this very frame.
+        makeCurrent();
+        DrawScene();
+        m_frameDrawn = true;
+        update();
+        if (m_core.m_bThrottle) {
+            QThread::msleep(15);
+        }
+    }
+    if (newFrame) {
+        Q_EMIT FrameShown(frame);
     }
 }
 
 bool CVellModelBrowserRenderView::PreTranslateMessage(QEvent* event) {
     if (const auto mouse = ToMouseEvent(event)) {
+        const CameraState before = Camera(m_core);
         m_core.PreTranslateMessage(*mouse);
+        if (!(Camera(m_core) == before)) {
+            m_dirty = true;
+        }
     }
     return false;
 }
 
 void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
+    // F frames the model again, as Home and End are view keys.
+    if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier) {
+        m_core.ResetCamera();
+        m_dirty = true;
+        return;
+    }
     const Render::Key key = ToKey(event->key());
     if (key == Render::Key::Other) {
         QOpenGLWidget::keyPressEvent(event);
         return;
     }
     m_core.OnKeyDown(key);
+    m_dirty = true;
 }
 
 void CVellModelBrowserRenderView::mouseMoveEvent(QMouseEvent* event) {
-    setFocus();
+    if (!IsTextField(QApplication::focusWidget())) {
+        setFocus();
+    }
     QOpenGLWidget::mouseMoveEvent(event);
 }
 

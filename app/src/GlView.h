@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QOpenGLWidget>
 #include <QTimer>
 
 #include "render/view.h"
+#include "texture/gl.h"
 
 namespace App {
 
@@ -29,14 +31,23 @@ public:
     void SetModelColor(const QColor& color) { m_modelColor = color; }
     QColor ModelColor() const { return m_modelColor; }
 
-    // One tick of the frame timer (also called by tests): draw and show, then advance.
+    // One tick of the frame timer (also called by tests): advance the animation, then draw
+    // and show a picture when it would differ from the one shown.
     void OnTimer();
+    // The picture changed (a command changed the scene): the next tick draws it.
+    void Redraw() { m_dirty = true; }
+    // The view as drawn, at its size in device pixels, opaque.
+    QImage Picture();
     // How often the widget was asked to paint (to show a timer frame or on its own).
     int Paints() const { return m_paints; }
+    // How many pictures were drawn.
+    int Pictures() const { return m_pictures; }
     bool HasContext() const { return m_initialized; }
 
 Q_SIGNALS:
     void CloseRequested();
+    // A tick drew a picture for a new frame of the playing animation (-1: nothing plays).
+    void FrameShown(int frame);
 
 protected:
     void initializeGL() override;
@@ -50,12 +61,20 @@ private:
     void TintModel();
 
     Render::CRenderViewCore m_core;
+    // The textures of the models drawn in this view's context.
+    Texture::GpuTextures m_textures;
     QTimer m_timer;
     QColor m_modelColor = Qt::white;
     bool m_initialized = false;
     bool m_frameDrawn = false;
+    bool m_dirty = true;
+    int m_drawnFrame = -1;  // the animation frame of the picture shown
     int m_paints = 0;
+    int m_pictures = 0;
 };
+
+// The framebuffer's size for a widget of `size` logical pixels, as Qt sizes it (rounded).
+QSize ViewPixels(QSize size, qreal ratio);
 
 // The GL and GLU texts of the view's context, fetched once each.
 struct GlInfo {

@@ -4,33 +4,27 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
+#include <QKeyEvent>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QProgressBar>
 #include <QScreen>
-#include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
-#include <QToolTip>
 #include <QTreeView>
-#include <QVBoxLayout>
 #include <cstdio>
 
+#include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "Settings.h"
+#include "StatusLine.h"
+#include "TreePane.h"
 #include "Version.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
+#include "render/view.h"
 
 // The icons live in a static library: their registration must be asked for by name.
 static void InitResources() {
@@ -44,14 +38,6 @@ namespace {
 constexpr int kFrameWidth = 960;
 constexpr int kFrameHeight = 720;
 constexpr int kTreePaneWidth = 150;
-constexpr int kToolControlWidth = 115;
-constexpr int kAnimationDropWidth = 250;
-constexpr int kSpeedMax = 120;
-constexpr int kProgressRepaintMs = 50;
-constexpr const char* kPaneTitle = "文件列表 ";
-constexpr const char* kIdleText = "准备";
-// The second status pane is as wide as this text, and never shows it.
-constexpr const char* kProgressPaneText = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
 constexpr const char* kExitQuestion = "确定要退出吗？     ";
 
 QString U(const char* text) {
@@ -121,93 +107,41 @@ std::string VersionSuffix(const int (&version)[4]) {
     return text;
 }
 
-Qt::KeyboardModifiers CPartsButton::TakeClickModifiers() {
-    const Qt::KeyboardModifiers modifiers =
-        m_clicked ? m_clickModifiers : QGuiApplication::queryKeyboardModifiers();
-    m_clicked = false;
-    return modifiers;
-}
-
-void CPartsButton::mouseReleaseEvent(QMouseEvent* event) {
-    m_clickModifiers = event->modifiers();
-    m_clicked = true;
-    QToolButton::mouseReleaseEvent(event);
-    m_clicked = false;
-}
-
-CProgress::CProgress(QWidget* pane, QProgressBar*& slot)
-    : m_slot(slot), m_bar(std::make_unique<QProgressBar>(pane)) {
-    m_bar->setTextVisible(false);
-    m_bar->setGeometry(pane->rect());
-    m_bar->setRange(0, 0);
-    m_bar->setValue(0);
-    m_bar->show();
-    m_slot = m_bar.get();
-}
-
-CProgress::~CProgress() {
-    m_bar->hide();
-    m_slot = nullptr;
-}
-
-void CProgress::SetRange(int low, int high) {
-    m_bar->setRange(low, std::max(low, high));
-    Show(true);
-}
-
-void CProgress::SetPosition(int position) {
-    m_position = position;
-    Show(false);
-}
-
-void CProgress::Step() {
-    ++m_position;
-    Show(false);
-}
-
-void CProgress::Show(bool force) {
-    static QElapsedTimer clock;
-    if (!clock.isValid()) {
-        clock.start();
-    }
-    const qint64 now = clock.elapsed();
-    if (!force && m_lastPaint >= 0 && now - m_lastPaint < kProgressRepaintMs) {
-        return;
-    }
-    m_lastPaint = now;
-    m_bar->setValue(std::min(m_position, m_bar->maximum()));
-    m_bar->repaint();
-}
-
 CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
-    : m_model(Model::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
+    : m_model(Render::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
     InitResources();
+    using F = CVellModelBrowserMainFrame;
     m_handlers = {
-        {Cmd::kFileOpen, &CVellModelBrowserMainFrame::OpenGame},
-        {Cmd::kFileClose, &CVellModelBrowserMainFrame::OnNothing},
-        {Cmd::kAppExit, &CVellModelBrowserMainFrame::OnAppExit},
-        {Cmd::kBackgroundColor, &CVellModelBrowserMainFrame::OnBackgroundColor},
-        {Cmd::kModelColor, &CVellModelBrowserMainFrame::OnModelColor},
-        {Cmd::kRenderPoint, &CVellModelBrowserMainFrame::OnRenderPoint},
-        {Cmd::kRenderLine, &CVellModelBrowserMainFrame::OnRenderLine},
-        {Cmd::kRenderFill, &CVellModelBrowserMainFrame::OnRenderFill},
-        {Cmd::kShowAxes, &CVellModelBrowserMainFrame::OnShowAxes},
-        {Cmd::kShowSkeleton, &CVellModelBrowserMainFrame::OnShowSkeleton},
-        {Cmd::kVersionCheck, &CVellModelBrowserMainFrame::OnVersionCheck},
-        {Cmd::kViewToolBar, &CVellModelBrowserMainFrame::OnViewToolBar},
-        {Cmd::kViewStatusBar, &CVellModelBrowserMainFrame::OnViewStatusBar},
-        {Cmd::kAppAbout, &CVellModelBrowserMainFrame::OnAppAbout},
-        {Cmd::kSaveFileList, &CVellModelBrowserMainFrame::OnSaveFileList},
-        {Cmd::kThrottle, &CVellModelBrowserMainFrame::OnThrottle},
-        {Cmd::kRenderTexture, &CVellModelBrowserMainFrame::OnNothing},
-        {Cmd::kPartsButton, &CVellModelBrowserMainFrame::OnPartsButton},
-        {Cmd::kRenderSkin, &CVellModelBrowserMainFrame::OnRenderSkin},
-        {Cmd::kApplyAnimate, &CVellModelBrowserMainFrame::OnApplyAnimate},
-        {Cmd::kExportAnimate, &CVellModelBrowserMainFrame::OnExportAnimate},
-        {Cmd::kExportFile, &CVellModelBrowserMainFrame::OnExportFile},
-        {Cmd::kConvertToObj, &CVellModelBrowserMainFrame::OnConvertToObj},
-        {Cmd::kConvertToGltf, &CVellModelBrowserMainFrame::OnConvertToGltf},
-        {Cmd::kLoadAttachment, &CVellModelBrowserMainFrame::OnLoadAttachment},
+        {Cmd::kFileOpen, &F::OpenGame},
+        {Cmd::kFileClose, &F::OnFileClose},
+        {Cmd::kAppExit, &F::OnAppExit},
+        {Cmd::kBackgroundColor, &F::OnBackgroundColor},
+        {Cmd::kModelColor, &F::OnModelColor},
+        {Cmd::kRenderPoint, &F::OnRenderPoint},
+        {Cmd::kRenderLine, &F::OnRenderLine},
+        {Cmd::kRenderFill, &F::OnRenderFill},
+        {Cmd::kShowAxes, &F::OnShowAxes},
+        {Cmd::kShowSkeleton, &F::OnShowSkeleton},
+        {Cmd::kVersionCheck, &F::OnVersionCheck},
+        {Cmd::kViewToolBar, &F::OnViewToolBar},
+        {Cmd::kViewStatusBar, &F::OnViewStatusBar},
+        {Cmd::kViewTree, &F::OnViewTree},
+        {Cmd::kPaneClose, &F::OnPaneClose},
+        {Cmd::kAppAbout, &F::OnAppAbout},
+        {Cmd::kSaveFileList, &F::OnSaveFileList},
+        {Cmd::kSaveScreenshot, &F::OnSaveScreenshot},
+        {Cmd::kThrottle, &F::OnThrottle},
+        {Cmd::kRenderTexture, &F::OnNothing},
+        {Cmd::kPartsButton, &F::OnPartsButton},
+        {Cmd::kRenderSkin, &F::OnRenderSkin},
+        {Cmd::kApplyAnimate, &F::OnApplyAnimate},
+        {Cmd::kExportAnimate, &F::OnExportAnimate},
+        {Cmd::kExportFile, &F::OnExportFile},
+        {Cmd::kConvertToObj, &F::OnConvertToObj},
+        {Cmd::kConvertToObjMtl, &F::OnConvertToObjMtl},
+        {Cmd::kConvertToGltf, &F::OnConvertToGltf},
+        {Cmd::kLoadAttachment, &F::OnLoadAttachment},
+        {Cmd::kPreviewTexture, &F::OnPreviewTexture},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -223,9 +157,9 @@ CVellModelBrowserMainFrame::~CVellModelBrowserMainFrame() {
 
 bool CVellModelBrowserMainFrame::Create() {
     CreateActions();
+    m_status = std::make_unique<CStatusLine>(*statusBar());
     CreateMenus();
     CreateToolBar();
-    CreateStatusBar();
     CreateSplitter();
     UISetCheck(Cmd::kViewTree, true);
     UISetCheck(Cmd::kViewToolBar, true);
@@ -242,10 +176,12 @@ bool CVellModelBrowserMainFrame::Create() {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    static_cast<CProportionalSplitter*>(m_splitter)->PlaceBar(kTreePaneWidth);
+    static_cast<CProportionalSplitter*>(m_splitter)->PlaceBar(RememberedTreeWidth(kTreePaneWidth));
     setWindowTitle(U(kTitle) + QString::fromStdString(VersionSuffix(kProductVersion)));
     setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
+    setAcceptDrops(true);
     UISetCheck(Cmd::kVersionCheck, true);
+    RestoreLayout();
     PushUiState(false);
     return true;
 }
@@ -294,9 +230,12 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(U("文件(&F)"));
     file->addAction(Action(Cmd::kFileOpen));
+    m_recentMenu = file->addMenu(U("最近打开"));
     file->addAction(Action(Cmd::kFileClose));
+    file->addAction(Action(Cmd::kSaveScreenshot));
     file->addSeparator();
     file->addAction(Action(Cmd::kAppExit));
+    RebuildRecentMenu();
 
     QMenu* settings = bar->addMenu(U("设置(&S)"));
     settings->addAction(Action(Cmd::kBackgroundColor));
@@ -328,34 +267,11 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     m_toolbar->setObjectName(QStringLiteral("toolbar128"));
     m_toolbar->setMovable(false);
     m_toolbar->setIconSize(QSize(16, 16));
-
-    m_comboAnimations = new QComboBox(m_toolbar);
-    m_comboAnimations->setFixedWidth(kToolControlWidth);
-    m_comboAnimations->view()->setMinimumWidth(kAnimationDropWidth);
-    m_comboAnimations->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    ResetAnimationList();
-    connect(m_comboAnimations, &QComboBox::activated, this,
-            &CVellModelBrowserMainFrame::OnAnimationSelect);
-
-    m_sliderSpeed = new QSlider(Qt::Horizontal, m_toolbar);
-    m_sliderSpeed->setFixedWidth(kToolControlWidth);
-    m_sliderSpeed->setRange(0, kSpeedMax);
-    m_sliderSpeed->setTickPosition(QSlider::NoTicks);
-    m_sliderSpeed->setFocusPolicy(Qt::TabFocus);
-    SetSliderPosition(kDefaultSpeed);
-    connect(m_sliderSpeed, &QSlider::valueChanged, this,
-            [this](int value) { m_sliderSpeed->setToolTip(QString::number(value)); });
-    connect(m_sliderSpeed, &QSlider::sliderMoved, this, [this](int value) {
-        QToolTip::showText(QCursor::pos(), QString::number(value), m_sliderSpeed);
-    });
-
-    m_menuParts = new QMenu(this);
-    m_partsButton = new CPartsButton(m_toolbar);
-    m_partsButton->setDefaultAction(Action(Cmd::kPartsButton));
-    m_partsButton->setMenu(m_menuParts);
-    m_partsButton->setPopupMode(QToolButton::MenuButtonPopup);
-    m_partsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_partsButton->setFixedWidth(kToolControlWidth);
+    // Only the command table shows or hides the bar.
+    m_toolbar->toggleViewAction()->setVisible(false);
+    m_bar = new CAnimationBar(m_toolbar, Action(Cmd::kPartsButton), *m_model);
+    connect(m_bar, &CAnimationBar::PartCommand, this, &CVellModelBrowserMainFrame::OnCommand);
+    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] { m_view->Redraw(); });
 
     for (const uint16_t id : ToolBarLayout()) {
         switch (id) {
@@ -363,13 +279,13 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
                 m_toolbar->addSeparator();
                 break;
             case Cmd::kAnimationList:
-                m_toolbar->addWidget(m_comboAnimations);
+                m_toolbar->addWidget(m_bar->List());
                 break;
             case Cmd::kSpeedSlider:
-                m_toolbar->addWidget(m_sliderSpeed);
+                m_toolbar->addWidget(m_bar->Slider());
                 break;
             case Cmd::kPartsButton:
-                m_toolbar->addWidget(m_partsButton);
+                m_toolbar->addWidget(m_bar->PartsButton());
                 break;
             default:
                 m_toolbar->addAction(Action(id));
@@ -378,21 +294,14 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     }
 }
 
-void CVellModelBrowserMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    m_idleText = new QLabel(U(kIdleText), bar);
-    bar->addWidget(m_idleText, 1);
-    m_progressPane = new QWidget(bar);
-    m_progressPane->setFixedWidth(
-        m_progressPane->fontMetrics().horizontalAdvance(QString::fromLatin1(kProgressPaneText)));
-    m_progressPane->setMinimumHeight(m_idleText->sizeHint().height());
-    bar->addPermanentWidget(m_progressPane);
-}
-
 void CVellModelBrowserMainFrame::CreateSplitter() {
     m_splitter = new CProportionalSplitter(this);
     setCentralWidget(m_splitter);
-    CreatePane();
+    CTreePane::Context context{[this](uint16_t id) { return Action(id); },
+                               [this] { return m_bar->AnimationChosen(); }};
+    m_pane = new CTreePane(m_splitter, std::move(context), *m_status);
+    connect(m_pane, &CTreePane::CloseRequested, this, [this] { OnCommand(Cmd::kPaneClose); });
+    connect(m_pane, &CTreePane::CommandRequested, this, &CVellModelBrowserMainFrame::OnCommand);
     m_view = new CVellModelBrowserRenderView(m_splitter);
     m_view->ResetView();
     m_splitter->addWidget(m_pane);
@@ -401,58 +310,20 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
     m_splitter->setStretchFactor(1, 1);
     connect(m_view, &CVellModelBrowserRenderView::CloseRequested, this, &QWidget::close,
             Qt::QueuedConnection);
+    connect(m_view, &CVellModelBrowserRenderView::FrameShown, this,
+            &CVellModelBrowserMainFrame::ShowPlayPosition);
 }
 
-void CVellModelBrowserMainFrame::CreatePane() {
-    m_pane = new QWidget(m_splitter);
-    auto* layout = new QVBoxLayout(m_pane);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
+QTreeView* CVellModelBrowserMainFrame::Tree() const {
+    return m_pane->Tree();
+}
 
-    auto* caption = new QWidget(m_pane);
-    auto* captionLayout = new QHBoxLayout(caption);
-    captionLayout->setContentsMargins(4, 1, 1, 1);
-    auto* title = new QLabel(U(kPaneTitle), caption);
-    auto* close = new QToolButton(caption);
-    close->setAutoRaise(true);
-    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-    close->setIconSize(QSize(10, 10));
-    connect(close, &QToolButton::clicked, this, [this] { OnCommand(Cmd::kPaneClose); });
-    captionLayout->addWidget(title, 1);
-    captionLayout->addWidget(close);
-    layout->addWidget(caption);
+CTreeModel* CVellModelBrowserMainFrame::TreeModel() const {
+    return m_pane->Model();
+}
 
-    m_filter = new QLineEdit(m_pane);
-    m_filter->setPlaceholderText(U("查找文件"));
-    m_filter->setClearButtonEnabled(true);
-    connect(m_filter, &QLineEdit::textChanged, this, &CVellModelBrowserMainFrame::OnFilterChanged);
-    layout->addWidget(m_filter);
-
-    m_treeModel = new CTreeModel(this);
-    // After a folder opens, its names are made ready for the filter a slice at a time
-    // between other events.
-    m_prepareTimer = new QTimer(this);
-    m_prepareTimer->setInterval(0);
-    connect(m_prepareTimer, &QTimer::timeout, this, [this] {
-        constexpr std::size_t kFoldersPerSlice = 64;
-        if (m_treeModel->PrepareSome(kFoldersPerSlice)) {
-            m_prepareTimer->stop();
-        }
-    });
-    m_tree = new QTreeView(m_pane);
-    m_tree->setObjectName(QStringLiteral("tree303"));
-    m_tree->setModel(m_treeModel);
-    m_tree->setHeaderHidden(true);
-    m_tree->setUniformRowHeights(true);
-    m_tree->setRootIsDecorated(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_tree->header()->setStretchLastSection(false);
-    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    connect(m_tree, &QWidget::customContextMenuRequested, this,
-            &CVellModelBrowserMainFrame::OnTreeRClick);
-    layout->addWidget(m_tree, 1);
+QComboBox* CVellModelBrowserMainFrame::AnimationList() const {
+    return m_bar->List();
 }
 
 void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
@@ -462,18 +333,12 @@ void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
         m_ui[id].changed = true;
         PushUiState(true);
     }
+    // A command may change what the view shows.
+    m_view->Redraw();
 }
 
 void CVellModelBrowserMainFrame::Dispatch(uint16_t id) {
-    if (id == Cmd::kPaneClose) {
-        OnPaneClose();
-        return;
-    }
-    if (id == Cmd::kViewTree) {
-        OnViewTree();
-        return;
-    }
-    if (OnPartToggle(id)) {
+    if (m_bar->TogglePart(id)) {
         return;
     }
     const auto it = m_handlers.find(id);
@@ -512,14 +377,37 @@ bool CVellModelBrowserMainFrame::OnIdle() {
     return false;
 }
 
+uint16_t CVellModelBrowserMainFrame::AltAccelerator(const QEvent* event) const {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) {
+        return 0;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (!(key->modifiers() & Qt::AltModifier) || !isActiveWindow() ||
+        QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
+        return 0;
+    }
+    const QKeySequence pressed(key->keyCombination());
+    for (const auto& [id, action] : m_actions) {
+        if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+            return id;
+        }
+    }
+    return 0;
+}
+
 bool CVellModelBrowserMainFrame::PreTranslateMessage(QObject* target, QEvent* event) {
+    // An accelerator with Alt wins over a menu title's mnemonic on the same key: the
+    // shortcut map is told the key is taken, and the key press runs the command.
+    if (const uint16_t id = AltAccelerator(event)) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+        } else if (!static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+            OnCommand(id);
+        }
+        return true;
+    }
     if (m_view && target == m_view) {
         return m_view->PreTranslateMessage(event);
-    }
-    // The slider lets go of the mouse: a drag of the handle or a click on the groove ends,
-    // and the position it shows is final. Keys move it without reaching the model.
-    if (m_sliderSpeed && target == m_sliderSpeed && event->type() == QEvent::MouseButtonRelease) {
-        OnSpeedNotify();
     }
     return false;
 }
@@ -528,20 +416,17 @@ void CVellModelBrowserMainFrame::ShowTreePane(bool show) {
     m_view->show();
     // Shown again, the pane gets back the width it had.
     m_pane->setVisible(show);
+    m_treeShown = show;
+    UISetCheck(Cmd::kViewTree, show);
+    PushUiState(true);
 }
 
 void CVellModelBrowserMainFrame::OnPaneClose() {
     ShowTreePane(false);
-    m_treeShown = false;
-    UISetCheck(Cmd::kViewTree, false);
-    PushUiState(true);
 }
 
 void CVellModelBrowserMainFrame::OnViewTree() {
     ShowTreePane(!m_treeShown);
-    m_treeShown = !m_treeShown;
-    UISetCheck(Cmd::kViewTree, m_treeShown);
-    PushUiState(true);
 }
 
 void CVellModelBrowserMainFrame::OnViewToolBar() {
@@ -552,9 +437,9 @@ void CVellModelBrowserMainFrame::OnViewToolBar() {
 }
 
 void CVellModelBrowserMainFrame::OnViewStatusBar() {
-    const bool show = statusBar()->isHidden();
-    statusBar()->setVisible(show);
-    UISetCheck(Cmd::kViewStatusBar, show);
+    m_statusBarShown = !m_statusBarShown;
+    statusBar()->setVisible(m_statusBarShown);
+    UISetCheck(Cmd::kViewStatusBar, m_statusBarShown);
     PushUiState(true);
 }
 
@@ -569,6 +454,7 @@ void CVellModelBrowserMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    SaveLayout();
     event->accept();
     Q_EMIT Destroyed();
 }
@@ -583,6 +469,7 @@ void CVellModelBrowserMainFrame::changeEvent(QEvent* event) {
 void CVellModelBrowserMainFrame::UpdateActive() {
     if (m_view) {
         m_view->Core().m_bActive = !isMinimized();
+        m_view->Redraw();
     }
 }
 

@@ -1,22 +1,24 @@
-// The game folder, the tree pane and the file commands.
+// The game folder (opened, recent, dropped), closing what is shown, the file list, the
+// screenshot, and the tree pane's commands.
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QCursor>
-#include <QLineEdit>
+#include <QBuffer>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
-#include <QTreeView>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <QMimeData>
 #include <fstream>
-#include <functional>
 
+#include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "Settings.h"
+#include "StatusLine.h"
+#include "TreePane.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
@@ -24,13 +26,8 @@ namespace App {
 
 namespace {
 
-constexpr int kMaxShownExpanded = 2000;  // expand the filtered tree only when this small
-
 QString U(const char* text) {
     return QString::fromUtf8(text);
-}
-QString FromGbk(std::string_view text) {
-    return QString::fromStdString(PakMgr::GbkToUtf8(text));
 }
 
 // The wait cursor for the length of a command.
@@ -42,42 +39,25 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-// Makes a folder the current directory for the length of an export and restores the one
-// before, whatever happens in between.
-class CCurrentDirectory {
-public:
-    explicit CCurrentDirectory(const QString& folder) {
-        std::error_code ec;
-        m_previous = std::filesystem::current_path(ec);
-        if (ec) {
-            return;
-        }
-        std::filesystem::current_path(folder.toStdString(), ec);
-        m_switched = !ec;
+// The game folder a dropped path stands for: the folder itself, or the folder of a .pak.
+QString DroppedGameFolder(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) {
+        return {};
     }
-    ~CCurrentDirectory() {
-        if (m_switched) {
-            std::error_code ec;
-            std::filesystem::current_path(m_previous, ec);
-        }
+    const QFileInfo info(data->urls().front().toLocalFile());
+    if (info.isDir()) {
+        return info.absoluteFilePath();
     }
-    CCurrentDirectory(const CCurrentDirectory&) = delete;
-    CCurrentDirectory& operator=(const CCurrentDirectory&) = delete;
-    bool Switched() const { return m_switched; }
-
-private:
-    std::filesystem::path m_previous;
-    bool m_switched = false;
-};
-
-bool Contains(std::string_view name, std::string_view part) {
-    return name.find(part) != std::string_view::npos;
+    if (info.isFile() && info.suffix().compare(QLatin1String("pak"), Qt::CaseInsensitive) == 0) {
+        return info.absolutePath();
+    }
+    return {};
 }
 
 }  // namespace
 
 void CVellModelBrowserMainFrame::OpenGame() {
-    const QString folder = PickFolder(this);
+    const QString folder = PickFolderFor(this, kGameFolderKind);
     if (folder.isEmpty()) {
         return;
     }
@@ -94,158 +74,61 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
         return;
     }
     // The old items go before the tree they show is destroyed.
-    m_treeModel->Clear();
-    m_expandedBeforeFilter.clear();
+    m_pane->Forget();
+    m_loadedSkins.clear();
     m_pakMgr->Clear();
     if (!m_pakMgr->Open(path)) {
         // The folder changed under us between the two reads; show what could be read.
         ShowInfo(this, U("where is the game ?!"));
     }
-    SetTreeView();
+    m_pakMgr->BuildTree();
+    m_pane->ShowTree();
+    AddRecentFolder(QFileInfo(folder).absoluteFilePath());
+    RebuildRecentMenu();
 }
 
-bool CVellModelBrowserMainFrame::SetTreeView() {
-    CProgress progress(m_progressPane, m_progress);
-    const int count = static_cast<int>(m_pakMgr->GetFileCount());
-    progress.SetRange(0, count);
-    m_treeModel->Clear();
-    m_expandedBeforeFilter.clear();
-    m_loadedSkins.clear();
-    if (m_pakMgr->BuildTree()) {
-        m_treeModel->SetRoot(m_pakMgr->GetRoot());
-        m_prepareTimer->start();
+void CVellModelBrowserMainFrame::RebuildRecentMenu() {
+    m_recentMenu->clear();
+    for (const QString& folder : RecentFolders()) {
+        QAction* item = m_recentMenu->addAction(folder);
+        connect(item, &QAction::triggered, this, [this, folder] {
+            if (!QFileInfo(folder).isDir()) {
+                ShowInfo(this, folder + U(" 已不存在."));
+                RemoveRecentFolder(folder);
+                RebuildRecentMenu();
+                return;
+            }
+            OpenGameFolder(folder);
+        });
     }
-    // The model reads folders when they are first shown: the tree is complete now.
-    progress.SetPosition(count);
-    if (!m_filter->text().isEmpty()) {
-        OnFilterChanged(m_filter->text());
-    }
-    return true;
+    m_recentMenu->setEnabled(!m_recentMenu->isEmpty());
 }
 
-PakMgr::ITreeNode* CVellModelBrowserMainFrame::SelectedFile() const {
-    const QModelIndex index = m_tree->currentIndex();
-    if (!index.isValid() || m_treeModel->IsFolder(index)) {
-        return nullptr;
-    }
-    return m_treeModel->NodeAt(index);
-}
-
-std::unique_ptr<QMenu> CVellModelBrowserMainFrame::BuildTreePopup(const QModelIndex& index) {
-    if (!index.isValid() || m_treeModel->IsFolder(index) || index != m_tree->currentIndex()) {
-        return nullptr;
-    }
-    auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
-    const uint16_t items[] = {Cmd::kRenderSkin,     Cmd::kApplyAnimate, Cmd::kExportAnimate,
-                              Cmd::kExportFile,     Cmd::kConvertToObj, Cmd::kConvertToGltf,
-                              Cmd::kLoadAttachment, Cmd::kShowAxes};
-    for (const uint16_t id : items) {
-        menu->addAction(Action(id));
-        if (id != Cmd::kShowAxes) {
-            Action(id)->setEnabled(false);
-        }
-    }
-    Action(Cmd::kLoadAttachment)->setVisible(false);
-    Action(Cmd::kConvertToGltf)->setVisible(false);
-    if (PakMgr::ITreeNode* node = m_treeModel->NodeAt(index)) {
-        const std::string_view name = node->Name();
-        Action(Cmd::kExportFile)->setEnabled(true);
-        if (Contains(name, ".skn")) {
-            Action(Cmd::kRenderSkin)->setEnabled(true);
-            const bool loaded = !m_model->IsEmpty();
-            Action(Cmd::kConvertToObj)->setEnabled(loaded);
-            Action(Cmd::kConvertToGltf)->setEnabled(loaded);
-            Action(Cmd::kConvertToGltf)->setVisible(loaded);
-            Action(Cmd::kLoadAttachment)->setEnabled(loaded);
-            Action(Cmd::kLoadAttachment)->setVisible(loaded);
-        } else if (Contains(name, ".ani")) {
-            Action(Cmd::kApplyAnimate)->setEnabled(true);
-            Action(Cmd::kExportAnimate)->setEnabled(m_comboAnimations->currentIndex() > 0);
-        }
-    }
-    return menu;
-}
-
-void CVellModelBrowserMainFrame::OnTreeRClick(const QPoint& position) {
-    const std::unique_ptr<QMenu> menu = BuildTreePopup(m_tree->indexAt(position));
-    if (menu) {
-        menu->exec(m_tree->viewport()->mapToGlobal(position));
+void CVellModelBrowserMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedGameFolder(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
     }
 }
 
-void CVellModelBrowserMainFrame::ExportIntoPickedFolder(
-    const std::function<void(PakMgr::ITreeNode*)>& work) {
-    PakMgr::ITreeNode* node = SelectedFile();
-    if (!node) {
-        return;
-    }
-    const QString folder = PickFolder(this);
+void CVellModelBrowserMainFrame::dropEvent(QDropEvent* event) {
+    const QString folder = DroppedGameFolder(event->mimeData());
     if (folder.isEmpty()) {
         return;
     }
-    // The writers use relative names: without the switch they would write somewhere else.
-    CCurrentDirectory directory(folder);
-    if (!directory.Switched()) {
-        ShowInfo(this, U("can't open folder ") + folder);
-        return;
-    }
-    work(node);
+    event->acceptProposedAction();
+    OpenGameFolder(folder);
 }
 
-void CVellModelBrowserMainFrame::OnExportFile() {
-    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
-        const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr->LoadFile(node);
-        if (!reader) {
-            ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
-            return;
-        }
-        // Only the file's own name, made safe: nothing lands outside the chosen folder.
-        const std::string name = PakMgr::SafeFileName(node->Name());
-        if (!reader->SaveToFile(name)) {
-            ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") +
-                               QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
-        ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
-    });
-}
-
-void CVellModelBrowserMainFrame::OnConvertToObj() {
-    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
-        const std::string comment = PakMgr::Utf8ToGbk(windowTitle().toStdString());
-        try {
-            if (m_model->ExportObj(comment, node)) {
-                ShowInfo(this, U("已转换为工程文件 ."));
-            }
-        } catch (const Except& e) {
-            ShowInfo(this, FromGbk(e.what()));
-        }
-    });
-}
-
-// The shown model with its skeleton and animations as one glTF file; textures are found
-// below the selected skin's folder.
-void CVellModelBrowserMainFrame::OnConvertToGltf() {
-    PakMgr::ITreeNode* node = SelectedFile();
-    if (!node) {
-        return;
-    }
-    const QString path =
-        PickSaveFile(this, QStringLiteral("glTF (*.glb *.gltf)"), QStringLiteral("glb"));
-    if (path.isEmpty()) {
-        return;
-    }
-    try {
-        // The parts and the attachment may keep their textures in folders of their own.
-        std::vector<PakMgr::ITreeNode*> skins = m_loadedSkins;
-        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
-            skins.push_back(node);
-        }
-        m_model->ExportGltf(path.toStdString(), skins);
-        ShowInfo(this, U("已转换为glTF文件 ."));
-    } catch (const Except& e) {
-        ShowInfo(this, FromGbk(e.what()));
-    }
+// Releases what is shown; the tree stays.
+void CVellModelBrowserMainFrame::OnFileClose() {
+    m_view->makeCurrent();
+    m_model->Clear();
+    m_loadedSkins.clear();
+    m_modelText.clear();
+    m_bar->Reset();
+    m_bar->RebuildParts();
+    m_view->ResetView();
+    m_status->ShowText({});
 }
 
 QString CVellModelBrowserMainFrame::FileListFilter() const {
@@ -253,7 +136,8 @@ QString CVellModelBrowserMainFrame::FileListFilter() const {
 }
 
 void CVellModelBrowserMainFrame::OnSaveFileList() {
-    const QString path = PickSaveFile(this, FileListFilter(), QStringLiteral("txt"));
+    const QString path =
+        PickSaveFileFor(this, kFileListKind, FileListFilter(), QStringLiteral("txt"));
     if (path.isEmpty()) {
         return;
     }
@@ -268,33 +152,50 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
     if (PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowMessage({this, QStringLiteral("Save File Lists Failed!"),
                      QStringLiteral("TarnModelBrowser"), MsgButtons::Ok, MsgIcon::Warning});
-    }
-}
-
-void CVellModelBrowserMainFrame::OnFilterChanged(const QString& text) {
-    const bool wasFiltering = m_treeModel->Filtering();
-    if (!wasFiltering && !text.isEmpty()) {
-        m_expandedBeforeFilter.clear();
-        for (CTreeModel::Item* item : m_treeModel->Folders()) {
-            if (m_tree->isExpanded(m_treeModel->IndexOf(item))) {
-                m_expandedBeforeFilter.push_back(item);
-            }
-        }
-    }
-    const std::size_t matches = m_treeModel->SetFilter(text);
-    if (m_treeModel->Filtering()) {
-        if (matches > 0 && matches <= kMaxShownExpanded) {
-            m_tree->expandAll();
-        }
         return;
     }
-    if (wasFiltering) {
-        // Parents come before their children, so every item is reachable when expanded.
-        for (CTreeModel::Item* item : m_expandedBeforeFilter) {
-            m_tree->expand(m_treeModel->IndexOf(item));
-        }
-        m_expandedBeforeFilter.clear();
+    m_status->ShowText(path);
+}
+
+// The view as drawn, at its size, opaque.
+void CVellModelBrowserMainFrame::OnSaveScreenshot() {
+    const QString path = PickSaveFileFor(this, kScreenshotKind, QStringLiteral("PNG (*.png)"),
+                                         QStringLiteral("png"));
+    if (path.isEmpty()) {
+        return;
     }
+    const QImage picture = m_view->Picture();
+    QByteArray png;
+    QBuffer buffer(&png);
+    const bool encoded = buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG");
+    const std::span<const uint8_t> pieces[] = {
+        {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
+    if (picture.isNull() || !encoded ||
+        PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
+        ShowInfo(this, U("can't write ") + path);
+        return;
+    }
+    m_status->ShowText(path);
+}
+
+void CVellModelBrowserMainFrame::OnExportFile() {
+    m_pane->ExportSelected();
+}
+
+void CVellModelBrowserMainFrame::OnConvertToObj() {
+    m_pane->ConvertToObj();
+}
+
+void CVellModelBrowserMainFrame::OnConvertToObjMtl() {
+    m_pane->ConvertToObj(true);
+}
+
+void CVellModelBrowserMainFrame::OnConvertToGltf() {
+    m_pane->ConvertToGltf(m_loadedSkins);
+}
+
+void CVellModelBrowserMainFrame::OnPreviewTexture() {
+    m_pane->PreviewTexture();
 }
 
 }  // namespace App

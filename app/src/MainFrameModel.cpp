@@ -1,79 +1,40 @@
-// The skin, parts, animation and frame-export commands.
-#include <QAction>
+// The skin, parts, animation and frame-export commands, and what the status bar says of
+// the model shown.
 #include <QApplication>
 #include <QComboBox>
-#include <QMenu>
-#include <QSlider>
-#include <QTreeView>
 
+#include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "Settings.h"
+#include "StatusLine.h"
+#include "TreePane.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
+#include "render/view.h"
 
 namespace App {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
 QString FromGbk(std::string_view text) {
     return QString::fromStdString(PakMgr::GbkToUtf8(text));
 }
 
 }  // namespace
 
-void CVellModelBrowserMainFrame::ResetAnimationList() {
-    m_comboAnimations->clear();
-    m_comboAnimations->addItem(U(kDefaultAnimation));
-    m_comboAnimations->setCurrentIndex(0);
-}
-
-void CVellModelBrowserMainFrame::SetSliderPosition(int position) {
-    const QSignalBlocker block(m_sliderSpeed);
-    m_sliderSpeed->setValue(position);
-    m_sliderSpeed->setToolTip(QString::number(position));
-    m_sliderSpeed->update();
-}
-
-void CVellModelBrowserMainFrame::RebuildPartsMenu() {
-    // Receives the sub-mesh names: one checked item 1000 + n each.
-    class MyStrList final : public Model::IStringList {
-    public:
-        MyStrList(CVellModelBrowserMainFrame& frame, QMenu& menu) : m_frame(frame), m_menu(menu) {
-            m_menu.clear();
-            m_frame.m_partChecked.clear();
-        }
-        void AddString(const std::string& name) override {
-            const auto id = static_cast<uint16_t>(Cmd::kFirstPart + m_count);
-            QAction* item = m_menu.addAction(FromGbk(name));
-            item->setData(id);
-            item->setCheckable(true);
-            item->setChecked(true);
-            QObject::connect(item, &QAction::triggered, &m_frame,
-                             [f = &m_frame, id] { f->OnCommand(id); });
-            m_frame.m_partChecked.push_back(true);
-            ++m_count;
-        }
-
-    private:
-        CVellModelBrowserMainFrame& m_frame;
-        QMenu& m_menu;
-        unsigned m_count = 0;
-    };
-    MyStrList list(*this, *m_menuParts);
-    m_model->EnumSubMeshes(&list);
-}
-
 void CVellModelBrowserMainFrame::OnRenderSkin() {
-    PakMgr::ITreeNode* node = SelectedFile();
-    if (!node) {
-        return;
+    if (PakMgr::ITreeNode* node = m_pane->SelectedFile()) {
+        LoadSkin(node);
     }
+}
+
+void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
     bool intoPart = false;
+    // Textures are made (and those replaced deleted) in the view's context.
+    m_view->makeCurrent();
     try {
         intoPart = m_model->Load(node);
     } catch (const Except& e) {
@@ -85,19 +46,22 @@ void CVellModelBrowserMainFrame::OnRenderSkin() {
     }
     m_loadedSkins.push_back(node);
     if (!intoPart) {
-        ResetAnimationList();
+        m_bar->Reset();
         m_view->ResetView();
         UISetCheck(Cmd::kShowAxes, true);
         PushUiState(true);
     }
-    RebuildPartsMenu();
+    m_bar->RebuildParts();
+    m_modelText = FromGbk(node->Name());
+    ShowModelState();
 }
 
 void CVellModelBrowserMainFrame::OnLoadAttachment() {
-    PakMgr::ITreeNode* node = SelectedFile();
+    PakMgr::ITreeNode* node = m_pane->SelectedFile();
     if (!node) {
         return;
     }
+    m_view->makeCurrent();
     try {
         m_model->LoadAttachment(node);
     } catch (const Except& e) {
@@ -105,78 +69,64 @@ void CVellModelBrowserMainFrame::OnLoadAttachment() {
         return;
     }
     m_loadedSkins.push_back(node);
-    RebuildPartsMenu();
+    m_bar->RebuildParts();
+    ShowModelState();
 }
 
 void CVellModelBrowserMainFrame::OnApplyAnimate() {
-    PakMgr::ITreeNode* node = SelectedFile();
-    if (!node) {
-        return;
+    if (PakMgr::ITreeNode* node = m_pane->SelectedFile()) {
+        LoadAnimation(node);
     }
+}
+
+void CVellModelBrowserMainFrame::LoadAnimation(PakMgr::ITreeNode* node) {
     try {
         m_model->LoadAnimation(node);
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));
         return;
     }
-    // Receives the animation names behind the list's first entry.
-    class MyStrList final : public Model::IStringList {
-    public:
-        explicit MyStrList(QComboBox& list) : m_list(list) {
-            m_list.clear();
-            m_list.addItem(U(kDefaultAnimation));
-            m_list.setCurrentIndex(-1);
-        }
-        void AddString(const std::string& name) override { m_list.addItem(FromGbk(name)); }
-
-    private:
-        QComboBox& m_list;
-    };
-    MyStrList list(*m_comboAnimations);
-    m_model->EnumAnimations(&list);
-    if (m_comboAnimations->count() >= 2) {
-        m_comboAnimations->setCurrentIndex(1);
-        m_model->PlayAnimation(1);
-        SetSliderPosition(kDefaultSpeed);
+    if (m_bar->ShowAnimations()) {
         m_view->ResetCamera();
     }
-}
-
-void CVellModelBrowserMainFrame::OnAnimationSelect(int index) {
-    m_model->PlayAnimation(index < 0 ? 0u : static_cast<unsigned>(index));
-    SetSliderPosition(kDefaultSpeed);
-}
-
-void CVellModelBrowserMainFrame::OnSpeedNotify() {
-    m_model->SetSpeed(static_cast<float>(m_sliderSpeed->value()));
+    ShowModelState();
 }
 
 void CVellModelBrowserMainFrame::OnPartsButton() {
-    const bool show = !(m_partsButton->TakeClickModifiers() & Qt::ControlModifier);
-    const QList<QAction*> items = m_menuParts->actions();
-    for (int n = 0; n < items.size(); ++n) {
-        items[n]->setChecked(show);
-        m_partChecked[static_cast<std::size_t>(n)] = show;
-        m_model->SetSubMeshVisible(static_cast<unsigned>(n), show);
-    }
+    m_bar->OnPartsButton();
 }
 
-bool CVellModelBrowserMainFrame::OnPartToggle(uint16_t id) {
-    const QList<QAction*> items = m_menuParts->actions();
-    if (items.isEmpty() || id < Cmd::kFirstPart || id >= Cmd::kFirstPart + items.size()) {
-        return false;
+// "hero.skn: 1200 顶点, 800 三角形, 40 骨骼".
+void CVellModelBrowserMainFrame::ShowModelState() {
+    const Model::ModelState state = m_model->GetState();
+    m_modelText = m_modelText.section(QLatin1Char(':'), 0, 0) +
+                  QString::fromUtf8(": %1 顶点, %2 三角形, %3 骨骼")
+                      .arg(state.vertices)
+                      .arg(state.triangles)
+                      .arg(state.bones);
+    m_shownFrame = -2;
+    ShowPlayPosition();
+}
+
+// While an animation plays: its name, the integer frame and the last one ("walk 12/39").
+void CVellModelBrowserMainFrame::ShowPlayPosition() {
+    const Model::ModelState state = m_model->GetState();
+    const QString name = m_bar->ChosenName();
+    const int frame = name.isEmpty() ? -1 : state.frame;
+    if (frame == m_shownFrame) {
+        return;
     }
-    const std::size_t n = id - Cmd::kFirstPart;
-    // The remembered state decides, not the one Qt toggled before reporting the click.
-    const bool show = !m_partChecked[n];
-    m_partChecked[n] = show;
-    items[static_cast<int>(n)]->setChecked(show);
-    m_model->SetSubMeshVisible(static_cast<unsigned>(n), show);
-    return true;
+    m_shownFrame = frame;
+    if (frame < 0) {
+        m_status->ShowText(m_modelText);
+        return;
+    }
+    m_status->ShowText(
+        QStringLiteral("%1 %2/%3").arg(name.trimmed()).arg(frame).arg(state.lastFrame));
 }
 
 void CVellModelBrowserMainFrame::OnExportAnimate() {
-    const int selection = m_comboAnimations->currentIndex();
+    const int selection = m_bar->List()->currentIndex();
     const unsigned count = m_model->GetFrameCount(selection < 0 ? 0u : unsigned(selection));
     if (count == 0) {
         return;
@@ -186,7 +136,7 @@ void CVellModelBrowserMainFrame::OnExportAnimate() {
     if (answer != MsgAnswer::Ok) {
         return;
     }
-    const QString folder = PickFolder(this);
+    const QString folder = PickFolderFor(this, kFramesExportKind);
     if (folder.isEmpty()) {
         return;
     }
@@ -195,36 +145,37 @@ void CVellModelBrowserMainFrame::OnExportAnimate() {
     // exactly as long as the export.
     class MyAnimate final : public Model::IAnimate {
     public:
-        explicit MyAnimate(CVellModelBrowserMainFrame& frame)
-            : m_frame(frame), m_progress(frame.m_progressPane, frame.m_progress) {
+        MyAnimate(CVellModelBrowserRenderView& view, CStatusLine& status)
+            : m_view(view), m_progress(status) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            m_frame.m_view->makeCurrent();
+            m_view.makeCurrent();
         }
         ~MyAnimate() override { QApplication::restoreOverrideCursor(); }
-        int GetWidth() override { return m_frame.m_view->Core().m_nWidth; }
-        int GetHeight() override { return m_frame.m_view->Core().m_nHeight; }
-        void Advance() override { Model::GetModel()->Update(); }
-        void Render() override { m_frame.m_view->RenderFrame(); }
+        int GetWidth() override { return m_view.Core().m_nWidth; }
+        int GetHeight() override { return m_view.Core().m_nHeight; }
+        void Advance() override { Render::GetModel()->Update(); }
+        void Render() override { m_view.RenderFrame(); }
         void SetProgressRange(unsigned short low, unsigned short high) override {
             m_progress.SetRange(low, high);
         }
         void StepProgress() override { m_progress.Step(); }
 
     private:
-        CVellModelBrowserMainFrame& m_frame;
+        CVellModelBrowserRenderView& m_view;
         CProgress m_progress;
     };
 
     bool ok = false;
     try {
-        MyAnimate animate(*this);
+        MyAnimate animate(*m_view, *m_status);
         ok = m_model->ExportFrames(folder.toStdString(), &animate);
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));
         return;
     }
-    m_view->update();
+    m_view->Redraw();
     if (ok) {
+        m_status->ShowText(folder);
         ShowInfo(this, QStringLiteral("export animate ok."));
     }
 }

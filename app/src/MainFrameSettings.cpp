@@ -1,11 +1,19 @@
-// The view settings, the readers' version check and the about box.
+// The view settings, the readers' version check, the about box and the window's layout
+// between runs.
 #include <GL/gl.h>
+
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
 
 #include "AboutDlg.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "Settings.h"
+#include "TreePane.h"
 #include "model/model.h"
 
 namespace App {
@@ -18,6 +26,15 @@ struct RenderMode {
 };
 constexpr RenderMode kRenderModes[] = {
     {Cmd::kRenderPoint, GL_POINT}, {Cmd::kRenderLine, GL_LINE}, {Cmd::kRenderFill, GL_FILL}};
+
+constexpr const char* kGeometryKey = "window/geometry";
+constexpr const char* kTreeKey = "window/tree";
+constexpr const char* kToolBarKey = "window/toolBar";
+constexpr const char* kStatusBarKey = "window/statusBar";
+
+QColor FromRgb(uint32_t rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 }  // namespace
 
@@ -49,7 +66,7 @@ void CVellModelBrowserMainFrame::OnRenderMode(uint16_t id) {
 }
 
 void CVellModelBrowserMainFrame::OnBackgroundColor() {
-    const auto color = PickColor(this);
+    const auto color = PickColor(this, FromRgb(m_view->Core().m_clrBackground));
     if (!color) {
         return;
     }
@@ -59,7 +76,7 @@ void CVellModelBrowserMainFrame::OnBackgroundColor() {
 }
 
 void CVellModelBrowserMainFrame::OnModelColor() {
-    if (const auto color = PickColor(this)) {
+    if (const auto color = PickColor(this, m_view->ModelColor())) {
         m_view->SetModelColor(*color);
     }
 }
@@ -90,6 +107,32 @@ std::unique_ptr<CAboutDlg> CVellModelBrowserMainFrame::MakeAboutDlg() {
 
 void CVellModelBrowserMainFrame::OnAppAbout() {
     MakeAboutDlg()->exec();
+}
+
+// Colours and render modes are not remembered: they start at their defaults.
+void CVellModelBrowserMainFrame::RestoreLayout() {
+    const QSettings settings;
+    restoreGeometry(settings.value(QLatin1String(kGeometryKey)).toByteArray());
+    if (!settings.value(QLatin1String(kTreeKey), true).toBool()) {
+        OnViewTree();
+    }
+    if (!settings.value(QLatin1String(kToolBarKey), true).toBool()) {
+        OnViewToolBar();
+    }
+    if (!settings.value(QLatin1String(kStatusBarKey), true).toBool()) {
+        OnViewStatusBar();
+    }
+}
+
+void CVellModelBrowserMainFrame::SaveLayout() {
+    QSettings settings;
+    settings.setValue(QLatin1String(kGeometryKey), saveGeometry());
+    if (m_treeShown) {
+        SetRememberedTreeWidth(m_splitter->sizes().value(0));
+    }
+    settings.setValue(QLatin1String(kTreeKey), m_treeShown);
+    settings.setValue(QLatin1String(kToolBarKey), m_toolBarShown);
+    settings.setValue(QLatin1String(kStatusBarKey), m_statusBarShown);
 }
 
 }  // namespace App

@@ -1,15 +1,21 @@
 #include "Run.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "Dialogs.h"
 #include "GlView.h"
 #include "MainFrame.h"
 #include "MessageLoop.h"
+#include "pakmgr/pakmgr.h"
 
 namespace App {
 
@@ -31,6 +37,41 @@ void CloseWhenRunning(QWidget& frame) {
     QTimer::singleShot(0, &frame, &QWidget::close);
 }
 
+// For measurements: a file that the number of pictures drawn is written to every half
+// second, and files of the game loaded at start ("SKIN[,ANI[,ANIMATION]]", tree paths).
+constexpr const char* kPictureCountEnv = "VELL_PICTURE_COUNT";
+constexpr const char* kMeasureLoadEnv = "VELL_MEASURE_LOAD";
+constexpr int kCountPeriodMs = 500;
+
+void WritePictureCount(CVellModelBrowserMainFrame& frame, const QString& path) {
+    auto* timer = new QTimer(&frame);
+    QObject::connect(timer, &QTimer::timeout, &frame, [&frame, path] {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            file.write(QByteArray::number(frame.View()->Pictures()) + "\n");
+        }
+    });
+    timer->start(kCountPeriodMs);
+}
+
+void LoadForMeasurement(CVellModelBrowserMainFrame& frame, const QString& spec) {
+    const QStringList parts = spec.split(QLatin1Char(','));
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    if (PakMgr::ITreeNode* skin = PakMgr::FindPath(mgr, parts.value(0).toStdString())) {
+        frame.LoadSkin(skin);
+    }
+    if (parts.size() > 1) {
+        if (PakMgr::ITreeNode* ani = PakMgr::FindPath(mgr, parts.value(1).toStdString())) {
+            frame.LoadAnimation(ani);
+        }
+    }
+    if (parts.size() > 2) {
+        const int index = parts.value(2).toInt();
+        frame.AnimationList()->setCurrentIndex(index);
+        Q_EMIT frame.AnimationList()->activated(index);
+    }
+}
+
 // Chinese texts need a face that has them; the platform's default may not.
 void ChooseFont(QApplication& app) {
     for (const char* family : {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans SC"}) {
@@ -45,10 +86,24 @@ void ChooseFont(QApplication& app) {
 
 }  // namespace
 
+QTranslator* InstallQtTranslations(QCoreApplication& app) {
+    auto translator = std::make_unique<QTranslator>(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    return translator.release();  // owned by the application
+}
+
 int Run(int argc, char** argv) {
     QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vell"));
+    QCoreApplication::setApplicationName(QStringLiteral("VellModelBrowser"));
     app.setQuitOnLastWindowClosed(false);
     ChooseFont(app);
+    // Qt's own dialogs and buttons speak the menus' language, whatever the locale says.
+    InstallQtTranslations(app);
     CMessageLoop loop;
     CVellModelBrowserMainFrame frame;
     if (!frame.Create()) {
@@ -71,6 +126,12 @@ int Run(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() > 1) {
         frame.OpenGameFolder(args.at(1));
+    }
+    if (const char* path = std::getenv(kPictureCountEnv)) {
+        WritePictureCount(frame, QString::fromLocal8Bit(path));
+    }
+    if (const char* spec = std::getenv(kMeasureLoadEnv)) {
+        LoadForMeasurement(frame, QString::fromLocal8Bit(spec));
     }
     return loop.Run();
 }

@@ -1,6 +1,5 @@
 // Frame export: each exported frame of the playing animation posed, drawn by the caller's
 // sink, read back and written as a 32-bit BMP.
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -50,14 +49,8 @@ public:
 
     // Reads whatever the sink's Render left in the current read buffer, before anything
     // presents it: a back buffer's content after a swap is undefined.
-    void Read() {
-        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-        glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, m_pixels.data());
-        glPopClientAttrib();
+    void Read(IModelRenderer& renderer) {
+        renderer.ReadPixels(m_width, m_height, m_pixels);
         // Pictures are opaque whatever alpha the buffer holds (an offscreen buffer keeps the
         // clear colour's 0): viewers that honour a 32-bit picture's alpha show them as drawn.
         for (std::size_t alpha = kAlphaByte; alpha < m_pixels.size(); alpha += kBytesPerPixel) {
@@ -128,6 +121,9 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
     if (!sink) {
         return true;
     }
+    if (!m_renderer) {
+        throw Except("can't export frames: this program does not draw");
+    }
     const unsigned count = ExportFrameCount(m_playback);
     sink->SetProgressRange(0, static_cast<unsigned short>(std::min<unsigned>(
                                   count, std::numeric_limits<unsigned short>::max())));
@@ -142,7 +138,7 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
         // A view with no pixels writes no picture; one that can't be written ends the
         // export with the picture's name and the reason.
         if (!capture.Empty()) {
-            capture.Read();
+            capture.Read(*m_renderer);
             const char* name = names.For(frame);
             if (!WriteBmp(name, capture.Image())) {
                 const int error = errno;

@@ -56,11 +56,22 @@ Vec4 QuaternionOf(const std::array<double, 9>& r) {
 
 }  // namespace
 
-Matrix MirrorMatrix(const Matrix& m) {
+Vec3 Frame::Point(const Vec3& p) const {
+    return {p[0] * scale, p[1] * scale, -p[2] * scale};
+}
+
+Vec3 Frame::Direction(const Vec3& d) const {
+    return {d[0], d[1], -d[2]};
+}
+
+Matrix Frame::Transform(const Matrix& m) const {
     Matrix r = m;
-    // Row 0 and column 0 change sign; element 0 changes twice.
-    for (int i : {1, 2, 3, 4, 8, 12}) {
+    // Row 2 and column 2 change sign; element 10 changes twice.
+    for (int i : {2, 6, 8, 9, 11, 14}) {
         r[i] = -r[i];
+    }
+    for (int i : {12, 13, 14}) {
+        r[i] *= scale;
     }
     return r;
 }
@@ -78,8 +89,8 @@ Vec4 Normalized(const Vec4& q) {
             static_cast<float>(q[2] / length), static_cast<float>(q[3] / length)};
 }
 
-Vec4 MirrorRotation(const Vec4& q) {
-    return Normalized({q[0], -q[1], -q[2], q[3]});
+Vec4 Frame::Rotation(const Vec4& q) const {
+    return Normalized({-q[0], -q[1], q[2], q[3]});
 }
 
 std::optional<Matrix> Inverse(const Matrix& m) {

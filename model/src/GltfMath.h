@@ -1,4 +1,4 @@
-// Transforms between the model's frame and the exported file's: the mirror in x, inverses
+// Transforms between the model's frame and the exported file's: the mirror, inverses
 // and the split of a matrix into translation, rotation and scale.
 #pragma once
 
@@ -14,10 +14,22 @@ struct Trs {
     Vec3 scale{1, 1, 1};
 };
 
-// M seen through the mirror in x: X × M × X with X = diag(-1, 1, 1, 1).
-Matrix MirrorMatrix(const Matrix& m);
-// A rotation seen through the mirror in x, made unit length (zero becomes no turn).
-Vec4 MirrorRotation(const Vec4& q);
+// The file's frame: the model as the view draws it (mirrored in x), turned half a turn
+// about +Y so that it faces +Z as glTF's front does; together a mirror in z. Every length
+// is multiplied by `scale`.
+struct Frame {
+    float scale = 1.0f;
+
+    Vec3 Point(const Vec3& p) const;
+    // A direction, not scaled.
+    Vec3 Direction(const Vec3& d) const;
+    // A rotation seen through the mirror, made unit length (zero becomes no turn).
+    Vec4 Rotation(const Vec4& q) const;
+    // Z × M × Z with Z = diag(1, 1, -1, 1), its translation scaled: a bone matrix in the
+    // file's frame.
+    Matrix Transform(const Matrix& m) const;
+};
+
 Vec4 Normalized(const Vec4& q);
 
 // The inverse, or nothing when the matrix is singular or not finite.

@@ -7,11 +7,14 @@
 
 #include "ObjText.h"
 #include "VellModel.h"
+#include "texture/texture.h"
 
 namespace Model {
 namespace {
 
 constexpr int kDecimals = 6;
+// The view's alpha test draws texels whose alpha is above one half.
+constexpr uint8_t kLowestDrawnAlpha = 128;
 // The longest "%.6f" of a float (FLT_MAX has 39 integer digits) with sign and point.
 constexpr std::size_t kNumberRoom = 48;
 
@@ -98,6 +101,75 @@ void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const st
     }
 }
 
+// The texture node a material's diffuse texture names below the skin's folder.
+PakMgr::ITreeNode* TextureNode(const Material* material, PakMgr::ITreeNode* skinNode) {
+    if (!material || material->diffuseTexName.empty() || !skinNode) {
+        return nullptr;
+    }
+    PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
+    return skinFolder ? skinFolder->FindNode(material->diffuseTexName) : nullptr;
+}
+
+struct PngFile {
+    std::string name;  // empty when there is no texture to show
+    bool cutsOut = false;
+};
+
+// The diffuse texture as a PNG beside the OBJ files, for tools that can't read DDS. A
+// texture that can't be found or decoded leaves the material plain.
+PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
+    PakMgr::ITreeNode* texture = TextureNode(material, skinNode);
+    std::unique_ptr<PakMgr::IRead> file =
+        texture ? PakMgr::GetPakMgr()->LoadFile(texture) : nullptr;
+    if (!file) {
+        return {};
+    }
+    std::vector<uint8_t> rgba;
+    Texture::DdsImage image;
+    try {
+        image = Texture::ParseDds(*file, true);
+        rgba = Texture::DecodeToRgba(image);
+    } catch (const Except&) {
+        return {};
+    }
+    const std::string name = texture->GetName();
+    const std::size_t dot = name.rfind('.');
+    PngFile png{
+        PakMgr::SafeFileName((dot == std::string::npos ? name : name.substr(0, dot)) + ".png")};
+    for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
+        png.cutsOut = rgba[i] < kLowestDrawnAlpha;
+    }
+    const std::vector<uint8_t> bytes =
+        Texture::EncodePng(image.info.width, image.info.height, rgba);
+    if (bytes.empty()) {
+        return {};
+    }
+    WriteFile(JoinPath(folder, png.name),
+              std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return png;
+}
+
+// A material name is one word in OBJ and MTL files.
+std::string MaterialName(std::string name) {
+    for (char& c : name) {
+        if (c == ' ' || c == '\t') {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+std::string MtlText(const std::string& materialName, const PngFile& png) {
+    std::string text = "newmtl " + materialName + "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nillum 1\n";
+    if (!png.name.empty()) {
+        text += "map_Kd " + png.name + "\n";
+        if (png.cutsOut) {
+            text += "map_d " + png.name + "\n";
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string ObjFileName(const std::string& subMeshName, std::size_t index) {
@@ -107,11 +179,23 @@ std::string ObjFileName(const std::string& subMeshName, std::size_t index) {
 }
 
 void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment) {
+    AppendObjText(out, subMesh, comment, {});
+}
+
+void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment,
+                   const ObjMaterialRef& material) {
+    // The mirror in x turns the faces against their normals; --mtl turns them back.
+    const bool turn = !material.library.empty();
     const std::size_t vertices = subMesh.skinnedPositions.size();
     out.reserve(out.size() + 64 + vertices * 110 + subMesh.indices.size() * 12);
     Append(out, "# ");
     Append(out, comment);
     Append(out, "\n\n");
+    if (turn) {
+        Append(out, "mtllib ");
+        Append(out, material.library);
+        out.push_back('\n');
+    }
     AppendVectors(out, "v ", subMesh.skinnedPositions);
     out.push_back('\n');
     AppendVectors(out, "vn ", subMesh.normals);
@@ -127,12 +211,24 @@ void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view co
     Append(out, "g ");
     Append(out, PakMgr::GbkToUtf8(subMesh.name));
     out.push_back('\n');
+    if (turn) {
+        Append(out, "usemtl ");
+        Append(out, material.material);
+        out.push_back('\n');
+    }
+    auto face = [&](uint32_t a, uint32_t b, uint32_t c) {
+        if (turn) {
+            AppendFace(out, a, c, b);
+        } else {
+            AppendFace(out, a, b, c);
+        }
+    };
 
     const std::vector<uint16_t>& idx = subMesh.indices;
     auto vertex = [&](std::size_t i) { return uint32_t{idx[i]} + 1; };
     if (subMesh.primitive == kTriangles) {
         for (std::size_t t = 0; t < idx.size() / 3; ++t) {
-            AppendFace(out, vertex(3 * t), vertex(3 * t + 1), vertex(3 * t + 2));
+            face(vertex(3 * t), vertex(3 * t + 1), vertex(3 * t + 2));
         }
         return;
     }
@@ -142,33 +238,42 @@ void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view co
             continue;
         }
         if (k % 2 == 1) {
-            AppendFace(out, a, b, c);
+            face(a, b, c);
         } else {
-            AppendFace(out, c, b, a);
+            face(c, b, a);
         }
     }
 }
 
 void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                                const std::string& comment, PakMgr::ITreeNode* node,
-                               const std::string& folder) {
+                               const std::string& folder, bool materials) {
     if (!subMesh.visible) {
         return;
     }
+    const std::string objName = ObjFileName(subMesh.name, index);
     std::string text;
-    AppendObjText(text, subMesh, comment);
-    WriteFile(JoinPath(folder, ObjFileName(subMesh.name, index)), text);
+    if (materials) {
+        const std::string stem = objName.substr(0, objName.size() - 4);
+        const std::string materialName = MaterialName(stem);
+        AppendObjText(text, subMesh, comment, {stem + ".mtl", materialName});
+        WriteFile(JoinPath(folder, stem + ".mtl"),
+                  MtlText(materialName, PngCopy(material, node, folder)));
+    } else {
+        AppendObjText(text, subMesh, comment);
+    }
+    WriteFile(JoinPath(folder, objName), text);
     CopyTexture(material, node, folder);
 }
 
 bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                           const std::string& folder) {
+                           const std::string& folder, bool materials) {
     const std::string utf8Comment = PakMgr::GbkToUtf8(comment);
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         const Mesh& mesh = m_meshes[slot];
         for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
             ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment, node,
-                          folder);
+                          folder, materials);
         }
     }
     return true;

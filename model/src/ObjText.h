@@ -15,4 +15,13 @@ std::string ObjFileName(const std::string& subMeshName, std::size_t index);
 // flipped texture rows, the group and its faces.
 void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment);
 
+// What `--mtl` adds: the material library and material the faces use; faces then wind to
+// agree with their normals.
+struct ObjMaterialRef {
+    std::string_view library;
+    std::string_view material;
+};
+void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment,
+                   const ObjMaterialRef& material);
+
 }  // namespace Model

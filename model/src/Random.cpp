@@ -1,9 +1,12 @@
+#include <atomic>
+
 #include "model/records.h"
 
 namespace Model {
 namespace {
 
-uint32_t g_randomState = 1;
+// One sequence for the process, taken safely by models loading on several threads.
+std::atomic<uint32_t> g_randomState = 1;
 
 }  // namespace
 
@@ -14,8 +17,12 @@ void SeedRandom(uint32_t seed) {
 int NextRandom() {
     constexpr uint32_t kMultiplier = 214013;
     constexpr uint32_t kIncrement = 2531011;
-    g_randomState = g_randomState * kMultiplier + kIncrement;
-    return static_cast<int>((g_randomState >> 16) & 0x7FFF);
+    uint32_t state = g_randomState.load(std::memory_order_relaxed);
+    uint32_t next = 0;
+    do {
+        next = state * kMultiplier + kIncrement;
+    } while (!g_randomState.compare_exchange_weak(state, next, std::memory_order_relaxed));
+    return static_cast<int>((next >> 16) & 0x7FFF);
 }
 
 }  // namespace Model

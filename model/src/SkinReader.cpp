@@ -25,7 +25,7 @@ struct Parameter {
     Vec4 Material::*colour = nullptr;
     float Material::*scalar = nullptr;
     std::string Material::*textureName = nullptr;
-    std::shared_ptr<Texture::ITexture> Material::*texture = nullptr;
+    TextureImage Material::*texture = nullptr;
 };
 
 // In the order the names are compared; the first equal one decides.
@@ -83,14 +83,13 @@ std::string CountedString(Cursor& in, const std::string& who, std::string_view w
     return Cursor::TextOf(buffer);
 }
 
-std::shared_ptr<Texture::ITexture> FindTexture(PakMgr::ITreeNode* skinNode,
-                                               const std::string& name) {
+TextureImage FindTexture(PakMgr::ITreeNode* skinNode, const std::string& name) {
     PakMgr::ITreeNode* folder = skinNode ? skinNode->GetParent() : nullptr;
     if (!folder || name.empty()) {
         return nullptr;
     }
     PakMgr::ITreeNode* node = folder->FindNode(name);
-    return node ? Texture::LoadTexture(node) : nullptr;
+    return node ? Texture::LoadImage(node) : nullptr;
 }
 
 void ReadParameter(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode,

@@ -1,8 +1,6 @@
 // The model object: part slots, loading, playback and the queries of the shell.
 #include "VellModel.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -125,7 +123,8 @@ unsigned ExportFrameCount(const PlaybackState& playback) {
     return count;
 }
 
-CVellModel::CVellModel() : m_mirrorMatrix(MirrorX()), m_clock(SteadyMilliseconds) {
+CVellModel::CVellModel(std::unique_ptr<IModelRenderer> renderer)
+    : m_renderer(std::move(renderer)), m_mirrorMatrix(MirrorX()), m_clock(SteadyMilliseconds) {
     SeedRandom(m_clock());
 }
 
@@ -187,8 +186,16 @@ void CVellModel::Update() {
     }
 }
 
+void CVellModel::Draw() {
+    if (m_renderer) {
+        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton});
+    }
+}
+
 void CVellModel::SetPolygonMode(PolygonMode mode) {
-    glPolygonMode(GL_FRONT_AND_BACK, mode);
+    if (m_renderer) {
+        m_renderer->SetPolygonMode(mode);
+    }
 }
 
 bool CVellModel::ToggleSkeleton() {
@@ -285,13 +292,38 @@ void CVellModel::PoseAt(float frame) {
     Pose();
 }
 
-IVellModel* GetModel() {
-    static CVellModel model;
-    return &model;
+ModelState CVellModel::GetState() {
+    ModelState state;
+    ForEachSubMesh(m_meshes, [&](const SubMesh& s) {
+        state.vertices += static_cast<unsigned>(s.positions.size());
+        state.triangles += static_cast<unsigned>(s.indices.size() / 3);
+    });
+    state.bones = static_cast<unsigned>(m_skeleton.bones.size());
+    if (state.bones == 0) {
+        state.bones = static_cast<unsigned>(m_meshes[kWholeModel].bones.size());
+    }
+    if (!m_playback.stopped) {
+        state.frame = static_cast<int>(m_playback.currentFrame);
+        state.lastFrame = m_playback.lastFrame;
+    }
+    return state;
+}
+
+void CVellModel::Clear() {
+    m_meshes = {};
+    m_skins = {};
+    m_skeleton = Skeleton{};
+    m_playback = PlaybackState{};
+    m_boxMin = {10, 10, 10};
+    m_boxMax = {-10, -10, -10};
 }
 
 std::unique_ptr<IVellModel> CreateModel() {
     return std::make_unique<CVellModel>();
+}
+
+std::unique_ptr<IVellModel> CreateModel(std::unique_ptr<IModelRenderer> renderer) {
+    return std::make_unique<CVellModel>(std::move(renderer));
 }
 
 }  // namespace Model

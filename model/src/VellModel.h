@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/drawing.h"
 #include "model/model.h"
 #include "model/records.h"
 
@@ -43,7 +44,7 @@ public:
     // A millisecond tick count, read as a wrapping unsigned 32-bit value.
     using Clock = std::function<uint32_t()>;
 
-    CVellModel();
+    explicit CVellModel(std::unique_ptr<IModelRenderer> renderer = nullptr);
 
     bool Load(PakMgr::ITreeNode* node) override;
     void LoadAnimation(PakMgr::ITreeNode* node) override;
@@ -63,11 +64,13 @@ public:
     bool ToggleVersionCheck() override;
     bool IsEmpty() override;
     bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                   const std::string& folder) override;
+                   const std::string& folder = ".", bool materials = false) override;
     bool LoadAttachment(PakMgr::ITreeNode* node) override;
     void PoseAt(float frame) override;
-    void ExportGltf(const std::string& path,
-                    const std::vector<PakMgr::ITreeNode*>& skinNodes) override;
+    void ExportGltf(const std::string& path, const std::vector<PakMgr::ITreeNode*>& skinNodes,
+                    const GltfOptions& options = {}) override;
+    ModelState GetState() override;
+    void Clear() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();
@@ -84,8 +87,9 @@ public:
 private:
     void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                        const std::string& comment, PakMgr::ITreeNode* node,
-                       const std::string& folder);
+                       const std::string& folder, bool materials);
 
+    std::unique_ptr<IModelRenderer> m_renderer;
     Matrix m_mirrorMatrix;
     Vec3 m_boxMin{10, 10, 10};
     Vec3 m_boxMax{-10, -10, -10};

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -158,6 +159,8 @@ private:
     int ArchiveFile(uint32_t archive);
     // Reads the entry's stored bytes into `stored`; false when unreadable.
     bool ReadStored(uint32_t index, std::vector<uint8_t>& stored);
+    // Inflates stored bytes of entry `index` into `out`.
+    bool InflateEntry(uint32_t index, std::span<const uint8_t> stored, std::vector<uint8_t>& out);
 
     std::vector<std::string> m_archiveNames;
     std::vector<EntryRecord> m_entries;
@@ -310,20 +313,25 @@ bool CPakMgr::ReadStored(uint32_t index, std::vector<uint8_t>& stored) {
     return ReadAt(fd, stored.data(), stored.size(), r.offset);
 }
 
-bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
-    StoredBytes stored;
-    if (!ReadStored(index, stored.bytes)) {
-        return false;
-    }
+bool CPakMgr::InflateEntry(uint32_t index, std::span<const uint8_t> stored,
+                           std::vector<uint8_t>& out) {
     const uint32_t size = m_entries[index].inflatedSize;
     if (size == 0) {
-        return InflateUnknownSize(stored.bytes, out);
+        return InflateUnknownSize(stored, out);
     }
-    if (!PlausibleSize(stored.bytes.size(), size)) {
+    if (!PlausibleSize(stored.size(), size)) {
         return false;
     }
     out.resize(size);
-    return InflateExact(stored.bytes, out);
+    return InflateExact(stored, out);
+}
+
+bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
+    if (index >= m_entries.size()) {
+        return false;
+    }
+    StoredBytes stored;
+    return ReadStored(index, stored.bytes) && InflateEntry(index, stored.bytes, out);
 }
 
 std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdlib>
 #include <string>
 
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     int result = 1;
     {
         QApplication app(argc, argv);
+        // Settings go to a place of Qt's own for tests, never the user's.
+        QStandardPaths::setTestModeEnabled(true);
         App::CMessageLoop loop;
         result = RUN_ALL_TESTS();
     }

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QSettings>
 #include <QTest>
 #include <QTreeView>
 #include <deque>
@@ -20,7 +21,10 @@
 #include "GlView.h"
 #include "MainFrame.h"
 #include "TestUtil.h"
+#include "TreeModel.h"
 #include "forge/pak.h"
+#include "model/model.h"
+#include "render/view.h"
 
 namespace AppTest {
 
@@ -31,6 +35,7 @@ struct Answers {
     std::deque<QString> folders;                // empty: cancelled
     std::deque<QString> saveFiles;
     std::deque<std::optional<QColor>> colors;
+    std::vector<QColor> colorsProposed;  // the colour each picker opened on
     int folderRequests = 0;
     int saveRequests = 0;
     int colorRequests = 0;
@@ -72,8 +77,9 @@ inline void InstallAnswers(Answers& answers) {
         ++answers.saveRequests;
         return pop(answers.saveFiles);
     };
-    hooks.color = [&answers](QWidget*) -> std::optional<QColor> {
+    hooks.color = [&answers](QWidget*, const QColor& current) -> std::optional<QColor> {
         ++answers.colorRequests;
+        answers.colorsProposed.push_back(current);
         if (answers.colors.empty()) {
             return std::nullopt;
         }
@@ -100,6 +106,8 @@ inline Forge::PakFile TextFile(const std::string& path, const std::string& text)
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Every window starts from nothing remembered (the settings live in Qt's test place).
+        QSettings().clear();
         InstallAnswers(answers);
         frame = std::make_unique<App::CVellModelBrowserMainFrame>();
         ASSERT_TRUE(frame->Create());
@@ -111,14 +119,26 @@ protected:
         frame->UpdateActive();
     }
     void TearDown() override {
+        // The model outlives the window: its GL objects go while their context lives.
+        frame->View()->makeCurrent();
+        Render::GetModel()->Clear();
         frame.reset();
         App::SetDialogHooks({});
     }
 
-    // Opens `folder` through File / Open, as the user would.
+    // Opens `folder` through File / Open (Ctrl+O), as the user would.
     void OpenThroughMenu(const std::string& folder) {
         answers.folders.push_back(QString::fromStdString(folder));
-        frame->Action(App::Cmd::kFileOpen)->trigger();
+        QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    }
+
+    // Presses a key sequence ("Alt+S") on the window, as the keyboard does: to the widget
+    // with the focus.
+    void Press(const char* keys) {
+        const QKeyCombination combination = QKeySequence(QString::fromLatin1(keys))[0];
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus && focus->window() == frame.get() ? focus : frame.get(),
+                        combination.key(), combination.keyboardModifiers());
     }
 
     // The index of a path ("chars/hero/hero.skn") in the tree, expanding on the way.

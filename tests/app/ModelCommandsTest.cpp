@@ -1,13 +1,18 @@
 // Loading a model, a part and an animation through the real commands; the animation list,
-// the speed slider, the parts menu and button, the frame export and a picture of it all.
+// the speed slider, the parts menu and button, the status bar, closing, the frame export
+// and the screenshot.
 #include <QComboBox>
 #include <QImage>
 #include <QMenu>
 #include <QSlider>
 
+#include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "Settings.h"
+#include "StatusLine.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -53,7 +58,7 @@ protected:
 
     QStringList PartNames() {
         QStringList names;
-        for (QAction* a : frame->PartsMenu()->actions()) {
+        for (QAction* a : frame->Bar()->PartsMenu()->actions()) {
             names << a->text();
         }
         return names;
@@ -61,7 +66,7 @@ protected:
 
     std::vector<bool> PartCheckMarks() {
         std::vector<bool> checks;
-        for (QAction* a : frame->PartsMenu()->actions()) {
+        for (QAction* a : frame->Bar()->PartsMenu()->actions()) {
             checks.push_back(a->isChecked());
         }
         return checks;
@@ -76,8 +81,20 @@ protected:
     }
 
     void ClickPartsButton(Qt::KeyboardModifiers modifiers) {
-        App::CPartsButton* button = frame->PartsButton();
+        App::CPartsButton* button = frame->Bar()->PartsButton();
         QTest::mouseClick(button, Qt::LeftButton, modifiers, QPoint(12, button->height() / 2));
+    }
+
+    // Model pixels (the texture's orange) in a picture; the background is blue.
+    static int Orange(const QImage& picture) {
+        int orange = 0;
+        for (int y = 0; y < picture.height(); y += 2) {
+            for (int x = 0; x < picture.width(); x += 2) {
+                const QColor c = picture.pixelColor(x, y);
+                orange += c.red() > 150 && c.green() > 60 && c.green() < 140 && c.blue() < 90;
+            }
+        }
+        return orange;
     }
 
     TestUtil::TempDir game;
@@ -87,12 +104,17 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     auto& core = frame->View()->Core();
     core.m_nRotY = 40;
     core.m_clrBackground = 0x123456;
-    frame->Action(Cmd::kShowAxes)->trigger();
+    Press("Alt+C");
+    // No context current: the load makes the view's current for its textures.
+    frame->View()->doneCurrent();
     LoadHero();
-    EXPECT_FALSE(Model::GetModel()->IsEmpty());
+    EXPECT_FALSE(Render::GetModel()->IsEmpty());
+    EXPECT_EQ(frame->Status().Text(), U("hero.skn: 8 顶点, 8 三角形, 1 骨骼"));
+    frame->View()->OnTimer();
+    EXPECT_GT(Orange(frame->View()->Picture()), 100);
     EXPECT_EQ(PartNames(), QStringList({"patch0", "patch1"}));
     EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
-    EXPECT_EQ(frame->PartsMenu()->actions()[1]->data().toUInt(), 1001u);
+    EXPECT_EQ(frame->Bar()->PartsMenu()->actions()[1]->data().toUInt(), 1001u);
     // A whole model resets the view.
     EXPECT_EQ(core.m_nRotY, 0);
     EXPECT_EQ(core.m_clrBackground, 0x3333B2u);
@@ -116,14 +138,32 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_EQ(list->itemText(0), U("默认   "));
     EXPECT_EQ(list->itemText(1), "walk");
     EXPECT_EQ(list->currentIndex(), 1);
-    EXPECT_EQ(frame->SpeedSlider()->value(), 60);
+    EXPECT_EQ(frame->Bar()->Slider()->value(), 60);
+    // While it plays the status bar follows the frame; pictures at most one per frame.
+    App::CVellModelBrowserRenderView* view = frame->View();
+    const int before = view->Pictures();
+    QTRY_VERIFY(frame->Status().Text().startsWith("walk ") &&
+                frame->Status().Text().endsWith("/9") && !frame->Status().Text().contains(" 0/"));
+    EXPECT_LE(view->Pictures() - before, Render::GetModel()->GetState().frame + 2);
     EXPECT_EQ(core.m_nRotY, 0);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);
 
     // Another whole model resets the list to its first entry.
     LoadHero();
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentIndex(), 0);
+
+    // 关闭 releases what is shown; the tree stays.
+    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    frame->View()->setFocus();
+    Press("Ctrl+X");
+    EXPECT_TRUE(Render::GetModel()->IsEmpty());
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_TRUE(PartNames().isEmpty());
+    EXPECT_EQ(frame->Status().Text(), U("准备"));
+    EXPECT_TRUE(Find("chars/hero/hero.skn").isValid());
+    frame->View()->OnTimer();
+    EXPECT_EQ(Orange(frame->View()->Picture()), 0);
 }
 
 TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
@@ -132,7 +172,7 @@ TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
     EXPECT_FALSE(answers.messages[0].text.isEmpty());
     EXPECT_TRUE(answers.messages[0].caption.isEmpty());
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
-    EXPECT_TRUE(frame->PartsMenu()->actions().isEmpty());
+    EXPECT_TRUE(frame->Bar()->PartsMenu()->actions().isEmpty());
 
     Run("chars/hero/hero.skn", Cmd::kApplyAnimate);
     ASSERT_EQ(answers.messages.size(), 2u);
@@ -143,11 +183,11 @@ TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
 TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     LoadHero();
     Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
-    QSlider* slider = frame->SpeedSlider();
+    QSlider* slider = frame->Bar()->Slider();
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     EXPECT_EQ(slider->value(), 120);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
 
     const QPoint handle(slider->width() / 2, slider->height() / 2);
     QTest::keyClick(slider, Qt::Key_Home);
@@ -157,16 +197,16 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, handle.y()));
     EXPECT_GT(slider->value(), 60);
     // Above 60 frames per second the export skips frames.
-    EXPECT_LT(Model::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_LT(Render::GetModel()->GetFrameCount(1), 10u);
 
     // A click on the groove moves the handle by a page and counts on release too.
-    const unsigned fast = Model::GetModel()->GetFrameCount(1);
+    const unsigned fast = Render::GetModel()->GetFrameCount(1);
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(4, handle.y()));
     EXPECT_LT(slider->value(), 120);
-    EXPECT_GT(Model::GetModel()->GetFrameCount(1), fast);
+    EXPECT_GT(Render::GetModel()->GetFrameCount(1), fast);
 
     // Choosing an entry restarts at 60.
-    frame->AnimationList()->activated(1);
+    Q_EMIT frame->AnimationList()->activated(1);
     EXPECT_EQ(slider->value(), 60);
 }
 
@@ -181,10 +221,10 @@ TEST_F(ModelCommandsTest, PartsButtonShowsAllOrWithCtrlHidesAll) {
     EXPECT_EQ(ObjFilesWritten(), 2u);
 
     // A part item toggles its own sub-mesh.
-    frame->PartsMenu()->actions()[1]->trigger();
+    frame->Bar()->PartsMenu()->actions()[1]->trigger();
     EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, false}));
     EXPECT_EQ(ObjFilesWritten(), 1u);
-    frame->PartsMenu()->actions()[1]->trigger();
+    frame->Bar()->PartsMenu()->actions()[1]->trigger();
     EXPECT_EQ(PartCheckMarks(), (std::vector<bool>{true, true}));
 }
 
@@ -209,15 +249,9 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     const QImage first(QString::fromStdString(out / "00000000.bmp"));
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.size(), frame->View()->size());
-    int orange = 0;
-    for (int y = 0; y < first.height(); y += 2) {
-        for (int x = 0; x < first.width(); x += 2) {
-            const QColor c = first.pixelColor(x, y);
-            orange += c.red() > 150 && c.green() > 60 && c.green() < 140 && c.blue() < 90;
-        }
-    }
-    EXPECT_GT(orange, 100);
-    EXPECT_EQ(frame->Progress(), nullptr);
+    EXPECT_GT(Orange(first), 100);
+    EXPECT_EQ(frame->Status().Progress(), nullptr);
+    EXPECT_EQ(frame->Status().Text(), QString::fromStdString(out.Path()));
 
     // The default entry has no frames: nothing is asked.
     frame->AnimationList()->setCurrentIndex(0);
@@ -258,24 +292,21 @@ TEST_F(ModelCommandsTest, ModelColourMultipliesTheModelOnly) {
     EXPECT_GT(background, 100);
 }
 
-TEST_F(ModelCommandsTest, ScreenshotShowsTheModel) {
+TEST_F(ModelCommandsTest, ScreenshotSavesTheViewAsDrawn) {
     LoadHero();
-    frame->View()->OnTimer();
-    const QImage shot = frame->grab().toImage();
-    shot.save(QStringLiteral(VELL_TEST_OUTPUT "/app_screenshot.png"));
-    const QRect view(frame->View()->mapTo(frame.get(), QPoint(0, 0)), frame->View()->size());
-    // The texture's colour is orange (200, 100, 50); the background is blue.
-    int model = 0;
-    int background = 0;
-    for (int y = view.top(); y <= view.bottom(); y += 2) {
-        for (int x = view.left(); x <= view.right(); x += 2) {
-            const QColor c = shot.pixelColor(x, y);
-            model += c.red() > 150 && c.green() > 60 && c.green() < 140 && c.blue() < 90;
-            background += c == QColor(0x33, 0x33, 0xB2);
-        }
-    }
-    EXPECT_GT(model, 100);
-    EXPECT_GT(background, 100);
+    TestUtil::TempDir out;
+    answers.saveFiles.push_back(QString::fromStdString(out / "shot.png"));
+    Press("Ctrl+Shift+S");
+    const QImage shot(QString::fromStdString(out / "shot.png"));
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(),
+              App::ViewPixels(frame->View()->size(), frame->View()->devicePixelRatio()));
+    EXPECT_FALSE(shot.hasAlphaChannel());
+    EXPECT_GT(Orange(shot), 100);
+    EXPECT_EQ(frame->Status().Text(), QString::fromStdString(out / "shot.png"));
+    frame->grab().save(QStringLiteral(VELL_TEST_OUTPUT "/app_screenshot.png"));
+    // The folder is remembered for the next screenshot.
+    EXPECT_EQ(App::LastFolder(App::kScreenshotKind), QString::fromStdString(out.Path()));
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 #include <QImage>
 #include <QMenu>
 
+#include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "SampleGameFolder.h"
 #include "forge/sample.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -20,15 +23,14 @@ QString TreePath(const char* archivePath) {
 }
 
 TEST_F(FrameTest, SampleHeroWalks) {
-    TestUtil::TempDir game;
-    Forge::SaveSampleGame(Forge::MakeSampleGame(), game.Path());
-    OpenThroughMenu(game.Path());
+    OpenThroughMenu(TestUtil::SampleGameFolder());
     ASSERT_TRUE(answers.messages.empty());
 
     Select(TreePath(Sample::kHeroSkin));
     frame->OnCommand(Cmd::kRenderSkin);
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
-    EXPECT_EQ(frame->PartsMenu()->actions().size(), static_cast<int>(Sample::kHeroSubMeshes));
+    EXPECT_EQ(frame->Bar()->PartsMenu()->actions().size(),
+              static_cast<int>(Sample::kHeroSubMeshes));
 
     Select(TreePath(Sample::kHeroAnimation));
     frame->OnCommand(Cmd::kApplyAnimate);
@@ -37,8 +39,8 @@ TEST_F(FrameTest, SampleHeroWalks) {
     ASSERT_EQ(list->count(), 1 + static_cast<int>(Sample::kAnimationNames.size()));
     EXPECT_EQ(list->itemText(2), "walk");
     list->setCurrentIndex(2);
-    list->activated(2);
-    EXPECT_EQ(Model::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
+    Q_EMIT list->activated(2);
+    EXPECT_EQ(Render::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
 
     for (int tick = 0; tick < 20; ++tick) {
         frame->View()->OnTimer();

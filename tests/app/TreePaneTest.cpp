@@ -1,10 +1,23 @@
-// The game folder, the tree pane with its filter and context menu, and the file commands.
+// The game folder (opened, recent, dropped), the tree pane with its filter, context menu,
+// activation and exports, and the texture preview.
+#include <QComboBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
 
+#include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "Settings.h"
+#include "StatusLine.h"
+#include "TexturePreview.h"
+#include "TreePane.h"
 #include "model/model.h"
+#include "render/view.h"
 
 namespace {
 
@@ -19,6 +32,8 @@ std::vector<Forge::PakFile> GameFiles() {
     files.push_back(TextFile("\\docs\\alpha.txt", "a"));
     // "武器" (weapons) in code page 936.
     files.push_back(TextFile("\\docs\\\xCE\xE4\xC6\xF7.txt", "sword"));
+    files.push_back(TextFile("\\docs\\bad.dds", "DDS not really"));
+    files.push_back(TextFile("\\docs\\bad.dds", "DDS not really"));
     return files;
 }
 
@@ -41,7 +56,7 @@ protected:
 
     std::map<uint16_t, bool> PopupFor(const QString& path) {
         Select(path);
-        auto menu = frame->BuildTreePopup(frame->Tree()->currentIndex());
+        auto menu = frame->Pane()->BuildPopup(frame->Tree()->currentIndex());
         return menu ? Enabled(*menu) : std::map<uint16_t, bool>{};
     }
 
@@ -70,14 +85,14 @@ TEST_F(TreePaneTest, OpenShowsTheSortedTree) {
     OpenThroughMenu(game.Path());
     EXPECT_TRUE(answers.messages.empty());
     EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
-    EXPECT_EQ(ChildrenOf("docs"),
-              QStringList({"a.skn.bak", "alpha.txt", "Beta.txt", "readme.txt", U("武器.txt")}));
+    EXPECT_EQ(ChildrenOf("docs"), QStringList({"a.skn.bak", "alpha.txt", "bad.dds", "Beta.txt",
+                                               "readme.txt", U("武器.txt")}));
     EXPECT_EQ(ChildrenOf("chars/hero"),
               QStringList({"hero.ani", "hero.dds", "hero.msh", "hero.skn"}));
     EXPECT_TRUE(frame->TreeModel()->IsFolder(Find("chars")));
     EXPECT_FALSE(frame->TreeModel()->IsFolder(Find("docs/readme.txt")));
     // The progress bar lives only while the tree is filled.
-    EXPECT_EQ(frame->Progress(), nullptr);
+    EXPECT_EQ(frame->Status().Progress(), nullptr);
 }
 
 TEST_F(TreePaneTest, FailedOpenKeepsThePreviousFolderUsable) {
@@ -97,20 +112,16 @@ TEST_F(TreePaneTest, FailedOpenKeepsThePreviousFolderUsable) {
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 }
 
-TEST_F(TreePaneTest, SecondFolderReplacesTheTree) {
-    OpenThroughMenu(game.Path());
+TEST_F(TreePaneTest, StartArgumentThenSecondFolderReplacesTheTree) {
+    frame->OpenGameFolder(QString::fromStdString(game.Path()));
+    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(answers.folderRequests, 0);
     Find("chars/hero");
     TestUtil::TempDir other;
     WriteGame(other.Path(), {TextFile("\\maps\\m.txt", "m")});
     OpenThroughMenu(other.Path());
     EXPECT_EQ(TopLevel(), QStringList({"maps"}));
     EXPECT_EQ(ChildrenOf("maps"), QStringList({"m.txt"}));
-}
-
-TEST_F(TreePaneTest, StartArgumentOpensLikeFileOpen) {
-    frame->OpenGameFolder(QString::fromStdString(game.Path()));
-    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
-    EXPECT_EQ(answers.folderRequests, 0);
 }
 
 TEST_F(TreePaneTest, ContextMenuEnableRules) {
@@ -136,12 +147,14 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_FALSE(plain.at(Cmd::kRenderSkin));
     EXPECT_FALSE(plain.at(Cmd::kApplyAnimate));
 
-    // A folder, or a file other than the selected one, opens nothing.
-    Select("chars/hero");
-    EXPECT_EQ(frame->BuildTreePopup(frame->Tree()->currentIndex()), nullptr);
+    // A folder offers its export; a texture its preview.
+    EXPECT_EQ(PopupFor("chars/hero"), (Map{{Cmd::kExportFile, true}, {Cmd::kConvertToGltf, true}}));
+    EXPECT_TRUE(PopupFor("chars/hero/hero.dds").at(Cmd::kPreviewTexture));
+    EXPECT_EQ(PopupFor("chars/hero/hero.skn").count(Cmd::kPreviewTexture), 0u);
+    // An item other than the selected one opens nothing.
     Select("docs/readme.txt");
-    EXPECT_EQ(frame->BuildTreePopup(Find("docs/alpha.txt")), nullptr);
-    EXPECT_EQ(frame->BuildTreePopup(QModelIndex()), nullptr);
+    EXPECT_EQ(frame->Pane()->BuildPopup(Find("docs/alpha.txt")), nullptr);
+    EXPECT_EQ(frame->Pane()->BuildPopup(QModelIndex()), nullptr);
 
     // With a model loaded the skin also offers OBJ and the attachment.
     Select("chars/hero/hero.skn");
@@ -149,6 +162,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     const Map loaded = PopupFor("chars/hero/hero.skn");
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
+    EXPECT_TRUE(loaded.at(Cmd::kConvertToObjMtl));
     EXPECT_TRUE(loaded.at(Cmd::kLoadAttachment));
     EXPECT_TRUE(loaded.at(Cmd::kConvertToGltf));
     EXPECT_EQ(PopupFor("chars/hero/hero.ani").count(Cmd::kConvertToGltf), 0u);
@@ -246,31 +260,167 @@ TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Warning);
 }
 
-TEST_F(TreePaneTest, FilterShowsMatchesAndRestoresExpansion) {
+// The pane on its own, outside the main window.
+TEST(TreePaneAlone, FilterShowsMatchesAndRestoresExpansion) {
+    TestUtil::TempDir game;
+    WriteGame(game.Path(), GameFiles());
+    QMainWindow host;
+    App::CStatusLine status(*host.statusBar());
+    App::CTreePane pane(&host, {[](uint16_t) { return nullptr; }, [] { return false; }}, status);
+    host.setCentralWidget(&pane);
+    host.show();
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    pane.Forget();
+    mgr.Clear();
+    ASSERT_TRUE(mgr.Open(game.Path()));
+    mgr.BuildTree();
+    pane.ShowTree();
+    const App::CTreeModel* model = pane.Model();
+    const auto top = [&] {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            names << model->index(row, 0).data().toString();
+        }
+        return names;
+    };
+    const auto children = [&](const QModelIndex& parent) {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            names << model->index(row, 0, parent).data().toString();
+        }
+        return names;
+    };
+    pane.Tree()->expand(model->index(1, 0));  // docs
+    // Typed into the box, as the user does.
+    QTest::keyClicks(pane.FilterBox(), "HERO.S");
+    EXPECT_EQ(top(), QStringList({"chars"}));
+    EXPECT_EQ(children(model->index(0, 0, model->index(0, 0))), QStringList({"hero.skn"}));
+    pane.FilterBox()->setText(U("武器"));
+    EXPECT_EQ(top(), QStringList({"docs"}));
+    EXPECT_EQ(children(model->index(0, 0)), QStringList({U("武器.txt")}));
+    pane.FilterBox()->setText("nothing like this");
+    EXPECT_TRUE(top().isEmpty());
+    pane.FilterBox()->clear();
+    EXPECT_EQ(top(), QStringList({"chars", "docs"}));
+    EXPECT_TRUE(pane.Tree()->isExpanded(model->index(1, 0)));
+    EXPECT_FALSE(pane.Tree()->isExpanded(model->index(0, 0)));
+    pane.Forget();
+    host.takeCentralWidget();
+}
+
+TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
     OpenThroughMenu(game.Path());
-    Find("docs");  // expanded
-    ASSERT_TRUE(frame->Tree()->isExpanded(Find("docs")));
-    frame->Tree()->collapse(Find("chars"));
+    QTreeView* tree = frame->Tree();
+    const auto rect = [&](const char* path) {
+        const QModelIndex index = Find(path);
+        tree->doItemsLayout();
+        tree->scrollTo(index);
+        return tree->viewport()->mapTo(frame.get(), tree->visualRect(index).center());
+    };
+    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("chars/hero/hero.skn"));
+    EXPECT_FALSE(Render::GetModel()->IsEmpty());
+    Select("chars/hero/hero.ani");
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(frame->AnimationList()->count(), 2);
 
-    frame->FilterBox()->setText("HERO.S");
-    EXPECT_EQ(TopLevel(), QStringList({"chars"}));
-    EXPECT_EQ(ChildrenOf("chars/hero"), QStringList({"hero.skn"}));
+    // A texture opens its preview: decoded, with its size and format in the title.
+    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("chars/hero/hero.dds"));
+    App::CTexturePreview* preview = nullptr;
+    QTRY_VERIFY((preview = frame->findChild<App::CTexturePreview*>()) != nullptr);
+    EXPECT_EQ(preview->windowTitle(), "hero.dds - 4 x 4 RGBA");
+    EXPECT_EQ(preview->Shown().size(), QSize(4, 4));
+    EXPECT_EQ(preview->Shown().pixelColor(1, 1), QColor(200, 100, 50));
+    preview->close();
+    EXPECT_TRUE(answers.messages.empty());
+    // One that can't be decoded says why.
+    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("docs/bad.dds"));
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(answers.messages[0].text.startsWith("bad.dds: "))
+        << answers.messages[0].text.toStdString();
+}
 
-    frame->FilterBox()->setText(U("武器"));
-    EXPECT_EQ(TopLevel(), QStringList({"docs"}));
-    EXPECT_EQ(ChildrenOf("docs"), QStringList({U("武器.txt")}));
+TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
+    OpenThroughMenu(game.Path());
+    Select("docs");
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    // Cancelled before the first slice: nothing written, the count says so.
+    QToolButton* cancel = frame->Status().CancelButton();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(answers.messages[0].text.startsWith(U("0 / 6 个文件已完成: ")));
+    EXPECT_TRUE(answers.messages[0].text.contains(U("已取消.")));
+    EXPECT_EQ(frame->Status().Progress(), nullptr);
 
-    frame->FilterBox()->setText("nothing like this");
-    EXPECT_TRUE(TopLevel().isEmpty());
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kExportFile);
+    QTRY_COMPARE(answers.messages.size(), std::size_t{2});
+    EXPECT_EQ(answers.messages[1].text,
+              U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+    EXPECT_EQ(TestUtil::ReadText(out / "docs/武器.txt"), "sword");
+    EXPECT_EQ(TestUtil::ReadText(out / "docs/readme.txt"), "read me");
+    EXPECT_EQ(frame->Status().Text(),
+              U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+}
 
-    frame->FilterBox()->clear();
-    EXPECT_EQ(TopLevel(), QStringList({"chars", "docs"}));
-    const App::CTreeModel* model = frame->TreeModel();
-    QModelIndex docs = model->index(1, 0);
-    QModelIndex chars = model->index(0, 0);
-    EXPECT_TRUE(frame->Tree()->isExpanded(docs));
-    EXPECT_FALSE(frame->Tree()->isExpanded(chars));
-    EXPECT_EQ(model->rowCount(docs), 5);
+TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
+    OpenThroughMenu(game.Path());
+    Select("chars");
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    frame->OnCommand(Cmd::kConvertToGltf);
+    QTRY_COMPARE(answers.messages.size(), std::size_t{1});
+    EXPECT_FALSE(answers.messages[0].text.contains(U("失败")))
+        << answers.messages[0].text.toStdString();
+    EXPECT_EQ(TestUtil::ReadText(out / "hero/hero.glb").substr(0, 4), "glTF");
+
+    Select("chars/hero/hero.skn");
+    frame->OnCommand(Cmd::kRenderSkin);
+    answers.folders.push_back(QString::fromStdString(out / "obj"));
+    std::filesystem::create_directory(out / "obj");
+    frame->OnCommand(Cmd::kConvertToObjMtl);
+    EXPECT_NE(TestUtil::ReadText(out / "obj/patch0_00.obj").find("mtllib "), std::string::npos);
+}
+
+TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
+    TestUtil::TempDir other;
+    WriteGame(other.Path(), {TextFile("\\maps\\m.txt", "m")});
+    OpenThroughMenu(game.Path());
+    OpenThroughMenu(other.Path());
+    QStringList recent;
+    for (QAction* a : frame->RecentMenu()->actions()) {
+        recent << a->text();
+    }
+    EXPECT_EQ(recent, QStringList({QString::fromStdString(other.Path()),
+                                   QString::fromStdString(game.Path())}));
+    // 文件 / 最近打开 / the second entry, by keys.
+    Press("Alt+F");
+    QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right}) {
+        QTest::keyClick(QApplication::activePopupWidget(), key);
+    }
+    QTRY_COMPARE(QApplication::activePopupWidget(), frame->RecentMenu());
+    QTest::keyClick(frame->RecentMenu(), Qt::Key_Down);
+    QTest::keyClick(frame->RecentMenu(), Qt::Key_Return);
+    QTRY_COMPARE(TopLevel(), QStringList({"chars", "docs"}));
+
+    // Dropped on the window: an archive opens its folder.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other / "data.pak"))});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(frame.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(frame.get(), &drop);
+    EXPECT_EQ(TopLevel(), QStringList({"maps"}));
+
+    // A folder that is gone is said so and dropped from the list.
+    std::filesystem::remove_all(game.Path());
+    frame->RecentMenu()->actions()[1]->trigger();
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(answers.messages[0].text.endsWith(U(" 已不存在.")));
+    EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(other.Path())}));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "TestUtil.h"
@@ -88,4 +91,36 @@ TEST_F(ArchiveCommands, UnwritableOutputIsAFailure) {
     auto r = Vell({"extract", m_game.Path(), "chars/hero/hero.skn", "-o", m_out / "blocker"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("can't create folder"), std::string::npos) << r.err;
+}
+
+// Names over the file system's 255 bytes are cut; cut names that meet are told apart.
+TEST_F(ArchiveCommands, ExtractAllCutsLongNamesApart) {
+    std::string gbk, utf8;
+    for (int i = 0; i < 120; ++i) {
+        gbk += "\xd6\xd0";
+        utf8 += i < 83 ? "中" : "";
+    }
+    Forge::SavePak(m_game / "long.pak",
+                   {{.path = "\\long\\" + gbk + "1.txt", .data = Forge::Bytes("one")},
+                    {.path = "\\long\\" + gbk + "2.txt", .data = Forge::Bytes("two")}});
+    Vell({"extract", m_game.Path(), "--all", "-o", m_out / "all"});
+    EXPECT_EQ(TestUtil::ReadText(m_out / "all/long/" + utf8 + ".txt"), "one");
+    EXPECT_EQ(TestUtil::ReadText(m_out / "all/long/" + utf8 + "~1.txt"), "two");
+}
+
+// A file that can't be written whole (here: over the file size limit) is not left behind.
+TEST_F(ArchiveCommands, APartlyWrittenFileIsRemoved) {
+    Forge::SavePak(m_game / "big.pak",
+                   {{.path = "\\big.bin", .data = std::vector<uint8_t>(100000, 7)}});
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 4096;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
+    ::setrlimit(RLIMIT_FSIZE, &low);
+    auto r = Vell({"extract", m_game.Path(), "big.bin", "-o", m_out.Path()});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(m_out / "big.bin"));
 }

@@ -8,7 +8,7 @@
 
 #include "forge/dds.h"
 #include "pakmgr/pakmgr.h"
-#include "texture/texture.h"
+#include "texture/gl.h"
 
 namespace DdsTest {
 

@@ -82,14 +82,18 @@ FAULTS = [
     # OBJ export
     fault("obj-face-number", OBJ, "return uint32_t{idx[i]} + 1; };", "return uint32_t{idx[i]}; };"),
     fault("obj-strip-winding", OBJ, "        if (k % 2 == 1) {\n            AppendFace(out, a, b, c);",
-          "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);"),
+          "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);",
+          ("        if (k % 2 == 1) {\n            face(a, b, c);",
+           "        if (k % 2 == 0) {\n            face(a, b, c);")),
     fault("obj-flip-v", OBJ, "AppendNumber(out, 1.0f - t[1]);", "AppendNumber(out, t[1]);"),
     fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n",
           "    if (false) {\n        CopyTexture(material, node, folder);\n    }\n"),
 
     # glTF export
     fault("gltf-conjugate", GLTF, "return Normalized({q[0], -q[1], -q[2], q[3]});",
-          "return Normalized({q[0], q[1], -q[2], q[3]});"),
+          "return Normalized({q[0], q[1], -q[2], q[3]});",
+          ("return Normalized({-q[0], -q[1], q[2], q[3]});",
+           "return Normalized({-q[0], q[1], q[2], q[3]});")),
 
     # DDS and textures
     fault("dds-dxt1-three-colour", DDS, "if (!kThreeColourAllowed || c0 > c1) {",

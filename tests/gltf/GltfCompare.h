@@ -1,5 +1,5 @@
-// The model's own posed positions, mirrored as drawn, and their distance from what the
-// evaluated glTF file gives.
+// The model's own posed positions, as drawn and turned to face +Z (together a mirror in z),
+// and their distance from what the evaluated glTF file gives.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,10 +21,10 @@ inline constexpr std::size_t kSlots = 10;
 inline constexpr const char* kSlotNames[kSlots] = {
     "model", "body", "boots", "glove", "hair", "head", "leg", "helmet", "costume", "attachment"};
 
-// The positions the model's pose gives, mirrored in x, by (mesh name, sub-mesh).
+// The positions the model's pose gives, mirrored in z and scaled, by (mesh name, sub-mesh).
 using Expected = std::map<std::pair<std::string, int>, std::vector<Vec3d>>;
 
-inline Expected ModelPositions(Model::CVellModel& model) {
+inline Expected ModelPositions(Model::CVellModel& model, double scale = 1) {
     Expected out;
     for (std::size_t slot = 0; slot < kSlots; ++slot) {
         const Model::Mesh& mesh = model.MeshAt(slot);
@@ -35,7 +35,7 @@ inline Expected ModelPositions(Model::CVellModel& model) {
             }
             std::vector<Vec3d>& list = out[{name, static_cast<int>(i)}];
             for (const Model::Vec3& p : mesh.subMeshes[i].skinnedPositions) {
-                list.push_back({-p[0], p[1], p[2]});
+                list.push_back({p[0] * scale, p[1] * scale, -p[2] * scale});
             }
         }
     }

@@ -11,6 +11,7 @@
 
 #include "GltfEvaluator.h"
 #include "GltfTestModels.h"
+#include "SampleGameFolder.h"
 #include "TestUtil.h"
 
 namespace {
@@ -72,8 +73,8 @@ Counts CountsOf(const std::string& file) {
     return c;
 }
 
-// The vertices of every OBJ file `vell obj` wrote, by (sub-mesh name, index): already
-// mirrored in x as the view draws them.
+// The vertices of every OBJ file `vell obj` wrote, by (sub-mesh name, index): mirrored in x
+// as the view draws them, then turned half a turn about +Y as the glTF file is.
 std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
     const std::string& folder) {
     std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> out;
@@ -91,7 +92,7 @@ std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
                 std::istringstream values(line.substr(2));
                 GltfEval::Vec3d p;
                 values >> p[0] >> p[1] >> p[2];
-                list.push_back(p);
+                list.push_back({-p[0], p[1], -p[2]});
             }
         }
     }
@@ -99,10 +100,11 @@ std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
 }
 
 // The file exported by `vell gltf` poses like `vell obj --frame` at each frame given, per
-// animation (1-based as vell numbers them); the attachment, which OBJ leaves out, aside.
+// animation of `ani` (1-based as vell numbers them; the file's from `first` on); the
+// attachment, which OBJ leaves out, aside.
 void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                         const std::string& ani, const std::string& glb,
-                        const std::vector<std::vector<int>>& framesPerAnimation) {
+                        const std::vector<std::vector<int>>& framesPerAnimation, int first = 0) {
     const GltfEval::Document doc = GltfEval::Load(glb);
     for (std::size_t a = 0; a < framesPerAnimation.size(); ++a) {
         for (int f : framesPerAnimation[a]) {
@@ -116,7 +118,8 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
             const auto expected = ObjVertices(objs.Path());
             double size = 1, worst = 0;
             std::size_t compared = 0;
-            for (const auto& prim : GltfEval::Evaluate(doc, static_cast<int>(a), f / 60.0)) {
+            for (const auto& prim :
+                 GltfEval::Evaluate(doc, first + static_cast<int>(a), f / 60.0)) {
                 auto found = expected.find({prim.name, prim.subMesh});
                 if (found == expected.end()) {
                     continue;  // the attachment
@@ -180,14 +183,6 @@ TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
                        "chars/hero/hero.ani", file, {{0, 5, 13, 23}, {0, 3, 6}});
 }
 
-TEST_F(GltfCommand, TextFormPassesValidatorAndAssimp) {
-    const std::string file = out / "hero.gltf";
-    const RunResult r = Export({"chars/hero/hero.skn", "--ani", "chars/hero/hero.ani", "-o", file});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(std::filesystem::exists(out / "hero.bin"));
-    ExpectConsumersAccept(file, 2);
-}
-
 TEST_F(GltfCommand, PartsAndBindSkeletonPassValidatorAndAssimp) {
     const std::string parts = out / "parts.glb";
     ASSERT_EQ(Export({"chars/hero/parts/hero_body.skn", "chars/hero/parts/hero_head.skn", "--ani",
@@ -231,27 +226,122 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    TestUtil::TempDir game, out;
-    ASSERT_EQ(Vell({"make-sample", game.Path()}).exitCode, 0);
-    const std::string file = out / "hero.glb";
-    const RunResult r =
-        Vell({"gltf", game.Path(), "chars/hero/hero.skn", "--ani", "chars/hero/hero.ani",
-              "--attach", "chars/hero/weapon/hero_sword.skn", "-o", file});
+    const std::string& game = TestUtil::SampleGameFolder();
+    TestUtil::TempDir out;
+    // Text form with PNGs beside it, under a name with a space and Chinese characters, and
+    // the animations of two files.
+    const std::string file = out / "hero \xE8\x8B\xB1\xE9\x9B\x84.gltf";
+    const RunResult r = Vell({"gltf", game, "chars/hero/hero.skn", "--ani",
+                              "chars/hero/hero.ani", "--ani", "chars/hero/hero_bow.ani", "--attach",
+                              "chars/hero/weapon/hero_sword.skn", "-o", file});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const RunResult valid = Validate(file);
     EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
     const RunResult info = AssimpInfo(file);
     ASSERT_EQ(info.exitCode, 0) << info.err;
     const Counts counts = CountsOf(file);
-    EXPECT_GT(counts.animations, 0);
+    EXPECT_EQ(counts.animations, 4);
+    EXPECT_EQ(GltfEval::Load(file).json["animations"][3]["name"], "hero_bow/bow");
+    EXPECT_NE(info.out.find(".png'"), std::string::npos) << info.out;
     EXPECT_EQ(AssimpCount(info.out, "Animations"), counts.animations);
     // assimp may split a primitive whose triangles fold into lines into two meshes.
     EXPECT_GE(AssimpCount(info.out, "Meshes"), counts.meshes);
     EXPECT_GE(AssimpCount(info.out, "Bones"), counts.bones);
     EXPECT_GT(counts.bones, 0);
-    ExpectPosesLikeObj(game.Path(),
+    ExpectPosesLikeObj(game,
                        {"chars/hero/hero.skn", "--attach", "chars/hero/weapon/hero_sword.skn"},
                        "chars/hero/hero.ani", file, {{0, 17, 59}, {0, 21, 39}, {0, 30, 59}});
+    ExpectPosesLikeObj(game,
+                       {"chars/hero/hero.skn", "--attach", "chars/hero/weapon/hero_sword.skn"},
+                       "chars/hero/hero_bow.ani", file, {{0, 20}}, 3);
+}
+
+// --mtl: assimp finds each file's material and its PNG, and the faces wind with their normals.
+TEST(ObjMaterials, AssimpReadsTheTextureAndFacesWindWithTheirNormals) {
+    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
+        GTEST_SKIP() << "vell has no make-sample";
+    }
+    const std::string& game = TestUtil::SampleGameFolder();
+    TestUtil::TempDir out;
+    ASSERT_EQ(Vell({"obj", game, "chars/hero/hero.skn", "--mtl", "-o", out.Path()}).exitCode, 0);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
+        if (entry.path().extension() != ".obj") {
+            continue;
+        }
+        ++files;
+        const RunResult info = AssimpInfo(entry.path());
+        ASSERT_EQ(info.exitCode, 0) << info.err;
+        std::smatch png;
+        ASSERT_TRUE(std::regex_search(info.out, png, std::regex("Texture Refs:\\s+'([^']+)'")))
+            << info.out;
+        EXPECT_TRUE(std::filesystem::exists(out / png[1].str())) << png[1];
+        std::vector<GltfEval::Vec3d> v, vn;
+        long agree = 0, faces = 0;
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream words(line.substr(line.find(' ') + 1));
+            GltfEval::Vec3d p{};
+            if (line.rfind("v ", 0) == 0 || line.rfind("vn ", 0) == 0) {
+                words >> p[0] >> p[1] >> p[2];
+                (line[1] == 'n' ? vn : v).push_back(p);
+            } else if (line.rfind("f ", 0) == 0) {
+                std::size_t i[3];
+                for (std::size_t& k : i) {
+                    std::string corner;
+                    words >> corner;
+                    k = std::stoul(corner) - 1;
+                }
+                auto d = [&](int c, int k) { return v[i[k]][c] - v[i[0]][c]; };
+                double dot = 0;
+                for (int c = 0; c < 3; ++c) {
+                    const double n = d((c + 1) % 3, 1) * d((c + 2) % 3, 2) -
+                                     d((c + 2) % 3, 1) * d((c + 1) % 3, 2);
+                    dot += n * (vn[i[0]][c] + vn[i[1]][c] + vn[i[2]][c]);
+                }
+                ++faces;
+                agree += dot > 0;
+            }
+        }
+        EXPECT_GT(agree, faces * 9 / 10) << entry.path();
+    }
+    EXPECT_EQ(files, 6);
+}
+
+// --each: every whole model below the folder, each on its own; a broken skin is reported and
+// the others still written, an animation that fits nothing only warned about.
+TEST_F(GltfCommand, EachExportsEveryWholeModelAndCountsTheBrokenOne) {
+    Forge::SavePak(game / "odd.pak", GltfTest::OddFiles());
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> written;
+    } kRows[] = {
+        {{"gltf", "--format", "gltf", "--jobs", "2"}, {"hero/hero.gltf", "hero/sword.gltf"}},
+        {{"gltf"}, {"hero/hero.glb", "hero/sword.glb"}},
+        {{"obj", "--mtl"}, {"hero/hero/body_00.obj", "hero/hero/body_00.mtl", "hero/sword"}},
+    };
+    for (const auto& row : kRows) {
+        TestUtil::TempDir each;
+        std::vector<std::string> args = {row.args[0], game.Path(), "--each",
+                                         "chars",     "-o",        each / "out"};
+        args.insert(args.end(), row.args.begin() + 1, row.args.end());
+        const RunResult r = Vell(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(r.out.ends_with("wrote 2 of 3 models, 1 failed\n")) << r.out;
+        EXPECT_NE(r.err.find("vell: hero/broken.skn: "), std::string::npos) << r.err;
+        // OBJ files hold no animations.
+        EXPECT_EQ(r.err.find("hero/hero.skn: other.ani: no bone matches") != std::string::npos,
+                  row.args[0] == "gltf")
+            << r.err;
+        for (const std::string& file : row.written) {
+            EXPECT_TRUE(std::filesystem::exists(each / ("out/" + file))) << file;
+        }
+        if (row.written[0].ends_with(".gltf")) {
+            EXPECT_EQ(Validate(each / ("out/" + row.written[0])).exitCode, 0);
+        }
+        // Nothing beside the output folder.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(each.Path()), {}), 1);
+    }
 }
 
 }  // namespace

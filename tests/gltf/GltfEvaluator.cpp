@@ -243,7 +243,7 @@ std::vector<double> ReadAccessor(const Document& doc, int index) {
     return out;
 }
 
-std::vector<PosedPrimitive> Evaluate(const Document& doc, int animation, double time) {
+std::vector<Mat4d> WorldMatrices(const Document& doc, int animation, double time) {
     const nlohmann::json nodes = doc.json.value("nodes", nlohmann::json::array());
     std::vector<Trs> local(nodes.size());
     std::vector<bool> hasMatrix(nodes.size(), false);
@@ -299,7 +299,12 @@ std::vector<PosedPrimitive> Evaluate(const Document& doc, int animation, double 
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         resolve(n);
     }
+    return world;
+}
 
+std::vector<PosedPrimitive> Evaluate(const Document& doc, int animation, double time) {
+    const nlohmann::json nodes = doc.json.value("nodes", nlohmann::json::array());
+    const std::vector<Mat4d> world = WorldMatrices(doc, animation, time);
     std::vector<PosedPrimitive> out;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         if (!nodes[n].contains("mesh")) {

@@ -33,6 +33,9 @@ struct PosedPrimitive {
     std::vector<Vec3d> positions;
 };
 
+// Every node's world matrix, with the animation (or none, -1) sampled at `time` seconds.
+std::vector<Mat4d> WorldMatrices(const Document& doc, int animation, double time);
+
 // World-space vertex positions of every mesh primitive of the default scene, with the
 // animation (or none, -1) sampled at `time` seconds.
 std::vector<PosedPrimitive> Evaluate(const Document& doc, int animation, double time);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 
 #include "GltfCompare.h"
@@ -14,8 +15,10 @@
 #include "GltfTestModels.h"
 #include "TestUtil.h"
 #include "VellModel.h"
+#include "forge/sample.h"
 #include "glcontext/glcontext.h"
 #include "pakmgr/pakmgr.h"
+#include "texture/texture.h"
 
 namespace {
 
@@ -55,25 +58,27 @@ protected:
         model.LoadAnimation(Node("chars/hero/hero.ani"));
     }
 
-    std::string Export(CVellModel& model, const std::string& name) {
+    std::string Export(CVellModel& model, const std::string& name,
+                       const Model::GltfOptions& options = {}) {
         const std::string path = dir / name;
-        model.ExportGltf(path, {Node("chars/hero/hero.skn")});
+        model.ExportGltf(path, {Node("chars/hero/hero.skn")}, options);
         return path;
     }
 
     // At every frame of every animation (and a frame past the keys) the file's pose equals
-    // the model's.
-    void ExpectPosesMatch(CVellModel& model, const std::string& path) {
+    // the model's; the file's animations from `first` on are the model's.
+    void ExpectPosesMatch(CVellModel& model, const std::string& path, double scale = 1,
+                          std::size_t first = 0) {
         const Document doc = GltfEval::Load(path);
         const auto& frameCounts = model.GetSkeleton().frameCounts;
-        ASSERT_EQ(doc.json.at("animations").size(), frameCounts.size());
+        ASSERT_EQ(doc.json.at("animations").size(), first + frameCounts.size());
         for (std::size_t a = 0; a < frameCounts.size(); ++a) {
             model.PlayAnimation(static_cast<unsigned>(a + 1));
             for (uint32_t f = 0; f < frameCounts[a]; ++f) {
                 model.PoseAt(static_cast<float>(f));
-                const Expected expected = ModelPositions(model);
-                const double distance =
-                    Distance(expected, GltfEval::Evaluate(doc, static_cast<int>(a), f / 60.0));
+                const Expected expected = ModelPositions(model, scale);
+                const double distance = Distance(
+                    expected, GltfEval::Evaluate(doc, static_cast<int>(first + a), f / 60.0));
                 EXPECT_LE(distance, 1e-3 * Size(expected)) << "animation " << a << " frame " << f;
             }
         }
@@ -83,22 +88,117 @@ protected:
     TestUtil::TempDir dir;
 };
 
-TEST_F(GltfExport, BinaryFilePosesLikeTheModelAtEveryFrameOfEveryAnimation) {
+TEST_F(GltfExport, BinaryFilePosesLikeTheModelAtEveryFrameOfEveryAnimationAndScale) {
     OpenGame();
     CVellModel model;
     LoadCharacter(model);
     ExpectPosesMatch(model, Export(model, "hero.glb"));
+    ExpectPosesMatch(model, Export(model, "small.glb", {.scale = 0.01f}), 0.01);
 }
 
-TEST_F(GltfExport, TextFileWithBufferBesidePosesLikeTheModel) {
+// Further animation files add their animations by bone name; one that matches nothing is
+// refused by name, or left out when the caller collects what was skipped.
+TEST_F(GltfExport, SeveralAnimationFilesAddTheirAnimationsByBoneName) {
+    OpenGame();
+    Forge::SavePak(dir / "odd.pak", GltfTest::OddFiles());
+    PakMgr::GetPakMgr()->Clear();
+    ASSERT_TRUE(PakMgr::GetPakMgr()->Open(dir.Path()) && PakMgr::GetPakMgr()->BuildTree());
+    CVellModel model;
+    LoadCharacter(model);
+    PakMgr::ITreeNode* ani = Node("chars/hero/hero.ani");
+    const std::string path = Export(model, "two.glb", {.animations = {ani, ani}});
+    ExpectPosesMatch(model, path, 1, 2);
+    EXPECT_EQ(GltfEval::Load(path).json["animations"][3]["name"], "hero/attack");
+    PakMgr::ITreeNode* other = Node("chars/hero/other.ani");
+    try {
+        Export(model, "x.glb", {.animations = {ani, other}});
+        ADD_FAILURE() << "no throw";
+    } catch (const Except& e) {
+        EXPECT_NE(std::string(e.what()).find("other.ani: no bone matches"), std::string::npos)
+            << e.what();
+    }
+    std::vector<std::string> skipped;
+    Export(model, "x.glb", {.animations = {ani, other}, .skipped = &skipped});
+    EXPECT_EQ(skipped.size(), 1u);
+}
+
+// .gltf keeps its buffer and images beside it under plain ASCII names made from its own, so
+// that outputs differing only outside ASCII never share side files.
+TEST_F(GltfExport, TextFileKeepsBufferAndImagesBesideUnderPlainNames) {
     OpenGame();
     CVellModel model;
     LoadCharacter(model);
-    const std::string path = Export(model, "hero one.GLTF");
-    EXPECT_TRUE(std::filesystem::exists(dir / "hero one.bin"));
-    const Document doc = GltfEval::Load(path);
-    EXPECT_EQ(doc.json["buffers"][0]["uri"], "hero%20one.bin");
-    ExpectPosesMatch(model, path);
+    std::set<std::string> sideFiles;
+    for (const std::string name : {"hero one \xE8\x8B\xB1.GLTF", "hero one \xE9\x9B\x84.gltf"}) {
+        const std::string path = Export(model, name);
+        const Document doc = GltfEval::Load(path);
+        std::vector<std::string> uris = {doc.json["buffers"][0]["uri"]};
+        for (const auto& image : doc.json["images"]) {
+            uris.push_back(image["uri"]);
+            EXPECT_EQ(image["name"], "hero.dds");
+        }
+        for (const std::string& uri : uris) {
+            EXPECT_TRUE(
+                std::regex_match(uri, std::regex("hero_one___[0-9a-f]{8}(\\.bin|_hero\\.png)")))
+                << uri;
+            EXPECT_TRUE(std::filesystem::exists(dir / uri)) << uri;
+            EXPECT_TRUE(sideFiles.insert(uri).second) << uri;
+        }
+        ExpectPosesMatch(model, path);
+    }
+}
+
+// The sample character faces +Z with its left side at +X, and a texture is MASK exactly when
+// some texel would fail the view's alpha test.
+TEST_F(GltfExport, SampleCharacterFacesPlusZAndMasksOnlyTexturesThatCutOut) {
+    Forge::SaveSampleGame(Forge::MakeSampleGame(), dir.Path());
+    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    mgr->Clear();
+    ASSERT_TRUE(mgr->Open(dir.Path()) && mgr->BuildTree());
+    CVellModel model;
+    model.Load(Node("chars/hero/hero.skn"));
+    model.LoadAnimation(Node("chars/hero/hero.ani"));
+    const Document doc = GltfEval::Load(Export(model, "sample.glb"));
+    const std::vector<GltfEval::Mat4d> world = GltfEval::WorldMatrices(doc, -1, 0);
+    auto at = [&](const std::string& name) {
+        for (std::size_t n = 0; n < world.size(); ++n) {
+            if (doc.json["nodes"][n]["name"] == name) {
+                return Vec3d{world[n][12], world[n][13], world[n][14]};
+            }
+        }
+        ADD_FAILURE() << name;
+        return Vec3d{};
+    };
+    const struct {
+        const char* more;
+        const char* less;
+        int axis;
+    } kRows[] = {{"Bip01 L Toe0", "Bip01 L Foot", 2},
+                 {"Bip01 R Toe0", "Bip01 R Foot", 2},
+                 {"Bip01 L Hand", "Bip01 R Hand", 0},
+                 {"Bip01 L Foot", "Bip01 R Foot", 0},
+                 {"Bip01 L Clavicle", "Bip01 R Clavicle", 0}};
+    for (const auto& row : kRows) {
+        EXPECT_GT(at(row.more)[row.axis] - at(row.less)[row.axis], 0.5) << row.more;
+    }
+    std::set<std::string> modes;
+    for (const auto& material : doc.json["materials"]) {
+        if (!material["pbrMetallicRoughness"].contains("baseColorTexture")) {
+            continue;
+        }
+        const auto& texture = material["pbrMetallicRoughness"]["baseColorTexture"];
+        const std::string image = doc.json["images"][texture["index"].get<int>()]["name"];
+        auto file = mgr->LoadFile(Node("chars/hero")->FindNode(image));
+        ASSERT_TRUE(file) << image;
+        const auto rgba = Texture::DecodeToRgba(Texture::ParseDds(*file, true));
+        bool cutsOut = false;
+        for (std::size_t i = 3; i < rgba.size(); i += 4) {
+            cutsOut = cutsOut || rgba[i] < 128;
+        }
+        EXPECT_EQ(material.value("alphaMode", "OPAQUE"), cutsOut ? "MASK" : "OPAQUE") << image;
+        modes.insert(material.value("alphaMode", "OPAQUE"));
+    }
+    EXPECT_EQ(modes.size(), 2u);
 }
 
 TEST_F(GltfExport, VersionTenAnimationPosesLikeTheModel) {
@@ -206,7 +306,9 @@ TEST_F(GltfExport, FacesMaterialsAndNames) {
         EXPECT_TRUE(names.insert(n["name"].get<std::string>()).second) << n["name"];
     }
     EXPECT_TRUE(names.count("hero"));
-    EXPECT_TRUE(names.count("hero.1"));
+    EXPECT_TRUE(names.count("hero_skeleton"));
+    EXPECT_EQ(doc.json["skins"][0]["name"], "hero_skeleton");
+    EXPECT_EQ(doc.json["images"][0]["name"], "hero.dds");
     // The sword hangs under ~BoxBone01.
     for (const auto& n : nodes) {
         if (n["name"] == "~BoxBone01") {
@@ -227,9 +329,9 @@ TEST_F(GltfExport, NormalsAreMirroredAndOfUnitLength) {
     ASSERT_EQ(normals.size(), read.size() * 3);
     for (std::size_t v = 0; v < read.size(); ++v) {
         const double length = std::hypot(read[v][0], read[v][1], read[v][2]);
-        EXPECT_NEAR(normals[3 * v], -read[v][0] / length, 1e-6);
+        EXPECT_NEAR(normals[3 * v], read[v][0] / length, 1e-6);
         EXPECT_NEAR(normals[3 * v + 1], read[v][1] / length, 1e-6);
-        EXPECT_NEAR(normals[3 * v + 2], read[v][2] / length, 1e-6);
+        EXPECT_NEAR(normals[3 * v + 2], -read[v][2] / length, 1e-6);
     }
 }
 

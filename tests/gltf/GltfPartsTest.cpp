@@ -102,15 +102,18 @@ TEST(GltfMath, DecomposeGivesPartsThatComposeBack) {
     }
 }
 
-TEST(GltfMath, MirroredMatrixIsTheMirroredParts) {
+TEST(GltfMath, MatrixInTheFileFrameIsMadeOfThePartsInIt) {
     Trs trs;
     trs.translation = {4, 5, 6};
     trs.rotation = Normalized({0.1f, 0.7f, -0.3f, 0.6f});
     trs.scale = {1, 2, 3};
-    Trs mirrored = trs;
-    mirrored.translation[0] = -trs.translation[0];
-    mirrored.rotation = MirrorRotation(trs.rotation);
-    ExpectMatrixNear(MirrorMatrix(Compose(trs)), Compose(mirrored), 1e-5f);
+    for (float scale : {1.0f, 0.01f}) {
+        const Model::Gltf::Frame frame{scale};
+        Trs placed = trs;
+        placed.translation = frame.Point(trs.translation);
+        placed.rotation = frame.Rotation(trs.rotation);
+        ExpectMatrixNear(frame.Transform(Compose(trs)), Compose(placed), 1e-5f);
+    }
 }
 
 TEST(GltfMath, ShearAndProjectionHaveNoParts) {
@@ -151,7 +154,7 @@ TEST(GltfMath, InverseUndoesAndSingularHasNone) {
 }
 
 TEST(GltfMath, RotationWithoutLengthIsNoTurn) {
-    EXPECT_EQ(MirrorRotation({0, 0, 0, 0}), (Model::Vec4{0, 0, 0, 1}));
+    EXPECT_EQ(Model::Gltf::Frame{}.Rotation({0, 0, 0, 0}), (Model::Vec4{0, 0, 0, 1}));
     EXPECT_EQ(Normalized({0, 0, 0, 2}), (Model::Vec4{0, 0, 0, 1}));
     EXPECT_EQ(Normalized({NAN, 0, 0, 1}), (Model::Vec4{0, 0, 0, 1}));
 }

@@ -217,4 +217,16 @@ inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
     };
 }
 
+// Files beside the character that an export over its folder must survive: an animation
+// none of whose bones the character has, and a skin that is not one.
+inline std::vector<Forge::PakFile> OddFiles() {
+    Forge::AnimationDesc other;
+    other.name = "other";
+    other.animationNames = {"spin"};
+    other.frameCounts = {2};
+    other.bones = {{"nobody", "", {Forge::TrackDesc{}}}};
+    return {{"\\chars\\hero\\other.ani", Forge::WriteAnimation(other)},
+            {"\\chars\\hero\\broken.skn", Forge::Bytes("not a skin")}};
+}
+
 }  // namespace GltfTest

@@ -9,9 +9,9 @@
 #include "AllocationCounter.h"
 #include "DdsTestUtil.h"
 #include "GameFolder.h"
-#include "SceneFiles.h"
 #include "forge/dds.h"
 #include "forge/model.h"
+#include "forge/scene.h"
 #include "model/records.h"
 #include "texture/texture.h"
 

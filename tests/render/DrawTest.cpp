@@ -3,9 +3,10 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "SceneFiles.h"
 #include "VellModel.h"
 #include "ViewGuard.h"
+#include "forge/scene.h"
+#include "render/view.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ protected:
     RenderTest::SavedSwitches m_saved;
     RenderTest::Gl m_gl{kSide, kSide};
     std::unique_ptr<TestUtil::Game> m_game;
-    Model::CVellModel m_model;
+    Model::CVellModel m_model{Render::CreateRenderer()};
     Render::CRenderViewCore m_view{&m_model};
 };
 
@@ -65,6 +66,28 @@ TEST_F(Draw, TexturedQuadShowsItsTextureColour) {
     EXPECT_TRUE(IsTexel(PixelAt(-40, -40)));
     EXPECT_TRUE(RenderTest::IsBackground(m_gl.Pixel(1, 1)));
     EXPECT_TRUE(RenderTest::IsBackground(PixelAt(0, 60)));
+}
+
+// The model loads with no context; each context it is drawn in makes its own texture, kept
+// while that context lives, and a context that goes takes only its own textures along.
+TEST_F(Draw, AModelDrawnInTwoContextsIsTexturedInBoth) {
+    Load({});
+    for (int round = 0; round < 2; ++round) {
+        RenderTest::Gl other(kSide, kSide);
+        ASSERT_TRUE(other.Ok());
+        Render::CRenderViewCore view(&m_model);
+        view.InitGL();
+        view.OnSize(kSide, kSide);
+        view.ResetView();
+        view.m_bShowAxes = false;
+        view.Render();
+        other.Read();
+        const RenderTest::Point p = At(0, 0);
+        EXPECT_TRUE(IsTexel(other.Pixel(p.x, p.y))) << "round " << round;
+        ASSERT_TRUE(m_gl.Context().MakeCurrent());
+        Picture();
+        EXPECT_TRUE(IsTexel(PixelAt(0, 0))) << "round " << round;
+    }
 }
 
 TEST_F(Draw, ModelIsMirroredInX) {

@@ -8,10 +8,11 @@
 #include "AllocationCounter.h"
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "SceneFiles.h"
 #include "VellModel.h"
 #include "ViewGuard.h"
+#include "forge/scene.h"
 #include "model/bmp.h"
+#include "render/view.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ protected:
     RenderTest::SavedSwitches m_saved;
     RenderTest::Gl m_gl{kWidth, kHeight};
     std::unique_ptr<TestUtil::Game> m_game;
-    Model::CVellModel m_model;
+    Model::CVellModel m_model{Render::CreateRenderer()};
     Render::CRenderViewCore m_view{&m_model};
     Sink m_sink{m_view};
     TestUtil::TempDir m_out;
@@ -136,9 +137,12 @@ TEST_F(FrameExport, HeaderIsByteForByteAndPixelsAreTheReadBack) {
     EXPECT_TRUE(std::equal(std::begin(header), std::end(header), file.begin()));
     EXPECT_EQ(static_cast<int32_t>(U32(file, 22)), kHeight);
 
-    // The last frame is still in the buffer: the file holds exactly what GL reads back.
+    // The last frame is still in the buffer: the file holds what GL reads back, opaque.
     std::vector<uint8_t> bgra(kWidth * kHeight * 4);
     glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
+    for (std::size_t a = 3; a < bgra.size(); a += 4) {
+        bgra[a] = 0xFF;
+    }
     EXPECT_TRUE(std::equal(bgra.begin(), bgra.end(), file.begin() + 54));
 
     // Blue, green, red, alpha: the model's texel inside the quad (clear of the axes), the

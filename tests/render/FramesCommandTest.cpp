@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "SceneFiles.h"
 #include "TestUtil.h"
+#include "forge/scene.h"
 
 namespace {
 
@@ -60,6 +60,7 @@ TEST_F(FramesCommand, WritesEveryFrameWithTheModelInIt) {
         // The default background in the bottom-left corner.
         EXPECT_EQ(file[54], 0xB2);
         EXPECT_EQ(file[56], 0x33);
+        EXPECT_EQ(file[57], 0xFF);  // opaque, though the offscreen buffer has alpha
     }
 }
 
@@ -71,6 +72,33 @@ TEST_F(FramesCommand, SizeAndSpeed) {
     EXPECT_EQ(std::filesystem::file_size(Out() + "/00000004.bmp"), 240054u);
     EXPECT_TRUE(std::filesystem::exists(Out() + "/00000009.bmp"));
     EXPECT_EQ(CountFiles(Out()), 4u);
+}
+
+// Where the driver lacks S3TC a compressed texture is decoded here and drawn all the same.
+TEST_F(FramesCommand, CompressedTextureWithoutS3tcIsDecoded) {
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf({});
+    const std::vector<uint8_t> rgba = {0xC8, 0x64, 0x32, 0xFF};  // the scene's texel, 4 times 4
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < 16; ++i) {
+        pixels.insert(pixels.end(), rgba.begin(), rgba.end());
+    }
+    Forge::DdsDesc desc{.width = 4, .height = 4, .format = Forge::DdsFormat::DXT1};
+    for (Forge::PakFile& f : files) {
+        if (f.path == SceneFiles::kTexture) {
+            f.data = Forge::WriteDds(desc, Forge::EncodeDxt(desc.format, 4, 4, pixels));
+        }
+    }
+    Write(files);
+    ::setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_texture_compression_s3tc", 1);
+    const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
+    ::unsetenv("MESA_EXTENSION_OVERRIDE");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<uint8_t> file = ReadBytes(Out() + "/00000000.bmp");
+    ASSERT_EQ(file.size(), 54u + 640 * 480 * 4);
+    const std::size_t at = 54 + (std::size_t{240 - 40} * 640 + 320 + 40) * 4;
+    EXPECT_NEAR(file[at], 0x32, 8);  // blue, green, red through 5:6:5
+    EXPECT_NEAR(file[at + 1], 0x64, 8);
+    EXPECT_NEAR(file[at + 2], 0xC8, 8);
 }
 
 TEST_F(FramesCommand, BindPoseIsOnePicture) {
@@ -146,6 +174,43 @@ TEST_F(FramesCommand, BrokenAnimationFails) {
     const TestUtil::RunResult r = Frames({"--anim", "1", "-o", Out()});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_EQ(CountFiles(Out()), 0u);
+}
+
+// Only `vell frames` draws: with EGL finding no driver, every other command still works and
+// frames says why it can't.
+TEST_F(FramesCommand, OnlyFramesNeedsAnOpenGLContext) {
+    ::setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/egl-vendor.json", 1);
+    const std::string game = m_game.Path();
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } rows[] = {
+        {{"obj", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "-o",
+          m_out / "obj"},
+         0},
+        {{"gltf", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "-o",
+          m_out / "m.glb"},
+         0},
+        {{"info", game, SceneFiles::kSkinArg}, 0},
+        {{"texture", game, SceneFiles::kTexture, "-o", m_out / "t.png"}, 0},
+        {{"list", game}, 0},
+        {{"tree", game}, 0},
+        {{"extract", game, SceneFiles::kSkinArg, "-o", m_out / "raw"}, 0},
+        {{"frames", game, SceneFiles::kSkinArg, "--ani", SceneFiles::kAnimationArg, "--anim", "1",
+          "-o", Out()},
+         1},
+    };
+    for (const auto& row : rows) {
+        const TestUtil::RunResult r = TestUtil::Vell(row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.args[0] << ": " << r.err;
+        if (row.exitCode != 0) {
+            EXPECT_EQ(r.err.rfind("vell: no OpenGL context: ", 0), 0u) << r.err;
+        }
+    }
+    ::unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+    EXPECT_EQ(CountFiles(Out()), 0u);
+    EXPECT_GT(std::filesystem::file_size(m_out / "m.glb"), 0u);
+    EXPECT_GT(std::filesystem::file_size(m_out / "t.png"), 0u);
 }
 
 }  // namespace

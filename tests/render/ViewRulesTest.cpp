@@ -141,7 +141,7 @@ protected:
         Render::lastY = 0;
     }
     RenderTest::SavedSwitches m_saved;
-    std::unique_ptr<Model::IVellModel> m_model = Model::CreateModel();
+    std::unique_ptr<Model::IVellModel> m_model = Render::CreateModel();
     CRenderViewCore m_view{m_model.get()};
 };
 

@@ -13,8 +13,9 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "SceneFiles.h"
+#include "forge/scene.h"
 #include "model/bmp.h"
+#include "render/view.h"
 #include "texture/texture.h"
 
 namespace {
@@ -61,7 +62,7 @@ struct Exporter {
     }
     std::unique_ptr<Game> game;
     PakMgr::ITreeNode* skin = nullptr;
-    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    std::unique_ptr<Model::IVellModel> model = Render::CreateModel();
     ClearSink sink;
 };
 

@@ -6,7 +6,7 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "SceneFiles.h"
+#include "forge/scene.h"
 
 namespace {
 

@@ -31,6 +31,31 @@ struct IAnimate {
 // GLenum, without pulling the GL headers into every user of the model.
 using PolygonMode = unsigned int;
 
+// What the viewer shows of the model: sizes for the status bar and the playing frame, whose
+// change tells the view that the picture changed.
+struct ModelState {
+    unsigned vertices = 0;
+    unsigned triangles = 0;
+    unsigned bones = 0;
+    int frame = -1;  // integer frame of the playing animation, -1 when nothing plays
+    int lastFrame = -1;
+};
+
+// How ExportGltf writes the model.
+struct GltfOptions {
+    // Every length (positions, node and key translations, the translation part of the
+    // inverse bind matrices) is multiplied by this: 0.01 turns centimetres into metres.
+    float scale = 1.0f;
+    // The animation files: the first is the one LoadAnimation read (only its name is used
+    // here); each further one adds its animations, its tracks matched to the first's bones by
+    // name (a bone it lacks keeps its base placement; a bone the first lacks is ignored).
+    // With more than one file, animations are named "<file stem>/<animation name>".
+    std::vector<PakMgr::ITreeNode*> animations;
+    // A further file that matches no bone throws Except naming it, or, when this is set, is
+    // left out and "<file>: <reason>" added here.
+    std::vector<std::string>* skipped = nullptr;
+};
+
 // Text arguments and names are code page 936 bytes, as the archives store them.
 struct IVellModel {
     virtual ~IVellModel() = default;
@@ -42,7 +67,8 @@ struct IVellModel {
     // Reads an .ani node and binds every part to its skeleton. Throws Except.
     virtual void LoadAnimation(PakMgr::ITreeNode* node) = 0;
     virtual void GetBoundingBox(float* min, float* max) = 0;
-    // A GL context must be current.
+    // A GL context must be current. Textures are made in that context at the first draw
+    // there. A model made without a renderer draws nothing.
     virtual void Draw() = 0;
     // Advances playback from the clock; poses again when the integer frame changes.
     virtual void Update() = 0;
@@ -56,7 +82,8 @@ struct IVellModel {
     // Every sub-mesh of slots 0 to 9; the running position is SetSubMeshVisible's index.
     virtual void EnumSubMeshes(IStringList* list) = 0;
     virtual void SetSubMeshVisible(unsigned index, bool visible) = 0;
-    // Writes every exported frame of the playing animation as a BMP into the folder.
+    // Writes every exported frame of the playing animation as a BMP into the folder. Throws
+    // Except for a model made without a renderer.
     virtual bool ExportFrames(const std::string& folder, IAnimate* sink) = 0;
     // The number of pictures ExportFrames would write; 0 for index 0 or past the end.
     virtual unsigned GetFrameCount(unsigned index) = 0;
@@ -68,25 +95,37 @@ struct IVellModel {
     // Files are written as UTF-8: names made safe by PakMgr::SafeFileName, the comment
     // and group names converted from code page 936. Throws Except naming the first file
     // that can't be written (what was written of it is removed).
+    // With `materials`, each OBJ file also gets a .mtl naming a PNG copy of its texture
+    // (map_Kd, and map_d when the texture cuts out), the mtllib/usemtl lines, and faces
+    // wound to agree with their normals, for other tools.
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                           const std::string& folder = ".") = 0;
+                           const std::string& folder = ".", bool materials = false) = 0;
     // Hangs a piece on the parts' "~BoxBone01" bone. Throws Except.
     virtual bool LoadAttachment(PakMgr::ITreeNode* node) = 0;
 
     // For tools: sets the current frame of the selected animation and poses it at once.
     virtual void PoseAt(float frame) = 0;
-    // Writes the model as glTF 2.0: binary (.glb), or JSON with a .bin beside it when the
-    // path ends in ".gltf". Visible sub-meshes with their diffuse textures as PNG, the
-    // skeleton, skin and every animation at 60 frames per second, mirrored in x as drawn.
-    // Textures are found below the folders of `skinNodes`. Throws Except when the file
-    // can't be written.
+    // Writes the model as glTF 2.0: binary (.glb), or JSON when the path ends in ".gltf",
+    // with a .bin and the textures as PNG files beside it (plain ASCII names made from the
+    // output's: "<stem>.bin", "<stem>_<texture stem>.png"). Visible sub-meshes with their
+    // diffuse textures, the skeleton, skin and every animation at 60 frames per second, as
+    // drawn, turned to face +Z with +Y up. Textures are found below the folders of
+    // `skinNodes`. Throws Except when a file can't be written or an animation file can't
+    // be used.
     virtual void ExportGltf(const std::string& path,
-                            const std::vector<PakMgr::ITreeNode*>& skinNodes) = 0;
+                            const std::vector<PakMgr::ITreeNode*>& skinNodes,
+                            const GltfOptions& options = {}) = 0;
+
+
+    // For the viewer: the shown model's sizes and the playing frame.
+    virtual ModelState GetState() = 0;
+    // For the viewer: releases the model, its parts, attachment and animations (GL objects
+    // with them: the context they were made in must be current).
+    virtual void Clear() = 0;
 };
 
-// The program's one model, reading through GetPakMgr().
-IVellModel* GetModel();
-// A model of one's own (also reading through GetPakMgr()), for tools and tests.
+// A model of one's own reading through GetPakMgr() that loads, poses and exports without
+// GL and draws nothing; Render::CreateModel and Render::GetModel make models that draw.
 std::unique_ptr<IVellModel> CreateModel();
 
 // Process-wide display switches (the version switch lives with the readers).

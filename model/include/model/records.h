@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@
 #include "pakmgr/pakmgr.h"
 
 namespace Texture {
-struct ITexture;
+struct DdsImage;
 }
 
 namespace Model {
@@ -29,8 +30,8 @@ inline constexpr uint32_t kTriangles = 4;          // GL_TRIANGLES
 inline constexpr uint32_t kTriangleStrip = 5;      // GL_TRIANGLE_STRIP
 
 // While on, each reader rejects the file versions it does not know (.msh 10 to 13,
-// .skn 10, .ani 10 and 11). On at start.
-inline bool versionCheck = true;
+// .skn 10, .ani 10 and 11). On at start. Atomic: models load on several threads at once.
+inline std::atomic<bool> versionCheck = true;
 
 // The process-wide pseudo-random generator the bone colours come from: results 0 to
 // 32767, state × 214013 + 2531011. The model object seeds it once.
@@ -79,6 +80,10 @@ struct Mesh {
 
 inline constexpr std::size_t kMaterialHeaderSize = 520;
 
+// A texture as loaded: the DDS image parsed and checked, on the CPU. Drawing makes GL
+// textures of it in each context it is drawn in.
+using TextureImage = std::shared_ptr<const Texture::DdsImage>;
+
 struct Material {
     std::array<uint8_t, kMaterialHeaderSize> header{};
     Vec4 ambient{};
@@ -95,10 +100,10 @@ struct Material {
     std::string maskTexName;
     std::string tattooTexName;
     std::string emissiveTexName;
-    std::shared_ptr<Texture::ITexture> diffuseTex;  // empty when none was loaded
-    std::shared_ptr<Texture::ITexture> maskTex;
-    std::shared_ptr<Texture::ITexture> tattooTex;
-    std::shared_ptr<Texture::ITexture> emissiveTex;
+    TextureImage diffuseTex;  // empty when none was loaded
+    TextureImage maskTex;
+    TextureImage tattooTex;
+    TextureImage emissiveTex;
 };
 
 struct Skin {
@@ -170,8 +175,8 @@ struct Skeleton {
 void ReadMesh(Mesh& mesh, PakMgr::IRead& reader);
 
 // Fills the Skin from a .skn image; textures are looked up below the skin node's folder
-// and loaded through Texture::LoadTexture (a GL context must be current when the skin
-// names textures that exist). Without a node only the names are read.
+// and loaded through Texture::LoadImage (no GL involved). Without a node only the names
+// are read.
 void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 
 // Reads the .skn node and the .msh it names among its siblings, through GetPakMgr().

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "glcontext/glcontext.h"
-#include "texture/texture.h"
+#include "texture/gl.h"
 
 namespace GlContext {
 namespace {
@@ -124,6 +124,7 @@ EGLContext MakeContext(EGLDisplay display, EGLConfig config) {
 struct Headless::State {
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
+    Texture::GpuTextures textures;
     GLuint framebuffer = 0;
     GLuint colour = 0;
     GLuint depth = 0;
@@ -206,6 +207,7 @@ Headless::~Headless() {
         return;
     }
     if (eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) {
+        s.textures.Release();
         s.DeleteBuffers();
     }
     eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -215,7 +217,11 @@ Headless::~Headless() {
 }
 
 bool Headless::MakeCurrent() {
-    return eglMakeCurrent(m_state->display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_state->context);
+    if (!eglMakeCurrent(m_state->display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_state->context)) {
+        return false;
+    }
+    m_state->textures.MakeCurrent();
+    return true;
 }
 
 bool Headless::Resize(int width, int height) {

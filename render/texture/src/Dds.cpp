@@ -111,6 +111,15 @@ uint64_t PixelBytesToRead(const DdsInfo& info) {
     return Times(Times(row, info.height), info.depth);
 }
 
+// The bytes the decoder reads for the top image (every slice of a volume).
+uint64_t DecodedFromBytes(const DdsInfo& info) {
+    if (!IsCompressed(info.kind)) {
+        return Times(Times(uint64_t{info.width} * info.height, info.depth), info.bitCount / 8);
+    }
+    return Times(BlocksAcross(info.width) * BlocksAcross(info.height) * info.depth,
+                 BlockBytes(info.kind));
+}
+
 }  // namespace
 
 void Dds::CheckSize(const DdsInfo& info) {
@@ -171,9 +180,15 @@ DdsImage ParseDds(PakMgr::IRead& reader, bool decode) {
     ApplyDepthRule(info);
     CheckSize(info);
 
-    // A file shorter than its pixel data is read as far as it goes; decoding and upload
-    // treat the missing bytes as zero.
-    uint32_t remaining = reader.GetSize() - std::min(reader.Tell(), reader.GetSize());
+    // A file shorter than the top image its header describes is refused: its missing
+    // pixels would come out black. (A linear size below that image reads only its bytes.)
+    const uint32_t remaining = reader.GetSize() - std::min(reader.Tell(), reader.GetSize());
+    const uint64_t needed = DecodedFromBytes(info);
+    if (remaining < needed) {
+        throw Except("corrupt .dds file: %ux%ux%u %s pixels need %llu bytes, the file has %u",
+                     info.width, info.height, info.depth, KindName(info.kind),
+                     static_cast<unsigned long long>(needed), remaining);
+    }
     auto count = static_cast<uint32_t>(std::min<uint64_t>(PixelBytesToRead(info), remaining));
     image.raw.resize(count);
     reader.Read(image.raw.data(), count);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "DdsFormat.h"
+#include "texture/gl.h"
 
 namespace Texture {
 namespace {
@@ -33,6 +35,25 @@ CompressedTexImage2D CompressedUpload() {
     return g_compressedTexImage2D;
 }
 
+// Whether the current context takes S3TC blocks. A driver without the extension turns the
+// compressed upload down and the texture would stay blank: it gets decoded pixels instead.
+bool TakesS3tc() {
+    const auto* names = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!names) {
+        return false;
+    }
+    constexpr std::string_view kS3tc = "GL_EXT_texture_compression_s3tc";
+    const std::string_view all(names);
+    for (std::size_t at = all.find(kS3tc); at != std::string_view::npos;
+         at = all.find(kS3tc, at + 1)) {
+        const std::size_t end = at + kS3tc.size();
+        if ((at == 0 || all[at - 1] == ' ') && (end == all.size() || all[end] == ' ')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 GLenum CompressedFormat(DdsKind kind) {
     switch (kind) {
         case DdsKind::DXT3:
@@ -44,16 +65,14 @@ GLenum CompressedFormat(DdsKind kind) {
     }
 }
 
-void UploadDecoded(const DdsImage& image) {
-    const DdsInfo& info = image.info;
+void UploadDecoded(const DdsInfo& info, uint32_t components, const std::vector<uint8_t>& pixels) {
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     // Rows of 3-component pixels are packed tightly.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(image.components),
-                 static_cast<GLsizei>(info.width), static_cast<GLsizei>(info.height), 0,
-                 info.kind == DdsKind::RGB ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
-                 image.decoded.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(components), static_cast<GLsizei>(info.width),
+                 static_cast<GLsizei>(info.height), 0, info.kind == DdsKind::RGB ? GL_RGB : GL_RGBA,
+                 GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
@@ -82,17 +101,28 @@ void SetProcAddressFunction(ProcAddressFunction function) {
     g_compressedTexImage2D = nullptr;
 }
 
-CDDSTexture::CDDSTexture(PakMgr::IRead* reader) {
+unsigned MakeGlTexture(const DdsImage& image) {
     CompressedTexImage2D upload = CompressedUpload();
-    DdsImage image = ParseDds(*reader, upload == nullptr);
-    glGenTextures(1, &m_name);
-    glBindTexture(GL_TEXTURE_2D, m_name);
-    if (!image.decoded.empty()) {
-        UploadDecoded(image);
-    } else {
-        UploadCompressed(upload, image);
+    if (upload && !TakesS3tc()) {
+        upload = nullptr;
     }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    if (!image.decoded.empty()) {
+        UploadDecoded(image.info, image.components, image.decoded);
+    } else if (upload) {
+        UploadCompressed(upload, image);
+    } else {
+        // S3TC blocks the driver doesn't take are decoded here, as ParseDds would have.
+        constexpr uint32_t kRgba = 4;
+        UploadDecoded(image.info, kRgba, DecodePixels(image.info, image.raw));
+    }
+    return name;
 }
+
+CDDSTexture::CDDSTexture(PakMgr::IRead* reader)
+    : m_name(MakeGlTexture(ParseDds(*reader, !CompressedUpload() || !TakesS3tc()))) {}
 
 CDDSTexture::~CDDSTexture() {
     if (glIsTexture(m_name)) {

@@ -52,7 +52,7 @@ int32_t Turn(int32_t angle, int32_t step) {
 }
 
 CRenderViewCore::CRenderViewCore(Model::IVellModel* model, Font::IFont* font)
-    : m_model(model ? model : Model::GetModel()), m_font(font ? font : Font::GetFont()) {}
+    : m_model(model ? model : GetModel()), m_font(font ? font : Font::GetFont()) {}
 
 void CRenderViewCore::InitGL() {
     glEnable(GL_LINE_SMOOTH);

@@ -20,7 +20,8 @@ public:
     Headless(const Headless&) = delete;
     Headless& operator=(const Headless&) = delete;
 
-    // Makes this context current on the calling thread.
+    // Makes this context current on the calling thread, with its store of textures: models
+    // drawn here make their textures in this context, deleted when it is destroyed.
     bool MakeCurrent();
     // Replaces the drawing buffers with ones of the new size (contents undefined).
     bool Resize(int width, int height);

@@ -1,5 +1,5 @@
-// DDS textures: parsing and software decoding (no GL needed), and OpenGL textures made
-// from archived DDS files.
+// DDS textures: parsing and software decoding, and PNG encoding. No GL here: the GL textures
+// made from these images are in texture/gl.h.
 #pragma once
 
 #include <cstdint>
@@ -63,32 +63,9 @@ std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const 
 void WritePng(const std::string& path, uint32_t width, uint32_t height,
               std::span<const uint8_t> rgba);
 
-// How the current GL context's extension entry points are found. The headless context and
-// the desktop view each install theirs; installing one drops the entry point found so far.
-using ProcAddressFunction = void* (*)(const char* name);
-void SetProcAddressFunction(ProcAddressFunction function);
-
-struct ITexture {
-    virtual ~ITexture() = default;
-    virtual void Bind() = 0;
-};
-
-// A GL texture made from a DDS file; a GL context must be current.
-class CDDSTexture final : public ITexture {
-public:
-    explicit CDDSTexture(PakMgr::IRead* reader);
-    ~CDDSTexture() override;
-    CDDSTexture(const CDDSTexture&) = delete;
-    CDDSTexture& operator=(const CDDSTexture&) = delete;
-    void Bind() override;
-    unsigned Name() const { return m_name; }
-
-private:
-    unsigned m_name = 0;
-};
-
-// Reads the node through the archive manager and makes its texture; null when the node
-// can't be read. Parse failures throw Except.
-std::shared_ptr<ITexture> LoadTexture(PakMgr::ITreeNode* node);
+// Reads the node through the archive manager and parses it as ParseDds(reader, false) does,
+// for drawing later in any context; null when the node can't be read. Parse failures throw
+// Except.
+std::shared_ptr<const DdsImage> LoadImage(PakMgr::ITreeNode* node);
 
 }  // namespace Texture

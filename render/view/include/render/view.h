@@ -5,15 +5,25 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace Model {
 struct IVellModel;
-}
+struct IModelRenderer;
+}  // namespace Model
 namespace Font {
 struct IFont;
 }
 
 namespace Render {
+
+// A model object (reading through PakMgr::GetPakMgr()) that draws with the current GL
+// context, making its textures in the context's store at the first draw there.
+std::unique_ptr<Model::IVellModel> CreateModel();
+// The program's one such model.
+Model::IVellModel* GetModel();
+// The drawing half such models are made with, for models built by hand.
+std::unique_ptr<Model::IModelRenderer> CreateRenderer();
 
 // Buttons and modifier keys held during a mouse event.
 inline constexpr uint32_t kLeftButton = 0x0001;

@@ -1,16 +1,20 @@
-// Drawing the model with the fixed-function pipeline: every visible sub-mesh of the ten
-// part slots as client arrays, and the skeleton as labelled points and lines.
+// The model's drawing half: every visible sub-mesh of the ten part slots as client arrays
+// with the fixed-function pipeline, the skeleton as labelled points and lines, textures
+// made in the current context's store, and the frame export's read-back.
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cstdio>
 
-#include "VellModel.h"
 #include "font/font.h"
-#include "texture/texture.h"
+#include "model/drawing.h"
+#include "render/view.h"
+#include "texture/gl.h"
 
-namespace Model {
+namespace Render {
 namespace {
+
+using namespace Model;
 
 constexpr float kAlphaThreshold = 0.5f;
 constexpr float kJointSize = 5.0f;
@@ -21,10 +25,10 @@ constexpr float kDefaultSize = 1.0f;
 // polygon mode the user chose; the user's mode comes back when the binder ends.
 class TextureBinder {
 public:
-    explicit TextureBinder(Texture::ITexture* texture) : m_texture(texture) {
+    explicit TextureBinder(unsigned texture) : m_texture(texture) {
         if (m_texture) {
             glEnable(GL_TEXTURE_2D);
-            m_texture->Bind();
+            glBindTexture(GL_TEXTURE_2D, m_texture);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -45,8 +49,18 @@ public:
     TextureBinder& operator=(const TextureBinder&) = delete;
 
 private:
-    Texture::ITexture* m_texture;
+    unsigned m_texture;
 };
+
+// The material's diffuse texture in the current context, made at its first draw there; 0
+// when there is none or no context store to keep it.
+unsigned TextureName(const Material* material) {
+    Texture::GpuTextures* textures = Texture::GpuTextures::Current();
+    if (!material || !material->diffuseTex || !textures) {
+        return 0;
+    }
+    return textures->NameFor(material->diffuseTex);
+}
 
 // The client arrays hand GL raw pointers: a sub-mesh whose lists disagree in length, or
 // whose indices point past its vertices, would make GL read outside them.
@@ -63,7 +77,7 @@ void DrawSubMesh(const SubMesh& sub, const Material* material) {
     if (!sub.visible || !CanDraw(sub, showSkeleton)) {
         return;
     }
-    TextureBinder binder(material ? material->diffuseTex.get() : nullptr);
+    TextureBinder binder(TextureName(material));
     glAlphaFunc(GL_GREATER, kAlphaThreshold);
     glEnable(GL_ALPHA_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -145,18 +159,50 @@ void DrawSkeleton(const Skeleton& skeleton) {
     DrawBones(skeleton, count);
 }
 
+class GlRenderer final : public IModelRenderer {
+public:
+    void Draw(const DrawScene& scene) override {
+        glPushMatrix();
+        glMultMatrixf(scene.mirror.data());
+        const std::size_t slots = std::min(scene.meshes.size(), scene.skins.size());
+        for (std::size_t slot = 0; slot < slots; ++slot) {
+            DrawPart(scene.meshes[slot], scene.skins[slot]);
+        }
+        if (showSkeleton) {
+            DrawSkeleton(scene.skeleton);
+        }
+        glPopMatrix();
+    }
+
+    void SetPolygonMode(PolygonMode mode) override { glPolygonMode(GL_FRONT_AND_BACK, mode); }
+
+    void ReadPixels(int width, int height, std::span<uint8_t> out) override {
+        if (out.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+            return;
+        }
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+        glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
+        glPopClientAttrib();
+    }
+};
+
 }  // namespace
 
-void CVellModel::Draw() {
-    glPushMatrix();
-    glMultMatrixf(m_mirrorMatrix.data());
-    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
-        DrawPart(m_meshes[slot], m_skins[slot]);
-    }
-    if (showSkeleton) {
-        DrawSkeleton(m_skeleton);
-    }
-    glPopMatrix();
+std::unique_ptr<IModelRenderer> CreateRenderer() {
+    return std::make_unique<GlRenderer>();
 }
 
-}  // namespace Model
+std::unique_ptr<IVellModel> CreateModel() {
+    return Model::CreateModel(CreateRenderer());
+}
+
+IVellModel* GetModel() {
+    static const std::unique_ptr<IVellModel> model = CreateModel();
+    return model.get();
+}
+
+}  // namespace Render

@@ -1,6 +1,6 @@
 // Game files of a small textured character, written by the project's writers: a grid
 // mesh (one or more sub-meshes), its skin, a DDS texture and an animation. Shared by the
-// rendering tests and the frame-export benchmark.
+// rendering and robustness tests and the frame-export benchmark.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,77 @@
+#include "FolderJob.h"
+
+#include <QElapsedTimer>
+
+namespace App {
+
+namespace {
+
+// Work in slices this long, so that the window keeps answering (the cancel button too).
+constexpr qint64 kSliceMs = 30;
+constexpr int kFailuresListed = 10;
+
+}  // namespace
+
+QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
+    QString text =
+        QString::fromUtf8("%1 / %2 个文件已完成: %3").arg(result.done).arg(result.total).arg(where);
+    if (result.cancelled) {
+        text += QString::fromUtf8("\n已取消.");
+    }
+    if (!result.failures.isEmpty()) {
+        text += QString::fromUtf8("\n%1 个失败:").arg(result.failures.size());
+        for (int i = 0; i < result.failures.size() && i < kFailuresListed; ++i) {
+            text += QLatin1Char('\n') + result.failures[i];
+        }
+    }
+    return text;
+}
+
+CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation)
+    : m_line(line), m_operation(std::move(operation)) {
+    m_result.total = count;
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Slice);
+}
+
+CFolderJob::~CFolderJob() = default;
+
+void CFolderJob::Start() {
+    m_progress = std::make_unique<CProgress>(m_line, [this] { Cancel(); });
+    m_progress->SetRange(0, static_cast<int>(m_result.total));
+    m_timer.start();
+}
+
+void CFolderJob::Cancel() {
+    if (!Running()) {
+        return;
+    }
+    m_result.cancelled = true;
+    Finish();
+}
+
+void CFolderJob::Slice() {
+    QElapsedTimer clock;
+    clock.start();
+    while (m_next < m_result.total && clock.elapsed() < kSliceMs) {
+        const QString failure = m_operation(m_next++);
+        if (failure.isEmpty()) {
+            ++m_result.done;
+        } else {
+            m_result.failures << failure;
+        }
+    }
+    m_progress->SetPosition(static_cast<int>(m_next));
+    m_line.ShowText(QStringLiteral("%1/%2").arg(m_next).arg(m_result.total));
+    if (m_next >= m_result.total) {
+        Finish();
+    }
+}
+
+void CFolderJob::Finish() {
+    m_timer.stop();
+    m_progress.reset();
+    Q_EMIT Finished();
+}
+
+}  // namespace App

@@ -1,0 +1,221 @@
+// The tree pane's exports: the selected file or folder as it is stored, the shown model as
+// OBJ or glTF, and the texture preview.
+#include <QApplication>
+#include <QDir>
+#include <QTreeView>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "Dialogs.h"
+#include "Settings.h"
+#include "StatusLine.h"
+#include "TexturePreview.h"
+#include "TreePane.h"
+#include "model/folder.h"
+#include "model/model.h"
+#include "pakmgr/pakmgr.h"
+
+namespace App {
+
+namespace {
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+QString FromGbk(std::string_view text) {
+    return QString::fromStdString(PakMgr::GbkToUtf8(text));
+}
+
+// Makes a folder the current directory for the length of an export and restores the one
+// before, whatever happens in between.
+class CCurrentDirectory {
+public:
+    explicit CCurrentDirectory(const QString& folder) {
+        std::error_code ec;
+        m_previous = std::filesystem::current_path(ec);
+        if (ec) {
+            return;
+        }
+        std::filesystem::current_path(folder.toStdString(), ec);
+        m_switched = !ec;
+    }
+    ~CCurrentDirectory() {
+        if (m_switched) {
+            std::error_code ec;
+            std::filesystem::current_path(m_previous, ec);
+        }
+    }
+    CCurrentDirectory(const CCurrentDirectory&) = delete;
+    CCurrentDirectory& operator=(const CCurrentDirectory&) = delete;
+    bool Switched() const { return m_switched; }
+
+private:
+    std::filesystem::path m_previous;
+    bool m_switched = false;
+};
+
+struct FileJob {
+    PakMgr::ITreeNode* node;
+    std::filesystem::path out;
+};
+
+// Every file below `node` with its output path below `folder`, names made safe.
+void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
+                  std::vector<FileJob>& jobs) {
+    struct Collector final : PakMgr::ITreeVisitor {
+        const std::filesystem::path& folder;
+        std::vector<FileJob>& jobs;
+        Collector(const std::filesystem::path& f, std::vector<FileJob>& j) : folder(f), jobs(j) {}
+        void Visit(PakMgr::ITreeNode* child) override {
+            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name());
+            if (child->GetChildCount() == 0) {
+                jobs.push_back({child, path});
+            } else {
+                CollectFiles(child, path, jobs);
+            }
+        }
+    } collector(folder, jobs);
+    node->ForEachChild(&collector);
+}
+
+QString Reason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+}  // namespace
+
+void CTreePane::ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNode*)>& work) {
+    PakMgr::ITreeNode* node = SelectedFile();
+    if (!node) {
+        return;
+    }
+    const QString folder = PickFolderFor(this, kFileExportKind);
+    if (folder.isEmpty()) {
+        return;
+    }
+    // The writers use relative names: without the switch they would write somewhere else.
+    CCurrentDirectory directory(folder);
+    if (!directory.Switched()) {
+        ShowInfo(this, U("can't open folder ") + folder);
+        return;
+    }
+    work(node);
+}
+
+void CTreePane::ExportSelected() {
+    if (PakMgr::ITreeNode* folder = SelectedFolder()) {
+        ExportFolder(folder);
+        return;
+    }
+    ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
+        const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr.LoadFile(node);
+        if (!reader) {
+            ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
+            return;
+        }
+        // Only the file's own name, made safe: nothing lands outside the chosen folder.
+        const std::string name = PakMgr::SafeFileName(node->Name());
+        if (!reader->SaveToFile(name)) {
+            ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") + Reason());
+            return;
+        }
+        m_status.ShowText(QDir::current().absoluteFilePath(QString::fromStdString(name)));
+        ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
+    });
+}
+
+// The folder under its own name inside the one the user picks, as `vell extract` writes it.
+void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
+    const QString picked = PickFolderFor(this, kFileExportKind);
+    if (picked.isEmpty()) {
+        return;
+    }
+    const std::filesystem::path root =
+        std::filesystem::path(picked.toStdString()) / PakMgr::SafeFileName(folder->Name());
+    auto jobs = std::make_shared<std::vector<FileJob>>();
+    CollectFiles(folder, root, *jobs);
+    auto operation = [this, jobs](std::size_t index) -> QString {
+        const FileJob& job = (*jobs)[index];
+        const QString path = QString::fromStdString(job.out.string());
+        std::error_code ec;
+        std::filesystem::create_directories(job.out.parent_path(), ec);
+        const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr.LoadFile(job.node);
+        if (!reader) {
+            return U("can't read ") + FromGbk(PakMgr::NodePath(job.node, '/'));
+        }
+        if (!reader->SaveToFile(job.out.string())) {
+            return U("can't write ") + path + U(": ") + Reason();
+        }
+        return {};
+    };
+    RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()));
+}
+
+void CTreePane::ConvertToObj(bool materials) {
+    ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
+        const std::string comment = PakMgr::Utf8ToGbk(window()->windowTitle().toStdString());
+        try {
+            if (m_vellModel.ExportObj(comment, node, ".", materials)) {
+                m_status.ShowText(QDir::currentPath());
+                ShowInfo(this, U("已转换为工程文件 ."));
+            }
+        } catch (const Except& e) {
+            ShowInfo(this, FromGbk(e.what()));
+        }
+    });
+}
+
+// Textures are found below the folders of the skins loaded and of the selected one.
+void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
+    const QString picked = PickFolderFor(this, kGltfExportKind);
+    if (picked.isEmpty()) {
+        return;
+    }
+    auto models = std::make_shared<std::vector<PakMgr::ITreeNode*>>(Model::FindWholeModels(folder));
+    const std::string outDir = picked.toStdString();
+    auto operation = [models, folder, outDir](std::size_t index) -> QString {
+        const Model::FolderItem item =
+            Model::ExportFolderModel((*models)[index], folder, outDir, Model::FolderOptions{});
+        return item.error.empty() ? QString()
+                                  : QString::fromStdString(item.path + ": " + item.error);
+    };
+    RunFolderJob(models->size(), std::move(operation), picked);
+}
+
+void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {
+    if (PakMgr::ITreeNode* folder = SelectedFolder()) {
+        ConvertFolderToGltf(folder);
+        return;
+    }
+    PakMgr::ITreeNode* node = SelectedFile();
+    if (!node) {
+        return;
+    }
+    const QString path = PickSaveFileFor(
+        this, kGltfExportKind, QStringLiteral("glTF (*.glb *.gltf)"), QStringLiteral("glb"));
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        // The parts and the attachment may keep their textures in folders of their own.
+        std::vector<PakMgr::ITreeNode*> skins = loadedSkins;
+        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
+            skins.push_back(node);
+        }
+        m_vellModel.ExportGltf(path.toStdString(), skins);
+        m_status.ShowText(path);
+        ShowInfo(this, U("已转换为glTF文件 ."));
+    } catch (const Except& e) {
+        ShowInfo(this, FromGbk(e.what()));
+    }
+}
+
+void CTreePane::PreviewTexture() {
+    if (PakMgr::ITreeNode* node = SelectedFile()) {
+        ShowTexturePreview(this, node);
+    }
+}
+
+}  // namespace App

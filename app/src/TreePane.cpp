@@ -1,0 +1,262 @@
+#include "TreePane.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "CommandTable.h"
+#include "Dialogs.h"
+#include "StatusLine.h"
+#include "model/model.h"
+#include "pakmgr/pakmgr.h"
+#include "render/view.h"
+
+namespace App {
+
+namespace {
+
+constexpr int kMaxShownExpanded = 2000;  // expand the filtered tree only when this small
+constexpr const char* kPaneTitle = "文件列表 ";
+
+bool Contains(std::string_view name, std::string_view part) {
+    return name.find(part) != std::string_view::npos;
+}
+
+// The context menu's items for a file, in order.
+constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
+                                   Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
+                                   Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
+                                   Cmd::kShowAxes};
+
+}  // namespace
+
+uint16_t ActivationCommand(std::string_view name) {
+    if (Contains(name, ".skn")) {
+        return Cmd::kRenderSkin;
+    }
+    if (Contains(name, ".ani")) {
+        return Cmd::kApplyAnimate;
+    }
+    if (Contains(name, ".dds")) {
+        return Cmd::kPreviewTexture;
+    }
+    return 0;
+}
+
+CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
+    : QWidget(parent),
+      m_context(std::move(context)),
+      m_status(status),
+      m_vellModel(*Render::GetModel()),
+      m_pakMgr(*PakMgr::GetPakMgr()) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    auto* caption = new QWidget(this);
+    auto* captionLayout = new QHBoxLayout(caption);
+    captionLayout->setContentsMargins(4, 1, 1, 1);
+    auto* title = new QLabel(QString::fromUtf8(kPaneTitle), caption);
+    auto* close = new QToolButton(caption);
+    close->setAutoRaise(true);
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setIconSize(QSize(10, 10));
+    connect(close, &QToolButton::clicked, this, &CTreePane::CloseRequested);
+    captionLayout->addWidget(title, 1);
+    captionLayout->addWidget(close);
+    layout->addWidget(caption);
+
+    m_filter = new QLineEdit(this);
+    m_filter->setPlaceholderText(QString::fromUtf8("查找文件"));
+    m_filter->setClearButtonEnabled(true);
+    connect(m_filter, &QLineEdit::textChanged, this, &CTreePane::OnFilterChanged);
+    layout->addWidget(m_filter);
+
+    m_model = new CTreeModel(this);
+    // After a folder opens, its names are made ready for the filter a slice at a time
+    // between other events.
+    m_prepareTimer = new QTimer(this);
+    m_prepareTimer->setInterval(0);
+    connect(m_prepareTimer, &QTimer::timeout, this, [this] {
+        constexpr std::size_t kFoldersPerSlice = 64;
+        if (m_model->PrepareSome(kFoldersPerSlice)) {
+            m_prepareTimer->stop();
+        }
+    });
+    m_tree = new QTreeView(this);
+    m_tree->setObjectName(QStringLiteral("tree303"));
+    m_tree->setModel(m_model);
+    m_tree->setHeaderHidden(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setRootIsDecorated(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);
+    connect(m_tree, &QTreeView::activated, this, &CTreePane::OnActivated);
+    layout->addWidget(m_tree, 1);
+}
+
+CTreePane::~CTreePane() = default;
+
+void CTreePane::Forget() {
+    // A job walks nodes of the tree that goes now.
+    if (m_job) {
+        m_job->Cancel();
+        m_job.reset();
+    }
+    m_model->Clear();
+    m_expandedBeforeFilter.clear();
+}
+
+void CTreePane::ShowTree() {
+    CProgress progress(m_status);
+    const int count = static_cast<int>(m_pakMgr.GetFileCount());
+    progress.SetRange(0, count);
+    Forget();
+    if (m_pakMgr.GetRoot()) {
+        m_model->SetRoot(m_pakMgr.GetRoot());
+        m_prepareTimer->start();
+    }
+    // The model reads folders when they are first shown: the tree is complete now.
+    progress.SetPosition(count);
+    if (!m_filter->text().isEmpty()) {
+        OnFilterChanged(m_filter->text());
+    }
+}
+
+PakMgr::ITreeNode* CTreePane::SelectedFile() const {
+    const QModelIndex index = m_tree->currentIndex();
+    if (!index.isValid() || m_model->IsFolder(index)) {
+        return nullptr;
+    }
+    return m_model->NodeAt(index);
+}
+
+PakMgr::ITreeNode* CTreePane::SelectedFolder() const {
+    const QModelIndex index = m_tree->currentIndex();
+    if (!index.isValid() || !m_model->IsFolder(index)) {
+        return nullptr;
+    }
+    return m_model->NodeAt(index);
+}
+
+std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
+    if (!index.isValid() || index != m_tree->currentIndex()) {
+        return nullptr;
+    }
+    const auto action = m_context.action;
+    auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
+    if (m_model->IsFolder(index)) {
+        // A folder comes out whole, or every model inside converted.
+        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+            menu->addAction(action(id));
+            action(id)->setEnabled(true);
+            action(id)->setVisible(true);
+        }
+        return menu;
+    }
+    for (const uint16_t id : kFileItems) {
+        menu->addAction(action(id));
+        if (id != Cmd::kShowAxes) {
+            action(id)->setEnabled(false);
+        }
+    }
+    for (const uint16_t id :
+         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kPreviewTexture}) {
+        action(id)->setVisible(false);
+    }
+    const auto enable = [&](uint16_t id, bool on, bool visible = true) {
+        action(id)->setEnabled(on);
+        action(id)->setVisible(visible);
+    };
+    if (PakMgr::ITreeNode* node = m_model->NodeAt(index)) {
+        const std::string_view name = node->Name();
+        enable(Cmd::kExportFile, true);
+        if (Contains(name, ".skn")) {
+            enable(Cmd::kRenderSkin, true);
+            const bool loaded = !m_vellModel.IsEmpty();
+            enable(Cmd::kConvertToObj, loaded);
+            enable(Cmd::kConvertToObjMtl, loaded, loaded);
+            enable(Cmd::kConvertToGltf, loaded, loaded);
+            enable(Cmd::kLoadAttachment, loaded, loaded);
+        } else if (Contains(name, ".ani")) {
+            enable(Cmd::kApplyAnimate, true);
+            enable(Cmd::kExportAnimate, m_context.animationChosen());
+        } else if (Contains(name, ".dds")) {
+            enable(Cmd::kPreviewTexture, true, true);
+        }
+    }
+    return menu;
+}
+
+void CTreePane::OnContextMenu(const QPoint& position) {
+    const std::unique_ptr<QMenu> menu = BuildPopup(m_tree->indexAt(position));
+    if (menu) {
+        menu->exec(m_tree->viewport()->mapToGlobal(position));
+    }
+}
+
+void CTreePane::OnActivated(const QModelIndex& index) {
+    if (!index.isValid() || m_model->IsFolder(index)) {
+        return;
+    }
+    PakMgr::ITreeNode* node = m_model->NodeAt(index);
+    m_tree->setCurrentIndex(index);
+    if (const uint16_t id = node ? ActivationCommand(node->Name()) : 0) {
+        Q_EMIT CommandRequested(id);
+    }
+}
+
+void CTreePane::OnFilterChanged(const QString& text) {
+    const bool wasFiltering = m_model->Filtering();
+    if (!wasFiltering && !text.isEmpty()) {
+        m_expandedBeforeFilter.clear();
+        for (CTreeModel::Item* item : m_model->Folders()) {
+            if (m_tree->isExpanded(m_model->IndexOf(item))) {
+                m_expandedBeforeFilter.push_back(item);
+            }
+        }
+    }
+    const std::size_t matches = m_model->SetFilter(text);
+    if (m_model->Filtering()) {
+        if (matches > 0 && matches <= kMaxShownExpanded) {
+            m_tree->expandAll();
+        }
+        return;
+    }
+    if (wasFiltering) {
+        // Parents come before their children, so every item is reachable when expanded.
+        for (CTreeModel::Item* item : m_expandedBeforeFilter) {
+            m_tree->expand(m_model->IndexOf(item));
+        }
+        m_expandedBeforeFilter.clear();
+    }
+}
+
+bool CTreePane::RunFolderJob(std::size_t count, CFolderJob::Operation operation,
+                             const QString& where) {
+    if (m_job && m_job->Running()) {
+        return false;
+    }
+    m_job = std::make_unique<CFolderJob>(m_status, count, std::move(operation));
+    connect(m_job.get(), &CFolderJob::Finished, this, [this, where] {
+        const QString summary = FolderJobSummary(m_job->Result(), where);
+        m_status.ShowText(summary.section(QLatin1Char('\n'), 0, 0));
+        ShowInfo(this, summary);
+    });
+    m_job->Start();
+    return true;
+}
+
+}  // namespace App

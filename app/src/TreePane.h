@@ -1,0 +1,105 @@
+// The left pane: its caption with a close button, the filter box and the archive tree,
+// the tree's context menu, and the exports of what is selected in it (a file, a model, a
+// whole folder).
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "FolderJob.h"
+#include "TreeModel.h"
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QTimer;
+class QTreeView;
+
+namespace Model {
+struct IVellModel;
+}
+namespace PakMgr {
+struct IPakMgr;
+struct ITreeNode;
+}  // namespace PakMgr
+
+namespace App {
+
+class CStatusLine;
+
+class CTreePane final : public QWidget {
+    Q_OBJECT
+public:
+    // What the context menu's rules need to know of the rest of the window.
+    struct Context {
+        std::function<QAction*(uint16_t)> action;  // the command table's actions
+        std::function<bool()> animationChosen;     // an entry other than "默认" is chosen
+    };
+
+    CTreePane(QWidget* parent, Context context, CStatusLine& status);
+    ~CTreePane() override;
+
+    QTreeView* Tree() const { return m_tree; }
+    CTreeModel* Model() const { return m_model; }
+    QLineEdit* FilterBox() const { return m_filter; }
+
+    // Forgets every item (and stops a folder job) before the manager's tree goes.
+    void Forget();
+    // Shows the archive manager's tree anew; the filter applies at once.
+    void ShowTree();
+    // The selected file, or null (nothing selected, or a folder).
+    PakMgr::ITreeNode* SelectedFile() const;
+    PakMgr::ITreeNode* SelectedFolder() const;
+
+    // The context menu of the selected item, its items enabled by the rules, or null
+    // where no menu opens (no item, an item other than the selected one).
+    std::unique_ptr<QMenu> BuildPopup(const QModelIndex& index);
+
+    // The exports of the selection; each asks for its destination first.
+    void ExportSelected();
+    // OBJ files of the shown model; with `materials`, .mtl files and PNG textures beside them.
+    void ConvertToObj(bool materials = false);
+    // The shown model (skins loaded, whole model first) as one glTF file.
+    void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
+    void PreviewTexture();
+
+    // Runs `operation` over `count` items with progress, cancel and a summary naming
+    // `where`. One job at a time: false while another runs.
+    bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where);
+    CFolderJob* Job() const { return m_job.get(); }
+
+Q_SIGNALS:
+    void CloseRequested();
+    // Double-click or Enter on a file: the command it stands for.
+    void CommandRequested(uint16_t id);
+
+private:
+    void OnFilterChanged(const QString& text);
+    void OnContextMenu(const QPoint& position);
+    void OnActivated(const QModelIndex& index);
+    void ExportFolder(PakMgr::ITreeNode* folder);
+    // Every whole model below the folder as its own glTF file, in a folder the user picks.
+    void ConvertFolderToGltf(PakMgr::ITreeNode* folder);
+    // Runs `work` on the selected file inside a folder the user picks (the current
+    // directory switched for the length of the call).
+    void ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNode*)>& work);
+
+    Context m_context;
+    CStatusLine& m_status;
+    Model::IVellModel& m_vellModel;
+    PakMgr::IPakMgr& m_pakMgr;
+    QLineEdit* m_filter = nullptr;
+    QTreeView* m_tree = nullptr;
+    CTreeModel* m_model = nullptr;
+    QTimer* m_prepareTimer = nullptr;
+    std::vector<CTreeModel::Item*> m_expandedBeforeFilter;
+    std::unique_ptr<CFolderJob> m_job;
+};
+
+// The command a double-click or Enter on a file of this name stands for, or 0.
+uint16_t ActivationCommand(std::string_view name);
+
+}  // namespace App

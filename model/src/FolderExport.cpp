@@ -1,0 +1,189 @@
+// Whole-folder exports: finds the whole models below a folder and exports each in a model
+// object of its own, on several worker threads.
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "VellModel.h"
+#include "model/folder.h"
+
+namespace Model {
+namespace {
+
+// The main window's title, which every OBJ file's header carries by default.
+constexpr char kObjComment[] = "Vell 模型浏览器v1.0a";
+
+bool EndsWithNoCase(const std::string& text, std::string_view end) {
+    return text.size() >= end.size() &&
+           std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+template <typename Fn>
+class Visitor final : public PakMgr::ITreeVisitor {
+public:
+    explicit Visitor(Fn fn) : m_fn(std::move(fn)) {}
+    void Visit(PakMgr::ITreeNode* child) override { m_fn(child); }
+
+private:
+    Fn m_fn;
+};
+
+template <typename Fn>
+void ForEachChild(PakMgr::ITreeNode* node, Fn fn) {
+    Visitor<Fn> visitor(std::move(fn));
+    node->ForEachChild(&visitor);
+}
+
+void CollectModels(PakMgr::ITreeNode* folder, std::vector<PakMgr::ITreeNode*>& out) {
+    ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
+        const std::string name = child->GetName();
+        if (child->GetChildCount() > 0) {
+            CollectModels(child, out);
+        } else if (EndsWithNoCase(name, ".skn") &&
+                   ChooseSlot(name, folder->GetName()) == kWholeModel) {
+            out.push_back(child);
+        }
+    });
+}
+
+std::string Stem(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The skin's folders below `folder`, each made safe, and its stem.
+struct Place {
+    std::filesystem::path folder;  // relative to the output folder
+    std::string stem;              // UTF-8, safe
+    std::string path;              // the skin's path below `folder`, for messages
+};
+
+Place PlaceOf(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder) {
+    std::vector<std::string> parts;
+    for (PakMgr::ITreeNode* n = skin->GetParent(); n && n != folder; n = n->GetParent()) {
+        parts.push_back(n->GetName());
+    }
+    Place place;
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+        place.folder /= PakMgr::SafeFileName(*part);
+        place.path += PakMgr::GbkToUtf8(*part) + "/";
+    }
+    place.stem = PakMgr::SafeFileName(Stem(skin->GetName()));
+    place.path += PakMgr::GbkToUtf8(skin->GetName());
+    return place;
+}
+
+// Every .ani beside the skin, the first that reads loaded into the model; the others
+// listed after it for the export. Files that don't read are left out with a warning.
+std::vector<PakMgr::ITreeNode*> LoadAnimations(IVellModel& model, PakMgr::ITreeNode* skin,
+                                               std::vector<std::string>& warnings) {
+    std::vector<PakMgr::ITreeNode*> files;
+    ForEachChild(skin->GetParent(), [&](PakMgr::ITreeNode* child) {
+        if (child->GetChildCount() == 0 && EndsWithNoCase(child->GetName(), ".ani")) {
+            files.push_back(child);
+        }
+    });
+    for (auto file = files.begin(); file != files.end(); ++file) {
+        try {
+            model.LoadAnimation(*file);
+            files.erase(files.begin(), file);
+            return files;
+        } catch (const Except& e) {
+            warnings.push_back(PakMgr::GbkToUtf8((*file)->GetName()) + ": " + e.what());
+        }
+    }
+    return {};
+}
+
+void ExportOne(PakMgr::ITreeNode* skin, const Place& place, const std::string& outDir,
+               const FolderOptions& options, FolderItem& item) {
+    std::unique_ptr<IVellModel> model = CreateModel();
+    model->Load(skin);
+    GltfOptions gltf{.scale = options.scale};
+    std::vector<std::string> skipped;
+    gltf.skipped = &skipped;
+    gltf.animations = LoadAnimations(*model, skin, item.warnings);
+    const std::filesystem::path folder = std::filesystem::path(outDir) / place.folder;
+    std::error_code ec;
+    if (options.format == FolderFormat::Obj) {
+        const std::filesystem::path objFolder = folder / place.stem;
+        std::filesystem::create_directories(objFolder, ec);
+        model->ExportObj(options.comment.empty() ? PakMgr::Utf8ToGbk(kObjComment) : options.comment,
+                         skin, objFolder.string(), options.mtl);
+    } else {
+        std::filesystem::create_directories(folder, ec);
+        const char* extension = options.format == FolderFormat::Gltf ? ".gltf" : ".glb";
+        model->ExportGltf((folder / (place.stem + extension)).string(), {skin}, gltf);
+    }
+    for (const std::string& s : skipped) {
+        item.warnings.push_back(PakMgr::GbkToUtf8(s));
+    }
+}
+
+}  // namespace
+
+std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder) {
+    std::vector<PakMgr::ITreeNode*> models;
+    if (folder) {
+        CollectModels(folder, models);
+    }
+    return models;
+}
+
+FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
+                             const std::string& outDir, const FolderOptions& options) {
+    const Place place = PlaceOf(skin, folder);
+    FolderItem item{.path = place.path};
+    try {
+        ExportOne(skin, place, outDir, options, item);
+    } catch (const Except& e) {
+        item.error = PakMgr::GbkToUtf8(e.what());
+    } catch (const std::exception& e) {
+        item.error = e.what();
+    }
+    return item;
+}
+
+FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
+                           const FolderOptions& options, const FolderProgress& progress) {
+    const std::vector<PakMgr::ITreeNode*> models = FindWholeModels(folder);
+    FolderSummary summary;
+    std::mutex report;
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> cancelled = false;
+    auto work = [&] {
+        std::shared_ptr<void> state = options.workerSetup ? options.workerSetup() : nullptr;
+        for (std::size_t i = next++; i < models.size() && !cancelled; i = next++) {
+            const FolderItem item = ExportFolderModel(models[i], folder, outDir, options);
+            std::lock_guard lock(report);
+            ++(item.error.empty() ? summary.written : summary.failed);
+            if (progress && !progress(item, summary.written + summary.failed, models.size())) {
+                cancelled = true;
+            }
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers =
+        std::min<std::size_t>(models.size(), options.jobs == 0 ? cores : options.jobs);
+    std::vector<std::thread> threads;
+    for (std::size_t w = 1; w < workers; ++w) {
+        threads.emplace_back(work);
+    }
+    if (workers > 0) {
+        work();
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    summary.cancelled = cancelled;
+    return summary;
+}
+
+}  // namespace Model
