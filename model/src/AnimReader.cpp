@@ -213,12 +213,13 @@ void CheckCounts(Cursor& in, const Skeleton& skeleton) {
 void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton) {
     skeleton = Skeleton{};
     if (reader.GetSize() < kMinimumSize) {
-        throw Except("not .ani file.");
+        throw Except(ErrorKind::Input, "not .ani file.");
     }
     Cursor in(reader, ".ani");
     ReadHeader(in, skeleton);
     if (versionCheck && LayoutOf(skeleton.version) == KeyLayout::Unknown) {
-        throw Except("unknown .ani file version: %d", static_cast<int>(skeleton.version));
+        throw Except(ErrorKind::Version, "unknown .ani file version: %d",
+                     static_cast<int>(skeleton.version));
     }
     in.SeekTo(kHeaderBlockSize, "header block");
     CheckCounts(in, skeleton);
@@ -239,11 +240,11 @@ void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton) {
 void ReadAnimation(PakMgr::ITreeNode* node, Skeleton& skeleton) {
     std::string name = node ? node->GetName() : std::string();
     if (name.find(".ani") == std::string::npos) {
-        throw Except("not .ani file: %s", name.c_str());
+        throw Except(ErrorKind::Input, "not .ani file: %s", name.c_str());
     }
     std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(node);
     if (!file || file->IsEmpty()) {
-        throw Except("can't read .ani file: %s", name.c_str());
+        throw Except(ErrorKind::Io, "can't read .ani file: %s", name.c_str());
     }
     ReadAnimation(*file, skeleton);
 }

@@ -38,7 +38,8 @@ public:
     }
 
     [[noreturn]] void Fail(std::string_view fault) {
-        throw Except::Literal("corrupt " + std::string(m_kind) + " file: " + std::string(fault));
+        throw Except::Literal(ErrorKind::Corrupt,
+                              "corrupt " + std::string(m_kind) + " file: " + std::string(fault));
     }
 
     // Moves to an absolute offset that must lie within the file.

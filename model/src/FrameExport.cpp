@@ -122,7 +122,7 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
         return true;
     }
     if (!m_renderer) {
-        throw Except("can't export frames: this program does not draw");
+        throw Except(ErrorKind::Unsupported, "can't export frames: this program does not draw");
     }
     const unsigned count = ExportFrameCount(m_playback);
     sink->SetProgressRange(0, static_cast<unsigned short>(std::min<unsigned>(
@@ -144,7 +144,7 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
                 const int error = errno;
                 m_playback.currentFrame = 0.0f;
                 // Messages quote names in code page 936, as the loaders' do.
-                throw Except("can't write %s: %s", PakMgr::Utf8ToGbk(name).c_str(),
+                throw Except(ErrorKind::Io, "can't write %s: %s", PakMgr::Utf8ToGbk(name).c_str(),
                              std::strerror(error));
             }
         }

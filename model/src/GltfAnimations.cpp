@@ -124,7 +124,8 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
     animationBytes +=
         frames.size() * source.skeleton.bones.size() * kFloatsPerSample * sizeof(float);
     if (animationBytes > kMaxAnimationBytes) {
-        throw Except("animations too long to export: %zu frames", frames.size());
+        throw Except(ErrorKind::Unsupported, "animations too long to export: %zu frames",
+                     frames.size());
     }
     Animation animation;
     animation.name = a < source.skeleton.animationNames.size()
@@ -249,6 +250,7 @@ Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options) {
         PakMgr::ITreeNode* node = options.animations[i];
         const std::string name = node ? node->GetName() : "?";
         std::string reason;
+        ErrorKind kind = ErrorKind::Input;  // a file that fits nothing, or the reader's kind
         try {
             Skeleton file;
             ReadAnimation(node, file);
@@ -259,12 +261,13 @@ Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options) {
             }
         } catch (const Except& e) {
             reason = e.what();
+            kind = e.Kind();
         }
         if (reason.empty()) {
             continue;
         }
         if (!options.skipped) {
-            throw Except("%s: %s", name.c_str(), reason.c_str());
+            throw Except(kind, "%s: %s", name.c_str(), reason.c_str());
         }
         options.skipped->push_back(name + ": " + reason);
     }

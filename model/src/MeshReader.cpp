@@ -184,7 +184,8 @@ void ReadMesh(Mesh& mesh, PakMgr::IRead& reader) {
     Cursor in(reader, ".msh");
     ReadHeader(in, mesh);
     if (versionCheck && !KnownVersion(mesh.version)) {
-        throw Except("unknown .msh file version: %d", static_cast<int>(mesh.version));
+        throw Except(ErrorKind::Version, "unknown .msh file version: %d",
+                     static_cast<int>(mesh.version));
     }
     in.SeekTo(kHeaderBlockSize, "header block");
     if (mesh.boneCount > 0) {

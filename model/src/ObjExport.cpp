@@ -65,7 +65,8 @@ void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3>
 
 // Messages quote names in code page 936, as the loaders' do; paths here are UTF-8.
 [[noreturn]] void CantWrite(const std::string& path, int error) {
-    throw Except("can't write %s: %s", PakMgr::Utf8ToGbk(path).c_str(), std::strerror(error));
+    throw Except(ErrorKind::Io, "can't write %s: %s", PakMgr::Utf8ToGbk(path).c_str(),
+                 std::strerror(error));
 }
 
 void WriteFile(const std::string& path, std::string_view text) {

@@ -97,7 +97,7 @@ void ReadParameter(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode,
     std::string name = CountedString(in, who, "parameter name");
     const Parameter* parameter = FindParameter(name);
     if (!parameter) {
-        throw Except("unknown material type: %s", name.c_str());
+        throw Except(ErrorKind::Unsupported, "unknown material type: %s", name.c_str());
     }
     in.U32(who, "value type");
     switch (parameter->kind) {
@@ -148,7 +148,8 @@ void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode) {
     skin.version = At<uint32_t>(header, 512);
     skin.materialCount = At<uint32_t>(header, 516);
     if (versionCheck && skin.version != kSupportedVersion) {
-        throw Except("unknown .skn file version: %d", static_cast<int>(skin.version));
+        throw Except(ErrorKind::Version, "unknown .skn file version: %d",
+                     static_cast<int>(skin.version));
     }
     in.SeekTo(kHeaderBlockSize, "header block");
     in.Need(uint64_t{skin.materialCount} * kMaterialBlockMinimum,
@@ -164,7 +165,7 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
     std::unique_ptr<PakMgr::IRead> skinFile = skinNode ? mgr->LoadFile(skinNode) : nullptr;
     if (!skinFile || skinFile->IsEmpty()) {
         std::string name = skinNode ? skinNode->GetName() : std::string();
-        throw Except("can't read .skn file: %s", name.c_str());
+        throw Except(ErrorKind::Io, "can't read .skn file: %s", name.c_str());
     }
     ReadSkin(skin, *skinFile, skinNode);
     LowerCase(skin.meshName);
@@ -173,7 +174,7 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
     PakMgr::ITreeNode* meshNode = folder ? folder->FindChild(skin.meshName) : nullptr;
     std::unique_ptr<PakMgr::IRead> meshFile = meshNode ? mgr->LoadFile(meshNode) : nullptr;
     if (!meshFile || meshFile->IsEmpty()) {
-        throw Except("can't read .msh file: %s", skin.meshName.c_str());
+        throw Except(ErrorKind::Io, "can't read .msh file: %s", skin.meshName.c_str());
     }
     ReadMesh(mesh, *meshFile);
 }

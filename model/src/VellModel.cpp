@@ -36,11 +36,11 @@ Matrix MirrorX() {
 
 void CheckSkinNode(PakMgr::ITreeNode* node) {
     if (!node) {
-        throw Except::Literal("empty node.");
+        throw Except::Literal(ErrorKind::Input, "empty node.");
     }
     const std::string name = node->GetName();
     if (name.find(".skn") == std::string::npos) {
-        throw Except("not .skn file: %s", name.c_str());
+        throw Except(ErrorKind::Input, "not .skn file: %s", name.c_str());
     }
 }
 

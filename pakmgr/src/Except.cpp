@@ -1,9 +1,10 @@
+#include "pakmgr/except.h"
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
-#include "pakmgr/pakmgr.h"
-
-Except::Except(const char* format, ...) {
+Except::Except(ErrorKind kind, const char* format, ...) : m_kind(kind) {
     char buffer[kMaxLength + 1];
     va_list args;
     va_start(args, format);
@@ -12,8 +13,8 @@ Except::Except(const char* format, ...) {
     m_message.assign(buffer, n < 0 ? 0 : std::min<std::size_t>(n, kMaxLength));
 }
 
-Except Except::Literal(std::string_view text) {
-    Except e;
+Except Except::Literal(ErrorKind kind, std::string_view text) {
+    Except e(kind);
     e.m_message.assign(text.substr(0, kMaxLength));
     return e;
 }

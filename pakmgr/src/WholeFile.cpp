@@ -121,7 +121,8 @@ void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
     const int error = TryWriteWholeFile(path.c_str(), pieces);
     if (error != 0) {
         // Messages quote names in code page 936, as the loaders' do; paths here are UTF-8.
-        throw Except("can't write %s: %s", Utf8ToGbk(path).c_str(), std::strerror(error));
+        throw Except(ErrorKind::Io, "can't write %s: %s", Utf8ToGbk(path).c_str(),
+                     std::strerror(error));
     }
 }
 

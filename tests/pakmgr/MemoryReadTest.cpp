@@ -85,10 +85,10 @@ TEST(MemoryRead, ClearEmptiesForGood) {
 }
 
 TEST(Except, FormatsAndCutsLongMessages) {
-    Except e("unknown .msh file version: %d", 7);
+    Except e(ErrorKind::Version, "unknown .msh file version: %d", 7);
     EXPECT_STREQ(e.what(), "unknown .msh file version: 7");
     std::string long_(5000, 'x');
-    Except cut("%s", long_.c_str());
+    Except cut(ErrorKind::Input, "%s", long_.c_str());
     EXPECT_EQ(cut.Message().size(), Except::kMaxLength);
-    EXPECT_EQ(Except::Literal("100% sure").Message(), "100% sure");
+    EXPECT_EQ(Except::Literal(ErrorKind::Input, "100% sure").Message(), "100% sure");
 }

@@ -77,7 +77,7 @@ const uint8_t kPixel[4] = {1, 2, 3, 4};
 // SaveToFile and WriteBmp tell by errno; said as the throwing writers say it.
 void Check(bool written, const std::string& path) {
     if (!written) {
-        throw Except("can't write %s: %s", path.c_str(), std::strerror(errno));
+        throw Except(ErrorKind::Io, "can't write %s: %s", path.c_str(), std::strerror(errno));
     }
 }
 

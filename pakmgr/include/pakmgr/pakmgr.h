@@ -11,22 +11,7 @@
 #include <string_view>
 #include <vector>
 
-// The one exception type of the program. Its message is formatted printf-style and cut
-// to kMaxLength characters, as the message boxes that show it expect.
-class Except : public std::exception {
-public:
-    static constexpr std::size_t kMaxLength = 1023;
-
-    explicit Except(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    static Except Literal(std::string_view text);
-
-    const char* what() const noexcept override { return m_message.c_str(); }
-    const std::string& Message() const noexcept { return m_message; }
-
-private:
-    Except() = default;
-    std::string m_message;
-};
+#include "pakmgr/except.h"
 
 namespace PakMgr {
 

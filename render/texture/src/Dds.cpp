@@ -51,7 +51,7 @@ DdsKind KindOf(const DdsInfo& info) {
         case FourCC('D', 'X', 'T', '5'):
             return DdsKind::DXT5;
         default:
-            throw Except("unknown texture format.");
+            throw Except(ErrorKind::Unsupported, "unknown texture format.");
     }
 }
 
@@ -99,7 +99,8 @@ void ApplyDepthRule(DdsInfo& info) {
 
 void CheckSide(const char* name, uint32_t pixels) {
     if (pixels == 0 || pixels > kMaxSide) {
-        throw Except("corrupt .dds file: %s %u is outside 1 to %u", name, pixels, kMaxSide);
+        throw Except(ErrorKind::Corrupt, "corrupt .dds file: %s %u is outside 1 to %u", name,
+                     pixels, kMaxSide);
     }
 }
 
@@ -128,7 +129,8 @@ void Dds::CheckSize(const DdsInfo& info) {
     uint64_t bytes =
         Times(Times(uint64_t{info.width} * info.height, info.depth), Components(info.kind));
     if (bytes > kMaxDecodedBytes) {
-        throw Except("corrupt .dds file: %ux%ux%u pixels decode to %llu bytes, more than %llu",
+        throw Except(ErrorKind::Corrupt,
+                     "corrupt .dds file: %ux%ux%u pixels decode to %llu bytes, more than %llu",
                      info.width, info.height, info.depth, static_cast<unsigned long long>(bytes),
                      static_cast<unsigned long long>(kMaxDecodedBytes));
     }
@@ -158,7 +160,8 @@ DdsImage ParseDds(PakMgr::IRead& reader, bool decode) {
     uint32_t size = reader.GetSize();
     uint32_t position = std::min(reader.Tell(), size);
     if (size - position < kHeaderSize) {
-        throw Except("corrupt .dds file: %u bytes, shorter than the %u-byte header",
+        throw Except(ErrorKind::Corrupt,
+                     "corrupt .dds file: %u bytes, shorter than the %u-byte header",
                      size - position, kHeaderSize);
     }
     std::array<uint8_t, kHeaderSize> header{};
@@ -175,7 +178,7 @@ DdsImage ParseDds(PakMgr::IRead& reader, bool decode) {
         info.linearSize = Clamp32(TopImageBytes(info));
     }
     if ((info.caps & kCapsComplex) && (info.caps2 & kCaps2CubeMap)) {
-        throw Except("can't load dds cubemap.");
+        throw Except(ErrorKind::Unsupported, "can't load dds cubemap.");
     }
     ApplyDepthRule(info);
     CheckSize(info);
@@ -185,7 +188,8 @@ DdsImage ParseDds(PakMgr::IRead& reader, bool decode) {
     const uint32_t remaining = reader.GetSize() - std::min(reader.Tell(), reader.GetSize());
     const uint64_t needed = DecodedFromBytes(info);
     if (remaining < needed) {
-        throw Except("corrupt .dds file: %ux%ux%u %s pixels need %llu bytes, the file has %u",
+        throw Except(ErrorKind::Corrupt,
+                     "corrupt .dds file: %ux%ux%u %s pixels need %llu bytes, the file has %u",
                      info.width, info.height, info.depth, KindName(info.kind),
                      static_cast<unsigned long long>(needed), remaining);
     }

@@ -32,7 +32,7 @@ void WritePng(const std::string& path, uint32_t width, uint32_t height,
               std::span<const uint8_t> rgba) {
     const std::vector<uint8_t> bytes = EncodePng(width, height, rgba);
     if (bytes.empty()) {
-        throw Except("can't encode %s as PNG", PakMgr::Utf8ToGbk(path).c_str());
+        throw Except(ErrorKind::Io, "can't encode %s as PNG", PakMgr::Utf8ToGbk(path).c_str());
     }
     PakMgr::WriteWholeFile(path, bytes);
 }
