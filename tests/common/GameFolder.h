@@ -1,37 +1,49 @@
 // A game folder of writer-made archives opened in the program's one archive manager, and
-// the message of a loader's Except.
+// the small pieces every test program shares: a loader's error, the version switch, readers
+// over bytes, lists the model fills.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "TestUtil.h"
 #include "forge/pak.h"
+#include "model/model.h"
+#include "model/records.h"
 #include "pakmgr/pakmgr.h"
 
 namespace TestUtil {
 
+inline constexpr char kArchive[] = "data.pak";
+
 class Game {
 public:
     explicit Game(const std::vector<Forge::PakFile>& files) {
-        Forge::SavePak(m_dir / "data.pak", files);
+        Forge::SavePak(ArchivePath(), files);
+        Reopen();
+    }
+    ~Game() { PakMgr::GetPakMgr()->Clear(); }
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Clear, Open and BuildTree, as File / Open does.
+    void Reopen() {
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
         mgr->Clear();
         if (!mgr->Open(m_dir.Path()) || !mgr->BuildTree()) {
             ADD_FAILURE() << "the test archive does not open";
         }
     }
-    ~Game() { PakMgr::GetPakMgr()->Clear(); }
-    Game(const Game&) = delete;
-    Game& operator=(const Game&) = delete;
-
     // The node at a '/'-separated path, or null.
-    PakMgr::ITreeNode* Node(const std::string& path) {
+    PakMgr::ITreeNode* Node(const std::string& path) const {
         return PakMgr::FindPath(*PakMgr::GetPakMgr(), path);
     }
+    std::string ArchivePath() const { return m_dir / kArchive; }
     const std::string& Folder() const { return m_dir.Path(); }
 
 private:
@@ -47,6 +59,58 @@ inline std::string ErrorOf(const std::function<void()>& call) {
     }
     ADD_FAILURE() << "no Except thrown";
     return {};
+}
+
+// Sets the process-wide version switch for one test and restores it afterwards.
+class VersionGuard {
+public:
+    explicit VersionGuard(bool on) : m_saved(Model::versionCheck) { Model::versionCheck = on; }
+    ~VersionGuard() { Model::versionCheck = m_saved; }
+    VersionGuard(const VersionGuard&) = delete;
+    VersionGuard& operator=(const VersionGuard&) = delete;
+
+private:
+    bool m_saved;
+};
+
+inline PakMgr::CMemoryRead Reader(const std::vector<uint8_t>& bytes) {
+    return PakMgr::CMemoryRead(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// Sub-mesh or animation names as the parts menu and the animation list show them.
+class Names final : public Model::IStringList {
+public:
+    void AddString(const std::string& name) override { names.push_back(name); }
+    std::vector<std::string> names;
+};
+
+inline std::vector<std::string> SubMeshesOf(Model::IVellModel& model) {
+    Names list;
+    model.EnumSubMeshes(&list);
+    return list.names;
+}
+
+inline std::vector<std::string> AnimationsOf(Model::IVellModel& model) {
+    Names list;
+    model.EnumAnimations(&list);
+    return list.names;
+}
+
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A regular file, so that any path below it can't be created, whoever runs the test.
+inline std::string BlockingFile(const TempDir& dir) {
+    const std::string path = dir / "a-file";
+    std::ofstream(path) << "not a folder";
+    return path;
 }
 
 }  // namespace TestUtil

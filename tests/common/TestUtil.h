@@ -44,6 +44,11 @@ inline std::string ReadText(const std::string& path) {
     return s.str();
 }
 
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 struct RunResult {
     int exitCode = -1;
     std::string out;

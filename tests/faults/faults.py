@@ -13,23 +13,28 @@ CLI = ["cli"]
 APP = ["app"]
 
 
-def fault(id, labels, find, replace):
-    return {"id": id, "labels": labels, "find": find, "replace": replace}
+def fault(id, labels, find, replace, *moved):
+    """`moved`: further (find, replace) pairs, for where the code has gone since; the first
+    snippet found exactly once is the one applied."""
+    return {"id": id, "labels": labels, "edits": [(find, replace)] + list(moved)}
 
 
 FAULTS = [
     # pakmgr: archive table, tree, names, inflating, memory reader
-    fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", ""),
+    fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", "",
+          ("std::sort(names.begin(), names.end(), ListingOrder);", "")),
     fault("pak-first-archive-wins", PAK,
           "builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
           "const std::size_t j = m_entries.size() - 1 - i;\n"
           "        builder.Insert(m_entries[j].name, static_cast<int32_t>(j));"),
     fault("pak-stored-range-past-end", PAK,
           "uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)",
-          "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)"),
+          "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)",
+          ("uint64_t{r.offset} + r.storedSize > m_archives[r.archive].size",
+           "uint64_t{r.offset} > m_archives[r.archive].size")),
     fault("pak-inflated-size-unchecked", PAK,
           "    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);",
-          "    return storedSize > 0;"),
+          "    (void)inflatedSize;\n    return storedSize > 0;"),
     fault("pak-safe-name-backslash", PAK,
           "[](char c) { return c == '/' || c == '\\\\' || c == '\\0'; }",
           "[](char c) { return c == '/' || c == '\\0'; }"),
@@ -38,7 +43,7 @@ FAULTS = [
           'if (name.empty() || name == ".") {'),
     fault("pak-read-past-end", PAK,
           "uint32_t n = count < available ? count : available;",
-          "uint32_t n = count;"),
+          "uint32_t n = count;\n    (void)available;"),
 
     # model readers
     fault("skn-version-ignored", READ, "if (versionCheck && skin.version != kSupportedVersion) {",
@@ -77,13 +82,18 @@ FAULTS = [
     # OBJ export
     fault("obj-face-number", OBJ, "return uint32_t{idx[i]} + 1; };", "return uint32_t{idx[i]}; };"),
     fault("obj-strip-winding", OBJ, "        if (k % 2 == 1) {\n            AppendFace(out, a, b, c);",
-          "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);"),
+          "        if (k % 2 == 0) {\n            AppendFace(out, a, b, c);",
+          ("        if (k % 2 == 1) {\n            face(a, b, c);",
+           "        if (k % 2 == 0) {\n            face(a, b, c);")),
     fault("obj-flip-v", OBJ, "AppendNumber(out, 1.0f - t[1]);", "AppendNumber(out, t[1]);"),
-    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n", ""),
+    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n",
+          "    if (false) {\n        CopyTexture(material, node, folder);\n    }\n"),
 
     # glTF export
     fault("gltf-conjugate", GLTF, "return Normalized({q[0], -q[1], -q[2], q[3]});",
-          "return Normalized({q[0], q[1], -q[2], q[3]});"),
+          "return Normalized({q[0], q[1], -q[2], q[3]});",
+          ("return Normalized({-q[0], -q[1], q[2], q[3]});",
+           "return Normalized({-q[0], q[1], q[2], q[3]});")),
 
     # DDS and textures
     fault("dds-dxt1-three-colour", DDS, "if (!kThreeColourAllowed || c0 > c1) {",

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "ModelTestUtil.h"
+#include "GameFolder.h"
 #include "forge/model.h"
 
 namespace {
 
-using ModelTest::ErrorOf;
-using ModelTest::Reader;
+using TestUtil::ErrorOf;
+using TestUtil::Reader;
 
 Forge::TrackDesc MakeTrack(float seed) {
     Forge::TrackDesc track;
@@ -191,97 +191,6 @@ TEST(AnimReader, NamesFillingTheirFieldAreCutToIt) {
     EXPECT_EQ(skeleton.bones[1].parent, 0u);
 }
 
-TEST(AnimReader, VersionSwitch) {
-    Forge::AnimationDesc desc = MakeAnimation(12);
-    for (auto& bone : desc.bones) {
-        for (auto& track : bone.tracks) {
-            track.positionKeys.clear();
-            track.rotationKeys.clear();
-            track.scaleKeys.clear();
-        }
-    }
-    std::vector<uint8_t> bytes = Forge::WriteAnimation(desc);
-    {
-        ModelTest::VersionCheck on(true);
-        Model::Skeleton skeleton;
-        skeleton.animationNames = {"stale"};
-        auto reader = Reader(bytes);
-        EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(reader, skeleton); }),
-                  "unknown .ani file version: 12");
-        EXPECT_EQ(skeleton.version, 12u);
-        EXPECT_TRUE(skeleton.animationNames.empty());
-    }
-    {
-        ModelTest::VersionCheck off(false);
-        Model::Skeleton skeleton = Read(bytes);
-        EXPECT_EQ(skeleton.animationNames, (std::vector<std::string>{"walk", "run"}));
-        EXPECT_EQ(skeleton.bones[2].parent, 1u);
-        EXPECT_EQ(skeleton.bones[2].tracks[1].basePosition, (Model::Vec3{5, 6, 7}));
-        EXPECT_EQ(skeleton.boneColors.size(), 3u);
-    }
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteAnimation(MakeAnimation(9))); }),
-              "unknown .ani file version: 9");
-}
-
-TEST(AnimReader, RejectsShortFilesAndLargeCounts) {
-    std::vector<uint8_t> bytes = Forge::WriteAnimation(MakeAnimation(11));
-    std::vector<uint8_t> tiny(bytes.begin(), bytes.begin() + 100);
-    Model::Skeleton skeleton;
-    skeleton.animationNames = {"stale"};
-    auto reader = Reader(tiny);
-    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(reader, skeleton); }), "not .ani file.");
-    EXPECT_TRUE(skeleton.animationNames.empty());
-
-    std::vector<uint8_t> headerOnly(bytes.begin(), bytes.begin() + 500);
-    EXPECT_EQ(ErrorOf([&] { Read(headerOnly); }),
-              "corrupt .ani file: header block needs 1024 bytes, the file has 500");
-
-    Forge::AnimationDesc desc = MakeAnimation(11);
-    desc.animationCount = 0x10000000;
-    std::string error = ErrorOf([&] { Read(Forge::WriteAnimation(desc)); });
-    EXPECT_EQ(error.rfind("corrupt .ani file: animation count 268435456 needs 69793218560 bytes "
-                          "of names and frame counts, ",
-                          0),
-              0u)
-        << error;
-
-    desc = MakeAnimation(11);
-    desc.boneCount = 1000000;
-    error = ErrorOf([&] { Read(Forge::WriteAnimation(desc)); });
-    // Each bone needs its 1024-byte header and 52 bytes per animation's track.
-    EXPECT_EQ(error.rfind("corrupt .ani file: bone count 1000000 needs at least 1128000000 bytes "
-                          "of bones, ",
-                          0),
-              0u)
-        << error;
-
-    desc = MakeAnimation(11);
-    desc.bones[0].tracks[0].rotationKeys.resize(1);
-    bytes = Forge::WriteAnimation(desc);
-    // The rotation key count of bone 0, track 0: after the header, the tables, the bone's
-    // header, the base transform, the count and two 14-byte translation keys.
-    std::size_t at = 1024 + 2 * 260 + 1024 + 40 + 4 + 2 * 14;
-    uint32_t huge = 0x40000000;
-    std::memcpy(bytes.data() + at, &huge, sizeof huge);
-    error = ErrorOf([&] { Read(bytes); });
-    EXPECT_EQ(error.rfind("corrupt .ani file: bone 0 track 0 needs 10737418240 bytes of rotation "
-                          "keys, ",
-                          0),
-              0u)
-        << error;
-}
-
-TEST(AnimReader, EveryTruncationIsRejected) {
-    for (uint32_t version : {10u, 11u}) {
-        std::vector<uint8_t> bytes = Forge::WriteAnimation(MakeAnimation(version));
-        std::size_t rejected = ModelTest::RejectedPrefixes(bytes, 1, [](PakMgr::IRead& reader) {
-            Model::Skeleton skeleton;
-            Model::ReadAnimation(reader, skeleton);
-        });
-        EXPECT_EQ(rejected, bytes.size()) << "version " << version;
-    }
-}
-
 class AnimNodes : public ::testing::Test {
 protected:
     AnimNodes()
@@ -293,7 +202,7 @@ protected:
               {.path = "\\chars\\hero\\empty.ani", .data = {}},
               {.path = "\\chars\\hero\\short.ani", .data = std::vector<uint8_t>(100, 1)},
           }) {}
-    ModelTest::Game m_game;
+    TestUtil::Game m_game;
 };
 
 TEST_F(AnimNodes, ReadsTheNodesFile) {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "ModelTestUtil.h"
+#include "GameFolder.h"
 #include "forge/model.h"
 
 namespace {
 
-using ModelTest::ErrorOf;
-using ModelTest::Reader;
+using TestUtil::ErrorOf;
+using TestUtil::Reader;
 
 Forge::Matrix Translation(float x, float y, float z) {
     Forge::Matrix m = Forge::kIdentityMatrix;
@@ -220,109 +220,6 @@ TEST(MeshReader, NamesFillingTheirFieldAreCutToIt) {
     EXPECT_EQ(mesh.bones[0].name, std::string(256, 'b'));
     EXPECT_EQ(mesh.subMeshes[0].name, std::string(256, 's'));
     EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{0}));
-}
-
-TEST(MeshReader, VersionSwitch) {
-    Forge::MeshDesc desc = MakeMesh(7);
-    std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
-    {
-        ModelTest::VersionCheck on(true);
-        Model::Mesh mesh;
-        auto reader = Reader(bytes);
-        EXPECT_EQ(ErrorOf([&] { Model::ReadMesh(mesh, reader); }), "unknown .msh file version: 7");
-        EXPECT_EQ(mesh.version, 7u);
-        EXPECT_TRUE(mesh.subMeshes.empty());
-        EXPECT_TRUE(mesh.bones.empty());
-    }
-    {
-        ModelTest::VersionCheck off(false);
-        Model::Mesh mesh = Read(bytes);
-        EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{1, 0, Model::kNoBone}));
-        EXPECT_EQ(mesh.subMeshes[1].boneIndices.size(), 3u);
-    }
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(MakeMesh(14))); }),
-              "unknown .msh file version: 14");
-}
-
-TEST(MeshReader, RejectsCountsBeyondTheData) {
-    Forge::MeshDesc desc = MakeMesh(10);
-    desc.bones.clear();
-    desc.subMeshes.resize(1);
-    desc.subMeshes[0] = MakeSubMesh("body", 100, 0, std::nullopt);
-    desc.subMeshes[0].indices.clear();
-    desc.subMeshes[0].vertexCount = 4000;
-    // After the block header: 100 × (12 + 12 + 8) bytes of vertex data.
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: sub-mesh 0 needs 48000 bytes of positions, 3200 remain");
-
-    desc.subMeshes[0].vertexCount = 0xFFFFFFFF;
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: sub-mesh 0 needs 51539607540 bytes of positions, 3200 remain");
-
-    desc.subMeshes[0].vertexCount.reset();
-    desc.subMeshes[0].indexCount = 0x80000000;
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: sub-mesh 0 needs 4294967296 bytes of indices, 3200 remain");
-
-    desc.subMeshes[0].indexCount.reset();
-    desc.subMeshCount = 3;
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: sub-mesh 1 needs 1024 bytes of header, 0 remain");
-    desc.subMeshCount = 5;
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: sub-mesh count 5 needs 5120 bytes of block headers, 4224 "
-              "remain");
-
-    desc.subMeshCount.reset();
-    desc.boneCount = 1000000;
-    desc.version = 11;
-    EXPECT_EQ(ErrorOf([&] { Read(Forge::WriteMesh(desc)); }),
-              "corrupt .msh file: bone count 1000000 needs 320000000 bytes of bone records, "
-              "6624 remain");
-}
-
-TEST(MeshReader, RejectsBadSkinningData) {
-    Forge::MeshDesc desc = MakeMesh(11);
-    desc.subMeshes[0].boneNameCount = 1000;
-    std::string error = ErrorOf([&] { Read(Forge::WriteMesh(desc)); });
-    EXPECT_EQ(error.rfind("corrupt .msh file: sub-mesh 0 needs 256000 bytes of bone names, ", 0),
-              0u)
-        << error;
-
-    // Two bytes after the weights are too few for a bone-name count.
-    desc = MakeMesh(11);
-    desc.subMeshes.resize(1);
-    desc.subMeshes[0].boneNames.reset();
-    std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
-    bytes.push_back(0);
-    bytes.push_back(0);
-    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
-              "corrupt .msh file: sub-mesh 0 needs 4 bytes of bone-name count, 2 remain");
-}
-
-TEST(MeshReader, RejectsShortHeaders) {
-    std::vector<uint8_t> bytes = Forge::WriteMesh(MakeMesh(11));
-    bytes.resize(100);
-    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
-              "corrupt .msh file: header needs 300 bytes, 100 remain");
-    bytes = Forge::WriteMesh(MakeMesh(11));
-    bytes.resize(600);
-    EXPECT_EQ(ErrorOf([&] { Read(bytes); }),
-              "corrupt .msh file: header block needs 1024 bytes, the file has 600");
-}
-
-TEST(MeshReader, EveryTruncationIsRejected) {
-    for (uint32_t version : {10u, 13u}) {
-        Forge::MeshDesc desc = MakeMesh(version);
-        std::vector<uint8_t> bytes = Forge::WriteMesh(desc);
-        std::size_t rejected = ModelTest::RejectedPrefixes(bytes, 1, [](PakMgr::IRead& reader) {
-            Model::Mesh mesh;
-            Model::ReadMesh(mesh, reader);
-        });
-        // One cut reads: the last sub-mesh ending the file before its bone-name table.
-        std::size_t readable = version == 10 ? 0 : 1;
-        EXPECT_EQ(rejected, bytes.size() - readable) << "version " << version;
-    }
 }
 
 }  // namespace

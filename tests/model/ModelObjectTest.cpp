@@ -2,7 +2,7 @@
 // attachment, playback and the queries of the shell.
 #include <gtest/gtest.h>
 
-#include "ModelTestUtil.h"
+#include "GameFolder.h"
 #include "VellModel.h"
 #include "forge/model.h"
 
@@ -10,7 +10,7 @@ namespace {
 
 using Model::CVellModel;
 using Model::PlaybackState;
-using ModelTest::ErrorOf;
+using TestUtil::ErrorOf;
 
 constexpr char kHero[] = "\\chars\\hero\\";
 constexpr char kParts[] = "\\chars\\hero\\parts\\";
@@ -98,17 +98,6 @@ std::vector<Forge::PakFile> GameFiles() {
     return files;
 }
 
-struct Names : Model::IStringList {
-    void AddString(const std::string& name) override { list.push_back(name); }
-    std::vector<std::string> list;
-};
-
-std::vector<std::string> SubMeshNames(CVellModel& model) {
-    Names names;
-    model.EnumSubMeshes(&names);
-    return names.list;
-}
-
 class ModelObject : public ::testing::Test {
 protected:
     ModelObject() : game(GameFiles()) {}
@@ -123,7 +112,7 @@ protected:
         return subs.empty() ? "" : subs[0].name;
     }
 
-    ModelTest::Game game;
+    TestUtil::Game game;
     CVellModel model;
 };
 
@@ -155,10 +144,10 @@ TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
     EXPECT_EQ(SlotName(4), "hair");
     EXPECT_TRUE(Load("chars/hero/parts/head.skn.old"));  // ".skn" in the middle
     EXPECT_EQ(SlotName(5), "head");
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"boots", "hair", "head"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"boots", "hair", "head"}));
     EXPECT_FALSE(Load("chars/hero/Parts/body.skn"));
     EXPECT_FALSE(Load("chars/hero/parts/plain.skn"));
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"plain"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"plain"}));
 }
 
 TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
@@ -168,7 +157,7 @@ TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
     EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{-10, -10, -10}));
     Load("chars/hero/hero.skn");
     Load("chars/hero/parts/hero_body.skn");
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body"}));
     model.GetBoundingBox(min, max);
     EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, -5}));
     EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 5}));
@@ -181,12 +170,10 @@ TEST_F(ModelObject, WholeModelRemovesPartsAttachmentAndSkeleton) {
     model.LoadAnimation(Node("chars/hero/hero.ani"));
     model.PlayAnimation(1);
     EXPECT_FALSE(Load("chars/hero/hero.skn"));
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"whole"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"whole"}));
     EXPECT_TRUE(model.GetSkeleton().bones.empty());
     EXPECT_TRUE(model.Playback().stopped);
-    Names animations;
-    model.EnumAnimations(&animations);
-    EXPECT_TRUE(animations.list.empty());
+    EXPECT_TRUE(TestUtil::AnimationsOf(model).empty());
 }
 
 TEST_F(ModelObject, FailedLoadsLeaveTheModelAsItWas) {
@@ -196,7 +183,7 @@ TEST_F(ModelObject, FailedLoadsLeaveTheModelAsItWas) {
     EXPECT_EQ(ErrorOf([&] { Load("chars/hero/broken.skn"); }), "can't read .msh file: nowhere.msh");
     EXPECT_EQ(ErrorOf([&] { model.LoadAttachment(Node("chars/hero/broken.skn")); }),
               "can't read .msh file: nowhere.msh");
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body"}));
 
     model.LoadAnimation(Node("chars/hero/hero.ani"));
     const auto bound = model.MeshAt(1).boneToTrack;
@@ -214,9 +201,7 @@ TEST_F(ModelObject, AnimationBindsEveryPartAndPartsLoadedLaterBindAtOnce) {
     EXPECT_EQ(model.MeshAt(1).boneToTrack, std::vector<uint16_t>{0});
     Load("chars/hero/parts/costume.skn");
     EXPECT_EQ(model.MeshAt(8).boneToTrack, (std::vector<uint16_t>{0, 1}));
-    Names animations;
-    model.EnumAnimations(&animations);
-    EXPECT_EQ(animations.list, (std::vector<std::string>{"walk", "wave"}));
+    EXPECT_EQ(TestUtil::AnimationsOf(model), (std::vector<std::string>{"walk", "wave"}));
 }
 
 TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
@@ -239,7 +224,7 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     model.PoseAt(4);
     const auto& posed = model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions;
     EXPECT_FLOAT_EQ(posed[0][0], 5);  // (1,0,0) moved by root's (4,0,0)
-    EXPECT_EQ(SubMeshNames(model), (std::vector<std::string>{"body", "costume", "sword"}));
+    EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body", "costume", "sword"}));
 }
 
 TEST_F(ModelObject, AttachmentWithoutBoxBoneHasNoBone) {
@@ -328,8 +313,6 @@ TEST_F(ModelObject, FrameCountFollowsTheExportStep) {
     EXPECT_EQ(model.GetFrameCount(3), 0u);
     EXPECT_EQ(model.GetFrameCount(1), 10u);
     EXPECT_EQ(model.GetFrameCount(2), 10u);  // the playing animation's, whatever the index
-    model.SetSpeed(84);                      // step 4: frames 0, 4, 8, 9
-    EXPECT_EQ(model.GetFrameCount(1), 4u);
 }
 
 TEST(Playback, StepWrapsToTheStartWhateverTheOvershoot) {
@@ -400,18 +383,6 @@ TEST(Playback, HugeFrameCountEnds) {
     PlaybackState p;
     p.lastFrame = INT32_MAX - 1;
     EXPECT_GT(Model::ExportFrameCount(p), 1u << 24);
-}
-
-TEST(Toggles, FlipAndReportTheProcessWideSwitches) {
-    CVellModel model;
-    ModelTest::VersionCheck restore(true);
-    EXPECT_FALSE(model.ToggleVersionCheck());
-    EXPECT_FALSE(Model::versionCheck);
-    EXPECT_TRUE(model.ToggleVersionCheck());
-    const bool shown = Model::showSkeleton;
-    EXPECT_EQ(model.ToggleSkeleton(), !shown);
-    EXPECT_EQ(model.ToggleSkeleton(), shown);
-    EXPECT_TRUE(model.IsDrawEnabled());
 }
 
 }  // namespace

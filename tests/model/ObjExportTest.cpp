@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "ModelTestUtil.h"
+#include "GameFolder.h"
 #include "ObjText.h"
 #include "VellModel.h"
 
@@ -141,7 +141,7 @@ protected:
         return names;
     }
 
-    ModelTest::Game game;
+    TestUtil::Game game;
     TestUtil::TempDir out;
     Model::CVellModel model;
 };

@@ -138,78 +138,85 @@ protected:
     CVellModel model;
 };
 
-TEST_F(PoseFixture, TranslationKeysMoveTheVertexByTheInterpolatedOffset) {
-    AnimTrack track = Track();
-    track.positionKeys = {VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})};
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, track)}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 2, 3})}), 5);
-    ExpectNear(Posed().skinnedPositions[0], {6, 2, 3});
-    EXPECT_FLOAT_EQ(Posed().vertexMatrices[0][12], 5);
+AnimTrack Keyed(std::vector<VectorKey> positionKeys) {
+    AnimTrack track = Track({0, 0, 0});
+    track.positionKeys = std::move(positionKeys);
+    return track;
 }
 
-TEST_F(PoseFixture, QuarterTurnAboutZTakesXToY) {
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({}, kQuarterTurnZ))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
-    ExpectNear(Posed().skinnedPositions[0], {0, 1, 0});
+// One vertex on one mesh bone, posed by a small skeleton at one frame.
+struct PoseCase {
+    const char* name;
+    std::vector<Bone> bones;
+    Model::MeshBone meshBone;
+    Vec3 vertex;
+    float frame;
+    Vec3 posed;
+};
+
+PoseCase Row(const char* name, std::vector<Bone> bones, Model::MeshBone meshBone, Vec3 vertex,
+             float frame, Vec3 posed) {
+    return {name, std::move(bones), std::move(meshBone), vertex, frame, posed};
 }
 
-TEST_F(PoseFixture, LocalMatrixScalesThenRotatesThenTranslates) {
-    Pose(MakeSkeleton(
-             {MakeBone("root", Model::kNoParent, Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
+const std::vector<PoseCase> kPoses = {
+    Row("TranslationKeysInterpolate",
+        {MakeBone("root", Model::kNoParent, Keyed({VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})}))},
+        {"root", Model::kIdentity}, {1, 2, 3}, 5, {6, 2, 3}),
+    Row("QuarterTurnAboutXTakesYToZ",
+        {MakeBone("root", Model::kNoParent, Track({}, {kHalfSqrt2, 0, 0, kHalfSqrt2}))},
+        {"root", Model::kIdentity}, {0, 1, 0}, 0, {0, 0, 1}),
+    Row("QuarterTurnAboutZTakesXToY",
+        {MakeBone("root", Model::kNoParent, Track({}, kQuarterTurnZ))}, {"root", Model::kIdentity},
+        {1, 0, 0}, 0, {0, 1, 0}),
     // (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (0,2,5).
-    ExpectNear(Posed().skinnedPositions[0], {0, 2, 5});
-}
-
-TEST_F(PoseFixture, ChildWorldIsLocalTimesParentWorld) {
-    Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ)),
-        MakeBone("hand", 0, Track({1, 0, 0})),
-    });
-    Pose(std::move(skeleton), MakeMesh({{"hand", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    Row("ScaleThenRotateThenTranslate",
+        {MakeBone("root", Model::kNoParent, Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))},
+        {"root", Model::kIdentity}, {1, 0, 0}, 0, {0, 2, 5}),
     // The child's offset (1,0,0) is turned by the parent to (0,1,0), then moved by (10,0,0).
-    ExpectNear(Posed().skinnedPositions[0], {10, 1, 0});
-    const Matrix& hand = model.GetSkeleton().bones[1].worldMatrix;
-    ExpectNear(Vec3{hand[12], hand[13], hand[14]}, {10, 1, 0});
-}
-
-TEST_F(PoseFixture, ParentListedAfterItsChildContributesIdentity) {
-    Skeleton skeleton = MakeSkeleton({
-        MakeBone("hand", 1, Track({1, 0, 0})),
-        MakeBone("root", Model::kNoParent, Track({10, 0, 0})),
-    });
-    Pose(std::move(skeleton), MakeMesh({{"hand", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
-}
-
-TEST_F(PoseFixture, InverseBindMatrixAppliesBeforeTheBoneWorld) {
+    Row("ChildWorldIsLocalTimesParentWorld",
+        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ)),
+         MakeBone("hand", 0, Track({1, 0, 0}))},
+        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {10, 1, 0}),
+    Row("ParentListedAfterItsChildIsIdentity",
+        {MakeBone("hand", 1, Track({1, 0, 0})),
+         MakeBone("root", Model::kNoParent, Track({10, 0, 0}))},
+        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {1, 0, 0}),
     // The bone rests at (10,0,0) and turns a quarter about z there.
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ))}),
-         MakeMesh({{"root", Translation(-10, 0, 0)}}, {OneVertex({11, 0, 0})}), 0);
-    ExpectNear(Posed().skinnedPositions[0], {10, 1, 0});
-}
+    Row("InverseBindMatrixAppliesFirst",
+        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ))},
+        {"root", Translation(-10, 0, 0)}, {11, 0, 0}, 0, {10, 1, 0}),
+    Row("BetweenKeysTheWholeFrameKeyWins",
+        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
+        {"root", Model::kIdentity}, {0, 0, 0}, 4.5f, {3, 0, 0}),
+    Row("ExactKeyFrame",
+        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
+        {"root", Model::kIdentity}, {0, 0, 0}, 3.5f, {0, 0, 0}),
+    Row("LastKeyFrame",
+        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
+        {"root", Model::kIdentity}, {0, 0, 0}, 6.2f, {6, 0, 0}),
+    Row("PastTheLastKeyTheBaseValue",
+        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
+        {"root", Model::kIdentity}, {0, 0, 0}, 7, {0, 0, 0}),
+    Row("OneKeyKeepsTheBaseValue",
+        {MakeBone("root", Model::kNoParent,
+                  [] {
+                      AnimTrack track = Track({1, 1, 1});
+                      track.positionKeys = {VKey(0, {5, 5, 5})};
+                      return track;
+                  }())},
+        {"root", Model::kIdentity}, {0, 0, 0}, 0, {1, 1, 1}),
+    Row("MeshBoneUnknownToTheSkeletonIsIdentity",
+        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}, {"tail", Model::kIdentity},
+        {1, 0, 0}, 0, {1, 0, 0}),
+};
 
-TEST_F(PoseFixture, ExactKeyFrameWinsOverInterpolation) {
-    AnimTrack track = Track();
-    track.positionKeys = {VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})};
-    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, track)});
-    Mesh mesh = MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})});
-    Pose(skeleton, mesh, 4.5f);
-    ExpectNear(Posed().skinnedPositions[0], {3, 0, 0});
-    Pose(skeleton, mesh, 3.5f);
-    ExpectNear(Posed().skinnedPositions[0], {0, 0, 0});
-    Pose(skeleton, mesh, 6.2f);
-    ExpectNear(Posed().skinnedPositions[0], {6, 0, 0});
-    Pose(skeleton, mesh, 7.0f);  // past the last key: the base value
-    ExpectNear(Posed().skinnedPositions[0], {0, 0, 0});
-}
-
-TEST_F(PoseFixture, TrackWithOneKeyKeepsItsBaseValue) {
-    AnimTrack track = Track({1, 1, 1});
-    track.positionKeys = {VKey(0, {5, 5, 5})};
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, track)}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed().skinnedPositions[0], {1, 1, 1});
+TEST_F(PoseFixture, PoseTable) {
+    for (const PoseCase& c : kPoses) {
+        Pose(MakeSkeleton(c.bones), MakeMesh({c.meshBone}, {OneVertex(c.vertex)}), c.frame);
+        SCOPED_TRACE(c.name);
+        ExpectNear(Posed().skinnedPositions[0], c.posed);
+    }
 }
 
 TEST_F(PoseFixture, AnimationMissingFromTheSkeletonLeavesBonesAtIdentity) {

@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "ModelTestUtil.h"
+#include "GameFolder.h"
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "texture/texture.h"
 
 namespace {
 
-using ModelTest::ErrorOf;
-using ModelTest::Reader;
+using TestUtil::ErrorOf;
+using TestUtil::Reader;
 
 std::vector<uint8_t> SmallDds() {
     std::vector<uint8_t> pixels(4 * 4 * 4, 0x80);
@@ -166,63 +166,6 @@ TEST(SkinReader, LowerCasesOnlyAsciiLetters) {
     EXPECT_EQ(skin.materials[0].diffuseTexName, "\xB0\x41x\xC4.dds");
 }
 
-TEST(SkinReader, VersionSwitch) {
-    Forge::SkinDesc desc = MakeSkin({Diffuse(1, "a.dds")});
-    desc.version = 11;
-    std::vector<uint8_t> bytes = Forge::WriteSkin(desc);
-    {
-        ModelTest::VersionCheck on(true);
-        EXPECT_EQ(ErrorOf([&] { ReadNames(bytes); }), "unknown .skn file version: 11");
-    }
-    {
-        ModelTest::VersionCheck off(false);
-        EXPECT_EQ(ReadNames(bytes).materials[0].diffuseTexName, "a.dds");
-    }
-}
-
-TEST(SkinReader, RejectsCountsBeyondTheData) {
-    Forge::SkinDesc desc = MakeSkin({Diffuse(1, "a.dds")});
-    desc.materialCount = 100000;
-    std::string error = ErrorOf([&] { ReadNames(Forge::WriteSkin(desc)); });
-    EXPECT_EQ(error.rfind("corrupt .skn file: material count 100000 needs 102800000 bytes of "
-                          "material blocks, ",
-                          0),
-              0u)
-        << error;
-
-    desc = MakeSkin({Diffuse(1, "a.dds")});
-    desc.materials[0].paramCount = 50;
-    error = ErrorOf([&] { ReadNames(Forge::WriteSkin(desc)); });
-    EXPECT_EQ(error,
-              "corrupt .skn file: material 0 parameter 2 needs 4 bytes of parameter "
-              "name length, 0 remain");
-
-    std::vector<uint8_t> bytes = Forge::WriteSkin(MakeSkin({Diffuse(1, "")}));
-    uint32_t huge = 0xFFFFFFF0;
-    std::memcpy(bytes.data() + 1024 + 1024 + 4, &huge, sizeof huge);
-    error = ErrorOf([&] { ReadNames(bytes); });
-    EXPECT_EQ(error.rfind("corrupt .skn file: material 0 parameter 0 needs 4294967280 bytes of "
-                          "parameter name, ",
-                          0),
-              0u)
-        << error;
-
-    bytes = Forge::WriteSkin(MakeSkin({}));
-    bytes.resize(300);
-    EXPECT_EQ(ErrorOf([&] { ReadNames(bytes); }),
-              "corrupt .skn file: header needs 520 bytes, 300 remain");
-}
-
-TEST(SkinReader, EveryTruncationIsRejected) {
-    std::vector<uint8_t> bytes =
-        Forge::WriteSkin(MakeSkin({EveryParameter(), Diffuse(2, "x.dds"), {}}));
-    std::size_t rejected = ModelTest::RejectedPrefixes(bytes, 1, [](PakMgr::IRead& reader) {
-        Model::Skin skin;
-        Model::ReadSkin(skin, reader, nullptr);
-    });
-    EXPECT_EQ(rejected, bytes.size());
-}
-
 // LoadPart over a game folder; textures are parsed on load, with no GL context.
 class PartLoad : public ::testing::Test {
 protected:
@@ -243,7 +186,7 @@ protected:
 };
 
 TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
-    ModelTest::Game game(Files(MakeSkin({EveryParameter(), Diffuse(2, "HERO.dds")})));
+    TestUtil::Game game(Files(MakeSkin({EveryParameter(), Diffuse(2, "HERO.dds")})));
     Model::Mesh mesh;
     Model::Skin skin;
     Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
@@ -268,7 +211,7 @@ TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
 }
 
 TEST_F(PartLoad, FewerMaterialsThanSubMeshesLoads) {
-    ModelTest::Game game(Files(MakeSkin({Diffuse(1, "hero.dds")})));
+    TestUtil::Game game(Files(MakeSkin({Diffuse(1, "hero.dds")})));
     Model::Mesh mesh;
     Model::Skin skin;
     Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
@@ -279,7 +222,7 @@ TEST_F(PartLoad, FewerMaterialsThanSubMeshesLoads) {
 }
 
 TEST_F(PartLoad, TextureFailuresPassThrough) {
-    ModelTest::Game game(Files(MakeSkin({Diffuse(1, "broken.dds")})));
+    TestUtil::Game game(Files(MakeSkin({Diffuse(1, "broken.dds")})));
     Model::Mesh mesh;
     Model::Skin skin;
     std::string error =
@@ -290,7 +233,7 @@ TEST_F(PartLoad, TextureFailuresPassThrough) {
 
 TEST_F(PartLoad, ReportsMissingFiles) {
     {
-        ModelTest::Game game(Files(MakeSkin({}, "deep.msh")));
+        TestUtil::Game game(Files(MakeSkin({}, "deep.msh")));
         Model::Mesh mesh;
         Model::Skin skin;
         EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
@@ -300,7 +243,7 @@ TEST_F(PartLoad, ReportsMissingFiles) {
         EXPECT_EQ(ErrorOf([&] { Model::LoadPart(nullptr, mesh, skin); }), "can't read .skn file: ");
     }
     {
-        ModelTest::Game game(Files(MakeSkin({}, "MISSING.msh")));
+        TestUtil::Game game(Files(MakeSkin({}, "MISSING.msh")));
         Model::Mesh mesh;
         Model::Skin skin;
         EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
@@ -314,7 +257,7 @@ TEST_F(PartLoad, MeshVersionIsCheckedAfterTheSkin) {
     Forge::MeshDesc mesh = TwoSubMeshes();
     mesh.version = 9;
     files[1].data = Forge::WriteMesh(mesh);
-    ModelTest::Game game(files);
+    TestUtil::Game game(files);
     Model::Mesh readMesh;
     Model::Skin skin;
     EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), readMesh, skin); }),

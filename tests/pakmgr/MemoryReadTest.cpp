@@ -34,6 +34,9 @@ TEST(MemoryRead, ReadsAcrossAndPastTheEnd) {
     EXPECT_EQ(buf[0], 8);
     EXPECT_EQ(r.Tell(), 10u);
     EXPECT_FALSE(r.IsEmpty());
+    r.Seek(4, 0);
+    r.Read(nullptr, 0);  // an empty vector's data(): no memcpy from null, even of 0 bytes
+    EXPECT_EQ(r.Tell(), 4u);
 }
 
 TEST(MemoryRead, SeekOriginsAndWrapAround) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "DdsTestUtil.h"
-#include "GlTestUtil.h"
+#include "GlTest.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 
@@ -14,8 +14,9 @@ using Forge::DdsFormat;
 
 namespace {
 
-class DdsTexture : public GlTest::HeadlessFixture {
+class DdsTexture : public ::testing::Test {
 protected:
+    RenderTest::Gl m_gl{64, 64};
     std::unique_ptr<Texture::CDDSTexture> Make(const std::vector<uint8_t>& file) {
         PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
         auto texture = std::make_unique<Texture::CDDSTexture>(&reader);
@@ -93,10 +94,11 @@ TEST_F(DdsTexture, CompressedUploadMatchesTheSoftwareDecoder) {
         auto blocks = MixedBlocks(format);
         auto file = Forge::WriteDds(Compressed(format, 12, 8), blocks);
         auto texture = Make(file);
-        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
-        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_INTERNAL_FORMAT), static_cast<GLint>(glFormat));
-        EXPECT_EQ(GlTest::CompressedBlocks(), blocks);
-        ExpectClose(GlTest::TexturePixels(), Parse(file).decoded);
+        EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+        EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_INTERNAL_FORMAT),
+                  static_cast<GLint>(glFormat));
+        EXPECT_EQ(RenderTest::CompressedBlocks(), blocks);
+        ExpectClose(RenderTest::TexturePixels(), Parse(file).decoded);
     }
 }
 
@@ -107,8 +109,8 @@ TEST_F(DdsTexture, CompressedUploadTakesTheTopLevelOfAMipChain) {
     auto chain = top;
     chain.resize(top.size() + 3 * 16, 0xAB);
     auto texture = Make(Forge::WriteDds(desc, chain));
-    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_WIDTH), 8);
-    EXPECT_EQ(GlTest::CompressedBlocks(), top);
+    EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_WIDTH), 8);
+    EXPECT_EQ(RenderTest::CompressedBlocks(), top);
     GLint level1 = -1;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
     EXPECT_EQ(level1, 0);  // nothing uploaded below the top
@@ -143,8 +145,8 @@ TEST_F(DdsTexture, OtherKindsUploadDecodedPixels) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(i);
         auto texture = Make(files[i]);
-        EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
-        EXPECT_EQ(GlTest::TexturePixels(), Texture::DecodeToRgba(Parse(files[i])));
+        EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
+        EXPECT_EQ(RenderTest::TexturePixels(), Texture::DecodeToRgba(Parse(files[i])));
     }
 }
 
@@ -159,17 +161,17 @@ TEST_F(DdsTexture, WithoutTheEntryPointCompressedKindsAreDecoded) {
                                 Forge::EncodeDxt(DdsFormat::DXT5, 8, 8, Gradient(8, 8, true)));
 
     auto decoded = Make(file);
-    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
-    EXPECT_EQ(GlTest::TexturePixels(), Parse(file).decoded);
+    EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_FALSE);
+    EXPECT_EQ(RenderTest::TexturePixels(), Parse(file).decoded);
     EXPECT_GT(calls, 0);
 
     // Looked up again while missing, then kept.
     found = true;
     auto compressed = Make(file);
-    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+    EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
     int callsWhenFound = calls;
     auto again = Make(file);
-    EXPECT_EQ(GlTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
+    EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_COMPRESSED), GL_TRUE);
     EXPECT_EQ(calls, callsWhenFound);
 }
 
@@ -217,7 +219,7 @@ TEST_F(DdsTexture, LoadTextureReadsTheNodeThroughTheArchiveManager) {
         Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/red.dds"));
     ASSERT_NE(texture, nullptr);
     texture->Bind();
-    EXPECT_EQ(GlTest::TexturePixels()[0], 255);  // red 31 after the driver's widening
+    EXPECT_EQ(RenderTest::TexturePixels()[0], 255);  // red 31 after the driver's widening
     EXPECT_EQ(Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/broken.dds")), nullptr);
     mgr->Clear();
 }

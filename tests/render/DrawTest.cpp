@@ -1,8 +1,11 @@
 // Model drawing in a real GL context with models written by the project's writers.
 #include <gtest/gtest.h>
 
-#include "RenderTestUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
 #include "VellModel.h"
+#include "ViewGuard.h"
+#include "forge/scene.h"
 #include "render/view.h"
 
 namespace {
@@ -28,7 +31,7 @@ protected:
     // Loads the scene's files as the whole model and prepares the view.
     void Load(const SceneFiles::Scene& scene) {
         m_game.reset();  // its archives close when it goes
-        m_game = std::make_unique<RenderTest::Game>(SceneFiles::FilesOf(scene));
+        m_game = std::make_unique<TestUtil::Game>(SceneFiles::FilesOf(scene));
         m_model.Load(m_game->Node(SceneFiles::kSkin));
         m_view.InitGL();
         m_view.OnSize(kSide, kSide);
@@ -50,7 +53,7 @@ protected:
 
     RenderTest::SavedSwitches m_saved;
     RenderTest::Gl m_gl{kSide, kSide};
-    std::unique_ptr<RenderTest::Game> m_game;
+    std::unique_ptr<TestUtil::Game> m_game;
     Model::CVellModel m_model{Render::CreateRenderer()};
     Render::CRenderViewCore m_view{&m_model};
 };

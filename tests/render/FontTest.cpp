@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "RenderTestUtil.h"
+#include "GlTest.h"
 #include "font/font.h"
 
 namespace {
@@ -178,11 +178,6 @@ TEST_F(FontTest, ListsDoNotDependOnTheUnpackState) {
     glClear(GL_COLOR_BUFFER_BIT);
     m_font.Printf2D(0, 0, kYellow, "W");
     EXPECT_EQ(m_gl.Context().ReadPixels(), fromRebuilt);
-}
-
-TEST(GetFont, IsOneFontForTheProcess) {
-    EXPECT_EQ(Font::GetFont(), Font::GetFont());
-    EXPECT_NE(Font::GetFont(), nullptr);
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <iterator>
 
 #include "AllocationCounter.h"
-#include "RenderTestUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
 #include "VellModel.h"
+#include "ViewGuard.h"
+#include "forge/scene.h"
 #include "model/bmp.h"
 #include "render/view.h"
 
@@ -16,11 +19,6 @@ namespace {
 constexpr int kWidth = 300;
 constexpr int kHeight = 200;
 constexpr std::size_t kPictureBytes = 54 + kWidth * kHeight * 4;  // 240054
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 uint32_t U32(const std::vector<uint8_t>& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -82,7 +80,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_gl.Ok()); }
     void Load(const SceneFiles::Scene& scene, bool play = true) {
         m_game.reset();  // its archives close when it goes
-        m_game = std::make_unique<RenderTest::Game>(SceneFiles::FilesOf(scene));
+        m_game = std::make_unique<TestUtil::Game>(SceneFiles::FilesOf(scene));
         m_model.Load(m_game->Node(SceneFiles::kSkin));
         m_model.LoadAnimation(m_game->Node(SceneFiles::kAnimation));
         if (play) {
@@ -95,7 +93,7 @@ protected:
 
     RenderTest::SavedSwitches m_saved;
     RenderTest::Gl m_gl{kWidth, kHeight};
-    std::unique_ptr<RenderTest::Game> m_game;
+    std::unique_ptr<TestUtil::Game> m_game;
     Model::CVellModel m_model{Render::CreateRenderer()};
     Render::CRenderViewCore m_view{&m_model};
     Sink m_sink{m_view};
@@ -124,7 +122,7 @@ TEST_F(FrameExport, TenFramesGiveTenNumberedPictures) {
 TEST_F(FrameExport, HeaderIsByteForByteAndPixelsAreTheReadBack) {
     Load({});
     m_model.ExportFrames(m_out.Path(), &m_sink);
-    const std::vector<uint8_t> file = ReadBytes(m_out / "00000009.bmp");
+    const std::vector<uint8_t> file = TestUtil::ReadBytes(m_out / "00000009.bmp");
     ASSERT_EQ(file.size(), kPictureBytes);
     const uint8_t header[54] = {'B',  'M',  0xB6, 0xA9, 0x03, 0x00,  // file size 240054
                                 0,    0,    0,    0,                 // reserved
@@ -163,8 +161,8 @@ TEST_F(FrameExport, FramesFollowTheModel) {
     scene.travel = 60;  // the root carries the quad 60 units along x by the last frame
     Load(scene);
     m_model.ExportFrames(m_out.Path(), &m_sink);
-    const std::vector<uint8_t> first = ReadBytes(m_out / "00000000.bmp");
-    const std::vector<uint8_t> last = ReadBytes(m_out / "00000009.bmp");
+    const std::vector<uint8_t> first = TestUtil::ReadBytes(m_out / "00000000.bmp");
+    const std::vector<uint8_t> last = TestUtil::ReadBytes(m_out / "00000009.bmp");
     ASSERT_EQ(first.size(), kPictureBytes);
     ASSERT_EQ(last.size(), kPictureBytes);
     EXPECT_NE(first, last);
@@ -210,7 +208,7 @@ TEST_F(FrameExport, ReadBackKeepsTheSizeTheBufferWasMadeFor) {
     // The sink grows after the buffer is made; reading the new size would overrun it.
     m_sink.Sizes({100, 100, kWidth}, {50, 50, kHeight});
     m_model.ExportFrames(m_out.Path(), &m_sink);
-    const std::vector<uint8_t> file = ReadBytes(m_out / "00000005.bmp");
+    const std::vector<uint8_t> file = TestUtil::ReadBytes(m_out / "00000005.bmp");
     ASSERT_EQ(file.size(), 54u + 100 * 50 * 4);
     EXPECT_EQ(U32(file, 18), 100u);
     EXPECT_EQ(U32(file, 22), 50u);
@@ -258,7 +256,7 @@ TEST(WriteBmp, WritesHeaderAndPixelsUnchanged) {
     TestUtil::TempDir dir;
     const uint8_t pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_TRUE(Model::WriteBmp((dir / "a.bmp").c_str(), {2, -1, 8, 4, pixels}));
-    const std::vector<uint8_t> file = ReadBytes(dir / "a.bmp");
+    const std::vector<uint8_t> file = TestUtil::ReadBytes(dir / "a.bmp");
     ASSERT_EQ(file.size(), 62u);
     EXPECT_EQ(U32(file, 2), 62u);
     EXPECT_EQ(U32(file, 18), 2u);
@@ -271,7 +269,7 @@ TEST(WriteBmp, TopDownImageGetsANegativeHeight) {
     TestUtil::TempDir dir;
     const uint8_t pixels[4] = {9, 9, 9, 9};
     ASSERT_TRUE(Model::WriteBmp((dir / "b.bmp").c_str(), {1, 1, 4, 4, pixels}));
-    EXPECT_EQ(static_cast<int32_t>(U32(ReadBytes(dir / "b.bmp"), 22)), -1);
+    EXPECT_EQ(static_cast<int32_t>(U32(TestUtil::ReadBytes(dir / "b.bmp"), 22)), -1);
 }
 
 TEST(WriteBmp, TruncatesAnExistingFile) {

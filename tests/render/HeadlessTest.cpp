@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "GlTestUtil.h"
+#include "GlTest.h"
 #include "TestUtil.h"
 
 namespace {
@@ -17,7 +17,11 @@ void Quad(float depth, float r, float g, float b) {
     glEnd();
 }
 
-using Headless = GlTest::HeadlessFixture;
+class Headless : public ::testing::Test {
+protected:
+    RenderTest::Gl m_gl{64, 64};
+    GlContext::Headless* m_context = &m_gl.Context();
+};
 
 }  // namespace
 

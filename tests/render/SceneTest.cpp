@@ -2,8 +2,11 @@
 // labels, the frame timer's order of work.
 #include <gtest/gtest.h>
 
-#include "RenderTestUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
 #include "VellModel.h"
+#include "ViewGuard.h"
+#include "forge/scene.h"
 
 namespace {
 

@@ -5,12 +5,14 @@
 
 #include <filesystem>
 
-#include "RobustnessUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
+#include "forge/scene.h"
 
 namespace {
 
-using Robustness::ErrorOf;
-using Robustness::Game;
+using TestUtil::ErrorOf;
+using TestUtil::Game;
 
 std::vector<uint8_t> Text(std::size_t size, char seed) {
     std::vector<uint8_t> bytes(size);
@@ -98,7 +100,7 @@ TEST(ArchiveChanges, OverwrittenStoredBytesAreRefusedNotHandedOut) {
 }
 
 TEST(ArchiveChanges, ModelLoadFromAVanishedArchiveThrowsAndTheModelStaysUsable) {
-    ASSERT_NE(Robustness::Gl(), nullptr);
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Game game(SceneFiles::FilesOf({}));
     auto model = Model::CreateModel();
     std::filesystem::rename(game.ArchivePath(), game.ArchivePath() + ".away");
@@ -111,11 +113,11 @@ TEST(ArchiveChanges, ModelLoadFromAVanishedArchiveThrowsAndTheModelStaysUsable) 
     std::filesystem::rename(game.ArchivePath() + ".away", game.ArchivePath());
     game.Reopen();
     model->Load(game.Node(SceneFiles::kSkinArg));
-    EXPECT_EQ(Robustness::SubMeshesOf(*model), std::vector<std::string>{"patch0"});
+    EXPECT_EQ(TestUtil::SubMeshesOf(*model), std::vector<std::string>{"patch0"});
 }
 
 TEST(ArchiveChanges, ModelLoadFromATruncatedArchiveThrows) {
-    ASSERT_NE(Robustness::Gl(), nullptr);
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Game game(SceneFiles::FilesOf({}));
     auto model = Model::CreateModel();
     // The table is at the end, so every stored file lies before a cut of the table.

@@ -11,17 +11,19 @@
 #include <cstring>
 #include <functional>
 
-#include "RobustnessUtil.h"
+#include "GameFolder.h"
+#include "GlTest.h"
+#include "forge/scene.h"
 #include "model/bmp.h"
 #include "render/view.h"
 #include "texture/texture.h"
 
 namespace {
 
-using Robustness::BlockingFile;
-using Robustness::ErrorOf;
-using Robustness::FilesIn;
-using Robustness::Game;
+using TestUtil::BlockingFile;
+using TestUtil::ErrorOf;
+using TestUtil::FilesIn;
+using TestUtil::Game;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -35,8 +37,8 @@ bool EndsWith(const std::string& text, const std::string& end) {
 // Draws a plain colour over the whole buffer; counts the pictures.
 class ClearSink final : public Model::IAnimate {
 public:
-    int GetWidth() override { return Robustness::Gl()->Width(); }
-    int GetHeight() override { return Robustness::Gl()->Height(); }
+    int GetWidth() override { return RenderTest::SharedGl()->Width(); }
+    int GetHeight() override { return RenderTest::SharedGl()->Height(); }
     void Advance() override {}
     void Render() override {
         glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
@@ -163,16 +165,17 @@ private:
 
 class UnwritableDestination : public ::testing::TestWithParam<Writer> {
 protected:
+    // The character is made here, before any test limits the size of the files written.
     void SetUp() override {
-        ASSERT_NE(Robustness::Gl(), nullptr);
-        TheExporter();  // its game is written before any limit
+        ASSERT_NE(RenderTest::SharedGl(), nullptr);
+        TheExporter();
     }
 
     // The next export into a good folder writes the writer's file whole.
     void ExpectTheNextExportWorks() {
         TestUtil::TempDir good;
         EXPECT_NO_THROW(GetParam().intoFolder(good.Path()));
-        EXPECT_GT(Robustness::ReadBytes(good / GetParam().name).size(), 0u);
+        EXPECT_GT(TestUtil::ReadBytes(good / GetParam().name).size(), 0u);
         ExpectNothingPartial(good.Path(), "");
     }
 

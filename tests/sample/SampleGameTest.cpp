@@ -13,11 +13,11 @@
 #include <set>
 #include <sstream>
 
+#include "GlTest.h"
 #include "Pose.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
 #include "forge/sample.h"
-#include "glcontext/glcontext.h"
 #include "model/model.h"
 #include "model/records.h"
 #include "pakmgr/pakmgr.h"
@@ -41,7 +41,7 @@ struct Game {
             bytes += entry.file_size();
             archives += entry.path().extension() == ".pak" ? 1 : 0;
         }
-        gl = GlContext::Headless::Create(16, 16, &glError);
+        RenderTest::SharedGl();
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
         mgr->Clear();
         mgr->Open(folder);
@@ -57,8 +57,6 @@ struct Game {
     std::size_t bytes = 0;
     std::size_t archives = 0;
     std::optional<Forge::SampleGame> made;
-    std::unique_ptr<GlContext::Headless> gl;
-    std::string glError;
 };
 
 Game& TheGame() {
@@ -261,7 +259,7 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
     EXPECT_TRUE(overridden.contains(Sample::kPatchedSkin));
 
     // The patched skin names a texture only the update carries, and it loads.
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part costume = LoadPart(Sample::kPatchedSkin);
     ASSERT_EQ(costume.skin.materials.size(), 1u);
     EXPECT_EQ(costume.skin.materials[0].diffuseTexName, "hero_costume_v2.dds");
@@ -271,8 +269,8 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
 // ---- the character ------------------------------------------------------------------------
 
 TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part hero = LoadPart(Sample::kHeroSkin);
     const Mesh& mesh = hero.mesh;
     EXPECT_EQ(mesh.version, Sample::kHeroMeshVersion);
@@ -324,8 +322,8 @@ TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
 }
 
 TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
     EXPECT_EQ(skeleton.version, 11u);
     ASSERT_EQ(skeleton.bones.size(), Sample::kBoneCount);
@@ -433,8 +431,8 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 }
 
 TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
-    Game& game = TheGame();
-    ASSERT_NE(game.gl, nullptr) << game.glError;
+    TheGame();
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
 
     // Every part goes into its own slot of the model object.

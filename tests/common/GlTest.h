@@ -1,25 +1,23 @@
-// Helpers of the rendering tests: a headless GL context with the view's scene, pixel
-// access, and game folders holding models made by the writers.
+// One headless GL context for every test program: a sized one whose colour buffer the
+// rendering tests read and count, one shared by a whole program, and texture read-back.
 #pragma once
 
+#include <EGL/egl.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "GameFolder.h"
-#include "TestUtil.h"
-#include "forge/scene.h"
 #include "glcontext/glcontext.h"
-#include "model/model.h"
-#include "pakmgr/pakmgr.h"
-#include "render/view.h"
 
 namespace RenderTest {
 
@@ -87,6 +85,23 @@ private:
     std::vector<uint8_t> m_pixels;
 };
 
+// The context the textures of loaded skins and frame captures use when a test needs no
+// pixels of its own: made once, current on the test thread for the whole program.
+inline GlContext::Headless* SharedGl() {
+    static std::unique_ptr<GlContext::Headless> context = [] {
+        std::string error;
+        auto made = GlContext::Headless::Create(64, 48, &error);
+        if (!made) {
+            std::fprintf(stderr, "no headless GL context: %s\n", error.c_str());
+        }
+        return made;
+    }();
+    if (context) {
+        context->MakeCurrent();
+    }
+    return context.get();
+}
+
 struct Point {
     int x = 0;
     int y = 0;
@@ -108,24 +123,30 @@ inline Point ScreenOf(float x, float y, float z, bool mirrored) {
     return {static_cast<int>(std::floor(wx)), static_cast<int>(std::floor(wy))};
 }
 
-using TestUtil::Game;
+inline GLint LevelParameter(GLenum name) {
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
+    return value;
+}
 
-// The process-wide switches a test may change, restored afterwards.
-class SavedSwitches {
-public:
-    SavedSwitches() : m_skeleton(Model::showSkeleton), m_x(Render::lastX), m_y(Render::lastY) {}
-    ~SavedSwitches() {
-        Model::showSkeleton = m_skeleton;
-        Render::lastX = m_x;
-        Render::lastY = m_y;
+// The bound texture's top level as 8-bit RGBA.
+inline std::vector<uint8_t> TexturePixels() {
+    std::vector<uint8_t> pixels(std::size_t(LevelParameter(GL_TEXTURE_WIDTH)) *
+                                LevelParameter(GL_TEXTURE_HEIGHT) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// The bound texture's top level as the compressed blocks the driver holds.
+inline std::vector<uint8_t> CompressedBlocks() {
+    auto get = reinterpret_cast<PFNGLGETCOMPRESSEDTEXIMAGEPROC>(
+        eglGetProcAddress("glGetCompressedTexImage"));
+    std::vector<uint8_t> blocks(LevelParameter(GL_TEXTURE_COMPRESSED_IMAGE_SIZE));
+    if (get) {
+        get(GL_TEXTURE_2D, 0, blocks.data());
     }
-    SavedSwitches(const SavedSwitches&) = delete;
-    SavedSwitches& operator=(const SavedSwitches&) = delete;
-
-private:
-    bool m_skeleton;
-    int32_t m_x;
-    int32_t m_y;
-};
+    return blocks;
+}
 
 }  // namespace RenderTest
