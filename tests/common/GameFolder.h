@@ -96,16 +96,6 @@ inline std::vector<std::string> AnimationsOf(Model::IVellModel& model) {
     return list.names;
 }
 
-inline std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A regular file, so that any path below it can't be created, whoever runs the test.
 inline std::string BlockingFile(const TempDir& dir) {
     const std::string path = dir / "a-file";

@@ -131,7 +131,7 @@ FAULTS = [
     fault("cli-usage-exit-code", CLI, "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 2 };",
           "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 1 };"),
     fault("cli-extract-failure-status", CLI, "return failed.empty() ? kOk : kFailed;", "return kOk;"),
-    fault("cli-frames-size-bound", ["render"], "size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
+    fault("cli-frames-size-bound", CLI, "size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
           "size.height < 1 || size.width > kMaxSide) {"),
 
     # desktop program

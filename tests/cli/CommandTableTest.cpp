@@ -1,0 +1,456 @@
+// The vell binary end to end, one command line a row: its exit status, the start of what it
+// says on stderr, texts on stdout and the files it leaves. Three game folders made by the
+// project's writers: archives only ({A}), models for info and obj ({M}), and a small
+// textured character with textures beside it for frames and texture ({S}).
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+#include "TestUtil.h"
+#include "forge/scene.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Forge::PakFile;
+using SceneFiles::kAnimationArg;
+using SceneFiles::kSkinArg;
+
+std::string Repeat(const std::string& part, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) {
+        s += part;
+    }
+    return s;
+}
+const std::string kGbkLong = Repeat("\xd6\xd0", 120);  // 中 × 120, cut to 83 on extraction
+const std::string kUtf8Cut = Repeat("中", 83);
+
+std::vector<PakFile> ArchiveFiles() {
+    return {{"\\chars\\hero\\hero.skn", Forge::Bytes("skin")},
+            {"\\chars\\hero\\hero.msh", Forge::Bytes("mesh!")},
+            {"\\ui\\\xd6\xd0\xce\xc4.txt", Forge::Bytes("zh")},
+            {"\\evil\\..", Forge::Bytes("dots")},
+            {.path = "\\broken.bin", .data = Forge::Bytes("x"), .inflatedSize = 9}};
+}
+
+Forge::SubMeshDesc SubMesh(const std::string& name, std::vector<Forge::Vec3> positions,
+                           uint32_t strip) {
+    const std::size_t n = positions.size();
+    Forge::SubMeshDesc s{.name = name, .stripFlag = strip, .positions = positions};
+    s.indices = n == 3 ? std::vector<uint16_t>{0, 1, 2} : std::vector<uint16_t>{0, 1, 2, 3};
+    s.normals.assign(n, {1, 0, 0});
+    s.texCoords = {{0, 0}, {1, 0}, {0, 1}, {0.25f, 0.75f}};
+    s.texCoords.resize(n);
+    s.boneSlots.assign(n, {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
+    s.boneWeights.assign(n, {1, 0, 0, 0});
+    return s;
+}
+
+Forge::MaterialDesc Textured(const std::string& texture) {
+    Forge::MaterialDesc material;
+    material.params = {Forge::TextParam("g_DiffuseTex", texture)};
+    return material;
+}
+
+// chars/hero: a skin of two strips with a walk moving the root 10 along x; info/: files of
+// every kind for `vell info`.
+std::vector<PakFile> ModelFiles() {
+    Forge::MeshDesc mesh{.bones = {{"root"}}};
+    for (auto [name, x] : {std::pair{"body", 1.0f}, {"cape", 2.0f}}) {
+        mesh.subMeshes.push_back(SubMesh(name, {{x, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}}, 1));
+        mesh.subMeshes.back().boneNames = std::vector<std::string>{"root"};
+    }
+    Forge::SkinDesc skin{.meshName = "Hero.MSH", .materials = {Textured("Body.dds"), {}}};
+    Forge::SkinDesc v11 = skin;
+    v11.version = 11;
+    Forge::TrackDesc walk{.positionKeys = {{0, {0, 0, 0}}, {10, {10, 0, 0}}}};
+    Forge::AnimationDesc ani{.animationNames = {"walk"}, .frameCounts = {11}};
+    ani.bones = {{"root", "", {walk}}};
+
+    Forge::MeshDesc info{.name = "hero", .version = 12, .boxMin = {-1, -2, -3}};
+    info.boxMax = {1, 2, 3.5f};
+    info.bones = {{"Bip01"}, {"Bip01 Spine"}};
+    const std::vector<Forge::Vec3> triangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    info.subMeshes = {SubMesh("body", triangle, 0), SubMesh("\xd6\xd0\xce\xc4", triangle, 1)};
+    info.subMeshes[0].boneNames = std::vector<std::string>{"Bip01"};
+    Forge::MeshDesc newer = info;
+    newer.version = 14;
+    Forge::MaterialDesc material = Textured("\xd6\xd0\xce\xc4.DDS");
+    material.params.push_back(Forge::ColourParam("g_MaterialDiffuse", {1, 0.5f, 0, 1}));
+    material.params.push_back(Forge::ScalarParam("g_EmissivePower", 2));
+    Forge::AnimationDesc infoAni{.version = 11, .animationNames = {"walk", "run"}};
+    infoAni.frameCounts = {30, 12};
+    infoAni.bones = {{"Bip01", "", {{}, {}}}, {"Bip01 Spine", "Bip01", {{}, {}}}};
+    std::vector<uint8_t> cutAni = Forge::WriteAnimation(infoAni);
+    cutAni.resize(cutAni.size() - 3);
+    return {
+        {"\\chars\\hero\\hero.skn", Forge::WriteSkin(skin)},
+        {"\\chars\\hero\\v11.skn", Forge::WriteSkin(v11)},
+        {"\\chars\\hero\\hero.msh", Forge::WriteMesh(mesh)},
+        {"\\chars\\hero\\tex\\body.dds",
+         Forge::WriteDds(Forge::DdsDesc{}, std::vector<uint8_t>{10, 20, 30, 255})},
+        {"\\chars\\hero\\hero.ani", Forge::WriteAnimation(ani)},
+        {"\\chars\\hero\\notes.txt", Forge::Bytes("not a skin")},
+        {"\\info\\hero.msh", Forge::WriteMesh(info)},
+        {"\\info\\hero.skn",
+         Forge::WriteSkin({.name = "skin", .meshName = "Hero.msh", .materials = {material, {}}})},
+        {"\\info\\hero.ani", Forge::WriteAnimation(infoAni)},
+        {"\\info\\skin.dds",
+         Forge::WriteDds(Forge::DdsDesc{.width = 4, .height = 2}, std::vector<uint8_t>(32))},
+        {"\\info\\new.msh", Forge::WriteMesh(newer)},
+        {"\\info\\cut.ani", cutAni},
+        {"\\info\\empty.skn", {}},
+        {"\\info\\notes.txt", Forge::Bytes("hello")},
+    };
+}
+
+// The character under chars/hero, copies of it under other folders with one file changed,
+// and textures under tex/.
+std::vector<PakFile> SceneGameFiles() {
+    std::vector<PakFile> files = SceneFiles::FilesOf({});
+    const auto copy = [&](const std::string& folder, const std::string& file,
+                          std::vector<uint8_t> data) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            PakFile f = files[i];
+            f.path.replace(7, 4, folder);  // "\chars\hero\..."
+            if (f.path.ends_with(file)) {
+                f.data = data;
+            }
+            files.push_back(f);
+        }
+    };
+    copy("cutm", ".msh", std::vector<uint8_t>(files[1].data.begin(), files[1].data.begin() + 100));
+    copy("cuta", ".ani", std::vector<uint8_t>(files[3].data.begin(), files[3].data.begin() + 40));
+    const Forge::DdsDesc dxt1{.width = 4, .height = 4, .format = Forge::DdsFormat::DXT1};
+    std::vector<uint8_t> rgba;  // the scene's texel
+    for (int i = 0; i < 16; ++i) {
+        rgba.insert(rgba.end(), {0xC8, 0x64, 0x32, 0xFF});
+    }
+    copy("dxt1", ".dds", Forge::WriteDds(dxt1, Forge::EncodeDxt(dxt1.format, 4, 4, rgba)));
+    // 4×8 DXT1: a red block above a three-colour block (blue, red, purple, clear by column).
+    const std::vector<uint8_t> stripes = {0x00, 0xF8, 0,    0,    0,    0,    0,    0,
+                                          0x1F, 0x00, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4};
+    Forge::DdsDesc rgb{.width = 3, .bitCount = 24, .masks = {0xFF0000, 0xFF00, 0xFF, 0}};
+    rgb.alpha = false;
+    Forge::DdsDesc cube = dxt1;
+    cube.cubeMap = true;
+    Forge::DdsDesc tall = dxt1;
+    tall.height = 8;
+    files.push_back({"\\tex\\stripes.dds", Forge::WriteDds(tall, stripes)});
+    files.push_back(
+        {"\\tex\\rgb.dds", Forge::WriteDds(rgb, std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 9, 8, 7})});
+    files.push_back({"\\tex\\cube.dds", Forge::WriteDds(cube, std::vector<uint8_t>(48))});
+    files.push_back({"\\tex\\short.dds", std::vector<uint8_t>(60, 1)});
+    return files;
+}
+
+struct Games {
+    Games() {
+        Forge::SavePak(archives / "data.pak", ArchiveFiles());
+        Forge::SavePak(archives / "patch.pak",
+                       {{"\\chars\\hero\\hero.skn", Forge::Bytes("patched")}});
+        Forge::SavePak(archives / "xlong.pak",
+                       {{"\\long\\" + kGbkLong + "1.txt", Forge::Bytes("one")},
+                        {"\\long\\" + kGbkLong + "2.txt", Forge::Bytes("two")}});
+        Forge::SavePak(archives / "zbig.pak", {{"\\big.bin", std::vector<uint8_t>(100000, 7)}});
+        Forge::SavePak(models / "data.pak", ModelFiles());
+        Forge::SavePak(scene / "data.pak", SceneGameFiles());
+    }
+    TestUtil::TempDir archives, models, scene;
+};
+
+const Games& TheGames() {
+    static const Games games;
+    return games;
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;  // {A}, {M}, {S}: the games; {O}: a fresh output folder
+    int exit;
+    std::string err;                 // what stderr starts with
+    std::vector<std::string> out;    // texts stdout holds
+    std::vector<std::string> files;  // below {O}: "p" is there, "!p" is not, "p=text" holds text,
+                                     // "p%text" contains it, "p@n" has n bytes, "d/#n" n files
+    const char* env = nullptr;       // NAME=value while it runs; RLIMIT_FSIZE=n caps file sizes
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::string kNoEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl-vendor.json";
+const std::vector<std::string> kFrames = {"frames", "{S}", kSkinArg, "--ani", kAnimationArg};
+
+std::vector<std::string> Frames(std::vector<std::string> extra, const char* skin = kSkinArg) {
+    std::vector<std::string> args = kFrames;
+    args[2] = skin;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+std::vector<std::string> Obj(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"obj", "{M}", "chars/hero/hero.skn", "-o", "{O}"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+const std::string kAni = "chars/hero/hero.ani";
+const std::string kUsage = "vell: ";
+
+// clang-format off
+const std::vector<Case> kCases = {
+    // list, tree, extract
+    {"List", {"list", "{A}"}, 0, "", {"0\t4\t", "\tdata.pak\t\\chars\\hero\\hero.skn\n", "\\ui\\中文.txt\n", "5\t7\t", "\n9 entries in 4 archives\n"}},
+    {"Tree", {"tree", "{A}"}, 0, "", {"chars/\t#0\n  hero/\t#0\n    hero.skn\t#0\n    hero.msh\t#1\n", "ui/\t#2\n  中文.txt\t#2\n"}},
+    {"ExtractFirstArchiveWins", {"extract", "{A}", "chars/hero/hero.skn", "\\ui\\中文.txt", "-o", "{O}/x"}, 0, "", {}, {"x/hero.skn=skin", "x/中文.txt=zh"}},
+    {"ExtractAllStaysInside", {"extract", "{A}", "--all", "-o", "{O}/all"}, 1, "vell: can't read broken.bin\n", {}, {"all/chars/hero/hero.msh=mesh!", "all/evil/_=dots", "!evil", "!all/broken.bin", "all/long/" + kUtf8Cut + ".txt=one", "all/long/" + kUtf8Cut + "~1.txt=two"}},
+    {"ExtractMissing", {"extract", "{A}", "chars/nobody.skn", "-o", "{O}"}, 2, "vell: no such file in the archives: chars/nobody.skn\n"},
+    {"ExtractBroken", {"extract", "{A}", "broken.bin", "-o", "{O}"}, 1, "vell: can't read broken.bin\n", {}, {"#0"}},
+    {"ExtractBelowAFile", {"extract", "{A}", "big.bin", "-o", "{A}/data.pak/out"}, 1, "vell: can't create folder"},
+    {"ExtractPartlyWrittenIsRemoved", {"extract", "{A}", "big.bin", "-o", "{O}"}, 1, "vell: ", {}, {"#0"}, "RLIMIT_FSIZE=4096"},
+    {"ListNoGame", {"list", "{O}"}, 2, "vell: where is the game ?!\n"},
+    {"ListNoFolder", {"list"}, 2, kUsage},
+    {"ExtractNoOutput", {"extract", "{A}", "broken.bin"}, 2, kUsage},
+    {"UnknownCommand", {"frobnicate"}, 2, kUsage},
+    {"UnknownOption", {"tree", "{A}", "--bogus"}, 2, kUsage},
+    // info
+    {"InfoMesh", {"info", "{M}", "info/hero.msh"}, 0, "", {"path = info/hero.msh\nkind = msh\n", "\nversion = 12\n", "\nsub_meshes = 2\n", "\nbones = 2\n", "\nbox_min = -1 -2 -3\n", "\nbox_max = 1 2 3.5\n", "\nbone[1] = Bip01 Spine\n", "\nsub_mesh[0].name = body\n", "\nsub_mesh[0].vertices = 3\n", "\nsub_mesh[0].indices = 3\n", "\nsub_mesh[0].primitive = triangles\n", "\nsub_mesh[0].skinned = yes\n", "\nsub_mesh[1].name = 中文\n", "\nsub_mesh[1].primitive = triangle_strip\n", "\nsub_mesh[1].skinned = no\n"}},
+    {"InfoSkin", {"info", "{M}", "info/hero.skn"}, 0, "", {"\nkind = skn\n", "\nmesh = Hero.msh\n", "\nversion = 10\n", "\nmaterials = 2\n", "\nmaterial[0].diffuse = 1 0.5 0 1\n", "\nmaterial[0].emissive_power = 2 0 0\n", "\nmaterial[0].diffuse_texture = 中文.dds\n", "\nmaterial[1].diffuse_texture = \n"}},
+    {"InfoAnimation", {"info", "{M}", "info/hero.ani"}, 0, "", {"\nkind = ani\n", "\nversion = 11\n", "\nbones = 2\n", "\nbone[0] = Bip01\n", "\nbone[0].parent = \n", "\nbone[1].parent = Bip01\n", "\nanimation[0] = walk\n", "\nanimation[1].frames = 12\n"}},
+    {"InfoTexture", {"info", "{M}", "info/skin.dds"}, 0, "", {"\nkind = dds\n", "\nsize = 4x2\n", "\nkind = RGBA\n", "\nbit_count = 32\n", "\nmip_count = 0\n"}},
+    {"InfoVersion", {"info", "{M}", "info/new.msh"}, 1, "vell: unknown .msh file version: 14\n"},
+    {"InfoNoVersionCheck", {"info", "{M}", "info/new.msh", "--no-version-check"}, 0, "", {"\nversion = 14\n", "\nsub_mesh[0].skinned = yes\n"}},
+    {"InfoCutAnimation", {"info", "{M}", "info/cut.ani"}, 1, "vell: corrupt .ani file: bone count 2 needs at least 2256 bytes of bones, 2253 remain\n"},
+    {"InfoEmpty", {"info", "{M}", "info/empty.skn"}, 1, "vell: can't read info/empty.skn\n"},
+    {"InfoNotAModel", {"info", "{M}", "info/notes.txt"}, 2, "vell: not a .msh, .skn, .ani or .dds file: info/notes.txt\n"},
+    {"InfoMissing", {"info", "{M}", "info/none.msh"}, 2, kUsage},
+    {"InfoNoPath", {"info", "{M}"}, 2, kUsage},
+    // obj
+    {"Obj", Obj({}), 0, "", {}, {"#3", "body.dds@132", "body_00.obj%# Vell 模型浏览器v1.0a\n\nv -1.000000 0.000000 0.000000\n", "body_00.obj%\nvt 0.250000 0.250000\n", "body_00.obj%\ng body\nf 3/3/3 2/2/2 1/1/1\nf 2/2/2 3/3/3 4/4/4\n", "cape_01.obj"}},
+    {"ObjPosed", Obj({"--ani", kAni, "--anim", "1", "--frame", "2.5"}), 0, "", {}, {"body_00.obj%\nv -3.500000 0.000000 0.000000\n", "cape_01.obj%\nv -4.500000 0.000000 0.000000\n"}},
+    {"ObjBindPose", Obj({"--ani", kAni, "--anim", "1"}), 0, "", {}, {"body_00.obj%\nv -1.000000 0.000000 0.000000\n"}},
+    {"ObjHidden", Obj({"--hide", "0"}), 0, "", {}, {"#1", "cape_01.obj"}},
+    {"ObjAttachmentLeftOut", Obj({"--attach", "chars/hero/hero.skn"}), 0, "", {}, {"#3"}},
+    {"ObjNotASkin", {"obj", "{M}", "chars/hero/notes.txt", "-o", "{O}"}, 1, "vell: not .skn file: notes.txt\n"},
+    {"ObjNotAnAnimation", Obj({"--ani", "chars/hero/notes.txt"}), 1, "vell: not .ani file: notes.txt\n"},
+    {"ObjVersion", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}"}, 1, "vell: unknown .skn file version: 11\n"},
+    {"ObjNoVersionCheck", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}", "--no-version-check"}, 0, "", {}, {"#3"}},
+    {"ObjNoOutput", {"obj", "{M}", "chars/hero/hero.skn"}, 2, kUsage},
+    {"ObjNoSkin", {"obj", "{M}", "-o", "{O}"}, 2, kUsage, {}, {"#0"}},
+    {"ObjBadFrame", Obj({"--frame", "x"}), 2, kUsage, {}, {"#0"}},
+    {"ObjHideOutOfRange", Obj({"--hide", "0,9"}), 2, kUsage, {}, {"#0"}},
+    {"ObjHideEmptyItem", Obj({"--hide", "0,"}), 2, kUsage, {}, {"#0"}},
+    {"ObjAnimationOutOfRange", Obj({"--ani", kAni, "--anim", "2"}), 2, kUsage, {}, {"#0"}},
+    {"ObjMissingSkin", {"obj", "{M}", "chars/hero/none.skn", "-o", "{O}"}, 2, kUsage, {}, {"#0"}},
+    {"ObjNoGame", {"obj", "{O}", "chars/hero/hero.skn", "-o", "{O}"}, 2, kUsage, {}, {"#0"}},
+    // frames
+    {"Frames", Frames({"--anim", "1", "-o", "{O}/f"}), 0, "", {"wrote 10 pictures to {O}/f\n"}, {"f/#10", "f/00000009.bmp@1228854"}},
+    {"FramesSizeAndSpeed", Frames({"--anim", "1", "-o", "{O}/f", "--size", "300x200", "--fps", "84"}), 0, "", {"wrote 4 pictures to "}, {"f/#4", "f/00000004.bmp@240054", "f/00000009.bmp"}},
+    {"FramesBindPose", Frames({"--anim", "0", "-o", "{O}/f", "--size", "32x16"}), 0, "", {}, {"f/#1", "f/00000000.bmp@2102"}},
+    {"FramesWithAttachment", Frames({"--anim", "1", "-o", "{O}/f", "--size", "64x48", "--attach", kSkinArg}), 0, "", {}, {"f/#10"}},
+    {"FramesNoAni", {"frames", "{S}", kSkinArg, "--anim", "1", "-o", "{O}/f"}, 2, kUsage, {}, {"f/#0"}},
+    {"FramesNoAnim", Frames({"-o", "{O}/f"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesNoOutput", Frames({"--anim", "1"}), 2, kUsage},
+    {"FramesAnimNotANumber", Frames({"--anim", "x", "-o", "{O}/f"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesAnimNegative", Frames({"--anim", "-1", "-o", "{O}/f"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesAnimOutOfRange", Frames({"--anim", "2", "-o", "{O}/f"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesSizeZero", Frames({"--anim", "1", "-o", "{O}/f", "--size", "0x10"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesSizeOneNumber", Frames({"--anim", "1", "-o", "{O}/f", "--size", "640"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesTooWide", Frames({"--anim", "1", "-o", "{O}/f", "--size", "99999x10"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesTooTall", Frames({"--anim", "1", "-o", "{O}/f", "--size", "10x99999"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesFpsNotANumber", Frames({"--anim", "1", "-o", "{O}/f", "--fps", "fast"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesFpsNegative", Frames({"--anim", "1", "-o", "{O}/f", "--fps", "-3"}), 2, kUsage, {}, {"f/#0"}},
+    {"FramesNoSkin", {"frames", "{S}", "--ani", kAnimationArg, "--anim", "1", "-o", "{O}/f"}, 2, kUsage, {}, {"f/#0"}},
+    {"FramesMissingSkin", Frames({"--anim", "1", "-o", "{O}/f"}, "chars/hero/none.skn"), 2, kUsage, {}, {"f/#0"}},
+    {"FramesNoGame", {"frames", "{O}/none", kSkinArg, "--ani", kAnimationArg, "--anim", "1", "-o", "{O}/f"}, 2, kUsage, {}, {"f/#0"}},
+    {"FramesBrokenMesh", Frames({"--anim", "1", "-o", "{O}/f"}, "chars/cutm/hero.skn"), 1, "vell: corrupt .msh file: ", {}, {"f/#0"}},
+    {"FramesBrokenAnimation", {"frames", "{S}", kSkinArg, "--ani", "chars/cuta/hero.ani", "--anim", "1", "-o", "{O}/f"}, 1, "vell: not .ani file", {}, {"f/#0"}},
+    // Only frames draws: without EGL every other command still works.
+    {"FramesWithoutEgl", Frames({"--anim", "1", "-o", "{O}/f"}), 1, "vell: no OpenGL context: no EGL display (", {}, {"!f"}, kNoEgl.c_str()},
+    {"ObjWithoutEgl", {"obj", "{S}", kSkinArg, "--ani", kAnimationArg, "-o", "{O}"}, 0, "", {}, {"patch0_00.obj"}, kNoEgl.c_str()},
+    {"GltfWithoutEgl", {"gltf", "{S}", kSkinArg, "--ani", kAnimationArg, "-o", "{O}/m.glb"}, 0, "", {}, {"m.glb"}, kNoEgl.c_str()},
+    {"InfoWithoutEgl", {"info", "{S}", kSkinArg}, 0, "", {"kind = skn\n"}, {}, kNoEgl.c_str()},
+    {"TextureWithoutEgl", {"texture", "{S}", SceneFiles::kTexture, "-o", "{O}/t.png"}, 0, "", {}, {"t.png"}, kNoEgl.c_str()},
+    {"ListWithoutEgl", {"list", "{S}"}, 0, "", {"hero.skn\n"}, {}, kNoEgl.c_str()},
+    {"ExtractWithoutEgl", {"extract", "{S}", kSkinArg, "-o", "{O}"}, 0, "", {}, {"hero.skn"}, kNoEgl.c_str()},
+    // texture
+    {"Texture", {"texture", "{S}", "tex/stripes.dds", "-o", "{O}/s.png"}, 0, "", {}, {"#1", "s.png"}},
+    {"TextureCubeMap", {"texture", "{S}", "tex/cube.dds", "-o", "{O}/x.png"}, 1, "vell: can't load dds cubemap.\n", {}, {"#0"}},
+    {"TextureShort", {"texture", "{S}", "tex/short.dds", "-o", "{O}/x.png"}, 1, "vell: corrupt .dds file: 60 bytes, shorter than the 128-byte header\n", {}, {"#0"}},
+    {"TextureUnwritable", {"texture", "{S}", "tex/rgb.dds", "-o", "{O}/missing/x.png"}, 1, "vell: can't write {O}/missing/x.png: No such file or directory\n", {}, {"#0"}},
+    {"TextureMissing", {"texture", "{S}", "tex/none.dds", "-o", "{O}/a.png"}, 2, kUsage, {}, {"#0"}},
+    {"TextureNoOutput", {"texture", "{S}", "tex/rgb.dds"}, 2, kUsage},
+    {"TextureNoPath", {"texture", "{S}"}, 2, kUsage},
+    {"TextureNoGame", {"texture", "{O}", "tex/rgb.dds", "-o", "{O}/a.png"}, 2, kUsage, {}, {"#0"}},
+    // make-sample
+    {"MakeSampleNoFolder", {"make-sample"}, 2, kUsage},
+    {"MakeSampleTwoFolders", {"make-sample", "a", "b"}, 2, kUsage},
+    {"MakeSampleBelowAFile", {"make-sample", "{A}/data.pak"}, 1, "vell: "},
+};
+// clang-format on
+
+std::string Substituted(std::string text, const std::string& out);
+
+std::vector<std::string> Substituted(const std::vector<std::string>& args, const std::string& out) {
+    std::vector<std::string> done;
+    for (const std::string& arg : args) {
+        done.push_back(Substituted(arg, out));
+    }
+    return done;
+}
+
+std::string Substituted(std::string text, const std::string& out) {
+    const Games& g = TheGames();
+    for (const auto& [key, value] : {std::pair{"{A}", g.archives.Path()},
+                                     {"{M}", g.models.Path()},
+                                     {"{S}", g.scene.Path()},
+                                     {"{O}", out}}) {
+        for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
+            text.replace(at, 3, value);
+        }
+    }
+    return text;
+}
+
+// Sets the row's environment or file-size cap for the time of one run.
+class Environment {
+public:
+    explicit Environment(const char* setting) {
+        if (setting == nullptr) {
+            return;
+        }
+        const std::string s = setting;
+        const std::size_t eq = s.find('=');
+        m_name = s.substr(0, eq);
+        if (m_name == "RLIMIT_FSIZE") {
+            m_handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
+            ::getrlimit(RLIMIT_FSIZE, &m_saved);
+            rlimit low = m_saved;
+            low.rlim_cur = std::stoul(s.substr(eq + 1));
+            ::setrlimit(RLIMIT_FSIZE, &low);
+        } else {
+            ::setenv(m_name.c_str(), s.substr(eq + 1).c_str(), 1);
+        }
+    }
+    ~Environment() {
+        if (m_name == "RLIMIT_FSIZE") {
+            ::setrlimit(RLIMIT_FSIZE, &m_saved);
+            std::signal(SIGXFSZ, m_handler);
+        } else if (!m_name.empty()) {
+            ::unsetenv(m_name.c_str());
+        }
+    }
+
+private:
+    std::string m_name;
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+void ExpectFile(const std::string& out, const std::string& spec) {
+    const std::size_t mark = spec.find_first_of("=%@#");
+    const std::string path = out + "/" + spec.substr(spec[0] == '!', mark);
+    const std::string value = mark == std::string::npos ? "" : spec.substr(mark + 1);
+    if (spec[0] == '!') {
+        EXPECT_FALSE(fs::exists(path)) << spec;
+    } else if (mark == std::string::npos) {
+        EXPECT_TRUE(fs::is_regular_file(path)) << spec;
+    } else if (spec[mark] == '=') {
+        EXPECT_EQ(TestUtil::ReadText(path), value) << spec;
+    } else if (spec[mark] == '%') {
+        EXPECT_NE(TestUtil::ReadText(path).find(value), std::string::npos) << spec;
+    } else if (spec[mark] == '@') {
+        EXPECT_EQ(fs::exists(path) ? fs::file_size(path) : 0, std::stoul(value)) << spec;
+    } else {
+        EXPECT_EQ(TestUtil::FilesIn(path).size(), std::stoul(value)) << spec;
+    }
+}
+
+class Command : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Command, ExitMessageAndFiles) {
+    const Case& c = GetParam();
+    TestUtil::TempDir out;
+    TestUtil::RunResult r;
+    {
+        Environment environment(c.env);
+        r = TestUtil::Vell(Substituted(c.args, out.Path()));
+    }
+    EXPECT_EQ(r.exitCode, c.exit) << r.err;
+    const std::string err = Substituted(c.err, out.Path());
+    EXPECT_EQ(r.err.substr(0, err.size()), err);
+    if (c.exit == 0 && err.empty()) {
+        EXPECT_EQ(r.err, "");
+    }
+    if (c.exit == 1) {
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    for (const std::string& text : c.out) {
+        EXPECT_NE(r.out.find(Substituted(text, out.Path())), std::string::npos)
+            << text << " not in:\n"
+            << r.out;
+    }
+    for (const std::string& file : c.files) {
+        ExpectFile(out.Path(), file);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Vell, Command, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The pixels of what frames and texture write: the model's texel below and right of the
+// middle (clear of the axes) in blue, green, red order, the background in the corner, opaque;
+// also where the driver lacks S3TC and the compressed texture is decoded here.
+TEST(CommandPictures, FramesHoldTheModelAndTexturesTheirPixels) {
+    const char* const envs[] = {nullptr,
+                                "MESA_EXTENSION_OVERRIDE=-GL_EXT_texture_compression_s3tc"};
+    for (const char* env : envs) {
+        TestUtil::TempDir out;
+        Environment environment(env);
+        const auto r = TestUtil::Vell(Substituted(
+            Frames({"--anim", "1", "-o", out.Path()}, env ? "chars/dxt1/hero.skn" : kSkinArg), ""));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        for (const char* name : {"00000000.bmp", "00000009.bmp"}) {
+            const std::vector<uint8_t> file = TestUtil::ReadBytes(out / name);
+            ASSERT_EQ(file.size(), 54u + 640 * 480 * 4) << name;
+            const std::size_t at = 54 + (std::size_t{240 - 40} * 640 + 320 + 40) * 4;
+            EXPECT_NEAR(file[at], 0x32, 8);
+            EXPECT_NEAR(file[at + 1], 0x64, 8);
+            EXPECT_NEAR(file[at + 2], 0xC8, 8);
+            EXPECT_EQ(std::vector<uint8_t>(file.begin() + 54, file.begin() + 58),
+                      (std::vector<uint8_t>{0xB2, 0x33, 0x33, 0xFF}));
+        }
+    }
+    const std::pair<const char*, std::vector<uint8_t>> textures[] = {
+        // stripes: top row red; row 4 blue, red, purple, clear
+        {"tex/stripes.dds",
+         {248, 0, 0, 255, 0, 0, 248, 255, 248, 0, 0, 255, 124, 0, 124, 255, 165, 0, 83, 0}},
+        {"tex/rgb.dds", {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255}},
+    };
+    for (const auto& [texture, pixels] : textures) {
+        TestUtil::TempDir out;
+        const auto r =
+            TestUtil::Vell({"texture", TheGames().scene.Path(), texture, "-o", out / "t.png"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        png_image image{.version = PNG_IMAGE_VERSION};
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, (out / "t.png").c_str()));
+        EXPECT_NE(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr));
+        if (rgba.size() == 4 * 8 * 4) {  // the top-left pixel, then row 4 (top row first)
+            rgba.erase(rgba.begin() + 4, rgba.begin() + 4 * 16);
+            rgba.resize(20);
+        }
+        EXPECT_EQ(rgba, pixels) << texture;
+    }
+}
+
+}  // namespace
