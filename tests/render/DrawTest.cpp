@@ -1,6 +1,8 @@
 // Model drawing in a real GL context with models written by the project's writers.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "GameFolder.h"
 #include "GlTest.h"
 #include "VellModel.h"
@@ -58,15 +60,65 @@ protected:
     Render::CRenderViewCore m_view{&m_model};
 };
 
-TEST_F(Draw, TexturedQuadShowsItsTextureColour) {
-    Load({});
-    Picture();
-    EXPECT_TRUE(IsTexel(PixelAt(0, 0))) << PixelAt(0, 0)[0];
-    EXPECT_TRUE(IsTexel(PixelAt(40, 40)));
-    EXPECT_TRUE(IsTexel(PixelAt(-40, -40)));
-    EXPECT_TRUE(RenderTest::IsBackground(m_gl.Pixel(1, 1)));
-    EXPECT_TRUE(RenderTest::IsBackground(PixelAt(0, 60)));
+enum class Shows { Texel, Background };
+
+struct DrawRow {
+    const char* name;
+    SceneFiles::Scene scene;
+    void (*change)(Model::CVellModel&);                   // to the loaded model, or null
+    std::vector<std::tuple<float, float, Shows>> points;  // of the model
+    int whitePixels = 0;                                  // at least so many lines' pixels
+};
+
+void PrintTo(const DrawRow& row, std::ostream* os) {
+    *os << row.name;
 }
+
+SceneFiles::Scene With(std::vector<Patch> patches, uint32_t texel = 0xFFC86432) {
+    return {.patches = std::move(patches), .texel = texel};
+}
+
+constexpr auto T = Shows::Texel;
+constexpr auto B = Shows::Background;
+const std::vector<Patch> kTwoPatches = {Patch{.x0 = -50, .x1 = -5}, Patch{.x0 = 5, .x1 = 50}};
+
+// clang-format off
+const DrawRow kDrawRows[] = {
+    {"TexturedQuad", {}, nullptr, {{0, 0, T}, {40, 40, T}, {-40, -40, T}, {0, 60, B}, {-60, -60, B}}},
+    // A wire sliver on the left keeps the box centred on the origin.
+    {"MirroredInX", With({Patch{.x0 = 10, .x1 = 50}, Patch{.x0 = -50, .x1 = -48, .textured = false}}), nullptr, {{30, 0, T}, {-30, 0, B}}},
+    // 127/255 is just below one half; 130/255 clear of it by more than the driver's rounding.
+    {"AlphaAtMostHalfLeavesTheBackground", With({Patch{}}, 0x7FC86432), nullptr, {{0, 0, B}, {40, 40, B}, {-40, -40, B}}},
+    {"AlphaAboveHalfIsDrawn", With({Patch{}}, 0x82C86432), nullptr, {{0, 0, T}}},
+    {"UntexturedIsWireframeAndTheNextFillsAgain", With({Patch{.x0 = -50, .x1 = -5, .textured = false}, Patch{.x0 = 5, .x1 = 50}}), nullptr, {{-35, 20, B}, {30, 20, T}, {20, -30, T}}, 100},
+    {"WithoutAMaterialIsWireframe", {}, [](Model::CVellModel& m) { m.SkinAt(0).materials.clear(); }, {{10, 20, B}, {-30, 10, B}}, 100},
+    {"StripFills", With({Patch{.strip = true}}), nullptr, {{0, 0, T}, {-40, 40, T}}},
+    {"IndicesPastTheVerticesSkipTheSubMesh", With(kTwoPatches), [](Model::CVellModel& m) { m.MeshAt(0).subMeshes[0].indices.push_back(4000); }, {{-30, 0, B}, {30, 0, T}}},
+};
+// clang-format on
+
+class DrawRows : public Draw, public ::testing::WithParamInterface<DrawRow> {};
+
+TEST_P(DrawRows, ShowTheirPixels) {
+    Load(GetParam().scene);
+    if (GetParam().change != nullptr) {
+        GetParam().change(m_model);
+    }
+    Picture();
+    for (const auto& [x, y, shows] : GetParam().points) {
+        const Rgba p = PixelAt(x, y);
+        EXPECT_EQ(shows == T ? IsTexel(p) : RenderTest::IsBackground(p), true) << x << "," << y;
+    }
+    if (GetParam().whitePixels > 0) {
+        EXPECT_GT(m_gl.CountAll(IsWhite), GetParam().whitePixels);
+    }
+    GLint modes[2] = {};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[0], GL_FILL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, DrawRows, ::testing::ValuesIn(kDrawRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The model loads with no context; each context it is drawn in makes its own texture, kept
 // while that context lives, and a context that goes takes only its own textures along.
@@ -88,65 +140,6 @@ TEST_F(Draw, AModelDrawnInTwoContextsIsTexturedInBoth) {
         Picture();
         EXPECT_TRUE(IsTexel(PixelAt(0, 0))) << "round " << round;
     }
-}
-
-TEST_F(Draw, ModelIsMirroredInX) {
-    // A wire sliver on the left keeps the box centred on the origin.
-    SceneFiles::Scene scene;
-    scene.patches = {Patch{.x0 = 10, .x1 = 50}, Patch{.x0 = -50, .x1 = -48, .textured = false}};
-    Load(scene);
-    Picture();
-    const RenderTest::Point mirrored = RenderTest::ScreenOf(30, 0, 0, true);
-    const RenderTest::Point plain = RenderTest::ScreenOf(30, 0, 0, false);
-    EXPECT_NE(mirrored.x, plain.x);
-    EXPECT_TRUE(IsTexel(m_gl.Pixel(mirrored.x, mirrored.y)));
-    EXPECT_TRUE(RenderTest::IsBackground(m_gl.Pixel(plain.x, plain.y)));
-}
-
-TEST_F(Draw, TexelsWithAlphaAtMostHalfLeaveTheBackground) {
-    SceneFiles::Scene scene;
-    scene.texel = 0x7FC86432;  // alpha 127/255, just below one half
-    Load(scene);
-    Picture();
-    EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
-}
-
-TEST_F(Draw, TexelsWithAlphaAboveHalfAreDrawn) {
-    SceneFiles::Scene scene;
-    // 130/255: clear of one half by more than the driver's 8-bit rounding of the reference.
-    scene.texel = 0x82C86432;
-    Load(scene);
-    Picture();
-    EXPECT_TRUE(IsTexel(PixelAt(0, 0)));
-}
-
-TEST_F(Draw, UntexturedSubMeshIsWireframeAndTheNextFillsAgain) {
-    SceneFiles::Scene scene;
-    scene.patches = {Patch{.x0 = -50, .x1 = -5, .textured = false}, Patch{.x0 = 5, .x1 = 50}};
-    Load(scene);
-    Picture();
-    // The wire quad: its middle shows the background, its edges are white lines.
-    EXPECT_TRUE(RenderTest::IsBackground(PixelAt(-35, 20)));
-    const RenderTest::Point a = At(-50, -50);
-    const RenderTest::Point b = At(-5, 50);
-    const int white =
-        m_gl.Count(std::min(a.x, b.x) - 1, a.y - 1, std::max(a.x, b.x) + 1, b.y + 1, IsWhite);
-    EXPECT_GT(white, 100);
-    // The textured quad after it is filled.
-    EXPECT_TRUE(IsTexel(PixelAt(30, 20)));
-    EXPECT_TRUE(IsTexel(PixelAt(20, -30)));
-    GLint modes[2] = {};
-    glGetIntegerv(GL_POLYGON_MODE, modes);
-    EXPECT_EQ(modes[0], GL_FILL);
-}
-
-TEST_F(Draw, SubMeshWithoutAMaterialIsWireframe) {
-    Load({});
-    m_model.SkinAt(0).materials.clear();
-    Picture();
-    EXPECT_TRUE(RenderTest::IsBackground(PixelAt(10, 20)));
-    EXPECT_GT(m_gl.CountAll(IsWhite), 100);
-    EXPECT_EQ(m_gl.CountAll(IsTexel), 0);
 }
 
 TEST_F(Draw, InvisibleSubMeshDrawsNothingAndChangesNoState) {
@@ -173,15 +166,6 @@ TEST_F(Draw, DrawLeavesAlphaTestDepthLequalAndArraysOn) {
     GLint depthFunc = 0;
     glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
     EXPECT_EQ(depthFunc, GL_LEQUAL);
-}
-
-TEST_F(Draw, StripSubMeshFills) {
-    SceneFiles::Scene scene;
-    scene.patches = {Patch{.strip = true}};
-    Load(scene);
-    Picture();
-    EXPECT_TRUE(IsTexel(PixelAt(0, 0)));
-    EXPECT_TRUE(IsTexel(PixelAt(-40, 40)));
 }
 
 TEST_F(Draw, PointLineAndFillModes) {
@@ -216,16 +200,6 @@ TEST_F(Draw, EmptyModelDrawsNothingAndKeepsTheMatrixStack) {
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
     EXPECT_EQ(before, after);
     EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
-}
-
-TEST_F(Draw, SubMeshWhoseIndicesPassItsVerticesIsSkipped) {
-    SceneFiles::Scene scene;
-    scene.patches = {Patch{.x0 = -50, .x1 = -5}, Patch{.x0 = 5, .x1 = 50}};
-    Load(scene);
-    m_model.MeshAt(0).subMeshes[0].indices.push_back(4000);
-    Picture();
-    EXPECT_TRUE(RenderTest::IsBackground(PixelAt(-30, 0)));
-    EXPECT_TRUE(IsTexel(PixelAt(30, 0)));
 }
 
 class DrawSkeleton : public Draw {

@@ -36,29 +36,42 @@ protected:
     Font::CSimpleFont m_font;
 };
 
-TEST_F(FontTest, BuildsListsForCodes0To254Only) {
+// Lists for codes 0 to 254 only, whatever the face asked for and the unpack state.
+TEST_F(FontTest, ListsForCodes0To254OfAMonospaceFace) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_TRUE);
+    Font::CSimpleFont other;
+    other.Create("No Such Face At All", 14);
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 8);  // restored
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_TRUE(glIsList(Font::kFirstList));
-    EXPECT_TRUE(glIsList(Font::kFirstList + 'A'));
-    EXPECT_TRUE(glIsList(Font::kFirstList + 254));
+    for (int code : {0, int{'A'}, 254}) {
+        EXPECT_TRUE(glIsList(Font::kFirstList + code)) << code;
+    }
     EXPECT_FALSE(glIsList(Font::kFirstList + 255));
     EXPECT_FALSE(glIsList(Font::kFirstList - 1));
+    other.Printf2D(0, 0, kYellow, "W");
+    const std::vector<uint8_t> fromOther = m_gl.Context().ReadPixels();
+    const float otherEnd = RasterX();
+    glClear(GL_COLOR_BUFFER_BIT);
+    m_font.Printf2D(0, 0, kYellow, "W");
+    EXPECT_EQ(m_gl.Context().ReadPixels(), fromOther);
+    EXPECT_FLOAT_EQ(RasterX(), otherEnd);
 }
 
-TEST_F(FontTest, Printf2DPutsTheTextAtTheBottomLeftOfTheGrid) {
+// A 640 × 480 grid whatever the viewport, the text's bottom left at the point.
+TEST_F(FontTest, Printf2DPutsTheTextAtItsPointOfTheGrid) {
     EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, "%s", "AW"), 2);
     m_gl.Read();
     const int near = m_gl.Count(0, 0, 24, 16, Lit);
     EXPECT_GT(near, 10);
     EXPECT_EQ(m_gl.CountAll(Lit), near);
-    EXPECT_TRUE(RenderTest::Near(m_gl.Pixel(0, 0), {0, 0, 0, 0}));
-    const int yellow = m_gl.Count(
-        0, 0, 24, 16, [](const Rgba& p) { return p[0] == 255 && p[1] == 255 && p[2] == 0; });
-    EXPECT_EQ(yellow, near);
-}
-
-TEST_F(FontTest, Printf2DScalesTheGridNotTheGlyphs) {
-    // Grid (320, 240) is the middle of a 640 x 480 grid, whatever the viewport.
+    const auto yellow = [](const Rgba& p) { return p[0] == 255 && p[1] == 255 && p[2] == 0; };
+    EXPECT_EQ(m_gl.Count(0, 0, 24, 16, yellow), near);
+    glClear(GL_COLOR_BUFFER_BIT);
     m_font.Printf2D(320, 240, kYellow, "X");
     m_gl.Read();
     EXPECT_GT(m_gl.Count(kWidth / 2 - 2, kHeight / 2 - 2, kWidth / 2 + 12, kHeight / 2 + 14, Lit),
@@ -66,62 +79,45 @@ TEST_F(FontTest, Printf2DScalesTheGridNotTheGlyphs) {
     EXPECT_EQ(m_gl.Count(0, 0, kWidth / 2 - 4, kHeight - 1, Lit), 0);
 }
 
+// One cell each, control codes too; byte 255 and a null format draw nothing; texts are cut
+// to 1023 characters.
 TEST_F(FontTest, GlyphsAdvanceByOneCellEach) {
-    m_font.Printf2D(100, 100, kYellow, "ii");
-    const float afterNarrow = RasterX();
-    m_font.Printf2D(100, 100, kYellow, "WW");
-    const float afterWide = RasterX();
-    m_font.Printf2D(100, 100, kYellow, "%c%c", 1, 2);  // control codes only advance
-    const float afterControl = RasterX();
-    m_font.Printf2D(100, 100, kYellow, "W");
-    const float afterOne = RasterX();
-    EXPECT_FLOAT_EQ(afterNarrow, afterWide);
-    EXPECT_FLOAT_EQ(afterControl, afterWide);
     const float start = 100.5f * kWidth / 640.0f;
-    EXPECT_GT(afterOne - start, 4.0f);
-    EXPECT_LT(afterOne - start, 14.0f);
-    EXPECT_FLOAT_EQ(afterWide - start, 2 * (afterOne - start));
-}
-
-TEST_F(FontTest, Byte255DrawsNothing) {
-    EXPECT_EQ(m_font.Printf2D(100, 100, kYellow, "\xff"), 1);
-    const float start = 100.5f * kWidth / 640.0f;
-    EXPECT_FLOAT_EQ(RasterX(), start);
-    m_gl.Read();
-    EXPECT_EQ(m_gl.CountAll(Lit), 0);
-}
-
-TEST_F(FontTest, NullFormatReturnsZeroAndChangesNothing) {
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
+    const auto advance = [&](const char* text) {
+        m_font.Printf2D(100, 100, kYellow, "%s", text);
+        return RasterX() - start;
+    };
+    const float one = advance("W");
+    EXPECT_GT(one, 4.0f);
+    EXPECT_LT(one, 14.0f);
+    for (const char* text : {"ii", "WW", "\x01\x02"}) {
+        EXPECT_FLOAT_EQ(advance(text), 2 * one) << text;
+    }
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_FLOAT_EQ(advance("\xff"), 0);
     const char* none = nullptr;
     EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none), 0);
     EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, none), 0);
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
     m_gl.Read();
     EXPECT_EQ(m_gl.CountAll(Lit), 0);
+    const std::string longText(3000, 'x');
+    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, "%s", longText.c_str()), 1023);
+    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, "%s%s", "ab", "cd"), 4);
 }
 
-TEST_F(FontTest, Printf3DTurnsOffLightingTexturingBlendingAndFog) {
-    glEnable(GL_LIGHTING);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glEnable(GL_FOG);
-    m_font.Printf3D(kOrigin, kYellow, "%d", 7);
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_FOG));
-}
-
-TEST_F(FontTest, Printf3DDrawsAtTheProjectedPoint) {
+TEST_F(FontTest, Printf3DDrawsAtTheProjectedPointWithoutLightingTexturingBlendingAndFog) {
+    const GLenum switches[] = {GL_LIGHTING, GL_TEXTURE_2D, GL_BLEND, GL_FOG};
+    for (GLenum s : switches) {
+        glEnable(s);
+    }
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    const float centre[3] = {0, 0, 0};
-    EXPECT_EQ(m_font.Printf3D(centre, kYellow, "%s", "M"), 1);
+    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, "%s", "M"), 1);
+    for (GLenum s : switches) {
+        EXPECT_FALSE(glIsEnabled(s)) << s;
+    }
     m_gl.Read();
     const int near =
         m_gl.Count(kWidth / 2 - 2, kHeight / 2 - 4, kWidth / 2 + 12, kHeight / 2 + 14, Lit);
@@ -145,39 +141,6 @@ TEST_F(FontTest, Printf2DRestoresTheMatrices) {
     EXPECT_EQ(m[12], 5.0f);
     glGetFloatv(GL_PROJECTION_MATRIX, m);
     EXPECT_EQ(m[5], 3.0f);
-}
-
-TEST_F(FontTest, LongTextIsCutTo1023Characters) {
-    const std::string longText(3000, 'x');
-    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, "%s", longText.c_str()), 1023);
-    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, "%s%s", "ab", "cd"), 4);
-}
-
-TEST_F(FontTest, UnknownFaceFallsBackToAMonospaceFace) {
-    Font::CSimpleFont other;
-    other.Create("No Such Face At All", 14);
-    m_font.Printf2D(0, 0, kYellow, "WW");
-    const float ours = RasterX();
-    other.Printf2D(0, 0, kYellow, "ii");
-    EXPECT_FLOAT_EQ(RasterX(), ours);
-    EXPECT_TRUE(glIsList(Font::kFirstList + 254));
-}
-
-TEST_F(FontTest, ListsDoNotDependOnTheUnpackState) {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_TRUE);
-    Font::CSimpleFont rebuilt;
-    rebuilt.Create("Fixedsys", 14);
-    GLint alignment = 0;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 8);  // restored
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    rebuilt.Printf2D(0, 0, kYellow, "W");
-    const std::vector<uint8_t> fromRebuilt = m_gl.Context().ReadPixels();
-    glClear(GL_COLOR_BUFFER_BIT);
-    m_font.Printf2D(0, 0, kYellow, "W");
-    EXPECT_EQ(m_gl.Context().ReadPixels(), fromRebuilt);
 }
 
 }  // namespace

@@ -91,12 +91,6 @@ TEST_F(Scene, LabelsDrawBesideTheAxisEnds) {
     EXPECT_EQ(m_gl.Count(xEnd.x + 20, 0, kSide - 1, kSide - 1, red), 0);
 }
 
-TEST_F(Scene, HiddenAxesDrawNothing) {
-    m_view.m_bShowAxes = false;
-    Draw();
-    EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
-}
-
 TEST_F(Scene, PanMovesTheAxes) {
     Draw();
     const RenderTest::Point before = RenderTest::ScreenOf(0, 5, 0, false);
