@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "DdsTestUtil.h"
+#include "GameFolder.h"
 #include "GlTest.h"
-#include "TestUtil.h"
 #include "forge/pak.h"
 
 using namespace DdsTest;
@@ -116,15 +116,6 @@ TEST_F(DdsTexture, CompressedUploadTakesTheTopLevelOfAMipChain) {
     EXPECT_EQ(level1, 0);  // nothing uploaded below the top
 }
 
-TEST_F(DdsTexture, ShortCompressedFileMakesNoTexture) {
-    auto blocks = Forge::EncodeDxt(DdsFormat::DXT1, 8, 8, Gradient(8, 8, false));
-    blocks.resize(20);
-    auto file = Forge::WriteDds(Compressed(DdsFormat::DXT1, 8, 8), blocks);
-    PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
-    EXPECT_THROW(Texture::CDDSTexture texture(&reader), Except);
-    EXPECT_FALSE(glIsTexture(1));
-}
-
 TEST_F(DdsTexture, OtherKindsUploadDecodedPixels) {
     // 5 pixels of 3 bytes: rows that aren't a multiple of 4 bytes long.
     std::vector<uint32_t> words;
@@ -190,36 +181,28 @@ TEST_F(DdsTexture, BindAndDestructionManageTheName) {
     EXPECT_TRUE(glIsTexture(second->Name()));
 }
 
-TEST_F(DdsTexture, RejectedFilesThrowAndMakeNoTexture) {
-    auto desc = Compressed(DdsFormat::DXT1, 4, 4);
-    desc.cubeMap = true;
-    auto file = Forge::WriteDds(desc, std::vector<uint8_t>(48));
-    PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
-    try {
-        Texture::CDDSTexture texture(&reader);
-        FAIL() << "a cube map loaded";
-    } catch (const Except& e) {
-        EXPECT_STREQ(e.what(), "can't load dds cubemap.");
-    }
-    EXPECT_FALSE(glIsTexture(1));
-}
-
-TEST_F(DdsTexture, LoadTextureReadsTheNodeThroughTheArchiveManager) {
-    TestUtil::TempDir dir;
+// A file cut short or refused makes no texture; the archive manager's node loads.
+TEST_F(DdsTexture, LoadTextureReadsTheNodeAndRejectedFilesMakeNoTexture) {
+    auto cube = Compressed(DdsFormat::DXT1, 4, 4);
+    cube.cubeMap = true;
+    auto blocks = Forge::EncodeDxt(DdsFormat::DXT1, 8, 8, Gradient(8, 8, false));
+    blocks.resize(20);
     auto dds = Forge::WriteDds(Compressed(DdsFormat::DXT1, 4, 4), ColourBlock(0xF800, 0, {}));
     Forge::PakFile broken{.path = "\\t\\broken.dds", .data = dds};
     broken.stream = std::vector<uint8_t>(20, 0x55);  // not a zlib stream
-    Forge::SavePak(dir / "t.pak", {{.path = "\\t\\red.dds", .data = dds}, broken});
-    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
-    mgr->Clear();
-    ASSERT_TRUE(mgr->Open(dir.Path()));
-    ASSERT_TRUE(mgr->BuildTree());
-
-    std::shared_ptr<Texture::ITexture> texture =
-        Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/red.dds"));
+    TestUtil::Game game(
+        {{"\\t\\red.dds", dds},
+         {"\\t\\cube.dds", Forge::WriteDds(cube, std::vector<uint8_t>(48))},
+         {"\\t\\short.dds", Forge::WriteDds(Compressed(DdsFormat::DXT1, 8, 8), blocks)},
+         broken});
+    const auto cubeFile = PakMgr::GetPakMgr()->LoadFile(game.Node("t/cube.dds"));
+    EXPECT_EQ(TestUtil::ErrorOf([&] { Texture::CDDSTexture t(cubeFile.get()); }),
+              "can't load dds cubemap.");
+    EXPECT_THROW(Texture::LoadTexture(game.Node("t/short.dds")), Except);
+    EXPECT_EQ(Texture::LoadTexture(game.Node("t/broken.dds")), nullptr);
+    EXPECT_FALSE(glIsTexture(1));
+    std::shared_ptr<Texture::ITexture> texture = Texture::LoadTexture(game.Node("t/red.dds"));
     ASSERT_NE(texture, nullptr);
     texture->Bind();
     EXPECT_EQ(RenderTest::TexturePixels()[0], 255);  // red 31 after the driver's widening
-    EXPECT_EQ(Texture::LoadTexture(PakMgr::FindPath(*mgr, "t/broken.dds")), nullptr);
-    mgr->Clear();
 }
