@@ -71,37 +71,31 @@ TEST_F(PakFixture, FirstArchiveInNameOrderWinsAPath) {
     EXPECT_EQ(e.inflatedSize, 1u);
 }
 
-TEST_F(PakFixture, OpenTwiceWithoutClearListsEveryEntryTwice) {
-    Forge::SavePak(m_dir / "a.pak", {{.path = "\\f", .data = Forge::Bytes("f")}});
-    PakMgr::IPakMgr& mgr = Open();
-    ASSERT_TRUE(mgr.Open(m_dir.Path()));
-    EXPECT_EQ(mgr.GetFileCount(), 2u);
-    mgr.Clear();
-    EXPECT_EQ(mgr.GetFileCount(), 0u);
-}
-
-TEST_F(PakFixture, AFolderWithoutArchivesChangesNothing) {
+// Open adds to what is open; a folder without archives adds nothing.
+TEST_F(PakFixture, OpenAddsAndClearEmpties) {
     Forge::SavePak(m_dir / "a.pak", {{.path = "\\f", .data = Forge::Bytes("f")}});
     PakMgr::IPakMgr& mgr = Open();
     TestUtil::TempDir empty;
     EXPECT_FALSE(mgr.Open(empty.Path()));
     EXPECT_FALSE(mgr.Open(empty / "missing"));
     EXPECT_EQ(mgr.GetFileCount(), 1u);
+    ASSERT_TRUE(mgr.Open(m_dir.Path()));
+    EXPECT_EQ(mgr.GetFileCount(), 2u);
+    mgr.Clear();
+    EXPECT_EQ(mgr.GetFileCount(), 0u);
 }
 
-TEST_F(PakFixture, FirstPathByteIsAlwaysReplaced) {
-    Forge::SavePak(m_dir / "a.pak", {{.path = "Xdata\\f.txt", .data = Forge::Bytes("1")},
-                                     {.path = std::string("\0g", 2), .data = Forge::Bytes("2")}});
+// The first byte of a path is always '\\'; a path filling its field is cut at the field.
+TEST_F(PakFixture, PathFieldRules) {
+    Forge::SavePak(m_dir / "a.pak",
+                   {{.path = "Xdata\\f.txt", .data = Forge::Bytes("1")},
+                    {.path = std::string("\0g", 2), .data = Forge::Bytes("2")},
+                    {.path = "\\" + std::string(300, 'n'), .data = Forge::Bytes("x")}});
     PakMgr::IPakMgr& mgr = Open();
     EXPECT_EQ(mgr.GetFileName(0), "\\data\\f.txt");
     EXPECT_EQ(mgr.GetFileName(1), "\\g");
+    EXPECT_EQ(mgr.GetFileName(2).size(), Forge::kPakPathField);
     EXPECT_NE(Load("data/f.txt"), nullptr);
-}
-
-TEST_F(PakFixture, APathFillingItsFieldIsCutAtTheField) {
-    std::string path = "\\" + std::string(300, 'n');
-    Forge::SavePak(m_dir / "a.pak", {{.path = path, .data = Forge::Bytes("x")}});
-    EXPECT_EQ(Open().GetFileName(0).size(), Forge::kPakPathField);
 }
 
 TEST_F(PakFixture, UnknownInflatedSizeInflatesToTheTrueSize) {
