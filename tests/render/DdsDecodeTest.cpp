@@ -255,21 +255,3 @@ TEST(DdsTruncated, ReaderPositionIsWhereTheFileStarts) {
     reader.Seek(static_cast<int32_t>(padded.size()) - 100, 0);
     EXPECT_THROW(Texture::ParseDds(reader, true), Except);
 }
-
-// ---- Writer and decoder together ------------------------------------------------------
-
-TEST(DdsEncoded, StbBlocksDecodeCloseToTheirSource) {
-    constexpr uint32_t kWidth = 29, kHeight = 21;  // 8 × 6 blocks, the last ones partial
-    for (DdsFormat format : {DdsFormat::DXT1, DdsFormat::DXT5}) {
-        bool alpha = format == DdsFormat::DXT5;
-        auto source = Gradient(kWidth, kHeight, alpha);
-        auto blocks = Forge::EncodeDxt(format, kWidth, kHeight, source);
-        EXPECT_EQ(blocks.size(), 8u * 6 * (alpha ? 16 : 8));
-        auto file = Forge::WriteDds(Compressed(format, kWidth, kHeight), blocks);
-        auto decoded = Parse(file).decoded;
-        ASSERT_EQ(decoded.size(), source.size());
-        for (std::size_t i = 0; i < source.size(); ++i) {
-            ASSERT_NEAR(decoded[i], source[i], 24) << "byte " << i;
-        }
-    }
-}

@@ -221,7 +221,7 @@ protected:
 constexpr Rgba kRed = {255, 0, 0, 255};
 constexpr Rgba kGreen = {0, 255, 0, 255};
 
-TEST_F(DrawSkeleton, JointsAreColouredPointsAndBonesRunFromTheParent) {
+TEST_F(DrawSkeleton, JointsAreColouredPointsWithLabelsAndBonesRunFromTheParent) {
     LoadPosed({});
     // Left of the bone line, which is drawn over the joints.
     const RenderTest::Point root = At(0, 0);
@@ -238,6 +238,16 @@ TEST_F(DrawSkeleton, JointsAreColouredPointsAndBonesRunFromTheParent) {
     EXPECT_LT(middle[2], 20);
     // The root has no parent: no line below it.
     EXPECT_FALSE(RenderTest::Near(m_gl.Pixel(root.x, root.y - 6), kRed, 60));
+    // "child(1)" beside its joint.
+    const int greenText = m_gl.Count(child.x + 4, child.y + 1, child.x + 60, child.y + 14,
+                                     [](const Rgba& p) { return RenderTest::Near(p, kGreen, 2); });
+    EXPECT_GT(greenText, 20);
+    // The skin shows the bone colours while the skeleton is shown.
+    EXPECT_FALSE(IsTexel(PixelAt(30, -30, 20)));
+    EXPECT_TRUE(glIsEnabled(GL_COLOR_ARRAY));
+    m_model.ToggleSkeleton();
+    Picture();
+    EXPECT_TRUE(IsTexel(PixelAt(30, -30, 20)));
 }
 
 TEST_F(DrawSkeleton, JointsAreMirroredLikeTheMeshes) {
@@ -250,14 +260,6 @@ TEST_F(DrawSkeleton, JointsAreMirroredLikeTheMeshes) {
     EXPECT_FALSE(RenderTest::Near(m_gl.Pixel(plain.x - 2, plain.y + 2), kGreen, 60));
 }
 
-TEST_F(DrawSkeleton, LabelsAreDrawnBesideTheirJoints) {
-    LoadPosed({});
-    const RenderTest::Point child = At(0, 30);
-    const int greenText = m_gl.Count(child.x + 4, child.y + 1, child.x + 60, child.y + 14,
-                                     [](const Rgba& p) { return RenderTest::Near(p, kGreen, 2); });
-    EXPECT_GT(greenText, 20);  // "child(1)"
-}
-
 TEST_F(DrawSkeleton, BoneNamesAreDrawnAsTextNotFormats) {
     SceneFiles::Scene scene;
     scene.skinned = false;
@@ -267,15 +269,6 @@ TEST_F(DrawSkeleton, BoneNamesAreDrawnAsTextNotFormats) {
     const RenderTest::Point root = At(0, 0);
     const auto red = [](const Rgba& p) { return RenderTest::Near(p, kRed, 2); };
     EXPECT_GT(m_gl.Count(root.x + 50, root.y + 1, root.x + 80, root.y + 14, red), 10);
-}
-
-TEST_F(DrawSkeleton, SkinShowsTheBoneColoursWhileTheSkeletonIsShown) {
-    LoadPosed({});
-    EXPECT_FALSE(IsTexel(PixelAt(30, -30, 20)));
-    EXPECT_TRUE(glIsEnabled(GL_COLOR_ARRAY));
-    m_model.ToggleSkeleton();
-    Picture();
-    EXPECT_TRUE(IsTexel(PixelAt(30, -30, 20)));
 }
 
 }  // namespace

@@ -101,9 +101,18 @@ TEST_F(Scene, PanMovesTheAxes) {
     EXPECT_GT(Around(after, kGreen), 0);
 }
 
-TEST_F(Scene, SizeMessageWithHeightZero) {
+// The aspect and a modelview identity; a height of 0 gives a viewport 1 high until drawn.
+TEST_F(Scene, SizeSetsAspectAndViewport) {
+    m_view.OnSize(300, 200);
+    EXPECT_FLOAT_EQ(m_view.m_fAspect, 1.5f);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLfloat modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    EXPECT_EQ(modelview[0], 1.0f);
+    EXPECT_EQ(modelview[14], 0.0f);
     m_view.OnSize(320, 0);
-    EXPECT_EQ(m_view.m_nWidth, 320);
     EXPECT_EQ(m_view.m_nHeight, 0);
     EXPECT_FLOAT_EQ(m_view.m_fAspect, 320.0f);
     GLint viewport[4] = {};
@@ -115,28 +124,8 @@ TEST_F(Scene, SizeMessageWithHeightZero) {
     EXPECT_EQ(viewport[3], 0);
 }
 
-TEST_F(Scene, SizeSetsAspectAndLeavesModelviewIdentity) {
-    m_view.OnSize(300, 200);
-    EXPECT_FLOAT_EQ(m_view.m_fAspect, 1.5f);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    GLfloat modelview[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    EXPECT_EQ(modelview[0], 1.0f);
-    EXPECT_EQ(modelview[14], 0.0f);
-}
-
-TEST_F(Scene, RenderFramePresentsOnceAndRenderNever) {
-    int swaps = 0;
-    m_view.SetSwapBuffers([&] { ++swaps; });
-    EXPECT_TRUE(m_view.Render());
-    EXPECT_EQ(swaps, 0);
-    EXPECT_TRUE(m_view.RenderFrame());
-    EXPECT_EQ(swaps, 1);
-}
-
-TEST_F(Scene, TimerDrawsThenAdvances) {
+// RenderFrame presents once, Render never; the timer draws, then advances, only when active.
+TEST_F(Scene, PresentingAndTheTimersOrderOfWork) {
     int swaps = 0;
     std::vector<int> swapsAtUpdate;
     m_view.SetSwapBuffers([&] { ++swaps; });
@@ -144,16 +133,19 @@ TEST_F(Scene, TimerDrawsThenAdvances) {
         swapsAtUpdate.push_back(swaps);
         return 0u;
     });
+    EXPECT_TRUE(m_view.Render());
+    EXPECT_EQ(swaps, 0);
+    EXPECT_TRUE(m_view.RenderFrame());
+    EXPECT_EQ(swaps, 1);
     m_view.OnTimer();
-    EXPECT_EQ(swaps, 0);  // inactive: nothing drawn, nothing advanced
+    EXPECT_EQ(swaps, 1);  // inactive: nothing drawn, nothing advanced
     EXPECT_TRUE(swapsAtUpdate.empty());
-
     m_view.m_bActive = true;
     m_view.OnTimer();
     m_view.m_bThrottle = true;
     m_view.OnTimer();
-    EXPECT_EQ(swaps, 2);
-    EXPECT_EQ(swapsAtUpdate, (std::vector<int>{1, 2}));
+    EXPECT_EQ(swaps, 3);
+    EXPECT_EQ(swapsAtUpdate, (std::vector<int>{2, 3}));
 }
 
 TEST_F(Scene, RenderLeavesLightingTexturingAndCullingOff) {
