@@ -163,17 +163,6 @@ TEST_F(FrameExport, FramesFollowTheModel) {
     EXPECT_NEAR(m_model.MeshAt(0).subMeshes[0].skinnedPositions[0][0], -50 + 60, 0.01f);
 }
 
-TEST_F(FrameExport, StepOfFourWritesFramesZeroFourEightAndNine) {
-    Load({});
-    m_model.SetSpeed(84);  // (84 - 60) * 10 / 60 = 4 frames per picture
-    EXPECT_EQ(m_model.GetFrameCount(1), 4u);
-    m_model.ExportFrames(m_out.Path(), &m_sink);
-    EXPECT_EQ(FilesIn(m_out.Path()), (std::vector<std::string>{"00000000.bmp", "00000004.bmp",
-                                                               "00000008.bmp", "00000009.bmp"}));
-    EXPECT_EQ(m_sink.steps, 4);
-    EXPECT_EQ(m_sink.rangeHigh, 4);
-}
-
 TEST_F(FrameExport, BeforeAnyPlaybackOnePictureIsWrittenAndWithoutASinkNone) {
     Load({}, false);
     EXPECT_TRUE(m_model.ExportFrames(m_out.Path(), nullptr));

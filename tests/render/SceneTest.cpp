@@ -54,12 +54,13 @@ TEST_F(Scene, ClearsToTheBackgroundColour) {
     EXPECT_EQ(m_gl.Pixel(7, 9), (Rgba{0x10, 0x20, 0x30, 0xFF}));
 }
 
-TEST_F(Scene, AxesRunRedRightAndGreenUpFromTheOrigin) {
+// The empty model's box puts the eye on +Z, looking at the origin: red runs right, green
+// up, each labelled beside its end; blue shows when turned sideways; a pan moves them.
+TEST_F(Scene, AxesAndTheirLabels) {
     Draw();
     const RenderTest::Point origin = RenderTest::ScreenOf(0, 0, 0, false);
     const RenderTest::Point xMiddle = RenderTest::ScreenOf(5, 0, 0, false);
     const RenderTest::Point yMiddle = RenderTest::ScreenOf(0, 5, 0, false);
-    // The empty model's box puts the eye on +Z, looking at the origin.
     EXPECT_NEAR(origin.x, kSide / 2, 1);
     EXPECT_NEAR(origin.y, kSide / 2, 1);
     EXPECT_GT(xMiddle.x, origin.x + 10);
@@ -68,37 +69,25 @@ TEST_F(Scene, AxesRunRedRightAndGreenUpFromTheOrigin) {
     EXPECT_GT(Around(yMiddle, kGreen), 0);
     EXPECT_EQ(Around(xMiddle, kGreen), 0);
     EXPECT_TRUE(RenderTest::IsBackground(m_gl.Pixel(5, 5)));
-}
+    const RenderTest::Point xEnd = RenderTest::ScreenOf(10, 0, 0, false);
+    const RenderTest::Point yEnd = RenderTest::ScreenOf(0, 10, 0, false);
+    const auto red = [](const Rgba& p) { return RenderTest::Near(p, kRed, 40); };
+    const auto green = [](const Rgba& p) { return RenderTest::Near(p, kGreen, 40); };
+    // The glyphs rise from the raster position, clear of the lines; nothing red beyond.
+    EXPECT_GT(m_gl.Count(xEnd.x, xEnd.y + 2, xEnd.x + 12, xEnd.y + 14, red), 4);
+    EXPECT_GT(m_gl.Count(yEnd.x + 2, yEnd.y, yEnd.x + 12, yEnd.y + 14, green), 4);
+    EXPECT_EQ(m_gl.Count(xEnd.x + 20, 0, kSide - 1, kSide - 1, red), 0);
 
-TEST_F(Scene, BlueAxisShowsWhenTurnedSideways) {
+    m_view.m_fPanX = 5;
+    Draw();
+    const RenderTest::Point panned = RenderTest::ScreenOf(0, 5, 0, false);
+    EXPECT_GT(panned.x, yMiddle.x + 10);
+    EXPECT_GT(Around(panned, kGreen), 0);
     m_view.m_nRotY = 90;
     Draw();
     const RenderTest::Point zMiddle = RenderTest::ScreenOf(0, 0, 5, false);
     EXPECT_GT(Around(zMiddle, kBlue), 0);
     EXPECT_EQ(Around(zMiddle, kRed), 0);
-}
-
-TEST_F(Scene, LabelsDrawBesideTheAxisEnds) {
-    Draw();
-    const RenderTest::Point xEnd = RenderTest::ScreenOf(10, 0, 0, false);
-    const RenderTest::Point yEnd = RenderTest::ScreenOf(0, 10, 0, false);
-    const auto red = [](const Rgba& p) { return RenderTest::Near(p, kRed, 40); };
-    const auto green = [](const Rgba& p) { return RenderTest::Near(p, kGreen, 40); };
-    // The glyphs rise from the raster position, clear of the lines themselves.
-    EXPECT_GT(m_gl.Count(xEnd.x, xEnd.y + 2, xEnd.x + 12, xEnd.y + 14, red), 4);
-    EXPECT_GT(m_gl.Count(yEnd.x + 2, yEnd.y, yEnd.x + 12, yEnd.y + 14, green), 4);
-    // Nothing red beyond the label.
-    EXPECT_EQ(m_gl.Count(xEnd.x + 20, 0, kSide - 1, kSide - 1, red), 0);
-}
-
-TEST_F(Scene, PanMovesTheAxes) {
-    Draw();
-    const RenderTest::Point before = RenderTest::ScreenOf(0, 5, 0, false);
-    m_view.m_fPanX = 5;
-    Draw();
-    const RenderTest::Point after = RenderTest::ScreenOf(0, 5, 0, false);
-    EXPECT_GT(after.x, before.x + 10);
-    EXPECT_GT(Around(after, kGreen), 0);
 }
 
 // The aspect and a modelview identity; a height of 0 gives a viewport 1 high until drawn.
