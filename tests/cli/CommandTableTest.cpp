@@ -4,12 +4,11 @@
 // textured character with textures beside it for frames and texture ({S}).
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "TestUtil.h"
 #include "forge/scene.h"
@@ -323,35 +322,23 @@ std::string Substituted(std::string text, const std::string& out) {
 class Environment {
 public:
     explicit Environment(const char* setting) {
-        if (setting == nullptr) {
-            return;
-        }
-        const std::string s = setting;
-        const std::size_t eq = s.find('=');
-        m_name = s.substr(0, eq);
+        const std::string s = setting != nullptr ? setting : "";
+        m_name = s.substr(0, s.find('='));
         if (m_name == "RLIMIT_FSIZE") {
-            m_handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
-            ::getrlimit(RLIMIT_FSIZE, &m_saved);
-            rlimit low = m_saved;
-            low.rlim_cur = std::stoul(s.substr(eq + 1));
-            ::setrlimit(RLIMIT_FSIZE, &low);
-        } else {
-            ::setenv(m_name.c_str(), s.substr(eq + 1).c_str(), 1);
+            m_limit.emplace(std::stoul(s.substr(m_name.size() + 1)));
+        } else if (!m_name.empty()) {
+            ::setenv(m_name.c_str(), s.substr(m_name.size() + 1).c_str(), 1);
         }
     }
     ~Environment() {
-        if (m_name == "RLIMIT_FSIZE") {
-            ::setrlimit(RLIMIT_FSIZE, &m_saved);
-            std::signal(SIGXFSZ, m_handler);
-        } else if (!m_name.empty()) {
+        if (!m_name.empty() && !m_limit) {
             ::unsetenv(m_name.c_str());
         }
     }
 
 private:
     std::string m_name;
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
+    std::optional<TestUtil::FileSizeLimit> m_limit;
 };
 
 void ExpectFile(const std::string& out, const std::string& spec) {

@@ -13,6 +13,7 @@
 #include "forge/scene.h"
 #include "model/bmp.h"
 #include "render/view.h"
+#include "texture/texture.h"
 
 namespace {
 
@@ -231,7 +232,7 @@ TEST_F(FrameExport, FramesAllocateNothing) {
 }
 
 // A height of -1 (rows bottom first) is stored as +1, +1 (top first) as -1; a file is cut.
-TEST(WriteBmp, HeaderAndPixelsUnchanged) {
+TEST(WriteBmp, HeaderAndPixelsUnchangedAndNoFileWithoutPixels) {
     TestUtil::TempDir dir;
     Forge::SaveBytes(dir / "a.bmp", std::vector<uint8_t>(4000, 7));
     const uint8_t pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -249,6 +250,9 @@ TEST(WriteBmp, HeaderAndPixelsUnchanged) {
     EXPECT_FALSE(Model::WriteBmp(nullptr, {1, -1, 4, 4, pixels}));
     EXPECT_FALSE(Model::WriteBmp((dir / "e.bmp").c_str(), {1, -1, 4, 4, nullptr}));
     EXPECT_FALSE(std::filesystem::exists(dir / "e.bmp"));
+    // Nor does the PNG encoder take too few pixels (the vell table reads its PNGs back).
+    EXPECT_TRUE(Texture::EncodePng(1, 1, std::vector<uint8_t>(3)).empty());
+    EXPECT_TRUE(Texture::EncodePng(0, 1, std::vector<uint8_t>(4)).empty());
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // file-size limit). Each says which file it could not write and why, leaves no partial,
 // empty or temporary file behind, and the next export into a good folder works.
 #include <GL/gl.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -138,22 +136,6 @@ void ExpectNothingPartial(const std::string& folder, const std::string& blocked)
     }
 }
 
-// A file-size limit stands in for a disk that fills up: writes past it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
-
 class UnwritableDestination : public ::testing::TestWithParam<Writer> {
 protected:
     // The character is made here, before any test limits the size of the files written.
@@ -196,7 +178,7 @@ TEST_P(UnwritableDestination, AFolderInTheOutputsPlace) {
 TEST_P(UnwritableDestination, ADiskThatFillsUp) {
     std::string error;
     {
-        FileSizeLimit limit(32);
+        TestUtil::FileSizeLimit limit(32);
         error = ErrorOf([&] { GetParam().intoFolder(m_out.Path()); });
     }
     EXPECT_TRUE(error.starts_with("can't write " + m_out.Path() + "/")) << error;
