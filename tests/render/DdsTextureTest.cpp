@@ -42,42 +42,25 @@ void ExpectClose(const std::vector<uint8_t>& gl, const std::vector<uint8_t>& sof
     }
 }
 
-// 12×8 (3×2 blocks): hand-made blocks in both modes followed by stb-encoded ones.
+// 12×8 (3×2 blocks) encoded by stb, the first two by hand: colours in both DXT1 modes (four,
+// three and clear), alphas in both DXT5 modes; DXT3 puts explicit alphas over them all.
 std::vector<uint8_t> MixedBlocks(DdsFormat format) {
-    auto source = Gradient(12, 8, format != DdsFormat::DXT1);
-    auto blocks = Forge::EncodeDxt(format == DdsFormat::DXT1 ? DdsFormat::DXT1 : DdsFormat::DXT5,
-                                   12, 8, source);
+    const bool dxt1 = format == DdsFormat::DXT1;
+    auto blocks = Forge::EncodeDxt(dxt1 ? format : DdsFormat::DXT5, 12, 8, Gradient(12, 8, !dxt1));
     const Indices ramp = {0, 1, 2, 3, 3, 2, 1, 0, 0, 1, 2, 3, 3, 2, 1, 0};
-    Indices alphas;
-    for (int i = 0; i < 16; ++i) {
-        alphas[i] = static_cast<uint8_t>(i % 8);
-    }
-    std::vector<uint8_t> first, second;
-    switch (format) {
-        case DdsFormat::DXT1:
-            first = ColourBlock(0xF81F, 0x07E0, ramp);   // four colours
-            second = ColourBlock(0x001F, 0xFFE0, ramp);  // three and clear
-            break;
-        case DdsFormat::DXT3:
-            first =
-                Concat({ExplicitAlphaBlock({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
-                        ColourBlock(0xF81F, 0x07E0, ramp)});
-            second = Concat({ExplicitAlphaBlock(Fill(9)), ColourBlock(0x001F, 0xFFE0, ramp)});
-            blocks = {};
-            for (std::size_t i = 0; i < 6; ++i) {
-                auto b = Concat({ExplicitAlphaBlock(Fill(static_cast<uint8_t>(i * 3))),
-                                 ColourBlock(static_cast<uint16_t>(0x1234 * i), 0x8410, ramp)});
-                blocks.insert(blocks.end(), b.begin(), b.end());
-            }
-            break;
-        default:
-            first = Concat({InterpolatedAlphaBlock(230, 20, alphas), ColourBlock(0xF81F, 0, ramp)});
-            second =
-                Concat({InterpolatedAlphaBlock(20, 230, alphas), ColourBlock(0, 0xF81F, ramp)});
-            break;
+    const Indices eight = {0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7};
+    auto first = ColourBlock(0xF81F, 0x07E0, ramp);
+    auto second = ColourBlock(0x001F, 0xFFE0, ramp);
+    if (!dxt1) {
+        first = Concat({InterpolatedAlphaBlock(230, 20, eight), first});
+        second = Concat({InterpolatedAlphaBlock(20, 230, eight), second});
     }
     std::copy(first.begin(), first.end(), blocks.begin());
     std::copy(second.begin(), second.end(), blocks.begin() + static_cast<long>(second.size()));
+    for (std::size_t at = 0; format == DdsFormat::DXT3 && at < blocks.size(); at += 16) {
+        const auto alpha = ExplicitAlphaBlock(at == 0 ? eight : Fill(static_cast<uint8_t>(at / 5)));
+        std::copy(alpha.begin(), alpha.end(), blocks.begin() + static_cast<long>(at));
+    }
     return blocks;
 }
 
