@@ -21,22 +21,11 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, std::size_t size) {
     return bytes;
 }
 
-Forge::SkinDesc SkinNaming(const std::string& mesh, const std::string& texture) {
-    Forge::SkinDesc skin;
-    skin.name = "broken";
-    skin.meshName = mesh;
+std::vector<uint8_t> Skin(const std::string& mesh, const std::string& texture) {
     Forge::MaterialDesc material;
     material.params = {Forge::TextParam("g_DiffuseTex", texture)};
-    skin.materials = {material, material};
-    return skin;
-}
-
-std::vector<uint8_t> CubeMap() {
-    Forge::DdsDesc desc;
-    desc.width = 4;
-    desc.height = 4;
-    desc.cubeMap = true;
-    return Forge::WriteDds(desc, std::vector<uint8_t>(6 * 4 * 4 * 4));
+    return Forge::WriteSkin(
+        {.name = "broken", .meshName = mesh, .materials = {material, material}});
 }
 
 // The writers' character, plus broken files beside it and body parts below "parts".
@@ -46,23 +35,23 @@ std::vector<Forge::PakFile> Files() {
     std::vector<Forge::PakFile> files = SceneFiles::FilesOf(scene);
     const std::vector<uint8_t> mesh = Forge::WriteMesh(SceneFiles::MeshOf(scene));
     const std::vector<uint8_t> animation = Forge::WriteAnimation(SceneFiles::AnimationOf(scene));
-    files.push_back({"\\chars\\hero\\cut.msh", Cut(mesh, mesh.size() - 100)});
-    files.push_back({"\\chars\\hero\\cube.dds", CubeMap()});
-    files.push_back(
-        {"\\chars\\hero\\meshcut.skn", Forge::WriteSkin(SkinNaming("cut.msh", "hero.dds"))});
-    files.push_back(
-        {"\\chars\\hero\\cubetex.skn", Forge::WriteSkin(SkinNaming("hero.msh", "cube.dds"))});
-    files.push_back({"\\chars\\hero\\cut.ani", Cut(animation, animation.size() - 10)});
+    const Forge::DdsDesc cube{.width = 4, .height = 4, .cubeMap = true};
     Forge::PakFile badStream{"\\chars\\hero\\bad.skn", Forge::Bytes("never inflated")};
     badStream.stream = Forge::Bytes("not a zlib stream at all");
-    files.push_back(badStream);
-    files.push_back({"\\chars\\hero\\parts\\hero.msh", mesh});
-    files.push_back({"\\chars\\hero\\parts\\cut.msh", Cut(mesh, mesh.size() - 100)});
-    files.push_back({"\\chars\\hero\\parts\\hero.dds", SceneFiles::TextureOf(scene)});
-    files.push_back(
-        {"\\chars\\hero\\parts\\body.skn", Forge::WriteSkin(SkinNaming("hero.msh", "hero.dds"))});
-    files.push_back(
-        {"\\chars\\hero\\parts\\hair.skn", Forge::WriteSkin(SkinNaming("cut.msh", "hero.dds"))});
+    // clang-format off
+    files.insert(files.end(), {
+        {"\\chars\\hero\\cut.msh", Cut(mesh, mesh.size() - 100)},
+        {"\\chars\\hero\\cube.dds", Forge::WriteDds(cube, std::vector<uint8_t>(6 * 4 * 4 * 4))},
+        {"\\chars\\hero\\meshcut.skn", Skin("cut.msh", "hero.dds")},
+        {"\\chars\\hero\\cubetex.skn", Skin("hero.msh", "cube.dds")},
+        {"\\chars\\hero\\cut.ani", Cut(animation, animation.size() - 10)},
+        badStream,
+        {"\\chars\\hero\\parts\\hero.msh", mesh},
+        {"\\chars\\hero\\parts\\cut.msh", Cut(mesh, mesh.size() - 100)},
+        {"\\chars\\hero\\parts\\hero.dds", SceneFiles::TextureOf(scene)},
+        {"\\chars\\hero\\parts\\body.skn", Skin("hero.msh", "hero.dds")},
+        {"\\chars\\hero\\parts\\hair.skn", Skin("cut.msh", "hero.dds")}});
+    // clang-format on
     return files;
 }
 
