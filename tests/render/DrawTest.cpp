@@ -26,23 +26,13 @@ bool IsWhite(const Rgba& p) {
     return RenderTest::Near(p, kWhite, 8);
 }
 
-class Draw : public ::testing::Test {
+class Draw : public RenderTest::ViewTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_gl.Ok()); }
-
-    // Loads the scene's files as the whole model and prepares the view.
+    Draw() : ViewTest(kSide, kSide) {}
+    // Loads the scene's files as the whole model, in its bind pose, without the axes.
     void Load(const SceneFiles::Scene& scene) {
-        m_game.reset();  // its archives close when it goes
-        m_game = std::make_unique<TestUtil::Game>(SceneFiles::FilesOf(scene));
-        m_model.Load(m_game->Node(SceneFiles::kSkin));
-        m_view.InitGL();
-        m_view.OnSize(kSide, kSide);
-        m_view.ResetView();
+        ViewTest::Load(scene, false);
         m_view.m_bShowAxes = false;
-    }
-    void Picture() {
-        m_view.Render();
-        m_gl.Read();
     }
     // The window pixel of a model point (the model is drawn mirrored in x).
     static RenderTest::Point At(float x, float y, float z = 0) {
@@ -52,12 +42,6 @@ protected:
         const RenderTest::Point p = At(x, y, z);
         return m_gl.Pixel(p.x, p.y);
     }
-
-    RenderTest::SavedSwitches m_saved;
-    RenderTest::Gl m_gl{kSide, kSide};
-    std::unique_ptr<TestUtil::Game> m_game;
-    Model::CVellModel m_model{Render::CreateRenderer()};
-    Render::CRenderViewCore m_view{&m_model};
 };
 
 enum class Shows { Texel, Background };
@@ -209,7 +193,6 @@ protected:
     void LoadPosed(SceneFiles::Scene scene) {
         scene.patches = {Patch{.z = 20}};
         Load(scene);
-        m_model.LoadAnimation(m_game->Node(SceneFiles::kAnimation));
         m_model.PlayAnimation(1);
         m_model.PoseAt(0);
         m_model.GetSkeleton().boneColors = {{1, 0, 0}, {0, 1, 0}};

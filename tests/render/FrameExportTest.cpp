@@ -69,27 +69,9 @@ private:
     std::vector<int> m_heights{kHeight};
 };
 
-class FrameExport : public ::testing::Test {
+class FrameExport : public RenderTest::ViewTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_gl.Ok()); }
-    void Load(const SceneFiles::Scene& scene, bool play = true) {
-        m_game.reset();  // its archives close when it goes
-        m_game = std::make_unique<TestUtil::Game>(SceneFiles::FilesOf(scene));
-        m_model.Load(m_game->Node(SceneFiles::kSkin));
-        m_model.LoadAnimation(m_game->Node(SceneFiles::kAnimation));
-        if (play) {
-            m_model.PlayAnimation(1);
-        }
-        m_view.InitGL();
-        m_view.OnSize(kWidth, kHeight);
-        m_view.ResetView();
-    }
-
-    RenderTest::SavedSwitches m_saved;
-    RenderTest::Gl m_gl{kWidth, kHeight};
-    std::unique_ptr<TestUtil::Game> m_game;
-    Model::CVellModel m_model{Render::CreateRenderer()};
-    Render::CRenderViewCore m_view{&m_model};
+    FrameExport() : ViewTest(kWidth, kHeight) {}
     Sink m_sink{m_view};
     TestUtil::TempDir m_out;
 };

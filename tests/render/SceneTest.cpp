@@ -14,29 +14,14 @@ using RenderTest::Rgba;
 
 constexpr int kSide = 200;
 
-class Scene : public ::testing::Test {
+class Scene : public RenderTest::ViewTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_gl.Ok());
-        m_view.InitGL();
-        m_view.OnSize(kSide, kSide);
-        m_view.ResetView();
-    }
-    // Draws and reads the picture; leaves the scene's matrices current for ScreenOf.
-    void Draw() {
-        m_view.Render();
-        m_gl.Read();
-    }
+    Scene() : ViewTest(kSide, kSide) {}
     // Pixels of that colour within `radius` of the point.
     int Around(RenderTest::Point p, const Rgba& colour, int radius = 1) const {
         return m_gl.Count(p.x - radius, p.y - radius, p.x + radius, p.y + radius,
                           [&](const Rgba& q) { return RenderTest::Near(q, colour, 40); });
     }
-
-    RenderTest::SavedSwitches m_saved;
-    RenderTest::Gl m_gl{kSide, kSide};
-    Model::CVellModel m_model;
-    Render::CRenderViewCore m_view{&m_model};
 };
 
 constexpr Rgba kRed = {255, 0, 0, 255};
@@ -45,19 +30,19 @@ constexpr Rgba kBlue = {0, 0, 255, 255};
 
 TEST_F(Scene, ClearsToTheBackgroundColour) {
     m_view.m_bShowAxes = false;
-    Draw();
+    Picture();
     EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
     EXPECT_EQ(m_gl.Pixel(0, 0)[3], 0);  // the colour's top byte is the clear alpha
 
     m_view.m_clrBackground = 0xFF102030;
-    Draw();
+    Picture();
     EXPECT_EQ(m_gl.Pixel(7, 9), (Rgba{0x10, 0x20, 0x30, 0xFF}));
 }
 
 // The empty model's box puts the eye on +Z, looking at the origin: red runs right, green
 // up, each labelled beside its end; blue shows when turned sideways; a pan moves them.
 TEST_F(Scene, AxesAndTheirLabels) {
-    Draw();
+    Picture();
     const RenderTest::Point origin = RenderTest::ScreenOf(0, 0, 0, false);
     const RenderTest::Point xMiddle = RenderTest::ScreenOf(5, 0, 0, false);
     const RenderTest::Point yMiddle = RenderTest::ScreenOf(0, 5, 0, false);
@@ -79,12 +64,12 @@ TEST_F(Scene, AxesAndTheirLabels) {
     EXPECT_EQ(m_gl.Count(xEnd.x + 20, 0, kSide - 1, kSide - 1, red), 0);
 
     m_view.m_fPanX = 5;
-    Draw();
+    Picture();
     const RenderTest::Point panned = RenderTest::ScreenOf(0, 5, 0, false);
     EXPECT_GT(panned.x, yMiddle.x + 10);
     EXPECT_GT(Around(panned, kGreen), 0);
     m_view.m_nRotY = 90;
-    Draw();
+    Picture();
     const RenderTest::Point zMiddle = RenderTest::ScreenOf(0, 0, 5, false);
     EXPECT_GT(Around(zMiddle, kBlue), 0);
     EXPECT_EQ(Around(zMiddle, kRed), 0);

@@ -1,6 +1,11 @@
-// The process-wide switches a rendering test may change, restored afterwards.
+// The process-wide switches a rendering test may change, restored afterwards, and a render
+// view over a model in a headless context.
 #pragma once
 
+#include "GameFolder.h"
+#include "GlTest.h"
+#include "VellModel.h"
+#include "forge/scene.h"
 #include "model/model.h"
 #include "render/view.h"
 
@@ -21,6 +26,40 @@ private:
     bool m_skeleton;
     int32_t m_x;
     int32_t m_y;
+};
+
+// The view in a context of the given size; Load replaces the model with a writer-made
+// scene's, its animation loaded and, with `play`, playing.
+class ViewTest : public ::testing::Test {
+protected:
+    ViewTest(int width, int height) : m_gl(width, height) {}
+    void SetUp() override {
+        ASSERT_TRUE(m_gl.Ok());
+        m_view.InitGL();
+        m_view.OnSize(m_gl.Width(), m_gl.Height());
+        m_view.ResetView();
+    }
+    void Load(const SceneFiles::Scene& scene, bool play = true) {
+        m_game.reset();  // its archives close when it goes
+        m_game = std::make_unique<TestUtil::Game>(SceneFiles::FilesOf(scene));
+        m_model.Load(m_game->Node(SceneFiles::kSkin));
+        m_model.LoadAnimation(m_game->Node(SceneFiles::kAnimation));
+        if (play) {
+            m_model.PlayAnimation(1);
+        }
+        m_view.ResetView();
+    }
+    // Draws and reads the picture; leaves the scene's matrices current for ScreenOf.
+    void Picture() {
+        m_view.Render();
+        m_gl.Read();
+    }
+
+    SavedSwitches m_saved;
+    Gl m_gl;
+    std::unique_ptr<TestUtil::Game> m_game;
+    Model::CVellModel m_model{Render::CreateRenderer()};
+    Render::CRenderViewCore m_view{&m_model};
 };
 
 }  // namespace RenderTest
