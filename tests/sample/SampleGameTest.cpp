@@ -65,21 +65,16 @@ struct Part {
     Skin skin;
 };
 
+// A null node (a path not found) throws.
 Part LoadPart(const std::string& path) {
     Part part;
-    PakMgr::ITreeNode* node = Node(path);
-    EXPECT_NE(node, nullptr) << path;
-    if (node != nullptr) {
-        Model::LoadPart(node, part.mesh, part.skin);
-    }
+    Model::LoadPart(Node(path), part.mesh, part.skin);
     return part;
 }
 
 Skeleton LoadSkeleton(const std::string& path) {
     Skeleton skeleton;
-    PakMgr::ITreeNode* node = Node(path);
-    EXPECT_NE(node, nullptr) << path;
-    Model::ReadAnimation(node, skeleton);
+    Model::ReadAnimation(Node(path), skeleton);
     return skeleton;
 }
 
@@ -147,20 +142,15 @@ float LegLength(const Mesh& mesh) {
     return Distance(hip, knee) + Distance(knee, ankle) + Distance(ankle, toe);
 }
 
-struct DdsFacts {
-    uint32_t width = 0, height = 0;
-    std::string fourCC;
-};
-
-DdsFacts ReadDdsHeader(const std::vector<uint8_t>& bytes) {
-    DdsFacts facts;
+// "DXT1 1024x1024" from a DDS file's header.
+std::string FormatAndSize(const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 128) {
-        return facts;
+        return "";
     }
-    std::memcpy(&facts.height, bytes.data() + 12, 4);
-    std::memcpy(&facts.width, bytes.data() + 16, 4);
-    facts.fourCC.assign(reinterpret_cast<const char*>(bytes.data() + 84), 4);
-    return facts;
+    uint32_t heightWidth[2];
+    std::memcpy(heightWidth, bytes.data() + 12, 8);
+    return std::string(bytes.begin() + 84, bytes.begin() + 88) + " " +
+           std::to_string(heightWidth[1]) + "x" + std::to_string(heightWidth[0]);
 }
 
 // ---- the archives -------------------------------------------------------------------------
@@ -273,10 +263,8 @@ TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
         eyes |= m.eyeColor[3] > 0;
         mask |= m.maskTex != nullptr;
         tattoo |= m.tattooTex != nullptr;
-        const DdsFacts dds =
-            ReadDdsHeader(Load(std::string(Sample::kHeroFolder) + "\\tex\\" + m.diffuseTexName));
-        formats.insert(dds.fourCC + " " + std::to_string(dds.width) + "x" +
-                       std::to_string(dds.height));
+        formats.insert(
+            FormatAndSize(Load(std::string(Sample::kHeroFolder) + "\\tex\\" + m.diffuseTexName)));
     }
     EXPECT_TRUE(eyes && mask && tattoo);
     EXPECT_TRUE(formats.contains("DXT1 1024x1024"));
