@@ -126,30 +126,26 @@ TEST_F(Draw, AModelDrawnInTwoContextsIsTexturedInBoth) {
     }
 }
 
-TEST_F(Draw, InvisibleSubMeshDrawsNothingAndChangesNoState) {
+// Drawing leaves the alpha test on, depth LEQUAL and the arrays on; an invisible sub-mesh
+// draws nothing and changes no state.
+TEST_F(Draw, StateLeftByDrawing) {
     Load({});
-    m_model.SetSubMeshVisible(0, false);
-    glDisable(GL_ALPHA_TEST);
-    glDepthFunc(GL_LESS);
-    Picture();
-    EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
-    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-    GLint depthFunc = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-    EXPECT_EQ(depthFunc, GL_LESS);
-}
-
-TEST_F(Draw, DrawLeavesAlphaTestDepthLequalAndArraysOn) {
-    Load({});
-    Picture();
-    EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
-    GLint depthFunc = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-    EXPECT_EQ(depthFunc, GL_LEQUAL);
+    for (const bool visible : {true, false}) {
+        m_model.SetSubMeshVisible(0, visible);
+        glDisable(GL_ALPHA_TEST);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDepthFunc(GL_LESS);
+        Picture();
+        EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground) == kSide * kSide, !visible);
+        EXPECT_EQ(glIsEnabled(GL_ALPHA_TEST), visible);
+        EXPECT_EQ(glIsEnabled(GL_VERTEX_ARRAY), visible);
+        EXPECT_EQ(glIsEnabled(GL_TEXTURE_COORD_ARRAY), visible);
+        EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+        GLint depthFunc = 0;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+        EXPECT_EQ(depthFunc, visible ? GL_LEQUAL : GL_LESS);
+    }
 }
 
 TEST_F(Draw, PointLineAndFillModes) {

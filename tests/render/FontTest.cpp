@@ -62,7 +62,8 @@ TEST_F(FontTest, ListsForCodes0To254OfAMonospaceFace) {
     EXPECT_FLOAT_EQ(RasterX(), otherEnd);
 }
 
-// A 640 × 480 grid whatever the viewport, the text's bottom left at the point.
+// A 640 × 480 grid whatever the viewport, the text's bottom left at the point; the
+// matrices are as they were.
 TEST_F(FontTest, Printf2DPutsTheTextAtItsPointOfTheGrid) {
     EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, "%s", "AW"), 2);
     m_gl.Read();
@@ -77,6 +78,22 @@ TEST_F(FontTest, Printf2DPutsTheTextAtItsPointOfTheGrid) {
     EXPECT_GT(m_gl.Count(kWidth / 2 - 2, kHeight / 2 - 2, kWidth / 2 + 12, kHeight / 2 + 14, Lit),
               6);
     EXPECT_EQ(m_gl.Count(0, 0, kWidth / 2 - 4, kHeight - 1, Lit), 0);
+    // The matrices are restored.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glScalef(2, 3, 4);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(5, 6, 7);
+    m_font.Printf2D(10, 10, kYellow, "abc");
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 5.0f);
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    EXPECT_EQ(m[5], 3.0f);
 }
 
 // One cell each, control codes too; byte 255 and a null format draw nothing; texts are cut
@@ -123,24 +140,6 @@ TEST_F(FontTest, Printf3DDrawsAtTheProjectedPointWithoutLightingTexturingBlendin
         m_gl.Count(kWidth / 2 - 2, kHeight / 2 - 4, kWidth / 2 + 12, kHeight / 2 + 14, Lit);
     EXPECT_GT(near, 6);
     EXPECT_EQ(m_gl.CountAll(Lit), near);
-}
-
-TEST_F(FontTest, Printf2DRestoresTheMatrices) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glScalef(2, 3, 4);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(5, 6, 7);
-    m_font.Printf2D(10, 10, kYellow, "abc");
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    GLfloat m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    EXPECT_EQ(m[12], 5.0f);
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    EXPECT_EQ(m[5], 3.0f);
 }
 
 }  // namespace
