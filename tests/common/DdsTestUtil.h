@@ -15,16 +15,10 @@ namespace DdsTest {
 using Rgba = std::array<uint8_t, 4>;
 using Indices = std::array<uint8_t, 16>;  // one per pixel, rows top first
 
-inline void PutU16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
 // 8 bytes: two 5:6:5 end colours and 2-bit indices, least significant bits first.
 inline std::vector<uint8_t> ColourBlock(uint16_t c0, uint16_t c1, const Indices& indices) {
-    std::vector<uint8_t> block;
-    PutU16(block, c0);
-    PutU16(block, c1);
+    std::vector<uint8_t> block = {static_cast<uint8_t>(c0), static_cast<uint8_t>(c0 >> 8),
+                                  static_cast<uint8_t>(c1), static_cast<uint8_t>(c1 >> 8)};
     uint32_t bits = 0;
     for (int i = 0; i < 16; ++i) {
         bits |= static_cast<uint32_t>(indices[i] & 3) << (2 * i);

@@ -88,51 +88,34 @@ void PrintTo(const ViewCase& row, std::ostream* os) {
     *os << row.name;
 }
 
-ViewCase Row(const char* name, std::vector<Input> inputs, int rotX, int rotY, int rotZ, float panX,
-             float panY, float zoom, int lastX, int lastY) {
-    return {name, std::move(inputs), rotX, rotY, rotZ, panX, panY, zoom, lastX, lastY};
-}
-
+// clang-format off
 const ViewCase kViewCases[] = {
     // One degree per message however far the mouse went; up the window turns X back.
-    Row("LeftDrag",
-        {Press(MouseKind::LeftDown, 10, 10), Move(40, 10, kLeft), Move(80, 10, kLeft),
-         Move(110, 10, kLeft), Move(110, 0, kLeft), Move(110, 50, kLeft)},
-        0, 3, 0, 0, 0, 0, 110, 50),
-    Row("LeftDragUp", {Press(MouseKind::LeftDown, 0, 10), Move(0, 0, kLeft)}, -1, 0, 0, 0, 0, 0, 0,
-        0),
+    {"LeftDrag", {Press(MouseKind::LeftDown, 10, 10), Move(40, 10, kLeft), Move(80, 10, kLeft), Move(110, 10, kLeft), Move(110, 0, kLeft), Move(110, 50, kLeft)}, 0, 3, 0, 0, 0, 0, 110, 50},
+    {"LeftDragUp", {Press(MouseKind::LeftDown, 0, 10), Move(0, 0, kLeft)}, -1, 0, 0, 0, 0, 0, 0, 0},
     // Any other button or key held with the left one is no drag; nothing moves.
-    Row("LeftDragNeedsOnlyTheLeftButton",
-        {Press(MouseKind::LeftDown, 0, 0), Move(20, 20, kLeft | Render::kShiftKey),
-         Move(30, 30, kLeft | Render::kControlKey), Move(40, 40, kLeft | kRight), Move(50, 50, 0)},
-        0, 0, 0, 0, 0, 0, 0, 0),
-    Row("FullTurnLeftComesBackToZero", LeftSweep(1000, 640), 0, 0, 0, 0, 0, 0, 640, 0),
-    Row("OneStepLeft", LeftSweep(1000, 999), 0, -1, 0, 0, 0, 0, 999, 0),
-    Row("RightDragPansHalfAUnit",
-        {Press(MouseKind::RightDown, 100, 100), Move(300, 100, kRight), Move(301, 90, kRight)}, 0,
-        0, 0, 1.0f, 0.5f, 0, 301, 90),
-    Row("RightDragDownAndLeft",
-        {Press(MouseKind::RightDown, 100, 100), Move(99, 101, kRight),
-         Move(50, 101, kRight | Render::kMiddleButton)},
-        0, 0, 0, -0.5f, -0.5f, 0, 99, 101),
+    {"LeftDragNeedsOnlyTheLeftButton", {Press(MouseKind::LeftDown, 0, 0), Move(20, 20, kLeft | Render::kShiftKey), Move(30, 30, kLeft | Render::kControlKey), Move(40, 40, kLeft | kRight), Move(50, 50, 0)}, 0, 0, 0, 0, 0, 0, 0, 0},
+    {"FullTurnLeftComesBackToZero", LeftSweep(1000, 640), 0, 0, 0, 0, 0, 0, 640, 0},
+    {"OneStepLeft", LeftSweep(1000, 999), 0, -1, 0, 0, 0, 0, 999, 0},
+    {"RightDragPansHalfAUnit", {Press(MouseKind::RightDown, 100, 100), Move(300, 100, kRight), Move(301, 90, kRight)}, 0, 0, 0, 1.0f, 0.5f, 0, 301, 90},
+    {"RightDragDownAndLeft", {Press(MouseKind::RightDown, 100, 100), Move(99, 101, kRight), Move(50, 101, kRight | Render::kMiddleButton)}, 0, 0, 0, -0.5f, -0.5f, 0, 99, 101},
     // Positions are signed 16-bit: 0xFFFF is -1, left of a press at 0x10000 (0).
-    Row("Signed16BitPositions", {Press(MouseKind::LeftDown, 0x10000, 0), Move(0xFFFF, 0, kLeft)}, 0,
-        -1, 0, 0, 0, 0, -1, 0),
-    Row("WheelStepsOncePerMessage", {Wheel(120), Wheel(240), Wheel(-1), Wheel(0), Wheel(120)}, 0, 0,
-        0, 0, 0, 10, 0, 0),
-    Row("WheelDeltaIsSigned16Bit", {Wheel(0xFF88)}, 0, 0, 0, 0, 0, -5, 0, 0),
-    Row("HomeZoomsIn", {Key::Home}, 0, 0, 0, 0, 0, 2, 0, 0),
-    Row("EndZoomsOut", {Key::End}, 0, 0, 0, 0, 0, -2, 0, 0),
-    Row("UpTurnsXBack", {Key::Up}, -2, 0, 0, 0, 0, 0, 0, 0),
-    Row("DownTurnsX", {Key::Down}, 2, 0, 0, 0, 0, 0, 0, 0),
-    Row("RightTurnsZBack", {Key::Right}, 0, 0, -2, 0, 0, 0, 0, 0),
-    Row("LeftTurnsZ", {Key::Left}, 0, 0, 2, 0, 0, 0, 0, 0),
-    Row("PageUpPansDown", {Key::PageUp}, 0, 0, 0, 0, -2, 0, 0, 0),
-    Row("PageDownPansUp", {Key::PageDown}, 0, 0, 0, 0, 2, 0, 0, 0),
-    Row("OtherKeysAndEscapeWithoutAWindow", {Key::Other, Key::Escape}, 0, 0, 0, 0, 0, 0, 0, 0),
-    Row("KeyTurnsWrapAtAFullTurn", Repeat(Key::Up, 180), 0, 0, 0, 0, 0, 0, 0, 0),
-    Row("KeyTurnsBeforeTheWrap", Repeat(Key::Left, 179), 0, 0, 358, 0, 0, 0, 0, 0),
+    {"Signed16BitPositions", {Press(MouseKind::LeftDown, 0x10000, 0), Move(0xFFFF, 0, kLeft)}, 0, -1, 0, 0, 0, 0, -1, 0},
+    {"WheelStepsOncePerMessage", {Wheel(120), Wheel(240), Wheel(-1), Wheel(0), Wheel(120)}, 0, 0, 0, 0, 0, 10, 0, 0},
+    {"WheelDeltaIsSigned16Bit", {Wheel(0xFF88)}, 0, 0, 0, 0, 0, -5, 0, 0},
+    {"HomeZoomsIn", {Key::Home}, 0, 0, 0, 0, 0, 2, 0, 0},
+    {"EndZoomsOut", {Key::End}, 0, 0, 0, 0, 0, -2, 0, 0},
+    {"UpTurnsXBack", {Key::Up}, -2, 0, 0, 0, 0, 0, 0, 0},
+    {"DownTurnsX", {Key::Down}, 2, 0, 0, 0, 0, 0, 0, 0},
+    {"RightTurnsZBack", {Key::Right}, 0, 0, -2, 0, 0, 0, 0, 0},
+    {"LeftTurnsZ", {Key::Left}, 0, 0, 2, 0, 0, 0, 0, 0},
+    {"PageUpPansDown", {Key::PageUp}, 0, 0, 0, 0, -2, 0, 0, 0},
+    {"PageDownPansUp", {Key::PageDown}, 0, 0, 0, 0, 2, 0, 0, 0},
+    {"OtherKeysAndEscapeWithoutAWindow", {Key::Other, Key::Escape}, 0, 0, 0, 0, 0, 0, 0, 0},
+    {"KeyTurnsWrapAtAFullTurn", Repeat(Key::Up, 180), 0, 0, 0, 0, 0, 0, 0, 0},
+    {"KeyTurnsBeforeTheWrap", Repeat(Key::Left, 179), 0, 0, 358, 0, 0, 0, 0, 0},
 };
+// clang-format on
 
 class ViewRules : public ::testing::TestWithParam<ViewCase> {
 protected:

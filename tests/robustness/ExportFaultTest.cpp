@@ -87,6 +87,14 @@ void WriteGlb(const std::string& path) {
     TheExporter().model->ExportGltf(path, {TheExporter().skin});
 }
 
+void ExportObj(const std::string& folder) {
+    TheExporter().model->ExportObj("test", TheExporter().skin, folder);
+}
+
+void ExportFrames(const std::string& folder) {
+    TheExporter().model->ExportFrames(folder, &TheExporter().sink);
+}
+
 struct Writer {
     const char* label;
     const char* name;  // the file that a folder of its name blocks
@@ -109,21 +117,9 @@ const Writer kWriters[] = {
     {"glb", "m.glb", AtName(WriteGlb, "m.glb"), WriteGlb},
     {"gltf", "m.gltf", AtName(WriteGlb, "m.gltf"), nullptr},
     {"gltfBin", "m.bin", AtName(WriteGlb, "m.gltf"), nullptr},
-    {"obj", "patch1_01.obj",
-     [](const std::string& folder) {
-         TheExporter().model->ExportObj("test", TheExporter().skin, folder);
-     },
-     nullptr},
-    {"objTexture", "hero.dds",
-     [](const std::string& folder) {
-         TheExporter().model->ExportObj("test", TheExporter().skin, folder);
-     },
-     nullptr},
-    {"frames", "00000003.bmp",
-     [](const std::string& folder) {
-         TheExporter().model->ExportFrames(folder, &TheExporter().sink);
-     },
-     nullptr},
+    {"obj", "patch1_01.obj", ExportObj, nullptr},
+    {"objTexture", "hero.dds", ExportObj, nullptr},
+    {"frames", "00000003.bmp", ExportFrames, nullptr},
 };
 
 // No file of the export left empty or cut short, and no temporary file.
