@@ -24,6 +24,7 @@ struct OrderRow {
 };
 
 TEST(ArchiveOrder, LettersCompareInUpperCaseOtherBytesUnsigned) {
+    // clang-format off
     const OrderRow rows[] = {
         {{"D.PAK", "a.pak"}, {"a.pak", "D.PAK"}},
         {{"c_.pak", "ca.pak"}, {"ca.pak", "c_.pak"}},
@@ -31,6 +32,7 @@ TEST(ArchiveOrder, LettersCompareInUpperCaseOtherBytesUnsigned) {
         {{"\xb0\xa1.pak", "z.pak", "000_patch.pak"}, {"000_patch.pak", "z.pak", "\xb0\xa1.pak"}},
         {{"a_.pak", "A.pak", "ab.pak"}, {"A.pak", "ab.pak", "a_.pak"}},
     };
+    // clang-format on
     for (const OrderRow& row : rows) {
         TestUtil::TempDir dir;
         for (const std::string& name : row.names) {
@@ -124,6 +126,7 @@ TEST(Names, LongNamesAreCutOnACharacterKeepingTheExtensionAndNeverMeet) {
     const std::string zhong = "\xd6\xd0";  // 中 in code page 936, three bytes in UTF-8
     const std::string longGbk = Repeat(zhong, 125) + ".dds";  // 254 bytes, 379 in UTF-8
     const std::string a300 = Repeat("a", 300);
+    // clang-format off
     const NameRow rows[] = {
         {{Repeat("a", 255)}, {Repeat("a", 255)}},
         {{a300 + ".dds"}, {Repeat("a", 251) + ".dds"}},
@@ -131,12 +134,10 @@ TEST(Names, LongNamesAreCutOnACharacterKeepingTheExtensionAndNeverMeet) {
         {{a300}, {Repeat("a", 255)}},
         {{a300 + "." + Repeat("x", 40)}, {Repeat("a", 255)}},  // no extension that long
         // Cut names that meet get ~1, ~2; the same name again gets its own cut name.
-        {{a300 + "1.obj", a300 + "2.obj", a300 + "1.obj", a300 + "3.obj"},
-         {Repeat("a", 251) + ".obj", Repeat("a", 249) + "~1.obj", Repeat("a", 251) + ".obj",
-          Repeat("a", 249) + "~2.obj"}},
-        {{longGbk, Repeat(zhong, 126) + ".dds"},
-         {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds"}},
+        {{a300 + "1.obj", a300 + "2.obj", a300 + "1.obj", a300 + "3.obj"}, {Repeat("a", 251) + ".obj", Repeat("a", 249) + "~1.obj", Repeat("a", 251) + ".obj", Repeat("a", 249) + "~2.obj"}},
+        {{longGbk, Repeat(zhong, 126) + ".dds"}, {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds"}},
     };
+    // clang-format on
     for (const NameRow& row : rows) {
         PakMgr::CutNames cuts;
         for (std::size_t i = 0; i < row.names.size(); ++i) {

@@ -67,11 +67,13 @@ std::vector<uint8_t> MixedBlocks(DdsFormat format) {
 }  // namespace
 
 TEST_F(DdsTexture, CompressedUploadMatchesTheSoftwareDecoder) {
+    // clang-format off
     const std::pair<DdsFormat, GLenum> cases[] = {
         {DdsFormat::DXT1, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
         {DdsFormat::DXT3, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT},
         {DdsFormat::DXT5, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT},
     };
+    // clang-format on
     for (auto [format, glFormat] : cases) {
         SCOPED_TRACE(static_cast<int>(format));
         auto blocks = MixedBlocks(format);

@@ -35,6 +35,7 @@ struct CameraCase {
 };
 
 TEST(CameraFormula, FramesTheBox) {
+    // clang-format off
     const CameraCase cases[] = {
         {{-1, 0, -1}, {1, 2, 1}, 4.0f / 3.0f, 0, 0, 1, -2.799f},
         // A wide box in a square view: the half height (-1) is nearer zero than the
@@ -46,6 +47,7 @@ TEST(CameraFormula, FramesTheBox) {
         // The empty model's box puts the eye on the positive side.
         {{10, 10, 10}, {-10, -10, -10}, 1, 0, 0, 0, 37.3205f},
     };
+    // clang-format on
     for (const CameraCase& c : cases) {
         const Render::Camera camera = Render::FrameBox(c.min, c.max, c.aspect, c.zoom);
         EXPECT_FLOAT_EQ(camera.x, c.x);

@@ -104,14 +104,14 @@ void PrintTo(const BrokenLoad& row, std::ostream* os) {
     *os << row.name;
 }
 
+// clang-format off
 const BrokenLoad kBrokenLoads[] = {
-    {"MeshCutShortAfterTheSkinAndTexturesLoaded", "chars/hero/meshcut.skn", false,
-     "corrupt .msh file: "},
-    {"TextureRejectedInTheMiddleOfTheSkin", "chars/hero/cubetex.skn", false,
-     "can't load dds cubemap."},
+    {"MeshCutShortAfterTheSkinAndTexturesLoaded", "chars/hero/meshcut.skn", false, "corrupt .msh file: "},
+    {"TextureRejectedInTheMiddleOfTheSkin", "chars/hero/cubetex.skn", false, "can't load dds cubemap."},
     {"SkinThatDoesNotInflate", "chars/hero/bad.skn", false, "can't read .skn file"},
     {"AnimationCutShort", "chars/hero/cut.ani", true, "corrupt .ani file: "},
 };
+// clang-format on
 
 constexpr int kLoads = 10000;
 constexpr int kWarmUp = 100;
