@@ -156,18 +156,12 @@ TEST_F(FrameExport, BeforeAnyPlaybackOnePictureIsWrittenAndWithoutASinkNone) {
 
 TEST_F(FrameExport, SinkWithoutPixelsWritesNoPicture) {
     Load({});
-    m_sink.Sizes({0}, {kHeight});
-    EXPECT_TRUE(m_model.ExportFrames(m_out.Path(), &m_sink));
-    EXPECT_TRUE(FilesIn(m_out.Path()).empty());
-    EXPECT_EQ(m_sink.steps, 10);
-
-    m_sink.Sizes({kWidth}, {0});
-    m_model.ExportFrames(m_out.Path(), &m_sink);
-    EXPECT_TRUE(FilesIn(m_out.Path()).empty());
-
-    m_sink.Sizes({-5}, {-5});
-    m_model.ExportFrames(m_out.Path(), &m_sink);
-    EXPECT_TRUE(FilesIn(m_out.Path()).empty());
+    for (const auto& [width, height] : {std::pair{0, kHeight}, {kWidth, 0}, {-5, -5}}) {
+        m_sink.Sizes({width}, {height});
+        EXPECT_TRUE(m_model.ExportFrames(m_out.Path(), &m_sink));
+        EXPECT_TRUE(FilesIn(m_out.Path()).empty());
+    }
+    EXPECT_EQ(m_sink.steps, 30);
 }
 
 TEST_F(FrameExport, ReadBackKeepsTheSizeTheBufferWasMadeFor) {
