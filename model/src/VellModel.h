@@ -87,7 +87,7 @@ public:
 private:
     void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                        const std::string& comment, PakMgr::ITreeNode* node,
-                       const std::string& folder, bool materials);
+                       const std::string& folder, bool materials, PakMgr::CutNames& cuts);
 
     std::unique_ptr<IModelRenderer> m_renderer;
     Matrix m_mirrorMatrix;
