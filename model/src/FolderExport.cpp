@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "VellModel.h"
 #include "model/folder.h"
+#include "model/object.h"
 
 namespace Model {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "GltfMath.h"
 #include "GltfWriter.h"
-#include "VellModel.h"
+#include "model/object.h"
 
 namespace Model::Gltf {
 

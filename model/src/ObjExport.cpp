@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "ObjText.h"
-#include "VellModel.h"
+#include "model/obj.h"
+#include "model/object.h"
 #include "texture/texture.h"
 
 namespace Model {

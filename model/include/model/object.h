@@ -1,5 +1,6 @@
-// The model object's implementation, shared by the files that implement its parts
-// (loading and playback, posing, drawing, the exports).
+// The model object's implementation class, shared by the files that implement its parts
+// (loading and playback, posing, drawing, the exports), and by the tools and tests that build
+// a model by hand or look inside one. Front ends use IVellModel (model/model.h).
 #pragma once
 
 #include <array>
