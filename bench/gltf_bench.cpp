@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "VellModel.h"
 #include "forge/sample.h"
 #include "glcontext/glcontext.h"
+#include "model/object.h"
 #include "pakmgr/pakmgr.h"
 #include "texture/texture.h"
 

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <random>
 
-#include "ObjText.h"
-#include "Pose.h"
-#include "VellModel.h"
+#include "model/obj.h"
+#include "model/object.h"
+#include "model/pose.h"
 
 namespace {
 

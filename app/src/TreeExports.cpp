@@ -67,9 +67,10 @@ void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
     struct Collector final : PakMgr::ITreeVisitor {
         const std::filesystem::path& folder;
         std::vector<FileJob>& jobs;
+        PakMgr::CutNames cuts;  // two long names of the folder never meet once cut
         Collector(const std::filesystem::path& f, std::vector<FileJob>& j) : folder(f), jobs(j) {}
         void Visit(PakMgr::ITreeNode* child) override {
-            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name());
+            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &cuts);
             if (child->GetChildCount() == 0) {
                 jobs.push_back({child, path});
             } else {

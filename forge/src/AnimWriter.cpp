@@ -7,10 +7,10 @@
 namespace Forge {
 namespace {
 
-constexpr std::size_t kNameField = 256;
-constexpr std::size_t kHeaderBlock = 1024;
-constexpr std::size_t kHeaderUnused = kHeaderBlock - 268;
-constexpr std::size_t kBoneUnused = 512;
+using Model::Layout::kBoneUnused;
+constexpr std::size_t kNameField = Model::Layout::kNameSize;
+constexpr std::size_t kHeaderUnused =
+    Model::Layout::kHeaderBlockSize - sizeof(Model::Layout::AnimHeader);
 constexpr float kRotationScale = 32767.0f;
 
 void PutVectorKeys(ByteSink& out, uint32_t version, const std::vector<VectorKeyDesc>& keys) {

@@ -11,18 +11,18 @@ namespace Forge {
 namespace {
 
 constexpr uint32_t FourCCOf(DdsFormat format) {
-    constexpr uint32_t kDxt = 'D' | 'X' << 8 | 'T' << 16;
+    using Texture::Dds::FourCC;
     switch (format) {
         case DdsFormat::DXT1:
-            return kDxt | uint32_t{'1'} << 24;
+            return FourCC('D', 'X', 'T', '1');
         case DdsFormat::DXT2:
-            return kDxt | uint32_t{'2'} << 24;
+            return FourCC('D', 'X', 'T', '2');
         case DdsFormat::DXT3:
-            return kDxt | uint32_t{'3'} << 24;
+            return FourCC('D', 'X', 'T', '3');
         case DdsFormat::DXT4:
-            return kDxt | uint32_t{'4'} << 24;
+            return FourCC('D', 'X', 'T', '4');
         case DdsFormat::DXT5:
-            return kDxt | uint32_t{'5'} << 24;
+            return FourCC('D', 'X', 'T', '5');
         case DdsFormat::Uncompressed:
             break;
     }

@@ -4,10 +4,11 @@
 namespace Forge {
 namespace {
 
-constexpr std::size_t kNameField = 256;
-constexpr std::size_t kHeaderBlock = 1024;
-constexpr std::size_t kHeaderUnused = kHeaderBlock - 300;
-constexpr std::size_t kSubMeshUnused = kHeaderBlock - 528;
+constexpr std::size_t kNameField = Model::Layout::kNameSize;
+constexpr std::size_t kHeaderUnused =
+    Model::Layout::kHeaderBlockSize - sizeof(Model::Layout::MeshHeader);
+constexpr std::size_t kSubMeshUnused =
+    Model::Layout::kHeaderBlockSize - sizeof(Model::Layout::SubMeshHeader);
 
 uint32_t Count(std::optional<uint32_t> given, std::size_t actual) {
     return given.value_or(static_cast<uint32_t>(actual));

@@ -53,13 +53,19 @@ std::vector<uint8_t> WritePak(const std::vector<PakFile>& files, const PakLayout
         const PakFile& f = files[i];
         uint8_t* record = pak.data() + tableOffset + i * kPakRecordSize;
         std::memcpy(record, f.path.data(), std::min(f.path.size(), kPakPathField));
-        PutWord(record + 256, f.spare);
-        PutWord(record + 260, f.inflatedSize.value_or(static_cast<uint32_t>(f.data.size())));
-        PutWord(record + 264, f.storedSize.value_or(static_cast<uint32_t>(stored[i].bytes.size())));
-        PutWord(record + 268, f.offset.value_or(stored[i].offset));
+        using PakMgr::Layout::Record;
+        PutWord(record + offsetof(Record, spare), f.spare);
+        PutWord(record + offsetof(Record, inflatedSize),
+                f.inflatedSize.value_or(static_cast<uint32_t>(f.data.size())));
+        PutWord(record + offsetof(Record, storedSize),
+                f.storedSize.value_or(static_cast<uint32_t>(stored[i].bytes.size())));
+        PutWord(record + offsetof(Record, offset), f.offset.value_or(stored[i].offset));
     }
-    PutWord(pak.data() + 260, layout.recordCount.value_or(static_cast<uint32_t>(files.size())));
-    PutWord(pak.data() + 264, layout.tableOffset.value_or(static_cast<uint32_t>(tableOffset)));
+    using PakMgr::Layout::Header;
+    PutWord(pak.data() + offsetof(Header, recordCount),
+            layout.recordCount.value_or(static_cast<uint32_t>(files.size())));
+    PutWord(pak.data() + offsetof(Header, tableOffset),
+            layout.tableOffset.value_or(static_cast<uint32_t>(tableOffset)));
     if (layout.cutTo && *layout.cutTo < pak.size()) {
         pak.resize(*layout.cutTo);
     }

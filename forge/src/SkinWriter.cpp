@@ -4,10 +4,10 @@
 namespace Forge {
 namespace {
 
-constexpr std::size_t kNameField = 256;
-constexpr std::size_t kHeaderBlock = 1024;
-constexpr std::size_t kHeaderUnused = kHeaderBlock - 520;
-constexpr std::size_t kMaterialUnused = kHeaderBlock - kMaterialHeaderBytes;
+constexpr std::size_t kNameField = Model::Layout::kNameSize;
+constexpr std::size_t kHeaderUnused =
+    Model::Layout::kHeaderBlockSize - sizeof(Model::Layout::SkinHeader);
+constexpr std::size_t kMaterialUnused = Model::Layout::kHeaderBlockSize - kMaterialHeaderBytes;
 
 // A u32 length that counts the terminating zero, then the bytes.
 void PutCounted(ByteSink& out, std::string_view text, bool terminated) {

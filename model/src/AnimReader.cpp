@@ -5,16 +5,17 @@
 #include <type_traits>
 
 #include "Cursor.h"
+#include "model/layout.h"
 #include "model/records.h"
 
 namespace Model {
 namespace {
 
-constexpr uint32_t kMinimumSize = 268;
-constexpr uint32_t kHeaderBlockSize = 1024;
-constexpr uint32_t kNameSize = 256;
-constexpr uint32_t kBoneSkipped = 512;
-constexpr uint32_t kBoneHeaderSize = 2 * kNameSize + kBoneSkipped;
+using Layout::AnimHeader;
+using Layout::kBoneHeaderSize;
+using Layout::kHeaderBlockSize;
+using Layout::kNameSize;
+constexpr uint32_t kMinimumSize = sizeof(AnimHeader);
 constexpr uint32_t kTrackMinimum = 12 + 16 + 12 + 3 * 4;  // base transform and three counts
 constexpr uint32_t kSmallestKey = 10;
 constexpr float kZeroRotation = 1.1920929e-6f;
@@ -154,7 +155,7 @@ void ReadBone(Cursor& in, KeyLayout layout, const Skeleton& skeleton, Bone& bone
     const std::string who = Numbered("bone", number);
     bone.name = in.Name(kNameSize, who, "name");
     bone.parentName = in.Name(kNameSize, who, "parent name");
-    in.Skip(kBoneSkipped, who);
+    in.Skip(Layout::kBoneUnused, who);
     bone.tracks.assign(skeleton.animationCount, AnimTrack{});
     for (std::size_t a = 0; a < bone.tracks.size(); ++a) {
         ReadTrack(in, layout, bone.tracks[a], who + " " + Numbered("track", a));
@@ -189,9 +190,9 @@ void ReadHeader(Cursor& in, Skeleton& skeleton) {
     uint8_t header[kMinimumSize];
     in.Bytes(header, sizeof header, "header");
     skeleton.name = Cursor::TextOf({reinterpret_cast<const char*>(header), kNameSize});
-    skeleton.version = At<uint32_t>(header, 256);
-    skeleton.boneCount = At<uint32_t>(header, 260);
-    skeleton.animationCount = At<uint32_t>(header, 264);
+    skeleton.version = At<uint32_t>(header, offsetof(AnimHeader, version));
+    skeleton.boneCount = At<uint32_t>(header, offsetof(AnimHeader, boneCount));
+    skeleton.animationCount = At<uint32_t>(header, offsetof(AnimHeader, animationCount));
 }
 
 // Every count is held against the bytes left before anything is sized by it.

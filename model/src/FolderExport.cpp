@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "VellModel.h"
 #include "model/folder.h"
+#include "model/object.h"
 
 namespace Model {
 namespace {
@@ -65,19 +65,58 @@ struct Place {
     std::string path;              // the skin's path below `folder`, for messages
 };
 
-Place PlaceOf(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder) {
-    std::vector<std::string> parts;
+// The safe name of `nameOf(node)`. One cut to fit the file system that meets the cut name of
+// an earlier sibling of the same kind gets ~1, ~2...: decided among the siblings alone, so
+// that every worker gives a node the same name whatever order the models are exported in.
+template <typename NameOf>
+std::string SiblingSafeName(PakMgr::ITreeNode* node, NameOf nameOf) {
+    const std::string name = nameOf(node);
+    if (PakMgr::GbkToUtf8(name).size() <= PakMgr::kMaxFileNameBytes || !node->GetParent()) {
+        return PakMgr::SafeFileName(name);
+    }
+    const bool isFolder = node->GetChildCount() > 0;
+    PakMgr::CutNames cuts;
+    std::string own;
+    ForEachChild(node->GetParent(), [&](PakMgr::ITreeNode* sibling) {
+        if (own.empty() && (sibling->GetChildCount() > 0) == isFolder) {
+            std::string safe = PakMgr::SafeFileName(nameOf(sibling), &cuts);
+            if (sibling == node) {
+                own = std::move(safe);
+            }
+        }
+    });
+    return own;
+}
+
+// `extension` is what the export adds to the stem: the stem is cut to leave room for it.
+Place PlaceOf(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder, const std::string& extension) {
+    std::vector<PakMgr::ITreeNode*> parts;
     for (PakMgr::ITreeNode* n = skin->GetParent(); n && n != folder; n = n->GetParent()) {
-        parts.push_back(n->GetName());
+        parts.push_back(n);
     }
     Place place;
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-        place.folder /= PakMgr::SafeFileName(*part);
-        place.path += PakMgr::GbkToUtf8(*part) + "/";
+        place.folder /= SiblingSafeName(*part, [](PakMgr::ITreeNode* n) { return n->GetName(); });
+        place.path += PakMgr::GbkToUtf8((*part)->GetName()) + "/";
     }
-    place.stem = PakMgr::SafeFileName(Stem(skin->GetName()));
+    const std::string named =
+        SiblingSafeName(skin, [&](PakMgr::ITreeNode* n) { return Stem(n->GetName()) + extension; });
+    place.stem = named.substr(0, named.size() - extension.size());
     place.path += PakMgr::GbkToUtf8(skin->GetName());
     return place;
+}
+
+// What the export adds to a model's stem.
+std::string ExtensionOf(FolderFormat format) {
+    switch (format) {
+        case FolderFormat::Glb:
+            return ".glb";
+        case FolderFormat::Gltf:
+            return ".gltf";
+        case FolderFormat::Obj:
+            break;
+    }
+    return "";
 }
 
 // Every .ani beside the skin, the first that reads loaded into the model; the others
@@ -106,7 +145,7 @@ void ExportOne(PakMgr::ITreeNode* skin, const Place& place, const std::string& o
                const FolderOptions& options, FolderItem& item) {
     std::unique_ptr<IVellModel> model = CreateModel();
     model->Load(skin);
-    GltfOptions gltf{.scale = options.scale};
+    GltfOptions gltf{.scale = options.scale, .imageThreads = 1};
     std::vector<std::string> skipped;
     gltf.skipped = &skipped;
     gltf.animations = LoadAnimations(*model, skin, item.warnings);
@@ -119,8 +158,8 @@ void ExportOne(PakMgr::ITreeNode* skin, const Place& place, const std::string& o
                          skin, objFolder.string(), options.mtl);
     } else {
         std::filesystem::create_directories(folder, ec);
-        const char* extension = options.format == FolderFormat::Gltf ? ".gltf" : ".glb";
-        model->ExportGltf((folder / (place.stem + extension)).string(), {skin}, gltf);
+        model->ExportGltf((folder / (place.stem + ExtensionOf(options.format))).string(), {skin},
+                          gltf);
     }
     for (const std::string& s : skipped) {
         item.warnings.push_back(PakMgr::GbkToUtf8(s));
@@ -139,7 +178,7 @@ std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder) {
 
 FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
                              const std::string& outDir, const FolderOptions& options) {
-    const Place place = PlaceOf(skin, folder);
+    const Place place = PlaceOf(skin, folder, ExtensionOf(options.format));
     FolderItem item{.path = place.path};
     try {
         ExportOne(skin, place, outDir, options, item);
@@ -159,7 +198,6 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
     std::atomic<std::size_t> next = 0;
     std::atomic<bool> cancelled = false;
     auto work = [&] {
-        std::shared_ptr<void> state = options.workerSetup ? options.workerSetup() : nullptr;
         for (std::size_t i = next++; i < models.size() && !cancelled; i = next++) {
             const FolderItem item = ExportFolderModel(models[i], folder, outDir, options);
             std::lock_guard lock(report);

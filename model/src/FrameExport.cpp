@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "Pose.h"
-#include "VellModel.h"
 #include "model/bmp.h"
+#include "model/object.h"
+#include "model/pose.h"
 
 namespace Model {
 namespace {

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "GltfDocument.h"
-#include "Pose.h"
+#include "model/pose.h"
 
 namespace Model::Gltf {
 namespace {

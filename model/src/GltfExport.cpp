@@ -33,9 +33,14 @@ float Finite(float v) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
+// A side file's stem at most this long: an image's name, two of them with '_', a number and
+// ".png", stays within the file system's 255 bytes.
+constexpr std::size_t kSideStemLimit = 120;
+constexpr std::size_t kHashLength = 9;  // "_%08x"
+
 // Plain ASCII that every tool takes in a URI: characters outside A-Z a-z 0-9 . _ - become
 // '_', and when any did, a hash of the whole name follows so that different names stay
-// apart.
+// apart; a longer one is cut to kSideStemLimit with the hash.
 std::string SideFileStem(std::string_view name) {
     std::string out;
     bool replaced = false;
@@ -53,7 +58,8 @@ std::string SideFileStem(std::string_view name) {
             ++i;
         }
     }
-    if (replaced || out.empty()) {
+    if (replaced || out.empty() || out.size() > kSideStemLimit) {
+        out.resize(std::min(out.size(), kSideStemLimit - kHashLength));
         uint32_t hash = kFnvOffset;
         for (char c : name) {
             hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
@@ -124,6 +130,7 @@ void CVellModel::ExportGltf(const std::string& path,
     }
     Source source{m_meshes, m_skins, several ? combined : m_skeleton, skinNodes};
     source.frame.scale = options.scale;
+    source.imageThreads = options.imageThreads;
     Document doc = BuildDocument(source);
     if (!EndsWith(path, ".gltf")) {
         EmbedImages(doc);

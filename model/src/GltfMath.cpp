@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "Pose.h"
+#include "model/pose.h"
 
 namespace Model::Gltf {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "GltfDocument.h"
-#include "Pose.h"
+#include "model/pose.h"
 
 namespace Model::Gltf {
 namespace {

@@ -5,20 +5,17 @@
 #include <utility>
 
 #include "Cursor.h"
+#include "model/layout.h"
 #include "model/records.h"
 
 namespace Model {
 namespace {
 
-constexpr uint32_t kHeaderDataSize = 300;
-constexpr uint32_t kHeaderBlockSize = 1024;
-constexpr uint32_t kNameSize = 256;
-constexpr uint32_t kBoneRecordSize = 320;
-constexpr uint32_t kSubMeshHeaderSize = 1024;
-constexpr uint32_t kSubMeshNameOffset = 256;
-constexpr uint32_t kVertexCountOffset = 512;
-constexpr uint32_t kIndexCountOffset = 516;
-constexpr uint32_t kStripFlagOffset = 524;
+using Layout::kHeaderBlockSize;
+using Layout::kNameSize;
+using Layout::MeshHeader;
+using Layout::SubMeshHeader;
+constexpr uint32_t kBoneRecordSize = sizeof(Layout::MeshBone);
 
 template <class T>
 T At(const uint8_t* bytes, std::size_t offset) {
@@ -93,16 +90,16 @@ Vec3 BonePosition(const Matrix& inverseBind) {
 }
 
 void ReadHeader(Cursor& in, Mesh& mesh) {
-    uint8_t header[kHeaderDataSize];
+    uint8_t header[sizeof(MeshHeader)];
     in.Bytes(header, sizeof header, "header");
     mesh.name = Cursor::TextOf({reinterpret_cast<const char*>(header), kNameSize});
-    mesh.version = At<uint32_t>(header, 256);
-    mesh.subMeshCount = At<uint32_t>(header, 260);
-    mesh.spare0 = At<uint32_t>(header, 264);
-    mesh.spare1 = At<uint32_t>(header, 268);
-    mesh.boxMin = At<Vec3>(header, 272);
-    mesh.boxMax = At<Vec3>(header, 284);
-    mesh.boneCount = At<uint32_t>(header, 296);
+    mesh.version = At<uint32_t>(header, offsetof(MeshHeader, version));
+    mesh.subMeshCount = At<uint32_t>(header, offsetof(MeshHeader, subMeshCount));
+    mesh.spare0 = At<uint32_t>(header, offsetof(MeshHeader, spare0));
+    mesh.spare1 = At<uint32_t>(header, offsetof(MeshHeader, spare1));
+    mesh.boxMin = At<Vec3>(header, offsetof(MeshHeader, boxMin));
+    mesh.boxMax = At<Vec3>(header, offsetof(MeshHeader, boxMax));
+    mesh.boneCount = At<uint32_t>(header, offsetof(MeshHeader, boneCount));
 }
 
 void ReadBones(Cursor& in, Mesh& mesh) {
@@ -115,7 +112,8 @@ void ReadBones(Cursor& in, Mesh& mesh) {
         const uint8_t* record = records.data() + std::size_t{i} * kBoneRecordSize;
         MeshBone& bone = mesh.bones[i];
         bone.name = Cursor::TextOf({reinterpret_cast<const char*>(record), kNameSize});
-        std::memcpy(bone.matrix.data(), record + kNameSize, sizeof(Matrix));
+        std::memcpy(bone.matrix.data(), record + offsetof(Layout::MeshBone, matrix),
+                    sizeof(Matrix));
         mesh.bonePositions[i] = BonePosition(bone.matrix);
     }
     mesh.boneToTrack.assign(mesh.boneCount, 0);
@@ -158,13 +156,13 @@ void ReadSkinning(Cursor& in, const Mesh& mesh, SubMesh& sub, uint32_t vertexCou
 
 void ReadSubMesh(Cursor& in, const Mesh& mesh, SubMesh& sub, std::size_t number) {
     const std::string who = Numbered("sub-mesh", number);
-    uint8_t header[kSubMeshHeaderSize];
+    uint8_t header[kHeaderBlockSize];
     in.Bytes(header, sizeof header, who, "header");
-    sub.name =
-        Cursor::TextOf({reinterpret_cast<const char*>(header) + kSubMeshNameOffset, kNameSize});
-    uint32_t vertexCount = At<uint32_t>(header, kVertexCountOffset);
-    uint32_t indexCount = At<uint32_t>(header, kIndexCountOffset);
-    sub.primitive = (At<uint32_t>(header, kStripFlagOffset) & 1) | kTriangles;
+    sub.name = Cursor::TextOf(
+        {reinterpret_cast<const char*>(header) + offsetof(SubMeshHeader, name), kNameSize});
+    uint32_t vertexCount = At<uint32_t>(header, offsetof(SubMeshHeader, vertexCount));
+    uint32_t indexCount = At<uint32_t>(header, offsetof(SubMeshHeader, indexCount));
+    sub.primitive = (At<uint32_t>(header, offsetof(SubMeshHeader, stripFlag)) & 1) | kTriangles;
 
     in.Array(sub.indices, indexCount, who, "indices");
     in.Array(sub.positions, vertexCount, who, "positions");
@@ -192,7 +190,7 @@ void ReadMesh(Mesh& mesh, PakMgr::IRead& reader) {
         ReadBones(in, mesh);
     }
     // Every block has at least its header: a count beyond that is refused before sizing.
-    in.Need(uint64_t{mesh.subMeshCount} * kSubMeshHeaderSize,
+    in.Need(uint64_t{mesh.subMeshCount} * kHeaderBlockSize,
             "sub-mesh count " + std::to_string(mesh.subMeshCount), "block headers");
     mesh.subMeshes.assign(mesh.subMeshCount, SubMesh{});
     for (std::size_t s = 0; s < mesh.subMeshes.size(); ++s) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "ObjText.h"
-#include "VellModel.h"
+#include "model/obj.h"
+#include "model/object.h"
 #include "texture/texture.h"
 
 namespace Model {
@@ -82,7 +82,8 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 // Copies the material's diffuse texture out of the archives into the folder. A texture
 // that can't be found or read is skipped; one that can't be written throws.
-void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
+void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder,
+                 PakMgr::CutNames& cuts) {
     if (!material || material->diffuseTexName.empty() || !skinNode) {
         return;
     }
@@ -96,7 +97,7 @@ void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const st
     if (!file) {
         return;
     }
-    const std::string path = JoinPath(folder, PakMgr::SafeFileName(texture->GetName()));
+    const std::string path = JoinPath(folder, PakMgr::SafeFileName(texture->GetName(), &cuts));
     if (!file->SaveToFile(path)) {
         CantWrite(path, errno);
     }
@@ -118,7 +119,8 @@ struct PngFile {
 
 // The diffuse texture as a PNG beside the OBJ files, for tools that can't read DDS. A
 // texture that can't be found or decoded leaves the material plain.
-PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder) {
+PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder,
+                PakMgr::CutNames& cuts) {
     PakMgr::ITreeNode* texture = TextureNode(material, skinNode);
     std::unique_ptr<PakMgr::IRead> file =
         texture ? PakMgr::GetPakMgr()->LoadFile(texture) : nullptr;
@@ -135,8 +137,8 @@ PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std
     }
     const std::string name = texture->GetName();
     const std::size_t dot = name.rfind('.');
-    PngFile png{
-        PakMgr::SafeFileName((dot == std::string::npos ? name : name.substr(0, dot)) + ".png")};
+    PngFile png{PakMgr::SafeFileName(
+        (dot == std::string::npos ? name : name.substr(0, dot)) + ".png", &cuts)};
     for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
         png.cutsOut = rgba[i] < kLowestDrawnAlpha;
     }
@@ -173,10 +175,10 @@ std::string MtlText(const std::string& materialName, const PngFile& png) {
 
 }  // namespace
 
-std::string ObjFileName(const std::string& subMeshName, std::size_t index) {
+std::string ObjFileName(const std::string& subMeshName, std::size_t index, PakMgr::CutNames* cuts) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "_%.2zu.obj", index);
-    return PakMgr::SafeFileName(subMeshName + suffix);
+    return PakMgr::SafeFileName(subMeshName + suffix, cuts);
 }
 
 void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment) {
@@ -248,33 +250,35 @@ void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view co
 
 void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                                const std::string& comment, PakMgr::ITreeNode* node,
-                               const std::string& folder, bool materials) {
+                               const std::string& folder, bool materials, PakMgr::CutNames& cuts) {
     if (!subMesh.visible) {
         return;
     }
-    const std::string objName = ObjFileName(subMesh.name, index);
+    const std::string objName = ObjFileName(subMesh.name, index, &cuts);
     std::string text;
     if (materials) {
         const std::string stem = objName.substr(0, objName.size() - 4);
         const std::string materialName = MaterialName(stem);
         AppendObjText(text, subMesh, comment, {stem + ".mtl", materialName});
         WriteFile(JoinPath(folder, stem + ".mtl"),
-                  MtlText(materialName, PngCopy(material, node, folder)));
+                  MtlText(materialName, PngCopy(material, node, folder, cuts)));
     } else {
         AppendObjText(text, subMesh, comment);
     }
     WriteFile(JoinPath(folder, objName), text);
-    CopyTexture(material, node, folder);
+    CopyTexture(material, node, folder, cuts);
 }
 
 bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
                            const std::string& folder, bool materials) {
     const std::string utf8Comment = PakMgr::GbkToUtf8(comment);
+    // Long names are cut; two that meet once cut are told apart, in the order written.
+    PakMgr::CutNames cuts;
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         const Mesh& mesh = m_meshes[slot];
         for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
             ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment, node,
-                          folder, materials);
+                          folder, materials, cuts);
         }
     }
     return true;

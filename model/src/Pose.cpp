@@ -1,4 +1,4 @@
-#include "Pose.h"
+#include "model/pose.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "GltfMath.h"
-#include "VellModel.h"
+#include "model/object.h"
 
 namespace Model {
 namespace {

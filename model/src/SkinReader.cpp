@@ -4,17 +4,18 @@
 #include <cstring>
 
 #include "Cursor.h"
+#include "model/layout.h"
 #include "model/records.h"
 #include "texture/texture.h"
 
 namespace Model {
 namespace {
 
-constexpr uint32_t kHeaderDataSize = 520;
-constexpr uint32_t kHeaderBlockSize = 1024;
-constexpr uint32_t kNameSize = 256;
-constexpr uint32_t kSkippedAfterMaterialHeader = 504;
-constexpr uint32_t kMaterialBlockMinimum = 1028;  // header block and parameter count
+using Layout::kHeaderBlockSize;
+using Layout::kNameSize;
+using Layout::SkinHeader;
+constexpr uint32_t kSkippedAfterMaterialHeader = kHeaderBlockSize - Layout::kMaterialHeaderSize;
+constexpr uint32_t kMaterialBlockMinimum = kHeaderBlockSize + 4;  // header block, parameter count
 constexpr uint32_t kSupportedVersion = 10;
 
 enum class ValueKind { Colour, Scalar, Texture, Dropped };
@@ -141,12 +142,13 @@ T At(const uint8_t* bytes, std::size_t offset) {
 
 void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode) {
     Cursor in(reader, ".skn");
-    uint8_t header[kHeaderDataSize];
+    uint8_t header[sizeof(SkinHeader)];
     in.Bytes(header, sizeof header, "header");
-    skin.name = Cursor::TextOf({reinterpret_cast<const char*>(header), kNameSize});
-    skin.meshName = Cursor::TextOf({reinterpret_cast<const char*>(header) + kNameSize, kNameSize});
-    skin.version = At<uint32_t>(header, 512);
-    skin.materialCount = At<uint32_t>(header, 516);
+    const char* text = reinterpret_cast<const char*>(header);
+    skin.name = Cursor::TextOf({text + offsetof(SkinHeader, name), kNameSize});
+    skin.meshName = Cursor::TextOf({text + offsetof(SkinHeader, meshName), kNameSize});
+    skin.version = At<uint32_t>(header, offsetof(SkinHeader, version));
+    skin.materialCount = At<uint32_t>(header, offsetof(SkinHeader, materialCount));
     if (versionCheck && skin.version != kSupportedVersion) {
         throw Except(ErrorKind::Version, "unknown .skn file version: %d",
                      static_cast<int>(skin.version));

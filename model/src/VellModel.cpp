@@ -1,11 +1,11 @@
 // The model object: part slots, loading, playback and the queries of the shell.
-#include "VellModel.h"
+#include "model/object.h"
 
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
-#include "Pose.h"
+#include "model/pose.h"
 
 namespace Model {
 namespace {

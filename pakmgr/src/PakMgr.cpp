@@ -10,17 +10,16 @@
 
 #include "Inflate.h"
 #include "TreeNode.h"
+#include "pakmgr/layout.h"
 #include "pakmgr/pakmgr.h"
 
 namespace PakMgr {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 268;
-constexpr std::size_t kCountOffset = 260;
-constexpr std::size_t kTableOffsetOffset = 264;
-constexpr std::size_t kRecordSize = 316;
-constexpr std::size_t kPathFieldSize = 256;
+using Layout::kHeaderSize;
+using Layout::kPathFieldSize;
+using Layout::kRecordSize;
 constexpr std::size_t kRecordsPerRead = 4096;
 constexpr std::size_t kReservedEntries = 35000;
 constexpr const char* kNotFound = "not found";
@@ -214,8 +213,8 @@ bool CPakMgr::ReadArchive(const std::string& path) {
     if (fileSize < kHeaderSize || !ReadAt(file.Get(), header, kHeaderSize, 0)) {
         return true;  // too short to hold a table: the archive adds nothing
     }
-    const uint64_t claimed = Word(header + kCountOffset);
-    const uint64_t tableOffset = Word(header + kTableOffsetOffset);
+    const uint64_t claimed = Word(header + offsetof(Layout::Header, recordCount));
+    const uint64_t tableOffset = Word(header + offsetof(Layout::Header, tableOffset));
     // Only the records that lie wholly inside the file are taken.
     const uint64_t present = tableOffset <= fileSize ? (fileSize - tableOffset) / kRecordSize : 0;
     const uint64_t count = std::min(claimed, present);
@@ -236,9 +235,12 @@ bool CPakMgr::ReadArchive(const std::string& path) {
             record[0] = '\\';
             const auto* end = static_cast<const uint8_t*>(std::memchr(record, 0, kPathFieldSize));
             std::size_t length = end ? static_cast<std::size_t>(end - record) : kPathFieldSize;
-            m_entries.push_back(EntryRecord{
-                m_names->Add({reinterpret_cast<const char*>(record), length}), archive,
-                Word(record + 256), Word(record + 260), Word(record + 264), Word(record + 268)});
+            m_entries.push_back(
+                EntryRecord{m_names->Add({reinterpret_cast<const char*>(record), length}), archive,
+                            Word(record + offsetof(Layout::Record, spare)),
+                            Word(record + offsetof(Layout::Record, inflatedSize)),
+                            Word(record + offsetof(Layout::Record, storedSize)),
+                            Word(record + offsetof(Layout::Record, offset))});
         }
     }
     return true;

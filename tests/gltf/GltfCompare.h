@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "GltfEvaluator.h"
-#include "VellModel.h"
+#include "model/object.h"
 
 namespace GltfCompare {
 

@@ -14,9 +14,9 @@
 #include "GltfEvaluator.h"
 #include "GltfTestModels.h"
 #include "TestUtil.h"
-#include "VellModel.h"
 #include "forge/sample.h"
 #include "glcontext/glcontext.h"
+#include "model/object.h"
 #include "pakmgr/pakmgr.h"
 #include "texture/texture.h"
 

@@ -8,9 +8,9 @@
 
 #include "GltfCompare.h"
 #include "GltfEvaluator.h"
-#include "Pose.h"
 #include "TestUtil.h"
-#include "VellModel.h"
+#include "model/object.h"
+#include "model/pose.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "GltfMath.h"
 #include "GltfWriter.h"
-#include "Pose.h"
+#include "model/pose.h"
 
 namespace {
 

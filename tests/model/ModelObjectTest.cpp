@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "GameFolder.h"
-#include "VellModel.h"
 #include "forge/model.h"
+#include "model/object.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "GameFolder.h"
-#include "ObjText.h"
-#include "VellModel.h"
+#include "model/obj.h"
+#include "model/object.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "Pose.h"
-#include "VellModel.h"
+#include "model/object.h"
+#include "model/pose.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "VellModel.h"
 #include "ViewGuard.h"
 #include "forge/scene.h"
+#include "model/object.h"
 #include "render/view.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include "AllocationCounter.h"
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "VellModel.h"
 #include "ViewGuard.h"
 #include "forge/scene.h"
 #include "model/bmp.h"
+#include "model/object.h"
 #include "render/view.h"
 #include "texture/texture.h"
 

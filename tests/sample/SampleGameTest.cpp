@@ -11,11 +11,11 @@
 #include <set>
 
 #include "GlTest.h"
-#include "Pose.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
 #include "forge/sample.h"
 #include "model/model.h"
+#include "model/pose.h"
 #include "model/records.h"
 #include "pakmgr/pakmgr.h"
 

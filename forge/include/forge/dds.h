@@ -5,54 +5,33 @@
 #include <span>
 #include <vector>
 
+#include "texture/dds_layout.h"
+
 namespace Forge {
 
-inline constexpr std::size_t kDdsHeaderSize = 128;
+using DdsHeader = Texture::Dds::Header;
+inline constexpr std::size_t kDdsHeaderSize = Texture::Dds::kHeaderSize;
 
-// Header flags, pixel-format flags and caps as the DDS format names them.
-inline constexpr uint32_t kDdsCaps = 0x1;
-inline constexpr uint32_t kDdsHeight = 0x2;
-inline constexpr uint32_t kDdsWidth = 0x4;
-inline constexpr uint32_t kDdsPitch = 0x8;
-inline constexpr uint32_t kDdsPixelFormat = 0x1000;
-inline constexpr uint32_t kDdsMipMapCount = 0x20000;
-inline constexpr uint32_t kDdsLinearSize = 0x80000;
-inline constexpr uint32_t kDdsDepth = 0x800000;
-inline constexpr uint32_t kDdpfAlphaPixels = 0x1;
-inline constexpr uint32_t kDdpfFourCC = 0x4;
-inline constexpr uint32_t kDdpfRgb = 0x40;
-inline constexpr uint32_t kDdsCapsComplex = 0x8;
-inline constexpr uint32_t kDdsCapsTexture = 0x1000;
-inline constexpr uint32_t kDdsCapsMipMap = 0x400000;
-inline constexpr uint32_t kDdsCaps2CubeMap = 0x200;
-inline constexpr uint32_t kDdsCaps2AllFaces = 0xFC00;
-inline constexpr uint32_t kDdsCaps2Volume = 0x200000;
+// The header's flags under the names the tests use.
+inline constexpr uint32_t kDdsCaps = Texture::Dds::kFlagCaps;
+inline constexpr uint32_t kDdsHeight = Texture::Dds::kFlagHeight;
+inline constexpr uint32_t kDdsWidth = Texture::Dds::kFlagWidth;
+inline constexpr uint32_t kDdsPitch = Texture::Dds::kFlagPitch;
+inline constexpr uint32_t kDdsPixelFormat = Texture::Dds::kFlagPixelFormat;
+inline constexpr uint32_t kDdsMipMapCount = Texture::Dds::kFlagMipMapCount;
+inline constexpr uint32_t kDdsLinearSize = Texture::Dds::kFlagLinearSize;
+inline constexpr uint32_t kDdsDepth = Texture::Dds::kFlagDepth;
+inline constexpr uint32_t kDdpfAlphaPixels = Texture::Dds::kPixelAlpha;
+inline constexpr uint32_t kDdpfFourCC = Texture::Dds::kPixelFourCC;
+inline constexpr uint32_t kDdpfRgb = Texture::Dds::kPixelRgb;
+inline constexpr uint32_t kDdsCapsComplex = Texture::Dds::kCapsComplex;
+inline constexpr uint32_t kDdsCapsTexture = Texture::Dds::kCapsTexture;
+inline constexpr uint32_t kDdsCapsMipMap = Texture::Dds::kCapsMipMap;
+inline constexpr uint32_t kDdsCaps2CubeMap = Texture::Dds::kCaps2CubeMap;
+inline constexpr uint32_t kDdsCaps2AllFaces = Texture::Dds::kCaps2AllFaces;
+inline constexpr uint32_t kDdsCaps2Volume = Texture::Dds::kCaps2Volume;
 
 enum class DdsFormat { Uncompressed, DXT1, DXT2, DXT3, DXT4, DXT5 };
-
-// The 128 bytes in file order; every field may be set to anything before writing.
-struct DdsHeader {
-    uint32_t magic = 0x20534444;  // "DDS "
-    uint32_t size = 124;
-    uint32_t flags = 0;
-    uint32_t height = 0;
-    uint32_t width = 0;
-    uint32_t pitchOrLinearSize = 0;
-    uint32_t depth = 0;
-    uint32_t mipMapCount = 0;
-    uint32_t reserved1[11] = {};
-    uint32_t pixelFormatSize = 32;
-    uint32_t pixelFlags = 0;
-    uint32_t fourCC = 0;
-    uint32_t bitCount = 0;
-    uint32_t masks[4] = {};  // red, green, blue, alpha
-    uint32_t caps = 0;
-    uint32_t caps2 = 0;
-    uint32_t caps3 = 0;
-    uint32_t caps4 = 0;
-    uint32_t reserved2 = 0;
-};
-static_assert(sizeof(DdsHeader) == kDdsHeaderSize);
 
 // What a well-formed header describes.
 struct DdsDesc {

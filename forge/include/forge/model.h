@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "model/layout.h"
+
 namespace Forge {
 
 using Vec2 = std::array<float, 2>;
@@ -65,7 +67,7 @@ std::vector<uint8_t> WriteMesh(const MeshDesc& mesh);
 
 // ---- .skn -------------------------------------------------------------------------------
 
-inline constexpr std::size_t kMaterialHeaderBytes = 520;
+inline constexpr std::size_t kMaterialHeaderBytes = Model::Layout::kMaterialHeaderSize;
 
 struct SkinParam {
     // Stored as a counted string: the bytes of `name` (which may hold zero bytes of its

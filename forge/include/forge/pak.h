@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "pakmgr/layout.h"
+
 namespace Forge {
 
-inline constexpr std::size_t kPakHeaderSize = 268;
-inline constexpr std::size_t kPakRecordSize = 316;
-inline constexpr std::size_t kPakPathField = 256;
+inline constexpr std::size_t kPakHeaderSize = PakMgr::Layout::kHeaderSize;
+inline constexpr std::size_t kPakRecordSize = PakMgr::Layout::kRecordSize;
+inline constexpr std::size_t kPakPathField = PakMgr::Layout::kPathFieldSize;
 
 struct PakFile {
     // The path field's bytes as stored (code page 936, '\' between components). The reader

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/layout.h"
 #include "pakmgr/pakmgr.h"
 
 namespace Texture {
@@ -78,7 +79,7 @@ struct Mesh {
 
 // ---- .skn -------------------------------------------------------------------------------
 
-inline constexpr std::size_t kMaterialHeaderSize = 520;
+inline constexpr std::size_t kMaterialHeaderSize = Layout::kMaterialHeaderSize;
 
 // A texture as loaded: the DDS image parsed and checked, on the CPU. Drawing makes GL
 // textures of it in each context it is drawn in.

@@ -1,6 +1,8 @@
 // DDS header parsing: the kind, the size of the top image and its raw bytes.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <iterator>
 #include <limits>
 
 #include "DdsFormat.h"
@@ -10,28 +12,22 @@ namespace {
 
 using namespace Dds;
 
-uint32_t Word(const std::array<uint8_t, kHeaderSize>& header, std::size_t offset) {
-    return static_cast<uint32_t>(header[offset]) | static_cast<uint32_t>(header[offset + 1]) << 8 |
-           static_cast<uint32_t>(header[offset + 2]) << 16 |
-           static_cast<uint32_t>(header[offset + 3]) << 24;
-}
+static_assert(std::endian::native == std::endian::little, "the header is read as it lies");
 
-DdsInfo ReadInfo(const std::array<uint8_t, kHeaderSize>& header) {
+DdsInfo ReadInfo(const Header& header) {
     DdsInfo info;
-    info.flags = Word(header, 8);
-    info.height = Word(header, 12);
-    info.width = Word(header, 16);
-    info.linearSize = Word(header, 20);
-    info.depth = std::max(Word(header, 24), 1u);
-    info.mipCount = Word(header, 28);
-    info.pixelFlags = Word(header, 80);
-    info.fourCC = Word(header, 84);
-    info.bitCount = Word(header, 88);
-    for (std::size_t i = 0; i < 4; ++i) {
-        info.masks[i] = Word(header, 92 + 4 * i);
-    }
-    info.caps = Word(header, 108);
-    info.caps2 = Word(header, 112);
+    info.flags = header.flags;
+    info.height = header.height;
+    info.width = header.width;
+    info.linearSize = header.pitchOrLinearSize;
+    info.depth = std::max(header.depth, 1u);
+    info.mipCount = header.mipMapCount;
+    info.pixelFlags = header.pixelFlags;
+    info.fourCC = header.fourCC;
+    info.bitCount = header.bitCount;
+    std::copy(std::begin(header.masks), std::end(header.masks), info.masks);
+    info.caps = header.caps;
+    info.caps2 = header.caps2;
     return info;
 }
 
@@ -164,8 +160,8 @@ DdsImage ParseDds(PakMgr::IRead& reader, bool decode) {
                      "corrupt .dds file: %u bytes, shorter than the %u-byte header",
                      size - position, kHeaderSize);
     }
-    std::array<uint8_t, kHeaderSize> header{};
-    reader.Read(header.data(), kHeaderSize);
+    Header header;
+    reader.Read(&header, kHeaderSize);
 
     DdsImage image;
     DdsInfo& info = image.info;

@@ -4,31 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "texture/dds_layout.h"
 #include "texture/texture.h"
 
 namespace Texture::Dds {
 
-inline constexpr uint32_t kHeaderSize = 128;
 inline constexpr uint32_t kMaxSide = 16384;
 inline constexpr uint64_t kMaxDecodedBytes = 256ull << 20;
 
-inline constexpr uint32_t kFlagPitch = 0x8;
-inline constexpr uint32_t kFlagLinearSize = 0x80000;
-inline constexpr uint32_t kPixelAlpha = 0x1;
-inline constexpr uint32_t kPixelFourCC = 0x4;
-inline constexpr uint32_t kCapsComplex = 0x8;
-inline constexpr uint32_t kCaps2CubeMap = 0x200;
-inline constexpr uint32_t kCaps2Volume = 0x200000;
-
 inline constexpr uint32_t kBlockSide = 4;
 inline constexpr uint32_t kBlockPixels = kBlockSide * kBlockSide;
-
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
 
 constexpr bool IsCompressed(DdsKind kind) {
     return kind != DdsKind::RGBA && kind != DdsKind::RGB;

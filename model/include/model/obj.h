@@ -8,8 +8,10 @@
 
 namespace Model {
 
-// "<name>_NN.obj", made safe to create inside the output folder.
-std::string ObjFileName(const std::string& subMeshName, std::size_t index);
+// "<name>_NN.obj", made safe to create inside the output folder; with `cuts`, a cut name
+// that meets another of the export's is told apart.
+std::string ObjFileName(const std::string& subMeshName, std::size_t index,
+                        PakMgr::CutNames* cuts = nullptr);
 
 // Appends a sub-mesh's OBJ text: the comment (UTF-8), mirrored positions and normals,
 // flipped texture rows, the group and its faces.

@@ -1,5 +1,6 @@
-// The model object's implementation, shared by the files that implement its parts
-// (loading and playback, posing, drawing, the exports).
+// The model object's implementation class, shared by the files that implement its parts
+// (loading and playback, posing, drawing, the exports), and by the tools and tests that build
+// a model by hand or look inside one. Front ends use IVellModel (model/model.h).
 #pragma once
 
 #include <array>
@@ -87,7 +88,7 @@ public:
 private:
     void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                        const std::string& comment, PakMgr::ITreeNode* node,
-                       const std::string& folder, bool materials);
+                       const std::string& folder, bool materials, PakMgr::CutNames& cuts);
 
     std::unique_ptr<IModelRenderer> m_renderer;
     Matrix m_mirrorMatrix;
