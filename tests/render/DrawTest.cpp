@@ -3,12 +3,7 @@
 
 #include <tuple>
 
-#include "GameFolder.h"
-#include "GlTest.h"
 #include "ViewGuard.h"
-#include "forge/scene.h"
-#include "model/object.h"
-#include "render/view.h"
 
 namespace {
 

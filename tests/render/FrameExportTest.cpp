@@ -6,13 +6,8 @@
 #include <iterator>
 
 #include "AllocationCounter.h"
-#include "GameFolder.h"
-#include "GlTest.h"
 #include "ViewGuard.h"
-#include "forge/scene.h"
 #include "model/bmp.h"
-#include "model/object.h"
-#include "render/view.h"
 #include "texture/texture.h"
 
 namespace {

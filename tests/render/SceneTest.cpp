@@ -2,11 +2,7 @@
 // labels, the frame timer's order of work.
 #include <gtest/gtest.h>
 
-#include "GameFolder.h"
-#include "GlTest.h"
 #include "ViewGuard.h"
-#include "forge/scene.h"
-#include "model/object.h"
 
 namespace {
 

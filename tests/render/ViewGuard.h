@@ -4,9 +4,9 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
-#include "VellModel.h"
 #include "forge/scene.h"
 #include "model/model.h"
+#include "model/object.h"
 #include "render/view.h"
 
 namespace RenderTest {
