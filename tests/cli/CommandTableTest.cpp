@@ -149,6 +149,22 @@ std::vector<PakFile> SceneGameFiles() {
     return files;
 }
 
+// Sub-mesh and skin names of 110 × 中 (330 bytes in UTF-8) beside the character.
+std::vector<PakFile> LongNamedFiles() {
+    const std::string gbk = Repeat("\xd6\xd0", 110);
+    SceneFiles::Scene scene;
+    scene.patches.resize(2);
+    Forge::MeshDesc mesh = SceneFiles::MeshOf(scene);
+    mesh.subMeshes[0].name = gbk + "a";
+    mesh.subMeshes[1].name = gbk + "b";
+    const std::vector<uint8_t> skin = Forge::WriteSkin(SceneFiles::SkinOf(scene));
+    return {{SceneFiles::kSkin, skin},
+            {SceneFiles::kMesh, Forge::WriteMesh(mesh)},
+            {SceneFiles::kTexture, SceneFiles::TextureOf(scene)},
+            {"\\chars\\hero\\" + gbk + "1.skn", skin},
+            {"\\chars\\hero\\" + gbk + "2.skn", skin}};
+}
+
 struct Games {
     Games() {
         Forge::SavePak(archives / "data.pak", ArchiveFiles());
@@ -160,8 +176,9 @@ struct Games {
         Forge::SavePak(archives / "zbig.pak", {{"\\big.bin", std::vector<uint8_t>(100000, 7)}});
         Forge::SavePak(models / "data.pak", ModelFiles());
         Forge::SavePak(scene / "data.pak", SceneGameFiles());
+        Forge::SavePak(longNames / "data.pak", LongNamedFiles());
     }
-    TestUtil::TempDir archives, models, scene;
+    TestUtil::TempDir archives, models, scene, longNames;
 };
 
 const Games& TheGames() {
@@ -171,12 +188,13 @@ const Games& TheGames() {
 
 struct Case {
     const char* name;
-    std::vector<std::string> args;  // {A}, {M}, {S}: the games; {O}: a fresh output folder
+    std::vector<std::string> args;  // {A}, {M}, {S}, {L}: the games; {O}: a fresh output folder
     int exit;
     std::string err;                 // what stderr starts with
     std::vector<std::string> out;    // texts stdout holds
     std::vector<std::string> files;  // below {O}: "p" is there, "!p" is not, "p=text" holds text,
-                                     // "p%text" contains it, "p@n" has n bytes, "d/#n" n files
+                                     // "p%text" contains it, "p@n" has n bytes, "d/#n" n files,
+                                     // "*.x#n" n files named *.x anywhere below
     const char* env = nullptr;       // NAME=value while it runs; RLIMIT_FSIZE=n caps file sizes
 };
 
@@ -292,6 +310,12 @@ const std::vector<Case> kCases = {
     {"MakeSampleNoFolder", {"make-sample"}, 2, kUsage},
     {"MakeSampleTwoFolders", {"make-sample", "a", "b"}, 2, kUsage},
     {"MakeSampleBelowAFile", {"make-sample", "{A}/data.pak"}, 1, "vell: "},
+    // Names past 255 bytes in UTF-8: every file written, none too long, none meeting.
+    {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "", {}, {"*.obj#2"}},
+    {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "", {}, {"*.mtl#2"}},
+    {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.glb#3"}},
+    {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.obj#6"}},
+    {"LongNamesGltfSideFiles", {"gltf", "{L}", kSkinArg, "-o", "{O}/" + std::string(250, 'a') + ".gltf"}, 0, "", {}, {"*.png#1"}},
 };
 // clang-format on
 
@@ -310,6 +334,7 @@ std::string Substituted(std::string text, const std::string& out) {
     for (const auto& [key, value] : {std::pair{"{A}", g.archives.Path()},
                                      {"{M}", g.models.Path()},
                                      {"{S}", g.scene.Path()},
+                                     {"{L}", g.longNames.Path()},
                                      {"{O}", out}}) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
             text.replace(at, 3, value);
@@ -345,7 +370,13 @@ void ExpectFile(const std::string& out, const std::string& spec) {
     const std::size_t mark = spec.find_first_of("=%@#");
     const std::string path = out + "/" + spec.substr(spec[0] == '!', mark);
     const std::string value = mark == std::string::npos ? "" : spec.substr(mark + 1);
-    if (spec[0] == '!') {
+    if (spec[0] == '*') {
+        std::size_t named = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(out)) {
+            named += entry.path().string().ends_with(spec.substr(1, mark - 1)) ? 1 : 0;
+        }
+        EXPECT_EQ(named, std::stoul(value)) << spec;
+    } else if (spec[0] == '!') {
         EXPECT_FALSE(fs::exists(path)) << spec;
     } else if (mark == std::string::npos) {
         EXPECT_TRUE(fs::is_regular_file(path)) << spec;
@@ -386,6 +417,9 @@ TEST_P(Command, ExitMessageAndFiles) {
     }
     for (const std::string& file : c.files) {
         ExpectFile(out.Path(), file);
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(out.Path())) {
+        EXPECT_LE(entry.path().filename().string().size(), 255u) << entry.path();
     }
 }
 
