@@ -172,10 +172,9 @@ TEST(SampleGame, ArchivesLookLikeAGameFolder) {
     std::set<std::string> kinds;
     for (uint32_t i = 0; i < count; ++i) {
         const std::string name = mgr.GetFileName(i);
-        const std::string utf8 = PakMgr::GbkToUtf8(name);
         const std::string file = name.substr(name.rfind('\\') + 1);
         if (std::any_of(file.begin(), file.end(), [](char c) { return (c & 0x80) != 0; })) {
-            EXPECT_EQ(utf8.find('?'), std::string::npos) << utf8;
+            EXPECT_EQ(PakMgr::GbkToUtf8(name).find('?'), std::string::npos) << name;
             ++chinese;
         }
         const std::size_t dot = name.rfind('.');
@@ -184,8 +183,7 @@ TEST(SampleGame, ArchivesLookLikeAGameFolder) {
         }
         for (std::size_t slash = name.find('\\', 1); slash != std::string::npos;
              slash = name.find('\\', slash + 1)) {
-            std::string folder = name.substr(0, slash);
-            std::string lower = folder;
+            std::string folder = name.substr(0, slash), lower = folder;
             std::transform(lower.begin(), lower.end(), lower.begin(),
                            [](unsigned char c) { return char(std::tolower(c)); });
             folderSpellings[lower].insert(folder);
@@ -199,24 +197,20 @@ TEST(SampleGame, ArchivesLookLikeAGameFolder) {
     EXPECT_GE(alike, 3);
 }
 
+// The update archive is listed first: a path's first entry is the update's, and it loads.
 TEST(SampleGame, UpdateArchiveWinsItsPaths) {
-    const Forge::SampleGame made = Forge::MakeSampleGame();
-    const Forge::SampleArchive& patch = made.archives.front();
-    std::map<std::string, const Forge::PakFile*> shadowed;
-    for (std::size_t a = 1; a < made.archives.size(); ++a) {
-        for (const Forge::PakFile& f : made.archives[a].files) {
-            shadowed.emplace(f.path, &f);
-        }
-    }
+    OpenTheGame();
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    std::map<std::string, uint32_t> first;
     std::set<std::string> overridden;
-    for (const Forge::PakFile& f : patch.files) {
-        auto it = shadowed.find(f.path);
-        if (it == shadowed.end()) {
-            continue;
+    for (uint32_t i = 0; i < mgr.GetFileCount(); ++i) {
+        const auto [path, added] = first.emplace(mgr.GetFileName(i), i);
+        std::vector<uint8_t> update, shadowed;
+        if (!added && mgr.LoadEntry(path->second, update) && mgr.LoadEntry(i, shadowed)) {
+            overridden.insert(path->first);
+            ASSERT_NE(update, shadowed) << path->first << " is not changed by the update";
+            EXPECT_EQ(Load(path->first), update) << path->first;
         }
-        overridden.insert(f.path);
-        ASSERT_NE(f.data, it->second->data) << f.path << " is not changed by the update";
-        EXPECT_EQ(Load(f.path), f.data) << f.path;
     }
     EXPECT_GE(overridden.size(), 3u);
     EXPECT_TRUE(overridden.contains(Sample::kPatchedTexture));
@@ -291,8 +285,6 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
     for (std::size_t a = 0; a < Sample::kAnimationNames.size(); ++a) {
         EXPECT_EQ(skeleton.animationNames[a], Sample::kAnimationNames[a]);
         EXPECT_EQ(skeleton.frameCounts[a], Sample::kFrameCounts[a]);
-        EXPECT_GE(skeleton.frameCounts[a], 30u);
-        EXPECT_LE(skeleton.frameCounts[a], 90u);
     }
     // Sparse keys that cover every frame, and at least one pair on opposite hemispheres.
     bool oppositePair = false;
@@ -308,11 +300,8 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
             for (std::size_t k = 1; k < keys.size(); ++k) {
                 // The keys are packed: their values are read in place, never through a
                 // float pointer, which would be misaligned.
-                float dot = 0;
-                for (int c = 0; c < 4; ++c) {
-                    dot += keys[k - 1].value[c] * keys[k].value[c];
-                }
-                oppositePair |= dot < 0;
+                const auto& [a0, a1] = std::pair{keys[k - 1].value, keys[k].value};
+                oppositePair |= a0[0] * a1[0] + a0[1] * a1[1] + a0[2] * a1[2] + a0[3] * a1[3] < 0;
             }
         }
     }
