@@ -22,7 +22,7 @@ def fault(id, labels, find, replace, *moved):
 FAULTS = [
     # pakmgr: archive table, tree, names, inflating, memory reader
     fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", "",
-          ("std::sort(names.begin(), names.end(), ListingOrder);", "")),
+          ("std::sort(names.begin(), names.end(), ListingOrder);", "(void)ListingOrder;")),
     fault("pak-first-archive-wins", PAK,
           "builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
           "const std::size_t j = m_entries.size() - 1 - i;\n"
