@@ -55,8 +55,8 @@ FAULTS = [
     fault("msh-version-bound", READ, "return version >= 10 && version <= 13;",
           "return version >= 10 && version < 13;"),
     fault("msh-submesh-count-unchecked", READ,
-          "    in.Need(uint64_t{mesh.subMeshCount} * kSubMeshHeaderSize,",
-          "    in.Need(uint64_t{0} * kSubMeshHeaderSize,"),
+          "    in.Need(uint64_t{mesh.subMeshCount} * kHeaderBlockSize,",
+          "    in.Need(uint64_t{0} * kHeaderBlockSize,"),
     fault("cursor-need-off-by-one", READ, "        if (bytes > remaining) {",
           "        if (bytes > remaining + 1) {"),
     fault("ani-version-11-layout", READ,
@@ -86,8 +86,8 @@ FAULTS = [
           ("        if (k % 2 == 1) {\n            face(a, b, c);",
            "        if (k % 2 == 0) {\n            face(a, b, c);")),
     fault("obj-flip-v", OBJ, "AppendNumber(out, 1.0f - t[1]);", "AppendNumber(out, t[1]);"),
-    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder);\n",
-          "    if (false) {\n        CopyTexture(material, node, folder);\n    }\n"),
+    fault("obj-texture-not-copied", OBJ, "    CopyTexture(material, node, folder, cuts);\n",
+          "    if (false) {\n        CopyTexture(material, node, folder, cuts);\n    }\n"),
 
     # glTF export
     fault("gltf-conjugate", GLTF, "return Normalized({q[0], -q[1], -q[2], q[3]});",
