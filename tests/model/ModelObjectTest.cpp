@@ -350,32 +350,42 @@ TEST(Playback, SpeedZeroPausesAndAnySpeedResumes) {
     EXPECT_FLOAT_EQ(p.currentFrame, 2.5f);
 }
 
+// The export step grows by one for every six frames per second above sixty; the frames
+// exported run from 0 by the step, with the last frame always among them.
 TEST(Playback, ExportStepGrowsAboveSixtyFramesPerSecond) {
-    PlaybackState p;
-    Model::ApplySpeed(p, 120);
-    EXPECT_FLOAT_EQ(p.frameStep, 10);
-    Model::ApplySpeed(p, 66);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    Model::ApplySpeed(p, 72);
-    EXPECT_FLOAT_EQ(p.frameStep, 2);
-    Model::ApplySpeed(p, 30);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    Model::ApplySpeed(p, -200);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    EXPECT_FALSE(p.stopped);
-}
-
-TEST(Playback, ExportFrameCounts) {
-    PlaybackState p;
-    EXPECT_EQ(Model::ExportFrameCount(p), 1u);  // before any animation
-    p.lastFrame = 9;
-    EXPECT_EQ(Model::ExportFrameCount(p), 10u);
-    p.frameStep = 4;
-    EXPECT_EQ(Model::ExportFrameCount(p), 4u);
-    p.frameStep = 20;
-    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
-    p.lastFrame = -1;  // an animation of 0 frames
-    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
+    const struct { float speed, step; } steps[] = {{120, 10}, {66, 1}, {72, 2}, {30, 1}, {-200, 1}};
+    for (const auto& row : steps) {
+        PlaybackState p;
+        Model::ApplySpeed(p, row.speed);
+        EXPECT_FLOAT_EQ(p.frameStep, row.step) << row.speed;
+        EXPECT_FALSE(p.stopped) << row.speed;
+    }
+    // lastFrame -1 is an animation of 0 frames; 0 with step 1 is before any animation.
+    const struct {
+        int32_t lastFrame;
+        float step;
+        unsigned frames;
+    } counts[] = {{0, 1, 1}, {9, 1, 10}, {9, 4, 4}, {9, 20, 2}, {-1, 20, 2}};
+    for (const auto& row : counts) {
+        PlaybackState p;
+        p.lastFrame = row.lastFrame;
+        p.frameStep = row.step;
+        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.lastFrame << " " << row.step;
+    }
+    // At these speeds a step one float apart writes another number of frames: the step is
+    // (f - 60) x 10 / 60 in float, in that order.
+    const struct {
+        float speed;
+        int32_t lastFrame;
+        unsigned frames;
+    } rounding[] = {{67, 7, 8},    {74, 14, 8},   {83, 46, 14}, {85, 25, 8}, {91, 31, 8},
+                    {103, 86, 14}, {106, 92, 14}, {110, 50, 8}, {119, 59, 8}};
+    for (const auto& row : rounding) {
+        PlaybackState p;
+        p.lastFrame = row.lastFrame;
+        Model::ApplySpeed(p, row.speed);
+        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.speed;
+    }
 }
 
 TEST(Playback, HugeFrameCountEnds) {
