@@ -116,23 +116,31 @@ protected:
     CVellModel model;
 };
 
-TEST(ChooseSlot, FolderMustBeExactlyParts) {
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts"), 1u);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "Parts"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts2"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", ""), Model::kWholeModel);
-}
-
-TEST(ChooseSlot, KeywordsAreTestedInSlotOrder) {
-    EXPECT_EQ(Model::ChooseSlot("legboots.skn", "parts"), 2u);
-    EXPECT_EQ(Model::ChooseSlot("hairhead.skn", "parts"), 4u);
-    EXPECT_EQ(Model::ChooseSlot("helmet_head.skn", "parts"), 5u);
-    EXPECT_EQ(Model::ChooseSlot("glove.skn", "parts"), 3u);
-    EXPECT_EQ(Model::ChooseSlot("leg.skn", "parts"), 6u);
-    EXPECT_EQ(Model::ChooseSlot("helmet.skn", "parts"), 7u);
-    EXPECT_EQ(Model::ChooseSlot("costume.skn", "parts"), 8u);
-    EXPECT_EQ(Model::ChooseSlot("BODY.skn", "parts"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("cape.skn", "parts"), Model::kWholeModel);
+// Only a folder named exactly "parts" holds parts; their keywords are tested in slot order.
+TEST(ChooseSlot, FolderMustBeExactlyPartsAndKeywordsAreTestedInSlotOrder) {
+    const struct {
+        const char* name;
+        const char* folder;
+        std::size_t slot;
+    } rows[] = {
+        {"x_body.skn", "parts", 1},
+        {"x_body.skn", "Parts", Model::kWholeModel},
+        {"x_body.skn", "parts2", Model::kWholeModel},
+        {"x_body.skn", "", Model::kWholeModel},
+        {"legboots.skn", "parts", 2},
+        {"hairhead.skn", "parts", 4},
+        {"helmet_head.skn", "parts", 5},
+        {"glove.skn", "parts", 3},
+        {"leg.skn", "parts", 6},
+        {"helmet.skn", "parts", 7},
+        {"costume.skn", "parts", 8},
+        {"BODY.skn", "parts", Model::kWholeModel},
+        {"cape.skn", "parts", Model::kWholeModel},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Model::ChooseSlot(row.name, row.folder), row.slot)
+            << row.name << " " << row.folder;
+    }
 }
 
 TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
@@ -227,16 +235,13 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body", "costume", "sword"}));
 }
 
-TEST_F(ModelObject, AttachmentWithoutBoxBoneHasNoBone) {
+// Alone an attachment leaves the model empty; on a model without ~BoxBone01 it has no bone.
+TEST_F(ModelObject, AttachmentAloneLeavesTheModelEmptyAndWithoutBoxBoneHasNoBone) {
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    EXPECT_TRUE(model.IsEmpty());
     Load("chars/hero/hero.skn");
     model.LoadAttachment(Node("chars/hero/sword.skn"));
     EXPECT_TRUE(model.MeshAt(Model::kAttachment).bones.empty());
-}
-
-TEST_F(ModelObject, AttachmentAloneLeavesTheModelEmpty) {
-    EXPECT_TRUE(model.IsEmpty());
-    model.LoadAttachment(Node("chars/hero/sword.skn"));
-    EXPECT_TRUE(model.IsEmpty());
 }
 
 TEST_F(ModelObject, SubMeshVisibilityRunsOverAllSlots) {
