@@ -10,7 +10,6 @@
 #include <string>
 
 #include "forge/sample.h"
-#include "glcontext/glcontext.h"
 #include "model/folder.h"
 #include "pakmgr/pakmgr.h"
 
@@ -66,11 +65,6 @@ ManyCharacters& Game() {
 void BM_EachGlb(benchmark::State& state) {
     ManyCharacters& game = Game();
     Model::FolderOptions options{.jobs = static_cast<unsigned>(state.range(0))};
-    // Skins still make their textures in GL while loading: a context per worker.
-    options.workerSetup = [] {
-        std::string error;
-        return std::shared_ptr<void>(GlContext::Headless::Create(16, 16, &error));
-    };
     Model::FolderSummary summary;
     for (auto _ : state) {
         summary = Model::ExportFolder(PakMgr::FindPath(*PakMgr::GetPakMgr(), "chars"), game.Out(),

@@ -10,8 +10,6 @@ namespace Cli {
 
 namespace {
 
-constexpr int kWorkerContextSide = 16;
-
 class CountNames final : public Model::IStringList {
 public:
     void AddString(const std::string&) override { ++count; }
@@ -100,10 +98,6 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions opti
             Fail(kUsage, "bad --jobs: 0");
         }
     }
-    // Loading a skin still makes its textures in GL: each worker needs a context of its own.
-    options.workerSetup = [] {
-        return std::shared_ptr<void>(MakeContext(kWorkerContextSide, kWorkerContextSide));
-    };
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     const Model::FolderSummary summary = Model::ExportFolder(
         folder, outDir, options,

@@ -106,7 +106,7 @@ void ExportOne(PakMgr::ITreeNode* skin, const Place& place, const std::string& o
                const FolderOptions& options, FolderItem& item) {
     std::unique_ptr<IVellModel> model = CreateModel();
     model->Load(skin);
-    GltfOptions gltf{.scale = options.scale};
+    GltfOptions gltf{.scale = options.scale, .imageThreads = 1};
     std::vector<std::string> skipped;
     gltf.skipped = &skipped;
     gltf.animations = LoadAnimations(*model, skin, item.warnings);
@@ -159,7 +159,6 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
     std::atomic<std::size_t> next = 0;
     std::atomic<bool> cancelled = false;
     auto work = [&] {
-        std::shared_ptr<void> state = options.workerSetup ? options.workerSetup() : nullptr;
         for (std::size_t i = next++; i < models.size() && !cancelled; i = next++) {
             const FolderItem item = ExportFolderModel(models[i], folder, outDir, options);
             std::lock_guard lock(report);

@@ -92,6 +92,7 @@ struct Source {
     const Skeleton& skeleton;
     const std::vector<PakMgr::ITreeNode*>& skinNodes;
     Frame frame;
+    unsigned imageThreads = 0;  // 0: one per core
     bool Animated() const { return !skeleton.bones.empty(); }
 };
 

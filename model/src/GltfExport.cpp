@@ -124,6 +124,7 @@ void CVellModel::ExportGltf(const std::string& path,
     }
     Source source{m_meshes, m_skins, several ? combined : m_skeleton, skinNodes};
     source.frame.scale = options.scale;
+    source.imageThreads = options.imageThreads;
     Document doc = BuildDocument(source);
     if (!EndsWith(path, ".gltf")) {
         EmbedImages(doc);

@@ -68,8 +68,8 @@ std::vector<std::string> TextureNames(const Source& source) {
     return names;
 }
 
-// The textures read from the archives in turn, then decoded and encoded on every core, the
-// bulk of an export's time.
+// The textures read from the archives in turn, then decoded and encoded on the threads the
+// caller allows (every core by default), the bulk of an export's time.
 std::vector<Encoded> EncodeTextures(const Source& source, const std::vector<std::string>& names) {
     std::vector<std::unique_ptr<PakMgr::IRead>> files;
     for (const std::string& name : names) {
@@ -84,8 +84,9 @@ std::vector<Encoded> EncodeTextures(const Source& source, const std::vector<std:
             }
         }
     };
-    const std::size_t workers =
-        std::min<std::size_t>(names.size(), std::max(1u, std::thread::hardware_concurrency()));
+    const unsigned allowed =
+        source.imageThreads == 0 ? std::thread::hardware_concurrency() : source.imageThreads;
+    const std::size_t workers = std::min<std::size_t>(names.size(), std::max(1u, allowed));
     std::vector<std::thread> threads;
     for (std::size_t w = 1; w < workers; ++w) {
         threads.emplace_back(work);

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,6 @@ struct FolderOptions {
     unsigned jobs = 0;
     // OBJ: the comment line of every file (code page 936), as ExportObj takes it.
     std::string comment;
-    // Run once at the start of each worker thread; what it returns is kept until the worker
-    // ends (for a caller whose loading needs per-thread state).
-    std::function<std::shared_ptr<void>()> workerSetup;
 };
 
 // One model's outcome.

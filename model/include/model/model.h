@@ -54,6 +54,9 @@ struct GltfOptions {
     // A further file that matches no bone throws Except naming it, or, when this is set, is
     // left out and "<file>: <reason>" added here.
     std::vector<std::string>* skipped = nullptr;
+    // Threads that encode the textures as PNG; 0 means one per core. A caller that already
+    // exports several models side by side gives 1, so the workers don't fight over the cores.
+    unsigned imageThreads = 0;
 };
 
 // Text arguments and names are code page 936 bytes, as the archives store them.
@@ -115,7 +118,6 @@ struct IVellModel {
     virtual void ExportGltf(const std::string& path,
                             const std::vector<PakMgr::ITreeNode*>& skinNodes,
                             const GltfOptions& options = {}) = 0;
-
 
     // For the viewer: the shown model's sizes and the playing frame.
     virtual ModelState GetState() = 0;
