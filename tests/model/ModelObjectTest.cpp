@@ -116,31 +116,20 @@ protected:
     CVellModel model;
 };
 
-// Only a folder named exactly "parts" holds parts; their keywords are tested in slot order.
 TEST(ChooseSlot, FolderMustBeExactlyPartsAndKeywordsAreTestedInSlotOrder) {
-    const struct {
-        const char* name;
-        const char* folder;
-        std::size_t slot;
-    } rows[] = {
-        {"x_body.skn", "parts", 1},
-        {"x_body.skn", "Parts", Model::kWholeModel},
-        {"x_body.skn", "parts2", Model::kWholeModel},
-        {"x_body.skn", "", Model::kWholeModel},
-        {"legboots.skn", "parts", 2},
-        {"hairhead.skn", "parts", 4},
-        {"helmet_head.skn", "parts", 5},
-        {"glove.skn", "parts", 3},
-        {"leg.skn", "parts", 6},
-        {"helmet.skn", "parts", 7},
-        {"costume.skn", "parts", 8},
-        {"BODY.skn", "parts", Model::kWholeModel},
-        {"cape.skn", "parts", Model::kWholeModel},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Model::ChooseSlot(row.name, row.folder), row.slot)
-            << row.name << " " << row.folder;
+    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts"), 1u);
+    for (const char* folder : {"Parts", "parts2", ""}) {
+        EXPECT_EQ(Model::ChooseSlot("x_body.skn", folder), Model::kWholeModel) << folder;
     }
+    EXPECT_EQ(Model::ChooseSlot("legboots.skn", "parts"), 2u);
+    EXPECT_EQ(Model::ChooseSlot("hairhead.skn", "parts"), 4u);
+    EXPECT_EQ(Model::ChooseSlot("helmet_head.skn", "parts"), 5u);
+    EXPECT_EQ(Model::ChooseSlot("glove.skn", "parts"), 3u);
+    EXPECT_EQ(Model::ChooseSlot("leg.skn", "parts"), 6u);
+    EXPECT_EQ(Model::ChooseSlot("helmet.skn", "parts"), 7u);
+    EXPECT_EQ(Model::ChooseSlot("costume.skn", "parts"), 8u);
+    EXPECT_EQ(Model::ChooseSlot("BODY.skn", "parts"), Model::kWholeModel);
+    EXPECT_EQ(Model::ChooseSlot("cape.skn", "parts"), Model::kWholeModel);
 }
 
 TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
