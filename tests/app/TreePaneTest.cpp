@@ -350,14 +350,18 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
     EXPECT_EQ(recent, QStringList({QString::fromStdString(other.Path()),
                                    QString::fromStdString(game.Path())}));
     // 文件 / 最近打开 / the second entry, by keys.
-    Press("Alt+F");
-    QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right}) {
-        QTest::keyClick(QApplication::activePopupWidget(), key);
-    }
-    QTRY_COMPARE(QApplication::activePopupWidget(), frame->RecentMenu());
-    QTest::keyClick(frame->RecentMenu(), Qt::Key_Down);
-    QTest::keyClick(frame->RecentMenu(), Qt::Key_Return);
+    const auto openSecondRecent = [&] {
+        frame->activateWindow();
+        Press("Alt+F");
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right}) {
+            QTest::keyClick(QApplication::activePopupWidget(), key);
+        }
+        QTRY_COMPARE(QApplication::activePopupWidget(), frame->RecentMenu());
+        QTest::keyClick(frame->RecentMenu(), Qt::Key_Down);
+        QTest::keyClick(frame->RecentMenu(), Qt::Key_Return);
+    };
+    openSecondRecent();
     QTRY_COMPARE(TopLevel(), QStringList({"chars", "docs"}));
 
     // Dropped on the window: an archive opens its folder.
@@ -372,8 +376,8 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
 
     // A folder that is gone is said so and dropped from the list.
     std::filesystem::remove_all(game.Path());
-    frame->RecentMenu()->actions()[1]->trigger();
-    ASSERT_EQ(answers.messages.size(), 1u);
+    openSecondRecent();
+    QTRY_COMPARE(answers.messages.size(), std::size_t{1});
     EXPECT_TRUE(answers.messages[0].text.endsWith(U(" 已不存在.")));
     EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(other.Path())}));
 }
