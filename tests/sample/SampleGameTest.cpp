@@ -298,10 +298,13 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
             EXPECT_EQ(keys.front().frame, 0) << bone.name;
             EXPECT_GE(keys.back().frame + 1u, skeleton.frameCounts[a]) << bone.name;
             for (std::size_t k = 1; k < keys.size(); ++k) {
-                // The keys are packed: their values are read in place, never through a
-                // float pointer, which would be misaligned.
-                const auto& [a0, a1] = std::pair{keys[k - 1].value, keys[k].value};
-                oppositePair |= a0[0] * a1[0] + a0[1] * a1[1] + a0[2] * a1[2] + a0[3] * a1[3] < 0;
+                // The keys are packed: their values are read through the key, never through
+                // a float pointer, which would be misaligned.
+                const Model::RotationKey& p = keys[k - 1];
+                const Model::RotationKey& q = keys[k];
+                oppositePair |= p.value[0] * q.value[0] + p.value[1] * q.value[1] +
+                                    p.value[2] * q.value[2] + p.value[3] * q.value[3] <
+                                0;
             }
         }
     }
