@@ -87,20 +87,6 @@ TEST_F(DdsTexture, CompressedUploadMatchesTheSoftwareDecoder) {
     }
 }
 
-TEST_F(DdsTexture, CompressedUploadTakesTheTopLevelOfAMipChain) {
-    auto desc = Compressed(DdsFormat::DXT5, 8, 8);
-    desc.mipMapCount = 4;
-    auto top = Forge::EncodeDxt(DdsFormat::DXT5, 8, 8, Gradient(8, 8, true));
-    auto chain = top;
-    chain.resize(top.size() + 3 * 16, 0xAB);
-    auto texture = Make(Forge::WriteDds(desc, chain));
-    EXPECT_EQ(RenderTest::LevelParameter(GL_TEXTURE_WIDTH), 8);
-    EXPECT_EQ(RenderTest::CompressedBlocks(), top);
-    GLint level1 = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
-    EXPECT_EQ(level1, 0);  // nothing uploaded below the top
-}
-
 TEST_F(DdsTexture, OtherKindsUploadDecodedPixels) {
     // 5 pixels of 3 bytes: rows that aren't a multiple of 4 bytes long.
     std::vector<uint32_t> words;

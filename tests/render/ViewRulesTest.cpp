@@ -56,14 +56,6 @@ TEST(CameraFormula, FramesTheBox) {
     }
 }
 
-TEST(TurnRule, TruncatingRemainderKeepsTheSign) {
-    EXPECT_EQ(Render::Turn(359, 1), 0);
-    EXPECT_EQ(Render::Turn(-359, -1), 0);
-    EXPECT_EQ(Render::Turn(-1, -2), -3);
-    EXPECT_EQ(Render::Turn(358, 2), 0);
-    EXPECT_EQ(Render::Turn(-358, -3), -1);
-}
-
 using Input = std::variant<MouseEvent, Key>;
 
 struct ViewCase {
