@@ -2,8 +2,6 @@
 // the software decoder, the decoded upload, and the lookup of the compressed entry point.
 #include <EGL/egl.h>
 
-#include <filesystem>
-
 #include "DdsTestUtil.h"
 #include "GameFolder.h"
 #include "GlTest.h"
@@ -148,28 +146,18 @@ TEST_F(DdsTexture, BindAndDestructionManageTheName) {
     EXPECT_TRUE(glIsTexture(second->Name()));
 }
 
-// A file cut short or refused makes no texture; the archive manager's node loads.
-TEST_F(DdsTexture, LoadTextureReadsTheNodeAndRejectedFilesMakeNoTexture) {
+// A file cut short, refused or not inflating makes no texture.
+TEST_F(DdsTexture, RejectedFilesMakeNoTexture) {
     auto cube = Compressed(DdsFormat::DXT1, 4, 4);
     cube.cubeMap = true;
-    auto blocks = Forge::EncodeDxt(DdsFormat::DXT1, 8, 8, Gradient(8, 8, false));
-    blocks.resize(20);
-    auto dds = Forge::WriteDds(Compressed(DdsFormat::DXT1, 4, 4), ColourBlock(0xF800, 0, {}));
-    Forge::PakFile broken{.path = "\\t\\broken.dds", .data = dds};
+    Forge::PakFile broken{.path = "\\t\\broken.dds", .data = std::vector<uint8_t>(200)};
     broken.stream = std::vector<uint8_t>(20, 0x55);  // not a zlib stream
-    TestUtil::Game game(
-        {{"\\t\\red.dds", dds},
-         {"\\t\\cube.dds", Forge::WriteDds(cube, std::vector<uint8_t>(48))},
-         {"\\t\\short.dds", Forge::WriteDds(Compressed(DdsFormat::DXT1, 8, 8), blocks)},
-         broken});
-    const auto cubeFile = PakMgr::GetPakMgr()->LoadFile(game.Node("t/cube.dds"));
-    EXPECT_EQ(TestUtil::ErrorOf([&] { Texture::CDDSTexture t(cubeFile.get()); }),
+    TestUtil::Game game({{"\\t\\cube.dds", Forge::WriteDds(cube, std::vector<uint8_t>(48))},
+                         {"\\t\\short.dds", Forge::WriteDds(Compressed(DdsFormat::DXT1, 8, 8), {})},
+                         broken});
+    EXPECT_EQ(TestUtil::ErrorOf([&] { Texture::LoadTexture(game.Node("t/cube.dds")); }),
               "can't load dds cubemap.");
     EXPECT_THROW(Texture::LoadTexture(game.Node("t/short.dds")), Except);
     EXPECT_EQ(Texture::LoadTexture(game.Node("t/broken.dds")), nullptr);
     EXPECT_FALSE(glIsTexture(1));
-    std::shared_ptr<Texture::ITexture> texture = Texture::LoadTexture(game.Node("t/red.dds"));
-    ASSERT_NE(texture, nullptr);
-    texture->Bind();
-    EXPECT_EQ(RenderTest::TexturePixels()[0], 255);  // red 31 after the driver's widening
 }
