@@ -144,21 +144,19 @@ TEST_P(ViewRules, InputsLeaveTheView) {
 INSTANTIATE_TEST_SUITE_P(Inputs, ViewRules, ::testing::ValuesIn(kViewCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ResetCamera leaves the axes and the background, ResetView restores them too.
 TEST_F(ViewRules, ResetsAndTheSharedLastPosition) {
-    m_view.m_nRotZ = 5;
-    m_view.m_fPanX = 1;
-    m_view.m_bShowAxes = false;
-    m_view.m_clrBackground = 0x010203;
-    m_view.ResetCamera();  // leaves the axes and the background
-    EXPECT_EQ(m_view.m_nRotZ, 0);
-    EXPECT_EQ(m_view.m_fPanX, 0.0f);
-    EXPECT_FALSE(m_view.m_bShowAxes);
-    EXPECT_EQ(m_view.m_clrBackground, 0x010203u);
-    m_view.m_fZoom = -7;
-    m_view.ResetView();
-    EXPECT_EQ(m_view.m_fZoom, 0.0f);
-    EXPECT_TRUE(m_view.m_bShowAxes);
-    EXPECT_EQ(m_view.m_clrBackground, 0x3333B2u);
+    for (const bool wholeView : {false, true}) {
+        m_view.m_nRotZ = 5;
+        m_view.m_fZoom = -7;
+        m_view.m_bShowAxes = false;
+        m_view.m_clrBackground = 0x010203;
+        wholeView ? m_view.ResetView() : m_view.ResetCamera();
+        EXPECT_EQ(m_view.m_nRotZ, 0);
+        EXPECT_EQ(m_view.m_fZoom, 0.0f);
+        EXPECT_EQ(m_view.m_bShowAxes, wholeView);
+        EXPECT_EQ(m_view.m_clrBackground, wholeView ? 0x3333B2u : 0x010203u);
+    }
 
     // Every view shares the last position: a press in one is where a drag in another starts.
     CRenderViewCore other(m_model.get());
