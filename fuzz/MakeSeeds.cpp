@@ -11,47 +11,24 @@
 #include "forge/model.h"
 #include "forge/pak.h"
 #include "forge/sample.h"
+#include "forge/scene.h"
 #include "model/records.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Forge::SubMeshDesc Quad(const std::string& name, bool strip, bool skinned) {
-    Forge::SubMeshDesc sub;
-    sub.name = name;
-    sub.stripFlag = strip ? 1 : 0;
-    sub.positions = {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0}};
-    sub.normals.assign(4, {0, 0, -1});
-    sub.texCoords = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    sub.indices =
-        strip ? std::vector<uint16_t>{0, 1, 2, 3} : std::vector<uint16_t>{0, 1, 3, 0, 3, 2};
-    if (skinned) {
-        sub.boneSlots = {{0, 1, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
-                         {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
-                         {1, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot},
-                         {1, 0, Forge::kNoBoneSlot, Forge::kNoBoneSlot}};
-        sub.boneWeights = {{0.5f, 0.5f, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}, {0.25f, 0.75f, 0, 0}};
-        sub.boneNames = std::vector<std::string>{"root", "child"};
-    }
-    return sub;
-}
-
+// Forge's small character: two sub-meshes (the second a strip when asked), skinned to two
+// bones unless `bones` is false; the last sub-mesh ends the file without its bone names.
 Forge::MeshDesc MeshOf(uint32_t version, bool bones, bool strip) {
-    Forge::MeshDesc mesh;
-    mesh.name = "hero";
+    SceneFiles::Scene scene;
+    scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.strip = strip}};
+    scene.skinned = bones;
+    scene.blended = bones;
+    Forge::MeshDesc mesh = SceneFiles::MeshOf(scene);
     mesh.version = version;
-    mesh.boxMin = {-1, -1, -1};
-    mesh.boxMax = {1, 1, 1};
-    if (bones) {
-        Forge::Matrix child = Forge::kIdentityMatrix;
-        child[13] = -1;
-        mesh.bones = {{"root", Forge::kIdentityMatrix}, {"child", child}};
-    }
-    const bool skinned = bones && version != 10;
-    mesh.subMeshes = {Quad("body", false, skinned), Quad("cape", strip, skinned)};
-    if (skinned) {
-        mesh.subMeshes.back().boneNames.reset();  // the last block may end without its table
+    if (Forge::IsSkinned(mesh)) {
+        mesh.subMeshes.back().boneNames.reset();
     }
     return mesh;
 }

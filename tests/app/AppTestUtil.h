@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "AppGame.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
@@ -23,6 +22,7 @@
 #include "TestUtil.h"
 #include "TreeModel.h"
 #include "forge/pak.h"
+#include "forge/scene.h"
 #include "model/model.h"
 #include "render/view.h"
 
@@ -97,6 +97,22 @@ inline QString U(const char* text) {
 // Writes one archive "data.pak" into `folder`.
 inline void WriteGame(const std::string& folder, const std::vector<Forge::PakFile>& files) {
     Forge::SavePak(folder + "/data.pak", files);
+}
+
+// The small character of forge's scene in `folder` (archive path with '\\' separators), one
+// rectangle a sub-mesh; its root walks 10 along x.
+inline std::vector<Forge::PakFile> Character(const std::string& folder,
+                                             std::vector<SceneFiles::Patch> rects,
+                                             const std::string& skinName = "hero.skn") {
+    SceneFiles::Scene scene;
+    scene.patches = std::move(rects);
+    scene.travel = 10;
+    std::vector<Forge::PakFile> files = SceneFiles::FilesOf(scene);
+    for (Forge::PakFile& f : files) {
+        const bool skin = f.path.ends_with(".skn");
+        f.path = folder + "\\" + (skin ? skinName : f.path.substr(f.path.rfind('\\') + 1));
+    }
+    return files;
 }
 
 inline Forge::PakFile TextFile(const std::string& path, const std::string& text) {

@@ -334,6 +334,10 @@ TEST_F(FrameTest, MouseAndKeysTurnTheCameraAndFFramesAgain) {
     view->setFocus();
     QTest::keyClick(view, Qt::Key_Up);
     EXPECT_EQ(core.m_nRotX, -2);
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_EQ(core.m_nRotZ, 2);
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_EQ(core.m_nRotZ, 0);
     QTest::keyClick(view, Qt::Key_F);
     EXPECT_EQ(core.m_nRotX, 0);
     EXPECT_EQ(core.m_nRotY, 0);

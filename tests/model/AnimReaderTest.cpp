@@ -127,18 +127,6 @@ TEST(AnimReader, Version11RotationsAreNormalised) {
     ExpectQuaternion(got[4], {0.5f, 0.5f, 0.5f, 0.5f});
 }
 
-TEST(AnimReader, EmptyKeyArraysStayEmpty) {
-    Forge::AnimationDesc desc = MakeAnimation(11);
-    desc.bones[0].tracks[0].positionKeys.clear();
-    desc.bones[0].tracks[0].rotationKeys.clear();
-    desc.bones[0].tracks[0].scaleKeys.clear();
-    Model::Skeleton skeleton = Read(Forge::WriteAnimation(desc));
-    EXPECT_TRUE(skeleton.bones[0].tracks[0].positionKeys.empty());
-    EXPECT_TRUE(skeleton.bones[0].tracks[0].rotationKeys.empty());
-    EXPECT_TRUE(skeleton.bones[0].tracks[0].scaleKeys.empty());
-    EXPECT_EQ(skeleton.bones[0].tracks[1].positionKeys.size(), 2u);
-}
-
 TEST(AnimReader, ParentLinks) {
     Forge::AnimationDesc desc = MakeAnimation(11);
     desc.bones = {
@@ -179,16 +167,24 @@ TEST(AnimReader, ZeroAnimationsGiveABareSkeleton) {
     EXPECT_EQ(skeleton.bones[2].parent, 1u);
 }
 
-TEST(AnimReader, NamesFillingTheirFieldAreCutToIt) {
+// Names filling their 256-byte field are cut to it; empty key arrays stay empty.
+TEST(AnimReader, NamesFillingTheirFieldAndEmptyKeyArrays) {
     Forge::AnimationDesc desc = MakeAnimation(11);
     desc.animationNames[0] = std::string(256, 'w');
     desc.bones[0].name = std::string(256, 'r');
     desc.bones[1].parentName = std::string(256, 'r');
+    desc.bones[0].tracks[0].positionKeys.clear();
+    desc.bones[0].tracks[0].rotationKeys.clear();
+    desc.bones[0].tracks[0].scaleKeys.clear();
     Model::Skeleton skeleton = Read(Forge::WriteAnimation(desc));
     EXPECT_EQ(skeleton.animationNames[0], std::string(256, 'w'));
     EXPECT_EQ(skeleton.animationNames[1], "run");
     EXPECT_EQ(skeleton.bones[0].name, std::string(256, 'r'));
     EXPECT_EQ(skeleton.bones[1].parent, 0u);
+    EXPECT_TRUE(skeleton.bones[0].tracks[0].positionKeys.empty());
+    EXPECT_TRUE(skeleton.bones[0].tracks[0].rotationKeys.empty());
+    EXPECT_TRUE(skeleton.bones[0].tracks[0].scaleKeys.empty());
+    EXPECT_EQ(skeleton.bones[0].tracks[1].positionKeys.size(), 2u);
 }
 
 class AnimNodes : public ::testing::Test {

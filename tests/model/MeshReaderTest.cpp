@@ -169,27 +169,26 @@ TEST(MeshReader, StripFlagBitZeroChoosesTheStrip) {
     EXPECT_EQ(mesh.subMeshes[3].primitive, Model::kTriangleStrip);
 }
 
-// The bind matrix puts the bone at (1, 2, 3) turned a quarter around z; the file holds
-// its inverse, whose zero diagonal forces row swaps.
-TEST(MeshReader, BonePositionInvertsAPivotingMatrix) {
-    Forge::MeshDesc desc = MakeMesh(11);
-    desc.bones[0].matrix = {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, -2, 1, -3, 1};
-    // A permutation that needs two swaps, bind position (4, 5, 6).
-    desc.bones[1].matrix = {0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, -5, -6, -4, 1};
-    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
-    ExpectNear(mesh.bonePositions[0], {1, 2, 3});
-    ExpectNear(mesh.bonePositions[1], {4, 5, 6});
-}
-
-TEST(MeshReader, SingularBoneMatrixKeepsThePartialInverse) {
-    Forge::MeshDesc desc = MakeMesh(11);
-    desc.bones[0].matrix = {};  // the first pivot is zero: the result stays the identity
-    // Worked by hand: two swaps, then a zero pivot in the last column; the partial
-    // inverse's last row is the unit row that the second swap moved there.
-    desc.bones[1].matrix = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1};
-    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
-    EXPECT_EQ(mesh.bonePositions[0], (Model::Vec3{0, 0, 0}));
-    EXPECT_EQ(mesh.bonePositions[1], (Model::Vec3{0, 1, 0}));
+// The bone's position inverts its (inverse) bind matrix. A quarter turn around z at (1, 2, 3),
+// whose zero diagonal forces row swaps; a permutation needing two swaps at (4, 5, 6). A
+// singular matrix keeps the partial inverse: a zero first pivot leaves the identity; two
+// swaps, then a zero pivot in the last column leave the unit row the second swap moved
+// there (worked by hand).
+TEST(MeshReader, BonePositionInvertsTheBindMatrixAsFarAsItCan) {
+    const struct {
+        Forge::Matrix matrix;
+        Model::Vec3 position;
+    } rows[] = {
+        {{0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, -2, 1, -3, 1}, {1, 2, 3}},
+        {{0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, -5, -6, -4, 1}, {4, 5, 6}},
+        {{}, {0, 0, 0}},
+        {{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}, {0, 1, 0}},
+    };
+    for (const auto& row : rows) {
+        Forge::MeshDesc desc = MakeMesh(11);
+        desc.bones[0].matrix = row.matrix;
+        ExpectNear(Read(Forge::WriteMesh(desc)).bonePositions[0], row.position);
+    }
 }
 
 TEST(MeshReader, ZeroCountsGiveEmptyArrays) {

@@ -116,14 +116,11 @@ protected:
     CVellModel model;
 };
 
-TEST(ChooseSlot, FolderMustBeExactlyParts) {
+TEST(ChooseSlot, FolderMustBeExactlyPartsAndKeywordsAreTestedInSlotOrder) {
     EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts"), 1u);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "Parts"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts2"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", ""), Model::kWholeModel);
-}
-
-TEST(ChooseSlot, KeywordsAreTestedInSlotOrder) {
+    for (const char* folder : {"Parts", "parts2", ""}) {
+        EXPECT_EQ(Model::ChooseSlot("x_body.skn", folder), Model::kWholeModel) << folder;
+    }
     EXPECT_EQ(Model::ChooseSlot("legboots.skn", "parts"), 2u);
     EXPECT_EQ(Model::ChooseSlot("hairhead.skn", "parts"), 4u);
     EXPECT_EQ(Model::ChooseSlot("helmet_head.skn", "parts"), 5u);
@@ -227,16 +224,13 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body", "costume", "sword"}));
 }
 
-TEST_F(ModelObject, AttachmentWithoutBoxBoneHasNoBone) {
+// Alone an attachment leaves the model empty; on a model without ~BoxBone01 it has no bone.
+TEST_F(ModelObject, AttachmentAloneLeavesTheModelEmptyAndWithoutBoxBoneHasNoBone) {
+    model.LoadAttachment(Node("chars/hero/sword.skn"));
+    EXPECT_TRUE(model.IsEmpty());
     Load("chars/hero/hero.skn");
     model.LoadAttachment(Node("chars/hero/sword.skn"));
     EXPECT_TRUE(model.MeshAt(Model::kAttachment).bones.empty());
-}
-
-TEST_F(ModelObject, AttachmentAloneLeavesTheModelEmpty) {
-    EXPECT_TRUE(model.IsEmpty());
-    model.LoadAttachment(Node("chars/hero/sword.skn"));
-    EXPECT_TRUE(model.IsEmpty());
 }
 
 TEST_F(ModelObject, SubMeshVisibilityRunsOverAllSlots) {
@@ -350,32 +344,42 @@ TEST(Playback, SpeedZeroPausesAndAnySpeedResumes) {
     EXPECT_FLOAT_EQ(p.currentFrame, 2.5f);
 }
 
+// The export step grows by one for every six frames per second above sixty; the frames
+// exported run from 0 by the step, with the last frame always among them.
 TEST(Playback, ExportStepGrowsAboveSixtyFramesPerSecond) {
-    PlaybackState p;
-    Model::ApplySpeed(p, 120);
-    EXPECT_FLOAT_EQ(p.frameStep, 10);
-    Model::ApplySpeed(p, 66);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    Model::ApplySpeed(p, 72);
-    EXPECT_FLOAT_EQ(p.frameStep, 2);
-    Model::ApplySpeed(p, 30);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    Model::ApplySpeed(p, -200);
-    EXPECT_FLOAT_EQ(p.frameStep, 1);
-    EXPECT_FALSE(p.stopped);
-}
-
-TEST(Playback, ExportFrameCounts) {
-    PlaybackState p;
-    EXPECT_EQ(Model::ExportFrameCount(p), 1u);  // before any animation
-    p.lastFrame = 9;
-    EXPECT_EQ(Model::ExportFrameCount(p), 10u);
-    p.frameStep = 4;
-    EXPECT_EQ(Model::ExportFrameCount(p), 4u);
-    p.frameStep = 20;
-    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
-    p.lastFrame = -1;  // an animation of 0 frames
-    EXPECT_EQ(Model::ExportFrameCount(p), 2u);
+    const struct { float speed, step; } steps[] = {{120, 10}, {66, 1}, {72, 2}, {30, 1}, {-200, 1}};
+    for (const auto& row : steps) {
+        PlaybackState p;
+        Model::ApplySpeed(p, row.speed);
+        EXPECT_FLOAT_EQ(p.frameStep, row.step) << row.speed;
+        EXPECT_FALSE(p.stopped) << row.speed;
+    }
+    // lastFrame -1 is an animation of 0 frames; 0 with step 1 is before any animation.
+    const struct {
+        int32_t lastFrame;
+        float step;
+        unsigned frames;
+    } counts[] = {{0, 1, 1}, {9, 1, 10}, {9, 4, 4}, {9, 20, 2}, {-1, 20, 2}};
+    for (const auto& row : counts) {
+        PlaybackState p;
+        p.lastFrame = row.lastFrame;
+        p.frameStep = row.step;
+        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.lastFrame << " " << row.step;
+    }
+    // At these speeds a step one float apart writes another number of frames: the step is
+    // (f - 60) x 10 / 60 in float, in that order.
+    const struct {
+        float speed;
+        int32_t lastFrame;
+        unsigned frames;
+    } rounding[] = {{67, 7, 8},    {74, 14, 8},   {83, 46, 14}, {85, 25, 8}, {91, 31, 8},
+                    {103, 86, 14}, {106, 92, 14}, {110, 50, 8}, {119, 59, 8}};
+    for (const auto& row : rounding) {
+        PlaybackState p;
+        p.lastFrame = row.lastFrame;
+        Model::ApplySpeed(p, row.speed);
+        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.speed;
+    }
 }
 
 TEST(Playback, HugeFrameCountEnds) {

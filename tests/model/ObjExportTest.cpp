@@ -73,33 +73,27 @@ TEST(ObjText, NumbersMatchPrintfFormatting) {
     EXPECT_EQ(Text(s), expected);
 }
 
-TEST(ObjText, ListIgnoresTrailingIncompleteTriangle) {
-    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {0, 1, 2, 2, 3, 4, 5})),
-              "f 1/1/1 2/2/2 3/3/3\nf 3/3/3 4/4/4 5/5/5\n");
-}
-
-TEST(ObjText, StripAlternatesWindingStartingReversed) {
-    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1, 2, 3})),
-              "f 3/3/3 2/2/2 1/1/1\nf 2/2/2 3/3/3 4/4/4\n");
-}
-
-TEST(ObjText, StripSkipsDegenerateTrianglesButKeepsParity) {
-    // Triangles (0,1,1) and (1,1,2) are degenerate; (1,2,3) at k = 4 is written reversed.
-    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1, 1, 2, 3})), "f 4/4/4 3/3/3 2/2/2\n");
-}
-
-TEST(ObjText, AnyOtherPrimitiveIsAStrip) {
-    EXPECT_EQ(Faces(Triangle(7, {0, 1, 2})), "f 3/3/3 2/2/2 1/1/1\n");
-}
-
-TEST(ObjText, IndexAtTheTopOfSixteenBitsIsVertex65536) {
-    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {65535, 65534, 0})),
-              "f 65536/65536/65536 65535/65535/65535 1/1/1\n");
-}
-
-TEST(ObjText, ShortStripsWriteNoFaces) {
-    EXPECT_EQ(Faces(Triangle(Model::kTriangleStrip, {0, 1})), "");
-    EXPECT_EQ(Faces(Triangle(Model::kTriangles, {0, 1})), "");
+// Lists drop a trailing incomplete triangle; strips (and any primitive other than a list)
+// alternate their winding starting reversed, and skip degenerate triangles but keep the
+// parity; index 65535 is vertex 65536.
+TEST(ObjText, FacesByPrimitive) {
+    const struct {
+        uint32_t primitive;
+        std::vector<uint16_t> indices;
+        const char* faces;
+    } rows[] = {
+        {Model::kTriangles, {0, 1, 2, 2, 3, 4, 5}, "f 1/1/1 2/2/2 3/3/3\nf 3/3/3 4/4/4 5/5/5\n"},
+        {Model::kTriangleStrip, {0, 1, 2, 3}, "f 3/3/3 2/2/2 1/1/1\nf 2/2/2 3/3/3 4/4/4\n"},
+        {Model::kTriangleStrip, {0, 1, 1, 2, 3}, "f 4/4/4 3/3/3 2/2/2\n"},
+        {7, {0, 1, 2}, "f 3/3/3 2/2/2 1/1/1\n"},
+        {Model::kTriangles, {65535, 65534, 0}, "f 65536/65536/65536 65535/65535/65535 1/1/1\n"},
+        {Model::kTriangleStrip, {0, 1}, ""},
+        {Model::kTriangles, {0, 1}, ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Faces(Triangle(row.primitive, row.indices)), row.faces)
+            << row.primitive << " " << ::testing::PrintToString(row.indices);
+    }
 }
 
 TEST(ObjFileName, IndexInTwoDigitsAndNamesMadeSafe) {

@@ -265,13 +265,6 @@ TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
     }
 }
 
-TEST_F(PoseFixture, MeshBoneUnknownToTheSkeletonIsIdentity) {
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
-         MakeMesh({{"tail", Model::kIdentity}}, {OneVertex({1, 0, 0})}), 0);
-    EXPECT_EQ(model.MeshAt(0).boneToTrack, std::vector<uint16_t>{kNoBone});
-    ExpectNear(Posed().skinnedPositions[0], {1, 0, 0});
-}
-
 TEST_F(PoseFixture, SubMeshWithoutBoneMapIsNotBlended) {
     SubMesh s = OneVertex({1, 0, 0});
     s.boneMap.clear();
@@ -376,24 +369,22 @@ TEST(Slerp, OppositeSignNeighboursTakeTheShorterArc) {
     EXPECT_GT(r[2] * q[2] + r[3] * q[3], 0.99f);
 }
 
-TEST(Slerp, NearlyEqualRotationsBlendLinearlyWithoutRenormalising) {
-    const Vec4 a = {0, 0, 0, 2};
-    const Vec4 b = {0, 0, 0, 4};
-    ExpectNear(Model::Slerp(a, b, 0.25f), {0, 0, 0, 2.5f});
-}
-
-TEST(Slerp, ZeroLengthKeyBlendsLinearly) {
-    const Vec4 r = Model::Slerp({0, 0, 0, 0}, kNoTurn, 0.5f);
-    ExpectNear(r, {0, 0, 0, 0.5f});
-}
-
-TEST(Slerp, UnnormalisedKeysInterpolateByAngle) {
-    // Twice the identity and twice a quarter turn: the angle is measured on the unit
-    // directions, the lengths carry through.
-    const Vec4 a = {0, 0, 0, 2};
-    const Vec4 b = {0, 0, 2 * kHalfSqrt2, 2 * kHalfSqrt2};
+// Nearly equal keys and a zero-length key blend linearly without renormalising; keys off
+// unit length interpolate by the angle of their directions, their lengths carrying through.
+TEST(Slerp, BlendsLikeTheGame) {
     const float s = std::sin(kEighthTurn), c = std::cos(kEighthTurn);
-    ExpectNear(Model::Slerp(a, b, 0.5f), {0, 0, 2 * s, 2 * c});
+    const struct {
+        Vec4 from, to;
+        float t;
+        Vec4 want;
+    } rows[] = {
+        {{0, 0, 0, 2}, {0, 0, 0, 4}, 0.25f, {0, 0, 0, 2.5f}},
+        {{0, 0, 0, 0}, kNoTurn, 0.5f, {0, 0, 0, 0.5f}},
+        {{0, 0, 0, 2}, {0, 0, 2 * kHalfSqrt2, 2 * kHalfSqrt2}, 0.5f, {0, 0, 2 * s, 2 * c}},
+    };
+    for (const auto& row : rows) {
+        ExpectNear(Model::Slerp(row.from, row.to, row.t), row.want);
+    }
 }
 
 }  // namespace
@@ -442,23 +433,6 @@ TEST_F(PoseFixture, NoBoneRowPastSixteenBitsOfBones) {
     Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
          MakeMesh(std::move(bones), {s}), 0);
     ExpectNear(Posed().skinnedPositions[0], {7, 0, 0});
-}
-
-// The export step is (f - 60) × 10 / 60 in float, in that order: at these speeds a step one
-// float apart writes another number of frames.
-TEST(Playback, ExportStepAtSpeedsWhereRoundingDecidesTheFrames) {
-    const struct {
-        float speed;
-        int32_t lastFrame;
-        unsigned frames;
-    } rows[] = {{67, 7, 8},    {74, 14, 8},   {83, 46, 14}, {85, 25, 8}, {91, 31, 8},
-                {103, 86, 14}, {106, 92, 14}, {110, 50, 8}, {119, 59, 8}};
-    for (const auto& row : rows) {
-        Model::PlaybackState p;
-        p.lastFrame = row.lastFrame;
-        Model::ApplySpeed(p, row.speed);
-        EXPECT_EQ(Model::ExportFrameCount(p), row.frames) << row.speed;
-    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "GameFolder.h"
 #include "forge/dds.h"
 #include "forge/model.h"
+#include "forge/scene.h"
 #include "texture/texture.h"
 
 namespace {
@@ -12,24 +13,16 @@ namespace {
 using TestUtil::ErrorOf;
 using TestUtil::Reader;
 
+// The scene's small texture, and its mesh of two unskinned sub-meshes, "patch0" and "patch1".
 std::vector<uint8_t> SmallDds() {
-    std::vector<uint8_t> pixels(4 * 4 * 4, 0x80);
-    return Forge::WriteDds(Forge::DdsDesc{.width = 4, .height = 4}, pixels);
+    return SceneFiles::TextureOf({});
 }
 
 Forge::MeshDesc TwoSubMeshes() {
-    Forge::MeshDesc mesh;
-    mesh.version = 10;
-    for (const char* name : {"body", "cape"}) {
-        Forge::SubMeshDesc sub;
-        sub.name = name;
-        sub.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-        sub.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
-        sub.texCoords = {{0, 0}, {1, 0}, {0, 1}};
-        sub.indices = {0, 1, 2};
-        mesh.subMeshes.push_back(sub);
-    }
-    return mesh;
+    SceneFiles::Scene scene;
+    scene.patches.resize(2);
+    scene.skinned = false;
+    return SceneFiles::MeshOf(scene);
 }
 
 Forge::MaterialDesc EveryParameter() {
@@ -109,36 +102,23 @@ TEST(SkinReader, ReadsEveryParameter) {
     EXPECT_FALSE(m.diffuseTex);
 }
 
-TEST(SkinReader, KeepsTheMaterialOrder) {
-    Model::Skin skin = ReadNames(
-        Forge::WriteSkin(MakeSkin({Diffuse(1, "a.dds"), Diffuse(2, ""), Diffuse(3, "c.dds")})));
+// Materials keep their order; an empty one keeps its defaults; a later parameter replaces an
+// earlier one of the same name.
+TEST(SkinReader, MaterialsInOrderWithDefaultsAndTheLastParameter) {
+    Forge::MaterialDesc later = Diffuse(3, "first.dds");
+    later.params.push_back(Forge::TextParam("g_DiffuseTex", "second.dds"));
+    later.params.push_back(Forge::ColourParam("g_MaterialDiffuse", {9, 9, 9, 9}));
+    const Model::Skin skin =
+        ReadNames(Forge::WriteSkin(MakeSkin({Diffuse(1, "a.dds"), Forge::MaterialDesc{}, later})));
     ASSERT_EQ(skin.materials.size(), 3u);
     EXPECT_EQ(skin.materials[0].diffuse[0], 1);
     EXPECT_EQ(skin.materials[0].diffuseTexName, "a.dds");
-    EXPECT_EQ(skin.materials[1].diffuse[0], 2);
-    EXPECT_EQ(skin.materials[1].diffuseTexName, "");
-    EXPECT_EQ(skin.materials[2].diffuse[0], 3);
-    EXPECT_EQ(skin.materials[2].diffuseTexName, "c.dds");
-}
-
-TEST(SkinReader, EmptyMaterialKeepsItsDefaults) {
-    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({Forge::MaterialDesc{}})));
-    ASSERT_EQ(skin.materials.size(), 1u);
-    EXPECT_EQ(skin.materials[0].diffuse, Model::Vec4{});
-    EXPECT_EQ(skin.materials[0].customColor, Model::Vec4{});
-    EXPECT_TRUE(skin.materials[0].diffuseTexName.empty());
-
-    skin = ReadNames(Forge::WriteSkin(MakeSkin({})));
-    EXPECT_TRUE(skin.materials.empty());
-}
-
-TEST(SkinReader, LaterParametersReplaceEarlierOnes) {
-    Forge::MaterialDesc m = Diffuse(1, "first.dds");
-    m.params.push_back(Forge::TextParam("g_DiffuseTex", "second.dds"));
-    m.params.push_back(Forge::ColourParam("g_MaterialDiffuse", {9, 9, 9, 9}));
-    Model::Skin skin = ReadNames(Forge::WriteSkin(MakeSkin({m})));
-    EXPECT_EQ(skin.materials[0].diffuseTexName, "second.dds");
-    EXPECT_EQ(skin.materials[0].diffuse, (Model::Vec4{9, 9, 9, 9}));
+    EXPECT_EQ(skin.materials[1].diffuse, Model::Vec4{});
+    EXPECT_EQ(skin.materials[1].customColor, Model::Vec4{});
+    EXPECT_TRUE(skin.materials[1].diffuseTexName.empty());
+    EXPECT_EQ(skin.materials[2].diffuseTexName, "second.dds");
+    EXPECT_EQ(skin.materials[2].diffuse, (Model::Vec4{9, 9, 9, 9}));
+    EXPECT_TRUE(ReadNames(Forge::WriteSkin(MakeSkin({}))).materials.empty());
 }
 
 TEST(SkinReader, ParameterNamesAreMatchedUpToTheirZero) {
@@ -193,7 +173,7 @@ TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
 
     EXPECT_EQ(skin.meshName, "hero.msh");
     ASSERT_EQ(mesh.subMeshes.size(), 2u);
-    EXPECT_EQ(mesh.subMeshes[1].name, "cape");
+    EXPECT_EQ(mesh.subMeshes[1].name, "patch1");
     ASSERT_EQ(skin.materials.size(), 2u);
     const Model::Material& m = skin.materials[0];
     // "BODY.DDS" lies in a subfolder: found.
@@ -221,47 +201,42 @@ TEST_F(PartLoad, FewerMaterialsThanSubMeshesLoads) {
     EXPECT_EQ(Model::MaterialFor(skin, 1), nullptr);
 }
 
-TEST_F(PartLoad, TextureFailuresPassThrough) {
+// Files that are missing or refused: the skin's name, its mesh's, the mesh's version. A
+// texture's failure passes through as the texture's.
+TEST_F(PartLoad, ReportsMissingAndRefusedFiles) {
+    Forge::MeshDesc version9 = TwoSubMeshes();
+    version9.version = 9;
+    const struct {
+        const char* meshName;
+        const char* skin;  // null: no node
+        const char* error;
+        std::vector<uint8_t> mesh;  // replaces hero.msh when not empty
+    } rows[] = {
+        {"deep.msh", "chars/hero/hero.skn", "can't read .msh file: deep.msh", {}},
+        {"deep.msh", "chars/hero/empty.skn", "can't read .skn file: empty.skn", {}},
+        {"deep.msh", nullptr, "can't read .skn file: ", {}},
+        {"MISSING.msh", "chars/hero/hero.skn", "can't read .msh file: missing.msh", {}},
+        {"hero.msh", "chars/hero/hero.skn", "unknown .msh file version: 9",
+         Forge::WriteMesh(version9)},
+    };
+    for (const auto& row : rows) {
+        std::vector<Forge::PakFile> files = Files(MakeSkin({}, row.meshName));
+        if (!row.mesh.empty()) {
+            files[1].data = row.mesh;
+        }
+        TestUtil::Game game(files);
+        Model::Mesh mesh;
+        Model::Skin skin;
+        PakMgr::ITreeNode* node = row.skin ? game.Node(row.skin) : nullptr;
+        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(node, mesh, skin); }), row.error);
+    }
     TestUtil::Game game(Files(MakeSkin({Diffuse(1, "broken.dds")})));
     Model::Mesh mesh;
     Model::Skin skin;
-    std::string error =
+    const std::string error =
         ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); });
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error.find("corrupt .skn"), std::string::npos) << error;
-}
-
-TEST_F(PartLoad, ReportsMissingFiles) {
-    {
-        TestUtil::Game game(Files(MakeSkin({}, "deep.msh")));
-        Model::Mesh mesh;
-        Model::Skin skin;
-        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
-                  "can't read .msh file: deep.msh");
-        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/empty.skn"), mesh, skin); }),
-                  "can't read .skn file: empty.skn");
-        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(nullptr, mesh, skin); }), "can't read .skn file: ");
-    }
-    {
-        TestUtil::Game game(Files(MakeSkin({}, "MISSING.msh")));
-        Model::Mesh mesh;
-        Model::Skin skin;
-        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); }),
-                  "can't read .msh file: missing.msh");
-        EXPECT_EQ(skin.meshName, "missing.msh");
-    }
-}
-
-TEST_F(PartLoad, MeshVersionIsCheckedAfterTheSkin) {
-    std::vector<Forge::PakFile> files = Files(MakeSkin({}));
-    Forge::MeshDesc mesh = TwoSubMeshes();
-    mesh.version = 9;
-    files[1].data = Forge::WriteMesh(mesh);
-    TestUtil::Game game(files);
-    Model::Mesh readMesh;
-    Model::Skin skin;
-    EXPECT_EQ(ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), readMesh, skin); }),
-              "unknown .msh file version: 9");
 }
 
 }  // namespace
