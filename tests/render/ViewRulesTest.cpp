@@ -2,6 +2,7 @@
 // the view they leave.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <variant>
 
 #include "ViewGuard.h"
@@ -131,14 +132,12 @@ TEST_P(ViewRules, InputsLeaveTheView) {
             m_view.OnKeyDown(std::get<Key>(input));
         }
     }
-    EXPECT_EQ(m_view.m_nRotX, c.rotX);
-    EXPECT_EQ(m_view.m_nRotY, c.rotY);
-    EXPECT_EQ(m_view.m_nRotZ, c.rotZ);
+    EXPECT_EQ(std::tuple(m_view.m_nRotX, m_view.m_nRotY, m_view.m_nRotZ),
+              std::tuple(c.rotX, c.rotY, c.rotZ));
     EXPECT_FLOAT_EQ(m_view.m_fPanX, c.panX);
     EXPECT_FLOAT_EQ(m_view.m_fPanY, c.panY);
     EXPECT_FLOAT_EQ(m_view.m_fZoom, c.zoom);
-    EXPECT_EQ(Render::lastX, c.lastX);
-    EXPECT_EQ(Render::lastY, c.lastY);
+    EXPECT_EQ(std::pair(Render::lastX, Render::lastY), std::pair(c.lastX, c.lastY));
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ViewRules, ::testing::ValuesIn(kViewCases),
