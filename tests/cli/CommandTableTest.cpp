@@ -311,16 +311,6 @@ const std::vector<Case> kCases = {
 };
 // clang-format on
 
-std::string Substituted(std::string text, const std::string& out);
-
-std::vector<std::string> Substituted(const std::vector<std::string>& args, const std::string& out) {
-    std::vector<std::string> done;
-    for (const std::string& arg : args) {
-        done.push_back(Substituted(arg, out));
-    }
-    return done;
-}
-
 std::string Substituted(std::string text, const std::string& out) {
     const Games& g = TheGames();
     for (const auto& [key, value] : {std::pair{"{A}", g.archives.Path()},
@@ -333,6 +323,13 @@ std::string Substituted(std::string text, const std::string& out) {
         }
     }
     return text;
+}
+
+std::vector<std::string> Substituted(std::vector<std::string> args, const std::string& out) {
+    for (std::string& arg : args) {
+        arg = Substituted(arg, out);
+    }
+    return args;
 }
 
 // Sets the row's environment or file-size cap for the time of one run.
