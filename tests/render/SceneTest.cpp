@@ -24,9 +24,23 @@ constexpr Rgba kRed = {255, 0, 0, 255};
 constexpr Rgba kGreen = {0, 255, 0, 255};
 constexpr Rgba kBlue = {0, 0, 255, 255};
 
+// The empty model draws nothing, keeps the matrix stack, and leaves lighting, texturing and
+// culling off.
 TEST_F(Scene, ClearsToTheBackgroundColour) {
     m_view.m_bShowAxes = false;
+    GLint before = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &before);
+    for (const GLenum s : {GL_LIGHTING, GL_CULL_FACE, GL_TEXTURE_2D}) {
+        glEnable(s);
+    }
     Picture();
+    GLint after = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
+    EXPECT_EQ(before, after);
+    for (const GLenum s : {GL_LIGHTING, GL_CULL_FACE, GL_TEXTURE_2D}) {
+        EXPECT_FALSE(glIsEnabled(s)) << s;
+    }
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_EQ(m_gl.CountAll(RenderTest::IsBackground), kSide * kSide);
     EXPECT_EQ(m_gl.Pixel(0, 0)[3], 0);  // the colour's top byte is the clear alpha
 
@@ -71,20 +85,9 @@ TEST_F(Scene, AxesAndTheirLabels) {
     EXPECT_EQ(Around(zMiddle, kRed), 0);
 }
 
-// The aspect and a modelview identity; a height of 0 gives a viewport 1 high until drawn.
-TEST_F(Scene, SizeSetsAspectAndViewport) {
-    m_view.OnSize(300, 200);
-    EXPECT_FLOAT_EQ(m_view.m_fAspect, 1.5f);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    GLfloat modelview[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    EXPECT_EQ(modelview[0], 1.0f);
-    EXPECT_EQ(modelview[14], 0.0f);
+// A height of 0 gives a viewport 1 high until drawn.
+TEST_F(Scene, SizeOfNoHeightSetsAViewport) {
     m_view.OnSize(320, 0);
-    EXPECT_EQ(m_view.m_nHeight, 0);
-    EXPECT_FLOAT_EQ(m_view.m_fAspect, 320.0f);
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[3], 1);
@@ -116,18 +119,6 @@ TEST_F(Scene, PresentingAndTheTimersOrderOfWork) {
     m_view.OnTimer();
     EXPECT_EQ(swaps, 3);
     EXPECT_EQ(swapsAtUpdate, (std::vector<int>{2, 3}));
-}
-
-TEST_F(Scene, RenderLeavesLightingTexturingAndCullingOff) {
-    glEnable(GL_LIGHTING);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    m_view.m_bShowAxes = false;
-    m_view.Render();
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
 }
 
 }  // namespace

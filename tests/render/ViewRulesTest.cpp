@@ -2,6 +2,7 @@
 // the view they leave.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <variant>
 
 #include "ViewGuard.h"
@@ -54,14 +55,6 @@ TEST(CameraFormula, FramesTheBox) {
         EXPECT_FLOAT_EQ(camera.y, c.y);
         EXPECT_NEAR(camera.eyeZ, c.eyeZ, 0.005f) << c.aspect << " " << c.zoom;
     }
-}
-
-TEST(TurnRule, TruncatingRemainderKeepsTheSign) {
-    EXPECT_EQ(Render::Turn(359, 1), 0);
-    EXPECT_EQ(Render::Turn(-359, -1), 0);
-    EXPECT_EQ(Render::Turn(-1, -2), -3);
-    EXPECT_EQ(Render::Turn(358, 2), 0);
-    EXPECT_EQ(Render::Turn(-358, -3), -1);
 }
 
 using Input = std::variant<MouseEvent, Key>;
@@ -139,34 +132,30 @@ TEST_P(ViewRules, InputsLeaveTheView) {
             m_view.OnKeyDown(std::get<Key>(input));
         }
     }
-    EXPECT_EQ(m_view.m_nRotX, c.rotX);
-    EXPECT_EQ(m_view.m_nRotY, c.rotY);
-    EXPECT_EQ(m_view.m_nRotZ, c.rotZ);
+    EXPECT_EQ(std::tuple(m_view.m_nRotX, m_view.m_nRotY, m_view.m_nRotZ),
+              std::tuple(c.rotX, c.rotY, c.rotZ));
     EXPECT_FLOAT_EQ(m_view.m_fPanX, c.panX);
     EXPECT_FLOAT_EQ(m_view.m_fPanY, c.panY);
     EXPECT_FLOAT_EQ(m_view.m_fZoom, c.zoom);
-    EXPECT_EQ(Render::lastX, c.lastX);
-    EXPECT_EQ(Render::lastY, c.lastY);
+    EXPECT_EQ(std::pair(Render::lastX, Render::lastY), std::pair(c.lastX, c.lastY));
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ViewRules, ::testing::ValuesIn(kViewCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ResetCamera leaves the axes and the background, ResetView restores them too.
 TEST_F(ViewRules, ResetsAndTheSharedLastPosition) {
-    m_view.m_nRotZ = 5;
-    m_view.m_fPanX = 1;
-    m_view.m_bShowAxes = false;
-    m_view.m_clrBackground = 0x010203;
-    m_view.ResetCamera();  // leaves the axes and the background
-    EXPECT_EQ(m_view.m_nRotZ, 0);
-    EXPECT_EQ(m_view.m_fPanX, 0.0f);
-    EXPECT_FALSE(m_view.m_bShowAxes);
-    EXPECT_EQ(m_view.m_clrBackground, 0x010203u);
-    m_view.m_fZoom = -7;
-    m_view.ResetView();
-    EXPECT_EQ(m_view.m_fZoom, 0.0f);
-    EXPECT_TRUE(m_view.m_bShowAxes);
-    EXPECT_EQ(m_view.m_clrBackground, 0x3333B2u);
+    for (const bool wholeView : {false, true}) {
+        m_view.m_nRotZ = 5;
+        m_view.m_fZoom = -7;
+        m_view.m_bShowAxes = false;
+        m_view.m_clrBackground = 0x010203;
+        wholeView ? m_view.ResetView() : m_view.ResetCamera();
+        EXPECT_EQ(m_view.m_nRotZ, 0);
+        EXPECT_EQ(m_view.m_fZoom, 0.0f);
+        EXPECT_EQ(m_view.m_bShowAxes, wholeView);
+        EXPECT_EQ(m_view.m_clrBackground, wholeView ? 0x3333B2u : 0x010203u);
+    }
 
     // Every view shares the last position: a press in one is where a drag in another starts.
     CRenderViewCore other(m_model.get());

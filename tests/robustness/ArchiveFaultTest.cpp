@@ -74,20 +74,6 @@ TEST(ArchiveChanges, TruncatedArchiveLoadsWhatLiesBeforeTheCut) {
     EXPECT_TRUE(Load(game, "docs/first.txt").empty());
 }
 
-TEST(ArchiveChanges, OverwrittenStoredBytesAreRefusedNotHandedOut) {
-    Game game(TwoFiles());
-    const PakMgr::PakEntry first = EntryOf(game, "docs/first.txt");
-    {
-        // Same size, the first file's stream replaced by zeros.
-        std::fstream file(game.ArchivePath(), std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(first.offset);
-        const std::vector<char> zeros(first.storedSize, 0);
-        file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-    }
-    EXPECT_TRUE(Load(game, "docs/first.txt").empty());
-    EXPECT_EQ(Load(game, "docs/second.txt"), Text(4000, 'k'));
-}
-
 // Model loads from an archive gone or cut short (the table is at the end, so every stored
 // file lies before a cut of the table) throw; the model stays usable.
 TEST(ArchiveChanges, ModelLoadFromAVanishedOrTruncatedArchiveThrows) {

@@ -18,7 +18,6 @@
 
 namespace {
 
-using TestUtil::BlockingFile;
 using TestUtil::ErrorOf;
 using TestUtil::FilesIn;
 using TestUtil::Game;
@@ -152,7 +151,8 @@ protected:
 };
 
 TEST_P(UnwritableDestination, BelowARegularFile) {
-    const std::string folder = BlockingFile(m_out);
+    const std::string folder = m_out / "a-file";  // nothing below it can be made, even by root
+    std::ofstream(folder) << "not a folder";
     const std::string error = ErrorOf([&] { GetParam().intoFolder(folder); });
     EXPECT_TRUE(error.starts_with("can't write " + folder + "/")) << error;
     EXPECT_TRUE(error.ends_with(": Not a directory")) << error;
