@@ -16,14 +16,6 @@ using TestUtil::ErrorOf;
 constexpr char kHero[] = "\\chars\\hero\\";
 constexpr char kParts[] = "\\chars\\hero\\parts\\";
 
-Forge::Matrix Translation(float x, float y, float z) {
-    Forge::Matrix m = Forge::kIdentityMatrix;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
-
 // A part at `folder + skinName`: forge's small character, a square of side 2 x size about
 // the origin, its one sub-mesh and its mesh file named after `subMesh`, on `bones`.
 std::vector<Forge::PakFile> Part(const std::string& folder, const std::string& skinName,
@@ -66,7 +58,8 @@ std::vector<Forge::PakFile> GameFiles() {
     add(Part(kParts, "head.skn.old", "head"));
     add(Part(kParts, "helmet_head.skn", "helmethead"));
     add(Part(kParts, "plain.skn", "plain"));
-    add(Part(kParts, "costume.skn", "costume", {{"root"}, {"~BoxBone01", Translation(1, 2, 3)}}));
+    add(Part(kParts, "costume.skn", "costume",
+             {{"root"}, {"~BoxBone01", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1}}}));
     add(Part("\\chars\\hero\\Parts\\", "body.skn", "capsbody"));
     add(Part(kHero, "sword.skn", "sword", {{"blade"}}));
     files.push_back({std::string(kHero) + "broken.skn", Forge::WriteSkin([] {
