@@ -84,28 +84,8 @@ Bytes Dds(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
     return Forge::WriteDds(desc, Forge::EncodeDxt(format, side, side, rgba));
 }
 
-Bytes DdsRgb565() {
-    Forge::DdsDesc desc;
-    desc.width = 4;
-    desc.height = 2;
-    desc.bitCount = 16;
-    desc.masks[0] = 0xF800;
-    desc.masks[1] = 0x07E0;
-    desc.masks[2] = 0x001F;
-    desc.masks[3] = 0;
-    desc.alpha = false;
-    std::vector<uint32_t> words = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234, 0x8410, 0x7BEF};
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 16));
-}
-
-Bytes DdsVolume() {
-    Forge::DdsDesc desc;
-    desc.width = 2;
-    desc.height = 2;
-    desc.depth = 2;
-    desc.volume = true;
-    std::vector<uint32_t> words(8, 0x80FF8040);
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 32));
+Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
 }
 
 Bytes Pak() {
@@ -169,8 +149,16 @@ int main(int argc, char** argv) {
     Save(out / "dds", "dxt1", dxt1);
     Save(out / "dds", "dxt5-mips", Dds(Forge::DdsFormat::DXT5, 8, 4));
     Save(out / "dds", "argb", Dds(Forge::DdsFormat::Uncompressed, 4));
-    Save(out / "dds", "rgb565", DdsRgb565());
-    Save(out / "dds", "volume", DdsVolume());
+    Save(out / "dds", "rgb565",
+         Words({.width = 4,
+                .height = 2,
+                .bitCount = 16,
+                .masks = {0xF800, 0x07E0, 0x001F, 0},
+                .alpha = false},
+               {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234, 0x8410, 0x7BEF}));
+    Save(out / "dds", "volume",
+         Words({.width = 2, .height = 2, .depth = 2, .volume = true},
+               std::vector<uint32_t>(8, 0x80FF8040)));
 
     const Bytes skin = Forge::WriteSkin(SkinOf("HERO.MSH", "Hero.dds"));
     Save(out / "skin", "hero", Fuzz::JoinParts({skin, mesh11, dxt1}));
