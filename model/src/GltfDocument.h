@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "GltfMath.h"
 #include "GltfWriter.h"
+#include "model/gltf_math.h"
 #include "model/object.h"
 
 namespace Model::Gltf {

@@ -1,4 +1,4 @@
-#include "GltfMath.h"
+#include "model/gltf_math.h"
 
 #include <algorithm>
 #include <array>

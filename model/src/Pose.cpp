@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "GltfMath.h"
+#include "model/gltf_math.h"
 #include "model/object.h"
 
 namespace Model {

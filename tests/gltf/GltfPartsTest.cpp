@@ -5,8 +5,7 @@
 
 #include <cmath>
 
-#include "GltfMath.h"
-#include "GltfWriter.h"
+#include "model/gltf_math.h"
 #include "model/pose.h"
 
 namespace {
@@ -18,12 +17,6 @@ void ExpectMatrixNear(const Matrix& a, const Matrix& b, float tolerance) {
     for (int i = 0; i < 16; ++i) {
         EXPECT_NEAR(a[i], b[i], tolerance) << "element " << i;
     }
-}
-
-TEST(GltfUri, FileNamesArePercentEncoded) {
-    EXPECT_EQ(EncodeUri("hero one.bin"), "hero%20one.bin");
-    EXPECT_EQ(EncodeUri("\xE8\xBA\xAB.bin"), "%E8%BA%AB.bin");
-    EXPECT_EQ(EncodeUri("a-b_c~d.bin"), "a-b_c~d.bin");
 }
 
 // A matrix of parts, or one with a mirror inside (a negative scale), decomposes into parts
