@@ -49,48 +49,36 @@ inline std::vector<uint8_t> JoinParts(const std::vector<std::vector<uint8_t>>& p
     return out;
 }
 
-// A folder of this process in memory-backed /dev/shm (the system's temporary folder when
-// there is none), emptied at every call of Fresh and removed at exit.
-class Scratch {
-public:
-    Scratch() {
-        std::filesystem::path base = "/dev/shm";
+// The folder of this process in memory-backed /dev/shm (the system's temporary folder when
+// there is none), removed at exit.
+struct ScratchRoot {
+    std::string path;
+    ~ScratchRoot() {
         std::error_code ec;
-        if (!std::filesystem::is_directory(base, ec)) {
-            base = std::filesystem::temp_directory_path();
-        }
-        m_path = (base / ("vell-fuzz-" + std::to_string(::getpid()))).string();
-        std::filesystem::create_directories(m_path, ec);
+        std::filesystem::remove_all(path, ec);
     }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    // An empty sub-folder `name`.
-    std::string Fresh(const std::string& name) const {
-        const std::string folder = m_path + "/" + name;
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-        std::filesystem::create_directories(folder, ec);
-        return folder;
-    }
-
-private:
-    std::string m_path;
 };
 
-inline const Scratch& ScratchFolder() {
-    static Scratch scratch;
-    return scratch;
+// An empty sub-folder `name` of the scratch folder.
+inline std::string FreshFolder(const std::string& name) {
+    static const ScratchRoot root{[] {
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? "/dev/shm"
+                                               : std::filesystem::temp_directory_path();
+        return (base / ("vell-fuzz-" + std::to_string(::getpid()))).string();
+    }()};
+    const std::string folder = root.path + "/" + name;
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    std::filesystem::create_directories(folder, ec);
+    return folder;
 }
 
 // Writes the files as the only archive of a fresh game folder and opens it in the
 // program's archive manager; false when the archive yields no tree.
 inline bool OpenGame(const std::vector<Forge::PakFile>& files) {
-    const std::string folder = ScratchFolder().Fresh("game");
+    const std::string folder = FreshFolder("game");
     try {
         Forge::SavePak(folder + "/data.pak", files);
     } catch (const std::exception&) {

@@ -2,7 +2,6 @@
 //   fuzz_seeds OUT_DIR  ->  OUT_DIR/<target>/<seed>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -10,9 +9,7 @@
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "forge/pak.h"
-#include "forge/sample.h"
 #include "forge/scene.h"
-#include "model/records.h"
 
 namespace {
 
@@ -87,28 +84,8 @@ Bytes Dds(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
     return Forge::WriteDds(desc, Forge::EncodeDxt(format, side, side, rgba));
 }
 
-Bytes DdsRgb565() {
-    Forge::DdsDesc desc;
-    desc.width = 4;
-    desc.height = 2;
-    desc.bitCount = 16;
-    desc.masks[0] = 0xF800;
-    desc.masks[1] = 0x07E0;
-    desc.masks[2] = 0x001F;
-    desc.masks[3] = 0;
-    desc.alpha = false;
-    std::vector<uint32_t> words = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234, 0x8410, 0x7BEF};
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 16));
-}
-
-Bytes DdsVolume() {
-    Forge::DdsDesc desc;
-    desc.width = 2;
-    desc.height = 2;
-    desc.depth = 2;
-    desc.volume = true;
-    std::vector<uint32_t> words(8, 0x80FF8040);
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, 32));
+Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
 }
 
 Bytes Pak() {
@@ -146,80 +123,6 @@ void Save(const std::filesystem::path& folder, const std::string& name, const By
     Forge::SaveBytes((folder / name).string(), bytes);
 }
 
-// The seeds stay small: libFuzzer's inputs grow from them, and they live in the repository.
-constexpr std::size_t kLargestSampleSeed = 8 * 1024;
-constexpr int kSampleSeedsPerTarget = 3;
-
-std::string Extension(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
-}
-
-std::string BaseName(const std::string& path) {
-    return path.substr(path.rfind('\\') + 1);
-}
-
-// The sample game's small files: meshes, animations and textures as they are, and each
-// small skin joined with its mesh and first texture for the skin target.
-void SaveSampleSeeds(const std::filesystem::path& out) {
-    const Forge::SampleGame game = Forge::MakeSampleGame();
-    std::vector<const Forge::PakFile*> files;
-    // Only the character's own files: the rest of the sample is filler.
-    const std::string hero = std::string(Forge::Sample::kHeroFolder) + "\\";
-    for (const Forge::SampleArchive& archive : game.archives) {
-        for (const Forge::PakFile& file : archive.files) {
-            if (file.path.rfind(hero, 0) == 0) {
-                files.push_back(&file);
-            }
-        }
-    }
-    std::map<std::string, int> saved;
-    auto save = [&](const std::string& target, const std::string& name, const Bytes& bytes) {
-        if (saved[target]++ < kSampleSeedsPerTarget) {
-            Save(out / target, "sample-" + name, bytes);
-        }
-    };
-    auto find = [&](const std::string& name) -> const Forge::PakFile* {
-        for (const Forge::PakFile* file : files) {
-            if (BaseName(file->path) == name) {
-                return file;
-            }
-        }
-        return nullptr;
-    };
-    const std::pair<const char*, const char*> kTargets[] = {
-        {"msh", "mesh"}, {"ani", "anim"}, {"dds", "dds"}};
-    for (const Forge::PakFile* file : files) {
-        const std::string kind = Extension(file->path);
-        if (file->data.size() > kLargestSampleSeed) {
-            continue;
-        }
-        for (const auto& [extension, target] : kTargets) {
-            if (kind == extension) {
-                save(target, BaseName(file->path), file->data);
-            }
-        }
-        if (kind != "skn") {
-            continue;
-        }
-        PakMgr::CMemoryRead reader(file->data.data(), static_cast<uint32_t>(file->data.size()));
-        Model::Skin skin;
-        try {
-            Model::ReadSkin(skin, reader, nullptr);
-        } catch (const Except&) {
-            continue;
-        }
-        const Forge::PakFile* mesh = find(skin.meshName);
-        const Forge::PakFile* texture =
-            skin.materials.empty() ? nullptr : find(skin.materials[0].diffuseTexName);
-        if (mesh && texture &&
-            file->data.size() + mesh->data.size() + texture->data.size() <= kLargestSampleSeed) {
-            save("skin", BaseName(file->path),
-                 Fuzz::JoinParts({file->data, mesh->data, texture->data}));
-        }
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,8 +149,16 @@ int main(int argc, char** argv) {
     Save(out / "dds", "dxt1", dxt1);
     Save(out / "dds", "dxt5-mips", Dds(Forge::DdsFormat::DXT5, 8, 4));
     Save(out / "dds", "argb", Dds(Forge::DdsFormat::Uncompressed, 4));
-    Save(out / "dds", "rgb565", DdsRgb565());
-    Save(out / "dds", "volume", DdsVolume());
+    Save(out / "dds", "rgb565",
+         Words({.width = 4,
+                .height = 2,
+                .bitCount = 16,
+                .masks = {0xF800, 0x07E0, 0x001F, 0},
+                .alpha = false},
+               {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234, 0x8410, 0x7BEF}));
+    Save(out / "dds", "volume",
+         Words({.width = 2, .height = 2, .depth = 2, .volume = true},
+               std::vector<uint32_t>(8, 0x80FF8040)));
 
     const Bytes skin = Forge::WriteSkin(SkinOf("HERO.MSH", "Hero.dds"));
     Save(out / "skin", "hero", Fuzz::JoinParts({skin, mesh11, dxt1}));
@@ -260,6 +171,5 @@ int main(int argc, char** argv) {
          Fuzz::JoinParts({skin, Forge::WriteMesh(MeshOf(12, true, false)), dxt1,
                           Forge::WriteAnimation(AnimationOf(10)), Control(2, 120)}));
 
-    SaveSampleSeeds(out);
     return 0;
 }

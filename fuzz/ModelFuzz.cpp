@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     model->PoseAt(control.frame);
     try {
-        model->ExportObj("fuzz", skinNode, Fuzz::ScratchFolder().Fresh("obj"));
+        model->ExportObj("fuzz", skinNode, Fuzz::FreshFolder("obj"));
     } catch (const Except&) {
     }
     return 0;

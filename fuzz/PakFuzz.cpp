@@ -28,7 +28,7 @@ struct Walker final : PakMgr::ITreeCtrl {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    const std::string folder = Fuzz::ScratchFolder().Fresh("game");
+    const std::string folder = Fuzz::FreshFolder("game");
     {
         std::ofstream out(folder + "/data.pak", std::ios::binary);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -2,11 +2,10 @@
 // nothing has to be running beforehand. Listing the tests needs no display.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -14,32 +13,25 @@
 
 namespace {
 
-// Starts `Xvfb -displayfd` and returns its pid; `display` receives ":N".
-pid_t StartXvfb(std::string& display) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return -1;
+// Xvfb started by a shell that prints its pid and waits for it; Xvfb prints the display
+// number it chose.
+struct Xvfb {
+    FILE* shell = nullptr;
+    int pid = -1;
+    std::string display;  // ":N", empty when it did not start
+};
+
+Xvfb StartXvfb() {
+    Xvfb x;
+    x.shell = ::popen(
+        "Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "
+        "3>&1 >/dev/null & echo $!; wait",
+        "re");
+    int number = -1;
+    if (x.shell && std::fscanf(x.shell, "%d %d", &x.pid, &number) == 2 && number >= 0) {
+        x.display = ":" + std::to_string(number);
     }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                 "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string number;
-    char c;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') {
-        number += c;
-    }
-    ::close(fds[0]);
-    if (number.empty()) {
-        return -1;
-    }
-    display = ":" + number;
-    return pid;
+    return x;
 }
 
 }  // namespace
@@ -49,13 +41,12 @@ int main(int argc, char** argv) {
     if (::testing::GTEST_FLAG(list_tests)) {
         return RUN_ALL_TESTS();
     }
-    std::string display;
-    const pid_t xvfb = StartXvfb(display);
-    if (xvfb < 0) {
+    const Xvfb xvfb = StartXvfb();
+    if (xvfb.display.empty()) {
         std::fprintf(stderr, "app_tests: can't start Xvfb\n");
         return 1;
     }
-    ::setenv("DISPLAY", display.c_str(), 1);
+    ::setenv("DISPLAY", xvfb.display.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     int result = 1;
     {
@@ -65,7 +56,7 @@ int main(int argc, char** argv) {
         App::CMessageLoop loop;
         result = RUN_ALL_TESTS();
     }
-    ::kill(xvfb, SIGTERM);
-    ::waitpid(xvfb, nullptr, 0);
+    ::kill(xvfb.pid, SIGTERM);
+    ::pclose(xvfb.shell);  // the shell waits for Xvfb to end
     return result;
 }

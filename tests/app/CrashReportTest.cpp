@@ -74,28 +74,22 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
     }
 }
 
-// The whole program: started with a game folder, closed through its exit question.
-TestUtil::RunResult RunAndClose(const std::string& gameDir) {
-    ::setenv("VELL_TEST_CLOSE", "1", 1);
-    TestUtil::RunResult result = TestUtil::Run(VELL_APP_BINARY, {gameDir});
-    ::unsetenv("VELL_TEST_CLOSE");
-    return result;
-}
-
-TEST(ProgramRun, OpensTheStartFolderAndEndsWithOneAfterClose) {
+// The whole program: started with a game folder, closed through its exit question; a start
+// folder without archives is reported.
+TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
     TestUtil::TempDir game;
-    Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
-    const auto result = RunAndClose(game.Path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err.find("where is the game"), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("message: 确定要退出吗？     \n"), std::string::npos) << result.err;
-}
-
-TEST(ProgramRun, StartFolderWithoutArchivesIsReported) {
     TestUtil::TempDir empty;
-    const auto result = RunAndClose(empty.Path());
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("message: where is the game ?!\n"), std::string::npos) << result.err;
+    Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
+    ::setenv("VELL_TEST_CLOSE", "1", 1);
+    const TestUtil::RunResult opened = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
+    const TestUtil::RunResult missing = TestUtil::Run(VELL_APP_BINARY, {empty.Path()});
+    ::unsetenv("VELL_TEST_CLOSE");
+    EXPECT_EQ(opened.exitCode, 1);
+    EXPECT_EQ(opened.err.find("where is the game"), std::string::npos) << opened.err;
+    EXPECT_NE(opened.err.find("message: 确定要退出吗？     \n"), std::string::npos) << opened.err;
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
+        << missing.err;
 }
 
 }  // namespace

@@ -225,14 +225,19 @@ TEST_F(GltfExport, PartsBindingOneBoneWithTwoMatricesPoseLikeTheModel) {
     }));
 }
 
-TEST_F(GltfExport, WithoutAnimationTheMeshStaysAsReadOnItsBindSkeleton) {
-    OpenGame();
+// Without animation, and at rest with one, the mesh stays as read; an empty model writes an
+// empty scene.
+TEST_F(GltfExport, WithoutAnimationOrAtRestTheMeshStaysAsRead) {
     CVellModel model;
+    model.ExportGltf(dir / "empty.glb", {});
+    const Document empty = GltfEval::Load(dir / "empty.glb");
+    EXPECT_EQ(empty.json["asset"]["version"], "2.0");
+    EXPECT_TRUE(GltfEval::Evaluate(empty, -1, 0).empty());
+    OpenGame();
     model.Load(Node("chars/hero/hero.skn"));
-    const std::string path = Export(model, "bind.glb");
-    const Document doc = GltfEval::Load(path);
+    const Document doc = GltfEval::Load(Export(model, "bind.glb"));
     EXPECT_FALSE(doc.json.contains("animations"));
-    const Expected expected = ModelPositions(model);
+    Expected expected = ModelPositions(model);
     EXPECT_LE(Distance(expected, GltfEval::Evaluate(doc, -1, 0)), 1e-4 * Size(expected));
     std::vector<std::string> names;
     for (int j : doc.json["skins"][0]["joints"]) {
@@ -240,18 +245,14 @@ TEST_F(GltfExport, WithoutAnimationTheMeshStaysAsReadOnItsBindSkeleton) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"root", "\xE8\xBA\xAB\xE4\xBD\x93", "arm", "late",
                                                "missing", "~BoxBone01", "vell_static"}));
-}
 
-TEST_F(GltfExport, RestPoseOfTheAnimatedSkeletonIsTheBindPose) {
-    OpenGame();
-    CVellModel model;
     LoadCharacter(model);
     model.PlayAnimation(0);
-    const Document doc = GltfEval::Load(Export(model, "hero.glb"));
-    Expected expected = ModelPositions(model);
+    const Document rest = GltfEval::Load(Export(model, "hero.glb"));
+    expected = ModelPositions(model);
     // The sword follows its bone even at rest; only the skinned parts are compared.
     expected.erase({"sword", 0});
-    auto posed = GltfEval::Evaluate(doc, -1, 0);
+    auto posed = GltfEval::Evaluate(rest, -1, 0);
     std::erase_if(posed, [](const auto& p) { return p.mesh == "sword"; });
     EXPECT_LE(Distance(expected, posed), 1e-4 * Size(expected));
 }
@@ -327,15 +328,6 @@ TEST_F(GltfExport, FacesMaterialsNamesAndNormals) {
         EXPECT_NEAR(normals[3 * v + 1], read[v][1] / length, 1e-6);
         EXPECT_NEAR(normals[3 * v + 2], -read[v][2] / length, 1e-6);
     }
-}
-
-TEST_F(GltfExport, EmptyModelWritesAnEmptyScene) {
-    CVellModel model;
-    const std::string path = dir / "empty.glb";
-    model.ExportGltf(path, {});
-    const Document doc = GltfEval::Load(path);
-    EXPECT_EQ(doc.json["asset"]["version"], "2.0");
-    EXPECT_TRUE(GltfEval::Evaluate(doc, -1, 0).empty());
 }
 
 }  // namespace

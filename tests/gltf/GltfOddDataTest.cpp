@@ -44,9 +44,9 @@ Model::Bone MakeBone(std::string name, uint32_t parent, Model::AnimTrack track) 
     return b;
 }
 
-// Two bones, the second naming itself as its parent; one animation of `frames` frames with
-// keys up to frame 8.
-void MakeCharacter(CVellModel& model, uint32_t frames) {
+// Two bones, the second naming itself as its parent; one animation of 4e9 frames with keys
+// up to frame 8; `subMeshes` bound to them.
+void MakeCharacter(CVellModel& model, std::vector<Model::SubMesh> subMeshes) {
     Model::Mesh& mesh = model.MeshAt(0);
     mesh.name = "odd";
     mesh.bones = {{"a", Model::kIdentity}, {"b", Model::kIdentity}};
@@ -65,31 +65,17 @@ void MakeCharacter(CVellModel& model, uint32_t frames) {
     skeleton.bones = {MakeBone("a", Model::kNoParent, turning), MakeBone("b", 1, moving)};
     skeleton.boneCount = 2;
     skeleton.animationNames = {"odd"};
-    skeleton.frameCounts = {frames};
+    skeleton.frameCounts = {4000000000u};
     skeleton.boneColors = {{1, 0, 0}, {0, 1, 0}};
+    mesh.subMeshes = std::move(subMeshes);
+    Model::BindToSkeleton(mesh, skeleton);
 }
-
-void Bind(CVellModel& model) {
-    Model::BindToSkeleton(model.MeshAt(0), model.GetSkeleton());
-}
-
-class GltfOddData : public ::testing::Test {
-protected:
-    std::string Export(CVellModel& model) {
-        const std::string path = dir / "odd.glb";
-        model.ExportGltf(path, {});
-        return path;
-    }
-    TestUtil::TempDir dir;
-};
 
 // Every odd record in one file: numbers come out finite, normals of unit length, weights
 // normalised, corners past the vertices dropped; 65536 vertices take 32-bit indices; a
 // sub-mesh without triangles is left out and one without material gets the plain one; the
 // validator finds no error.
-TEST_F(GltfOddData, OddRecordsExportFiniteAndValid) {
-    CVellModel model;
-    MakeCharacter(model, 4000000000u);
+TEST(GltfOddData, OddRecordsExportFiniteAndValid) {
     Model::SubMesh odd = Quad("q", 4);
     odd.positions[1] = {NAN, 1, INFINITY};
     odd.normals[2] = {0, 0, 0};
@@ -101,10 +87,12 @@ TEST_F(GltfOddData, OddRecordsExportFiniteAndValid) {
     none.indices = {0, 0, 1};
     Model::SubMesh big = Quad("big", 65536);
     big.indices = {65535, 0, 1};
-    model.MeshAt(0).subMeshes = {odd, none, big};
+    CVellModel model;
+    MakeCharacter(model, {odd, none, big});
     model.SkinAt(0).materials.resize(1);  // fewer materials than sub-meshes
-    Bind(model);
-    const std::string file = Export(model);
+    TestUtil::TempDir dir;
+    const std::string file = dir / "odd.glb";
+    model.ExportGltf(file, {});
     const Document doc = GltfEval::Load(file);
     const auto& primitives = doc.json["meshes"][0]["primitives"];
     ASSERT_EQ(primitives.size(), 2u);
@@ -135,12 +123,12 @@ TEST_F(GltfOddData, OddRecordsExportFiniteAndValid) {
 
 // An animation far longer than its keys stays small and poses exactly, at the keys, between
 // them and long past them; the bone naming itself as its parent is a root.
-TEST_F(GltfOddData, AnimationFarLongerThanItsKeysStaysSmallAndExact) {
+TEST(GltfOddData, AnimationFarLongerThanItsKeysStaysSmallAndExact) {
     CVellModel model;
-    MakeCharacter(model, 4000000000u);
-    model.MeshAt(0).subMeshes = {Quad("q", 8)};
-    Bind(model);
-    const Document doc = GltfEval::Load(Export(model));
+    MakeCharacter(model, {Quad("q", 8)});
+    TestUtil::TempDir dir;
+    model.ExportGltf(dir / "odd.glb", {});
+    const Document doc = GltfEval::Load(dir / "odd.glb");
     // The longest input: constant channels hold a single time.
     std::vector<double> times;
     for (const auto& sampler : doc.json["animations"][0]["samplers"]) {

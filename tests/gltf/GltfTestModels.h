@@ -12,22 +12,22 @@
 
 namespace GltfTest {
 
-inline Forge::Matrix Translate(float x, float y, float z) {
+// A turn about z by `angle` radians followed by a translation, as an inverse bind matrix;
+// Translate is no turn.
+inline Forge::Matrix TurnZ(float angle, float x, float y, float z) {
     Forge::Matrix m = Forge::kIdentityMatrix;
     m[12] = x;
     m[13] = y;
     m[14] = z;
-    return m;
-}
-
-// A turn about z by `angle` radians followed by a translation, as an inverse bind matrix.
-inline Forge::Matrix TurnZ(float angle, float x, float y, float z) {
-    Forge::Matrix m = Translate(x, y, z);
     m[0] = std::cos(angle);
     m[1] = std::sin(angle);
     m[4] = -std::sin(angle);
     m[5] = std::cos(angle);
     return m;
+}
+
+inline Forge::Matrix Translate(float x, float y, float z) {
+    return TurnZ(0, x, y, z);
 }
 
 inline Forge::Vec4 AxisTurn(Forge::Vec3 axis, float angle) {

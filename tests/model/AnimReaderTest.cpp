@@ -152,22 +152,8 @@ TEST(AnimReader, BoneColoursComeFromTheSeededGenerator) {
     EXPECT_FLOAT_EQ(skeleton.boneColors[1][0], 26500 / 32767.0f);
 }
 
-TEST(AnimReader, ZeroAnimationsGiveABareSkeleton) {
-    Forge::AnimationDesc desc = MakeAnimation(11);
-    desc.animationNames.clear();
-    desc.frameCounts.clear();
-    for (auto& bone : desc.bones) {
-        bone.tracks.clear();
-    }
-    Model::Skeleton skeleton = Read(Forge::WriteAnimation(desc));
-    EXPECT_TRUE(skeleton.animationNames.empty());
-    EXPECT_TRUE(skeleton.frameCounts.empty());
-    ASSERT_EQ(skeleton.bones.size(), 3u);
-    EXPECT_TRUE(skeleton.bones[2].tracks.empty());
-    EXPECT_EQ(skeleton.bones[2].parent, 1u);
-}
-
-// Names filling their 256-byte field are cut to it; empty key arrays stay empty.
+// Names filling their 256-byte field are cut to it; empty key arrays stay empty; zero
+// animations give a bare skeleton.
 TEST(AnimReader, NamesFillingTheirFieldAndEmptyKeyArrays) {
     Forge::AnimationDesc desc = MakeAnimation(11);
     desc.animationNames[0] = std::string(256, 'w');
@@ -185,42 +171,47 @@ TEST(AnimReader, NamesFillingTheirFieldAndEmptyKeyArrays) {
     EXPECT_TRUE(skeleton.bones[0].tracks[0].rotationKeys.empty());
     EXPECT_TRUE(skeleton.bones[0].tracks[0].scaleKeys.empty());
     EXPECT_EQ(skeleton.bones[0].tracks[1].positionKeys.size(), 2u);
+    // Zero animations give a bare skeleton.
+    desc = MakeAnimation(11);
+    desc.animationNames.clear();
+    desc.frameCounts.clear();
+    for (auto& bone : desc.bones) {
+        bone.tracks.clear();
+    }
+    skeleton = Read(Forge::WriteAnimation(desc));
+    EXPECT_TRUE(skeleton.animationNames.empty());
+    EXPECT_TRUE(skeleton.frameCounts.empty());
+    ASSERT_EQ(skeleton.bones.size(), 3u);
+    EXPECT_TRUE(skeleton.bones[2].tracks.empty());
+    EXPECT_EQ(skeleton.bones[2].parent, 1u);
 }
 
-class AnimNodes : public ::testing::Test {
-protected:
-    AnimNodes()
-        : m_game({
-              {.path = "\\chars\\hero\\hero.ani", .data = Forge::WriteAnimation(MakeAnimation(11))},
-              {.path = "\\chars\\hero\\hero.ani.bak",
-               .data = Forge::WriteAnimation(MakeAnimation(10))},
-              {.path = "\\chars\\hero\\HERO.ANI", .data = Forge::WriteAnimation(MakeAnimation(11))},
-              {.path = "\\chars\\hero\\empty.ani", .data = {}},
-              {.path = "\\chars\\hero\\short.ani", .data = std::vector<uint8_t>(100, 1)},
-          }) {}
-    TestUtil::Game m_game;
-};
-
-TEST_F(AnimNodes, ReadsTheNodesFile) {
+// Through the archive: a node named .ani is read; other names and unreadable files are
+// refused, a refused file leaving the skeleton as it was and a short one emptying it.
+TEST(AnimNodes, ReadsTheNodesFileAndRejectsOtherNamesAndUnreadableFiles) {
+    TestUtil::Game game({
+        {.path = "\\chars\\hero\\hero.ani", .data = Forge::WriteAnimation(MakeAnimation(11))},
+        {.path = "\\chars\\hero\\hero.ani.bak", .data = Forge::WriteAnimation(MakeAnimation(10))},
+        {.path = "\\chars\\hero\\HERO.ANI", .data = Forge::WriteAnimation(MakeAnimation(11))},
+        {.path = "\\chars\\hero\\empty.ani", .data = {}},
+        {.path = "\\chars\\hero\\short.ani", .data = std::vector<uint8_t>(100, 1)},
+    });
     Model::Skeleton skeleton;
-    Model::ReadAnimation(m_game.Node("chars/hero/hero.ani"), skeleton);
+    Model::ReadAnimation(game.Node("chars/hero/hero.ani"), skeleton);
     EXPECT_EQ(skeleton.version, 11u);
     EXPECT_EQ(skeleton.bones.size(), 3u);
-    Model::ReadAnimation(m_game.Node("chars/hero/hero.ani.bak"), skeleton);
+    Model::ReadAnimation(game.Node("chars/hero/hero.ani.bak"), skeleton);
     EXPECT_EQ(skeleton.version, 10u);
-}
 
-TEST_F(AnimNodes, RejectsOtherNamesAndUnreadableFiles) {
-    Model::Skeleton skeleton;
     skeleton.animationNames = {"kept"};
-    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(m_game.Node("chars/hero/HERO.ANI"), skeleton); }),
+    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(game.Node("chars/hero/HERO.ANI"), skeleton); }),
               "not .ani file: HERO.ANI");
-    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(m_game.Node("chars/hero"), skeleton); }),
+    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(game.Node("chars/hero"), skeleton); }),
               "not .ani file: hero");
-    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(m_game.Node("chars/hero/empty.ani"), skeleton); }),
+    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(game.Node("chars/hero/empty.ani"), skeleton); }),
               "can't read .ani file: empty.ani");
     EXPECT_EQ(skeleton.animationNames, std::vector<std::string>{"kept"});
-    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(m_game.Node("chars/hero/short.ani"), skeleton); }),
+    EXPECT_EQ(ErrorOf([&] { Model::ReadAnimation(game.Node("chars/hero/short.ani"), skeleton); }),
               "not .ani file.");
     EXPECT_TRUE(skeleton.animationNames.empty());
 }

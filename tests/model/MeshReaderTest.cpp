@@ -50,12 +50,6 @@ Forge::MeshDesc MakeMesh(uint32_t version) {
     return mesh;
 }
 
-void ExpectNear(const Model::Vec3& got, const Model::Vec3& want) {
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_FLOAT_EQ(got[k], want[k]) << "component " << k;
-    }
-}
-
 Model::Mesh Read(const std::vector<uint8_t>& bytes) {
     Model::Mesh mesh;
     auto reader = Reader(bytes);
@@ -136,20 +130,19 @@ TEST(MeshReader, UnskinnedFileCarriesNoSkinningData) {
     }
 }
 
-TEST(MeshReader, LastSubMeshMayEndTheFileWithoutItsBoneNames) {
+// The last sub-mesh may end the file without its bone names; a name that two bones share
+// resolves to the last of them.
+TEST(MeshReader, LastSubMeshMayEndWithoutBoneNamesAndDuplicateNamesTakeTheLastBone) {
     Forge::MeshDesc desc = MakeMesh(12);
     desc.subMeshes[1].boneNames.reset();
     Model::Mesh mesh = Read(Forge::WriteMesh(desc));
     EXPECT_EQ(mesh.subMeshes[0].boneMap.size(), 3u);
     EXPECT_TRUE(mesh.subMeshes[1].boneMap.empty());
     EXPECT_EQ(mesh.subMeshes[1].boneWeights.size(), 3u);
-}
-
-TEST(MeshReader, DuplicateBoneNamesResolveToTheLastBone) {
-    Forge::MeshDesc desc = MakeMesh(11);
-    desc.bones.push_back({"Bip01", Translation(0, 0, 0)});
-    desc.bones.push_back({"Other", Translation(0, 0, 0)});
-    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    desc = MakeMesh(11);
+    desc.bones.push_back({"Bip01", Forge::kIdentityMatrix});
+    desc.bones.push_back({"Other", Forge::kIdentityMatrix});
+    mesh = Read(Forge::WriteMesh(desc));
     EXPECT_EQ(mesh.subMeshes[0].boneMap, (std::vector<uint16_t>{1, 2, Model::kNoBone}));
     EXPECT_EQ(mesh.subMeshes[1].boneMap, (std::vector<uint16_t>{2}));
 }
@@ -187,11 +180,14 @@ TEST(MeshReader, BonePositionInvertsTheBindMatrixAsFarAsItCan) {
     for (const auto& row : rows) {
         Forge::MeshDesc desc = MakeMesh(11);
         desc.bones[0].matrix = row.matrix;
-        ExpectNear(Read(Forge::WriteMesh(desc)).bonePositions[0], row.position);
+        const Model::Vec3 got = Read(Forge::WriteMesh(desc)).bonePositions[0];
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_FLOAT_EQ(got[k], row.position[k]) << "component " << k;
+        }
     }
 }
 
-TEST(MeshReader, ZeroCountsGiveEmptyArrays) {
+TEST(MeshReader, ZeroCountsGiveEmptyArraysAndNamesFillingTheirFieldAreCutToIt) {
     Forge::MeshDesc desc = MakeMesh(11);
     desc.subMeshes = {MakeSubMesh("empty", 0, 0, std::vector<std::string>{})};
     Model::Mesh mesh = Read(Forge::WriteMesh(desc));
@@ -206,15 +202,13 @@ TEST(MeshReader, ZeroCountsGiveEmptyArrays) {
     mesh = Read(Forge::WriteMesh(desc));
     EXPECT_TRUE(mesh.subMeshes.empty());
     EXPECT_TRUE(mesh.bones.empty());
-}
-
-TEST(MeshReader, NamesFillingTheirFieldAreCutToIt) {
-    Forge::MeshDesc desc = MakeMesh(11);
+    // Names filling their field are cut to it.
+    desc = MakeMesh(11);
     desc.name = std::string(256, 'm');
     desc.bones[0].name = std::string(256, 'b');
     desc.subMeshes[0].name = std::string(256, 's');
     desc.subMeshes[0].boneNames = std::vector<std::string>{std::string(256, 'b')};
-    Model::Mesh mesh = Read(Forge::WriteMesh(desc));
+    mesh = Read(Forge::WriteMesh(desc));
     EXPECT_EQ(mesh.name, std::string(256, 'm'));
     EXPECT_EQ(mesh.bones[0].name, std::string(256, 'b'));
     EXPECT_EQ(mesh.subMeshes[0].name, std::string(256, 's'));

@@ -4,6 +4,7 @@
 
 #include "GameFolder.h"
 #include "forge/model.h"
+#include "forge/scene.h"
 #include "model/object.h"
 
 namespace {
@@ -15,48 +16,21 @@ using TestUtil::ErrorOf;
 constexpr char kHero[] = "\\chars\\hero\\";
 constexpr char kParts[] = "\\chars\\hero\\parts\\";
 
-Forge::Matrix Translation(float x, float y, float z) {
-    Forge::Matrix m = Forge::kIdentityMatrix;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
-
-// A skinned mesh of one sub-mesh named `subMesh`: three vertices on bone "root".
-Forge::MeshDesc MeshDesc(const std::string& subMesh, std::vector<Forge::MeshBoneDesc> bones,
-                         float size = 1) {
-    Forge::MeshDesc mesh;
-    mesh.name = subMesh;
-    mesh.boxMin = {-size, -size, -size};
-    mesh.boxMax = {size, size, size};
-    mesh.bones = std::move(bones);
-    Forge::SubMeshDesc s;
-    s.name = subMesh;
-    s.indices = {0, 1, 2};
-    s.positions = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    s.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
-    s.texCoords = {{0, 0}, {1, 0}, {0, 1}};
-    s.boneSlots.assign(3, {0, Forge::kNoBoneSlot, Forge::kNoBoneSlot, Forge::kNoBoneSlot});
-    s.boneWeights.assign(3, {1, 0, 0, 0});
-    s.boneNames = std::vector<std::string>{"root"};
-    mesh.subMeshes = {s};
-    return mesh;
-}
-
-// A .skn at `path` dressing a sibling .msh with one sub-mesh named `subMesh`.
+// A part at `folder + skinName`: forge's small character, a square of side 2 x size about
+// the origin, its one sub-mesh and its mesh file named after `subMesh`, on `bones`.
 std::vector<Forge::PakFile> Part(const std::string& folder, const std::string& skinName,
                                  const std::string& subMesh,
                                  std::vector<Forge::MeshBoneDesc> bones = {{"root"}},
                                  float size = 1) {
-    const std::string meshName = subMesh + ".msh";
-    Forge::SkinDesc skin;
-    skin.meshName = meshName;
-    skin.materials.resize(1);
-    return {
-        {folder + skinName, Forge::WriteSkin(skin)},
-        {folder + meshName, Forge::WriteMesh(MeshDesc(subMesh, std::move(bones), size))},
-    };
+    SceneFiles::Scene scene;
+    scene.patches = {{.x0 = -size, .y0 = -size, .x1 = size, .y1 = size}};
+    Forge::MeshDesc mesh = SceneFiles::MeshOf(scene);
+    mesh.subMeshes[0].name = subMesh;
+    mesh.bones = std::move(bones);
+    Forge::SkinDesc skin = SceneFiles::SkinOf(scene);
+    skin.meshName = subMesh + ".msh";
+    return {{folder + skinName, Forge::WriteSkin(skin)},
+            {folder + skin.meshName, Forge::WriteMesh(mesh)}};
 }
 
 // Bones "root" and "~BoxBone01"; animation "walk" of 10 frames moves root from x 0 to 9,
@@ -84,7 +58,8 @@ std::vector<Forge::PakFile> GameFiles() {
     add(Part(kParts, "head.skn.old", "head"));
     add(Part(kParts, "helmet_head.skn", "helmethead"));
     add(Part(kParts, "plain.skn", "plain"));
-    add(Part(kParts, "costume.skn", "costume", {{"root"}, {"~BoxBone01", Translation(1, 2, 3)}}));
+    add(Part(kParts, "costume.skn", "costume",
+             {{"root"}, {"~BoxBone01", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1}}}));
     add(Part("\\chars\\hero\\Parts\\", "body.skn", "capsbody"));
     add(Part(kHero, "sword.skn", "sword", {{"blade"}}));
     files.push_back({std::string(kHero) + "broken.skn", Forge::WriteSkin([] {
@@ -116,20 +91,20 @@ protected:
     CVellModel model;
 };
 
+// Slot 0 is the whole model.
 TEST(ChooseSlot, FolderMustBeExactlyPartsAndKeywordsAreTestedInSlotOrder) {
-    EXPECT_EQ(Model::ChooseSlot("x_body.skn", "parts"), 1u);
-    for (const char* folder : {"Parts", "parts2", ""}) {
-        EXPECT_EQ(Model::ChooseSlot("x_body.skn", folder), Model::kWholeModel) << folder;
+    const struct {
+        const char *skin, *folder;
+        std::size_t slot;
+    } rows[] = {
+        {"x_body.skn", "parts", 1},      {"x_body.skn", "Parts", 0},   {"x_body.skn", "parts2", 0},
+        {"x_body.skn", "", 0},           {"legboots.skn", "parts", 2}, {"hairhead.skn", "parts", 4},
+        {"helmet_head.skn", "parts", 5}, {"glove.skn", "parts", 3},    {"leg.skn", "parts", 6},
+        {"helmet.skn", "parts", 7},      {"costume.skn", "parts", 8},  {"BODY.skn", "parts", 0},
+        {"cape.skn", "parts", 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(Model::ChooseSlot(row.skin, row.folder), row.slot) << row.skin << row.folder;
     }
-    EXPECT_EQ(Model::ChooseSlot("legboots.skn", "parts"), 2u);
-    EXPECT_EQ(Model::ChooseSlot("hairhead.skn", "parts"), 4u);
-    EXPECT_EQ(Model::ChooseSlot("helmet_head.skn", "parts"), 5u);
-    EXPECT_EQ(Model::ChooseSlot("glove.skn", "parts"), 3u);
-    EXPECT_EQ(Model::ChooseSlot("leg.skn", "parts"), 6u);
-    EXPECT_EQ(Model::ChooseSlot("helmet.skn", "parts"), 7u);
-    EXPECT_EQ(Model::ChooseSlot("costume.skn", "parts"), 8u);
-    EXPECT_EQ(Model::ChooseSlot("BODY.skn", "parts"), Model::kWholeModel);
-    EXPECT_EQ(Model::ChooseSlot("cape.skn", "parts"), Model::kWholeModel);
 }
 
 TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
@@ -156,8 +131,8 @@ TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
     Load("chars/hero/parts/hero_body.skn");
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body"}));
     model.GetBoundingBox(min, max);
-    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, -5}));
-    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 5}));
+    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, 0}));
+    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 0}));
 }
 
 TEST_F(ModelObject, WholeModelRemovesPartsAttachmentAndSkeleton) {
@@ -212,7 +187,7 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     EXPECT_EQ(sword.bones[0].matrix[14], 3);
     EXPECT_TRUE(model.IsEmpty() == false);
     // Before any animation it rests where its bone's bind placement puts it.
-    EXPECT_EQ(sword.subMeshes[0].skinnedPositions[0], (Model::Vec3{0, -2, -3}));
+    EXPECT_EQ(sword.subMeshes[0].skinnedPositions[0], (Model::Vec3{-2, -3, -3}));
 
     // Once a skeleton is there the sword moves rigidly with that bone.
     model.LoadAnimation(Node("chars/hero/hero.ani"));
@@ -220,7 +195,7 @@ TEST_F(ModelObject, AttachmentHangsOnTheFirstPartWithBoxBone) {
     model.PlayAnimation(1);
     model.PoseAt(4);
     const auto& posed = model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions;
-    EXPECT_FLOAT_EQ(posed[0][0], 5);  // (1,0,0) moved by root's (4,0,0)
+    EXPECT_FLOAT_EQ(posed[0][0], 3);  // (-1,-1,0) moved by root's (4,0,0)
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body", "costume", "sword"}));
 }
 
@@ -254,18 +229,18 @@ TEST_F(ModelObject, PlayingPosesOnlyWhenTheIntegerFrameChanges) {
     model.Update();  // the clock's first reading
     model.PlayAnimation(1);
     const auto& posed = model.MeshAt(1).subMeshes[0].skinnedPositions;
-    EXPECT_FLOAT_EQ(posed[0][0], 1);  // nothing posed yet
+    EXPECT_FLOAT_EQ(posed[0][0], -1);  // nothing posed yet
 
     tick += 10;  // 0.6 frames
     model.Update();
-    EXPECT_FLOAT_EQ(posed[0][0], 1);
+    EXPECT_FLOAT_EQ(posed[0][0], -1);
     tick += 10;  // 1.2 frames: posed at 1.2
     model.Update();
-    EXPECT_NEAR(posed[0][0], 2.2f, 1e-4);
+    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
     tick += 10;  // 1.8: same frame, no new pose
     model.Update();
     EXPECT_NEAR(model.Playback().currentFrame, 1.8f, 1e-4);
-    EXPECT_NEAR(posed[0][0], 2.2f, 1e-4);
+    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
 }
 
 TEST_F(ModelObject, ClockWrapStillAdvancesByTheElapsedTime) {
@@ -289,10 +264,10 @@ TEST_F(ModelObject, PlayAnimationOutOfRangeReturnsToBindPose) {
     EXPECT_FALSE(model.Playback().stopped);
     model.PlayAnimation(1);
     model.PoseAt(5);
-    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 6);
+    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 4);
     model.PlayAnimation(3);
     EXPECT_TRUE(model.Playback().stopped);
-    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 1);
+    EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], -1);
     model.PlayAnimation(1);
     model.PlayAnimation(0);
     EXPECT_TRUE(model.Playback().stopped);
@@ -309,7 +284,7 @@ TEST_F(ModelObject, FrameCountFollowsTheExportStep) {
     EXPECT_EQ(model.GetFrameCount(2), 10u);  // the playing animation's, whatever the index
 }
 
-TEST(Playback, StepWrapsToTheStartWhateverTheOvershoot) {
+TEST(Playback, StepWrapsToTheStartWhateverTheOvershootAndSpeedZeroPauses) {
     PlaybackState p;
     p.stopped = false;
     p.lastFrame = 9;
@@ -323,25 +298,14 @@ TEST(Playback, StepWrapsToTheStartWhateverTheOvershoot) {
     EXPECT_FLOAT_EQ(p.currentFrame, 0);
     EXPECT_FALSE(Model::PlaybackStep(p, 0.001f));
     EXPECT_FLOAT_EQ(p.currentFrame, 0.06f);
-}
-
-TEST(Playback, StoppedDoesNotMove) {
-    PlaybackState p;
-    p.currentFrame = 3;
-    EXPECT_FALSE(Model::PlaybackStep(p, 10));
-    EXPECT_FLOAT_EQ(p.currentFrame, 3);
-}
-
-TEST(Playback, SpeedZeroPausesAndAnySpeedResumes) {
-    PlaybackState p;
-    p.stopped = false;
-    p.currentFrame = 2.5f;
+    // Speed 0 pauses where it is, any other speed resumes from there.
     Model::ApplySpeed(p, 0);
     EXPECT_TRUE(p.stopped);
-    EXPECT_FALSE(Model::PlaybackStep(p, 1));
+    EXPECT_FALSE(Model::PlaybackStep(p, 10));
+    EXPECT_FLOAT_EQ(p.currentFrame, 0.06f);
     Model::ApplySpeed(p, 60);
     EXPECT_FALSE(p.stopped);
-    EXPECT_FLOAT_EQ(p.currentFrame, 2.5f);
+    EXPECT_FLOAT_EQ(p.currentFrame, 0.06f);
 }
 
 // The export step grows by one for every six frames per second above sixty; the frames
