@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "MessageLoop.h"
@@ -47,6 +48,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     ::setenv("DISPLAY", xvfb.display.c_str(), 1);
+    // A home of its own: Qt's test settings live below it, and test programs that run side by
+    // side must not see each other's recent folders.
+    std::string home = (std::filesystem::temp_directory_path() / "vell-app-home-XXXXXX").string();
+    if (::mkdtemp(home.data())) {
+        ::setenv("HOME", home.c_str(), 1);
+    }
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     int result = 1;
     {
@@ -56,6 +63,8 @@ int main(int argc, char** argv) {
         App::CMessageLoop loop;
         result = RUN_ALL_TESTS();
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
     ::kill(xvfb.pid, SIGTERM);
     ::pclose(xvfb.shell);  // the shell waits for Xvfb to end
     return result;
