@@ -361,7 +361,7 @@ TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
 
 // ---- the command --------------------------------------------------------------------------
 
-// The shared game is vell's first run.
+// The shared game is vell's first run (perhaps another build's: the bytes must not differ).
 TEST(SampleCommand, TwoRunsWriteTheSameBytes) {
     TestUtil::TempDir second;
     const TestUtil::RunResult b = TestUtil::Vell({"make-sample", second / "game"});
