@@ -13,6 +13,7 @@
 #include "GltfCompare.h"
 #include "GltfEvaluator.h"
 #include "GltfTestModels.h"
+#include "SampleGameFolder.h"
 #include "TestUtil.h"
 #include "forge/sample.h"
 #include "glcontext/glcontext.h"
@@ -158,10 +159,9 @@ TEST_F(GltfExport, TextFileKeepsBufferAndImagesBesideUnderPlainNames) {
 // The sample character faces +Z with its left side at +X, and a texture is MASK exactly when
 // some texel would fail the view's alpha test.
 TEST_F(GltfExport, SampleCharacterFacesPlusZAndMasksOnlyTexturesThatCutOut) {
-    Forge::SaveSampleGame(Forge::MakeSampleGame(), dir.Path());
     PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
     mgr->Clear();
-    ASSERT_TRUE(mgr->Open(dir.Path()) && mgr->BuildTree());
+    ASSERT_TRUE(mgr->Open(TestUtil::SampleGameFolder()) && mgr->BuildTree());
     CVellModel model;
     model.Load(Node("chars/hero/hero.skn"));
     model.LoadAnimation(Node("chars/hero/hero.ani"));
