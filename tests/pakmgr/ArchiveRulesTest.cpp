@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 
+#include "AllocationCounter.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 #include "pakmgr/pakmgr.h"
@@ -86,6 +87,25 @@ TEST(ArchiveOpen, AFailedOpenIsTriedAgainOnTheNextLoad) {
 std::size_t HeapInUse() {
     const struct mallinfo2 info = ::mallinfo2();
     return info.uordblks + info.hblkhd;
+}
+
+// A record's sizes are held against the archive and its stored bytes before anything is sized
+// by them.
+TEST(ArchiveRead, RecordSizesAreCheckedBeforeAllocating) {
+    const std::vector<uint8_t> data(64, 'x');
+    TestUtil::TempDir dir;
+    Forge::SavePak(dir / "a.pak", {{.path = "\\huge", .data = data, .inflatedSize = 0xF0000000u},
+                                   {.path = "\\long", .data = data, .storedSize = 0x7FFFFFF0u}});
+    auto mgr = PakMgr::CreatePakMgr();
+    ASSERT_TRUE(mgr->Open(dir.Path()));
+    mgr->BuildTree();
+    for (uint32_t index = 0; index < 2; ++index) {
+        AllocationCounter::ResetLargest();
+        std::vector<uint8_t> out;
+        EXPECT_FALSE(mgr->LoadEntry(index, out)) << index;
+        EXPECT_FALSE(mgr->LoadFile(PakMgr::FindPath(*mgr, index == 0 ? "huge" : "long")));
+        EXPECT_LT(AllocationCounter::Largest(), 1u << 20) << index;
+    }
 }
 
 TEST(ArchiveRead, AHugeEntrysStoredBytesAreNotKept) {

@@ -325,6 +325,7 @@ TEST(Names, SafeFileNamesStayInsideTheFolder) {
     EXPECT_EQ(PakMgr::SafeFileName("."), "_");
     EXPECT_EQ(PakMgr::SafeFileName(""), "_");
     EXPECT_EQ(PakMgr::SafeFileName("a/b"), "a_b");
+    EXPECT_EQ(PakMgr::SafeFileName("a\\b"), "a_b");
     EXPECT_EQ(PakMgr::SafeFileName(std::string("a\0b", 3)), "a_b");
     EXPECT_EQ(PakMgr::SafeFileName("\xd6\xd0\xce\xc4.dds"), "中文.dds");
     EXPECT_EQ(PakMgr::GbkToUtf8("ok\xff"), "ok?");  // a cut-off sequence
