@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "NameEnding.h"
 #include "model/folder.h"
 #include "model/object.h"
 
@@ -15,15 +16,6 @@ namespace {
 
 // The main window's title, which every OBJ file's header carries by default.
 constexpr char kObjComment[] = "Vell 模型浏览器v1.0a";
-
-bool EndsWithNoCase(const std::string& text, std::string_view end) {
-    return text.size() >= end.size() &&
-           std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
 
 template <typename Fn>
 class Visitor final : public PakMgr::ITreeVisitor {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "GltfDocument.h"
+#include "NameEnding.h"
 
 namespace Model {
 
@@ -106,18 +107,6 @@ std::span<const uint8_t> BytesOf(std::string_view text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-// A case-blind test of the file name's ending.
-bool EndsWith(const std::string& text, std::string_view end) {
-    if (text.size() < end.size()) {
-        return false;
-    }
-    return std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
-
 }  // namespace
 
 void CVellModel::ExportGltf(const std::string& path,
@@ -132,7 +121,7 @@ void CVellModel::ExportGltf(const std::string& path,
     source.frame.scale = options.scale;
     source.imageThreads = options.imageThreads;
     Document doc = BuildDocument(source);
-    if (!EndsWith(path, ".gltf")) {
+    if (!EndsWithNoCase(path, ".gltf")) {
         EmbedImages(doc);
         PakMgr::WriteWholeFile(path, MakeGlb(ToJson(doc, ""), doc.bin.Bytes()));
         return;
