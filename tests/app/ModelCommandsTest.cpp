@@ -85,10 +85,10 @@ protected:
         QMenu* menu = frame->Bar()->PartsMenu();
         App::CPartsButton* button = frame->Bar()->PartsButton();
         menu->popup(button->mapToGlobal(QPoint(0, button->height())));
-        QTRY_VERIFY(menu->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
         QTest::mouseClick(menu, Qt::LeftButton, {},
                           menu->actionGeometry(menu->actions()[index]).center());
-        QTRY_VERIFY(!menu->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }));
     }
 
     void ClickPartsButton(Qt::KeyboardModifiers modifiers) {
@@ -159,8 +159,10 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     // While it plays the status bar follows the frame; pictures at most one per frame.
     App::CVellModelBrowserRenderView* view = frame->View();
     const int before = view->Pictures();
-    QTRY_VERIFY(frame->Status().Text().startsWith("walk ") &&
-                frame->Status().Text().endsWith("/9") && !frame->Status().Text().contains(" 0/"));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const QString text = frame->Status().Text();
+        return text.startsWith("walk ") && text.endsWith("/9") && !text.contains(" 0/");
+    })) << frame->Status().Text().toStdString();
     EXPECT_LE(view->Pictures() - before, Render::GetModel()->GetState().frame + 2);
     EXPECT_EQ(core.m_nRotY, 0);
     EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);
