@@ -115,9 +115,10 @@ TEST_F(FontTest, GlyphsAdvanceByOneCellEach) {
     }
     glClear(GL_COLOR_BUFFER_BIT);
     EXPECT_FLOAT_EQ(advance("\xff"), 0);
+    // A null format, given an argument as a format from elsewhere would be.
     const char* none = nullptr;
-    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none), 0);
-    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, none), 0);
+    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none, "x"), 0);
+    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, none, "x"), 0);
     m_gl.Read();
     EXPECT_EQ(m_gl.CountAll(Lit), 0);
     const std::string longText(3000, 'x');
