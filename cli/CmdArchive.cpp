@@ -45,7 +45,7 @@ private:
 
 // Writes in place inside the folder `dir`: a file that could not be written whole is
 // removed, so that no partly written file is left looking like the archived one.
-bool WriteFile(int dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+bool WriteFile(int dir, const std::string& name, std::span<const uint8_t> bytes) {
     const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
@@ -141,24 +141,27 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
     const bool showProgress = ::isatty(STDERR_FILENO);
     const std::size_t total = plan.jobs.size();
     auto worker = [&](std::vector<std::string>& failed) {
-        std::vector<uint8_t> bytes;
+        std::vector<uint32_t> indices;
         for (std::size_t r; (r = next++) < runs.size();) {
-            const auto [first, end] = runs[r];
+            const std::size_t first = runs[r].first;
+            const std::size_t end = runs[r].second;
             const int dir = ::open(plan.folders[plan.jobs[first].folder].c_str(),
                                    O_PATH | O_DIRECTORY | O_CLOEXEC);
+            indices.clear();
             for (std::size_t i = first; i < end; ++i) {
-                const Plan::Job& job = plan.jobs[i];
-                const bool ok = dir >= 0 &&
-                                mgr.LoadEntry(static_cast<uint32_t>(job.node->GetIndex()), bytes) &&
-                                WriteFile(dir, job.name, bytes);
-                if (!ok) {
-                    failed.push_back(PakMgr::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
-                }
-                const std::size_t count = ++done;
-                if (showProgress && (count % 256 == 0 || count == total)) {
-                    std::fprintf(stderr, "\r%zu/%zu files", count, total);
-                }
+                indices.push_back(static_cast<uint32_t>(plan.jobs[i].node->GetIndex()));
             }
+            mgr.LoadEntries(
+                indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
+                    const Plan::Job& job = plan.jobs[first + k];
+                    if (!(ok && dir >= 0 && WriteFile(dir, job.name, bytes))) {
+                        failed.push_back(PakMgr::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+                    }
+                    const std::size_t count = ++done;
+                    if (showProgress && (count % 256 == 0 || count == total)) {
+                        std::fprintf(stderr, "\r%zu/%zu files", count, total);
+                    }
+                });
             if (dir >= 0) {
                 ::close(dir);
             }

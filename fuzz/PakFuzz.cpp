@@ -47,9 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     mgr->WalkTree(&walker);
     Loader loader(mgr.get());
     mgr->GetRoot()->ForEachChild(&loader);
+    std::vector<uint32_t> indices;
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < mgr->GetFileCount(); ++i) {
         mgr->LoadEntry(i, out);
+        indices.push_back(i);
     }
+    indices.push_back(mgr->GetFileCount());
+    mgr->LoadEntries(indices, [](std::size_t, bool, const std::vector<uint8_t>&) {});
     return 0;
 }

@@ -26,6 +26,8 @@ constexpr const char* kNotFound = "not found";
 // A stored-bytes buffer above this size is given back after the entry is read, so that one
 // huge entry does not stay in memory for the rest of the run.
 constexpr std::size_t kKeptStoredBytes = 16u << 20;
+// Entries lying back to back are read together up to this many stored bytes.
+constexpr uint64_t kBatchedStoredBytes = 1u << 20;
 
 uint32_t Word(const uint8_t* p) {
     uint32_t v;
@@ -151,13 +153,21 @@ public:
     std::vector<std::string> GetArchiveNames() override { return m_archiveNames; }
     ITreeNode* GetRoot() override { return &m_root; }
     bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) override;
+    void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) override;
 
 private:
     void ResetEntries();
     bool ReadArchive(const std::string& path);
     int ArchiveFile(uint32_t archive);
+    // Whether the entry exists and its stored range lies inside its archive.
+    bool InRange(uint32_t index) const;
     // Reads the entry's stored bytes into `stored`; false when unreadable.
     bool ReadStored(uint32_t index, std::vector<uint8_t>& stored);
+    // The end of the run of `indices` from `first` whose stored bytes lie back to back in one
+    // archive, holding at most kBatchedStoredBytes (or one entry of any size).
+    std::size_t BackToBack(std::span<const uint32_t> indices, std::size_t first) const;
+    // Reads the stored bytes of a run of back-to-back entries in one go.
+    bool ReadRun(std::span<const uint32_t> run, std::vector<uint8_t>& stored);
     // Inflates stored bytes of entry `index` into `out`.
     bool InflateEntry(uint32_t index, std::span<const uint8_t> stored, std::vector<uint8_t>& out);
 
@@ -298,14 +308,19 @@ int CPakMgr::ArchiveFile(uint32_t archive) {
     return a.file ? a.file->Get() : -1;
 }
 
-bool CPakMgr::ReadStored(uint32_t index, std::vector<uint8_t>& stored) {
+bool CPakMgr::InRange(uint32_t index) const {
     if (index >= m_entries.size()) {
         return false;
     }
     const EntryRecord& r = m_entries[index];
-    if (r.storedSize == 0 || uint64_t{r.offset} + r.storedSize > m_archives[r.archive].size) {
-        return false;  // the stored range lies past the end of the archive
+    return r.storedSize > 0 && uint64_t{r.offset} + r.storedSize <= m_archives[r.archive].size;
+}
+
+bool CPakMgr::ReadStored(uint32_t index, std::vector<uint8_t>& stored) {
+    if (!InRange(index)) {
+        return false;
     }
+    const EntryRecord& r = m_entries[index];
     const int fd = ArchiveFile(r.archive);
     if (fd < 0) {
         return false;
@@ -334,6 +349,68 @@ bool CPakMgr::LoadEntry(uint32_t index, std::vector<uint8_t>& out) {
     }
     StoredBytes stored;
     return ReadStored(index, stored.bytes) && InflateEntry(index, stored.bytes, out);
+}
+
+std::size_t CPakMgr::BackToBack(std::span<const uint32_t> indices, std::size_t first) const {
+    std::size_t end = first + 1;
+    if (!InRange(indices[first])) {
+        return end;
+    }
+    const EntryRecord& head = m_entries[indices[first]];
+    uint64_t storedEnd = uint64_t{head.offset} + head.storedSize;
+    for (; end < indices.size() && InRange(indices[end]); ++end) {
+        const EntryRecord& r = m_entries[indices[end]];
+        if (r.archive != head.archive || r.offset != storedEnd ||
+            storedEnd + r.storedSize - head.offset > kBatchedStoredBytes) {
+            break;
+        }
+        storedEnd += r.storedSize;
+    }
+    return end;
+}
+
+bool CPakMgr::ReadRun(std::span<const uint32_t> run, std::vector<uint8_t>& stored) {
+    if (!InRange(run.front())) {
+        return false;
+    }
+    const EntryRecord& head = m_entries[run.front()];
+    const EntryRecord& last = m_entries[run.back()];
+    const int fd = ArchiveFile(head.archive);
+    if (fd < 0) {
+        return false;
+    }
+    stored.resize(uint64_t{last.offset} + last.storedSize - head.offset);
+    return ReadAt(fd, stored.data(), stored.size(), head.offset);
+}
+
+void CPakMgr::LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) {
+    std::vector<uint8_t> out;
+    StoredBytes stored;
+    const auto hand = [&](std::size_t position, bool ok) {
+        if (!ok) {
+            out.clear();
+        }
+        sink(position, ok, out);
+    };
+    for (std::size_t first = 0; first < indices.size();) {
+        const std::size_t end = BackToBack(indices, first);
+        if (ReadRun(indices.subspan(first, end - first), stored.bytes)) {
+            std::span<const uint8_t> rest = stored.bytes;
+            for (std::size_t i = first; i < end; ++i) {
+                const uint32_t size = m_entries[indices[i]].storedSize;
+                hand(i, InflateEntry(indices[i], rest.first(size), out));
+                rest = rest.subspan(size);
+            }
+        } else {
+            // A run that can't be read whole (an archive cut since it was opened) is read
+            // entry by entry, so that only the entries really lost are reported.
+            for (std::size_t i = first; i < end; ++i) {
+                hand(i, ReadStored(indices[i], stored.bytes) &&
+                            InflateEntry(indices[i], stored.bytes, out));
+            }
+        }
+        first = end;
+    }
 }
 
 std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {

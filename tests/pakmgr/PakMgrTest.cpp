@@ -1,7 +1,9 @@
 // The archive table, the tree built from it and reading files through it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <numeric>
 
 #include "TestUtil.h"
 #include "forge/pak.h"
@@ -134,6 +136,37 @@ TEST_F(PakFixture, StreamsInflateToTheirTrueSizeOrGiveNoReader) {
     }
     EXPECT_EQ(m_mgr->LoadFile(nullptr), nullptr);
     EXPECT_EQ(m_mgr->LoadFile(m_mgr->GetRoot()), nullptr);
+
+    // Loaded many at once, as an export does, each entry comes out as it does alone, whatever
+    // its neighbours; also once the archive is cut behind the third entry's stored bytes.
+    std::vector<uint32_t> indices(m_mgr->GetFileCount() + 1);  // and one past the end
+    std::iota(indices.begin(), indices.end(), 0u);
+    indices.insert(indices.end(), {2, 1, 0});
+    using Loaded = std::vector<std::pair<bool, std::vector<uint8_t>>>;
+    const auto together = [&] {
+        Loaded got;
+        m_mgr->LoadEntries(indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& b) {
+            EXPECT_EQ(k, got.size());
+            got.emplace_back(ok, b);
+        });
+        return got;
+    };
+    const auto alone = [&] {
+        Loaded got;
+        for (uint32_t index : indices) {
+            std::vector<uint8_t> bytes;
+            const bool ok = m_mgr->LoadEntry(index, bytes);
+            got.emplace_back(ok, ok ? bytes : std::vector<uint8_t>{});
+        }
+        return got;
+    };
+    EXPECT_EQ(together(), alone());
+    PakMgr::PakEntry third;
+    ASSERT_TRUE(m_mgr->GetEntry(2, third));
+    std::filesystem::resize_file(m_dir / "a.pak", third.offset + third.storedSize);
+    const Loaded afterCut = together();
+    EXPECT_EQ(afterCut, alone());
+    EXPECT_EQ(std::count_if(afterCut.begin(), afterCut.end(), [](auto& e) { return e.first; }), 6);
 }
 
 TEST_F(PakFixture, TableMayLieAnywhere) {

@@ -120,6 +120,13 @@ struct IPakMgr {
     virtual ITreeNode* GetRoot() = 0;
     // Inflates entry `index` into `out` (reusing its capacity); false on any failure.
     virtual bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) = 0;
+    // Called with an entry's position in the list asked for and its inflated bytes; `ok` is
+    // false (and the bytes empty) when the entry can't be read.
+    using EntrySink =
+        std::function<void(std::size_t position, bool ok, const std::vector<uint8_t>& bytes)>;
+    // Loads the entries in the order given. Entries whose stored bytes lie back to back in one
+    // archive are read together, so a bulk export asks the system for far fewer reads.
+    virtual void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
 };
 
 // The program's one archive manager.
