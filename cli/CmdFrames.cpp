@@ -82,13 +82,14 @@ int CmdFrames(std::span<char*> args) {
     const ModelInput input = FindModelInput(a, mgr);
     // The one command that draws: without a context it fails before loading anything.
     auto context = MakeContext(size.width, size.height);
-    MakeFolder(outDir);
     Model::IVellModel* model = Render::GetModel();
     LoadModel(*model, input);
     PlayAnimation(*model, animation);
     if (setSpeed) {
         model->SetSpeed(fps);
     }
+    // Only a command that will draw leaves a folder behind.
+    MakeFolder(outDir);
     Render::CRenderViewCore view(model);
     view.InitGL();
     view.OnSize(size.width, size.height);

@@ -58,7 +58,6 @@ int CmdObj(std::span<char*> args) {
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ModelInput input = FindModelInput(a, mgr);
-    MakeFolder(outDir);
     // Loading and exporting need no GL context.
     const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
     Model::IVellModel* model = owned.get();
@@ -73,6 +72,8 @@ int CmdObj(std::span<char*> args) {
         model->PoseAt(frame);
     }
     HideSubMeshes(*model, hidden);
+    // Only a command that will write leaves a folder behind.
+    MakeFolder(outDir);
     model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
     return kOk;
 }

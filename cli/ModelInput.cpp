@@ -91,13 +91,13 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions opti
         Fail(kUsage, "--each wants a folder: " + args.Value("--each"));
     }
     const std::string outDir = args.Required("-o");
-    MakeFolder(outDir);
     if (args.Has("--jobs")) {
         options.jobs = ParseIndex(args.Value("--jobs"), "--jobs");
         if (options.jobs == 0) {
             Fail(kUsage, "bad --jobs: 0");
         }
     }
+    MakeFolder(outDir);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     const Model::FolderSummary summary = Model::ExportFolder(
         folder, outDir, options,

@@ -119,6 +119,8 @@ inline Forge::PakFile TextFile(const std::string& path, const std::string& text)
     return {path, Forge::Bytes(text)};
 }
 
+// Tests wait for a condition with a gtest check around QTest::qWaitFor: a QTRY_ macro reports
+// its failure to QTest only, returns, and gtest counts the test as passed.
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -253,7 +253,7 @@ TEST_F(FrameTest, ExitAsksFirstFromKeysAndTheView) {
     answers.messageAnswers = {App::MsgAnswer::Cancel, App::MsgAnswer::Cancel};
     Press("Alt+X");
     QTest::keyClick(frame->View(), Qt::Key_Escape);
-    QTRY_COMPARE(answers.messages.size(), std::size_t{2});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     for (const auto& m : answers.messages) {
         EXPECT_EQ(m.text, U("确定要退出吗？     "));
         EXPECT_TRUE(m.caption.isEmpty());
@@ -286,7 +286,7 @@ TEST_F(FrameTest, AboutBoxShowsTitleAndDriver) {
 
 TEST_F(FrameTest, ViewDrawsOnlyWhenThePictureChanges) {
     App::CVellModelBrowserRenderView* view = frame->View();
-    QTRY_VERIFY(view->HasContext());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->HasContext(); }));
     view->OnTimer();
     const int settled = view->Pictures();
     for (int tick = 0; tick < 20; ++tick) {
@@ -300,16 +300,17 @@ TEST_F(FrameTest, ViewDrawsOnlyWhenThePictureChanges) {
     view->OnTimer();
     EXPECT_EQ(view->Pictures(), settled + 1);
     const QPoint corner = view->mapToGlobal(QPoint(5, 5));
-    QTRY_COMPARE(QGuiApplication::primaryScreen()
-                     ->grabWindow(0, corner.x(), corner.y(), 4, 4)
-                     .toImage()
-                     .pixelColor(1, 1),
-                 QColor(0x20, 0xC0, 0x40));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return QGuiApplication::primaryScreen()
+                   ->grabWindow(0, corner.x(), corner.y(), 4, 4)
+                   .toImage()
+                   .pixelColor(1, 1) == QColor(0x20, 0xC0, 0x40);
+    }));
     // Minimised, the view doesn't draw.
     frame->showMinimized();
-    QTRY_VERIFY(!view->Core().m_bActive);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->Core().m_bActive; }));
     frame->showNormal();
-    QTRY_VERIFY(view->Core().m_bActive);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->Core().m_bActive; }));
 }
 
 TEST_F(FrameTest, MouseAndKeysTurnTheCameraAndFFramesAgain) {

@@ -69,7 +69,8 @@ const DrawRow kDrawRows[] = {
     // 127/255 is just below one half; 130/255 clear of it by more than the driver's rounding.
     {"AlphaAtMostHalfLeavesTheBackground", With({Patch{}}, 0x7FC86432), nullptr, {{0, 0, B}, {40, 40, B}, {-40, -40, B}}},
     {"AlphaAboveHalfIsDrawn", With({Patch{}}, 0x82C86432), nullptr, {{0, 0, T}}},
-    {"UntexturedIsWireframeAndTheNextFillsAgain", With({Patch{.x0 = -50, .x1 = -5, .textured = false}, Patch{.x0 = 5, .x1 = 50}}), nullptr, {{-35, 20, B}, {30, 20, T}, {20, -30, T}}, 100},
+    // Texturing and filling go off and back on from one sub-mesh to the next: both wires white.
+    {"UntexturedEitherSideOfATexturedIsWhiteWireframe", With({Patch{.x0 = -50, .x1 = -30, .textured = false}, Patch{.x0 = -20, .x1 = 20}, Patch{.x0 = 30, .x1 = 50, .textured = false}}), nullptr, {{-40, 20, B}, {0, 20, T}, {10, -30, T}, {40, 20, B}}, 600},
     {"WithoutAMaterialIsWireframe", {}, [](Model::CVellModel& m) { m.SkinAt(0).materials.clear(); }, {{10, 20, B}, {-30, 10, B}}, 100},
     {"StripFills", With({Patch{.strip = true}}), nullptr, {{0, 0, T}, {-40, 40, T}}},
     {"IndicesPastTheVerticesSkipTheSubMesh", With(kTwoPatches), [](Model::CVellModel& m) { m.MeshAt(0).subMeshes[0].indices.push_back(4000); }, {{-30, 0, B}, {30, 0, T}}},

@@ -2,9 +2,12 @@
 // state it changes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "GlTest.h"
+#include "TestUtil.h"
 #include "font/font.h"
 
 namespace {
@@ -112,14 +115,39 @@ TEST_F(FontTest, GlyphsAdvanceByOneCellEach) {
     }
     glClear(GL_COLOR_BUFFER_BIT);
     EXPECT_FLOAT_EQ(advance("\xff"), 0);
+    // A null format, given an argument as a format from elsewhere would be.
     const char* none = nullptr;
-    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none), 0);
-    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, none), 0);
+    EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none, "x"), 0);
+    EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, none, "x"), 0);
     m_gl.Read();
     EXPECT_EQ(m_gl.CountAll(Lit), 0);
     const std::string longText(3000, 'x');
     EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, "%s", longText.c_str()), 1023);
     EXPECT_EQ(m_font.Printf2D(0, 0, kYellow, "%s%s", "ab", "cd"), 4);
+}
+
+// Control codes only advance, C1 ones too, even in a face that has glyphs for them: one of
+// our own with a full block at 'A' and at each of them.
+TEST_F(FontTest, ControlCodesOnlyAdvanceWhateverTheFaceHas) {
+    const TestUtil::TempDir dir;
+    std::ofstream bdf(dir / "block.bdf");
+    bdf << "STARTFONT 2.1\nFONT block\nSIZE 14 75 75\nFONTBOUNDINGBOX 8 8 0 0\nSTARTPROPERTIES 5\n"
+           "FAMILY_NAME \"Block\"\nWEIGHT_NAME \"Bold\"\nPIXEL_SIZE 14\nCHARSET_REGISTRY "
+           "\"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 4\n";
+    for (int code : {int{'A'}, 0x7F, 0x85, 0x9F}) {
+        bdf << "STARTCHAR c\nENCODING " << code
+            << "\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 8 8 0 0\nBITMAP\n"
+            << TestUtil::Repeat("FF\n", 8) << "ENDCHAR\n";
+    }
+    bdf << "ENDFONT\n" << std::flush;
+    std::ofstream(dir / "fonts.conf") << "<fontconfig><dir>" << dir.Path() << "</dir><cachedir>"
+                                      << dir.Path() << "</cachedir></fontconfig>";
+    ::setenv("FONTCONFIG_FILE", (dir / "fonts.conf").c_str(), 1);
+    m_font.Create("Block", 14);
+    ::unsetenv("FONTCONFIG_FILE");
+    m_font.Printf2D(0, 0, kYellow, "A\x7f\x85\x9f");
+    m_gl.Read();
+    EXPECT_EQ(m_gl.CountAll(Lit), 64);  // the 'A' only
 }
 
 TEST_F(FontTest, Printf3DDrawsAtTheProjectedPointWithoutLightingTexturingBlendingAndFog) {
