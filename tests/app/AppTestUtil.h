@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <deque>
 #include <filesystem>
@@ -185,6 +188,37 @@ protected:
         const QModelIndex index = Find(path);
         ASSERT_TRUE(index.isValid()) << path.toStdString();
         frame->Tree()->setCurrentIndex(index);
+    }
+
+    // Right-clicks the item at `path` and clicks `command` in its context menu, as the user
+    // does. Fails the test when the menu doesn't offer the command enabled.
+    void Choose(const QString& path, uint16_t command) {
+        const QModelIndex index = Find(path);
+        ASSERT_TRUE(index.isValid()) << path.toStdString();
+        QTreeView* tree = frame->Tree();
+        tree->doItemsLayout();
+        tree->scrollTo(index);
+        const QPoint at = tree->visualRect(index).center();
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
+        QAction* action = frame->Action(command);
+        bool clicked = false;
+        // The menu runs its own event loop: the click comes from inside it.
+        QTimer inside;
+        inside.setSingleShot(true);
+        QObject::connect(&inside, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu && menu->actions().contains(action) && action->isVisible() &&
+                action->isEnabled()) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                clicked = true;
+            } else if (menu) {
+                menu->close();
+            }
+        });
+        inside.start(0);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &event);
+        EXPECT_TRUE(clicked) << path.toStdString() << ": no enabled item " << command;
     }
 
     Answers answers;

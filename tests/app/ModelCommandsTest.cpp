@@ -27,6 +27,7 @@ std::vector<Forge::PakFile> GameFiles() {
         Character("\\chars\\hero\\parts", {{-50, -50, 50, 50}}, "hero_body.skn");
     files.insert(files.end(), part.begin(), part.begin() + 3);
     files.push_back(TextFile("\\chars\\bad\\bad.skn", "this is no skin"));
+    files.push_back(TextFile("\\chars\\bad\\bad.ani", "this is no animation"));
     return files;
 }
 
@@ -46,13 +47,8 @@ protected:
         OpenThroughMenu(game.Path());
     }
 
-    void Run(const QString& path, uint16_t command) {
-        Select(path);
-        frame->OnCommand(command);
-    }
-
     void LoadHero() {
-        Run("chars/hero/hero.skn", Cmd::kRenderSkin);
+        Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
         ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     }
 
@@ -67,9 +63,8 @@ protected:
 
     std::size_t ObjFilesWritten() {
         TestUtil::TempDir dir;
-        Select("chars/hero/hero.skn");
         answers.folders.push_back(QString::fromStdString(dir.Path()));
-        frame->OnCommand(Cmd::kConvertToObj);
+        Choose("chars/hero/hero.skn", Cmd::kConvertToObj);
         return CountFiles(dir.Path(), ".obj");
     }
 
@@ -131,15 +126,15 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_TRUE(frame->Action(Cmd::kShowAxes)->isChecked());
 
     // A part keeps the list and the view, and the menu lists every slot again.
-    frame->OnCommand(Cmd::kFirstPart);
+    ClickPart(0);
     EXPECT_EQ(Parts(), QStringList({"patch0", "patch1 +"}));
     core.m_nRotY = 10;
-    Run("chars/hero/parts/hero_body.skn", Cmd::kRenderSkin);
+    Choose("chars/hero/parts/hero_body.skn", Cmd::kRenderSkin);
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     EXPECT_EQ(core.m_nRotY, 10);
     EXPECT_EQ(Parts(), QStringList({"patch0 +"}));
 
-    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     ASSERT_TRUE(answers.messages.empty());
     QComboBox* list = frame->AnimationList();
     ASSERT_EQ(list->count(), 2);
@@ -164,7 +159,7 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_EQ(list->currentIndex(), 0);
 
     // 关闭 releases what is shown; the tree stays.
-    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     frame->View()->setFocus();
     Press("Ctrl+X");
     EXPECT_TRUE(Render::GetModel()->IsEmpty());
@@ -177,14 +172,14 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
 }
 
 TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
-    Run("chars/bad/bad.skn", Cmd::kRenderSkin);
+    Choose("chars/bad/bad.skn", Cmd::kRenderSkin);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_FALSE(answers.messages[0].text.isEmpty());
     EXPECT_TRUE(answers.messages[0].caption.isEmpty());
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
     EXPECT_TRUE(frame->Bar()->PartsMenu()->actions().isEmpty());
 
-    Run("chars/hero/hero.skn", Cmd::kApplyAnimate);
+    Choose("chars/bad/bad.ani", Cmd::kApplyAnimate);
     ASSERT_EQ(answers.messages.size(), 2u);
     EXPECT_FALSE(answers.messages[1].text.isEmpty());
     EXPECT_EQ(frame->AnimationList()->count(), 1);
@@ -192,7 +187,7 @@ TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
 
 TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     LoadHero();
-    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     QSlider* slider = frame->Bar()->Slider();
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
@@ -240,18 +235,18 @@ TEST_F(ModelCommandsTest, PartsButtonShowsAllOrWithCtrlHidesAll) {
 
 TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     LoadHero();
-    Run("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     TestUtil::TempDir out;
     // Cancel at the question: nothing is asked further.
     answers.messageAnswers.push_back(App::MsgAnswer::Cancel);
-    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kExportAnimate);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].text, "10 pictures.");
     EXPECT_EQ(answers.messages[0].buttons, App::MsgButtons::OkCancel);
     EXPECT_EQ(answers.folderRequests, 1);  // the game folder only
 
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kExportAnimate);
     ASSERT_EQ(answers.messages.size(), 3u);
     EXPECT_EQ(answers.messages[2].text, "export animate ok.");
     EXPECT_EQ(CountFiles(out.Path(), ".bmp"), 10u);
@@ -263,18 +258,19 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     EXPECT_EQ(frame->Status().Progress(), nullptr);
     EXPECT_EQ(frame->Status().Text(), QString::fromStdString(out.Path()));
 
-    // The default entry has no frames: nothing is asked.
+    // The default entry has no frames: the menu doesn't offer the export, and asked directly
+    // it asks nothing.
     frame->AnimationList()->setCurrentIndex(0);
-    Run("chars/hero/hero.ani", Cmd::kExportAnimate);
+    frame->OnCommand(Cmd::kExportAnimate);
     EXPECT_EQ(answers.messages.size(), 3u);
 }
 
 TEST_F(ModelCommandsTest, AttachmentJoinsThePartsMenu) {
     LoadHero();
-    Run("chars/hero/parts/hero_body.skn", Cmd::kLoadAttachment);
+    Choose("chars/hero/parts/hero_body.skn", Cmd::kLoadAttachment);
     EXPECT_TRUE(answers.messages.empty());
     EXPECT_EQ(Parts(), QStringList({"patch0 +", "patch1 +", "patch0 +"}));
-    Run("chars/bad/bad.skn", Cmd::kLoadAttachment);
+    Choose("chars/bad/bad.skn", Cmd::kLoadAttachment);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
     EXPECT_EQ(Parts().size(), 3);

@@ -26,14 +26,12 @@ TEST_F(FrameTest, SampleHeroWalks) {
     OpenThroughMenu(TestUtil::SampleGameFolder());
     ASSERT_TRUE(answers.messages.empty());
 
-    Select(TreePath(Sample::kHeroSkin));
-    frame->OnCommand(Cmd::kRenderSkin);
+    Choose(TreePath(Sample::kHeroSkin), Cmd::kRenderSkin);
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     EXPECT_EQ(frame->Bar()->PartsMenu()->actions().size(),
               static_cast<int>(Sample::kHeroSubMeshes));
 
-    Select(TreePath(Sample::kHeroAnimation));
-    frame->OnCommand(Cmd::kApplyAnimate);
+    Choose(TreePath(Sample::kHeroAnimation), Cmd::kApplyAnimate);
     ASSERT_TRUE(answers.messages.empty());
     QComboBox* list = frame->AnimationList();
     ASSERT_EQ(list->count(), 1 + static_cast<int>(Sample::kAnimationNames.size()));

@@ -96,9 +96,8 @@ TEST_F(TreePaneTest, OpenShowsTheSortedTreeAndOnlyAGoodFolderReplacesIt) {
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
     EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
     // The entries behind the items still read.
-    Select("docs/readme.txt");
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kExportFile);
+    Choose("docs/readme.txt", Cmd::kExportFile);
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 
     TestUtil::TempDir other;
@@ -141,8 +140,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_EQ(frame->Pane()->BuildPopup(QModelIndex()), nullptr);
 
     // With a model loaded the skin also offers OBJ and the attachment.
-    Select("chars/hero/hero.skn");
-    frame->OnCommand(Cmd::kRenderSkin);
+    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
     ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
     const Map loaded = PopupFor("chars/hero/hero.skn");
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
@@ -151,8 +149,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_TRUE(loaded.at(Cmd::kConvertToGltf));
     EXPECT_EQ(PopupFor("chars/hero/hero.ani").count(Cmd::kConvertToGltf), 0u);
     // With an animation chosen the .ani offers the frame export.
-    Select("chars/hero/hero.ani");
-    frame->OnCommand(Cmd::kApplyAnimate);
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     EXPECT_TRUE(PopupFor("chars/hero/hero.ani").at(Cmd::kExportAnimate));
 }
 
@@ -160,9 +157,8 @@ TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoThenTheNextWorks) {
     OpenThroughMenu(game.Path());
     // A folder holding the file's name: no one, root included, can write the file.
     std::filesystem::create_directory(out / "武器.txt");
-    Select(U("docs/武器.txt"));
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kExportFile);
+    Choose(U("docs/武器.txt"), Cmd::kExportFile);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].text, U("can't write 武器.txt: Is a directory"));
     EXPECT_TRUE(std::filesystem::is_directory(out / "武器.txt"));
@@ -171,14 +167,14 @@ TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoThenTheNextWorks) {
     std::filesystem::remove(out / "武器.txt");
     const auto before = std::filesystem::current_path();
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kExportFile);
+    Choose(U("docs/武器.txt"), Cmd::kExportFile);
     EXPECT_EQ(std::filesystem::current_path(), before);
     ASSERT_EQ(answers.messages.size(), 2u);
     EXPECT_EQ(answers.messages[1].text, U("武器.txt 导出已完成."));
     EXPECT_TRUE(answers.messages[1].caption.isEmpty());
     EXPECT_EQ(TestUtil::ReadText(out / "武器.txt"), "sword");
     // Cancelled picker: nothing happens.
-    frame->OnCommand(Cmd::kExportFile);
+    Choose(U("docs/武器.txt"), Cmd::kExportFile);
     EXPECT_EQ(answers.messages.size(), 2u);
 }
 
@@ -186,11 +182,10 @@ TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoThenTheNextWorks) {
 // file that can't be written says so instead of done.
 TEST_F(TreePaneTest, ModelConvertsToObjAndGltf) {
     OpenThroughMenu(game.Path());
-    Select("chars/hero/hero.skn");
-    frame->OnCommand(Cmd::kRenderSkin);
+    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
     const auto before = std::filesystem::current_path();
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kConvertToObj);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToObj);
     EXPECT_EQ(std::filesystem::current_path(), before);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].text, U("已转换为工程文件 ."));
@@ -198,12 +193,12 @@ TEST_F(TreePaneTest, ModelConvertsToObjAndGltf) {
               std::string::npos);
 
     answers.saveFiles.push_back(QString::fromStdString(out / "hero.glb"));
-    frame->OnCommand(Cmd::kConvertToGltf);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
     ASSERT_EQ(answers.messages.size(), 2u);
     EXPECT_EQ(answers.messages[1].text, U("已转换为glTF文件 ."));
     EXPECT_EQ(TestUtil::ReadText(out / "hero.glb").substr(0, 4), "glTF");
     answers.saveFiles.push_back(QString::fromStdString(out / "no-such-folder/hero.glb"));
-    frame->OnCommand(Cmd::kConvertToGltf);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
     ASSERT_EQ(answers.messages.size(), 3u);
     EXPECT_FALSE(answers.messages[2].text.isEmpty());
     EXPECT_NE(answers.messages[2].text, U("已转换为glTF文件 ."));
@@ -221,7 +216,7 @@ TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
     EXPECT_EQ(list, expected);
 
     answers.saveFiles.push_back(QString::fromStdString(out / "missing-folder/list.txt"));
-    frame->OnCommand(Cmd::kSaveFileList);
+    QTest::keyClick(frame.get(), Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_EQ(answers.messages[0].text, "Save File Lists Failed!");
     EXPECT_EQ(answers.messages[0].caption, "TarnModelBrowser");
@@ -283,9 +278,8 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
 
 TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
     OpenThroughMenu(game.Path());
-    Select("docs");
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kExportFile);
+    Choose("docs", Cmd::kExportFile);
     // Cancelled before the first slice: nothing written, the count says so.
     QToolButton* cancel = frame->Status().CancelButton();
     ASSERT_NE(cancel, nullptr);
@@ -296,7 +290,7 @@ TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
     EXPECT_EQ(frame->Status().Progress(), nullptr);
 
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kExportFile);
+    Choose("docs", Cmd::kExportFile);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     EXPECT_EQ(answers.messages[1].text,
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
@@ -308,19 +302,17 @@ TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
 
 TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
     OpenThroughMenu(game.Path());
-    Select("chars");
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    frame->OnCommand(Cmd::kConvertToGltf);
+    Choose("chars", Cmd::kConvertToGltf);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
     EXPECT_FALSE(answers.messages[0].text.contains(U("失败")))
         << answers.messages[0].text.toStdString();
     EXPECT_EQ(TestUtil::ReadText(out / "hero/hero.glb").substr(0, 4), "glTF");
 
-    Select("chars/hero/hero.skn");
-    frame->OnCommand(Cmd::kRenderSkin);
+    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
     answers.folders.push_back(QString::fromStdString(out / "obj"));
     std::filesystem::create_directory(out / "obj");
-    frame->OnCommand(Cmd::kConvertToObjMtl);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToObjMtl);
     EXPECT_NE(TestUtil::ReadText(out / "obj/patch0_00.obj").find("mtllib "), std::string::npos);
 }
 

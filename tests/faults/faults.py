@@ -143,4 +143,7 @@ FAULTS = [
           "        case Qt::Key_Left:\n            return Render::Key::Right;"),
     fault("app-exit-mnemonic", APP, '"退出(&x)"', '"退出"'),
     fault("app-menu-mnemonic", APP, 'bar->addMenu(U("视图(&V)"))', 'bar->addMenu(U("视图"))'),
+    fault("app-tree-context-menu", APP,
+          "    connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);\n",
+          ""),
 ]
