@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QSettings>
@@ -188,6 +190,22 @@ protected:
         const QModelIndex index = Find(path);
         ASSERT_TRUE(index.isValid()) << path.toStdString();
         frame->Tree()->setCurrentIndex(index);
+    }
+
+    // Picks entry `index` of the animation list in its popup with the keyboard, as the user
+    // does: the choice counts even when it is the entry already shown.
+    void PickAnimation(int index) {
+        QComboBox* list = frame->AnimationList();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F4);
+        QAbstractItemView* popup = list->view();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }));
+        QTest::keyClick(popup, Qt::Key_Home);
+        for (int i = 0; i < index; ++i) {
+            QTest::keyClick(popup, Qt::Key_Down);
+        }
+        QTest::keyClick(popup, Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !popup->isVisible(); }));
     }
 
     // Right-clicks the item at `path` and clicks `command` in its context menu, as the user

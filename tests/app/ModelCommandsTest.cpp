@@ -210,8 +210,9 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     EXPECT_LT(slider->value(), 120);
     EXPECT_GT(Render::GetModel()->GetFrameCount(1), fast);
 
-    // Choosing an entry restarts at 60.
-    Q_EMIT frame->AnimationList()->activated(1);
+    // Choosing an entry, the one shown too, restarts at 60.
+    ASSERT_EQ(frame->AnimationList()->currentIndex(), 1);
+    PickAnimation(1);
     EXPECT_EQ(slider->value(), 60);
 }
 
@@ -260,7 +261,7 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
 
     // The default entry has no frames: the menu doesn't offer the export, and asked directly
     // it asks nothing.
-    frame->AnimationList()->setCurrentIndex(0);
+    PickAnimation(0);
     frame->OnCommand(Cmd::kExportAnimate);
     EXPECT_EQ(answers.messages.size(), 3u);
 }

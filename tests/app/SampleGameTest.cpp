@@ -36,8 +36,8 @@ TEST_F(FrameTest, SampleHeroWalks) {
     QComboBox* list = frame->AnimationList();
     ASSERT_EQ(list->count(), 1 + static_cast<int>(Sample::kAnimationNames.size()));
     EXPECT_EQ(list->itemText(2), "walk");
-    list->setCurrentIndex(2);
-    Q_EMIT list->activated(2);
+    PickAnimation(2);
+    EXPECT_EQ(list->currentIndex(), 2);
     EXPECT_EQ(Render::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
 
     for (int tick = 0; tick < 20; ++tick) {
