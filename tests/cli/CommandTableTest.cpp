@@ -212,6 +212,12 @@ std::vector<std::string> Obj(std::vector<std::string> extra) {
     return args;
 }
 
+std::vector<std::string> Gltf(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
 const std::string kAni = "chars/hero/hero.ani";
 const std::string kUsage = "vell: ";
 
@@ -261,6 +267,17 @@ const std::vector<Case> kCases = {
     {"ObjAnimationOutOfRange", {"obj", "{M}", "chars/hero/hero.skn", "--ani", kAni, "--anim", "2", "-o", "{O}/o"}, 2, kUsage, {}, {"!o"}},
     {"ObjMissingSkin", {"obj", "{M}", "chars/hero/none.skn", "-o", "{O}"}, 2, kUsage, {}, {"#0"}},
     {"ObjNoGame", {"obj", "{O}", "chars/hero/hero.skn", "-o", "{O}"}, 2, kUsage, {}, {"#0"}},
+    // gltf
+    {"GltfNoOutput", {"gltf", "{M}", "chars/hero/hero.skn"}, 2, kUsage},
+    {"GltfNoSkin", {"gltf", "{M}", "-o", "{O}/x.glb"}, 2, kUsage, {}, {"#0"}},
+    {"GltfMissingSkin", {"gltf", "{M}", "chars/hero/none.skn", "-o", "{O}/x.glb"}, 2, kUsage, {}, {"#0"}},
+    {"GltfHideNothing", Gltf({"--hide", ""}), 2, kUsage, {}, {"#0"}},
+    {"GltfHideEmptyItem", Gltf({"--hide", "0,,1"}), 2, kUsage, {}, {"#0"}},
+    {"GltfHideNotANumber", Gltf({"--hide", "x"}), 2, kUsage, {}, {"#0"}},
+    {"GltfHideNegative", Gltf({"--hide", "-1"}), 2, kUsage, {}, {"#0"}},
+    {"GltfHideOutOfRange", Gltf({"--hide", "99"}), 2, kUsage, {}, {"#0"}},
+    {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 1, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
+    {"GltfUnwritable", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/no/x.glb"}, 1, "vell: can't write ", {}, {"#0"}},
     // frames
     {"Frames", Frames({"--anim", "1", "-o", "{O}/f"}), 0, "", {"wrote 10 pictures to {O}/f\n"}, {"f/#10", "f/00000009.bmp@1228854"}},
     {"FramesSizeAndSpeed", Frames({"--anim", "1", "-o", "{O}/f", "--size", "300x200", "--fps", "84"}), 0, "", {"wrote 4 pictures to "}, {"f/#4", "f/00000004.bmp@240054", "f/00000009.bmp"}},

@@ -209,26 +209,6 @@ TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
     }
 }
 
-TEST_F(GltfCommand, UsageAndLoadErrors) {
-    EXPECT_EQ(Export({"chars/hero/hero.skn"}).exitCode, 2);  // no -o
-    EXPECT_EQ(Export({"-o", out / "x.glb"}).exitCode, 2);    // no skin
-    EXPECT_EQ(Export({"chars/hero/nothing.skn", "-o", out / "x.glb"}).exitCode, 2);
-    for (const char* hide : {"", "1,,2", "x", "-1", "99"}) {
-        const RunResult r = Export({"chars/hero/hero.skn", "--hide", hide, "-o", out / "x.glb"});
-        EXPECT_EQ(r.exitCode, 2) << hide;
-        EXPECT_NE(r.err.find("vell: "), std::string::npos);
-    }
-    // A skin path that is not a skin is a load failure.
-    const RunResult notSkin = Export({"chars/hero/hero.ani", "-o", out / "x.glb"});
-    EXPECT_EQ(notSkin.exitCode, 1);
-    EXPECT_NE(notSkin.err.find("not .skn file"), std::string::npos) << notSkin.err;
-    const RunResult unwritable =
-        Export({"chars/hero/hero.skn", "-o", out / "no/such/folder/x.glb"});
-    EXPECT_EQ(unwritable.exitCode, 1);
-    EXPECT_NE(unwritable.err.find("can't write"), std::string::npos) << unwritable.err;
-    EXPECT_FALSE(std::filesystem::exists(out / "x.glb"));
-}
-
 // The sample game's character, when this build has the sample maker.
 TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
