@@ -11,6 +11,7 @@ VIEW = ["render"]
 FRAMES = ["render"]
 CLI = ["cli"]
 APP = ["app"]
+WRITE = ["robustness", "pakmgr"]
 
 
 def fault(id, labels, find, replace, *moved):
@@ -35,6 +36,12 @@ FAULTS = [
           ("uint64_t{r.offset} + r.storedSize <= m_archives[r.archive].size",
            "uint64_t{r.offset} <= m_archives[r.archive].size")),
     fault("pak-batch-slice", PAK, "                rest = rest.subspan(size);\n", ""),
+    # whole-file writes: every export goes through them
+    fault("write-temporary-left", WRITE,
+          "    if (error != 0) {\n        ::unlink(temporary);\n    }", ""),
+    fault("write-failure-ignored", WRITE,
+          "        if (error == 0 && !WriteAll(fd, piece)) {\n            error = errno;\n        }",
+          "        (void)WriteAll(fd, piece);"),
     fault("pak-inflated-size-unchecked", PAK,
           "    return storedSize > 0 && inflatedSize <= MaxInflated(storedSize);",
           "    (void)inflatedSize;\n    return storedSize > 0;"),
