@@ -21,7 +21,7 @@
 #include "TreeModel.h"
 #include "forge/sample.h"
 #include "model/model.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ BENCHMARK(BM_DrawScene)->Iterations(600)->Unit(benchmark::kMillisecond);
 
 void BM_ModelUpdate(benchmark::State& state) {
     WalkingHero();
-    Model::IVellModel* model = Render::GetModel();
+    Model::IVellModel* model = View::GetModel();
     float frame = 0;
     for (auto _ : state) {
         // Every call poses a new frame, the most work an Update can do.

@@ -15,6 +15,7 @@
 #include "GameLike.h"
 #include "MainFrame.h"
 #include "TreeModel.h"
+#include "base/text.h"
 #include "pakmgr/pakmgr.h"
 
 namespace {
@@ -65,7 +66,7 @@ public:
         if (isLeaf) {
             m_progress.setValue(m_progress.value() + 1);
         }
-        const QStringList text{QString::fromStdString(PakMgr::GbkToUtf8(node->Name()))};
+        const QStringList text{QString::fromStdString(Base::GbkToUtf8(node->Name()))};
         auto* parent = static_cast<QTreeWidgetItem*>(parentItem);
         return parent ? new QTreeWidgetItem(parent, text) : new QTreeWidgetItem(&m_tree, text);
     }

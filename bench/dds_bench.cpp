@@ -8,12 +8,12 @@
 #include <cstring>
 #include <random>
 
-#include "texture/texture.h"
+#include "dds/dds.h"
 
 namespace {
 
-using Texture::DdsInfo;
-using Texture::DdsKind;
+using Dds::DdsInfo;
+using Dds::DdsKind;
 
 constexpr uint32_t kSide = 1024;
 
@@ -156,8 +156,8 @@ std::vector<uint8_t> PlainDecode(const DdsInfo& info, const std::vector<uint8_t>
 // Both decoders must agree before either is timed.
 void CheckAgreement(DdsKind kind) {
     DdsInfo info = MakeInfo(kind);
-    if (Texture::DecodePixels(info, Raw(kind)) != PlainDecode(info, Raw(kind))) {
-        std::fprintf(stderr, "decoders disagree on %s\n", Texture::KindName(kind));
+    if (Dds::DecodePixels(info, Raw(kind)) != PlainDecode(info, Raw(kind))) {
+        std::fprintf(stderr, "decoders disagree on %s\n", Dds::KindName(kind));
         std::abort();
     }
 }
@@ -167,7 +167,7 @@ void BM_Decode(benchmark::State& state, DdsKind kind) {
     DdsInfo info = MakeInfo(kind);
     const auto& raw = Raw(kind);
     for (auto _ : state) {
-        auto out = Texture::DecodePixels(info, raw);
+        auto out = Dds::DecodePixels(info, raw);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * kSide * kSide);

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "export/folder.h"
 #include "forge/sample.h"
-#include "model/folder.h"
 #include "pakmgr/pakmgr.h"
 
 namespace {
@@ -64,11 +64,11 @@ ManyCharacters& Game() {
 
 void BM_EachGlb(benchmark::State& state) {
     ManyCharacters& game = Game();
-    Model::FolderOptions options{.jobs = static_cast<unsigned>(state.range(0))};
-    Model::FolderSummary summary;
+    Export::FolderOptions options{.jobs = static_cast<unsigned>(state.range(0))};
+    Export::FolderSummary summary;
     for (auto _ : state) {
-        summary = Model::ExportFolder(PakMgr::FindPath(*PakMgr::GetPakMgr(), "chars"), game.Out(),
-                                      options, nullptr);
+        summary = Export::ExportFolder(PakMgr::FindPath(*PakMgr::GetPakMgr(), "chars"), game.Out(),
+                                       options, nullptr);
     }
     state.counters["models"] = static_cast<double>(summary.written);
     state.counters["failed"] = static_cast<double>(summary.failed);

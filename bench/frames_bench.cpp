@@ -20,7 +20,7 @@
 #include "model/bmp.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ public:
         m_pixels.assign(static_cast<std::size_t>(width) * height * 4, 0);
     }
     Model::IVellModel& Model() { return *m_model; }
-    Render::CRenderViewCore& View() { return m_view; }
+    View::CRenderViewCore& View() { return m_view; }
     std::vector<uint8_t>& Pixels() { return m_pixels; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -98,8 +98,8 @@ private:
     ::Bench::TempDir m_out;
     int m_mesh = -1;
     std::unique_ptr<GlContext::Headless> m_context;
-    Model::IVellModel* m_model = Render::GetModel();
-    Render::CRenderViewCore m_view{m_model};
+    Model::IVellModel* m_model = View::GetModel();
+    View::CRenderViewCore m_view{m_model};
     std::vector<uint8_t> m_pixels;
     int m_width = 0;
     int m_height = 0;

@@ -9,11 +9,12 @@
 #include <set>
 #include <string>
 
+#include "dds/dds.h"
+#include "export/gltf.h"
 #include "forge/sample.h"
 #include "glcontext/glcontext.h"
 #include "model/object.h"
 #include "pakmgr/pakmgr.h"
-#include "texture/texture.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ void BM_ExportSampleCharacter(benchmark::State& state) {
     SampleCharacter& c = Character();
     const std::string path = c.Path("hero.glb");
     for (auto _ : state) {
-        c.Model().ExportGltf(path, {c.Skin()});
+        Export::ExportGltf(c.Model(), path, {c.Skin()});
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
 }
@@ -89,9 +90,9 @@ void BM_SampleTexturesToPng(benchmark::State& state) {
                 continue;
             }
             auto file = PakMgr::GetPakMgr()->LoadFile(node);
-            const Texture::DdsImage image = Texture::ParseDds(*file, true);
-            const auto png = Texture::EncodePng(image.info.width, image.info.height,
-                                                Texture::DecodeToRgba(image));
+            const Dds::DdsImage image = Dds::ParseDds(*file, true);
+            const auto png =
+                Dds::EncodePng(image.info.width, image.info.height, Dds::DecodeToRgba(image));
             pngBytes += png.size();
         }
     }

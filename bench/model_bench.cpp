@@ -16,7 +16,7 @@
 #include "forge/pak.h"
 #include "glcontext/glcontext.h"
 #include "model/records.h"
-#include "texture/gl.h"
+#include "texture/texture.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Cli.h"
+#include "base/text.h"
 
 namespace Cli {
 
@@ -30,7 +31,7 @@ public:
     void* InsertNode(PakMgr::ITreeNode* node, void* parentItem, bool isLeaf) override {
         auto depth = reinterpret_cast<uintptr_t>(parentItem);
         m_out.Put(std::string(depth * 2, ' '));
-        m_out.Put(PakMgr::GbkToUtf8(node->Name()));
+        m_out.Put(Base::GbkToUtf8(node->Name()));
         m_out.Put(isLeaf ? "\t#" : "/\t#");
         PutNumber(m_out, static_cast<uint64_t>(node->GetIndex()));
         m_out.Put("\n");
@@ -155,7 +156,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
                 indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
                     const Plan::Job& job = plan.jobs[first + k];
                     if (!(ok && dir >= 0 && WriteFile(dir, job.name, bytes))) {
-                        failed.push_back(PakMgr::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+                        failed.push_back(Base::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
                     }
                     const std::size_t count = ++done;
                     if (showProgress && (count % 256 == 0 || count == total)) {
@@ -201,7 +202,7 @@ int CmdList(std::span<char*> argv) {
     for (uint32_t i = 0; i < count && mgr.GetEntry(i, e); ++i) {
         if (e.pakPath != lastPak) {
             lastPak = e.pakPath;
-            lastPakName = PakMgr::GbkToUtf8(BaseName(e.pakPath));
+            lastPakName = Base::GbkToUtf8(BaseName(e.pakPath));
         }
         PutNumber(out, i);
         out.Put("\t");
@@ -213,7 +214,7 @@ int CmdList(std::span<char*> argv) {
         out.Put("\t");
         out.Put(lastPakName);
         out.Put("\t");
-        out.Put(PakMgr::GbkToUtf8(e.name));
+        out.Put(Base::GbkToUtf8(e.name));
         out.Put("\n");
     }
     PutNumber(out, count);

@@ -5,7 +5,7 @@
 
 #include "Cli.h"
 #include "ModelInput.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace Cli {
 
@@ -49,17 +49,17 @@ float ParseSpeed(const std::string& text) {
 // the model reads back before anything else draws.
 class HeadlessAnimate final : public Model::IAnimate {
 public:
-    HeadlessAnimate(Render::CRenderViewCore& view, Size size) : m_view(view), m_size(size) {}
+    HeadlessAnimate(View::CRenderViewCore& view, Size size) : m_view(view), m_size(size) {}
     int GetWidth() override { return m_size.width; }
     int GetHeight() override { return m_size.height; }
-    void Advance() override { Render::GetModel()->Update(); }
+    void Advance() override { View::GetModel()->Update(); }
     void Render() override { m_view.Render(); }
     void SetProgressRange(unsigned short, unsigned short) override {}
     void StepProgress() override { ++m_pictures; }
     unsigned Pictures() const { return m_pictures; }
 
 private:
-    Render::CRenderViewCore& m_view;
+    View::CRenderViewCore& m_view;
     Size m_size;
     unsigned m_pictures = 0;
 };
@@ -82,7 +82,7 @@ int CmdFrames(std::span<char*> args) {
     const ModelInput input = FindModelInput(a, mgr);
     // The one command that draws: without a context it fails before loading anything.
     auto context = MakeContext(size.width, size.height);
-    Model::IVellModel* model = Render::GetModel();
+    Model::IVellModel* model = View::GetModel();
     LoadModel(*model, input);
     PlayAnimation(*model, animation);
     if (setSpeed) {
@@ -90,7 +90,7 @@ int CmdFrames(std::span<char*> args) {
     }
     // Only a command that will draw leaves a folder behind.
     MakeFolder(outDir);
-    Render::CRenderViewCore view(model);
+    View::CRenderViewCore view(model);
     view.InitGL();
     view.OnSize(size.width, size.height);
     view.ResetView();

@@ -4,6 +4,7 @@
 
 #include "Cli.h"
 #include "ModelInput.h"
+#include "export/gltf.h"
 
 namespace Cli {
 
@@ -11,12 +12,12 @@ namespace {
 
 // Textures are made while skins load, so a context must exist; nothing is drawn in it.
 
-Model::FolderFormat ParseFormat(const std::string& text) {
+Export::FolderFormat ParseFormat(const std::string& text) {
     if (text == "glb") {
-        return Model::FolderFormat::Glb;
+        return Export::FolderFormat::Glb;
     }
     if (text == "gltf") {
-        return Model::FolderFormat::Gltf;
+        return Export::FolderFormat::Gltf;
     }
     Fail(kUsage, "bad --format (want glb or gltf): " + text);
 }
@@ -31,7 +32,7 @@ int CmdGltf(std::span<char*> args) {
         if (a.Positionals().size() != 1) {
             Fail(kUsage, "--each takes GAME_DIR and no SKN");
         }
-        Model::FolderOptions options{.scale = scale};
+        Export::FolderOptions options{.scale = scale};
         options.format = a.Has("--format") ? ParseFormat(a.Value("--format")) : options.format;
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
@@ -60,7 +61,7 @@ int CmdGltf(std::span<char*> args) {
     if (input.attach) {
         skins.push_back(input.attach);
     }
-    model->ExportGltf(out, skins, {.scale = scale, .animations = input.anis});
+    Export::ExportGltf(*model, out, skins, {.scale = scale, .animations = input.anis});
     std::printf("wrote %s\n", out.c_str());
     return kOk;
 }

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "Cli.h"
+#include "base/text.h"
+#include "dds/dds.h"
 #include "model/records.h"
-#include "texture/texture.h"
 
 namespace Cli {
 namespace {
@@ -22,7 +23,7 @@ public:
     }
     void Line(const std::string& key, uint64_t value) { Line(key, std::to_string(value)); }
     // An archive name or a name from a model file, shown as UTF-8.
-    void Name(const std::string& key, const std::string& gbk) { Line(key, PakMgr::GbkToUtf8(gbk)); }
+    void Name(const std::string& key, const std::string& gbk) { Line(key, Base::GbkToUtf8(gbk)); }
     template <std::size_t N>
     void Floats(const std::string& key, const std::array<float, N>& values) {
         std::string text;
@@ -127,11 +128,11 @@ std::string Hex(uint32_t value) {
 }
 
 void TextureInfo(InfoWriter& info, PakMgr::IRead& reader) {
-    Texture::DdsImage image = Texture::ParseDds(reader, false);
-    const Texture::DdsInfo& dds = image.info;
+    Dds::DdsImage image = Dds::ParseDds(reader, false);
+    const Dds::DdsInfo& dds = image.info;
     info.Line("size", std::to_string(dds.width) + "x" + std::to_string(dds.height));
     info.Line("depth", dds.depth);
-    info.Line("kind", Texture::KindName(dds.kind));
+    info.Line("kind", Dds::KindName(dds.kind));
     info.Line("flags", Hex(dds.flags));
     info.Line("pixel_flags", Hex(dds.pixelFlags));
     info.Line("bit_count", dds.bitCount);

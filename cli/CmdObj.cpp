@@ -6,6 +6,7 @@
 
 #include "Cli.h"
 #include "ModelInput.h"
+#include "base/text.h"
 
 namespace Cli {
 
@@ -37,9 +38,9 @@ int CmdObj(std::span<char*> args) {
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
         return ExportEach(a, mgr,
-                          {.format = Model::FolderFormat::Obj,
+                          {.format = Export::FolderFormat::Obj,
                            .mtl = a.Has("--mtl"),
-                           .comment = PakMgr::Utf8ToGbk(kTitle)});
+                           .comment = Base::Utf8ToGbk(kTitle)});
     }
     if (a.Values("--ani").size() > 1) {
         Fail(kUsage, "obj takes one --ani");
@@ -74,7 +75,7 @@ int CmdObj(std::span<char*> args) {
     HideSubMeshes(*model, hidden);
     // Only a command that will write leaves a folder behind.
     MakeFolder(outDir);
-    model->ExportObj(PakMgr::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
+    model->ExportObj(Base::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
     return kOk;
 }
 

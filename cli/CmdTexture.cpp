@@ -1,6 +1,6 @@
 // vell texture: an archived DDS texture decoded in software and written as a PNG picture.
 #include "Cli.h"
-#include "texture/texture.h"
+#include "dds/dds.h"
 
 namespace Cli {
 
@@ -17,9 +17,9 @@ int CmdTexture(std::span<char*> argv) {
     if (!reader) {
         Fail(kFailed, "can't read " + pos[1]);
     }
-    Texture::DdsImage image = Texture::ParseDds(*reader, true);
-    std::vector<uint8_t> rgba = Texture::DecodeToRgba(image);
-    Texture::WritePng(output, image.info.width, image.info.height, rgba);
+    Dds::DdsImage image = Dds::ParseDds(*reader, true);
+    std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
+    Dds::WritePng(output, image.info.width, image.info.height, rgba);
     return kOk;
 }
 

@@ -85,7 +85,7 @@ float ParseScale(const std::string& text) {
     return scale;
 }
 
-int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions options) {
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options) {
     PakMgr::ITreeNode* folder = NodeAt(mgr, args.Value("--each"));
     if (folder->GetChildCount() == 0) {
         Fail(kUsage, "--each wants a folder: " + args.Value("--each"));
@@ -99,9 +99,9 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions opti
     }
     MakeFolder(outDir);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const Model::FolderSummary summary = Model::ExportFolder(
+    const Export::FolderSummary summary = Export::ExportFolder(
         folder, outDir, options,
-        [&](const Model::FolderItem& item, std::size_t done, std::size_t total) {
+        [&](const Export::FolderItem& item, std::size_t done, std::size_t total) {
             if (terminal) {
                 std::fprintf(stderr, "\r\033[K");
             }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Cli.h"
+#include "export/folder.h"
 #include "glcontext/glcontext.h"
-#include "model/folder.h"
 #include "model/model.h"
 #include "model/records.h"
 
@@ -41,7 +41,7 @@ float ParseScale(const std::string& text);
 // `--each FOLDER`: every whole model below FOLDER exported into OUT_DIR (-o) on --jobs
 // workers, a line per failure, a progress line on a terminal and the count at the end; 1
 // when any failed.
-int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Model::FolderOptions options);
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options);
 
 // PlayAnimation(index) after checking that the loaded file has that many animations.
 void PlayAnimation(Model::IVellModel& model, unsigned index);

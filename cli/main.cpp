@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "Cli.h"
+#include "base/text.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
         } catch (const Except& e) {
             std::fflush(stdout);
             // Loader messages may quote archive names, which are code page 936.
-            std::fprintf(stderr, "vell: %s\n", PakMgr::GbkToUtf8(e.Message()).c_str());
+            std::fprintf(stderr, "vell: %s\n", Base::GbkToUtf8(e.Message()).c_str());
             return Cli::kFailed;
         }
     }

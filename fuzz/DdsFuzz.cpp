@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "texture/texture.h"
+#include "dds/dds.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (bool decode : {true, false}) {
         PakMgr::CMemoryRead reader(data, static_cast<uint32_t>(size));
         try {
-            Texture::DdsImage image = Texture::ParseDds(reader, decode);
-            Texture::DecodeToRgba(image);
+            Dds::DdsImage image = Dds::ParseDds(reader, decode);
+            Dds::DecodeToRgba(image);
         } catch (const Except&) {
             return 0;
         }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "forge/pak.h"
-#include "glcontext/glcontext.h"
 #include "pakmgr/pakmgr.h"
 
 namespace Fuzz {
@@ -96,16 +95,6 @@ inline Forge::PakFile File(std::string path, std::vector<uint8_t> data) {
     file.data = std::move(data);
     file.level = 1;
     return file;
-}
-
-// One headless context for the whole run, current on the fuzzing thread; false when the
-// machine has none (textures are then made without GL calls reaching a driver).
-inline bool HaveGl() {
-    static std::unique_ptr<GlContext::Headless> context = [] {
-        std::string error;
-        return GlContext::Headless::Create(16, 16, &error);
-    }();
-    return context != nullptr;
 }
 
 }  // namespace Fuzz

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "FuzzGl.h"
 #include "FuzzUtil.h"
 #include "model/records.h"
 

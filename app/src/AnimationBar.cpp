@@ -11,6 +11,7 @@
 #include <QToolTip>
 
 #include "CommandTable.h"
+#include "base/text.h"
 #include "model/model.h"
 
 namespace App {
@@ -22,7 +23,7 @@ constexpr int kAnimationDropWidth = 250;
 constexpr int kSpeedMax = 120;
 
 QString FromGbk(std::string_view text) {
-    return QString::fromStdString(PakMgr::GbkToUtf8(text));
+    return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "model/model.h"
-#include "texture/gl.h"
+#include "texture/texture.h"
 
 namespace App {
 
@@ -35,25 +35,25 @@ void* ContextProcAddress(const char* name) {
 uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     uint32_t state = 0;
     if (buttons & Qt::LeftButton) {
-        state |= Render::kLeftButton;
+        state |= View::kLeftButton;
     }
     if (buttons & Qt::RightButton) {
-        state |= Render::kRightButton;
+        state |= View::kRightButton;
     }
     if (buttons & Qt::MiddleButton) {
-        state |= Render::kMiddleButton;
+        state |= View::kMiddleButton;
     }
     if (modifiers & Qt::ShiftModifier) {
-        state |= Render::kShiftKey;
+        state |= View::kShiftKey;
     }
     if (modifiers & Qt::ControlModifier) {
-        state |= Render::kControlKey;
+        state |= View::kControlKey;
     }
     return state;
 }
 
-std::optional<Render::MouseEvent> ToMouseEvent(QEvent* event) {
-    Render::MouseEvent out;
+std::optional<View::MouseEvent> ToMouseEvent(QEvent* event) {
+    View::MouseEvent out;
     switch (event->type()) {
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress: {
@@ -63,17 +63,17 @@ std::optional<Render::MouseEvent> ToMouseEvent(QEvent* event) {
             out.y = p.y();
             out.keyState = KeyState(mouse->buttons(), mouse->modifiers());
             if (event->type() == QEvent::MouseMove) {
-                out.kind = Render::MouseKind::Move;
+                out.kind = View::MouseKind::Move;
             } else if (mouse->button() == Qt::LeftButton) {
-                out.kind = Render::MouseKind::LeftDown;
+                out.kind = View::MouseKind::LeftDown;
             } else if (mouse->button() == Qt::RightButton) {
-                out.kind = Render::MouseKind::RightDown;
+                out.kind = View::MouseKind::RightDown;
             }
             return out;
         }
         case QEvent::Wheel: {
             auto* wheel = static_cast<QWheelEvent*>(event);
-            out.kind = Render::MouseKind::Wheel;
+            out.kind = View::MouseKind::Wheel;
             out.wheelDelta = wheel->angleDelta().y();
             out.keyState = KeyState(wheel->buttons(), wheel->modifiers());
             return out;
@@ -83,28 +83,28 @@ std::optional<Render::MouseEvent> ToMouseEvent(QEvent* event) {
     }
 }
 
-Render::Key ToKey(int key) {
+View::Key ToKey(int key) {
     switch (key) {
         case Qt::Key_Escape:
-            return Render::Key::Escape;
+            return View::Key::Escape;
         case Qt::Key_Home:
-            return Render::Key::Home;
+            return View::Key::Home;
         case Qt::Key_End:
-            return Render::Key::End;
+            return View::Key::End;
         case Qt::Key_Up:
-            return Render::Key::Up;
+            return View::Key::Up;
         case Qt::Key_Down:
-            return Render::Key::Down;
+            return View::Key::Down;
         case Qt::Key_Left:
-            return Render::Key::Left;
+            return View::Key::Left;
         case Qt::Key_Right:
-            return Render::Key::Right;
+            return View::Key::Right;
         case Qt::Key_PageUp:
-            return Render::Key::PageUp;
+            return View::Key::PageUp;
         case Qt::Key_PageDown:
-            return Render::Key::PageDown;
+            return View::Key::PageDown;
         default:
-            return Render::Key::Other;
+            return View::Key::Other;
     }
 }
 
@@ -127,7 +127,7 @@ struct CameraState {
     bool operator==(const CameraState&) const = default;
 };
 
-CameraState Camera(const Render::CRenderViewCore& core) {
+CameraState Camera(const View::CRenderViewCore& core) {
     return {core.m_nRotX, core.m_nRotY, core.m_nRotZ, core.m_fPanX, core.m_fPanY, core.m_fZoom};
 }
 
@@ -270,7 +270,7 @@ void CVellModelBrowserRenderView::OnTimer() {
     if (!m_core.m_bActive || !m_initialized) {
         return;
     }
-    Model::IVellModel* model = Render::GetModel();
+    Model::IVellModel* model = View::GetModel();
     model->Update();
     // Nothing plays, or the same integer frame: the picture shown is still right.
     const int frame = model->GetState().frame;
@@ -310,8 +310,8 @@ void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
         m_dirty = true;
         return;
     }
-    const Render::Key key = ToKey(event->key());
-    if (key == Render::Key::Other) {
+    const View::Key key = ToKey(event->key());
+    if (key == View::Key::Other) {
         QOpenGLWidget::keyPressEvent(event);
         return;
     }

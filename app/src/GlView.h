@@ -7,8 +7,8 @@
 #include <QOpenGLWidget>
 #include <QTimer>
 
-#include "render/view.h"
-#include "texture/gl.h"
+#include "texture/texture.h"
+#include "view/view.h"
 
 namespace App {
 
@@ -18,7 +18,7 @@ public:
     explicit CVellModelBrowserRenderView(QWidget* parent = nullptr);
     ~CVellModelBrowserRenderView() override;
 
-    Render::CRenderViewCore& Core() { return m_core; }
+    View::CRenderViewCore& Core() { return m_core; }
     void ResetView() { m_core.ResetView(); }
     void ResetCamera() { m_core.ResetCamera(); }
 
@@ -60,7 +60,7 @@ private:
     void DrawScene();
     void TintModel();
 
-    Render::CRenderViewCore m_core;
+    View::CRenderViewCore m_core;
     // The textures of the models drawn in this view's context.
     Texture::GpuTextures m_textures;
     QTimer m_timer;

@@ -24,7 +24,7 @@
 #include "Version.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
-#include "render/view.h"
+#include "view/view.h"
 
 // The icons live in a static library: their registration must be asked for by name.
 static void InitResources() {
@@ -108,7 +108,7 @@ std::string VersionSuffix(const int (&version)[4]) {
 }
 
 CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
-    : m_model(Render::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
+    : m_model(View::GetModel()), m_pakMgr(PakMgr::GetPakMgr()) {
     InitResources();
     using F = CVellModelBrowserMainFrame;
     m_handlers = {

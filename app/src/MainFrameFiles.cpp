@@ -19,6 +19,8 @@
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TreePane.h"
+#include "base/file.h"
+#include "base/text.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
@@ -144,12 +146,12 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
     std::string text;
     const uint32_t count = m_pakMgr->GetFileCount();
     for (uint32_t i = 0; i < count; ++i) {
-        text += PakMgr::GbkToUtf8(m_pakMgr->GetFileName(i));
+        text += Base::GbkToUtf8(m_pakMgr->GetFileName(i));
         text += '\n';
     }
     const std::span<const uint8_t> pieces[] = {
         {reinterpret_cast<const uint8_t*>(text.data()), text.size()}};
-    if (PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
+    if (Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowMessage({this, QStringLiteral("Save File Lists Failed!"),
                      QStringLiteral("TarnModelBrowser"), MsgButtons::Ok, MsgIcon::Warning});
         return;
@@ -171,7 +173,7 @@ void CVellModelBrowserMainFrame::OnSaveScreenshot() {
     const std::span<const uint8_t> pieces[] = {
         {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
     if (picture.isNull() || !encoded ||
-        PakMgr::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
+        Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowInfo(this, U("can't write ") + path);
         return;
     }

@@ -11,16 +11,17 @@
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TreePane.h"
+#include "base/text.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace App {
 
 namespace {
 
 QString FromGbk(std::string_view text) {
-    return QString::fromStdString(PakMgr::GbkToUtf8(text));
+    return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
 }  // namespace
@@ -153,7 +154,7 @@ void CVellModelBrowserMainFrame::OnExportAnimate() {
         ~MyAnimate() override { QApplication::restoreOverrideCursor(); }
         int GetWidth() override { return m_view.Core().m_nWidth; }
         int GetHeight() override { return m_view.Core().m_nHeight; }
-        void Advance() override { Render::GetModel()->Update(); }
+        void Advance() override { View::GetModel()->Update(); }
         void Render() override { m_view.RenderFrame(); }
         void SetProgressRange(unsigned short low, unsigned short high) override {
             m_progress.SetRange(low, high);

@@ -7,8 +7,9 @@
 #include <QVBoxLayout>
 
 #include "Dialogs.h"
+#include "base/text.h"
+#include "dds/dds.h"
 #include "pakmgr/pakmgr.h"
-#include "texture/texture.h"
 
 namespace App {
 
@@ -42,7 +43,7 @@ QSize FittingSize(QSize size) {
 }
 
 QString FromGbk(std::string_view text) {
-    return QString::fromStdString(PakMgr::GbkToUtf8(text));
+    return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
 }  // namespace
@@ -72,8 +73,8 @@ void ShowTexturePreview(QWidget* owner, PakMgr::ITreeNode* node) {
             ShowInfo(owner, QStringLiteral("can't read ") + name);
             return;
         }
-        const Texture::DdsImage image = Texture::ParseDds(*reader, true);
-        const std::vector<uint8_t> rgba = Texture::DecodeToRgba(image);
+        const Dds::DdsImage image = Dds::ParseDds(*reader, true);
+        const std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
         const int width = static_cast<int>(image.info.width);
         const int height = static_cast<int>(image.info.height);
         const QImage picture =
@@ -82,7 +83,7 @@ void ShowTexturePreview(QWidget* owner, PakMgr::ITreeNode* node) {
                                   .arg(name)
                                   .arg(width)
                                   .arg(height)
-                                  .arg(QLatin1String(Texture::KindName(image.info.kind)));
+                                  .arg(QLatin1String(Dds::KindName(image.info.kind)));
         auto* preview = new CTexturePreview(owner, picture, title);
         preview->show();
     } catch (const Except& e) {

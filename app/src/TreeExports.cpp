@@ -13,7 +13,9 @@
 #include "StatusLine.h"
 #include "TexturePreview.h"
 #include "TreePane.h"
-#include "model/folder.h"
+#include "base/text.h"
+#include "export/folder.h"
+#include "export/gltf.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
@@ -25,7 +27,7 @@ QString U(const char* text) {
     return QString::fromUtf8(text);
 }
 QString FromGbk(std::string_view text) {
-    return QString::fromStdString(PakMgr::GbkToUtf8(text));
+    return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
 // Makes a folder the current directory for the length of an export and restores the one
@@ -156,7 +158,7 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
 
 void CTreePane::ConvertToObj(bool materials) {
     ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
-        const std::string comment = PakMgr::Utf8ToGbk(window()->windowTitle().toStdString());
+        const std::string comment = Base::Utf8ToGbk(window()->windowTitle().toStdString());
         try {
             if (m_vellModel.ExportObj(comment, node, ".", materials)) {
                 m_status.ShowText(QDir::currentPath());
@@ -174,11 +176,12 @@ void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
     if (picked.isEmpty()) {
         return;
     }
-    auto models = std::make_shared<std::vector<PakMgr::ITreeNode*>>(Model::FindWholeModels(folder));
+    auto models =
+        std::make_shared<std::vector<PakMgr::ITreeNode*>>(Export::FindWholeModels(folder));
     const std::string outDir = picked.toStdString();
     auto operation = [models, folder, outDir](std::size_t index) -> QString {
-        const Model::FolderItem item =
-            Model::ExportFolderModel((*models)[index], folder, outDir, Model::FolderOptions{});
+        const Export::FolderItem item =
+            Export::ExportFolderModel((*models)[index], folder, outDir, Export::FolderOptions{});
         return item.error.empty() ? QString()
                                   : QString::fromStdString(item.path + ": " + item.error);
     };
@@ -205,7 +208,7 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
         if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
             skins.push_back(node);
         }
-        m_vellModel.ExportGltf(path.toStdString(), skins);
+        Export::ExportGltf(m_vellModel, path.toStdString(), skins);
         m_status.ShowText(path);
         ShowInfo(this, U("已转换为glTF文件 ."));
     } catch (const Except& e) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "pakmgr/pakmgr.h"
 
 namespace App {
@@ -70,7 +71,7 @@ void CTreeModel::BuildChildren(Item* item) const {
         PakMgr::ITreeNode* node = collect.nodes[i];
         made[i].node = node;
         made[i].parent = item;
-        made[i].name = PakMgr::GbkToUtf8(node->Name());
+        made[i].name = Base::GbkToUtf8(node->Name());
         made[i].lower = LowerAscii(made[i].name);
         made[i].folder = node->GetChildCount() > 0;
     }

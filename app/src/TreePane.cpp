@@ -17,7 +17,7 @@
 #include "StatusLine.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace App {
 
@@ -55,7 +55,7 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
     : QWidget(parent),
       m_context(std::move(context)),
       m_status(status),
-      m_vellModel(*Render::GetModel()),
+      m_vellModel(*View::GetModel()),
       m_pakMgr(*PakMgr::GetPakMgr()) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

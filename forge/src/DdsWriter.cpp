@@ -11,7 +11,7 @@ namespace Forge {
 namespace {
 
 constexpr uint32_t FourCCOf(DdsFormat format) {
-    using Texture::Dds::FourCC;
+    using Dds::FourCC;
     switch (format) {
         case DdsFormat::DXT1:
             return FourCC('D', 'X', 'T', '1');

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "SampleBuild.h"
+#include "base/text.h"
 #include "forge/sample.h"
 #include "pakmgr/pakmgr.h"
 
@@ -193,7 +194,7 @@ private:
 };
 
 std::string Gbk(const char* utf8) {
-    return PakMgr::Utf8ToGbk(utf8);
+    return Base::Utf8ToGbk(utf8);
 }
 
 constexpr std::array<const char*, 24> kPeople = {

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "base/file.h"
+#include "base/text.h"
 #include "model/bmp.h"
 #include "model/object.h"
 #include "model/pose.h"
@@ -112,7 +114,7 @@ bool WriteBmp(const char* fileName, const BmpImage& image) {
 
     const std::span<const uint8_t> pieces[] = {
         fileHeader, infoHeader, {image.pixels, image.byteCount}};
-    const int error = PakMgr::TryWriteWholeFile(fileName, pieces);
+    const int error = Base::TryWriteWholeFile(fileName, pieces);
     errno = error;
     return error == 0;
 }
@@ -144,7 +146,7 @@ bool CVellModel::ExportFrames(const std::string& folder, IAnimate* sink) {
                 const int error = errno;
                 m_playback.currentFrame = 0.0f;
                 // Messages quote names in code page 936, as the loaders' do.
-                throw Except(ErrorKind::Io, "can't write %s: %s", PakMgr::Utf8ToGbk(name).c_str(),
+                throw Except(ErrorKind::Io, "can't write %s: %s", Base::Utf8ToGbk(name).c_str(),
                              std::strerror(error));
             }
         }

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "base/file.h"
+#include "base/text.h"
+#include "dds/dds.h"
 #include "model/obj.h"
 #include "model/object.h"
-#include "texture/texture.h"
 
 namespace Model {
 namespace {
@@ -65,12 +67,12 @@ void AppendVectors(std::string& out, std::string_view tag, std::span<const Vec3>
 
 // Messages quote names in code page 936, as the loaders' do; paths here are UTF-8.
 [[noreturn]] void CantWrite(const std::string& path, int error) {
-    throw Except(ErrorKind::Io, "can't write %s: %s", PakMgr::Utf8ToGbk(path).c_str(),
+    throw Except(ErrorKind::Io, "can't write %s: %s", Base::Utf8ToGbk(path).c_str(),
                  std::strerror(error));
 }
 
 void WriteFile(const std::string& path, std::string_view text) {
-    PakMgr::WriteWholeFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    Base::WriteWholeFile(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -128,10 +130,10 @@ PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std
         return {};
     }
     std::vector<uint8_t> rgba;
-    Texture::DdsImage image;
+    Dds::DdsImage image;
     try {
-        image = Texture::ParseDds(*file, true);
-        rgba = Texture::DecodeToRgba(image);
+        image = Dds::ParseDds(*file, true);
+        rgba = Dds::DecodeToRgba(image);
     } catch (const Except&) {
         return {};
     }
@@ -142,8 +144,7 @@ PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std
     for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
         png.cutsOut = rgba[i] < kLowestDrawnAlpha;
     }
-    const std::vector<uint8_t> bytes =
-        Texture::EncodePng(image.info.width, image.info.height, rgba);
+    const std::vector<uint8_t> bytes = Dds::EncodePng(image.info.width, image.info.height, rgba);
     if (bytes.empty()) {
         return {};
     }
@@ -212,7 +213,7 @@ void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view co
     }
     out.push_back('\n');
     Append(out, "g ");
-    Append(out, PakMgr::GbkToUtf8(subMesh.name));
+    Append(out, Base::GbkToUtf8(subMesh.name));
     out.push_back('\n');
     if (turn) {
         Append(out, "usemtl ");
@@ -271,7 +272,7 @@ void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const 
 
 bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
                            const std::string& folder, bool materials) {
-    const std::string utf8Comment = PakMgr::GbkToUtf8(comment);
+    const std::string utf8Comment = Base::GbkToUtf8(comment);
     // Long names are cut; two that meet once cut are told apart, in the order written.
     PakMgr::CutNames cuts;
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {

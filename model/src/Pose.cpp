@@ -1,11 +1,12 @@
 #include "model/pose.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
-#include "model/gltf_math.h"
 #include "model/object.h"
 
 namespace Model {
@@ -168,7 +169,7 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
 
 // Where a bone rests: the inverse of its inverse bind matrix.
 Matrix BindPlacement(const MeshBone& bone) {
-    return Gltf::Inverse(bone.matrix).value_or(kIdentity);
+    return Inverse(bone.matrix).value_or(kIdentity);
 }
 
 // Moves every vertex of the mesh rigidly by `world`.
@@ -424,6 +425,68 @@ void CVellModel::ResetPose() {
         }
     }
     RestAttachment(m_meshes[kAttachment]);
+}
+
+namespace {
+
+// Below this a pivot counts as zero: the matrix has no inverse.
+constexpr double kSingular = 1e-30;
+
+bool AllFinite(const Matrix& m) {
+    return std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); });
+}
+
+}  // namespace
+
+std::optional<Matrix> Inverse(const Matrix& m) {
+    if (!AllFinite(m)) {
+        return std::nullopt;
+    }
+    std::array<double, 16> a, inv{};
+    for (int i = 0; i < 16; ++i) {
+        a[i] = m[i];
+    }
+    for (int i = 0; i < 4; ++i) {
+        inv[i * 5] = 1;
+    }
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r) {
+            if (std::abs(a[r * 4 + c]) > std::abs(a[pivot * 4 + c])) {
+                pivot = r;
+            }
+        }
+        if (std::abs(a[pivot * 4 + c]) < kSingular) {
+            return std::nullopt;
+        }
+        for (int k = 0; k < 4; ++k) {
+            std::swap(a[c * 4 + k], a[pivot * 4 + k]);
+            std::swap(inv[c * 4 + k], inv[pivot * 4 + k]);
+        }
+        const double p = a[c * 4 + c];
+        for (int k = 0; k < 4; ++k) {
+            a[c * 4 + k] /= p;
+            inv[c * 4 + k] /= p;
+        }
+        for (int r = 0; r < 4; ++r) {
+            if (r == c) {
+                continue;
+            }
+            const double f = a[r * 4 + c];
+            for (int k = 0; k < 4; ++k) {
+                a[r * 4 + k] -= f * a[c * 4 + k];
+                inv[r * 4 + k] -= f * inv[c * 4 + k];
+            }
+        }
+    }
+    Matrix r;
+    for (int i = 0; i < 16; ++i) {
+        r[i] = static_cast<float>(inv[i]);
+    }
+    if (!AllFinite(r)) {
+        return std::nullopt;
+    }
+    return r;
 }
 
 }  // namespace Model

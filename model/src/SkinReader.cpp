@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "Cursor.h"
+#include "dds/dds.h"
 #include "model/layout.h"
 #include "model/records.h"
-#include "texture/texture.h"
 
 namespace Model {
 namespace {
@@ -90,7 +90,7 @@ TextureImage FindTexture(PakMgr::ITreeNode* skinNode, const std::string& name) {
         return nullptr;
     }
     PakMgr::ITreeNode* node = folder->FindNode(name);
-    return node ? Texture::LoadImage(node) : nullptr;
+    return node ? Dds::LoadImage(node) : nullptr;
 }
 
 void ReadParameter(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode,

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/file.h"
 #include "pakmgr/pakmgr.h"
 
 namespace PakMgr {
@@ -17,7 +18,7 @@ CMemoryRead::CMemoryRead(std::unique_ptr<uint8_t[]> bytes, uint32_t size)
 
 bool CMemoryRead::SaveToFile(const std::string& path) {
     const std::span<const uint8_t> pieces[] = {Data()};
-    const int error = TryWriteWholeFile(path.c_str(), pieces);
+    const int error = Base::TryWriteWholeFile(path.c_str(), pieces);
     errno = error;  // tells the caller why
     return error == 0;
 }

@@ -10,6 +10,7 @@
 
 #include "Inflate.h"
 #include "TreeNode.h"
+#include "base/file.h"
 #include "pakmgr/layout.h"
 #include "pakmgr/pakmgr.h"
 
@@ -83,22 +84,6 @@ bool ReadAt(int fd, void* dst, std::size_t size, uint64_t offset) {
     return true;
 }
 
-class FileHandle {
-public:
-    explicit FileHandle(int fd = -1) : m_fd(fd) {}
-    ~FileHandle() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // The calling thread's buffer for an entry's stored bytes, reused from read to read; one
 // grown above kKeptStoredBytes is given back when the read is done.
 class StoredBytes {
@@ -133,8 +118,8 @@ struct EntryRecord {
 
 struct Archive {
     std::string path;
-    uint64_t size = 0;                 // at Open: no stored range past it is read
-    std::unique_ptr<FileHandle> file;  // opened on the first load that succeeds
+    uint64_t size = 0;                       // at Open: no stored range past it is read
+    std::unique_ptr<Base::FileHandle> file;  // opened on the first load that succeeds
 };
 
 class CPakMgr final : public IPakMgr {
@@ -213,7 +198,7 @@ bool CPakMgr::Open(const std::string& folder) {
 }
 
 bool CPakMgr::ReadArchive(const std::string& path) {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Base::FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0) {
         return false;
@@ -300,7 +285,8 @@ int CPakMgr::ArchiveFile(uint32_t archive) {
     Archive& a = m_archives[archive];
     // A failed open (too many open files, a permission fixed since) is tried again next time.
     if (!a.file) {
-        auto file = std::make_unique<FileHandle>(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
+        auto file =
+            std::make_unique<Base::FileHandle>(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
         if (file->Get() >= 0) {
             a.file = std::move(file);
         }

@@ -29,7 +29,7 @@
 #include "forge/pak.h"
 #include "forge/scene.h"
 #include "model/model.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace AppTest {
 
@@ -144,7 +144,7 @@ protected:
     void TearDown() override {
         // The model outlives the window: its GL objects go while their context lives.
         frame->View()->makeCurrent();
-        Render::GetModel()->Clear();
+        View::GetModel()->Clear();
         frame.reset();
         App::SetDialogHooks({});
     }

@@ -12,7 +12,7 @@
 #include "Settings.h"
 #include "StatusLine.h"
 #include "model/model.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     // No context current: the load makes the view's current for its textures.
     frame->View()->doneCurrent();
     LoadHero();
-    EXPECT_FALSE(Render::GetModel()->IsEmpty());
+    EXPECT_FALSE(View::GetModel()->IsEmpty());
     EXPECT_EQ(frame->Status().Text(), U("hero.skn: 8 顶点, 4 三角形, 1 骨骼"));
     frame->View()->OnTimer();
     EXPECT_GT(Orange(frame->View()->Picture()), 100);
@@ -149,9 +149,9 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
         const QString text = frame->Status().Text();
         return text.startsWith("walk ") && text.endsWith("/9") && !text.contains(" 0/");
     })) << frame->Status().Text().toStdString();
-    EXPECT_LE(view->Pictures() - before, Render::GetModel()->GetState().frame + 2);
+    EXPECT_LE(view->Pictures() - before, View::GetModel()->GetState().frame + 2);
     EXPECT_EQ(core.m_nRotY, 0);
-    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_EQ(View::GetModel()->GetFrameCount(1), 10u);
 
     // Another whole model resets the list to its first entry.
     LoadHero();
@@ -162,7 +162,7 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     frame->View()->setFocus();
     Press("Ctrl+X");
-    EXPECT_TRUE(Render::GetModel()->IsEmpty());
+    EXPECT_TRUE(View::GetModel()->IsEmpty());
     EXPECT_EQ(list->count(), 1);
     EXPECT_TRUE(Parts().isEmpty());
     EXPECT_EQ(frame->Status().Text(), U("准备"));
@@ -192,7 +192,7 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     EXPECT_EQ(slider->value(), 120);
-    EXPECT_EQ(Render::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
+    EXPECT_EQ(View::GetModel()->GetFrameCount(1), 10u);  // still 60 frames per second
 
     const QPoint handle(slider->width() / 2, slider->height() / 2);
     QTest::keyClick(slider, Qt::Key_Home);
@@ -202,13 +202,13 @@ TEST_F(ModelCommandsTest, SpeedReachesTheModelOnReleaseOnly) {
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, handle.y()));
     EXPECT_GT(slider->value(), 60);
     // Above 60 frames per second the export skips frames.
-    EXPECT_LT(Render::GetModel()->GetFrameCount(1), 10u);
+    EXPECT_LT(View::GetModel()->GetFrameCount(1), 10u);
 
     // A click on the groove moves the handle by a page and counts on release too.
-    const unsigned fast = Render::GetModel()->GetFrameCount(1);
+    const unsigned fast = View::GetModel()->GetFrameCount(1);
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(4, handle.y()));
     EXPECT_LT(slider->value(), 120);
-    EXPECT_GT(Render::GetModel()->GetFrameCount(1), fast);
+    EXPECT_GT(View::GetModel()->GetFrameCount(1), fast);
 
     // Choosing an entry, the one shown too, restarts at 60.
     ASSERT_EQ(frame->AnimationList()->currentIndex(), 1);

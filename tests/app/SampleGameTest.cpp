@@ -10,7 +10,7 @@
 #include "SampleGameFolder.h"
 #include "forge/sample.h"
 #include "model/model.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST_F(FrameTest, SampleHeroWalks) {
     EXPECT_EQ(list->itemText(2), "walk");
     PickAnimation(2);
     EXPECT_EQ(list->currentIndex(), 2);
-    EXPECT_EQ(Render::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
+    EXPECT_EQ(View::GetModel()->GetFrameCount(2), Sample::kFrameCounts[1]);
 
     for (int tick = 0; tick < 20; ++tick) {
         frame->View()->OnTimer();

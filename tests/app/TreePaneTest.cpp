@@ -15,8 +15,9 @@
 #include "StatusLine.h"
 #include "TexturePreview.h"
 #include "TreePane.h"
+#include "base/text.h"
 #include "model/model.h"
-#include "render/view.h"
+#include "view/view.h"
 
 namespace {
 
@@ -211,7 +212,7 @@ TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
     const std::string list = TestUtil::ReadText(out / "list.txt");
     std::string expected;
     for (const Forge::PakFile& f : GameFiles()) {
-        expected += PakMgr::GbkToUtf8(f.path) + "\n";
+        expected += Base::GbkToUtf8(f.path) + "\n";
     }
     EXPECT_EQ(list, expected);
 
@@ -253,7 +254,7 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
         return tree->viewport()->mapTo(frame.get(), tree->visualRect(index).center());
     };
     QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("chars/hero/hero.skn"));
-    EXPECT_FALSE(Render::GetModel()->IsEmpty());
+    EXPECT_FALSE(View::GetModel()->IsEmpty());
     Select("chars/hero/hero.ani");
     tree->setFocus();
     QTest::keyClick(tree, Qt::Key_Return);

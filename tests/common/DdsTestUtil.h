@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "dds/dds.h"
 #include "forge/dds.h"
 #include "pakmgr/pakmgr.h"
-#include "texture/gl.h"
 
 namespace DdsTest {
 
@@ -78,9 +78,9 @@ inline Forge::DdsDesc Uncompressed(uint32_t width, uint32_t height, uint32_t bit
             .alpha = alpha};
 }
 
-inline Texture::DdsImage Parse(const std::vector<uint8_t>& file, bool decode = true) {
+inline Dds::DdsImage Parse(const std::vector<uint8_t>& file, bool decode = true) {
     PakMgr::CMemoryRead reader(file.data(), static_cast<uint32_t>(file.size()));
-    return Texture::ParseDds(reader, decode);
+    return Dds::ParseDds(reader, decode);
 }
 
 inline Rgba PixelAt(const std::vector<uint8_t>& rgba, uint32_t width, uint32_t x, uint32_t y) {

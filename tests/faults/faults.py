@@ -1,14 +1,14 @@
-"""Plausible faults for run_faults.py: a snippet of product source (found once over pakmgr/,
-model/, render/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
+"""Plausible faults for run_faults.py: a snippet of product source (found once over the
+product folders: base/, pakmgr/, dds/, model/, export/, gl/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
 
 PAK = ["pakmgr"]
 READ = ["model"]
 POSE = ["model"]
 OBJ = ["model"]
-GLTF = ["gltf"]
-DDS = ["render"]
-VIEW = ["render"]
-FRAMES = ["render"]
+GLTF = ["export"]
+DDS = ["dds", "gl"]
+VIEW = ["gl"]
+FRAMES = ["gl"]
 CLI = ["cli"]
 APP = ["app"]
 WRITE = ["robustness", "pakmgr"]
@@ -146,8 +146,8 @@ FAULTS = [
 
     # desktop program
     fault("app-key-left-right", APP,
-          "        case Qt::Key_Left:\n            return Render::Key::Left;",
-          "        case Qt::Key_Left:\n            return Render::Key::Right;"),
+          "        case Qt::Key_Left:\n            return View::Key::Left;",
+          "        case Qt::Key_Left:\n            return View::Key::Right;"),
     fault("app-exit-mnemonic", APP, '"退出(&x)"', '"退出"'),
     fault("app-menu-mnemonic", APP, 'bar->addMenu(U("视图(&V)"))', 'bar->addMenu(U("视图"))'),
     fault("app-tree-context-menu", APP,

@@ -28,7 +28,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from faults import FAULTS  # noqa: E402
 
 REPO = Path(__file__).resolve().parents[2]
-PRODUCT_DIRS = ["pakmgr", "model", "render", "cli", "app"]
+PRODUCT_DIRS = ["base", "pakmgr", "dds", "model", "export", "gl", "cli", "app"]
 SOURCE_ENDINGS = (".cpp", ".h")
 TEST_CAP_SECONDS = 300
 BUILD_CAP_SECONDS = 1200
@@ -67,9 +67,9 @@ class Tree:
                        check=True)
         subprocess.run(git + ["clean", "--quiet", "-fd", "--exclude", "node_modules"], check=True)
         # The glTF validator's packages come from a tree that has them; none are fetched here.
-        link = self.path / "tests/gltf/node_modules"
+        link = self.path / "tests/export/node_modules"
         for tree in (REPO, Path("/work/main")):
-            modules = tree / "tests/gltf/node_modules"
+            modules = tree / "tests/export/node_modules"
             if modules.is_dir() and not link.exists():
                 os.symlink(modules.resolve(), link)
         if not (self.build / "build.ninja").exists():

@@ -9,11 +9,11 @@
 #include "AllocationCounter.h"
 #include "DdsTestUtil.h"
 #include "GameFolder.h"
+#include "dds/dds.h"
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "forge/scene.h"
 #include "model/records.h"
-#include "texture/texture.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ void Read(Kind kind, const Bytes& bytes) {
             return Model::ReadAnimation(reader, skeleton);
         }
         case Kind::Texture:
-            (void)Texture::ParseDds(reader, true);
+            (void)Dds::ParseDds(reader, true);
             return;
     }
 }

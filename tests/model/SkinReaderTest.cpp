@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "GameFolder.h"
+#include "dds/dds.h"
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "forge/scene.h"
-#include "texture/texture.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "TestUtil.h"
+#include "base/text.h"
 #include "forge/pak.h"
 #include "pakmgr/pakmgr.h"
 
@@ -361,6 +362,6 @@ TEST(Names, SafeFileNamesStayInsideTheFolder) {
     EXPECT_EQ(PakMgr::SafeFileName("a\\b"), "a_b");
     EXPECT_EQ(PakMgr::SafeFileName(std::string("a\0b", 3)), "a_b");
     EXPECT_EQ(PakMgr::SafeFileName("\xd6\xd0\xce\xc4.dds"), "中文.dds");
-    EXPECT_EQ(PakMgr::GbkToUtf8("ok\xff"), "ok?");  // a cut-off sequence
-    EXPECT_EQ(PakMgr::Utf8ToGbk("中文"), "\xd6\xd0\xce\xc4");
+    EXPECT_EQ(Base::GbkToUtf8("ok\xff"), "ok?");  // a cut-off sequence
+    EXPECT_EQ(Base::Utf8ToGbk("中文"), "\xd6\xd0\xce\xc4");
 }

@@ -11,10 +11,11 @@
 
 #include "GameFolder.h"
 #include "GlTest.h"
+#include "dds/dds.h"
+#include "export/gltf.h"
 #include "forge/scene.h"
 #include "model/bmp.h"
-#include "render/view.h"
-#include "texture/texture.h"
+#include "view/view.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ struct Exporter {
     }
     std::unique_ptr<Game> game;
     PakMgr::ITreeNode* skin = nullptr;
-    std::unique_ptr<Model::IVellModel> model = Render::CreateModel();
+    std::unique_ptr<Model::IVellModel> model = View::CreateModel();
     ClearSink sink;
 };
 
@@ -79,11 +80,11 @@ void WriteBmp(const std::string& path) {
 }
 
 void WritePng(const std::string& path) {
-    Texture::WritePng(path, 1, 1, kPixel);
+    Dds::WritePng(path, 1, 1, kPixel);
 }
 
 void WriteGlb(const std::string& path) {
-    TheExporter().model->ExportGltf(path, {TheExporter().skin});
+    Export::ExportGltf(*TheExporter().model, path, {TheExporter().skin});
 }
 
 void ExportObj(const std::string& folder) {

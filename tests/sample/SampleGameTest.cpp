@@ -12,6 +12,7 @@
 #include "GlTest.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
+#include "base/text.h"
 #include "forge/sample.h"
 #include "model/model.h"
 #include "model/pose.h"
@@ -42,7 +43,7 @@ void OpenTheGame() {
 
 PakMgr::ITreeNode* Node(const std::string& path) {
     OpenTheGame();
-    return PakMgr::FindPath(*PakMgr::GetPakMgr(), PakMgr::GbkToUtf8(path));
+    return PakMgr::FindPath(*PakMgr::GetPakMgr(), Base::GbkToUtf8(path));
 }
 
 std::vector<uint8_t> Load(const std::string& path) {
@@ -158,7 +159,7 @@ TEST(SampleGame, ArchivesLookLikeAGameFolder) {
         const std::string name = mgr.GetFileName(i);
         const std::string file = name.substr(name.rfind('\\') + 1);
         if (std::any_of(file.begin(), file.end(), [](char c) { return (c & 0x80) != 0; })) {
-            EXPECT_EQ(PakMgr::GbkToUtf8(name).find('?'), std::string::npos) << name;
+            EXPECT_EQ(Base::GbkToUtf8(name).find('?'), std::string::npos) << name;
             ++chinese;
         }
         for (std::size_t slash = name.find('\\', 1); slash != std::string::npos;

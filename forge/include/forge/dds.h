@@ -5,31 +5,31 @@
 #include <span>
 #include <vector>
 
-#include "texture/dds_layout.h"
+#include "dds/layout.h"
 
 namespace Forge {
 
-using DdsHeader = Texture::Dds::Header;
-inline constexpr std::size_t kDdsHeaderSize = Texture::Dds::kHeaderSize;
+using DdsHeader = Dds::Header;
+inline constexpr std::size_t kDdsHeaderSize = Dds::kHeaderSize;
 
 // The header's flags under the names the tests use.
-inline constexpr uint32_t kDdsCaps = Texture::Dds::kFlagCaps;
-inline constexpr uint32_t kDdsHeight = Texture::Dds::kFlagHeight;
-inline constexpr uint32_t kDdsWidth = Texture::Dds::kFlagWidth;
-inline constexpr uint32_t kDdsPitch = Texture::Dds::kFlagPitch;
-inline constexpr uint32_t kDdsPixelFormat = Texture::Dds::kFlagPixelFormat;
-inline constexpr uint32_t kDdsMipMapCount = Texture::Dds::kFlagMipMapCount;
-inline constexpr uint32_t kDdsLinearSize = Texture::Dds::kFlagLinearSize;
-inline constexpr uint32_t kDdsDepth = Texture::Dds::kFlagDepth;
-inline constexpr uint32_t kDdpfAlphaPixels = Texture::Dds::kPixelAlpha;
-inline constexpr uint32_t kDdpfFourCC = Texture::Dds::kPixelFourCC;
-inline constexpr uint32_t kDdpfRgb = Texture::Dds::kPixelRgb;
-inline constexpr uint32_t kDdsCapsComplex = Texture::Dds::kCapsComplex;
-inline constexpr uint32_t kDdsCapsTexture = Texture::Dds::kCapsTexture;
-inline constexpr uint32_t kDdsCapsMipMap = Texture::Dds::kCapsMipMap;
-inline constexpr uint32_t kDdsCaps2CubeMap = Texture::Dds::kCaps2CubeMap;
-inline constexpr uint32_t kDdsCaps2AllFaces = Texture::Dds::kCaps2AllFaces;
-inline constexpr uint32_t kDdsCaps2Volume = Texture::Dds::kCaps2Volume;
+inline constexpr uint32_t kDdsCaps = Dds::kFlagCaps;
+inline constexpr uint32_t kDdsHeight = Dds::kFlagHeight;
+inline constexpr uint32_t kDdsWidth = Dds::kFlagWidth;
+inline constexpr uint32_t kDdsPitch = Dds::kFlagPitch;
+inline constexpr uint32_t kDdsPixelFormat = Dds::kFlagPixelFormat;
+inline constexpr uint32_t kDdsMipMapCount = Dds::kFlagMipMapCount;
+inline constexpr uint32_t kDdsLinearSize = Dds::kFlagLinearSize;
+inline constexpr uint32_t kDdsDepth = Dds::kFlagDepth;
+inline constexpr uint32_t kDdpfAlphaPixels = Dds::kPixelAlpha;
+inline constexpr uint32_t kDdpfFourCC = Dds::kPixelFourCC;
+inline constexpr uint32_t kDdpfRgb = Dds::kPixelRgb;
+inline constexpr uint32_t kDdsCapsComplex = Dds::kCapsComplex;
+inline constexpr uint32_t kDdsCapsTexture = Dds::kCapsTexture;
+inline constexpr uint32_t kDdsCapsMipMap = Dds::kCapsMipMap;
+inline constexpr uint32_t kDdsCaps2CubeMap = Dds::kCaps2CubeMap;
+inline constexpr uint32_t kDdsCaps2AllFaces = Dds::kCaps2AllFaces;
+inline constexpr uint32_t kDdsCaps2Volume = Dds::kCaps2Volume;
 
 enum class DdsFormat { Uncompressed, DXT1, DXT2, DXT3, DXT4, DXT5 };
 

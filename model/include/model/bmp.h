@@ -20,7 +20,7 @@ struct BmpImage {
     const uint8_t* pixels = nullptr;
 };
 
-// Writes the header and pixels as the file's whole content through PakMgr::TryWriteWholeFile;
+// Writes the header and pixels as the file's whole content through Base::TryWriteWholeFile;
 // true when every byte was written (errno tells why not).
 bool WriteBmp(const char* fileName, const BmpImage& image);
 

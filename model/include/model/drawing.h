@@ -1,6 +1,6 @@
 // The seam between the model object and its drawing half: what a renderer is shown of the
 // model, and the operations that need a GL context. The model library holds no GL; the
-// renderer lives in render/ and is handed to the model when it is made.
+// renderer lives in gl/view and is handed to the model when it is made.
 #pragma once
 
 #include <cstdint>

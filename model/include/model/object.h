@@ -68,8 +68,6 @@ public:
                    const std::string& folder = ".", bool materials = false) override;
     bool LoadAttachment(PakMgr::ITreeNode* node) override;
     void PoseAt(float frame) override;
-    void ExportGltf(const std::string& path, const std::vector<PakMgr::ITreeNode*>& skinNodes,
-                    const GltfOptions& options = {}) override;
     ModelState GetState() override;
     void Clear() override;
 
@@ -81,6 +79,10 @@ public:
     // Direct access for the tools and tests that build models by hand.
     Mesh& MeshAt(std::size_t slot) { return m_meshes[slot]; }
     Skin& SkinAt(std::size_t slot) { return m_skins[slot]; }
+    // Every slot at once, for the exports that read the whole model.
+    const std::array<Mesh, kSlotCount>& Meshes() const { return m_meshes; }
+    const std::array<Skin, kSlotCount>& Skins() const { return m_skins; }
+    const Skeleton& GetSkeleton() const { return m_skeleton; }
     Skeleton& GetSkeleton() { return m_skeleton; }
     PlaybackState& Playback() { return m_playback; }
     void SetClock(Clock clock) { m_clock = std::move(clock); }

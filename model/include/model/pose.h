@@ -14,6 +14,8 @@ namespace Model {
 // to the ends of the int64 range).
 int64_t WholeFrame(float frame);
 
+// The inverse, or nothing when the matrix is singular or not finite.
+std::optional<Matrix> Inverse(const Matrix& m);
 // Row-vector product: p × (a × b) applies a first.
 Matrix Multiply(const Matrix& a, const Matrix& b);
 Matrix RotationMatrix(const Vec4& q);

@@ -12,7 +12,7 @@
 #include "model/layout.h"
 #include "pakmgr/pakmgr.h"
 
-namespace Texture {
+namespace Dds {
 struct DdsImage;
 }
 
@@ -83,7 +83,7 @@ inline constexpr std::size_t kMaterialHeaderSize = Layout::kMaterialHeaderSize;
 
 // A texture as loaded: the DDS image parsed and checked, on the CPU. Drawing makes GL
 // textures of it in each context it is drawn in.
-using TextureImage = std::shared_ptr<const Texture::DdsImage>;
+using TextureImage = std::shared_ptr<const Dds::DdsImage>;
 
 struct Material {
     std::array<uint8_t, kMaterialHeaderSize> header{};
@@ -176,7 +176,7 @@ struct Skeleton {
 void ReadMesh(Mesh& mesh, PakMgr::IRead& reader);
 
 // Fills the Skin from a .skn image; textures are looked up below the skin node's folder
-// and loaded through Texture::LoadImage (no GL involved). Without a node only the names
+// and loaded through Dds::LoadImage (no GL involved). Without a node only the names
 // are read.
 void ReadSkin(Skin& skin, PakMgr::IRead& reader, PakMgr::ITreeNode* skinNode);
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pakmgr/except.h"
+#include "base/except.h"
 
 namespace PakMgr {
 
@@ -136,10 +136,6 @@ std::unique_ptr<IPakMgr> CreatePakMgr();
 
 // Path helpers shared by every front end.
 
-// Code page 936 bytes to UTF-8 and back; bytes that don't convert become '?'.
-std::string GbkToUtf8(std::string_view gbk);
-std::string Utf8ToGbk(std::string_view utf8);
-
 // The cut names that one export has given out in one folder, so that two never meet.
 class CutNames {
 public:
@@ -160,15 +156,6 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 // `cuts`, a cut name already given to another name of the export gets ~1, ~2... before
 // the extension.
 std::string SafeFileName(std::string_view archiveName, CutNames* cuts = nullptr);
-
-// Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
-// into place (no fsync), so a failure leaves the target as it was and no partial or empty
-// file. A device or pipe of that name is written in place. Throws Except "can't write
-// <file>: <reason>" with the name in code page 936.
-void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
-// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
-// the errno of the failure.
-int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
 
 // Finds a node from a command-line path: '/' or '\' between components, a leading
 // separator optional; each component (UTF-8, converted to code page 936) is found with

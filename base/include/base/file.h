@@ -1,0 +1,45 @@
+// Files: an owned descriptor, and writing a file's whole content so that a failure never
+// leaves a partial file behind.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace Base {
+
+// An open file descriptor, closed when the handle goes.
+class FileHandle {
+public:
+    explicit FileHandle(int fd = -1) : m_fd(fd) {}
+    ~FileHandle();
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    FileHandle(FileHandle&& other) noexcept : m_fd(other.Release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    // Gives up ownership without closing.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    // Closes now; the errno of a failed close, else 0 (also when nothing was open).
+    int Close();
+
+private:
+    int m_fd;
+};
+
+// Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
+// into place (no fsync), so a failure leaves the target as it was and no partial or empty
+// file. A device or pipe of that name is written in place. Throws Except "can't write
+// <file>: <reason>" with the name in code page 936.
+void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
+// the errno of the failure.
+int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
+
+}  // namespace Base

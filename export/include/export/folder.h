@@ -1,0 +1,67 @@
+// Whole-folder exports: every model below a folder of the archives, each written into its
+// own file (glTF) or folder (OBJ) under an output folder, on several workers at once.
+// Used by `vell gltf|obj --each` and by the viewer's folder menu.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pakmgr/pakmgr.h"
+
+namespace Export {
+
+enum class FolderFormat { Glb, Gltf, Obj };
+
+struct FolderOptions {
+    FolderFormat format = FolderFormat::Glb;
+    // OBJ: a .mtl and a PNG copy of the texture per file, faces wound for other tools.
+    bool mtl = false;
+    // glTF: every length multiplied by this.
+    float scale = 1.0f;
+    // Models exported at once; 0 means one per core.
+    unsigned jobs = 0;
+    // OBJ: the comment line of every file (code page 936), as ExportObj takes it.
+    std::string comment;
+};
+
+// One model's outcome.
+struct FolderItem {
+    std::string path;                   // the .skn's path below the folder, UTF-8, '/'
+    std::string error;                  // empty when it was written
+    std::vector<std::string> warnings;  // animation files left out, each "<file>: <reason>"
+};
+
+// Called once per model as it ends, one call at a time (from whichever worker did it), with
+// the number finished so far and the total. Returning false cancels: models not yet begun
+// are left out; those under way finish.
+using FolderProgress =
+    std::function<bool(const FolderItem& item, std::size_t done, std::size_t total)>;
+
+struct FolderSummary {
+    std::size_t written = 0;
+    std::size_t failed = 0;
+    bool cancelled = false;
+};
+
+// Every .skn below `folder` (recursively) that loads as a whole model: weapons too, not the
+// body parts of a "parts" folder. In tree order.
+std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder);
+
+// Exports one model of FindWholeModels(folder) as ExportFolder does, in a model object of
+// its own; a failure comes back in the item's error.
+FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
+                             const std::string& outDir, const FolderOptions& options);
+
+// Exports every model FindWholeModels finds, each in a model object of its own, to
+// `outDir`/<its folder path below `folder`>/ as "<skin stem>.glb" or ".gltf" (with its side
+// files), or for OBJ into a folder "<skin stem>/". Every path part is made safe, so nothing
+// lands outside `outDir`. The animations are those of every .ani in the skin's own folder:
+// the first that loads defines the joints, the others add theirs by bone name; one that
+// matches nothing is left out with a warning. A model that fails is reported and skipped.
+// Reads through PakMgr::GetPakMgr(), which must not change while this runs.
+FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
+                           const FolderOptions& options, const FolderProgress& progress);
+
+}  // namespace Export

@@ -1,0 +1,123 @@
+// The render view's core, free of any window toolkit: the camera, the scene drawn each
+// frame, the frame timer's work and the mouse and key rules. A window (the Qt widget) or
+// the headless frame exporter owns the GL context and feeds this its events.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace Model {
+struct IVellModel;
+struct IModelRenderer;
+}  // namespace Model
+namespace Font {
+struct IFont;
+}
+
+namespace View {
+
+// A model object (reading through PakMgr::GetPakMgr()) that draws with the current GL
+// context, making its textures in the context's store at the first draw there.
+std::unique_ptr<Model::IVellModel> CreateModel();
+// The program's one such model.
+Model::IVellModel* GetModel();
+// The drawing half such models are made with, for models built by hand.
+std::unique_ptr<Model::IModelRenderer> CreateRenderer();
+
+// Buttons and modifier keys held during a mouse event.
+inline constexpr uint32_t kLeftButton = 0x0001;
+inline constexpr uint32_t kRightButton = 0x0002;
+inline constexpr uint32_t kShiftKey = 0x0004;
+inline constexpr uint32_t kControlKey = 0x0008;
+inline constexpr uint32_t kMiddleButton = 0x0010;
+
+enum class MouseKind { Move, LeftDown, RightDown, Wheel, Other };
+
+struct MouseEvent {
+    MouseKind kind = MouseKind::Other;
+    uint32_t keyState = 0;  // the k...Button and k...Key flags held
+    // Window position; only the low 16 bits count, read as signed.
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t wheelDelta = 0;  // only the low 16 bits count, read as signed
+};
+
+enum class Key { Escape, Home, End, Up, Down, Left, Right, PageUp, PageDown, Other };
+
+// The last mouse position, shared by every view of the process: written by button presses
+// and by every move that changes the camera.
+inline int32_t lastX = 0;
+inline int32_t lastY = 0;
+
+inline constexpr uint32_t kDefaultBackground = 0x3333B2;  // 0x00RRGGBB
+inline constexpr float kAxisLength = 10.0f;
+inline constexpr double kFieldOfView = 45.0;
+inline constexpr double kNearPlane = 10.0;
+inline constexpr double kFarPlane = 50000.0;
+
+// Where the camera stands to frame a bounding box: it looks from (x, y, eyeZ) at (x, y, 0).
+struct Camera {
+    float x = 0;
+    float y = 0;
+    float eyeZ = 0;
+};
+Camera FrameBox(const float min[3], const float max[3], float aspect, float zoom);
+
+// An angle in degrees turned by `step`, reduced by the truncating remainder by 360: the
+// result keeps its sign and stays strictly between -360 and 360.
+int32_t Turn(int32_t angle, int32_t step);
+
+class CRenderViewCore {
+public:
+    // Null arguments mean the program's one model and one font.
+    explicit CRenderViewCore(Model::IVellModel* model = nullptr, Font::IFont* font = nullptr);
+
+    // How a drawn frame is presented; RenderFrame calls it after glFlush.
+    void SetSwapBuffers(std::function<void()> swap) { m_swap = std::move(swap); }
+    // How Escape asks the top-level window to close.
+    void SetCloseRequest(std::function<void()> close) { m_close = std::move(close); }
+
+    // The fixed GL state and the font's glyph lists; once, with the context current.
+    void InitGL();
+    void ResetView();
+    void ResetCamera();
+    // Draws the whole scene into the current draw buffer without presenting it.
+    bool Render();
+    // Render, glFlush, then the swap callback.
+    bool RenderFrame();
+    void OnSize(int width, int height);
+    // One tick of the frame timer: draw, then advance the animation, then the optional pause.
+    void OnTimer();
+    // The mouse camera. Always false: the event still goes on to normal handling.
+    bool PreTranslateMessage(const MouseEvent& event);
+    void OnKeyDown(Key key);
+
+    int32_t m_nWidth = 0;
+    int32_t m_nHeight = 0;
+    float m_fAspect = 1.0f;
+    int32_t m_nRotX = 0;
+    int32_t m_nRotY = 0;
+    int32_t m_nRotZ = 0;
+    float m_fPanX = 0;
+    float m_fPanY = 0;
+    float m_fZoom = 0;
+    bool m_bActive = false;
+    bool m_bThrottle = false;
+    bool m_bShowAxes = true;
+    uint32_t m_clrBackground = kDefaultBackground;
+
+private:
+    void SetProjection(float aspect);
+    void PlaceCamera();
+    void DrawAxes(float length);
+    void OnLeftDrag(int32_t x, int32_t y);
+    void OnRightDrag(int32_t x, int32_t y);
+
+    Model::IVellModel* m_model;
+    Font::IFont* m_font;
+    std::function<void()> m_swap;
+    std::function<void()> m_close;
+};
+
+}  // namespace View
