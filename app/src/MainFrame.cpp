@@ -20,6 +20,7 @@
 #include "GlView.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "Timeline.h"
 #include "TreePane.h"
 #include "Version.h"
 #include "model/model.h"
@@ -142,6 +143,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
+        {Cmd::kLighting, &F::OnLighting},
+        {Cmd::kGroundGrid, &F::OnGroundGrid},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -248,6 +251,9 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addAction(Action(Cmd::kShowAxes));
     settings->addAction(Action(Cmd::kShowSkeleton));
     settings->addAction(Action(Cmd::kVersionCheck));
+    settings->addSeparator();
+    settings->addAction(Action(Cmd::kLighting));
+    settings->addAction(Action(Cmd::kGroundGrid));
 
     QMenu* view = bar->addMenu(U("视图(&V)"));
     view->addAction(Action(Cmd::kViewToolBar));
@@ -312,6 +318,10 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
             Qt::QueuedConnection);
     connect(m_view, &CVellModelBrowserRenderView::FrameShown, this,
             &CVellModelBrowserMainFrame::ShowPlayPosition);
+    m_timeline = new CTimeline(*m_view, *m_model, [this] { return m_bar->AnimationChosen(); });
+    connect(m_timeline, &CTimeline::PlaybackChanged, this,
+            &CVellModelBrowserMainFrame::ShowPlayPosition);
+    connect(m_bar, &CAnimationBar::PlaybackChanged, m_timeline, &CTimeline::Sync);
 }
 
 QTreeView* CVellModelBrowserMainFrame::Tree() const {
@@ -333,8 +343,9 @@ void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
         m_ui[id].changed = true;
         PushUiState(true);
     }
-    // A command may change what the view shows.
+    // A command may change what the view shows, and what plays.
     m_view->Redraw();
+    m_timeline->Sync();
 }
 
 void CVellModelBrowserMainFrame::Dispatch(uint16_t id) {

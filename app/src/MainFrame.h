@@ -32,6 +32,7 @@ namespace App {
 class CAboutDlg;
 class CAnimationBar;
 class CStatusLine;
+class CTimeline;
 class CTreeModel;
 class CTreePane;
 class CVellModelBrowserRenderView;
@@ -81,6 +82,7 @@ public:
     CTreePane* Pane() const { return m_pane; }
     CAnimationBar* Bar() const { return m_bar; }
     CStatusLine& Status() const { return *m_status; }
+    CTimeline* Timeline() const { return m_timeline; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -156,6 +158,8 @@ private:
     void OnVersionCheck();
     void OnThrottle();
     void OnAppAbout();
+    void OnLighting();
+    void OnGroundGrid();
 
     // The window's layout between runs.
     void RestoreLayout();
@@ -167,6 +171,7 @@ private:
     CVellModelBrowserRenderView* m_view = nullptr;
     QToolBar* m_toolbar = nullptr;
     CAnimationBar* m_bar = nullptr;
+    CTimeline* m_timeline = nullptr;
     std::unique_ptr<CStatusLine> m_status;
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;
@@ -190,6 +195,7 @@ private:
     bool m_statusBarShown = true;
     // Polygon modes point, line, fill: exactly one is set.
     std::array<bool, 3> m_renderModes = {false, false, true};
+    bool m_lighting = false;
 };
 
 }  // namespace App

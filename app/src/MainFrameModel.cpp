@@ -10,6 +10,7 @@
 #include "MainFrame.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "Timeline.h"
 #include "TreePane.h"
 #include "base/text.h"
 #include "model/model.h"
@@ -111,6 +112,7 @@ void CVellModelBrowserMainFrame::ShowModelState() {
 
 // While an animation plays: its name, the integer frame and the last one ("walk 12/39").
 void CVellModelBrowserMainFrame::ShowPlayPosition() {
+    m_timeline->Sync();
     const Model::ModelState state = m_model->GetState();
     const QString name = m_bar->ChosenName();
     const int frame = name.isEmpty() ? -1 : state.frame;

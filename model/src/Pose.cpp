@@ -167,11 +167,6 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
     return count;
 }
 
-// Where a bone rests: the inverse of its inverse bind matrix.
-Matrix BindPlacement(const MeshBone& bone) {
-    return Inverse(bone.matrix).value_or(kIdentity);
-}
-
 // Moves every vertex of the mesh rigidly by `world`.
 void PlaceRigidly(Mesh& mesh, const Matrix& world) {
     for (SubMesh& s : mesh.subMeshes) {
@@ -370,6 +365,10 @@ void PoseAttachment(Mesh& mesh, const Skeleton& skeleton) {
     PlaceRigidly(mesh, skeleton.bones[mesh.boneToTrack[0]].worldMatrix);
 }
 
+Matrix BindPlacement(const MeshBone& bone) {
+    return Inverse(bone.matrix).value_or(kIdentity);
+}
+
 void RestAttachment(Mesh& mesh) {
     if (mesh.bones.empty()) {
         for (SubMesh& s : mesh.subMeshes) {
@@ -395,6 +394,8 @@ void CVellModel::Pose() {
         SkinMesh(m_meshes[slot], m_skeleton);
     }
     PoseAttachment(m_meshes[kAttachment], m_skeleton);
+    m_posed = true;
+    PoseNormalsIfLit();
 }
 
 void CVellModel::ResetPose() {
@@ -425,6 +426,8 @@ void CVellModel::ResetPose() {
         }
     }
     RestAttachment(m_meshes[kAttachment]);
+    m_posed = false;
+    PoseNormalsIfLit();
 }
 
 namespace {

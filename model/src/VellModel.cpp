@@ -72,6 +72,9 @@ bool PlaybackStep(PlaybackState& playback, float dt) {
     if (playback.stopped) {
         return false;
     }
+    if (playback.paused) {
+        return false;
+    }
     const float old = playback.currentFrame;
     const float now = playback.framesPerSecond * dt + old;
     playback.currentFrame = now;
@@ -148,6 +151,9 @@ bool CVellModel::Load(PakMgr::ITreeNode* node) {
         }
         m_skeleton = Skeleton{};
         m_playback.stopped = true;
+        m_playback.paused = false;
+        m_chosen = false;
+        PoseNormalsIfLit();
         return false;
     }
     BindToSkeleton(mesh, m_skeleton);
@@ -155,6 +161,7 @@ bool CVellModel::Load(PakMgr::ITreeNode* node) {
     m_skins[slot] = std::move(skin);
     m_meshes[kWholeModel] = Mesh{};
     m_skins[kWholeModel] = Skin{};
+    PoseNormalsIfLit();
     return true;
 }
 
@@ -188,7 +195,7 @@ void CVellModel::Update() {
 
 void CVellModel::Draw() {
     if (m_renderer) {
-        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton});
+        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton, m_lighting});
     }
 }
 
@@ -210,6 +217,8 @@ void CVellModel::EnumAnimations(IStringList* list) {
 }
 
 void CVellModel::PlayAnimation(unsigned index) {
+    m_playback.paused = false;
+    m_chosen = index >= 1 && index <= m_skeleton.frameCounts.size();
     if (index < 1 || index > m_skeleton.frameCounts.size()) {
         ResetPose();
         return;
@@ -284,6 +293,7 @@ bool CVellModel::LoadAttachment(PakMgr::ITreeNode* node) {
     }
     m_meshes[kAttachment] = std::move(mesh);
     m_skins[kAttachment] = std::move(skin);
+    PoseNormalsIfLit();
     return true;
 }
 
@@ -302,10 +312,11 @@ ModelState CVellModel::GetState() {
     if (state.bones == 0) {
         state.bones = static_cast<unsigned>(m_meshes[kWholeModel].bones.size());
     }
-    if (!m_playback.stopped) {
+    if (!m_playback.stopped || m_playback.paused) {
         state.frame = static_cast<int>(m_playback.currentFrame);
         state.lastFrame = m_playback.lastFrame;
     }
+    state.paused = m_playback.paused;
     return state;
 }
 
@@ -314,8 +325,33 @@ void CVellModel::Clear() {
     m_skins = {};
     m_skeleton = Skeleton{};
     m_playback = PlaybackState{};
+    m_chosen = false;
+    m_posed = false;
     m_boxMin = {10, 10, 10};
     m_boxMax = {-10, -10, -10};
+}
+
+bool CVellModel::AnimationChosen() const {
+    return m_chosen && m_playback.lastFrame >= 0 &&
+           static_cast<std::size_t>(m_playback.animation) < m_skeleton.frameCounts.size();
+}
+
+void CVellModel::SetFrame(int frame) {
+    if (!AnimationChosen()) {
+        return;
+    }
+    m_playback.currentFrame = static_cast<float>(std::clamp(frame, 0, m_playback.lastFrame));
+    m_playback.paused = true;
+    Pose();
+}
+
+void CVellModel::Pause(bool paused) {
+    if (!AnimationChosen()) {
+        return;
+    }
+    // Held on its integer frame, so that stepping and the frame shown agree.
+    m_playback.currentFrame = static_cast<float>(WholeFrame(m_playback.currentFrame));
+    m_playback.paused = paused;
 }
 
 std::unique_ptr<IVellModel> CreateModel() {

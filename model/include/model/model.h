@@ -39,6 +39,7 @@ struct ModelState {
     unsigned bones = 0;
     int frame = -1;  // integer frame of the playing animation, -1 when nothing plays
     int lastFrame = -1;
+    bool paused = false;  // the frame is held (Pause, SetFrame); it counts as playing
 };
 
 // Text arguments and names are code page 936 bytes, as the archives store them.
@@ -95,6 +96,16 @@ struct IVellModel {
     // For the viewer: releases the model, its parts, attachment and animations (GL objects
     // with them: the context they were made in must be current).
     virtual void Clear() = 0;
+
+    // For the viewer's timeline: holds the chosen animation at `frame` (kept within 0 and its
+    // last frame) and poses it at once; playback stays paused there until Pause(false).
+    // Nothing happens while no animation is chosen.
+    virtual void SetFrame(int frame) = 0;
+    // Holds the frame shown (the speed is kept), or plays on from the held frame.
+    virtual void Pause(bool paused) = 0;
+    // For the lit view: keeps posed normals (the rotation part of each vertex's skinning,
+    // renormalised) beside the posed positions, and draws with one light from the camera.
+    virtual void SetLighting(bool on) = 0;
 };
 
 // A model of one's own reading through GetPakMgr() that loads, poses and exports without

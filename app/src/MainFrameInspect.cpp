@@ -1,0 +1,22 @@
+// The inspection aids beside the original view settings: the light and the ground grid.
+// Every one starts off, so the picture is the plain one until the user asks.
+#include "CommandTable.h"
+#include "GlView.h"
+#include "MainFrame.h"
+#include "model/model.h"
+
+namespace App {
+
+void CVellModelBrowserMainFrame::OnLighting() {
+    m_lighting = !m_lighting;
+    m_model->SetLighting(m_lighting);
+    UISetCheck(Cmd::kLighting, m_lighting);
+}
+
+void CVellModelBrowserMainFrame::OnGroundGrid() {
+    bool& grid = m_view->Core().m_bShowGrid;
+    grid = !grid;
+    UISetCheck(Cmd::kGroundGrid, grid);
+}
+
+}  // namespace App
