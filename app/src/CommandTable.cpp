@@ -47,12 +47,14 @@ constexpr std::array kCommands = {
     CommandInfo{kLighting, "光照", nullptr, "用来自镜头的光照亮模型\n光照", nullptr},
     CommandInfo{kGroundGrid, "地面网格", nullptr, "在模型脚下显示每米一格的地面网格\n地面网格",
                 nullptr},
+    CommandInfo{kBonesOnTop, "骨骼置前", nullptr, "把骨骼画在模型前面; 单击关节选中骨骼\n骨骼置前",
+                nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr std::array<uint16_t, 11> kUpdateUi = {
+constexpr std::array<uint16_t, 12> kUpdateUi = {
     kViewToolBar, kViewStatusBar, kViewTree,     kRenderPoint, kRenderLine, kRenderFill,
-    kShowAxes,    kShowSkeleton,  kVersionCheck, kLighting,    kGroundGrid};
+    kShowAxes,    kShowSkeleton,  kVersionCheck, kLighting,    kGroundGrid, kBonesOnTop};
 
 constexpr std::array<uint16_t, 26> kToolBar = {kFileOpen,
                                                kFileClose,

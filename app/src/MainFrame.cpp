@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "AnimationBar.h"
+#include "BonePicker.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
@@ -145,6 +146,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
         {Cmd::kLighting, &F::OnLighting},
         {Cmd::kGroundGrid, &F::OnGroundGrid},
+        {Cmd::kBonesOnTop, &F::OnBonesOnTop},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -184,6 +186,10 @@ bool CVellModelBrowserMainFrame::Create() {
     setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
     setAcceptDrops(true);
     UISetCheck(Cmd::kVersionCheck, true);
+    // The inspection aids start off: the picture is the plain one.
+    m_model->SetLighting(false);
+    Model::bonesOnTop = false;
+    Model::selectedBone = -1;
     RestoreLayout();
     PushUiState(false);
     return true;
@@ -254,6 +260,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addSeparator();
     settings->addAction(Action(Cmd::kLighting));
     settings->addAction(Action(Cmd::kGroundGrid));
+    settings->addAction(Action(Cmd::kBonesOnTop));
 
     QMenu* view = bar->addMenu(U("视图(&V)"));
     view->addAction(Action(Cmd::kViewToolBar));
@@ -322,6 +329,8 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
     connect(m_timeline, &CTimeline::PlaybackChanged, this,
             &CVellModelBrowserMainFrame::ShowPlayPosition);
     connect(m_bar, &CAnimationBar::PlaybackChanged, m_timeline, &CTimeline::Sync);
+    connect(new CBonePicker(*m_view), &CBonePicker::BonePicked, this,
+            &CVellModelBrowserMainFrame::SelectBone);
 }
 
 QTreeView* CVellModelBrowserMainFrame::Tree() const {

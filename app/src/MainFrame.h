@@ -31,6 +31,7 @@ namespace App {
 
 class CAboutDlg;
 class CAnimationBar;
+class CBonePicker;
 class CStatusLine;
 class CTimeline;
 class CTreeModel;
@@ -160,6 +161,9 @@ private:
     void OnAppAbout();
     void OnLighting();
     void OnGroundGrid();
+    void OnBonesOnTop();
+    // Selects a bone (-1: none): highlighted in the view, named in the status bar.
+    void SelectBone(int index);
 
     // The window's layout between runs.
     void RestoreLayout();

@@ -125,6 +125,7 @@ void CVellModelBrowserMainFrame::dropEvent(QDropEvent* event) {
 void CVellModelBrowserMainFrame::OnFileClose() {
     m_view->makeCurrent();
     m_model->Clear();
+    Model::selectedBone = -1;
     m_loadedSkins.clear();
     m_modelText.clear();
     m_bar->Reset();

@@ -45,6 +45,7 @@ void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
     }
     if (!intoPart) {
         m_loadedSkins.clear();
+        Model::selectedBone = -1;
     }
     m_loadedSkins.push_back(node);
     if (!intoPart) {
@@ -88,6 +89,7 @@ void CVellModelBrowserMainFrame::LoadAnimation(PakMgr::ITreeNode* node) {
         ShowInfo(this, FromGbk(e.what()));
         return;
     }
+    Model::selectedBone = -1;
     if (m_bar->ShowAnimations()) {
         m_view->ResetCamera();
     }

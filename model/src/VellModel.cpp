@@ -354,6 +354,17 @@ void CVellModel::Pause(bool paused) {
     m_playback.paused = paused;
 }
 
+std::vector<BoneInfo> CVellModel::GetBones() {
+    std::vector<BoneInfo> bones;
+    bones.reserve(m_skeleton.bones.size());
+    for (const Bone& bone : m_skeleton.bones) {
+        BoneInfo info{bone.name, bone.parent};
+        std::copy_n(bone.worldMatrix.begin() + 12, 3, info.joint);
+        bones.push_back(std::move(info));
+    }
+    return bones;
+}
+
 std::unique_ptr<IVellModel> CreateModel() {
     return std::make_unique<CVellModel>();
 }

@@ -232,4 +232,49 @@ TEST_F(InspectTest, LightAndGridChangeThePictureWhereTheyShouldAndOnlyWhileOn) {
     }
 }
 
+TEST_F(InspectTest, BonesOnTopShowTheSkeletonAndAClickSelectsTheJointUnderThePointer) {
+    PlayWalk();
+    ViewKey(Qt::Key_Space);  // held, so the joints stay where they were drawn
+    App::CVellModelBrowserRenderView* view = frame->View();
+    const QImage plain = Drawn();
+    ClickMenuItem(Cmd::kBonesOnTop);
+    ASSERT_TRUE(frame->Action(Cmd::kBonesOnTop)->isChecked());
+    const QImage onTop = Drawn();
+    EXPECT_NE(onTop, plain);
+
+    // The child's joint; the root's is drawn at the same place in this scene, and the later
+    // bone, drawn over it, wins.
+    float x = 0;
+    float y = 0;
+    ASSERT_TRUE(view->Core().JointOnScreen(1, x, y));
+    const QPoint child(qRound(x), qRound(y));
+    // A drag turns the model and selects nothing.
+    QTest::mousePress(view, Qt::LeftButton, {}, child);
+    Mouse(view, QEvent::MouseMove, child + QPoint(20, 0), Qt::LeftButton);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, child + QPoint(20, 0));
+    EXPECT_EQ(Model::selectedBone, -1);
+    QTest::keyClick(view, Qt::Key_F);
+    Drawn();
+
+    struct ClickRow {
+        QPoint at;
+        int selected;
+        QString status;
+    };
+    const ClickRow clicks[] = {
+        {child + QPoint(3, -2), 1, U("骨骼 child(1), 父骨骼 root(0)")},
+        {QPoint(2, 2), -1, frame->Status().Text()},
+    };
+    for (const ClickRow& row : clicks) {
+        QTest::mouseClick(view, Qt::LeftButton, {}, row.at);
+        EXPECT_EQ(Model::selectedBone, row.selected);
+        EXPECT_EQ(frame->Status().Text(), row.status);
+        // Beside the joint's centre, where the axes drawn after the model don't reach.
+        const QColor atJoint = Drawn().pixelColor(child + QPoint(3, 3));
+        EXPECT_EQ(atJoint == QColor(Qt::yellow), row.selected == 1) << atJoint.name().toStdString();
+    }
+    ClickMenuItem(Cmd::kBonesOnTop);
+    EXPECT_EQ(Drawn(), plain);
+}
+
 }  // namespace

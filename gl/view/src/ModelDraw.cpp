@@ -24,6 +24,10 @@ constexpr float kDefaultSize = 1.0f;
 // from it are not black.
 constexpr float kLightDiffuse = 0.75f;
 constexpr float kLightAmbient = 0.35f;
+// The selected bone: a larger joint and a wider line to its parent, in yellow.
+constexpr float kSelectedJointSize = 11.0f;
+constexpr float kSelectedBoneWidth = 4.0f;
+constexpr float kSelectedColor[3] = {1.0f, 1.0f, 0.0f};
 
 // Texturing for one sub-mesh. A sub-mesh without a texture is drawn as wireframe, whatever
 // polygon mode the user chose; the user's mode comes back when the binder ends.
@@ -200,6 +204,27 @@ void DrawBones(const Skeleton& skeleton, std::size_t count) {
     glLineWidth(kDefaultSize);
 }
 
+void DrawSelection(const Skeleton& skeleton, std::size_t count) {
+    if (selectedBone < 0 || static_cast<std::size_t>(selectedBone) >= count) {
+        return;
+    }
+    const Bone& bone = skeleton.bones[static_cast<std::size_t>(selectedBone)];
+    glColor3fv(kSelectedColor);
+    if (bone.parent != kNoParent && bone.parent < count) {
+        glLineWidth(kSelectedBoneWidth);
+        glBegin(GL_LINES);
+        glVertex3fv(JointPosition(skeleton.bones[bone.parent]));
+        glVertex3fv(JointPosition(bone));
+        glEnd();
+        glLineWidth(kDefaultSize);
+    }
+    glPointSize(kSelectedJointSize);
+    glBegin(GL_POINTS);
+    glVertex3fv(JointPosition(bone));
+    glEnd();
+    glPointSize(kDefaultSize);
+}
+
 void DrawSkeleton(const Skeleton& skeleton) {
     const std::size_t count = std::min(skeleton.bones.size(), skeleton.boneColors.size());
     if (count == 0) {
@@ -208,6 +233,17 @@ void DrawSkeleton(const Skeleton& skeleton) {
     DrawLabels(skeleton, count);
     DrawJoints(skeleton, count);
     DrawBones(skeleton, count);
+    DrawSelection(skeleton, count);
+}
+
+// The skeleton over everything drawn before it.
+void DrawSkeletonOnTop(const Skeleton& skeleton) {
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    DrawSkeleton(skeleton);
+    glPopAttrib();
 }
 
 class GlRenderer final : public IModelRenderer {
@@ -225,7 +261,9 @@ public:
         if (scene.lighting) {
             EndLighting();
         }
-        if (showSkeleton) {
+        if (bonesOnTop) {
+            DrawSkeletonOnTop(scene.skeleton);
+        } else if (showSkeleton) {
             DrawSkeleton(scene.skeleton);
         }
         glPopMatrix();

@@ -2,6 +2,7 @@
 // piece), its skeleton and animation playback, drawing and the exports.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,14 @@ struct IAnimate {
     virtual void Render() = 0;
     virtual void SetProgressRange(unsigned short low, unsigned short high) = 0;
     virtual void StepProgress() = 0;
+};
+
+// A bone of the skeleton as the viewer shows it: its joint (model space, before the
+// mirror the model is drawn with) as posed now.
+struct BoneInfo {
+    std::string name;     // code page 936
+    uint32_t parent = 0;  // kNoParent (0xFFFFFFFF) for a root
+    float joint[3] = {0, 0, 0};
 };
 
 // GLenum, without pulling the GL headers into every user of the model.
@@ -106,6 +115,8 @@ struct IVellModel {
     // For the lit view: keeps posed normals (the rotation part of each vertex's skinning,
     // renormalised) beside the posed positions, and draws with one light from the camera.
     virtual void SetLighting(bool on) = 0;
+    // For the viewer's bone picking and info panel: the skeleton's bones in order.
+    virtual std::vector<BoneInfo> GetBones() = 0;
 };
 
 // A model of one's own reading through GetPakMgr() that loads, poses and exports without
@@ -115,5 +126,9 @@ std::unique_ptr<IVellModel> CreateModel();
 // Process-wide display switches (the version switch lives with the readers).
 inline bool showSkeleton = false;
 inline bool drawEnabled = true;
+// The skeleton (and its labels) drawn over the mesh, whether or not showSkeleton is set.
+inline bool bonesOnTop = false;
+// The bone the user selected, drawn highlighted; -1 for none.
+inline int selectedBone = -1;
 
 }  // namespace Model

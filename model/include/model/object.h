@@ -74,6 +74,7 @@ public:
     void SetFrame(int frame) override;
     void Pause(bool paused) override;
     void SetLighting(bool on) override;
+    std::vector<BoneInfo> GetBones() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();

@@ -102,6 +102,12 @@ public:
     // The mouse camera. Always false: the event still goes on to normal handling.
     bool PreTranslateMessage(const MouseEvent& event);
     void OnKeyDown(Key key);
+    // Where the last Render drew the joint of bone `index`: window pixels from the top left.
+    // False when there is no such bone or it lies behind the eye.
+    bool JointOnScreen(std::size_t index, float& x, float& y) const;
+    // The bone whose joint the last Render drew nearest to (x, y) (window pixels from the top
+    // left), within `radius` pixels; -1 when none is that near.
+    int PickJoint(float x, float y, float radius) const;
 
     int32_t m_nWidth = 0;
     int32_t m_nHeight = 0;
@@ -124,11 +130,17 @@ private:
     void PlaceCamera();
     void DrawAxes(float length);
     void DrawGrid();
+    void RememberCamera();
+    bool Project(const float joint[3], float& x, float& y) const;
     void OnLeftDrag(int32_t x, int32_t y);
     void OnRightDrag(int32_t x, int32_t y);
 
     Model::IVellModel* m_model;
     Font::IFont* m_font;
+    // The camera of the last Render, for picking.
+    double m_modelview[16] = {};
+    double m_projection[16] = {};
+    int m_viewport[4] = {};
     std::function<void()> m_swap;
     std::function<void()> m_close;
 };
