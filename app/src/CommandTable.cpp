@@ -49,12 +49,13 @@ constexpr std::array kCommands = {
                 nullptr},
     CommandInfo{kBonesOnTop, "骨骼置前", nullptr, "把骨骼画在模型前面; 单击关节选中骨骼\n骨骼置前",
                 nullptr},
+    CommandInfo{kModelInfo, "模型信息", nullptr, "显示/隐藏模型信息面板\n模型信息", nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr std::array<uint16_t, 12> kUpdateUi = {
-    kViewToolBar, kViewStatusBar, kViewTree,     kRenderPoint, kRenderLine, kRenderFill,
-    kShowAxes,    kShowSkeleton,  kVersionCheck, kLighting,    kGroundGrid, kBonesOnTop};
+constexpr std::array<uint16_t, 13> kUpdateUi = {
+    kViewToolBar,  kViewStatusBar, kViewTree, kRenderPoint, kRenderLine, kRenderFill, kShowAxes,
+    kShowSkeleton, kVersionCheck,  kLighting, kGroundGrid,  kBonesOnTop, kModelInfo};
 
 constexpr std::array<uint16_t, 26> kToolBar = {kFileOpen,
                                                kFileClose,

@@ -42,6 +42,7 @@ inline constexpr uint16_t kConvertToObjMtl = 32893;
 inline constexpr uint16_t kLighting = 32894;
 inline constexpr uint16_t kGroundGrid = 32895;
 inline constexpr uint16_t kBonesOnTop = 32896;
+inline constexpr uint16_t kModelInfo = 32897;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

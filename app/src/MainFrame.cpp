@@ -19,6 +19,7 @@
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "InfoPanel.h"
 #include "Settings.h"
 #include "StatusLine.h"
 #include "Timeline.h"
@@ -147,6 +148,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kLighting, &F::OnLighting},
         {Cmd::kGroundGrid, &F::OnGroundGrid},
         {Cmd::kBonesOnTop, &F::OnBonesOnTop},
+        {Cmd::kModelInfo, &F::OnModelInfo},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -261,6 +263,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addAction(Action(Cmd::kLighting));
     settings->addAction(Action(Cmd::kGroundGrid));
     settings->addAction(Action(Cmd::kBonesOnTop));
+    settings->addAction(Action(Cmd::kModelInfo));
 
     QMenu* view = bar->addMenu(U("视图(&V)"));
     view->addAction(Action(Cmd::kViewToolBar));
@@ -331,6 +334,15 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
     connect(m_bar, &CAnimationBar::PlaybackChanged, m_timeline, &CTimeline::Sync);
     connect(new CBonePicker(*m_view), &CBonePicker::BonePicked, this,
             &CVellModelBrowserMainFrame::SelectBone);
+    m_info = new CInfoPanel(this, *m_model);
+    addDockWidget(Qt::RightDockWidgetArea, m_info);
+    m_info->hide();
+    // Queued: the command rebuilds the panel's items, one of which is reporting the change.
+    connect(
+        m_info, &CInfoPanel::SubMeshToggled, this,
+        [this](unsigned n) { OnCommand(static_cast<uint16_t>(Cmd::kFirstPart + n)); },
+        Qt::QueuedConnection);
+    connect(m_info, &CInfoPanel::BoneSelected, this, &CVellModelBrowserMainFrame::SelectBone);
 }
 
 QTreeView* CVellModelBrowserMainFrame::Tree() const {
@@ -355,6 +367,9 @@ void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
     // A command may change what the view shows, and what plays.
     m_view->Redraw();
     m_timeline->Sync();
+    if (UIGetCheck(Cmd::kModelInfo)) {
+        m_info->Fill();
+    }
 }
 
 void CVellModelBrowserMainFrame::Dispatch(uint16_t id) {

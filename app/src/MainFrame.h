@@ -32,6 +32,7 @@ namespace App {
 class CAboutDlg;
 class CAnimationBar;
 class CBonePicker;
+class CInfoPanel;
 class CStatusLine;
 class CTimeline;
 class CTreeModel;
@@ -84,6 +85,7 @@ public:
     CAnimationBar* Bar() const { return m_bar; }
     CStatusLine& Status() const { return *m_status; }
     CTimeline* Timeline() const { return m_timeline; }
+    CInfoPanel* InfoPanel() const { return m_info; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -162,6 +164,8 @@ private:
     void OnLighting();
     void OnGroundGrid();
     void OnBonesOnTop();
+    void OnModelInfo();
+    void ShowInfoPanel(bool show);
     // Selects a bone (-1: none): highlighted in the view, named in the status bar.
     void SelectBone(int index);
 
@@ -176,6 +180,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     CAnimationBar* m_bar = nullptr;
     CTimeline* m_timeline = nullptr;
+    CInfoPanel* m_info = nullptr;
     std::unique_ptr<CStatusLine> m_status;
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;

@@ -3,6 +3,7 @@
 #include "BonePicker.h"
 #include "CommandTable.h"
 #include "GlView.h"
+#include "InfoPanel.h"
 #include "MainFrame.h"
 #include "StatusLine.h"
 #include "model/model.h"
@@ -26,9 +27,23 @@ void CVellModelBrowserMainFrame::OnBonesOnTop() {
     UISetCheck(Cmd::kBonesOnTop, Model::bonesOnTop);
 }
 
+void CVellModelBrowserMainFrame::OnModelInfo() {
+    ShowInfoPanel(!UIGetCheck(Cmd::kModelInfo));
+}
+
+void CVellModelBrowserMainFrame::ShowInfoPanel(bool show) {
+    m_info->setVisible(show);
+    if (show) {
+        m_info->Fill();
+    }
+    UISetCheck(Cmd::kModelInfo, show);
+    PushUiState(true);
+}
+
 void CVellModelBrowserMainFrame::SelectBone(int index) {
     const QString text = BoneText(index);
     Model::selectedBone = text.isEmpty() ? -1 : index;
+    m_info->ShowSelectedBone(Model::selectedBone);
     m_view->Redraw();
     if (text.isEmpty()) {
         ShowModelState();

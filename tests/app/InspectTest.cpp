@@ -2,15 +2,19 @@
 // slider, the light and the ground grid. Every aid starts off and leaves the plain picture
 // byte for byte as it was.
 #include <QLabel>
+#include <QMenu>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <cstring>
 
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
+#include "InfoPanel.h"
 #include "StatusLine.h"
+#include "TexturePreview.h"
 #include "Timeline.h"
 
 namespace {
@@ -54,6 +58,12 @@ protected:
             type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButton(Qt::LeftButton);
         QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
         QApplication::sendEvent(widget, &event);
+    }
+
+    // The parts button: every sub-mesh shown.
+    void ClickPartsButtonAll() {
+        App::CPartsButton* button = frame->Bar()->PartsButton();
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(12, button->height() / 2));
     }
 
     TestUtil::TempDir game;
@@ -275,6 +285,121 @@ TEST_F(InspectTest, BonesOnTopShowTheSkeletonAndAClickSelectsTheJointUnderThePoi
     }
     ClickMenuItem(Cmd::kBonesOnTop);
     EXPECT_EQ(Drawn(), plain);
+}
+
+// `vell info`'s value of `key` for a file of the game.
+QString VellInfo(const std::string& game, const char* path, const std::string& key) {
+    const TestUtil::RunResult run = TestUtil::Run(VELL_CLI_BINARY, {"info", game, path});
+    for (const QString& line : QString::fromStdString(run.out).split('\n')) {
+        if (line.startsWith(QString::fromStdString(key + " = "))) {
+            return line.section(QStringLiteral(" = "), 1);
+        }
+    }
+    ADD_FAILURE() << "vell info " << path << " has no " << key << ": " << run.err;
+    return {};
+}
+
+// Every item below `item`, depth first.
+std::vector<QTreeWidgetItem*> Below(QTreeWidgetItem* item) {
+    std::vector<QTreeWidgetItem*> items;
+    for (int i = 0; i < item->childCount(); ++i) {
+        items.push_back(item->child(i));
+        for (QTreeWidgetItem* below : Below(item->child(i))) {
+            items.push_back(below);
+        }
+    }
+    return items;
+}
+
+class InfoPanelTest : public InspectTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        WriteGame(game.Path(),
+                  Character("\\chars\\hero", {{-50, -50, 50, 50}, {60, -50, 100, 50}}));
+        OpenThroughMenu(game.Path());
+        Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
+        Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
+        ASSERT_TRUE(answers.messages.empty());
+    }
+};
+
+TEST_F(InfoPanelTest, CountsAgreeWithVellInfoAndTheSwitchesAreTheViewsOwn) {
+    App::CInfoPanel* panel = frame->InfoPanel();
+    EXPECT_FALSE(panel->isVisible());
+    ClickMenuItem(Cmd::kModelInfo);
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_TRUE(frame->Action(Cmd::kModelInfo)->isChecked());
+
+    // Pieces and sub-meshes, as the mesh file has them.
+    QTreeWidgetItem* pieces = panel->Section(0);
+    ASSERT_EQ(pieces->childCount(), 1);
+    QTreeWidgetItem* hero = pieces->child(0);
+    EXPECT_EQ(hero->text(1), "hero.msh");
+    const std::string mesh = "\\chars\\hero\\" + hero->text(1).toStdString();
+    ASSERT_EQ(QString::number(hero->childCount()),
+              VellInfo(game.Path(), mesh.c_str(), "sub_meshes"));
+    for (int s = 0; s < hero->childCount(); ++s) {
+        const std::string key = "sub_mesh[" + std::to_string(s) + "]";
+        EXPECT_EQ(hero->child(s)->text(0), VellInfo(game.Path(), mesh.c_str(), key + ".name"));
+        EXPECT_EQ(hero->child(s)->text(1),
+                  U("%1 顶点, %2 三角形")
+                      .arg(VellInfo(game.Path(), mesh.c_str(), key + ".vertices"))
+                      .arg(VellInfo(game.Path(), mesh.c_str(), key + ".indices").toInt() / 3));
+    }
+    // Bones and animations, as the animation file has them.
+    const char* ani = "\\chars\\hero\\hero.ani";
+    const std::vector<QTreeWidgetItem*> bones = Below(panel->Section(2));
+    EXPECT_EQ(QString::number(bones.size()), VellInfo(game.Path(), ani, "bones"));
+    ASSERT_EQ(panel->Section(2)->childCount(), 1);  // the child hangs below the root
+    EXPECT_EQ(panel->Section(2)->child(0)->child(0)->text(0),
+              VellInfo(game.Path(), ani, "bone[1]"));
+    ASSERT_EQ(panel->Section(3)->childCount(), 1);
+    EXPECT_EQ(panel->Section(3)->child(0)->text(1),
+              U("最后一帧 %1").arg(VellInfo(game.Path(), ani, "animation[0].frames").toInt() - 1));
+    EXPECT_TRUE(panel->Section(1)->child(0)->text(1).startsWith(U("4 × 4")))
+        << panel->Section(1)->child(0)->text(1).toStdString();
+    EXPECT_EQ(panel->Section(4)->child(1)->text(1).section(' ', 0, 0).toFloat() * 100,
+              panel->Section(4)->child(0)->text(1).section(' ', 0, 0).toFloat());
+
+    // A sub-mesh's check box is the parts menu's switch.
+    QTreeWidget* tree = panel->Tree();
+    tree->setFocus();
+    tree->setCurrentItem(hero->child(1));
+    QTest::keyClick(tree->viewport(), Qt::Key_Space);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !frame->Bar()->PartsMenu()->actions()[1]->isChecked(); }));
+    EXPECT_EQ(panel->Section(0)->child(0)->child(1)->checkState(0), Qt::Unchecked);
+    ClickPartsButtonAll();
+    EXPECT_EQ(panel->Section(0)->child(0)->child(1)->checkState(0), Qt::Checked);
+
+    // A bone clicked in the panel is the view's selection.
+    QTreeWidgetItem* child = panel->Section(2)->child(0)->child(0);
+    tree->scrollToItem(child);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(child).center());
+    EXPECT_EQ(Model::selectedBone, 1);
+    EXPECT_EQ(frame->Status().Text(), U("骨骼 child(1), 父骨骼 root(0)"));
+
+    // A texture activated (Enter, or a double-click) opens its preview.
+    QTreeWidgetItem* texture = panel->Section(1)->child(0);
+    tree->scrollToItem(texture);
+    tree->setCurrentItem(texture);
+    QTest::keyClick(tree, Qt::Key_Return);
+    App::CTexturePreview* preview = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        preview = panel->findChild<App::CTexturePreview*>();
+        return preview != nullptr;
+    }));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->windowTitle().startsWith(texture->text(0)));
+    delete preview;
+
+    // Remembered like the tool bar.
+    frame->close();
+    auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
+    ASSERT_TRUE(second->Create());
+    EXPECT_TRUE(second->Action(Cmd::kModelInfo)->isChecked());
+    EXPECT_FALSE(second->InfoPanel()->isHidden());
 }
 
 }  // namespace

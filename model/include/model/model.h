@@ -9,6 +9,10 @@
 
 #include "pakmgr/pakmgr.h"
 
+namespace Dds {
+struct DdsImage;
+}
+
 namespace Model {
 
 // Receives a sequence of names, one call per name (animation names, sub-mesh names).
@@ -35,6 +39,35 @@ struct BoneInfo {
     std::string name;     // code page 936
     uint32_t parent = 0;  // kNoParent (0xFFFFFFFF) for a root
     float joint[3] = {0, 0, 0};
+};
+
+// What the viewer's info panel shows of the model. Names are code page 936.
+struct SubMeshInfo {
+    std::string name;
+    unsigned vertices = 0;
+    unsigned triangles = 0;
+    bool visible = true;
+};
+struct TextureInfo {
+    std::string name;                            // the file name the material gives
+    std::shared_ptr<const Dds::DdsImage> image;  // empty when it was not loaded
+};
+struct PieceInfo {
+    std::size_t slot = 0;  // 0 whole model, 1 to 8 body parts, 9 the attachment
+    std::string skin;
+    std::string mesh;  // the mesh file the skin names
+    std::vector<SubMeshInfo> subMeshes;  // in EnumSubMeshes order
+    std::vector<TextureInfo> textures;   // every material's textures that name a file
+};
+struct AnimationInfo {
+    std::string name;
+    int lastFrame = 0;
+};
+struct ModelInfo {
+    std::vector<PieceInfo> pieces;  // the slots that hold a mesh, in slot order
+    std::vector<AnimationInfo> animations;
+    float boxMin[3] = {0, 0, 0};
+    float boxMax[3] = {0, 0, 0};
 };
 
 // GLenum, without pulling the GL headers into every user of the model.
@@ -117,6 +150,9 @@ struct IVellModel {
     virtual void SetLighting(bool on) = 0;
     // For the viewer's bone picking and info panel: the skeleton's bones in order.
     virtual std::vector<BoneInfo> GetBones() = 0;
+    // For the viewer's info panel: the pieces, their sub-meshes and textures, the animations
+    // and the box.
+    virtual ModelInfo GetInfo() = 0;
 };
 
 // A model of one's own reading through GetPakMgr() that loads, poses and exports without

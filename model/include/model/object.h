@@ -75,6 +75,7 @@ public:
     void Pause(bool paused) override;
     void SetLighting(bool on) override;
     std::vector<BoneInfo> GetBones() override;
+    ModelInfo GetInfo() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();
