@@ -184,7 +184,7 @@ struct Case {
     const char* name;
     std::vector<std::string> args;  // {A}, {M}, {S}, {L}: the games; {O}: a fresh output folder
     int exit;
-    std::string err;                 // what stderr starts with
+    std::string err;                 // what stderr starts with; all of it when it ends a line
     std::vector<std::string> out;    // texts stdout holds
     std::vector<std::string> files;  // below {O}: "p" is there, "!p" is not, "p=text" holds text,
                                      // "p%text" contains it, "p@n" has n bytes, "d/#n" n files,
@@ -255,8 +255,8 @@ const std::vector<Case> kCases = {
     {"ObjBindPose", Obj({"--ani", kAni, "--anim", "1"}), 0, "", {}, {"body_00.obj%\nv -1.000000 0.000000 0.000000\n"}},
     {"ObjHidden", Obj({"--hide", "0"}), 0, "", {}, {"#1", "cape_01.obj"}},
     {"ObjAttachmentLeftOut", Obj({"--attach", "chars/hero/hero.skn"}), 0, "", {}, {"#3"}},
-    {"ObjNotASkin", {"obj", "{M}", "chars/hero/notes.txt", "-o", "{O}"}, 1, "vell: not .skn file: notes.txt\n"},
-    {"ObjNotAnAnimation", Obj({"--ani", "chars/hero/notes.txt"}), 1, "vell: not .ani file: notes.txt\n"},
+    {"ObjNotASkin", {"obj", "{M}", "chars/hero/notes.txt", "-o", "{O}"}, 2, "vell: not .skn file: notes.txt\n"},
+    {"ObjNotAnAnimation", Obj({"--ani", "chars/hero/notes.txt"}), 2, "vell: not .ani file: notes.txt\n"},
     {"ObjVersion", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}"}, 1, "vell: unknown .skn file version: 11\n"},
     {"ObjNoVersionCheck", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}", "--no-version-check"}, 0, "", {}, {"#3"}},
     {"ObjNoOutput", {"obj", "{M}", "chars/hero/hero.skn"}, 2, kUsage},
@@ -276,7 +276,7 @@ const std::vector<Case> kCases = {
     {"GltfHideNotANumber", Gltf({"--hide", "x"}), 2, kUsage, {}, {"#0"}},
     {"GltfHideNegative", Gltf({"--hide", "-1"}), 2, kUsage, {}, {"#0"}},
     {"GltfHideOutOfRange", Gltf({"--hide", "99"}), 2, kUsage, {}, {"#0"}},
-    {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 1, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
+    {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 2, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
     {"GltfUnwritable", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/no/x.glb"}, 1, "vell: can't write ", {}, {"#0"}},
     // frames
     {"Frames", Frames({"--anim", "1", "-o", "{O}/f"}), 0, "", {"wrote 10 pictures to {O}/f\n"}, {"f/#10", "f/00000009.bmp@1228854"}},
@@ -323,6 +323,10 @@ const std::vector<Case> kCases = {
     {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "", {}, {"*.obj#2"}},
     {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "", {}, {"*.mtl#2"}},
     {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.glb#3"}},
+    // --jobs: at most 64 workers; beyond is an error of the command line's shape, which the
+    // usage line follows.
+    {"EachJobsAtTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "64"}, 0, "", {}, {"*.glb#3"}},
+    {"EachJobsPastTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "65"}, 2, "vell: bad --jobs (want 1 to 64): 65\nusage: vell gltf GAME_DIR SKN... -o ", {}, {"#0"}},
     {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.obj#6"}},
     {"LongNamesGltfSideFiles", {"gltf", "{L}", kSkinArg, "-o", "{O}/" + std::string(250, 'a') + ".gltf"}, 0, "", {}, {"*.png#1"}},
 };
@@ -415,6 +419,10 @@ TEST_P(Command, ExitMessageAndFiles) {
     }
     if (c.exit == 1) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    // A whole line is all there is: no usage line after what an argument names.
+    if (err.ends_with('\n')) {
+        EXPECT_EQ(r.err, err);
     }
     for (const std::string& text : c.out) {
         EXPECT_NE(r.out.find(Substituted(text, out.Path())), std::string::npos)
