@@ -1,0 +1,22 @@
+// Thread creation that fails on purpose: a program that links ThreadSeam.cpp makes every
+// worker thread through it, and a test says how many more the system "can" make.
+#pragma once
+
+#include <cstddef>
+
+namespace ThreadSeam {
+
+// While one lives, at most `threads` more threads are made; the next fails as
+// std::thread fails when memory or the process limit runs out.
+class Allow {
+public:
+    explicit Allow(std::size_t threads);
+    ~Allow();
+    Allow(const Allow&) = delete;
+    Allow& operator=(const Allow&) = delete;
+};
+
+// Threads made through the seam since the program started.
+std::size_t Made();
+
+}  // namespace ThreadSeam
