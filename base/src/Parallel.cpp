@@ -110,8 +110,9 @@ std::vector<Failure> Workers::Wait() {
 }
 
 std::vector<Failure> ForEachIndex(std::size_t count, unsigned workers, const Workers::Work& work) {
-    // The calling thread is one of the workers.
-    Workers pool(count, std::max(workers, 1u) - 1, work);
+    // The calling thread is one of the workers, and none is made that would find no index.
+    const std::size_t wanted = std::min<std::size_t>(std::max(workers, 1u), count);
+    Workers pool(count, static_cast<unsigned>(std::max<std::size_t>(wanted, 1) - 1), work);
     while (pool.Help()) {
     }
     return pool.Wait();
