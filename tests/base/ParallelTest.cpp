@@ -39,8 +39,8 @@ TEST(ForEachIndex, DoesEveryIndexOnceOnNoMoreWorkersThanAskedOrMade) {
         std::size_t threadsMade;  // kAny: as many as asked for
         std::size_t mostThreads;  // the caller among them
     } kRows[] = {
-        {0, 4, kAny, 0},   {1, 4, kAny, 1},   {200, 1, kAny, 1}, {200, 4, kAny, 4},
-        {200, 4, 0, 1},    {200, 4, 1, 2},    {200, 64, 2, 3},   {3, 64, kAny, 3},
+        {0, 4, kAny, 0}, {1, 4, kAny, 1}, {200, 1, kAny, 1}, {200, 4, kAny, 4},
+        {200, 4, 0, 1},  {200, 4, 1, 2},  {200, 64, 2, 3},   {3, 64, kAny, 3},
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(::testing::Message() << row.count << " indices, " << row.workers

@@ -1,6 +1,8 @@
 #include "ThreadSeam.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 
 #include "base/parallel.h"
@@ -10,6 +12,14 @@ namespace {
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 std::atomic<std::size_t> g_left{kNoLimit};
 std::atomic<std::size_t> g_made{0};
+std::mutex g_holdMutex;
+std::condition_variable g_released;
+bool g_held = false;
+
+void WaitWhileHeld() {
+    std::unique_lock lock(g_holdMutex);
+    g_released.wait(lock, [] { return !g_held; });
+}
 
 }  // namespace
 
@@ -21,6 +31,19 @@ Allow::Allow(std::size_t threads) {
 
 Allow::~Allow() {
     g_left = kNoLimit;
+}
+
+Hold::Hold() {
+    std::lock_guard lock(g_holdMutex);
+    g_held = true;
+}
+
+void Hold::Release() {
+    {
+        std::lock_guard lock(g_holdMutex);
+        g_held = false;
+    }
+    g_released.notify_all();
 }
 
 std::size_t Made() {
@@ -39,5 +62,8 @@ std::thread Base::StartThread(std::function<void()> body) {
                                 "no thread for the test");
     }
     ++g_made;
-    return std::thread(std::move(body));
+    return std::thread([body = std::move(body)] {
+        WaitWhileHeld();
+        body();
+    });
 }

@@ -16,6 +16,17 @@ public:
     Allow& operator=(const Allow&) = delete;
 };
 
+// While one lives (until Release), the threads made begin their work only when it lets them:
+// a test sees what the program does while its workers have not begun.
+class Hold {
+public:
+    Hold();
+    ~Hold() { Release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    void Release();
+};
+
 // Threads made through the seam since the program started.
 std::size_t Made();
 

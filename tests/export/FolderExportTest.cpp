@@ -13,15 +13,15 @@
 #include "ThreadSeam.h"
 #include "export/folder.h"
 #include "export/gltf.h"
-#include "model/model.h"
 #include "forge/scene.h"
+#include "model/model.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
-constexpr uint32_t kBigSide = 512;                       // decodes to 1 MiB of RGBA
+constexpr uint32_t kBigSide = 512;                    // decodes to 1 MiB of RGBA
 constexpr std::size_t kAllocationLimit = 512 * 1024;  // below that, above anything else
 
 // The scene's character under chars/<folder>/, its texture replaced by `texture` when given.
@@ -39,12 +39,12 @@ std::vector<Forge::PakFile> CharacterIn(const std::string& folder,
 
 // Three characters; the one in b/ has a DXT1 texture of kBigSide², small in the archive.
 std::vector<Forge::PakFile> ThreeCharacters() {
-    const Forge::DdsDesc big{.width = kBigSide, .height = kBigSide,
-                             .format = Forge::DdsFormat::DXT1};
+    const Forge::DdsDesc big{
+        .width = kBigSide, .height = kBigSide, .format = Forge::DdsFormat::DXT1};
     const std::vector<uint8_t> rgba(std::size_t{kBigSide} * kBigSide * 4, 0x80);
     std::vector<Forge::PakFile> files = CharacterIn("a");
     for (auto& more : {CharacterIn("b", Forge::WriteDds(big, Forge::EncodeDxt(big.format, kBigSide,
-                                                                               kBigSide, rgba))),
+                                                                              kBigSide, rgba))),
                        CharacterIn("c")}) {
         files.insert(files.end(), more.begin(), more.end());
     }
@@ -58,8 +58,8 @@ TEST(FolderExport, FewerThreadsOrMemoryRunningOutFailOnlyWhatTheyMust) {
         bool memoryRunsOut;
     } kRows[] = {{kAny, false}, {0, false}, {1, false}, {kAny, true}, {0, true}, {2, true}};
     for (const auto& row : kRows) {
-        SCOPED_TRACE(::testing::Message() << row.threadsMade << " threads made, memory runs out "
-                                          << row.memoryRunsOut);
+        SCOPED_TRACE(::testing::Message()
+                     << row.threadsMade << " threads made, memory runs out " << row.memoryRunsOut);
         TestUtil::TempDir out;
         std::optional<ThreadSeam::Allow> allow;
         if (row.threadsMade != kAny) {
@@ -96,8 +96,8 @@ TEST(FolderExport, FewerThreadsOrMemoryRunningOutFailOnlyWhatTheyMust) {
 // One model alone, its two textures decoded on workers of their own: memory running out on
 // one of them is the export's failure, thrown on the caller's thread, and no file is left.
 TEST(FolderExport, MemoryRunningOutWhileTexturesDecodeFailsTheExportOnItsCaller) {
-    const Forge::DdsDesc big{.width = kBigSide, .height = kBigSide,
-                             .format = Forge::DdsFormat::DXT1};
+    const Forge::DdsDesc big{
+        .width = kBigSide, .height = kBigSide, .format = Forge::DdsFormat::DXT1};
     const std::vector<uint8_t> rgba(std::size_t{kBigSide} * kBigSide * 4, 0x40);
     SceneFiles::Scene scene;
     scene.patches.resize(2);
