@@ -66,5 +66,6 @@ check "vell gltf $G chars/hero/hero.skn --format " glb gltf
 check "vell frames $G chars/hero/hero.skn --size " -
 check "vell frames $G chars/hero/hero.skn --size 64x64 --ani chars/hero/hero.a" chars/hero/hero.ani
 check "vell info $W/out1 ch" -
+HOME=$(dirname "$game") check "vell info ~/$(basename "$game") chars/hero/hero.a" chars/hero/hero.ani
 check "vell bogus " -
 [ "$failures" -eq 0 ]
