@@ -91,6 +91,8 @@ for page in vell VellModelBrowser; do
     zcat "$share/man/man1/$page.1.gz" | groff -K utf8 -man -Tutf8 -ww -z 2>"$work/groff.log" ||
         true
     [ ! -s "$work/groff.log" ] || fail "$page.1: $(cat "$work/groff.log")"
+    zcat "$share/man/man1/$page.1.gz" | grep -q "^\.TH .*\"VellModelBrowser $number\"" ||
+        fail "$page.1 is not of version $number"
 done
 manual=$(zcat "$share/man/man1/vell.1.gz" | groff -K utf8 -man -Tutf8 -P -cbou 2>/dev/null)
 usage=$("$bin/vell" --help)
