@@ -51,7 +51,7 @@ Inversion Invert(const Matrix& m) {
         a[i] = m[i];
     }
     for (int i = 0; i < 4; ++i) {
-        inverse[i * 5] = 1;
+        inverse[static_cast<std::size_t>(i) * 5] = 1;
     }
     Inversion out;
     for (int c = 0; c < 4 && out.complete; ++c) {
