@@ -241,7 +241,7 @@ const std::vector<Case> kCases = {
     {"UnknownCommand", {"frobnicate"}, 2, kUsage},
     {"UnknownOption", {"tree", "{A}", "--bogus"}, 2, kUsage},
     // help and version: stdout and 0; usage errors: stderr and 2
-    {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n"},
+    {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n       vell help"},
     {"Version", {"--version"}, 0, "", {"vell " VELL_VERSION " (commit "}},
     {"Help", {"--help"}, 0, "", {"usage: vell COMMAND ARGS...\n", "\n  vell list GAME_DIR\n", "\n  vell make-sample OUT_DIR\n"}},
     {"HelpShort", {"-h"}, 0, "", {"\n  vell tree GAME_DIR\n"}},
@@ -250,9 +250,9 @@ const std::vector<Case> kCases = {
     {"HelpCommandOfTwoLines", {"help", "gltf"}, 0, "", {"usage: vell gltf GAME_DIR SKN... -o ", "\n  vell gltf GAME_DIR --each FOLDER "}},
     {"CommandHelp", {"make-sample", "--help"}, 0, "", {"usage: vell make-sample OUT_DIR\n"}},
     {"CommandHelpAmongArguments", {"extract", "{A}", "--all", "-o", "{O}/x", "-h"}, 0, "", {"usage: vell extract "}, {"!x"}},
-    {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\n"},
-    {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\n"},
-    {"UnknownCommandHelp", {"frobnicate", "--help"}, 2, "vell: unknown command: frobnicate\n"},
+    {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
+    {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
+    {"UnknownCommandHelp", {"frobnicate", "--help"}, 2, "vell: unknown command: frobnicate\nusage: vell COMMAND"},
     // info
     {"InfoMesh", {"info", "{M}", "info/hero.msh"}, 0, "", {"path = info/hero.msh\nkind = msh\n", "\nversion = 12\n", "\nsub_meshes = 2\n", "\nbones = 2\n", "\nbox_min = -1 -2 -3\n", "\nbox_max = 1 2 3.5\n", "\nbone[1] = Bip01 Spine\n", "\nsub_mesh[0].name = body\n", "\nsub_mesh[0].vertices = 3\n", "\nsub_mesh[0].indices = 3\n", "\nsub_mesh[0].primitive = triangles\n", "\nsub_mesh[0].skinned = yes\n", "\nsub_mesh[1].name = 中文\n", "\nsub_mesh[1].primitive = triangle_strip\n", "\nsub_mesh[1].skinned = no\n"}},
     {"InfoSkin", {"info", "{M}", "info/hero.skn"}, 0, "", {"\nkind = skn\n", "\nmesh = Hero.msh\n", "\nversion = 10\n", "\nmaterials = 2\n", "\nmaterial[0].diffuse = 1 0.5 0 1\n", "\nmaterial[0].emissive_power = 2 0 0\n", "\nmaterial[0].diffuse_texture = 中文.dds\n", "\nmaterial[1].diffuse_texture = \n"}},
