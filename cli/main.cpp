@@ -131,8 +131,7 @@ int main(int argc, char** argv) {
         } catch (...) {
             // Memory running out, or anything else thrown: said, never a crash.
             std::fflush(stdout);
-            std::fprintf(stderr, "vell: %s\n",
-                         Base::GbkToUtf8(Base::Describe(std::current_exception())).c_str());
+            std::fprintf(stderr, "vell: %s\n", Base::Describe(std::current_exception()).c_str());
             return Cli::kFailed;
         }
     }

@@ -2,8 +2,6 @@
 
 #include <QElapsedTimer>
 
-#include "base/text.h"
-
 namespace App {
 
 namespace {
@@ -92,7 +90,7 @@ void CFolderJob::Finish() {
     m_timer.stop();
     // Whatever an item threw (memory running out) is its failure line.
     for (const Base::Failure& failure : m_workers->Wait()) {
-        m_lines[failure.index] = QString::fromStdString(Base::GbkToUtf8(failure.message));
+        m_lines[failure.index] = QString::fromStdString(failure.message);
     }
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         if (m_succeeded[i]) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <new>
 
+#include "base/text.h"
+
 Except::Except(ErrorKind kind, const char* format, ...) : m_kind(kind) {
     char buffer[kMaxLength + 1];
     va_list args;
@@ -26,7 +28,7 @@ std::string Describe(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const Except& e) {
-        return e.Message();
+        return Base::GbkToUtf8(e.Message());
     } catch (const std::bad_alloc&) {
         return "out of memory";
     } catch (const std::exception& e) {

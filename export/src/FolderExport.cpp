@@ -168,7 +168,7 @@ FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
         ExportOne(skin, place, outDir, options, item);
     } catch (...) {
         // Whatever fails (a load, a write, memory running out) fails this model alone.
-        item.error = Base::GbkToUtf8(Base::Describe(std::current_exception()));
+        item.error = Base::Describe(std::current_exception());
     }
     if (item.path.empty() && skin) {
         item.path = Base::GbkToUtf8(skin->GetName());

@@ -36,8 +36,8 @@ private:
 
 namespace Base {
 
-// What a failure says, for a line of a report: an Except's message (code page 936, as it was
-// thrown), "out of memory" for std::bad_alloc, what() of any other standard exception,
+// What a failure says, in UTF-8 for a line of a report: an Except's message (converted from
+// code page 936), "out of memory" for std::bad_alloc, what() of any other standard exception,
 // "unknown failure" for anything else.
 std::string Describe(const std::exception_ptr& error);
 
