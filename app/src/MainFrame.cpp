@@ -271,7 +271,10 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     m_toolbar->toggleViewAction()->setVisible(false);
     m_bar = new CAnimationBar(m_toolbar, Action(Cmd::kPartsButton), *m_model);
     connect(m_bar, &CAnimationBar::PartCommand, this, &CVellModelBrowserMainFrame::OnCommand);
-    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] { m_view->Redraw(); });
+    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] {
+        m_view->Redraw();
+        ShowModelState();
+    });
 
     for (const uint16_t id : ToolBarLayout()) {
         switch (id) {
