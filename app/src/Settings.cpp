@@ -27,7 +27,7 @@ void SetLastFolder(const char* kind, const QString& folder) {
 }
 
 QString PickFolderFor(QWidget* owner, const char* kind) {
-    const QString folder = PickFolder(owner, LastFolder(kind));
+    QString folder = PickFolder(owner, LastFolder(kind));
     if (!folder.isEmpty()) {
         SetLastFolder(kind, folder);
     }
@@ -40,7 +40,7 @@ QString PickSaveFileFor(QWidget* owner, const char* kind, const QString& filter,
     if (!name.isEmpty()) {
         start = start.isEmpty() ? name : QDir(start).filePath(name);
     }
-    const QString path = PickSaveFile(owner, filter, defaultSuffix, start);
+    QString path = PickSaveFile(owner, filter, defaultSuffix, start);
     if (!path.isEmpty()) {
         SetLastFolder(kind, QFileInfo(path).absolutePath());
     }
