@@ -16,7 +16,6 @@
 #include <string>
 
 #include "CrashDump.h"
-
 #include "TestUtil.h"
 #include "forge/pak.h"
 
