@@ -11,7 +11,7 @@ constexpr int kPollMs = 20;
 // Without worker threads the window works in slices this long, so that it keeps answering
 // (the cancel button too).
 constexpr qint64 kSliceMs = 30;
-constexpr int kFailuresListed = 10;
+constexpr int kLinesListed = 10;  // of the failures, and of the warnings
 
 }  // namespace
 
@@ -21,12 +21,17 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
     if (result.cancelled) {
         text += QString::fromUtf8("\n已取消.");
     }
-    if (!result.failures.isEmpty()) {
-        text += QString::fromUtf8("\n%1 个失败:").arg(result.failures.size());
-        for (int i = 0; i < result.failures.size() && i < kFailuresListed; ++i) {
-            text += QLatin1Char('\n') + result.failures[i];
+    const auto list = [&text](const QStringList& lines, const char* heading) {
+        if (lines.isEmpty()) {
+            return;
         }
-    }
+        text += QLatin1Char('\n') + QString::fromUtf8(heading).arg(lines.size());
+        for (int i = 0; i < lines.size() && i < kLinesListed; ++i) {
+            text += QLatin1Char('\n') + lines[i];
+        }
+    };
+    list(result.failures, "%1 个失败:");
+    list(result.warnings, "%1 个警告:");
     return text;
 }
 
@@ -45,13 +50,13 @@ CFolderJob::~CFolderJob() {
 void CFolderJob::Start() {
     m_progress = std::make_unique<CProgress>(m_line, [this] { Cancel(); });
     m_progress->SetRange(0, static_cast<int>(m_result.total));
-    m_lines.assign(m_result.total, QString());
-    m_succeeded.assign(m_result.total, 0);
-    m_workers = std::make_unique<Base::Workers>(
-        m_result.total, Base::DefaultWorkers(), [this](std::size_t index) {
-            m_lines[index] = m_operation(index);
-            m_succeeded[index] = m_lines[index].isEmpty() ? 1 : 0;
-        });
+    m_outcomes.assign(m_result.total, ItemOutcome{});
+    m_ended.assign(m_result.total, 0);
+    m_workers = std::make_unique<Base::Workers>(m_result.total, Base::DefaultWorkers(),
+                                                [this](std::size_t index) {
+                                                    m_outcomes[index] = m_operation(index);
+                                                    m_ended[index] = 1;
+                                                });
     m_timer.start();
 }
 
@@ -90,14 +95,19 @@ void CFolderJob::Finish() {
     m_timer.stop();
     // Whatever an item threw (memory running out) is its failure line.
     for (const Base::Failure& failure : m_workers->Wait()) {
-        m_lines[failure.index] = QString::fromStdString(failure.message);
+        m_outcomes[failure.index].failure = QString::fromStdString(failure.message);
+        m_ended[failure.index] = 1;
     }
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (m_succeeded[i]) {
-            ++m_result.done;
-        } else if (!m_lines[i].isEmpty()) {
-            m_result.failures << m_lines[i];
+    for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
+        if (!m_ended[i]) {
+            continue;  // cancelled before it began
         }
+        if (m_outcomes[i].failure.isEmpty()) {
+            ++m_result.done;
+        } else {
+            m_result.failures << m_outcomes[i].failure;
+        }
+        m_result.warnings << m_outcomes[i].warnings;
     }
     m_progress.reset();
     Q_EMIT Finished();

@@ -13,9 +13,8 @@
 #include <memory>
 #include <vector>
 
-#include "base/parallel.h"
-
 #include "StatusLine.h"
+#include "base/parallel.h"
 
 namespace App {
 
@@ -23,18 +22,26 @@ struct FolderJobResult {
     std::size_t total = 0;
     std::size_t done = 0;  // items that succeeded
     QStringList failures;  // one line per item that failed: what and why
+    QStringList warnings;  // what was left out of items that were done or failed
     bool cancelled = false;
 };
 
-// The summary shown at the end: "12 个文件已完成", the failures, "已取消" when stopped.
+// What one item came to: no failure when it was done; warnings either way.
+struct ItemOutcome {
+    QString failure;
+    QStringList warnings;
+};
+
+// The summary shown at the end: "12 个文件已完成", the failures, the warnings, "已取消" when
+// stopped.
 QString FolderJobSummary(const FolderJobResult& result, const QString& where);
 
 class CFolderJob final : public QObject {
     Q_OBJECT
 public:
-    // Does item `index` on a worker thread; returns an empty text on success, else the
-    // failure's line. It must touch nothing of the window.
-    using Operation = std::function<QString(std::size_t index)>;
+    // Does item `index` on a worker thread: an outcome without a failure on success. It
+    // must touch nothing of the window.
+    using Operation = std::function<ItemOutcome(std::size_t index)>;
 
     CFolderJob(CStatusLine& line, std::size_t count, Operation operation);
     // Stops and waits for the items under way.
@@ -62,8 +69,8 @@ private:
     std::unique_ptr<CProgress> m_progress;
     QTimer m_timer;
     // Written by the workers, each item its own entry; read once they have ended.
-    std::vector<QString> m_lines;
-    std::vector<char> m_succeeded;
+    std::vector<ItemOutcome> m_outcomes;
+    std::vector<char> m_ended;
     std::unique_ptr<Base::Workers> m_workers;
     FolderJobResult m_result;
 };
