@@ -1,5 +1,7 @@
 // vell frames: an animation's frames drawn headless and written as BMP pictures, the same
 // scene the desktop view shows with its default settings.
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 
@@ -31,7 +33,7 @@ Size ParseSize(const std::string& text) {
     if (x == std::string::npos || !ParseInt(std::string_view(text).substr(0, x), size.width) ||
         !ParseInt(std::string_view(text).substr(x + 1), size.height) || size.width < 1 ||
         size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {
-        Fail(kUsage, "bad --size (want WIDTHxHEIGHT, 1 to 16384 each): " + text);
+        FailUsage("bad --size (want WIDTHxHEIGHT, 1 to 16384 each): " + text);
     }
     return size;
 }
@@ -40,27 +42,42 @@ float ParseSpeed(const std::string& text) {
     float fps = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), fps);
     if (ec != std::errc() || end != text.data() + text.size() || !(fps >= 0)) {
-        Fail(kUsage, "bad --fps (want a number of frames per second, 0 or more): " + text);
+        FailUsage("bad --fps (want a number of frames per second, 0 or more): " + text);
     }
     return fps;
 }
 
 // The frame-export sink: the view's scene drawn into the headless context's buffer, which
-// the model reads back before anything else draws.
+// the model reads back before anything else draws. On a terminal a progress line counts the
+// pictures on stderr; the line is cleared when the export ends.
 class HeadlessAnimate final : public Model::IAnimate {
 public:
-    HeadlessAnimate(View::CRenderViewCore& view, Size size) : m_view(view), m_size(size) {}
+    HeadlessAnimate(View::CRenderViewCore& view, Size size)
+        : m_view(view), m_size(size), m_terminal(::isatty(STDERR_FILENO) == 1) {}
+    ~HeadlessAnimate() override {
+        if (m_terminal && m_pictures > 0) {
+            std::fprintf(stderr, "\r\033[K");
+        }
+    }
     int GetWidth() override { return m_size.width; }
     int GetHeight() override { return m_size.height; }
     void Advance() override { View::GetModel()->Update(); }
     void Render() override { m_view.Render(); }
-    void SetProgressRange(unsigned short, unsigned short) override {}
-    void StepProgress() override { ++m_pictures; }
+    void SetProgressRange(unsigned short, unsigned short high) override { m_total = high; }
+    void StepProgress() override {
+        ++m_pictures;
+        if (m_terminal) {
+            std::fprintf(stderr, "\r\033[K%u/%u pictures", m_pictures, m_total);
+            std::fflush(stderr);
+        }
+    }
     unsigned Pictures() const { return m_pictures; }
 
 private:
     View::CRenderViewCore& m_view;
     Size m_size;
+    bool m_terminal;
+    unsigned m_total = 0;
     unsigned m_pictures = 0;
 };
 
@@ -69,7 +86,7 @@ private:
 int CmdFrames(std::span<char*> args) {
     Args a(args, {"--ani", "--anim", "-o", "--size", "--fps", "--attach"}, {});
     if (a.Positionals().size() < 2) {
-        Fail(kUsage, "missing GAME_DIR or SKN");
+        FailUsage("missing GAME_DIR or SKN");
     }
     a.Required("--ani");
     const unsigned animation = ParseIndex(a.Required("--anim"), "--anim");
@@ -94,9 +111,13 @@ int CmdFrames(std::span<char*> args) {
     view.InitGL();
     view.OnSize(size.width, size.height);
     view.ResetView();
-    HeadlessAnimate sink(view, size);
-    model->ExportFrames(outDir, &sink);
-    std::printf("wrote %u pictures to %s\n", sink.Pictures(), outDir.c_str());
+    unsigned pictures = 0;
+    {
+        HeadlessAnimate sink(view, size);
+        model->ExportFrames(outDir, &sink);
+        pictures = sink.Pictures();
+    }
+    std::printf("wrote %u pictures to %s\n", pictures, outDir.c_str());
     return kOk;
 }
 

@@ -28,6 +28,9 @@ struct PlaybackState {
     float frameStep = 1.0f;  // frames advanced per exported frame
     float currentFrame = 0.0f;
     bool paused = false;  // held by the timeline: the clock does not advance it
+    // An animation was started and neither ResetPose nor a whole model ended it since: a
+    // speed of 0 holds it on its frame.
+    bool started = false;
 };
 
 // The slot a .skn node loads into: kWholeModel, or a body part when the node lies in a
