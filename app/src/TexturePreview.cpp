@@ -84,7 +84,7 @@ void ShowTexturePreview(QWidget* owner, const Dds::DdsImage& image, const QStrin
     const int width = static_cast<int>(image.info.width);
     const int height = static_cast<int>(image.info.height);
     const QImage picture =
-        QImage(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888).copy();
+        QImage(rgba.data(), width, height, qsizetype{width} * 4, QImage::Format_RGBA8888).copy();
     const QString title = QStringLiteral("%1 - %2 x %3 %4")
                               .arg(name)
                               .arg(width)
