@@ -34,7 +34,8 @@ constexpr const char* kStatusBarKey = "window/statusBar";
 constexpr const char* kInfoPanelKey = "window/infoPanel";
 
 QColor FromRgb(uint32_t rgb) {
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>(rgb & 0xFF));
 }
 
 }  // namespace
