@@ -50,6 +50,9 @@ constexpr std::array kCommands = {
     CommandInfo{kBonesOnTop, "骨骼置前", nullptr, "把骨骼画在模型前面; 单击关节选中骨骼\n骨骼置前",
                 nullptr},
     CommandInfo{kModelInfo, "模型信息", nullptr, "显示/隐藏模型信息面板\n模型信息", nullptr},
+    CommandInfo{kViewFile, "查看", nullptr, "在只读窗口中查看文件的文本或十六进制内容\n查看",
+                nullptr},
+    CommandInfo{kHelpKeys, "快捷键(&K)", "F1", "列出所有按键和鼠标操作\n快捷键", nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 

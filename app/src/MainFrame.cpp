@@ -150,6 +150,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kGroundGrid, &F::OnGroundGrid},
         {Cmd::kBonesOnTop, &F::OnBonesOnTop},
         {Cmd::kModelInfo, &F::OnModelInfo},
+        {Cmd::kViewFile, &F::OnViewFile},
+        {Cmd::kHelpKeys, &F::OnHelpKeys},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -272,6 +274,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     view->addAction(Action(Cmd::kViewTree));
 
     QMenu* help = bar->addMenu(U("帮助(&H)"));
+    help->addAction(Action(Cmd::kHelpKeys));
     help->addAction(Action(Cmd::kAppAbout));
 
     for (QMenu* menu : {file, settings, modes, view, help}) {
