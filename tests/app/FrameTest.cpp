@@ -145,7 +145,7 @@ TEST_F(FrameTest, VisibleTextsAndLayout) {
          U("显示骨骼(&k)"), U("版本检查"), "|", U("光照"), U("地面网格"), U("骨骼置前"),
          U("模型信息")},
         {U("工具栏(&T)"), U("状态栏(&S)"), U("目录树(&T)")},
-        {U("关于(&A)...")}};
+        {U("快捷键(&K)"), U("关于(&A)...")}};
     for (std::size_t m = 0; m < menus.size(); ++m) {
         EXPECT_EQ(Texts(bar->actions()[int(m)]->menu()->actions()), menus[m]) << m;
     }
