@@ -107,10 +107,13 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
     std::vector<uint8_t> binary = {0x00, 0x01, 'A', 'B', 0x7F, 0xFF};
     const std::string gbk = "\xC4\xE3\xBA\xC3";  // 你好 in GBK, invalid as UTF-8
     std::vector<uint8_t> big(App::kHexShownMax + 100, 0);
-    WriteGame(game.Path(), {{"\\docs\\a.lua", Bytes("print(\"你好\")\nlocal x = 1\n")},
-                            {"\\docs\\b.ini", Bytes(gbk + "=1\n")},
-                            {"\\docs\\c.bin", binary},
-                            {"\\docs\\d.bin", big}});
+    WriteGame(game.Path(),
+              {{"\\docs\\a.lua", Bytes("print(\"你好\")\nlocal x = 1\n")},
+               {"\\docs\\b.ini", Bytes(gbk + "=1\n")},
+               {"\\docs\\c.bin", binary},
+               {"\\docs\\d.bin", big},
+               {"\\docs\\e.txt", {}},
+               {.path = "\\docs\\f.bin", .data = Bytes("broken"), .stream = Bytes("not deflate")}});
     OpenThroughMenu(game.Path());
 
     struct Row {
@@ -125,6 +128,7 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
         {"docs/c.bin", false, U("00000000  00 01 41 42 7f ff"), U("共 6 字节")},
         {"docs/d.bin", false, U("00000000  00 00"),
          U("显示前 %1 字节, 共 %2 字节").arg(App::kHexShownMax).arg(big.size())},
+        {"docs/e.txt", true, QString(), U("共 0 字节")},
     };
     for (const Row& row : rows) {
         App::CFileViewer* viewer = DoubleClick(U(row.path));
@@ -144,7 +148,15 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
     EXPECT_EQ(App::HexDump(std::vector<uint8_t>(App::kHexShownMax)).count('\n'),
               static_cast<qsizetype>(App::kHexShownMax / 16));
 
-    // The context menu's 查看 opens the same viewer; a skin offers no such item.
+    // An entry that can't be inflated says so and opens nothing.
+    Select(U("docs/f.bin"));
+    frame->Tree()->setFocus();
+    QTest::keyClick(frame->Tree(), Qt::Key_Return);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_TRUE(answers.messages[0].text.contains(U("无法读取文件")));
+    EXPECT_EQ(frame->findChild<App::CFileViewer*>(), nullptr);
+
+    // The context menu's 查看 opens the same viewer.
     frame->activateWindow();
     Choose("docs/c.bin", Cmd::kViewFile);
     EXPECT_FALSE(Viewer()->IsTextView());
