@@ -99,12 +99,13 @@ std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
     return out;
 }
 
-// The file exported by `vell gltf` poses like `vell obj --frame` at each frame given, per
-// animation of `ani` (1-based as vell numbers them; the file's from `first` on); the
-// attachment, which OBJ leaves out, aside.
+// The file exported by `vell gltf` in metres poses like `vell obj --frame` in the game's
+// units at each frame given, per animation of `ani` (1-based as vell numbers them; the
+// file's from `first` on); the attachment, which OBJ leaves out, aside.
 void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                         const std::string& ani, const std::string& glb,
                         const std::vector<std::vector<int>>& framesPerAnimation, int first = 0) {
+    constexpr double kMetres = 0.01;
     const GltfEval::Document doc = GltfEval::Load(glb);
     for (std::size_t a = 0; a < framesPerAnimation.size(); ++a) {
         for (int f : framesPerAnimation[a]) {
@@ -116,7 +117,7 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
             const RunResult r = Vell(args);
             ASSERT_EQ(r.exitCode, 0) << r.err;
             const auto expected = ObjVertices(objs.Path());
-            double size = 1, worst = 0;
+            double size = 0, worst = 0;
             std::size_t compared = 0;
             for (const auto& prim :
                  GltfEval::Evaluate(doc, first + static_cast<int>(a), f / 60.0)) {
@@ -128,9 +129,9 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                 ASSERT_EQ(found->second.size(), prim.positions.size()) << prim.name;
                 for (std::size_t v = 0; v < prim.positions.size(); ++v) {
                     for (int c = 0; c < 3; ++c) {
-                        size = std::max(size, std::abs(found->second[v][c]));
-                        worst =
-                            std::max(worst, std::abs(found->second[v][c] - prim.positions[v][c]));
+                        const double expected = found->second[v][c] * kMetres;
+                        size = std::max(size, std::abs(expected));
+                        worst = std::max(worst, std::abs(expected - prim.positions[v][c]));
                     }
                 }
             }
@@ -232,6 +233,35 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     ExpectPosesLikeObj(game, load, "chars/hero/hero.ani", file,
                        {{0, 17, 59}, {0, 21, 39}, {0, 30, 59}});
     ExpectPosesLikeObj(game, load, "chars/hero/hero_bow.ani", file, {{0, 20}}, 3);
+}
+
+// The sample hero stands 181.8 units tall in the game: 1.818 m in the file by default, as
+// glTF counts in metres, and 181.8 with --scale 1.
+TEST(GltfSample, HeroIsInMetresByDefaultAndInTheGamesUnitsWithScaleOne) {
+    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
+        GTEST_SKIP() << "vell has no make-sample";
+    }
+    const struct {
+        std::vector<std::string> scale;
+        double height;
+    } kRows[] = {{{}, 1.818}, {{"--scale", "1"}, 181.8}, {{"--scale", "0.5"}, 90.9}};
+    TestUtil::TempDir out;
+    for (const auto& row : kRows) {
+        const std::string file = out / "hero.glb";
+        std::vector<std::string> args = {"gltf", TestUtil::SampleGameFolder(),
+                                         "chars/hero/hero.skn", "-o", file};
+        args.insert(args.end(), row.scale.begin(), row.scale.end());
+        const RunResult r = Vell(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        double low = INFINITY, high = -INFINITY;
+        for (const auto& prim : GltfEval::Evaluate(GltfEval::Load(file), -1, 0)) {
+            for (const auto& p : prim.positions) {
+                low = std::min(low, p[1]);
+                high = std::max(high, p[1]);
+            }
+        }
+        EXPECT_NEAR(high - low, row.height, row.height * 1e-4);
+    }
 }
 
 // --mtl: assimp finds each file's material and its PNG, and the faces wind with their normals.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/gltf.h"
 #include "pakmgr/pakmgr.h"
 
 namespace Export {
@@ -18,8 +19,8 @@ struct FolderOptions {
     FolderFormat format = FolderFormat::Glb;
     // OBJ: a .mtl and a PNG copy of the texture per file, faces wound for other tools.
     bool mtl = false;
-    // glTF: every length multiplied by this.
-    float scale = 1.0f;
+    // glTF: every length multiplied by this (metres by default, as GltfOptions).
+    float scale = kMetresPerGameUnit;
     // Models exported at once; 0 means one per core.
     unsigned jobs = 0;
     // OBJ: the comment line of every file (code page 936), as ExportObj takes it.
