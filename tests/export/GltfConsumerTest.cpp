@@ -264,56 +264,121 @@ TEST(GltfSample, HeroIsInMetresByDefaultAndInTheGamesUnitsWithScaleOne) {
     }
 }
 
-// --mtl: assimp finds each file's material and its PNG, and the faces wind with their normals.
-TEST(ObjMaterials, AssimpReadsTheTextureAndFacesWindWithTheirNormals) {
+// The word after `tag` on every line that starts with it, as a strict reader that splits
+// lines at spaces takes it: a line with more than one word after its tag fails.
+std::vector<std::string> StrictNames(const std::filesystem::path& file, const std::string& tag) {
+    std::vector<std::string> names;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> split;
+        for (std::string word; words >> word;) {
+            split.push_back(word);
+        }
+        if (!split.empty() && split[0] == tag) {
+            EXPECT_EQ(split.size(), 2u) << file << ": " << line;
+            names.push_back(split.size() > 1 ? split[1] : "");
+        }
+    }
+    return names;
+}
+
+// Faces that wind with their normals, of all the file's faces.
+std::pair<long, long> FacesWithTheirNormals(const std::filesystem::path& file) {
+    std::vector<GltfEval::Vec3d> v, vn;
+    long agree = 0, faces = 0;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line.substr(line.find(' ') + 1));
+        GltfEval::Vec3d p{};
+        if (line.rfind("v ", 0) == 0 || line.rfind("vn ", 0) == 0) {
+            words >> p[0] >> p[1] >> p[2];
+            (line[1] == 'n' ? vn : v).push_back(p);
+        } else if (line.rfind("f ", 0) == 0) {
+            std::size_t i[3];
+            for (std::size_t& k : i) {
+                std::string corner;
+                words >> corner;
+                k = std::stoul(corner) - 1;
+            }
+            auto d = [&](int c, int k) { return v[i[k]][c] - v[i[0]][c]; };
+            double dot = 0;
+            for (int c = 0; c < 3; ++c) {
+                const double n =
+                    d((c + 1) % 3, 1) * d((c + 2) % 3, 2) - d((c + 2) % 3, 1) * d((c + 1) % 3, 2);
+                dot += n * (vn[i[0]][c] + vn[i[1]][c] + vn[i[2]][c]);
+            }
+            ++faces;
+            agree += dot > 0;
+        }
+    }
+    return {agree, faces};
+}
+
+// --mtl: assimp finds each file's material and its PNG, a reader that splits at spaces finds
+// every file the mtllib and map_ lines name, the glow is Ke and map_Ke, and the sample's
+// faces wind with their normals.
+TEST(ObjMaterials, TexturesGlowAndNamesReadAsOneWordAndFacesWindWithTheirNormals) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    const std::string& game = TestUtil::SampleGameFolder();
-    TestUtil::TempDir out;
-    ASSERT_EQ(Vell({"obj", game, "chars/hero/hero.skn", "--mtl", "-o", out.Path()}).exitCode, 0);
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
-        if (entry.path().extension() != ".obj") {
-            continue;
-        }
-        ++files;
-        const RunResult info = AssimpInfo(entry.path());
-        ASSERT_EQ(info.exitCode, 0) << info.err;
-        std::smatch png;
-        ASSERT_TRUE(std::regex_search(info.out, png, std::regex("Texture Refs:\\s+'([^']+)'")))
-            << info.out;
-        EXPECT_TRUE(std::filesystem::exists(out / png[1].str())) << png[1];
-        std::vector<GltfEval::Vec3d> v, vn;
-        long agree = 0, faces = 0;
-        std::ifstream in(entry.path());
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream words(line.substr(line.find(' ') + 1));
-            GltfEval::Vec3d p{};
-            if (line.rfind("v ", 0) == 0 || line.rfind("vn ", 0) == 0) {
-                words >> p[0] >> p[1] >> p[2];
-                (line[1] == 'n' ? vn : v).push_back(p);
-            } else if (line.rfind("f ", 0) == 0) {
-                std::size_t i[3];
-                for (std::size_t& k : i) {
-                    std::string corner;
-                    words >> corner;
-                    k = std::stoul(corner) - 1;
+    TestUtil::TempDir test;
+    Forge::SavePak(test / "char.pak", GltfTest::CharacterGame());
+    const struct {
+        bool sample;
+        const char* skin;
+        int files;
+        const char* glow;  // the Ke line, "" for none
+        std::vector<std::string> glowPngs;
+    } kRows[] = {
+        {true, "chars/hero/hero.skn", 6, "", {}},
+        {true,
+         "chars/hero/weapon/hero_sword.skn",
+         1,
+         "Ke 0.600000 1.050000 1.500000",
+         {"hero_sword_glow.png"}},
+        // "sword blade" with "sword glow.dds": names with spaces.
+        {false, "chars/hero/sword.skn", 1, "Ke 1.000000 0.500000 0.200000", {"sword_glow.png"}},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.skin);
+        TestUtil::TempDir out;
+        const std::string game = row.sample ? TestUtil::SampleGameFolder() : test.Path();
+        ASSERT_EQ(Vell({"obj", game, row.skin, "--mtl", "-o", out.Path()}).exitCode, 0);
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
+            if (entry.path().extension() != ".obj") {
+                continue;
+            }
+            ++files;
+            const RunResult info = AssimpInfo(entry.path());
+            ASSERT_EQ(info.exitCode, 0) << info.err;
+            std::smatch png;
+            ASSERT_TRUE(std::regex_search(info.out, png, std::regex("Texture Refs:\\s+'([^']+)'")))
+                << info.out;
+            EXPECT_TRUE(std::filesystem::exists(out / png[1].str())) << png[1];
+            const std::vector<std::string> libraries = StrictNames(entry.path(), "mtllib");
+            ASSERT_EQ(libraries.size(), 1u);
+            const std::filesystem::path mtl = out / libraries[0];
+            ASSERT_TRUE(std::filesystem::exists(mtl)) << mtl;
+            for (const char* tag : {"map_Kd", "map_d", "map_Ke"}) {
+                for (const std::string& name : StrictNames(mtl, tag)) {
+                    EXPECT_TRUE(std::filesystem::exists(out / name)) << tag << " " << name;
                 }
-                auto d = [&](int c, int k) { return v[i[k]][c] - v[i[0]][c]; };
-                double dot = 0;
-                for (int c = 0; c < 3; ++c) {
-                    const double n = d((c + 1) % 3, 1) * d((c + 2) % 3, 2) -
-                                     d((c + 2) % 3, 1) * d((c + 1) % 3, 2);
-                    dot += n * (vn[i[0]][c] + vn[i[1]][c] + vn[i[2]][c]);
-                }
-                ++faces;
-                agree += dot > 0;
+            }
+            EXPECT_EQ(StrictNames(mtl, "map_Ke"), row.glowPngs);
+            const std::string text = TestUtil::ReadText(mtl);
+            EXPECT_EQ(text.find("Ke ") != std::string::npos, *row.glow != 0) << text;
+            if (*row.glow) {
+                EXPECT_NE(text.find(std::string(row.glow) + "\n"), std::string::npos) << text;
+            }
+            if (row.sample) {
+                const auto [agree, faces] = FacesWithTheirNormals(entry.path());
+                EXPECT_GT(agree, faces * 9 / 10) << entry.path();
             }
         }
-        EXPECT_GT(agree, faces * 9 / 10) << entry.path();
+        EXPECT_EQ(files, row.files);
     }
-    EXPECT_EQ(files, 6);
 }
 
 // --each: every whole model below the folder, each on its own; a broken skin is reported and
