@@ -111,21 +111,32 @@ struct AnimationBuilder {
     std::size_t animationBytes = 0;
 
     void AddChannel(Animation& animation, int node, const char* path, std::vector<float> values,
-                    int components, int input);
+                    int components, int input, int holdInput = -1);
     std::vector<uint32_t> SampledFrames(std::size_t animation) const;
     Sampled Sample(std::size_t animation);
     void Emit(Sampled sampled, const std::vector<std::array<bool, 3>>& kept);
 };
 
-// A channel over the sampled frames; one that never changes keeps a single value.
-void AnimationBuilder::AddChannel(Animation& animation, int node, const char* path,
-                                  std::vector<float> values, int components, int input) {
-    const auto n = static_cast<std::size_t>(components);
-    bool constant = true;
-    for (std::size_t i = n; i < values.size() && constant; ++i) {
-        constant = values[i] == values[i % n];
+bool Constant(const std::vector<float>& values, std::size_t components) {
+    for (std::size_t i = components; i < values.size(); ++i) {
+        if (values[i] != values[i % components]) {
+            return false;
+        }
     }
-    if (constant) {
+    return true;
+}
+
+// A channel over the sampled frames; one that never changes keeps a single value, or with
+// `holdInput` holds it over that input's two times.
+void AnimationBuilder::AddChannel(Animation& animation, int node, const char* path,
+                                  std::vector<float> values, int components, int input,
+                                  int holdInput) {
+    const auto n = static_cast<std::size_t>(components);
+    if (Constant(values, n) && holdInput >= 0) {
+        values.resize(n);
+        values.insert(values.end(), values.begin(), values.end());
+        input = holdInput;
+    } else if (Constant(values, n)) {
         values.resize(n);
         if (singleTime < 0) {
             const float zero = 0;
@@ -218,35 +229,39 @@ void AnimationBuilder::Emit(Sampled sampled, const std::vector<std::array<bool, 
     }
     const int input = doc.bin.AddFloats(times, "SCALAR", 1, true, Target::None);
     Animation animation{.name = std::move(sampled.name)};
-    bool spans = false;
+    std::vector<std::pair<std::size_t, Path>> paths;
+    bool varies = false;
     for (std::size_t j = 0; j < sampled.bones.size(); ++j) {
         for (Path path : {kTranslation, kRotation, kScale}) {
-            if (!kept[j][path]) {
-                continue;
+            if (kept[j][path]) {
+                paths.emplace_back(j, path);
+                varies = varies || !Constant(sampled.bones[j][path],
+                                             static_cast<std::size_t>(kComponents[path]));
             }
-            AddChannel(animation, rig.boneNodes[j], kPathNames[path],
-                       std::move(sampled.bones[j][path]), kComponents[path], input);
-            spans = spans || animation.channels.back().input == input;
         }
+    }
+    // When nothing left varies, the first channel holds its value to the last frame.
+    int hold = -1;
+    if (!varies && times.size() > 1) {
+        const float ends[] = {times.front(), times.back()};
+        hold = doc.bin.AddFloats(ends, "SCALAR", 1, true, Target::None);
+    }
+    auto add = [&](int node, const char* path, std::vector<float> values, int components) {
+        AddChannel(animation, node, path, std::move(values), components, input,
+                   animation.channels.empty() ? hold : -1);
+    };
+    for (const auto& [j, path] : paths) {
+        add(rig.boneNodes[j], kPathNames[path], std::move(sampled.bones[j][path]),
+            kComponents[path]);
     }
     if (rig.originJoint >= 0) {
-        AddChannel(animation, rig.joints[static_cast<std::size_t>(rig.originJoint)], "scale",
-                   {kNoScale.begin(), kNoScale.end()}, 3, input);
+        add(rig.joints[static_cast<std::size_t>(rig.originJoint)], "scale",
+            {kNoScale.begin(), kNoScale.end()}, 3);
     }
-    if ((!spans && times.size() > 1) || animation.channels.empty()) {
-        // The first bone's rest turn held from the first frame to the last.
+    if (animation.channels.empty()) {
+        // An animation needs a channel: the first bone's rest turn.
         const Vec4 rest = doc.nodes[static_cast<std::size_t>(rig.boneNodes.front())].trs.rotation;
-        std::vector<float> ends = {times.front()};
-        if (times.size() > 1) {
-            ends.push_back(times.back());
-        }
-        std::vector<float> held;
-        for (std::size_t i = 0; i < ends.size(); ++i) {
-            held.insert(held.end(), rest.begin(), rest.end());
-        }
-        const int endsInput = doc.bin.AddFloats(ends, "SCALAR", 1, true, Target::None);
-        const int output = doc.bin.AddFloats(held, "VEC4", 4, false, Target::None);
-        animation.channels.push_back({rig.boneNodes.front(), "rotation", endsInput, output});
+        add(rig.boneNodes.front(), "rotation", {rest.begin(), rest.end()}, 4);
     }
     doc.animations.push_back(std::move(animation));
 }
