@@ -43,10 +43,8 @@ auto KeyAt(std::span<const Key> keys, bool sorted, uint32_t frame, Lookup lookup
     if (i == keys.size() || (i == 0 && keys[0].frame != frame)) {
         return lookup(keys.subspan(0, 0), f);  // nothing decides
     }
-    if (keys[i].frame != frame) {
-        --i;  // the pair around the frame
-    } else if (i == keys.size() - 1) {
-        --i;
+    if (keys[i].frame != frame || i == keys.size() - 1) {
+        --i;  // the pair around the frame, or the last pair
     }
     return lookup(keys.subspan(i, 2), f);
 }
@@ -355,7 +353,10 @@ Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options) {
         if (!options.skipped) {
             throw Except(kind, "%s: %s", name.c_str(), reason.c_str());
         }
-        options.skipped->push_back(name + ": " + reason);
+        std::string line = name;
+        line += ": ";
+        line += reason;
+        options.skipped->push_back(std::move(line));
     }
     return combined;
 }

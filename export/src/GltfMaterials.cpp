@@ -84,6 +84,7 @@ std::vector<std::string> TextureNames(const Source& source) {
 // caller allows (every core by default), the bulk of an export's time.
 std::vector<Encoded> EncodeTextures(const Source& source, const std::vector<std::string>& names) {
     std::vector<std::unique_ptr<PakMgr::IRead>> files;
+    files.reserve(names.size());
     for (const std::string& name : names) {
         files.push_back(TextureFile(source, name));
     }
