@@ -6,9 +6,12 @@ namespace App {
 
 namespace {
 
-// Work in slices this long, so that the window keeps answering (the cancel button too).
+// The window looks at the workers this often.
+constexpr int kPollMs = 20;
+// Without worker threads the window works in slices this long, so that it keeps answering
+// (the cancel button too).
 constexpr qint64 kSliceMs = 30;
-constexpr int kFailuresListed = 10;
+constexpr int kLinesListed = 10;  // of the failures, and of the warnings
 
 }  // namespace
 
@@ -18,27 +21,42 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
     if (result.cancelled) {
         text += QString::fromUtf8("\n已取消.");
     }
-    if (!result.failures.isEmpty()) {
-        text += QString::fromUtf8("\n%1 个失败:").arg(result.failures.size());
-        for (int i = 0; i < result.failures.size() && i < kFailuresListed; ++i) {
-            text += QLatin1Char('\n') + result.failures[i];
+    const auto list = [&text](const QStringList& lines, const char* heading) {
+        if (lines.isEmpty()) {
+            return;
         }
-    }
+        text += QLatin1Char('\n') + QString::fromUtf8(heading).arg(lines.size());
+        for (int i = 0; i < lines.size() && i < kLinesListed; ++i) {
+            text += QLatin1Char('\n') + lines[i];
+        }
+    };
+    list(result.failures, "%1 个失败:");
+    list(result.warnings, "%1 个警告:");
     return text;
 }
 
 CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation)
     : m_line(line), m_operation(std::move(operation)) {
     m_result.total = count;
-    m_timer.setInterval(0);
-    connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Slice);
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Poll);
 }
 
-CFolderJob::~CFolderJob() = default;
+CFolderJob::~CFolderJob() {
+    // The workers' items refer to this job: they end before it goes.
+    m_workers.reset();
+}
 
 void CFolderJob::Start() {
     m_progress = std::make_unique<CProgress>(m_line, [this] { Cancel(); });
     m_progress->SetRange(0, static_cast<int>(m_result.total));
+    m_outcomes.assign(m_result.total, ItemOutcome{});
+    m_ended.assign(m_result.total, 0);
+    m_workers = std::make_unique<Base::Workers>(m_result.total, Base::DefaultWorkers(),
+                                                [this](std::size_t index) {
+                                                    m_outcomes[index] = m_operation(index);
+                                                    m_ended[index] = 1;
+                                                });
     m_timer.start();
 }
 
@@ -47,29 +65,50 @@ void CFolderJob::Cancel() {
         return;
     }
     m_result.cancelled = true;
-    Finish();
+    m_workers->Stop();
 }
 
-void CFolderJob::Slice() {
-    QElapsedTimer clock;
-    clock.start();
-    while (m_next < m_result.total && clock.elapsed() < kSliceMs) {
-        const QString failure = m_operation(m_next++);
-        if (failure.isEmpty()) {
-            ++m_result.done;
-        } else {
-            m_result.failures << failure;
+void CFolderJob::CancelAndWait() {
+    Cancel();
+    if (Running()) {
+        m_workers->Wait();
+        Finish();
+    }
+}
+
+void CFolderJob::Poll() {
+    if (m_workers->Threads() == 0) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kSliceMs && m_workers->Help()) {
         }
     }
-    m_progress->SetPosition(static_cast<int>(m_next));
-    m_line.ShowText(QStringLiteral("%1/%2").arg(m_next).arg(m_result.total));
-    if (m_next >= m_result.total) {
+    const std::size_t ended = m_workers->Ended();
+    m_progress->SetPosition(static_cast<int>(ended));
+    m_line.ShowText(QStringLiteral("%1/%2").arg(ended).arg(m_result.total));
+    if (m_workers->Finished()) {
         Finish();
     }
 }
 
 void CFolderJob::Finish() {
     m_timer.stop();
+    // Whatever an item threw (memory running out) is its failure line.
+    for (const Base::Failure& failure : m_workers->Wait()) {
+        m_outcomes[failure.index].failure = QString::fromStdString(failure.message);
+        m_ended[failure.index] = 1;
+    }
+    for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
+        if (!m_ended[i]) {
+            continue;  // cancelled before it began
+        }
+        if (m_outcomes[i].failure.isEmpty()) {
+            ++m_result.done;
+        } else {
+            m_result.failures << m_outcomes[i].failure;
+        }
+        m_result.warnings << m_outcomes[i].warnings;
+    }
     m_progress.reset();
     Q_EMIT Finished();
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
@@ -18,6 +19,7 @@
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TexturePreview.h"
+#include "ThreadSeam.h"
 #include "TreePane.h"
 #include "base/text.h"
 #include "model/model.h"
@@ -309,21 +311,35 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
         << answers.messages[0].text.toStdString();
 }
 
-TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
+// The folder's files are written by worker threads while the window only shows progress
+// and takes 取消: with the workers held back the window writes nothing itself, and a cancel
+// then begins nothing more. Where no thread can be made, the window does the work a slice at
+// a time.
+TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
     OpenThroughMenu(game.Path());
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs", Cmd::kExportFile);
-    // Cancelled before the first slice: nothing written, the count says so.
-    QToolButton* cancel = frame->Status().CancelButton();
-    ASSERT_NE(cancel, nullptr);
-    QTest::mouseClick(cancel, Qt::LeftButton);
-    ASSERT_EQ(answers.messages.size(), 1u);
+    const auto exportDocs = [&](const std::string& to) {
+        answers.folders.push_back(QString::fromStdString(to));
+        Choose("docs", Cmd::kExportFile);
+    };
+    {
+        ThreadSeam::Hold hold;
+        exportDocs(out.Path());
+        QTest::qWait(100);
+        EXPECT_TRUE(answers.messages.empty());
+        EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
+        EXPECT_EQ(frame->Status().Text(), U("0/6"));
+        QToolButton* cancel = frame->Status().CancelButton();
+        ASSERT_NE(cancel, nullptr);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        hold.Release();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
+    }
     EXPECT_TRUE(answers.messages[0].text.startsWith(U("0 / 6 个文件已完成: ")));
     EXPECT_TRUE(answers.messages[0].text.contains(U("已取消.")));
     EXPECT_EQ(frame->Status().Progress(), nullptr);
+    EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
 
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs", Cmd::kExportFile);
+    exportDocs(out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     EXPECT_EQ(answers.messages[1].text,
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
@@ -331,15 +347,29 @@ TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
     EXPECT_EQ(TestUtil::ReadText(out / "docs/readme.txt"), "read me");
     EXPECT_EQ(frame->Status().Text(),
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+
+    {
+        ThreadSeam::Allow none(0);
+        exportDocs(out / "alone");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 3; }));
+    }
+    EXPECT_TRUE(answers.messages[2].text.startsWith(U("6 / 6 个文件已完成: ")));
+    EXPECT_EQ(TestUtil::ReadText(out / "alone/docs/武器.txt"), "sword");
 }
 
 TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
+    // An animation file beside the hero that can't be used: left out with a warning.
+    std::vector<Forge::PakFile> files = GameFiles();
+    files.push_back(TextFile("\\chars\\hero\\zz_broken.ani", "no animation"));
+    WriteGame(game.Path(), files);
     OpenThroughMenu(game.Path());
     answers.folders.push_back(QString::fromStdString(out.Path()));
     Choose("chars", Cmd::kConvertToGltf);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
-    EXPECT_FALSE(answers.messages[0].text.contains(U("失败")))
-        << answers.messages[0].text.toStdString();
+    const QString summary = answers.messages[0].text;
+    EXPECT_FALSE(summary.contains(U("失败"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(U("\n1 个警告:\nhero/hero.skn: zz_broken.ani: ")))
+        << summary.toStdString();
     EXPECT_EQ(TestUtil::ReadText(out / "hero/hero.glb").substr(0, 4), "glTF");
 
     Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
@@ -347,6 +377,59 @@ TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
     std::filesystem::create_directory(out / "obj");
     Choose("chars/hero/hero.skn", Cmd::kConvertToObjMtl);
     EXPECT_NE(TestUtil::ReadText(out / "obj/patch0_00.obj").find("mtllib "), std::string::npos);
+}
+
+// While a folder job runs, a second one says so before it asks for anything.
+TEST_F(TreePaneTest, SecondFolderJobSaysOneRunsBeforeAsking) {
+    OpenThroughMenu(game.Path());
+    // The first job's workers held back: it runs until it is cancelled.
+    ThreadSeam::Hold hold;
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    Choose("docs", Cmd::kExportFile);
+    ASSERT_NE(frame->Status().CancelButton(), nullptr);
+    const int asked = answers.folderRequests;
+    for (const uint16_t command : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+        answers.messages.clear();
+        Choose("chars", command);
+        ASSERT_EQ(answers.messages.size(), 1u) << command;
+        EXPECT_EQ(answers.messages[0].text, U(App::kFolderJobRuns)) << command;
+        EXPECT_EQ(answers.folderRequests, asked) << command;
+    }
+    QTest::mouseClick(frame->Status().CancelButton(), Qt::LeftButton);
+    hold.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
+    EXPECT_TRUE(answers.messages[1].text.contains(U("已取消.")));
+}
+
+// The pickers open where the user would look: 打开 in the game shown, a save dialog with a
+// name; a folder that fails to open is neither remembered nor listed.
+TEST_F(TreePaneTest, DialogsStartWhereTheUserWouldLook) {
+    TestUtil::TempDir other;
+    TestUtil::TempDir empty;
+    App::SetLastFolder(App::kGameFolderKind, QString::fromStdString(other.Path()));
+    const QString shown = QString::fromStdString(game.Path());
+    frame->OpenGameFolder(shown);  // as from the command line
+    OpenThroughMenu(empty.Path());
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "where is the game ?!");
+    OpenThroughMenu("");  // cancelled
+    EXPECT_EQ(answers.folderStarts, std::vector<QString>({shown, shown}));
+    EXPECT_EQ(App::LastFolder(App::kGameFolderKind), shown);
+    EXPECT_EQ(App::RecentFolders(), QStringList({shown}));
+
+    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
+    App::SetLastFolder(App::kGltfExportKind, QString::fromStdString(out.Path()));
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
+    Press("Ctrl+Shift+S");
+    ASSERT_EQ(answers.saveStarts.size(), 3u);
+    EXPECT_EQ(answers.saveStarts[0], "hero.glb");
+    EXPECT_EQ(answers.saveStarts[1], QString::fromStdString(out / "hero.glb"));
+    // The model's name and the moment: "hero 2026-12-07 20.15.03.png".
+    const QRegularExpression shotName(
+        QStringLiteral("^hero \\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.png$"));
+    EXPECT_TRUE(shotName.match(answers.saveStarts[2]).hasMatch())
+        << answers.saveStarts[2].toStdString();
 }
 
 TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
