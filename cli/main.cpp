@@ -31,7 +31,7 @@ constexpr Command kCommands[] = {
      "[--hide I,J,...] [--scale S] [--no-version-check]\n"
      "  vell gltf GAME_DIR --each FOLDER -o OUT_DIR [--format glb|gltf] [--scale S] [--jobs N] "
      "[--no-version-check]"},
-    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR"},
+    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]"},
 };
 
 void PrintUsage(std::FILE* to) {

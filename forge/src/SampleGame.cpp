@@ -344,9 +344,13 @@ void Append(std::vector<PakFile>& to, std::vector<PakFile>&& from) {
 
 }  // namespace
 
-SampleGame MakeSampleGame() {
+SampleGame MakeSampleGame(const SampleOptions& options) {
     SampleBuild::CharacterFiles character;
-    std::thread hero([&] { character = SampleBuild::MakeCharacter(); });
+    SampleBuild::FileSet crowd;
+    std::thread hero([&] {
+        character = SampleBuild::MakeCharacter();
+        crowd = SampleBuild::MakeCrowd(options.characters);
+    });
     const std::size_t heroFiles = 64;
     SampleBuild::FillerFiles filler = SampleBuild::MakeFiller(Sample::kTargetEntries - heroFiles);
     hero.join();
@@ -365,6 +369,13 @@ SampleGame MakeSampleGame() {
     game.archives[3].files = std::move(filler.sound.files);
     game.archives[4].name = "ui.pak";
     game.archives[4].files = std::move(filler.ui.files);
+    if (!crowd.files.empty()) {
+        // After char.pak in the listing order, as a later expansion would be.
+        auto at = game.archives.insert(game.archives.begin() + 2, SampleArchive{});
+        at->name = Sample::kCrowdArchive;
+        at->files = std::move(crowd.files);
+    }
+    SampleBuild::ApplyPatch(game.archives, options.patch);
     CompressAll(game.archives);
     return game;
 }
