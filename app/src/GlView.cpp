@@ -211,6 +211,8 @@ void CVellModelBrowserRenderView::DrawScene() {
     m_textures.MakeCurrent();
     ++m_pictures;
     m_core.Render();
+    // What the picture no longer uses goes now, not at the next load.
+    m_textures.DeleteReleased();
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
     // read back or composed into the window.
