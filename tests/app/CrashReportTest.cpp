@@ -2,8 +2,10 @@
 // answered through the prompt-only copy of the program.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <string>
 
 #include "TestUtil.h"
 #include "forge/pak.h"
@@ -90,6 +92,29 @@ TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
         << missing.err;
+}
+
+// --help and --version are answered on stdout before anything of Qt exists: they work
+// without a display.
+TEST(ProgramRun, HelpAndVersionNeedNoDisplay) {
+    struct Row {
+        const char* arg;
+        const char* out;  // what stdout starts with
+    };
+    const Row rows[] = {
+        {"--version", "VellModelBrowser " VELL_VERSION " (commit "},
+        {"--help", "usage: VellModelBrowser [GAME_DIR]\n"},
+        {"-h", "usage: VellModelBrowser [GAME_DIR]\n"},
+    };
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    for (const Row& row : rows) {
+        const TestUtil::RunResult result = TestUtil::Run(VELL_APP_BINARY, {row.arg});
+        EXPECT_EQ(result.exitCode, 0) << row.arg << result.err;
+        EXPECT_TRUE(result.out.starts_with(row.out)) << row.arg << ": " << result.out;
+        EXPECT_EQ(result.err, "") << row.arg;
+    }
+    ::setenv("DISPLAY", display.c_str(), 1);
 }
 
 }  // namespace
