@@ -3,7 +3,6 @@
 #include <atomic>
 #include <charconv>
 #include <cstring>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -42,127 +41,167 @@ void PutNumber(std::string& line, uint64_t value) {
     line.append(digits, end);
 }
 
-struct Leaf {
-    std::string path;  // archive bytes, '\' between components
-    ITreeNode* node;
-};
+using Named = std::pair<std::string_view, ITreeNode*>;
 
-void CollectLeaves(ITreeNode* node, std::string& prefix, std::vector<Leaf>& leaves) {
+// The folder's children sorted by name.
+std::vector<Named> SortedChildren(ITreeNode* folder) {
     struct Children final : ITreeVisitor {
-        std::vector<ITreeNode*> nodes;
-        void Visit(ITreeNode* child) override { nodes.push_back(child); }
+        std::vector<Named> nodes;
+        void Visit(ITreeNode* child) override { nodes.emplace_back(child->Name(), child); }
     } children;
-    node->ForEachChild(&children);
-    for (ITreeNode* child : children.nodes) {
-        const std::size_t length = prefix.size();
-        if (!prefix.empty()) {
-            prefix += '\\';
-        }
-        prefix += child->Name();
-        if (child->GetChildCount() == 0) {
-            leaves.push_back({prefix, child});
-        } else {
-            CollectLeaves(child, prefix, leaves);
-        }
-        prefix.resize(length);
-    }
-}
-
-std::vector<Leaf> Leaves(IPakMgr& mgr) {
-    std::vector<Leaf> leaves;
-    std::string prefix;
-    CollectLeaves(mgr.GetRoot(), prefix, leaves);
-    std::sort(leaves.begin(), leaves.end(),
-              [](const Leaf& a, const Leaf& b) { return a.path < b.path; });
-    return leaves;
+    folder->ForEachChild(&children);
+    std::sort(children.nodes.begin(), children.nodes.end(),
+              [](const Named& a, const Named& b) { return a.first < b.first; });
+    return std::move(children.nodes);
 }
 
 uint32_t IndexOf(ITreeNode* node) {
     return static_cast<uint32_t>(node->GetIndex());
 }
 
-// One slice of the paths both games hold: which of them differ, and which can't be read.
+// A path both games hold, and what comparing it found.
+struct Pair {
+    ITreeNode* oldNode;
+    ITreeNode* newNode;
+    enum Outcome : char { kSame, kDiffer, kUnreadable } outcome = kSame;
+};
+
+// Compares slices of pairs: stored bytes first; where they differ, both sides inflated from
+// the stored bytes already read.
 class SliceCompare {
 public:
     SliceCompare(IPakMgr& older, IPakMgr& newer) : m_older(older), m_newer(newer) {}
 
-    // Marks differing[i] for each pair whose inflated bytes differ; the paths' positions
-    // that can't be read go to `unreadable`.
-    void Run(std::span<const std::pair<ITreeNode*, ITreeNode*>> pairs, std::vector<char>& differing,
-             std::vector<std::size_t>& unreadable) {
-        Gather(pairs, false);
-        std::vector<std::size_t> inflate;
-        bool ok = true;
-        m_newer.LoadStoredEntries(m_indices, [&](std::size_t i, bool read, const auto& bytes) {
-            ok = read && m_ok[i];
-            if (!ok) {
-                unreadable.push_back(i);
-            } else if (!Same(i, bytes) || InflatedSizesDiffer(pairs[i])) {
-                inflate.push_back(i);
+    void Run(std::span<Pair> pairs) {
+        m_indices.clear();
+        for (const Pair& pair : pairs) {
+            m_indices.push_back(IndexOf(pair.oldNode));
+        }
+        m_old.Clear();
+        m_older.LoadStoredEntries(
+            m_indices, [&](std::size_t, bool ok, const auto& bytes) { m_old.Add(ok, bytes); });
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            m_indices[i] = IndexOf(pairs[i].newNode);
+        }
+        // The newer game's stored bytes of the pairs that differ are kept to inflate after
+        // the read: nothing calls back into a manager from its own sink.
+        m_new.Clear();
+        m_differing.clear();
+        m_newer.LoadStoredEntries(m_indices, [&](std::size_t i, bool ok, const auto& bytes) {
+            if (!ok || !m_old.ok[i]) {
+                pairs[i].outcome = Pair::kUnreadable;
+            } else if (!m_old.Equals(i, bytes) || InflatedSizesDiffer(pairs[i])) {
+                m_differing.push_back(i);
+                m_new.Add(true, bytes);
             }
         });
-        if (inflate.empty()) {
-            return;
+        for (std::size_t k = 0; k < m_differing.size(); ++k) {
+            Pair& pair = pairs[m_differing[k]];
+            const bool read =
+                m_older.InflateStored(IndexOf(pair.oldNode), m_old.At(m_differing[k]), m_before) &&
+                m_newer.InflateStored(IndexOf(pair.newNode), m_new.At(k), m_after);
+            pair.outcome = !read                 ? Pair::kUnreadable
+                           : m_before == m_after ? Pair::kSame
+                                                 : Pair::kDiffer;
         }
-        std::vector<std::pair<ITreeNode*, ITreeNode*>> changed;
-        for (std::size_t i : inflate) {
-            changed.push_back(pairs[i]);
-        }
-        Gather(changed, true);
-        m_newer.LoadEntries(m_indices, [&](std::size_t k, bool read, const auto& bytes) {
-            if (!read || !m_ok[k]) {
-                unreadable.push_back(inflate[k]);
-            } else if (!Same(k, bytes)) {
-                differing[inflate[k]] = 1;
-            }
-        });
     }
 
 private:
-    // Reads the older game's bytes (stored or inflated) of every pair into one buffer, and
-    // sets the newer game's indices ready to read.
-    void Gather(std::span<const std::pair<ITreeNode*, ITreeNode*>> pairs, bool inflated) {
-        m_indices.clear();
-        m_bytes.clear();
-        m_starts.assign(1, 0);
-        m_ok.clear();
-        for (const auto& pair : pairs) {
-            m_indices.push_back(IndexOf(pair.first));
+    // Stored bytes of several entries back to back.
+    struct Stored {
+        std::vector<uint8_t> bytes;
+        std::vector<std::size_t> starts{0};
+        std::vector<char> ok;
+        void Clear() {
+            bytes.clear();
+            starts.assign(1, 0);
+            ok.clear();
         }
-        const auto keep = [&](std::size_t, bool read, const std::vector<uint8_t>& bytes) {
-            m_ok.push_back(read);
-            m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
-            m_starts.push_back(m_bytes.size());
-        };
-        if (inflated) {
-            m_older.LoadEntries(m_indices, keep);
-        } else {
-            m_older.LoadStoredEntries(m_indices, keep);
+        void Add(bool read, const std::vector<uint8_t>& b) {
+            ok.push_back(read);
+            bytes.insert(bytes.end(), b.begin(), b.end());
+            starts.push_back(bytes.size());
         }
-        for (std::size_t i = 0; i < pairs.size(); ++i) {
-            m_indices[i] = IndexOf(pairs[i].second);
+        std::span<const uint8_t> At(std::size_t i) const {
+            return std::span(bytes).subspan(starts[i], starts[i + 1] - starts[i]);
         }
-    }
+        bool Equals(std::size_t i, const std::vector<uint8_t>& other) const {
+            const auto mine = At(i);
+            return mine.size() == other.size() &&
+                   (mine.empty() || std::memcmp(mine.data(), other.data(), mine.size()) == 0);
+        }
+    };
 
-    bool Same(std::size_t i, const std::vector<uint8_t>& bytes) const {
-        const std::size_t size = m_starts[i + 1] - m_starts[i];
-        return size == bytes.size() &&
-               (size == 0 || std::memcmp(m_bytes.data() + m_starts[i], bytes.data(), size) == 0);
-    }
-
-    bool InflatedSizesDiffer(const std::pair<ITreeNode*, ITreeNode*>& pair) {
+    bool InflatedSizesDiffer(const Pair& pair) {
         PakEntry a;
         PakEntry b;
-        return !m_older.GetEntry(IndexOf(pair.first), a) ||
-               !m_newer.GetEntry(IndexOf(pair.second), b) || a.inflatedSize != b.inflatedSize;
+        return !m_older.GetEntry(IndexOf(pair.oldNode), a) ||
+               !m_newer.GetEntry(IndexOf(pair.newNode), b) || a.inflatedSize != b.inflatedSize;
     }
 
     IPakMgr& m_older;
     IPakMgr& m_newer;
     std::vector<uint32_t> m_indices;
-    std::vector<uint8_t> m_bytes;
-    std::vector<std::size_t> m_starts;
-    std::vector<char> m_ok;
+    Stored m_old;
+    Stored m_new;
+    std::vector<std::size_t> m_differing;
+    std::vector<uint8_t> m_before;
+    std::vector<uint8_t> m_after;
+};
+
+// Sets two folders side by side, child by child in name order: files only one of them
+// holds are added or removed (a whole folder's files at once), files both hold are paired.
+class TreeWalk {
+public:
+    TreeWalk(Comparison& result, std::vector<Pair>& pairs) : m_result(result), m_pairs(pairs) {}
+
+    void Folders(ITreeNode* before, ITreeNode* after) {
+        const std::vector<Named> old = SortedChildren(before);
+        const std::vector<Named> now = SortedChildren(after);
+        auto a = old.begin();
+        auto b = now.begin();
+        while (a != old.end() || b != now.end()) {
+            if (b == now.end() || (a != old.end() && a->first < b->first)) {
+                All(Change::kRemoved, (a++)->second);
+            } else if (a == old.end() || b->first < a->first) {
+                All(Change::kAdded, (b++)->second);
+            } else {
+                Both(a->second, b->second);
+                ++a;
+                ++b;
+            }
+        }
+    }
+
+private:
+    void Both(ITreeNode* before, ITreeNode* after) {
+        const bool oldFolder = before->GetChildCount() > 0;
+        const bool newFolder = after->GetChildCount() > 0;
+        if (!oldFolder && !newFolder) {
+            m_pairs.push_back({before, after});
+        } else if (oldFolder && newFolder) {
+            Folders(before, after);
+        } else {
+            All(Change::kRemoved, before);
+            All(Change::kAdded, after);
+        }
+    }
+
+    // Every file at or below `node`.
+    void All(Change::Kind kind, ITreeNode* node) {
+        if (node->GetChildCount() > 0) {
+            for (const Named& child : SortedChildren(node)) {
+                All(kind, child.second);
+            }
+            return;
+        }
+        const bool added = kind == Change::kAdded;
+        m_result.changes.push_back(
+            {kind, NodePath(node, '\\'), added ? nullptr : node, added ? node : nullptr});
+    }
+
+    Comparison& m_result;
+    std::vector<Pair>& m_pairs;
 };
 
 }  // namespace
@@ -198,83 +237,40 @@ std::string RecordLine(uint32_t index, const PakEntry& entry) {
 }
 
 Comparison Compare(IPakMgr& older, IPakMgr& newer, const CompareProgress& progress) {
-    const std::vector<Leaf> before = Leaves(older);
-    const std::vector<Leaf> after = Leaves(newer);
     Comparison result;
-    std::vector<std::pair<ITreeNode*, ITreeNode*>> pairs;
-    std::vector<const std::string*> pairPaths;
-    auto a = before.begin();
-    auto b = after.begin();
-    while (a != before.end() || b != after.end()) {
-        if (b == after.end() || (a != before.end() && a->path < b->path)) {
-            result.changes.push_back({Change::kRemoved, a->path, a->node, nullptr});
-            ++a;
-        } else if (a == before.end() || b->path < a->path) {
-            result.changes.push_back({Change::kAdded, b->path, nullptr, b->node});
-            ++b;
-        } else {
-            pairs.emplace_back(a->node, b->node);
-            pairPaths.push_back(&a->path);
-            ++a;
-            ++b;
-        }
-    }
+    std::vector<Pair> pairs;
+    pairs.reserve(older.GetFileCount());
+    TreeWalk(result, pairs).Folders(older.GetRoot(), newer.GetRoot());
     // In the older game's entry order, so that stored bytes are read front to back.
-    std::vector<std::size_t> order(pairs.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
-    }
-    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-        return IndexOf(pairs[x].first) < IndexOf(pairs[y].first);
-    });
-    std::vector<std::pair<ITreeNode*, ITreeNode*>> sorted;
-    sorted.reserve(pairs.size());
-    for (std::size_t i : order) {
-        sorted.push_back(pairs[i]);
-    }
+    std::sort(pairs.begin(), pairs.end(),
+              [](const Pair& x, const Pair& y) { return IndexOf(x.oldNode) < IndexOf(y.oldNode); });
 
-    std::vector<char> differing(sorted.size(), 0);
-    std::vector<std::size_t> unreadable;
-    std::mutex unreadableMutex;
-    const std::size_t slices = (sorted.size() + kPairsPerSlice - 1) / kPairsPerSlice;
+    const std::size_t slices = (pairs.size() + kPairsPerSlice - 1) / kPairsPerSlice;
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
-    auto worker = [&] {
+    RunWorkers([&] {
         SliceCompare compare(older, newer);
-        std::vector<char> slice;
-        std::vector<std::size_t> lost;
         for (std::size_t s; (s = next++) < slices;) {
             const std::size_t first = s * kPairsPerSlice;
-            const std::size_t count = std::min(kPairsPerSlice, sorted.size() - first);
-            slice.assign(count, 0);
-            lost.clear();
-            compare.Run(std::span(sorted).subspan(first, count), slice, lost);
-            std::copy(slice.begin(), slice.end(), differing.begin() + std::ptrdiff_t(first));
-            if (!lost.empty()) {
-                std::lock_guard lock(unreadableMutex);
-                for (std::size_t i : lost) {
-                    unreadable.push_back(first + i);
-                }
-            }
+            const std::size_t count = std::min(kPairsPerSlice, pairs.size() - first);
+            compare.Run(std::span(pairs).subspan(first, count));
             const std::size_t total = done += count;
             if (progress) {
-                progress(total, sorted.size());
+                progress(total, pairs.size());
             }
         }
-    };
-    RunWorkers(worker);
-    for (std::size_t i = 0; i < sorted.size(); ++i) {
-        const std::string& path = *pairPaths[order[i]];
-        if (differing[i]) {
-            result.changes.push_back({Change::kChanged, path, sorted[i].first, sorted[i].second});
+    });
+    for (const Pair& pair : pairs) {
+        if (pair.outcome == Pair::kDiffer) {
+            result.changes.push_back(
+                {Change::kChanged, NodePath(pair.newNode, '\\'), pair.oldNode, pair.newNode});
+        } else if (pair.outcome == Pair::kUnreadable) {
+            result.unreadable.push_back(NodePath(pair.newNode, '\\'));
+        } else {
+            ++result.unchanged;
         }
     }
-    for (std::size_t i : unreadable) {
-        result.unreadable.push_back(*pairPaths[order[i]]);
-    }
     std::sort(result.unreadable.begin(), result.unreadable.end());
-    result.unchanged = sorted.size() - result.unreadable.size() -
-                       std::size_t(std::count(differing.begin(), differing.end(), 1));
     std::sort(result.changes.begin(), result.changes.end(),
               [](const Change& x, const Change& y) { return x.path < y.path; });
     return result;

@@ -143,6 +143,10 @@ public:
         return index < m_entryNodes.size() ? m_entryNodes[index] : nullptr;
     }
     void LoadStoredEntries(std::span<const uint32_t> indices, const EntrySink& sink) override;
+    bool InflateStored(uint32_t index, std::span<const uint8_t> stored,
+                       std::vector<uint8_t>& out) override {
+        return index < m_entries.size() && InflateEntry(index, stored, out);
+    }
 
 private:
     void ResetEntries();

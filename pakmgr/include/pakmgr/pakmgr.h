@@ -133,6 +133,10 @@ struct IPakMgr {
     virtual ITreeNode* GetEntryNode(uint32_t index) = 0;
     // As LoadEntries, but hands each entry's stored bytes as its archive holds them.
     virtual void LoadStoredEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
+    // Inflates stored bytes of entry `index` (as LoadStoredEntries gave them) into `out`, as
+    // LoadEntry would; false when they don't inflate to the entry's size.
+    virtual bool InflateStored(uint32_t index, std::span<const uint8_t> stored,
+                               std::vector<uint8_t>& out) = 0;
 };
 
 // The program's one archive manager.
