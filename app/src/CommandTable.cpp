@@ -44,6 +44,9 @@ constexpr std::array kCommands = {
     CommandInfo{kSaveScreenshot, "保存截图...", "Ctrl+Shift+S", "把视图保存为PNG图片\n保存截图",
                 nullptr},
     CommandInfo{kPreviewTexture, "预览纹理", nullptr, nullptr, nullptr},
+    CommandInfo{kShowSources, "来源", nullptr, "列出包含此文件的所有包\n来源", nullptr},
+    CommandInfo{kFileCompare, "比较(&D)...", nullptr,
+                "与另一个游戏目录比较, 标出新增和更改的文件\n比较", nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 

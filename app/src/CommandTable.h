@@ -38,6 +38,8 @@ inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kSaveScreenshot = 32891;
 inline constexpr uint16_t kPreviewTexture = 32892;
 inline constexpr uint16_t kConvertToObjMtl = 32893;
+inline constexpr uint16_t kShowSources = 32894;
+inline constexpr uint16_t kFileCompare = 32895;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

@@ -142,6 +142,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
+        {Cmd::kShowSources, &F::OnShowSources},
+        {Cmd::kFileCompare, &F::OnFileCompare},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -231,6 +233,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     QMenu* file = bar->addMenu(U("文件(&F)"));
     file->addAction(Action(Cmd::kFileOpen));
     m_recentMenu = file->addMenu(U("最近打开"));
+    file->addAction(Action(Cmd::kFileCompare));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
     file->addSeparator();
