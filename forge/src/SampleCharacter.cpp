@@ -87,6 +87,7 @@ SubMeshDesc MakeSubMesh(const std::string& name, const std::vector<Piece>& piece
         }
     }
     std::vector<std::string> names;
+    names.reserve(used.size());
     for (uint16_t bone : used) {
         names.push_back(Bones()[bone].name);
     }

@@ -71,7 +71,8 @@ Picture Shrink(const Picture& big, uint32_t side) {
                 uint32_t sum = 0;
                 for (uint32_t dy = 0; dy < step; ++dy) {
                     for (uint32_t dx = 0; dx < step; ++dx) {
-                        sum += big.rgba[((std::size_t{y} * step + dy) * big.width + x * step + dx) *
+                        sum += big.rgba[((std::size_t{y} * step + dy) * big.width +
+                                         std::size_t{x} * step + dx) *
                                             4 +
                                         c];
                     }
@@ -101,8 +102,10 @@ Picture Tinted(const Picture& picture, float degrees, bool everywhere) {
     Picture out = picture;
     for (std::size_t p = 0; p < out.rgba.size(); p += 4) {
         const std::size_t pixel = p / 4;
-        const float u = (float(pixel % picture.width) + 0.5f) / float(picture.width);
-        const float v = (float(pixel / picture.width) + 0.5f) / float(picture.height);
+        const std::size_t row = pixel / picture.width;
+        const std::size_t column = pixel % picture.width;
+        const float u = (float(column) + 0.5f) / float(picture.width);
+        const float v = (float(row) + 0.5f) / float(picture.height);
         if (!everywhere && !OnCloth(u, v)) {
             continue;
         }

@@ -183,7 +183,11 @@ public:
         for (uint32_t i = 0; i < count; ++i) {
             const Kind kind = list[i % list.size()];
             const std::string name = count == 1 ? stem : stem + Number(i + 1, 3);
-            m_set.Add(folder + "\\" + name + Extension(kind),
+            std::string path = folder;
+            path += '\\';
+            path += name;
+            path += Extension(kind);
+            m_set.Add(std::move(path),
                       FillerFile(kind, name, Hash(uint32_t(m_set.files.size()), 99)));
         }
     }
@@ -297,8 +301,10 @@ FillerFiles MakeFiller(std::size_t target) {
     Items(data, 1600);
     // The maps fill up to the target; the other folders keep their size.
     const std::size_t sofar = characters.Count() + ui.Count() + sound.Count() + data.Count();
-    const std::size_t mapFolders = 6 * 8;
-    const auto tiles = uint32_t(target > sofar + 6 * 4 ? (target - sofar - 6 * 4) / mapFolders : 1);
+    constexpr std::size_t kMapFolders = std::size_t{6} * 8;
+    constexpr std::size_t kMapScenes = std::size_t{6} * 4;
+    const auto tiles =
+        uint32_t(target > sofar + kMapScenes ? (target - sofar - kMapScenes) / kMapFolders : 1);
     Maps(data, tiles);
 
     // Most of the game's bulk: the fastest compression keeps the whole run short.

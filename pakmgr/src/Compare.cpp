@@ -118,7 +118,7 @@ private:
             ok.clear();
         }
         void Add(bool read, const std::vector<uint8_t>& b) {
-            ok.push_back(read);
+            ok.push_back(read ? 1 : 0);
             bytes.insert(bytes.end(), b.begin(), b.end());
             starts.push_back(bytes.size());
         }

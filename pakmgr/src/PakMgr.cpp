@@ -200,7 +200,10 @@ bool CPakMgr::Open(const std::string& folder) {
     std::sort(names.begin(), names.end(), ListingOrder);
     m_archiveNames = names;
     for (const std::string& name : names) {
-        if (!ReadArchive(folder + "/" + name)) {
+        std::string path = folder;
+        path += '/';
+        path += name;
+        if (!ReadArchive(path)) {
             return false;
         }
     }
