@@ -75,6 +75,27 @@ int OpenFds() {
     return count - 1;  // the listing's own
 }
 
+// "fd -> target" of every open descriptor, for the report when their number changes.
+QString FdTargets() {
+    QString list;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] == '.') {
+                continue;
+            }
+            char target[512] = {};
+            const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+            if (::readlink(link.c_str(), target, sizeof target - 1) < 0) {
+                continue;
+            }
+            list += QStringLiteral(" %1=%2").arg(QString::fromLatin1(entry->d_name),
+                                                 QString::fromLocal8Bit(target));
+        }
+        ::closedir(dir);
+    }
+    return list;
+}
+
 class Soak : public QObject {
 public:
     Soak(CVellModelBrowserMainFrame& frame, int loads, const QString& report)
@@ -129,6 +150,11 @@ private:
         m_frame.View()->Redraw();
         m_frame.View()->OnTimer();
         ++m_done;
+        const int fds = OpenFds();
+        if (fds != m_fds) {
+            Write(QStringLiteral("descriptors%1\n").arg(FdTargets()));
+            m_fds = fds;
+        }
         Write(QStringLiteral("load %1 frames %2 shown_textures %3 textures %4 rss_kb %5 fds %6\n")
                   .arg(m_done)
                   .arg(m_framesShown)
@@ -150,6 +176,7 @@ private:
     QFile m_report;
     std::vector<std::pair<PakMgr::ITreeNode*, PakMgr::ITreeNode*>> m_skins;
     int m_done = 0;
+    int m_fds = -1;
     int m_framesShown = 0;
     QMetaObject::Connection m_playing;
     QTimer m_timeout;
