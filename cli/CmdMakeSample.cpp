@@ -67,7 +67,7 @@ int CmdMakeSample(std::span<char*> argv) {
     }
     Args args(rest, {"--characters"}, {"--patch"});
     if (args.Positionals().size() != 1) {
-        Fail(kUsage, args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
+        FailUsage(args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
     }
     Forge::SampleOptions options = Options(args);
     if (patchAll) {

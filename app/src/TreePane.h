@@ -73,8 +73,8 @@ public:
     // `vell which` lists them.
     void ShowSources();
 
-    // Runs `operation` over `count` items with progress, cancel and a summary naming
-    // `where`. One job at a time: false while another runs.
+    // Runs `operation` over `count` items on worker threads, with progress, cancel and a
+    // summary naming `where`. One job at a time: false while another runs.
     bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where);
     CFolderJob* Job() const { return m_job.get(); }
 
