@@ -43,15 +43,10 @@ public:
         auto found = m_names.find(folder);
         if (found == m_names.end()) {
             auto& names = m_names[folder];
-            struct Claim final : PakMgr::ITreeVisitor {
-                std::map<PakMgr::ITreeNode*, std::string>& names;
-                PakMgr::CutNames cuts;
-                explicit Claim(std::map<PakMgr::ITreeNode*, std::string>& n) : names(n) {}
-                void Visit(PakMgr::ITreeNode* child) override {
-                    names.emplace(child, PakMgr::SafeFileName(child->Name(), &cuts));
-                }
-            } claim(names);
-            folder->ForEachChild(&claim);
+            PakMgr::CutNames cuts;
+            PakMgr::ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
+                names.emplace(child, PakMgr::SafeFileName(child->Name(), &cuts));
+            });
             found = m_names.find(folder);
         }
         return found->second.at(node);
@@ -109,11 +104,11 @@ void Extract(PakMgr::IPakMgr& newer, const PakMgr::Comparison& result, const std
 int CmdDiff(std::span<char*> argv) {
     Args args(argv, {"--extract"}, {});
     if (args.Positionals().size() != 2) {
-        Fail(kUsage, "missing OLD_GAME_DIR and NEW_GAME_DIR");
+        FailUsage("missing OLD_GAME_DIR and NEW_GAME_DIR");
     }
     const std::string outDir = args.Value("--extract");
     if (args.Has("--extract") && outDir.empty()) {
-        Fail(kUsage, "--extract needs a folder");
+        FailUsage("--extract needs a folder");
     }
     const auto older = OpenForDiff(args.Positionals()[0]);
     const auto newer = OpenForDiff(args.Positionals()[1]);

@@ -39,8 +39,8 @@ Forge::SampleOptions Options(const Args& args) {
         uint32_t count = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
         if (error != std::errc() || end != text.data() + text.size() || count > kMostCharacters) {
-            Fail(kUsage, "--characters takes a number from 0 to " +
-                             std::to_string(kMostCharacters) + ": " + text);
+            FailUsage("--characters takes a number from 0 to " + std::to_string(kMostCharacters) +
+                      ": " + text);
         }
         options.characters = count;
     }

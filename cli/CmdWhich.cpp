@@ -6,7 +6,7 @@ namespace Cli {
 int CmdWhich(std::span<char*> argv) {
     Args args(argv, {}, {});
     if (args.Positionals().size() != 2) {
-        Fail(kUsage, "missing GAME_DIR and PATH");
+        FailUsage("missing GAME_DIR and PATH");
     }
     const std::string& path = args.Positionals()[1];
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);

@@ -45,14 +45,11 @@ using Named = std::pair<std::string_view, ITreeNode*>;
 
 // The folder's children sorted by name.
 std::vector<Named> SortedChildren(ITreeNode* folder) {
-    struct Children final : ITreeVisitor {
-        std::vector<Named> nodes;
-        void Visit(ITreeNode* child) override { nodes.emplace_back(child->Name(), child); }
-    } children;
-    folder->ForEachChild(&children);
-    std::sort(children.nodes.begin(), children.nodes.end(),
+    std::vector<Named> children;
+    ForEachChild(folder, [&](ITreeNode* child) { children.emplace_back(child->Name(), child); });
+    std::sort(children.begin(), children.end(),
               [](const Named& a, const Named& b) { return a.first < b.first; });
-    return std::move(children.nodes);
+    return children;
 }
 
 uint32_t IndexOf(ITreeNode* node) {
