@@ -53,6 +53,9 @@ constexpr std::array kCommands = {
     CommandInfo{kViewFile, "查看", nullptr, "在只读窗口中查看文件的文本或十六进制内容\n查看",
                 nullptr},
     CommandInfo{kHelpKeys, "快捷键(&K)", "F1", "列出所有按键和鼠标操作\n快捷键", nullptr},
+    CommandInfo{kShowSources, "来源", nullptr, "列出包含此文件的所有包\n来源", nullptr},
+    CommandInfo{kFileCompare, "比较(&D)...", nullptr,
+                "与另一个游戏目录比较, 标出新增和更改的文件\n比较", nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 

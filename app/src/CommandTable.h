@@ -45,6 +45,8 @@ inline constexpr uint16_t kBonesOnTop = 32896;
 inline constexpr uint16_t kModelInfo = 32897;
 inline constexpr uint16_t kViewFile = 32898;
 inline constexpr uint16_t kHelpKeys = 32899;
+inline constexpr uint16_t kShowSources = 32902;
+inline constexpr uint16_t kFileCompare = 32903;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

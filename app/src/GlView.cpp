@@ -204,6 +204,8 @@ void CVellModelBrowserRenderView::BeginPicture() {
 }
 
 void CVellModelBrowserRenderView::FinishPicture() {
+    // What the picture no longer uses goes now, not at the next load.
+    m_textures.DeleteReleased();
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
     // read back or composed into the window.

@@ -152,6 +152,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kModelInfo, &F::OnModelInfo},
         {Cmd::kViewFile, &F::OnViewFile},
         {Cmd::kHelpKeys, &F::OnHelpKeys},
+        {Cmd::kShowSources, &F::OnShowSources},
+        {Cmd::kFileCompare, &F::OnFileCompare},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -245,6 +247,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     QMenu* file = bar->addMenu(U("文件(&F)"));
     file->addAction(Action(Cmd::kFileOpen));
     m_recentMenu = file->addMenu(U("最近打开"));
+    file->addAction(Action(Cmd::kFileCompare));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
     file->addSeparator();

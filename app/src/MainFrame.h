@@ -15,6 +15,7 @@
 
 class QAction;
 class QComboBox;
+class QDialog;
 class QMenu;
 class QSplitter;
 class QTreeView;
@@ -139,6 +140,10 @@ private:
     void OnConvertToObjMtl();
     void OnConvertToGltf();
     void OnPreviewTexture();
+    void OnShowSources();
+    // 文件 / 比较...: marks the files of the tree added or changed since another game
+    // folder, and lists the files it held that the tree doesn't.
+    void OnFileCompare();
 
     // Model, parts and animations.
     void OnRenderSkin();
@@ -188,6 +193,7 @@ private:
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QDialog* m_removedList = nullptr;  // the last comparison's removed files
 
     std::map<uint16_t, QAction*> m_actions;
     std::map<uint16_t, Handler> m_handlers;

@@ -16,6 +16,7 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QTimer;
+class QToolButton;
 class QTreeView;
 
 namespace Model {
@@ -47,6 +48,7 @@ public:
     QTreeView* Tree() const { return m_tree; }
     CTreeModel* Model() const { return m_model; }
     QLineEdit* FilterBox() const { return m_filter; }
+    QToolButton* OverriddenOnlySwitch() const { return m_overriddenOnly; }
 
     // Forgets every item (and stops a folder job) before the manager's tree goes.
     void Forget();
@@ -69,6 +71,9 @@ public:
     void PreviewTexture();
     // Opens the selected file in a read-only text or hex viewer.
     void ViewFile();
+    // 来源: every record of the archives that holds the selected file's path, listed as
+    // `vell which` lists them.
+    void ShowSources();
 
     // Runs `operation` over `count` items on worker threads, with progress, cancel and a
     // summary naming `where`. One job at a time: false while another runs.
@@ -98,6 +103,7 @@ private:
     Model::IVellModel& m_vellModel;
     PakMgr::IPakMgr& m_pakMgr;
     QLineEdit* m_filter = nullptr;
+    QToolButton* m_overriddenOnly = nullptr;
     QTreeView* m_tree = nullptr;
     CTreeModel* m_model = nullptr;
     QTimer* m_prepareTimer = nullptr;

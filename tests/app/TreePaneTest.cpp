@@ -149,12 +149,14 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
                                                     {Cmd::kExportAnimate, false},
                                                     {Cmd::kExportFile, true},
                                                     {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowSources, true},
                                                     {Cmd::kShowAxes, true}}));
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), (Map{{Cmd::kRenderSkin, false},
                                                     {Cmd::kApplyAnimate, true},
                                                     {Cmd::kExportAnimate, false},
                                                     {Cmd::kExportFile, true},
                                                     {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowSources, true},
                                                     {Cmd::kShowAxes, true}}));
     // A substring test: a.skn.bak counts as a skin.
     EXPECT_TRUE(PopupFor("docs/a.skn.bak")[Cmd::kRenderSkin]);

@@ -25,9 +25,12 @@ FAULTS = [
     fault("pak-sort-order", PAK, "std::sort(names.begin(), names.end());", "",
           ("std::sort(names.begin(), names.end(), ListingOrder);", "(void)ListingOrder;")),
     fault("pak-first-archive-wins", PAK,
-          "builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
+          "m_entryNodes[i] = builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
           "const std::size_t j = m_entries.size() - 1 - i;\n"
-          "        builder.Insert(m_entries[j].name, static_cast<int32_t>(j));"),
+          "        m_entryNodes[j] = builder.Insert(m_entries[j].name, static_cast<int32_t>(j));",
+          ("builder.Insert(m_entries[i].name, static_cast<int32_t>(i));",
+           "const std::size_t j = m_entries.size() - 1 - i;\n"
+           "        builder.Insert(m_entries[j].name, static_cast<int32_t>(j));")),
     fault("pak-stored-range-past-end", PAK,
           "uint64_t{r.offset} + r.storedSize > static_cast<uint64_t>(info.st_size)",
           "uint64_t{r.offset} > static_cast<uint64_t>(info.st_size)",
@@ -35,7 +38,19 @@ FAULTS = [
            "uint64_t{r.offset} > m_archives[r.archive].size"),
           ("uint64_t{r.offset} + r.storedSize <= m_archives[r.archive].size",
            "uint64_t{r.offset} <= m_archives[r.archive].size")),
-    fault("pak-batch-slice", PAK, "                rest = rest.subspan(size);\n", ""),
+    fault("pak-batch-slice", PAK,
+          "                hand(i, InflateEntry(indices[i], rest.first(size), out));\n"
+          "                rest = rest.subspan(size);\n",
+          "                hand(i, InflateEntry(indices[i], rest.first(size), out));\n",
+          ("                rest = rest.subspan(size);\n", "")),
+    # where a file comes from, what an update changed
+    fault("which-copies-of-other-paths", PAK, "if (mgr.GetEntryNode(i) == node) {",
+          "if (mgr.GetEntryNode(i) != nullptr) {"),
+    fault("diff-equal-stored-bytes-skip-sizes", CLI,
+          "} else if (!m_old.Equals(i, bytes) || InflatedSizesDiffer(pairs[i])) {",
+          "} else if (!m_old.Equals(i, bytes)) {"),
+    fault("diff-stored-bytes-decide", CLI + APP, ": m_before == m_after ? Pair::kSame",
+          ": false ? Pair::kSame"),
     # whole-file writes: every export goes through them
     fault("write-temporary-left", WRITE,
           "    if (error != 0) {\n        ::unlink(temporary);\n    }", ""),
