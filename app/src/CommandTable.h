@@ -1,6 +1,7 @@
 // The command ids shared by menus, tool bar buttons and accelerators, and what each shows.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <span>
 
@@ -38,10 +39,14 @@ inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kSaveScreenshot = 32891;
 inline constexpr uint16_t kPreviewTexture = 32892;
 inline constexpr uint16_t kConvertToObjMtl = 32893;
+inline constexpr uint16_t kLanguageChinese = 32894;
+inline constexpr uint16_t kLanguageEnglish = 32895;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd
 
+// The texts are the Chinese sources; CommandText and CommandPrompt give them in the language
+// in use.
 struct CommandInfo {
     uint16_t id;
     const char* text;      // menu item text, or null when no menu of the frame carries it
@@ -53,6 +58,11 @@ struct CommandInfo {
 // Every command of the frame that a QAction carries.
 std::span<const CommandInfo> Commands();
 const CommandInfo* FindCommand(uint16_t id);
+
+// The item text, and the status prompt with its tool tip after a line break, translated;
+// empty where the table has none.
+QString CommandText(const CommandInfo& info);
+QString CommandPrompt(const CommandInfo& info);
 
 // Ids whose check marks the update-UI table keeps, in its order.
 std::span<const uint16_t> UpdateUiIds();

@@ -1,5 +1,6 @@
 #include "FolderJob.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 namespace App {
@@ -13,13 +14,14 @@ constexpr int kFailuresListed = 10;
 }  // namespace
 
 QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
-    QString text =
-        QString::fromUtf8("%1 / %2 个文件已完成: %3").arg(result.done).arg(result.total).arg(where);
+    QString text = QCoreApplication::translate("App::FolderJob", "%1 / %2 个文件已完成: %3")
+                       .arg(QString::number(result.done), QString::number(result.total), where);
     if (result.cancelled) {
-        text += QString::fromUtf8("\n已取消.");
+        text += QCoreApplication::translate("App::FolderJob", "\n已取消.");
     }
     if (!result.failures.isEmpty()) {
-        text += QString::fromUtf8("\n%1 个失败:").arg(result.failures.size());
+        text += QCoreApplication::translate("App::FolderJob", "\n%1 个失败:")
+                    .arg(result.failures.size());
         for (int i = 0; i < result.failures.size() && i < kFailuresListed; ++i) {
             text += QLatin1Char('\n') + result.failures[i];
         }

@@ -39,7 +39,14 @@ class CVellModelBrowserRenderView;
 // "v1.0a" from 1.0.1.0: letters for a third part of 1 to 3, the fourth never shown.
 std::string VersionSuffix(const int (&version)[4]);
 
-inline constexpr const char* kTitle = "Vell 模型浏览器";
+// The window's title before the version suffix: the program's name. Files written keep the
+// Chinese one (ObjComment); the window shows it in the language in use (Title).
+inline constexpr const char* kTitle =
+    QT_TRANSLATE_NOOP("App::CVellModelBrowserMainFrame", "Vell 模型浏览器");
+QString Title();
+// The comment at the head of every OBJ file: the title with the version, in Chinese, code
+// page 936, whatever the language shown.
+std::string ObjComment();
 
 class CVellModelBrowserMainFrame final : public QMainWindow,
                                          public IMessageFilter,
@@ -106,6 +113,8 @@ private:
 
     void CreateActions();
     void CreateMenus();
+    // Every text of the window and its bars again, in the language now in use.
+    void Retranslate();
     void CreateToolBar();
     void CreateSplitter();
     QAction* MakeAction(uint16_t id);
@@ -142,6 +151,7 @@ private:
     void OnLoadAttachment();
     void OnPartsButton();
     void ShowModelState();
+    QString ModelText() const;
     void ShowPlayPosition();
 
     // Settings and about.
@@ -156,6 +166,9 @@ private:
     void OnVersionCheck();
     void OnThrottle();
     void OnAppAbout();
+    void OnLanguageChinese();
+    void OnLanguageEnglish();
+    void ShowLanguage();
 
     // The window's layout between runs.
     void RestoreLayout();
@@ -171,6 +184,13 @@ private:
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
+    // The menus whose titles are retranslated.
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_settingsMenu = nullptr;
+    QMenu* m_modesMenu = nullptr;
+    QMenu* m_languageMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
 
     std::map<uint16_t, QAction*> m_actions;
     std::map<uint16_t, Handler> m_handlers;
@@ -182,6 +202,7 @@ private:
     // The skins of the model shown, whole model first: the glTF export finds textures below
     // their folders. Forgotten with the tree they belong to.
     std::vector<PakMgr::ITreeNode*> m_loadedSkins;
+    QString m_modelName;  // the file shown, named in the status text after a load
     QString m_modelText;  // the status text after a load
     int m_shownFrame = -2;
 

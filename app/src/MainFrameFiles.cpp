@@ -28,10 +28,6 @@ namespace App {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 // The wait cursor for the length of a command.
 class CWaitCursor {
 public:
@@ -72,7 +68,7 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     // Try the folder in a manager of its own first, so that a folder that fails leaves the
     // one opened before fully usable: its entries, its tree and the items that show it.
     if (!PakMgr::CreatePakMgr()->Open(path)) {
-        ShowInfo(this, U("where is the game ?!"));
+        ShowInfo(this, QStringLiteral("where is the game ?!"));
         return;
     }
     // The old items go before the tree they show is destroyed.
@@ -81,7 +77,7 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     m_pakMgr->Clear();
     if (!m_pakMgr->Open(path)) {
         // The folder changed under us between the two reads; show what could be read.
-        ShowInfo(this, U("where is the game ?!"));
+        ShowInfo(this, QStringLiteral("where is the game ?!"));
     }
     m_pakMgr->BuildTree();
     m_pane->ShowTree();
@@ -95,7 +91,7 @@ void CVellModelBrowserMainFrame::RebuildRecentMenu() {
         QAction* item = m_recentMenu->addAction(folder);
         connect(item, &QAction::triggered, this, [this, folder] {
             if (!QFileInfo(folder).isDir()) {
-                ShowInfo(this, folder + U(" 已不存在."));
+                ShowInfo(this, tr("%1 已不存在.").arg(folder));
                 RemoveRecentFolder(folder);
                 RebuildRecentMenu();
                 return;
@@ -126,6 +122,7 @@ void CVellModelBrowserMainFrame::OnFileClose() {
     m_view->makeCurrent();
     m_model->Clear();
     m_loadedSkins.clear();
+    m_modelName.clear();
     m_modelText.clear();
     m_bar->Reset();
     m_bar->RebuildParts();
@@ -174,7 +171,7 @@ void CVellModelBrowserMainFrame::OnSaveScreenshot() {
         {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
     if (picture.isNull() || !encoded ||
         Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
-        ShowInfo(this, U("can't write ") + path);
+        ShowInfo(this, QStringLiteral("can't write ") + path);
         return;
     }
     m_status->ShowText(path);

@@ -53,7 +53,7 @@ void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
         PushUiState(true);
     }
     m_bar->RebuildParts();
-    m_modelText = FromGbk(node->Name());
+    m_modelName = FromGbk(node->Name());
     ShowModelState();
 }
 
@@ -99,14 +99,16 @@ void CVellModelBrowserMainFrame::OnPartsButton() {
 
 // "hero.skn: 1200 顶点, 800 三角形, 40 骨骼".
 void CVellModelBrowserMainFrame::ShowModelState() {
-    const Model::ModelState state = m_model->GetState();
-    m_modelText = m_modelText.section(QLatin1Char(':'), 0, 0) +
-                  QString::fromUtf8(": %1 顶点, %2 三角形, %3 骨骼")
-                      .arg(state.vertices)
-                      .arg(state.triangles)
-                      .arg(state.bones);
+    m_modelText = ModelText();
     m_shownFrame = -2;
     ShowPlayPosition();
+}
+
+QString CVellModelBrowserMainFrame::ModelText() const {
+    const Model::ModelState state = m_model->GetState();
+    return tr("%1: %2 顶点, %3 三角形, %4 骨骼")
+        .arg(m_modelName, QString::number(state.vertices), QString::number(state.triangles),
+             QString::number(state.bones));
 }
 
 // While an animation plays: its name, the integer frame and the last one ("walk 12/39").

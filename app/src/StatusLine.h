@@ -48,6 +48,8 @@ public:
 
     // The prompt pane's text, kept until the next message ("准备" when empty).
     void ShowText(const QString& text);
+    // The texts of the status line's own in the language now in use.
+    void Retranslate();
     QString Text() const;
 
     QLabel* IdleText() const { return m_text; }
@@ -62,6 +64,7 @@ private:
     QWidget* m_pane = nullptr;
     QProgressBar* m_progress = nullptr;
     QToolButton* m_cancelButton = nullptr;
+    bool m_idle = true;  // the prompt pane shows the idle text
 };
 
 }  // namespace App

@@ -76,7 +76,11 @@ Q_SIGNALS:
     // Double-click or Enter on a file: the command it stands for.
     void CommandRequested(uint16_t id);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void Retranslate();
     void OnFilterChanged(const QString& text);
     void OnContextMenu(const QPoint& position);
     void OnActivated(const QModelIndex& index);
@@ -91,6 +95,7 @@ private:
     CStatusLine& m_status;
     Model::IVellModel& m_vellModel;
     PakMgr::IPakMgr& m_pakMgr;
+    QLabel* m_title = nullptr;
     QLineEdit* m_filter = nullptr;
     QTreeView* m_tree = nullptr;
     CTreeModel* m_model = nullptr;

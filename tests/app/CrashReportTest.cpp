@@ -2,6 +2,8 @@
 // answered through the prompt-only copy of the program.
 #include <gtest/gtest.h>
 
+#include <QSettings>
+
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -22,9 +24,31 @@ std::vector<std::filesystem::path> Dumps(const std::string& folder) {
     return dumps;
 }
 
+// The settings of the program run by a test: in a folder of their own, with the language
+// given remembered (none: nothing remembered).
+class ProgramSettings {
+public:
+    explicit ProgramSettings(const char* language) {
+        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
+        if (language) {
+            QSettings settings(QString::fromStdString(m_dir / "Vell/VellModelBrowser.conf"),
+                               QSettings::IniFormat);
+            settings.setValue(QStringLiteral("language"), QString::fromLatin1(language));
+        }
+    }
+    ~ProgramSettings() { ::unsetenv("XDG_CONFIG_HOME"); }
+    ProgramSettings(const ProgramSettings&) = delete;
+    ProgramSettings& operator=(const ProgramSettings&) = delete;
+
+private:
+    TestUtil::TempDir m_dir;
+};
+
 // Runs the program in `folder` with a crash switch and the prompt's answer; a hang ends
 // after a generous minute instead of blocking the suite.
-TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const char* answer) {
+TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const char* answer,
+                            const char* language) {
+    const ProgramSettings settings(language);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     ::setenv("VELL_TEST_CRASH", crash, 1);
@@ -42,19 +66,29 @@ struct CrashRow {
     int signal;
     const char* address;   // in the dump, or null
     const char* function;  // of the program, named in the dump's backtrace
+    const char* language;  // remembered, or null
+    const char* prompt;    // the question asked
 };
+
+constexpr const char* kChinesePrompt = "程序即将崩溃，是否保存dump文件?";
 
 TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
     const CrashRow rows[] = {
-        {"0x18", "yes", SIGSEGV, "address 0x18\n", "CrashIfAsked"},
-        {"0x18", "no", SIGSEGV, nullptr, nullptr},
+        {"0x18", "yes", SIGSEGV, "address 0x18\n", "CrashIfAsked", nullptr, kChinesePrompt},
+        {"0x18", "no", SIGSEGV, nullptr, nullptr, "zh_CN", kChinesePrompt},
+        // The prompt's own process speaks the language remembered.
+        {"0x18", "no", SIGSEGV, nullptr, nullptr, "en",
+         "The program is about to crash. Save a dump file?"},
         // malloc aborts holding its lock: the prompt is still reached.
-        {"heap", "yes", SIGABRT, nullptr, "malloc"},
+        {"heap", "yes", SIGABRT, nullptr, "malloc", nullptr, kChinesePrompt},
     };
     for (const CrashRow& row : rows) {
         TestUtil::TempDir dir;
-        const auto result = CrashIn(dir.Path(), row.crash, row.answer);
+        const auto result = CrashIn(dir.Path(), row.crash, row.answer, row.language);
         EXPECT_EQ(result.exitCode, 128 + row.signal) << row.crash << result.err;
+        EXPECT_NE(result.err.find(std::string("crash prompt: ") + row.prompt + "\n"),
+                  std::string::npos)
+            << result.err;
         const auto dumps = Dumps(dir.Path());
         if (std::string(row.answer) == "no") {
             EXPECT_TRUE(dumps.empty());
@@ -78,20 +112,33 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
 
 // The whole program: started with a game folder, closed through its exit question; a start
 // folder without archives is reported.
+// The language remembered is the one it starts in; "where is the game ?!" is the same in
+// both.
 TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
+    struct Row {
+        const char* language;  // remembered, or null
+        const char* question;  // the exit question
+    };
+    const Row rows[] = {{nullptr, "确定要退出吗？     "},
+                        {"en", "Do you really want to quit?     "}};
     TestUtil::TempDir game;
     TestUtil::TempDir empty;
     Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
-    ::setenv("VELL_TEST_CLOSE", "1", 1);
-    const TestUtil::RunResult opened = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
-    const TestUtil::RunResult missing = TestUtil::Run(VELL_APP_BINARY, {empty.Path()});
-    ::unsetenv("VELL_TEST_CLOSE");
-    EXPECT_EQ(opened.exitCode, 1);
-    EXPECT_EQ(opened.err.find("where is the game"), std::string::npos) << opened.err;
-    EXPECT_NE(opened.err.find("message: 确定要退出吗？     \n"), std::string::npos) << opened.err;
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
-        << missing.err;
+    for (const Row& row : rows) {
+        const ProgramSettings settings(row.language);
+        ::setenv("VELL_TEST_CLOSE", "1", 1);
+        const TestUtil::RunResult opened = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
+        const TestUtil::RunResult missing = TestUtil::Run(VELL_APP_BINARY, {empty.Path()});
+        ::unsetenv("VELL_TEST_CLOSE");
+        EXPECT_EQ(opened.exitCode, 1);
+        EXPECT_EQ(opened.err.find("where is the game"), std::string::npos) << opened.err;
+        EXPECT_NE(opened.err.find(std::string("message: ") + row.question + "\n"),
+                  std::string::npos)
+            << opened.err;
+        EXPECT_EQ(missing.exitCode, 1);
+        EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
+            << missing.err;
+    }
 }
 
 // --help and --version are answered on stdout before anything of Qt exists: they work

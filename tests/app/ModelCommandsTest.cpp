@@ -3,6 +3,7 @@
 // and the screenshot.
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QSlider>
 
@@ -11,6 +12,7 @@
 #include "CommandTable.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "TreePane.h"
 #include "model/model.h"
 #include "view/view.h"
 
@@ -169,6 +171,42 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_TRUE(Find("chars/hero/hero.skn").isValid());
     frame->View()->OnTimer();
     EXPECT_EQ(Orange(frame->View()->Picture()), 0);
+}
+
+// The language chosen while a model is shown: the status line, the animation list, the tree
+// pane and the messages change at once; files written stay as they were.
+TEST_F(ModelCommandsTest, LanguageSwitchRetranslatesWhatIsShown) {
+    struct Row {
+        App::Language language;
+        const char* status;
+        const char* defaultAnimation;
+        const char* pane;
+        const char* converted;
+    };
+    const Row rows[] = {
+        {App::Language::English, "hero.skn: 8 vertices, 4 triangles, 1 bones", "Default   ",
+         "Files ", "Converted to OBJ files."},
+        {App::Language::Chinese, "hero.skn: 8 顶点, 4 三角形, 1 骨骼", "默认   ", "文件列表 ",
+         "已转换为工程文件 ."},
+    };
+    LoadHero();
+    for (const Row& row : rows) {
+        ChooseLanguage(row.language);
+        EXPECT_EQ(frame->Status().Text(), U(row.status));
+        EXPECT_EQ(frame->AnimationList()->itemText(0), U(row.defaultAnimation));
+        EXPECT_EQ(frame->Pane()->findChild<QLabel*>()->text(), U(row.pane));
+    }
+    for (const Row& row : rows) {
+        ChooseLanguage(row.language);
+        TestUtil::TempDir dir;
+        answers.folders.push_back(QString::fromStdString(dir.Path()));
+        answers.messages.clear();
+        Choose("chars/hero/hero.skn", Cmd::kConvertToObj);
+        ASSERT_EQ(answers.messages.size(), 1u);
+        EXPECT_EQ(answers.messages[0].text, U(row.converted));
+        EXPECT_NE(TestUtil::ReadText(dir / "patch0_00.obj").find("Vell 模型浏览器v1.0a"),
+                  std::string::npos);
+    }
 }
 
 TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {

@@ -1,0 +1,353 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>App::CAboutDlg</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Vell 角色模型查看与转换工具</source>
+        <translation>Viewer and converter of Vell&apos;s character models</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>App::CAnimationBar</name>
+    <message>
+        <source>默认   </source>
+        <translation>Default   </translation>
+    </message>
+</context>
+<context>
+    <name>App::CStatusLine</name>
+    <message>
+        <source>准备</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>App::CTreePane</name>
+    <message>
+        <source>%1 导出已完成.</source>
+        <translation>%1 exported.</translation>
+    </message>
+    <message>
+        <source>已转换为工程文件 .</source>
+        <translation>Converted to OBJ files.</translation>
+    </message>
+    <message>
+        <source>已转换为glTF文件 .</source>
+        <translation>Converted to glTF.</translation>
+    </message>
+    <message>
+        <source>文件列表 </source>
+        <translation>Files </translation>
+    </message>
+    <message>
+        <source>查找文件</source>
+        <translation>Find files</translation>
+    </message>
+</context>
+<context>
+    <name>App::CVellModelBrowserMainFrame</name>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>最近打开</source>
+        <translation>Recent Folders</translation>
+    </message>
+    <message>
+        <source>设置(&amp;S)</source>
+        <translation>S&amp;ettings</translation>
+    </message>
+    <message>
+        <source>渲染模式(&amp;R)</source>
+        <translation>&amp;Render Mode</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>视图(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>确定要退出吗？     </source>
+        <translation>Do you really want to quit?     </translation>
+    </message>
+    <message>
+        <source>Vell 模型浏览器</source>
+        <translation>Vell Model Browser </translation>
+    </message>
+    <message>
+        <source>%1 已不存在.</source>
+        <translation>%1 no longer exists.</translation>
+    </message>
+    <message>
+        <source>%1: %2 顶点, %3 三角形, %4 骨骼</source>
+        <translation>%1: %2 vertices, %3 triangles, %4 bones</translation>
+    </message>
+</context>
+<context>
+    <name>App::Commands</name>
+    <message>
+        <source>打开(&amp;O)...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>Open an existing document
+打开</source>
+        <translation>Open an existing document
+Open</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;C)</source>
+        <translation>Clos&amp;e</translation>
+    </message>
+    <message>
+        <source>Close the active document
+关闭</source>
+        <translation>Close the active document
+Close</translation>
+    </message>
+    <message>
+        <source>退出(&amp;x)</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>Quit the application
+Exit</source>
+        <translation>Quit the application
+Exit</translation>
+    </message>
+    <message>
+        <source>背景颜色(&amp;B)...</source>
+        <translation>Back&amp;ground Colour...</translation>
+    </message>
+    <message>
+        <source>改变背景色
+改变背景色</source>
+        <translation>Change the background colour
+Change the background colour</translation>
+    </message>
+    <message>
+        <source>模型颜色(&amp;M)...</source>
+        <translation>Mo&amp;del Colour...</translation>
+    </message>
+    <message>
+        <source>改变模型颜色
+改变模型颜色</source>
+        <translation>Change the model colour
+Change the model colour</translation>
+    </message>
+    <message>
+        <source>点(&amp;P)</source>
+        <translation>&amp;Points</translation>
+    </message>
+    <message>
+        <source>点渲染模式
+点渲染模式</source>
+        <translation>Point render mode
+Point render mode</translation>
+    </message>
+    <message>
+        <source>线(&amp;L)</source>
+        <translation>L&amp;ines</translation>
+    </message>
+    <message>
+        <source>面(&amp;F)</source>
+        <translation>&amp;Faces</translation>
+    </message>
+    <message>
+        <source>填充渲染模式
+填充渲染模式</source>
+        <translation>Fill render mode
+Fill render mode</translation>
+    </message>
+    <message>
+        <source>显示坐标原点(&amp;C)</source>
+        <translation>Sho&amp;w Axes</translation>
+    </message>
+    <message>
+        <source>显示/隐藏坐标轴
+显示/隐藏坐标轴</source>
+        <translation>Show or hide the axes
+Show or hide the axes</translation>
+    </message>
+    <message>
+        <source>显示骨骼(&amp;k)</source>
+        <translation>Show Skeleto&amp;n</translation>
+    </message>
+    <message>
+        <source>显示/隐藏骨骼
+骨骼</source>
+        <translation>Show or hide the skeleton
+Skeleton</translation>
+    </message>
+    <message>
+        <source>版本检查</source>
+        <translation>Version Check</translation>
+    </message>
+    <message>
+        <source>工具栏(&amp;T)</source>
+        <translation>T&amp;ool Bar</translation>
+    </message>
+    <message>
+        <source>显示/隐藏工具条
+工具条</source>
+        <translation>Show or hide the tool bar
+Tool bar</translation>
+    </message>
+    <message>
+        <source>状态栏(&amp;S)</source>
+        <translation>Stat&amp;us Bar</translation>
+    </message>
+    <message>
+        <source>显示/隐藏状态条
+状态条</source>
+        <translation>Show or hide the status bar
+Status bar</translation>
+    </message>
+    <message>
+        <source>目录树(&amp;T)</source>
+        <translation>&amp;Directory Tree</translation>
+    </message>
+    <message>
+        <source>显示/隐藏目录树
+目录树开关</source>
+        <translation>Show or hide the directory tree
+Directory tree</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)...</source>
+        <translation>Ab&amp;out...</translation>
+    </message>
+    <message>
+        <source>Display program information, version number and copyright
+About</source>
+        <translation>Display program information, version number and copyright
+About</translation>
+    </message>
+    <message>
+        <source>保存MDX文件列表
+保存MDX文件列表</source>
+        <translation>Save the list of files
+Save the list of files</translation>
+    </message>
+    <message>
+        <source>自动动画速度
+自动速度</source>
+        <translation>Throttle the frame rate
+Throttle</translation>
+    </message>
+    <message>
+        <source>渲染贴图
+渲染贴图</source>
+        <translation>Render textures
+Render textures</translation>
+    </message>
+    <message>
+        <source>零件显示</source>
+        <translation>Parts</translation>
+    </message>
+    <message>
+        <source>渲染模型</source>
+        <translation>Render Model</translation>
+    </message>
+    <message>
+        <source>显示动画</source>
+        <translation>Show Animation</translation>
+    </message>
+    <message>
+        <source>导出动画帧...</source>
+        <translation>Export Animation Frames...</translation>
+    </message>
+    <message>
+        <source>导出文件(&amp;E)</source>
+        <translation>&amp;Export File</translation>
+    </message>
+    <message>
+        <source>转换为Obj文件(&amp;C)</source>
+        <translation>Convert to &amp;OBJ</translation>
+    </message>
+    <message>
+        <source>转换为Obj文件(带材质)</source>
+        <translation>Convert to OBJ with Materials</translation>
+    </message>
+    <message>
+        <source>转换为glTF文件</source>
+        <translation>Convert to glTF</translation>
+    </message>
+    <message>
+        <source>加载为挂件</source>
+        <translation>Load as Attachment</translation>
+    </message>
+    <message>
+        <source>保存截图...</source>
+        <translation>Save Screenshot...</translation>
+    </message>
+    <message>
+        <source>把视图保存为PNG图片
+保存截图</source>
+        <translation>Save the view as a PNG picture
+Save screenshot</translation>
+    </message>
+    <message>
+        <source>预览纹理</source>
+        <translation>Preview Texture</translation>
+    </message>
+    <message>
+        <source>点渲染模式
+点渲染模式</source>
+        <comment>line mode</comment>
+        <translation>Line render mode
+Line render mode</translation>
+    </message>
+</context>
+<context>
+    <name>App::CrashDump</name>
+    <message>
+        <source>程序即将崩溃，是否保存dump文件?</source>
+        <translation>The program is about to crash. Save a dump file?</translation>
+    </message>
+    <message>
+        <source>未处理异常</source>
+        <translation>Unhandled exception</translation>
+    </message>
+</context>
+<context>
+    <name>App::FolderJob</name>
+    <message>
+        <source>%1 / %2 个文件已完成: %3</source>
+        <translation>%1 / %2 files done: %3</translation>
+    </message>
+    <message>
+        <source>
+已取消.</source>
+        <translation>
+Cancelled.</translation>
+    </message>
+    <message>
+        <source>
+%1 个失败:</source>
+        <translation>
+%1 failed:</translation>
+    </message>
+</context>
+</TS>
