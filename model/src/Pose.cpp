@@ -447,7 +447,7 @@ std::optional<Matrix> Inverse(const Matrix& m) {
         a[i] = m[i];
     }
     for (int i = 0; i < 4; ++i) {
-        inv[i * 5] = 1;
+        inv[static_cast<std::size_t>(i) * 5] = 1;
     }
     for (int c = 0; c < 4; ++c) {
         int pivot = c;
