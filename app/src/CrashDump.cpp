@@ -27,9 +27,8 @@ namespace {
 
 constexpr std::array kSignals = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr std::size_t kMaxFrames = 128;
-constexpr std::size_t kAltStackSize = 64 * 1024;
+constexpr std::size_t kAltStackSize = std::size_t{64} * 1024;
 constexpr std::size_t kPathLimit = 4096;
-constexpr std::size_t kNameSize = 64;
 constexpr std::size_t kLineSize = 256;
 constexpr long kSecondsPerDay = 86400;
 

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeView>
+#include <cmath>
 #include <cstdio>
 
 #include "AnimationBar.h"
@@ -66,7 +67,7 @@ protected:
         } else if (m_share > 0 && count() == 2 && widget(0)->isVisible() &&
                    widget(1)->isVisible()) {
             const int total = Total();
-            const int left = static_cast<int>(m_share * total + 0.5);
+            const int left = static_cast<int>(std::lround(m_share * total));
             setSizes({left, std::max(1, total - left)});
         }
     }

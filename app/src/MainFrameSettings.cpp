@@ -34,7 +34,8 @@ constexpr const char* kToolBarKey = "window/toolBar";
 constexpr const char* kStatusBarKey = "window/statusBar";
 
 QColor FromRgb(uint32_t rgb) {
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    const auto channel = [rgb](int shift) { return static_cast<int>((rgb >> shift) & 0xFF); };
+    return QColor(channel(16), channel(8), channel(0));
 }
 
 }  // namespace
