@@ -50,7 +50,8 @@ public:
     CPartsButton* PartsButton() const { return m_partsButton; }
     QMenu* PartsMenu() const { return m_partsMenu; }
 
-    // Back to "默认" alone, at the default speed.
+    // Back to "默认" alone. The speed slider stays where the user left it: only starting an
+    // animation sets the model's speed, and the slider with it.
     void Reset();
     // The first entry's text in the language now in use.
     void Retranslate();

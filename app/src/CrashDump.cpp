@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "Dialogs.h"
@@ -196,10 +197,7 @@ void CopyFile(const char* path, int out) {
     ::close(in);
 }
 
-void WriteDump(int signal, const siginfo_t* info) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const Line name = DumpName(CivilFromSeconds(now.tv_sec + g_utcOffset));
+void WriteDump(const Line& name, int signal, const siginfo_t* info) {
     const int fd = ::open(name.text, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return;
@@ -222,8 +220,12 @@ void WriteDump(int signal, const siginfo_t* info) {
 }
 
 void CrashDumpFilter(int signal, siginfo_t* info, void*) {
+    // The name tells when the program crashed, not when the user answered.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const Line name = DumpName(CivilFromSeconds(now.tv_sec + g_utcOffset));
     if (AskUser()) {
-        WriteDump(signal, info);
+        WriteDump(name, signal, info);
     }
     ::_exit(128 + signal);
 }
@@ -310,20 +312,32 @@ void SetCrashPromptLanguage(Language language) {
     std::strncpy(g_language, LanguageCode(language), sizeof g_language - 1);
 }
 
-int RunCrashPrompt(int argc, char** argv) {
-    const Language language = LanguageFromCode(argc > 2 ? QString::fromLatin1(argv[2]) : QString());
-    if (const char* answer = std::getenv(kCrashAnswerEnv)) {
-        // No display needed: the texts alone are looked up.
-        QCoreApplication app(argc, argv);
-        InstallTranslations(language);
-        std::fprintf(stderr, "crash prompt: %s\n", PromptText().toUtf8().constData());
-        return std::strcmp(answer, "yes") == 0 ? kPromptAnswerYes : kPromptAnswerNo;
-    }
-    QApplication app(argc, argv);
-    InstallTranslations(language);
+int AskAboutCrash() {
     const MsgAnswer answer =
         ShowMessage({nullptr, PromptText(), PromptCaption(), MsgButtons::YesNo, MsgIcon::Critical});
     return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;
+}
+
+int RunCrashPrompt(int argc, char** argv) {
+    const Language language = LanguageFromCode(argc > 2 ? QString::fromLatin1(argv[2]) : QString());
+    if (const char* answer = std::getenv(kCrashAnswerEnv)) {
+        {
+            // No display needed: the texts alone are looked up.
+            QCoreApplication app(argc, argv);
+            InstallTranslations(language);
+            std::fprintf(stderr, "crash prompt: %s\n", PromptText().toUtf8().constData());
+        }
+        // "yes" or "no", optionally ":N" for an answer that takes N seconds to come.
+        const char* colon = std::strchr(answer, ':');
+        if (colon) {
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(colon + 1)));
+        }
+        const std::string_view word(answer, colon ? colon - answer : std::strlen(answer));
+        return word == "yes" ? kPromptAnswerYes : kPromptAnswerNo;
+    }
+    QApplication app(argc, argv);
+    InstallTranslations(language);
+    return AskAboutCrash();
 }
 
 void CrashIfAsked() {

@@ -12,7 +12,8 @@ enum class Language;
 
 // The command-line switch that runs the program as the crash question only.
 inline constexpr const char* kCrashPromptSwitch = "--crash-prompt";
-// Set to "yes" or "no", answers the crash question without showing it (tests).
+// Set to "yes" or "no", answers the crash question without showing it (tests); ":N" after
+// the word makes the answer come N seconds late.
 inline constexpr const char* kCrashAnswerEnv = "VELL_CRASH_ANSWER";
 // Set to an address, makes the program read it right after start; set to "heap", makes it
 // start threads and corrupt its heap so that malloc aborts (tests).
@@ -38,6 +39,8 @@ std::string DumpFileName(long long secondsSince1970);
 // kPromptAnswerYes or kPromptAnswerNo. With the test's answer set, it prints the question on
 // standard error instead of showing it.
 int RunCrashPrompt(int argc, char** argv);
+// The question itself, in a running application.
+int AskAboutCrash();
 
 // Crashes on purpose when the test switch is set.
 void CrashIfAsked();

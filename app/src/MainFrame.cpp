@@ -246,14 +246,8 @@ void CVellModelBrowserMainFrame::Retranslate() {
     setWindowTitle(Title() + QString::fromStdString(VersionSuffix(kProductVersion)));
     m_status->Retranslate();
     m_bar->Retranslate();
-    // The model's status line names its counts in words.
-    if (!m_modelText.isEmpty()) {
-        const bool shown = m_status->Text() == m_modelText;
-        m_modelText = ModelText();
-        if (shown) {
-            m_status->ShowText(m_modelText);
-        }
-    }
+    // The model's state names its counts in words.
+    ShowPlayPosition(m_model->GetState().frame);
 }
 
 void CVellModelBrowserMainFrame::CreateMenus() {
@@ -304,7 +298,10 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     m_toolbar->toggleViewAction()->setVisible(false);
     m_bar = new CAnimationBar(m_toolbar, Action(Cmd::kPartsButton), *m_model);
     connect(m_bar, &CAnimationBar::PartCommand, this, &CVellModelBrowserMainFrame::OnCommand);
-    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] { m_view->Redraw(); });
+    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] {
+        m_view->Redraw();
+        ShowModelState();
+    });
 
     for (const uint16_t id : ToolBarLayout()) {
         switch (id) {

@@ -48,9 +48,7 @@ void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
     m_loadedSkins.push_back(node);
     if (!intoPart) {
         m_bar->Reset();
-        m_view->ResetView();
-        UISetCheck(Cmd::kShowAxes, true);
-        PushUiState(true);
+        ResetView();
     }
     m_bar->RebuildParts();
     m_modelName = FromGbk(node->Name());
@@ -97,35 +95,36 @@ void CVellModelBrowserMainFrame::OnPartsButton() {
     m_bar->OnPartsButton();
 }
 
-// "hero.skn: 1200 顶点, 800 三角形, 40 骨骼".
+void CVellModelBrowserMainFrame::ResetView() {
+    m_view->ResetView();
+    // The axes are shown again: their check mark says so.
+    UISetCheck(Cmd::kShowAxes, true);
+    PushUiState(true);
+}
+
+// What is shown changed: a message up until now gives way to the state.
 void CVellModelBrowserMainFrame::ShowModelState() {
-    m_modelText = ModelText();
-    m_shownFrame = -2;
-    ShowPlayPosition();
+    m_status->EndMessage();
+    ShowPlayPosition(m_model->GetState().frame);
 }
 
-QString CVellModelBrowserMainFrame::ModelText() const {
-    const Model::ModelState state = m_model->GetState();
-    return tr("%1: %2 顶点, %3 三角形, %4 骨骼")
-        .arg(m_modelName, QString::number(state.vertices), QString::number(state.triangles),
-             QString::number(state.bones));
-}
-
-// While an animation plays: its name, the integer frame and the last one ("walk 12/39").
-void CVellModelBrowserMainFrame::ShowPlayPosition() {
+// An animation playing or held at speed 0 shows its frame and the last one ("walk 12/39");
+// otherwise the counts of what is shown ("hero.skn: 1200 顶点, 800 三角形, 40 骨骼").
+void CVellModelBrowserMainFrame::ShowPlayPosition(int frame) {
     const Model::ModelState state = m_model->GetState();
     const QString name = m_bar->ChosenName();
-    const int frame = name.isEmpty() ? -1 : state.frame;
-    if (frame == m_shownFrame) {
+    if (!name.isEmpty() && frame >= 0) {
+        m_status->ShowState(
+            QStringLiteral("%1 %2/%3").arg(name.trimmed()).arg(frame).arg(state.lastFrame));
         return;
     }
-    m_shownFrame = frame;
-    if (frame < 0) {
-        m_status->ShowText(m_modelText);
+    if (m_modelName.isEmpty()) {
+        m_status->ShowState({});
         return;
     }
-    m_status->ShowText(
-        QStringLiteral("%1 %2/%3").arg(name.trimmed()).arg(frame).arg(state.lastFrame));
+    m_status->ShowState(tr("%1: %2 顶点, %3 三角形, %4 骨骼")
+                            .arg(m_modelName, QString::number(state.vertices),
+                                 QString::number(state.triangles), QString::number(state.bones)));
 }
 
 void CVellModelBrowserMainFrame::OnExportAnimate() {

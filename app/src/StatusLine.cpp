@@ -89,14 +89,33 @@ CStatusLine::CStatusLine(QStatusBar& bar) {
     bar.addPermanentWidget(m_pane);
 }
 
-void CStatusLine::ShowText(const QString& text) {
-    m_idle = text.isEmpty();
-    m_text->setText(m_idle ? QCoreApplication::translate(kContext, kIdleText) : text);
+void CStatusLine::ShowText(const QString& message) {
+    m_messageUp = true;
+    Show(message);
+}
+
+void CStatusLine::EndMessage() {
+    m_messageUp = false;
+    Show(m_state);
+}
+
+void CStatusLine::ShowState(const QString& text) {
+    m_state = text;
+    if (!m_messageUp) {
+        Show(m_state);
+    }
+}
+
+void CStatusLine::Show(const QString& text) {
+    const QString shown = text.isEmpty() ? QCoreApplication::translate(kContext, kIdleText) : text;
+    if (m_text->text() != shown) {
+        m_text->setText(shown);
+    }
 }
 
 void CStatusLine::Retranslate() {
-    if (m_idle) {
-        ShowText({});
+    if (!m_messageUp) {
+        Show(m_state);
     }
     if (m_cancelButton) {
         m_cancelButton->setText(QCoreApplication::translate(kContext, kCancelText));

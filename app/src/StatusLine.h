@@ -46,11 +46,16 @@ public:
     CStatusLine(const CStatusLine&) = delete;
     CStatusLine& operator=(const CStatusLine&) = delete;
 
-    // The prompt pane's text, kept until the next message ("准备" when empty).
-    void ShowText(const QString& text);
-    // The texts of the status line's own in the language now in use.
-    void Retranslate();
+    // The prompt pane follows one rule: a message (of an export or a command) stays up until
+    // EndMessage; otherwise the state's text shows ("准备" when empty).
+    void ShowText(const QString& message);
+    void EndMessage();
+    // What the pane shows when no message is up: the playing or held frame, or the counts.
+    void ShowState(const QString& text);
     QString Text() const;
+    // The status line's own texts again in the language now in use (the state's text is the
+    // frame's to renew).
+    void Retranslate();
 
     QLabel* IdleText() const { return m_text; }
     QWidget* ProgressPane() const { return m_pane; }
@@ -60,11 +65,14 @@ public:
 
 private:
     friend class CProgress;
+    void Show(const QString& text);
+
+    QString m_state;
+    bool m_messageUp = false;
     QLabel* m_text = nullptr;
     QWidget* m_pane = nullptr;
     QProgressBar* m_progress = nullptr;
     QToolButton* m_cancelButton = nullptr;
-    bool m_idle = true;  // the prompt pane shows the idle text
 };
 
 }  // namespace App

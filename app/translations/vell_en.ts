@@ -56,6 +56,10 @@
         <source>查找文件</source>
         <translation>Find files</translation>
     </message>
+    <message>
+        <source>一个文件夹的导出正在进行, 请等它完成或取消.</source>
+        <translation>A folder is being exported; wait for it to finish or cancel it.</translation>
+    </message>
 </context>
 <context>
     <name>App::CVellModelBrowserMainFrame</name>
@@ -332,6 +336,25 @@ Line render mode</translation>
     </message>
 </context>
 <context>
+    <name>App::Dialogs</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
     <name>App::FolderJob</name>
     <message>
         <source>%1 / %2 个文件已完成: %3</source>
@@ -344,10 +367,12 @@ Line render mode</translation>
 Cancelled.</translation>
     </message>
     <message>
-        <source>
-%1 个失败:</source>
-        <translation>
-%1 failed:</translation>
+        <source>%1 个失败:</source>
+        <translation>%1 failed:</translation>
+    </message>
+    <message>
+        <source>%1 个警告:</source>
+        <translation>%1 warnings:</translation>
     </message>
 </context>
 </TS>

@@ -399,6 +399,7 @@ void CVellModel::Pose() {
 
 void CVellModel::ResetPose() {
     m_playback.stopped = true;
+    m_playback.started = false;
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         for (SubMesh& s : m_meshes[slot].subMeshes) {
             s.skinnedPositions = s.positions;

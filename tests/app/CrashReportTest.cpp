@@ -2,13 +2,22 @@
 // answered through the prompt-only copy of the program.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSettings>
-
+#include <QTest>
+#include <QTimer>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <iomanip>
 #include <regex>
+#include <sstream>
 #include <string>
 
+#include "CrashDump.h"
+#include "Language.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 
@@ -60,9 +69,18 @@ TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const 
     return result;
 }
 
+// The local time a dump's name tells, in seconds since 1970.
+std::time_t DumpTime(const std::string& name) {
+    std::tm t{};
+    std::istringstream in(name);
+    in >> std::get_time(&t, "%Y-%m-%d %H.%M.%S");
+    t.tm_isdst = -1;
+    return in.fail() ? 0 : std::mktime(&t);
+}
+
 struct CrashRow {
-    const char* crash;  // an address to read, or "heap": threads and a corrupted heap
-    const char* answer;
+    const char* crash;   // an address to read, or "heap": threads and a corrupted heap
+    const char* answer;  // ":N": the user answers N seconds after the crash
     int signal;
     const char* address;   // in the dump, or null
     const char* function;  // of the program, named in the dump's backtrace
@@ -79,11 +97,14 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         // The prompt's own process speaks the language remembered.
         {"0x18", "no", SIGSEGV, nullptr, nullptr, "en",
          "The program is about to crash. Save a dump file?"},
+        // The name tells the time of the crash, not of the answer.
+        {"0x18", "yes:3", SIGSEGV, "address 0x18\n", "CrashIfAsked", nullptr, kChinesePrompt},
         // malloc aborts holding its lock: the prompt is still reached.
         {"heap", "yes", SIGABRT, nullptr, "malloc", nullptr, kChinesePrompt},
     };
     for (const CrashRow& row : rows) {
         TestUtil::TempDir dir;
+        const std::time_t started = std::time(nullptr);
         const auto result = CrashIn(dir.Path(), row.crash, row.answer, row.language);
         EXPECT_EQ(result.exitCode, 128 + row.signal) << row.crash << result.err;
         EXPECT_NE(result.err.find(std::string("crash prompt: ") + row.prompt + "\n"),
@@ -98,6 +119,9 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         const std::string name = dumps[0].filename().string();
         EXPECT_TRUE(std::regex_match(name, std::regex(R"(\d{4}-\d\d-\d\d \d\d\.\d\d\.\d\d\.dmp)")))
             << name;
+        // The program crashes as it starts; a slow start may take a second or two.
+        EXPECT_GE(DumpTime(name), started) << name;
+        EXPECT_LE(DumpTime(name), started + 2) << name;
         const std::string text = TestUtil::ReadText(dumps[0].string());
         EXPECT_NE(text.find("signal " + std::to_string(row.signal) + " ("), std::string::npos);
         if (row.address) {
@@ -108,6 +132,50 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         EXPECT_NE(text.find("memory map:"), std::string::npos);
         EXPECT_NE(text.find("VellModelBrowser"), std::string::npos);
     }
+}
+
+// The crash question as the user sees it, in the language in use: its text and buttons,
+// answered by a click.
+TEST(CrashReport, QuestionSpeaksTheLanguageAndTakesAClick) {
+    struct Row {
+        App::Language language;
+        const char* question;
+        const char* no;
+        const char* yes;
+    };
+    const Row rows[] = {
+        {App::Language::Chinese, "程序即将崩溃，是否保存dump文件?", "否", "是"},
+        {App::Language::English, "The program is about to crash. Save a dump file?", "No", "Yes"},
+    };
+    for (const Row& row : rows) {
+        App::InstallTranslations(row.language);
+        QStringList buttons;
+        QString question;
+        QTimer click;
+        QObject::connect(&click, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) {
+                return;
+            }
+            click.stop();
+            question = box->text();
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::NoRole) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+            }
+        });
+        click.start(10);
+        EXPECT_EQ(App::AskAboutCrash(), App::kPromptAnswerNo);
+        EXPECT_EQ(question, QString::fromUtf8(row.question));
+        EXPECT_EQ(buttons.size(), 2);
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(row.no))) << row.no;
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(row.yes))) << row.yes;
+    }
+    App::InstallTranslations(App::Language::Chinese);
 }
 
 // The whole program: started with a game folder, closed through its exit question; a start

@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 #include <QXmlStreamReader>
+#include <chrono>
 
 #include "AboutDlg.h"
 #include "AnimationBar.h"
@@ -28,6 +29,7 @@
 #include "StatusLine.h"
 #include "TreePane.h"
 #include "model/model.h"
+#include "model/object.h"
 
 namespace {
 
@@ -604,6 +606,22 @@ TEST_F(FrameTest, ViewDrawsOnlyWhenThePictureChanges) {
     view->OnTimer();
     view->OnTimer();
     EXPECT_EQ(view->Pictures(), settled + 1);
+    // The widget's timer is the core's: a tick draws first, then advances the animation.
+    auto* model = dynamic_cast<Model::CVellModel*>(View::GetModel());
+    ASSERT_NE(model, nullptr);
+    std::vector<int> picturesAtUpdate;
+    model->SetClock([&] {
+        picturesAtUpdate.push_back(view->Pictures());
+        return 0u;
+    });
+    view->Redraw();
+    view->OnTimer();
+    model->SetClock([] {
+        using namespace std::chrono;
+        return static_cast<uint32_t>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    });
+    EXPECT_EQ(picturesAtUpdate, std::vector<int>({settled + 2}));
     const QPoint corner = view->mapToGlobal(QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return QGuiApplication::primaryScreen()
