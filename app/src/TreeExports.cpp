@@ -65,21 +65,15 @@ struct FileJob {
 // Every file below `node` with its output path below `folder`, names made safe.
 void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
                   std::vector<FileJob>& jobs) {
-    struct Collector final : PakMgr::ITreeVisitor {
-        const std::filesystem::path& folder;
-        std::vector<FileJob>& jobs;
-        PakMgr::CutNames cuts;  // two long names of the folder never meet once cut
-        Collector(const std::filesystem::path& f, std::vector<FileJob>& j) : folder(f), jobs(j) {}
-        void Visit(PakMgr::ITreeNode* child) override {
-            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &cuts);
-            if (child->GetChildCount() == 0) {
-                jobs.push_back({child, path});
-            } else {
-                CollectFiles(child, path, jobs);
-            }
+    PakMgr::CutNames cuts;  // two long names of the folder never meet once cut
+    PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
+        const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &cuts);
+        if (child->GetChildCount() == 0) {
+            jobs.push_back({child, path});
+        } else {
+            CollectFiles(child, path, jobs);
         }
-    } collector(folder, jobs);
-    node->ForEachChild(&collector);
+    });
 }
 
 QString Reason() {
