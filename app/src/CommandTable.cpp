@@ -77,15 +77,27 @@ constexpr std::array kCommands = {
                 QT_TRANSLATE_NOOP("App::Commands", "把视图保存为PNG图片\n保存截图"), nullptr},
     CommandInfo{kPreviewTexture, QT_TRANSLATE_NOOP("App::Commands", "预览纹理"), nullptr, nullptr,
                 nullptr},
+    CommandInfo{kLighting, QT_TRANSLATE_NOOP("App::Commands", "光照"), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "用来自镜头的光照亮模型\n光照"), nullptr},
+    CommandInfo{kGroundGrid, QT_TRANSLATE_NOOP("App::Commands", "地面网格"), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "在模型脚下显示每米一格的地面网格\n地面网格"),
+                nullptr},
+    CommandInfo{
+        kBonesOnTop, QT_TRANSLATE_NOOP("App::Commands", "骨骼置前"), nullptr,
+        QT_TRANSLATE_NOOP("App::Commands", "把骨骼画在模型前面; 单击关节选中骨骼\n骨骼置前"),
+        nullptr},
+    CommandInfo{kModelInfo, QT_TRANSLATE_NOOP("App::Commands", "模型信息"), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "显示/隐藏模型信息面板\n模型信息"), nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
     // Each language is named in itself, in either language.
     CommandInfo{kLanguageChinese, "中文", nullptr, nullptr, nullptr},
     CommandInfo{kLanguageEnglish, "English", nullptr, nullptr, nullptr},
 };
 
-constexpr std::array<uint16_t, 11> kUpdateUi = {
-    kViewToolBar, kViewStatusBar, kViewTree,     kRenderPoint,     kRenderLine,     kRenderFill,
-    kShowAxes,    kShowSkeleton,  kVersionCheck, kLanguageChinese, kLanguageEnglish};
+constexpr std::array<uint16_t, 15> kUpdateUi = {
+    kViewToolBar, kViewStatusBar, kViewTree,     kRenderPoint,     kRenderLine,
+    kRenderFill,  kShowAxes,      kShowSkeleton, kVersionCheck,    kLighting,
+    kGroundGrid,  kBonesOnTop,    kModelInfo,    kLanguageChinese, kLanguageEnglish};
 
 constexpr std::array<uint16_t, 26> kToolBar = {kFileOpen,
                                                kFileClose,

@@ -16,12 +16,15 @@
 #include <cstdio>
 
 #include "AnimationBar.h"
+#include "BonePicker.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "InfoPanel.h"
 #include "Language.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "Timeline.h"
 #include "TreePane.h"
 #include "Version.h"
 #include "base/text.h"
@@ -150,6 +153,10 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
         {Cmd::kLanguageChinese, &F::OnLanguageChinese},
         {Cmd::kLanguageEnglish, &F::OnLanguageEnglish},
+        {Cmd::kLighting, &F::OnLighting},
+        {Cmd::kGroundGrid, &F::OnGroundGrid},
+        {Cmd::kBonesOnTop, &F::OnBonesOnTop},
+        {Cmd::kModelInfo, &F::OnModelInfo},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -190,6 +197,10 @@ bool CVellModelBrowserMainFrame::Create() {
     setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
     setAcceptDrops(true);
     UISetCheck(Cmd::kVersionCheck, true);
+    // The inspection aids start off: the picture is the plain one.
+    m_model->SetLighting(false);
+    Model::bonesOnTop = false;
+    Model::selectedBone = -1;
     RestoreLayout();
     PushUiState(false);
     return true;
@@ -272,6 +283,12 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addAction(Action(Cmd::kShowAxes));
     settings->addAction(Action(Cmd::kShowSkeleton));
     settings->addAction(Action(Cmd::kVersionCheck));
+    settings->addSeparator();
+    settings->addAction(Action(Cmd::kLighting));
+    settings->addAction(Action(Cmd::kGroundGrid));
+    settings->addAction(Action(Cmd::kBonesOnTop));
+    settings->addAction(Action(Cmd::kModelInfo));
+    settings->addSeparator();
     QMenu* languages = m_languageMenu = settings->addMenu(QString());
     languages->addAction(Action(Cmd::kLanguageChinese));
     languages->addAction(Action(Cmd::kLanguageEnglish));
@@ -342,6 +359,21 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
             Qt::QueuedConnection);
     connect(m_view, &CVellModelBrowserRenderView::FrameShown, this,
             &CVellModelBrowserMainFrame::ShowPlayPosition);
+    m_timeline = new CTimeline(*m_view, *m_model, [this] { return m_bar->AnimationChosen(); });
+    connect(m_timeline, &CTimeline::PlaybackChanged, this,
+            [this] { ShowPlayPosition(m_model->GetState().frame); });
+    connect(m_bar, &CAnimationBar::PlaybackChanged, m_timeline, &CTimeline::Sync);
+    connect(new CBonePicker(*m_view), &CBonePicker::BonePicked, this,
+            &CVellModelBrowserMainFrame::SelectBone);
+    m_info = new CInfoPanel(this, *m_model);
+    addDockWidget(Qt::RightDockWidgetArea, m_info);
+    m_info->hide();
+    // Queued: the command rebuilds the panel's items, one of which is reporting the change.
+    connect(
+        m_info, &CInfoPanel::SubMeshToggled, this,
+        [this](unsigned n) { OnCommand(static_cast<uint16_t>(Cmd::kFirstPart + n)); },
+        Qt::QueuedConnection);
+    connect(m_info, &CInfoPanel::BoneSelected, this, &CVellModelBrowserMainFrame::SelectBone);
 }
 
 QTreeView* CVellModelBrowserMainFrame::Tree() const {
@@ -363,8 +395,12 @@ void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
         m_ui[id].changed = true;
         PushUiState(true);
     }
-    // A command may change what the view shows.
+    // A command may change what the view shows, and what plays.
     m_view->Redraw();
+    m_timeline->Sync();
+    if (UIGetCheck(Cmd::kModelInfo)) {
+        m_info->Fill();
+    }
 }
 
 void CVellModelBrowserMainFrame::Dispatch(uint16_t id) {

@@ -31,7 +31,10 @@ namespace App {
 
 class CAboutDlg;
 class CAnimationBar;
+class CBonePicker;
+class CInfoPanel;
 class CStatusLine;
+class CTimeline;
 class CTreeModel;
 class CTreePane;
 class CVellModelBrowserRenderView;
@@ -88,6 +91,8 @@ public:
     CTreePane* Pane() const { return m_pane; }
     CAnimationBar* Bar() const { return m_bar; }
     CStatusLine& Status() const { return *m_status; }
+    CTimeline* Timeline() const { return m_timeline; }
+    CInfoPanel* InfoPanel() const { return m_info; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -169,6 +174,13 @@ private:
     void OnLanguageChinese();
     void OnLanguageEnglish();
     void ShowLanguage();
+    void OnLighting();
+    void OnGroundGrid();
+    void OnBonesOnTop();
+    void OnModelInfo();
+    void ShowInfoPanel(bool show);
+    // Selects a bone (-1: none): highlighted in the view, named in the status bar.
+    void SelectBone(int index);
 
     // The window's layout between runs.
     void RestoreLayout();
@@ -180,6 +192,8 @@ private:
     CVellModelBrowserRenderView* m_view = nullptr;
     QToolBar* m_toolbar = nullptr;
     CAnimationBar* m_bar = nullptr;
+    CTimeline* m_timeline = nullptr;
+    CInfoPanel* m_info = nullptr;
     std::unique_ptr<CStatusLine> m_status;
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;
@@ -210,6 +224,7 @@ private:
     bool m_statusBarShown = true;
     // Polygon modes point, line, fill: exactly one is set.
     std::array<bool, 3> m_renderModes = {false, false, true};
+    bool m_lighting = false;
 };
 
 }  // namespace App

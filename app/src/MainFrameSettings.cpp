@@ -32,10 +32,11 @@ constexpr const char* kGeometryKey = "window/geometry";
 constexpr const char* kTreeKey = "window/tree";
 constexpr const char* kToolBarKey = "window/toolBar";
 constexpr const char* kStatusBarKey = "window/statusBar";
+constexpr const char* kInfoPanelKey = "window/infoPanel";
 
 QColor FromRgb(uint32_t rgb) {
-    const auto channel = [rgb](int shift) { return static_cast<int>((rgb >> shift) & 0xFF); };
-    return QColor(channel(16), channel(8), channel(0));
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>(rgb & 0xFF));
 }
 
 }  // namespace
@@ -141,6 +142,9 @@ void CVellModelBrowserMainFrame::RestoreLayout() {
     if (!settings.value(QLatin1String(kStatusBarKey), true).toBool()) {
         OnViewStatusBar();
     }
+    if (settings.value(QLatin1String(kInfoPanelKey), false).toBool()) {
+        ShowInfoPanel(true);
+    }
 }
 
 void CVellModelBrowserMainFrame::SaveLayout() {
@@ -152,6 +156,7 @@ void CVellModelBrowserMainFrame::SaveLayout() {
     settings.setValue(QLatin1String(kTreeKey), m_treeShown);
     settings.setValue(QLatin1String(kToolBarKey), m_toolBarShown);
     settings.setValue(QLatin1String(kStatusBarKey), m_statusBarShown);
+    settings.setValue(QLatin1String(kInfoPanelKey), UIGetCheck(Cmd::kModelInfo));
 }
 
 }  // namespace App

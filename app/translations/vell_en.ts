@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>App::BonePicker</name>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>骨骼 %1, 父骨骼 %2</source>
+        <translation>Bone %1, parent %2</translation>
+    </message>
+</context>
+<context>
     <name>App::CAboutDlg</name>
     <message>
         <source>关于</source>
@@ -24,6 +35,61 @@
     </message>
 </context>
 <context>
+    <name>App::CInfoPanel</name>
+    <message>
+        <source>零件</source>
+        <translation>Parts</translation>
+    </message>
+    <message>
+        <source>纹理</source>
+        <translation>Textures</translation>
+    </message>
+    <message>
+        <source>骨骼</source>
+        <translation>Bones</translation>
+    </message>
+    <message>
+        <source>动画</source>
+        <translation>Animations</translation>
+    </message>
+    <message>
+        <source>尺寸</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>未加载</source>
+        <translation>not loaded</translation>
+    </message>
+    <message>
+        <source>%1 顶点, %2 三角形</source>
+        <translation>%1 vertices, %2 triangles</translation>
+    </message>
+    <message>
+        <source>模型信息</source>
+        <translation>Model Info</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>最后一帧 %1</source>
+        <translation>last frame %1</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>units</translation>
+    </message>
+    <message>
+        <source>米</source>
+        <translation>metres</translation>
+    </message>
+</context>
+<context>
     <name>App::CStatusLine</name>
     <message>
         <source>准备</source>
@@ -32,6 +98,21 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>App::CTimeline</name>
+    <message>
+        <source>播放/暂停 (Space)</source>
+        <translation>Play/Pause (Space)</translation>
+    </message>
+    <message>
+        <source>上一帧 (,)</source>
+        <translation>Previous frame (,)</translation>
+    </message>
+    <message>
+        <source>下一帧 (.)</source>
+        <translation>Next frame (.)</translation>
     </message>
 </context>
 <context>
@@ -322,6 +403,46 @@ Save screenshot</translation>
         <comment>line mode</comment>
         <translation>Line render mode
 Line render mode</translation>
+    </message>
+    <message>
+        <source>光照</source>
+        <translation>Lighting</translation>
+    </message>
+    <message>
+        <source>用来自镜头的光照亮模型
+光照</source>
+        <translation>Light the model from the camera
+Lighting</translation>
+    </message>
+    <message>
+        <source>地面网格</source>
+        <translation>Ground Grid</translation>
+    </message>
+    <message>
+        <source>在模型脚下显示每米一格的地面网格
+地面网格</source>
+        <translation>Show a ground grid of one square per metre under the model
+Ground grid</translation>
+    </message>
+    <message>
+        <source>骨骼置前</source>
+        <translation>Bones on Top</translation>
+    </message>
+    <message>
+        <source>把骨骼画在模型前面; 单击关节选中骨骼
+骨骼置前</source>
+        <translation>Draw the skeleton in front of the model; click a joint to select its bone
+Bones on top</translation>
+    </message>
+    <message>
+        <source>模型信息</source>
+        <translation>Model Info</translation>
+    </message>
+    <message>
+        <source>显示/隐藏模型信息面板
+模型信息</source>
+        <translation>Show or hide the model information panel
+Model info</translation>
     </message>
 </context>
 <context>

@@ -234,6 +234,23 @@ const CommandRow kCommandTexts[] = {
     {kConvertToGltf, "", {"转换为glTF文件", "", ""}, {"Convert to glTF", "", ""}},
     {kLoadAttachment, "", {"加载为挂件", "", ""}, {"Load as Attachment", "", ""}},
     {kPreviewTexture, "", {"预览纹理", "", ""}, {"Preview Texture", "", ""}},
+    {kLighting,
+     "",
+     {"光照", "用来自镜头的光照亮模型", "光照"},
+     {"Lighting", "Light the model from the camera", "Lighting"}},
+    {kGroundGrid,
+     "",
+     {"地面网格", "在模型脚下显示每米一格的地面网格", "地面网格"},
+     {"Ground Grid", "Show a ground grid of one square per metre under the model", "Ground grid"}},
+    {kBonesOnTop,
+     "",
+     {"骨骼置前", "把骨骼画在模型前面; 单击关节选中骨骼", "骨骼置前"},
+     {"Bones on Top", "Draw the skeleton in front of the model; click a joint to select its bone",
+      "Bones on top"}},
+    {kModelInfo,
+     "",
+     {"模型信息", "显示/隐藏模型信息面板", "模型信息"},
+     {"Model Info", "Show or hide the model information panel", "Model info"}},
 };
 
 // What the window shows in one language besides the commands.
@@ -256,7 +273,7 @@ const WindowTexts kWindowTexts[] = {
      {"文件(&F)", "设置(&S)", "视图(&V)", "帮助(&H)"},
      {{"打开(&O)...", "最近打开", "关闭(&C)", "保存截图...", "|", "退出(&x)"},
       {"背景颜色(&B)...", "模型颜色(&M)...", "|", "渲染模式(&R)", "显示坐标原点(&C)",
-       "显示骨骼(&k)", "版本检查", "语言"},
+       "显示骨骼(&k)", "版本检查", "|", "光照", "地面网格", "骨骼置前", "模型信息", "|", "语言"},
       {"工具栏(&T)", "状态栏(&S)", "目录树(&T)"},
       {"关于(&A)..."}},
      "打开 关闭 | 工具条 状态条 目录树开关 | 点渲染模式 点渲染模式 填充渲染模式 | "
@@ -271,7 +288,8 @@ const WindowTexts kWindowTexts[] = {
      {"&File", "S&ettings", "&View", "&Help"},
      {{"&Open...", "Recent Folders", "Clos&e", "Save Screenshot...", "|", "&Quit"},
       {"Back&ground Colour...", "Mo&del Colour...", "|", "&Render Mode", "Sho&w Axes",
-       "Show Skeleto&n", "Version Check", "Language"},
+       "Show Skeleto&n", "Version Check", "|", "Lighting", "Ground Grid", "Bones on Top",
+       "Model Info", "|", "Language"},
       {"T&ool Bar", "Stat&us Bar", "&Directory Tree"},
       {"Ab&out..."}},
      "Open Close | Tool bar Status bar Directory tree | Point render mode Line render mode "

@@ -60,6 +60,8 @@ struct SubMesh {
     std::vector<Matrix> vertexMatrices;
     std::vector<uint16_t> boneMap;  // bone-name table entry -> index in Mesh::bones, or kNoBone
     bool visible = true;
+    // Posed normals for the lit view, kept only while it is lit; the exports use `normals`.
+    std::vector<Vec3> skinnedNormals;
 };
 
 struct Mesh {
