@@ -55,7 +55,7 @@ struct TextureInfo {
 struct PieceInfo {
     std::size_t slot = 0;  // 0 whole model, 1 to 8 body parts, 9 the attachment
     std::string skin;
-    std::string mesh;  // the mesh file the skin names
+    std::string mesh;                    // the mesh file the skin names
     std::vector<SubMeshInfo> subMeshes;  // in EnumSubMeshes order
     std::vector<TextureInfo> textures;   // every material's textures that name a file
 };
