@@ -106,6 +106,15 @@ FAULTS = [
           "return Normalized({q[0], q[1], -q[2], q[3]});",
           ("return Normalized({-q[0], -q[1], q[2], q[3]});",
            "return Normalized({-q[0], q[1], q[2], q[3]});")),
+    fault("gltf-lean-drops-turns", GLTF,
+          "opposite = std::max(opposite, std::abs(values[i + c] + at[c]));", "opposite = 0;"),
+    fault("gltf-glow-unsplit", GLTF, "entry.emissiveFactor[c] = glow[c] / entry.emissiveStrength;",
+          "entry.emissiveFactor[c] = glow[c];"),
+    fault("gltf-attachment-at-origin", GLTF, "    if (mesh.bones.empty()) {\n        return -1;",
+          "    if (true) {\n        return -1;"),
+    fault("obj-mtl-names-with-spaces", GLTF,
+          "const std::string stem = OneWord(objName.substr(0, objName.size() - 4));",
+          "const std::string stem = objName.substr(0, objName.size() - 4);"),
 
     # DDS and textures
     fault("dds-dxt1-three-colour", DDS, "if (!kThreeColourAllowed || c0 > c1) {",

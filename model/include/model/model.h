@@ -127,8 +127,9 @@ struct IVellModel {
     // and group names converted from code page 936. Throws Except naming the first file
     // that can't be written (what was written of it is removed).
     // With `materials`, each OBJ file also gets a .mtl naming a PNG copy of its texture
-    // (map_Kd, and map_d when the texture cuts out), the mtllib/usemtl lines, and faces
-    // wound to agree with their normals, for other tools.
+    // (map_Kd, and map_d when the texture cuts out) and its glow (Ke, map_Ke), the
+    // mtllib/usemtl lines, and faces wound to agree with their normals, for other tools;
+    // the .mtl and PNG names have '_' for spaces, as those lines take one word.
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
                            const std::string& folder = ".", bool materials = false) = 0;
     // Hangs a piece on the parts' "~BoxBone01" bone. Throws Except.

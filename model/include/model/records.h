@@ -123,6 +123,11 @@ inline const Material* MaterialFor(const Skin& skin, std::size_t subMesh) {
     return subMesh < skin.materials.size() ? &skin.materials[subMesh] : nullptr;
 }
 
+// The glow a material gives in other tools' terms: emissiveColor × emissivePower per colour
+// channel (a negative or non-finite share counts as none). A glow texture under a black
+// product glows as painted: the texture alone names the glow, so the product is white.
+Vec3 Emission(const Material& material);
+
 // ---- .ani -------------------------------------------------------------------------------
 
 #pragma pack(push, 1)
