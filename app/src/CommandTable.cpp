@@ -88,6 +88,12 @@ constexpr std::array kCommands = {
         nullptr},
     CommandInfo{kModelInfo, QT_TRANSLATE_NOOP("App::Commands", "模型信息"), nullptr,
                 QT_TRANSLATE_NOOP("App::Commands", "显示/隐藏模型信息面板\n模型信息"), nullptr},
+    CommandInfo{
+        kViewFile, QT_TRANSLATE_NOOP("App::Commands", "查看"), nullptr,
+        QT_TRANSLATE_NOOP("App::Commands", "在只读窗口中查看文件的文本或十六进制内容\n查看"),
+        nullptr},
+    CommandInfo{kHelpKeys, QT_TRANSLATE_NOOP("App::Commands", "快捷键(&K)"), "F1",
+                QT_TRANSLATE_NOOP("App::Commands", "列出所有按键和鼠标操作\n快捷键"), nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
     // Each language is named in itself, in either language.
     CommandInfo{kLanguageChinese, "中文", nullptr, nullptr, nullptr},

@@ -44,8 +44,10 @@ inline constexpr uint16_t kLighting = 32894;
 inline constexpr uint16_t kGroundGrid = 32895;
 inline constexpr uint16_t kBonesOnTop = 32896;
 inline constexpr uint16_t kModelInfo = 32897;
-inline constexpr uint16_t kLanguageChinese = 32898;
-inline constexpr uint16_t kLanguageEnglish = 32899;
+inline constexpr uint16_t kViewFile = 32898;
+inline constexpr uint16_t kHelpKeys = 32899;
+inline constexpr uint16_t kLanguageChinese = 32900;
+inline constexpr uint16_t kLanguageEnglish = 32901;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

@@ -157,6 +157,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kGroundGrid, &F::OnGroundGrid},
         {Cmd::kBonesOnTop, &F::OnBonesOnTop},
         {Cmd::kModelInfo, &F::OnModelInfo},
+        {Cmd::kViewFile, &F::OnViewFile},
+        {Cmd::kHelpKeys, &F::OnHelpKeys},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -299,6 +301,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     view->addAction(Action(Cmd::kViewTree));
 
     QMenu* help = m_helpMenu = bar->addMenu(QString());
+    help->addAction(Action(Cmd::kHelpKeys));
     help->addAction(Action(Cmd::kAppAbout));
 
     for (QMenu* menu : {file, settings, modes, languages, view, help}) {

@@ -178,6 +178,8 @@ private:
     void OnGroundGrid();
     void OnBonesOnTop();
     void OnModelInfo();
+    void OnViewFile();
+    void OnHelpKeys();
     void ShowInfoPanel(bool show);
     // Selects a bone (-1: none): highlighted in the view, named in the status bar.
     void SelectBone(int index);

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "Dialogs.h"
+#include "FileViewer.h"
 #include "MainFrame.h"
 #include "Settings.h"
 #include "StatusLine.h"
@@ -234,6 +235,12 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
 void CTreePane::PreviewTexture() {
     if (PakMgr::ITreeNode* node = SelectedFile()) {
         ShowTexturePreview(this, node);
+    }
+}
+
+void CTreePane::ViewFile() {
+    if (PakMgr::ITreeNode* node = SelectedFile()) {
+        ShowFileViewer(this, node);
     }
 }
 

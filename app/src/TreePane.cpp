@@ -34,7 +34,7 @@ bool Contains(std::string_view name, std::string_view part) {
 constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
                                    Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
                                    Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
-                                   Cmd::kShowAxes};
+                                   Cmd::kViewFile,      Cmd::kShowAxes};
 
 }  // namespace
 
@@ -48,7 +48,7 @@ uint16_t ActivationCommand(std::string_view name) {
     if (Contains(name, ".dds")) {
         return Cmd::kPreviewTexture;
     }
-    return 0;
+    return Cmd::kViewFile;
 }
 
 CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
@@ -184,8 +184,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             action(id)->setEnabled(false);
         }
     }
-    for (const uint16_t id :
-         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kPreviewTexture}) {
+    for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,
+                              Cmd::kPreviewTexture, Cmd::kViewFile}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -207,6 +207,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             enable(Cmd::kExportAnimate, m_context.animationChosen());
         } else if (Contains(name, ".dds")) {
             enable(Cmd::kPreviewTexture, true, true);
+        } else {
+            enable(Cmd::kViewFile, true, true);
         }
     }
     return menu;

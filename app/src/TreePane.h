@@ -68,6 +68,8 @@ public:
     // The shown model (skins loaded, whole model first) as one glTF file.
     void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
     void PreviewTexture();
+    // Opens the selected file in a read-only text or hex viewer.
+    void ViewFile();
 
     // Runs `operation` over `count` items on worker threads, with progress, cancel and a
     // summary naming `where`. One job at a time: false while another runs.
@@ -109,7 +111,8 @@ private:
     std::unique_ptr<CFolderJob> m_job;
 };
 
-// The command a double-click or Enter on a file of this name stands for, or 0.
+// The command a double-click or Enter on a file of this name stands for: load, animate,
+// preview, or else a look at its bytes.
 uint16_t ActivationCommand(std::string_view name);
 
 }  // namespace App

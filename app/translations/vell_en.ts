@@ -35,6 +35,60 @@
     </message>
 </context>
 <context>
+    <name>App::CFileViewer</name>
+    <message>
+        <source>共 %1 字节</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>显示前 %1 字节, 共 %2 字节</source>
+        <translation>the first %1 bytes of %2 shown</translation>
+    </message>
+    <message>
+        <source>查看 - %1</source>
+        <translation>View - %1</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>查找 (Ctrl+F)</source>
+        <translation>Find (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>查找下一个</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>找不到“%1”</source>
+        <translation>“%1” not found</translation>
+    </message>
+    <message>
+        <source>无法读取文件 %1</source>
+        <translation>Can&apos;t read the file %1</translation>
+    </message>
+</context>
+<context>
+    <name>App::CHelpDlg</name>
+    <message>
+        <source>快捷键</source>
+        <translation>Keys</translation>
+    </message>
+    <message>
+        <source>按键或鼠标</source>
+        <translation>Key or mouse</translation>
+    </message>
+    <message>
+        <source>作用</source>
+        <translation>Effect</translation>
+    </message>
+</context>
+<context>
     <name>App::CInfoPanel</name>
     <message>
         <source>零件</source>
@@ -444,6 +498,26 @@ Bones on top</translation>
         <translation>Show or hide the model information panel
 Model info</translation>
     </message>
+    <message>
+        <source>查看</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>在只读窗口中查看文件的文本或十六进制内容
+查看</source>
+        <translation>Show the file&apos;s text or hex dump in a read-only window
+View</translation>
+    </message>
+    <message>
+        <source>快捷键(&amp;K)</source>
+        <translation>Ke&amp;ys</translation>
+    </message>
+    <message>
+        <source>列出所有按键和鼠标操作
+快捷键</source>
+        <translation>List every key and mouse action
+Keys</translation>
+    </message>
 </context>
 <context>
     <name>App::CrashDump</name>
@@ -494,6 +568,93 @@ Cancelled.</translation>
     <message>
         <source>%1 个警告:</source>
         <translation>%1 warnings:</translation>
+    </message>
+</context>
+<context>
+    <name>ViewKeys</name>
+    <message>
+        <source>关闭程序 (先询问)</source>
+        <translation>Close the program (after asking)</translation>
+    </message>
+    <message>
+        <source>拉近</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>推远</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>绕水平轴转动</source>
+        <translation>Turn about the horizontal axis</translation>
+    </message>
+    <message>
+        <source>绕水平轴反向转动</source>
+        <translation>Turn back about the horizontal axis</translation>
+    </message>
+    <message>
+        <source>绕视线轴转动</source>
+        <translation>Turn about the viewing axis</translation>
+    </message>
+    <message>
+        <source>绕视线轴反向转动</source>
+        <translation>Turn back about the viewing axis</translation>
+    </message>
+    <message>
+        <source>向下平移</source>
+        <translation>Pan down</translation>
+    </message>
+    <message>
+        <source>向上平移</source>
+        <translation>Pan up</translation>
+    </message>
+    <message>
+        <source>重新取景 (转动、平移和缩放复位)</source>
+        <translation>Frame the model again (turn, pan and zoom reset)</translation>
+    </message>
+    <message>
+        <source>动画播放/暂停</source>
+        <translation>Play/pause the animation</translation>
+    </message>
+    <message>
+        <source>后退一帧</source>
+        <translation>One frame back</translation>
+    </message>
+    <message>
+        <source>前进一帧</source>
+        <translation>One frame forward</translation>
+    </message>
+    <message>
+        <source>左键拖动</source>
+        <translation>Drag with the left button</translation>
+    </message>
+    <message>
+        <source>转动模型</source>
+        <translation>Turn the model</translation>
+    </message>
+    <message>
+        <source>右键拖动</source>
+        <translation>Drag with the right button</translation>
+    </message>
+    <message>
+        <source>平移视图</source>
+        <translation>Pan the view</translation>
+    </message>
+    <message>
+        <source>滚轮</source>
+        <translation>Mouse wheel</translation>
+    </message>
+    <message>
+        <source>缩放</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>单击关节 (显示骨骼或骨骼置前时)</source>
+        <translation>Click a joint (skeleton shown or on top)</translation>
+    </message>
+    <message>
+        <source>选中骨骼</source>
+        <translation>Select the bone</translation>
     </message>
 </context>
 </TS>

@@ -247,6 +247,14 @@ const CommandRow kCommandTexts[] = {
      {"骨骼置前", "把骨骼画在模型前面; 单击关节选中骨骼", "骨骼置前"},
      {"Bones on Top", "Draw the skeleton in front of the model; click a joint to select its bone",
       "Bones on top"}},
+    {kHelpKeys,
+     "F1",
+     {"快捷键(&K)", "列出所有按键和鼠标操作", "快捷键"},
+     {"Ke&ys", "List every key and mouse action", "Keys"}},
+    {kViewFile,
+     "",
+     {"查看", "在只读窗口中查看文件的文本或十六进制内容", "查看"},
+     {"View", "Show the file's text or hex dump in a read-only window", "View"}},
     {kModelInfo,
      "",
      {"模型信息", "显示/隐藏模型信息面板", "模型信息"},
@@ -275,7 +283,7 @@ const WindowTexts kWindowTexts[] = {
       {"背景颜色(&B)...", "模型颜色(&M)...", "|", "渲染模式(&R)", "显示坐标原点(&C)",
        "显示骨骼(&k)", "版本检查", "|", "光照", "地面网格", "骨骼置前", "模型信息", "|", "语言"},
       {"工具栏(&T)", "状态栏(&S)", "目录树(&T)"},
-      {"关于(&A)..."}},
+      {"快捷键(&K)", "关于(&A)..."}},
      "打开 关闭 | 工具条 状态条 目录树开关 | 点渲染模式 点渲染模式 填充渲染模式 | "
      "显示/隐藏坐标轴 | 改变背景色 | 改变模型颜色 | list | speed | parts | Exit | About",
      "默认   ",
@@ -291,7 +299,7 @@ const WindowTexts kWindowTexts[] = {
        "Show Skeleto&n", "Version Check", "|", "Lighting", "Ground Grid", "Bones on Top",
        "Model Info", "|", "Language"},
       {"T&ool Bar", "Stat&us Bar", "&Directory Tree"},
-      {"Ab&out..."}},
+      {"Ke&ys", "Ab&out..."}},
      "Open Close | Tool bar Status bar Directory tree | Point render mode Line render mode "
      "Fill render mode | Show or hide the axes | Change the background colour | Change the "
      "model colour | list | speed | parts | Exit | About",
