@@ -12,7 +12,6 @@ namespace App {
 
 namespace {
 
-constexpr const char* kCredit = "Vell 角色模型查看与转换工具";
 constexpr const char* kContact = "vell-model-browser@users.noreply.example.org";
 constexpr int kWidth = 300;
 constexpr int kHeight = 430;
@@ -36,7 +35,7 @@ std::string BuildStamp() {
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent, CVellModelBrowserRenderView& view) : QDialog(parent) {
-    setWindowTitle(QString::fromUtf8("关于"));
+    setWindowTitle(tr("关于"));
     setFont(QFont(QStringLiteral("Times New Roman"), 10));
     resize(kWidth, kHeight);
     auto* layout = new QVBoxLayout(this);
@@ -47,7 +46,8 @@ CAboutDlg::CAboutDlg(QWidget* parent, CVellModelBrowserRenderView& view) : QDial
     layout->addWidget(icon);
 
     const QString title = parent ? parent->windowTitle() : QString();
-    m_title = new QLabel(QStringLiteral("%1\n\n%2").arg(title, QString::fromUtf8(kCredit)), this);
+    m_title =
+        new QLabel(QStringLiteral("%1\n\n%2").arg(title, tr("Vell 角色模型查看与转换工具")), this);
     m_title->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_title);
 
@@ -72,7 +72,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, CVellModelBrowserRenderView& view) : QDial
     layout->addWidget(m_gl, 1);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { done(kOk); });
     layout->addWidget(buttons);

@@ -28,6 +28,16 @@ QString FromGbk(std::string_view text) {
 
 }  // namespace
 
+QString DefaultAnimationText() {
+    return CAnimationBar::tr("默认   ");
+}
+
+void CAnimationBar::Retranslate() {
+    if (m_list->count() > 0) {
+        m_list->setItemText(0, DefaultAnimationText());
+    }
+}
+
 Qt::KeyboardModifiers CPartsButton::TakeClickModifiers() {
     const Qt::KeyboardModifiers modifiers =
         m_clicked ? m_clickModifiers : QGuiApplication::queryKeyboardModifiers();
@@ -76,7 +86,7 @@ CAnimationBar::CAnimationBar(QWidget* parent, QAction* partsAction, Model::IVell
 
 void CAnimationBar::Reset() {
     m_list->clear();
-    m_list->addItem(QString::fromUtf8(kDefaultAnimation));
+    m_list->addItem(DefaultAnimationText());
     m_list->setCurrentIndex(0);
 }
 
@@ -86,7 +96,7 @@ bool CAnimationBar::ShowAnimations() {
     public:
         explicit MyStrList(QComboBox& list) : m_list(list) {
             m_list.clear();
-            m_list.addItem(QString::fromUtf8(kDefaultAnimation));
+            m_list.addItem(DefaultAnimationText());
             m_list.setCurrentIndex(-1);
         }
         void AddString(const std::string& name) override { m_list.addItem(FromGbk(name)); }

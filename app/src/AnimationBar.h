@@ -20,7 +20,8 @@ struct IVellModel;
 
 namespace App {
 
-inline constexpr const char* kDefaultAnimation = "默认   ";
+// The list's first entry, the bind pose, in the language in use.
+QString DefaultAnimationText();
 // Frames per second of a freshly started animation, and the speed slider's position then.
 inline constexpr int kDefaultSpeed = 60;
 
@@ -52,6 +53,8 @@ public:
     // Back to "默认" alone. The speed slider stays where the user left it: only starting an
     // animation sets the model's speed, and the slider with it.
     void Reset();
+    // The first entry's text in the language now in use.
+    void Retranslate();
     // After the model read an animation file: lists its animations and plays the first.
     // False when the file has none.
     bool ShowAnimations();

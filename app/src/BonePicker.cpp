@@ -1,5 +1,6 @@
 #include "BonePicker.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 
 #include "GlView.h"
@@ -50,8 +51,9 @@ QString BoneText(int index) {
                QStringLiteral("(%1)").arg(i);
     };
     const uint32_t parent = bones[static_cast<std::size_t>(index)].parent;
-    const QString parentText = parent < bones.size() ? name(parent) : QString::fromUtf8("无");
-    return QString::fromUtf8("骨骼 %1, 父骨骼 %2")
+    const QString parentText =
+        parent < bones.size() ? name(parent) : QCoreApplication::translate("App::BonePicker", "无");
+    return QCoreApplication::translate("App::BonePicker", "骨骼 %1, 父骨骼 %2")
         .arg(name(static_cast<std::size_t>(index)), parentText);
 }
 

@@ -1,6 +1,7 @@
 // The command ids shared by menus, tool bar buttons and accelerators, and what each shows.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <span>
 
@@ -45,12 +46,16 @@ inline constexpr uint16_t kBonesOnTop = 32896;
 inline constexpr uint16_t kModelInfo = 32897;
 inline constexpr uint16_t kViewFile = 32898;
 inline constexpr uint16_t kHelpKeys = 32899;
+inline constexpr uint16_t kLanguageChinese = 32900;
+inline constexpr uint16_t kLanguageEnglish = 32901;
 inline constexpr uint16_t kShowSources = 32902;
 inline constexpr uint16_t kFileCompare = 32903;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd
 
+// The texts are the Chinese sources; CommandText and CommandPrompt give them in the language
+// in use.
 struct CommandInfo {
     uint16_t id;
     const char* text;      // menu item text, or null when no menu of the frame carries it
@@ -62,6 +67,11 @@ struct CommandInfo {
 // Every command of the frame that a QAction carries.
 std::span<const CommandInfo> Commands();
 const CommandInfo* FindCommand(uint16_t id);
+
+// The item text, and the status prompt with its tool tip after a line break, translated;
+// empty where the table has none.
+QString CommandText(const CommandInfo& info);
+QString CommandPrompt(const CommandInfo& info);
 
 // Ids whose check marks the update-UI table keeps, in its order.
 std::span<const uint16_t> UpdateUiIds();

@@ -11,12 +11,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
 
 #include "Dialogs.h"
+#include "Language.h"
 
 extern char** environ;
 
@@ -35,7 +37,8 @@ constexpr long kSecondsPerDay = 86400;
 // run, so nothing may be allocated, formatted by the C library or looked up then.
 char g_selfPath[kPathLimit];
 char g_promptSwitch[] = "--crash-prompt";
-long g_utcOffset = 0;  // seconds east of UTC when the handler was installed
+char g_language[8] = "zh_CN";  // the prompt's language code
+long g_utcOffset = 0;          // seconds east of UTC when the handler was installed
 alignas(16) unsigned char g_altStack[kAltStackSize];
 
 // A fixed-size line built without the C library's formatting.
@@ -168,7 +171,7 @@ bool AskUser() {
         return false;
     }
     if (child == 0) {
-        char* const argv[] = {g_selfPath, g_promptSwitch, nullptr};
+        char* const argv[] = {g_selfPath, g_promptSwitch, g_language, nullptr};
         ::execve(g_selfPath, argv, environ);
         ::_exit(kPromptAnswerNo);
     }
@@ -248,6 +251,14 @@ void CrashDumpFilter(int signal, siginfo_t* info, void*) {
     std::abort();
 }
 
+QString PromptText() {
+    return QCoreApplication::translate("App::CrashDump", "程序即将崩溃，是否保存dump文件?");
+}
+
+QString PromptCaption() {
+    return QCoreApplication::translate("App::CrashDump", "未处理异常");
+}
+
 }  // namespace
 
 std::string DumpFileName(const std::tm& local) {
@@ -296,15 +307,26 @@ void InstallCrashDumpFilter() {
     }
 }
 
+void SetCrashPromptLanguage(Language language) {
+    // Copied whole while no signal can be handled halfway: the handler reads it later.
+    std::strncpy(g_language, LanguageCode(language), sizeof g_language - 1);
+}
+
 int AskAboutCrash() {
     const MsgAnswer answer =
-        ShowMessage({nullptr, QString::fromUtf8("程序即将崩溃，是否保存dump文件?"),
-                     QString::fromUtf8("未处理异常"), MsgButtons::YesNo, MsgIcon::Critical});
+        ShowMessage({nullptr, PromptText(), PromptCaption(), MsgButtons::YesNo, MsgIcon::Critical});
     return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;
 }
 
 int RunCrashPrompt(int argc, char** argv) {
+    const Language language = LanguageFromCode(argc > 2 ? QString::fromLatin1(argv[2]) : QString());
     if (const char* answer = std::getenv(kCrashAnswerEnv)) {
+        {
+            // No display needed: the texts alone are looked up.
+            QCoreApplication app(argc, argv);
+            InstallTranslations(language);
+            std::fprintf(stderr, "crash prompt: %s\n", PromptText().toUtf8().constData());
+        }
         // "yes" or "no", optionally ":N" for an answer that takes N seconds to come.
         const char* colon = std::strchr(answer, ':');
         if (colon) {
@@ -314,6 +336,7 @@ int RunCrashPrompt(int argc, char** argv) {
         return word == "yes" ? kPromptAnswerYes : kPromptAnswerNo;
     }
     QApplication app(argc, argv);
+    InstallTranslations(language);
     return AskAboutCrash();
 }
 

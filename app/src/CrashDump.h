@@ -8,6 +8,8 @@
 
 namespace App {
 
+enum class Language;
+
 // The command-line switch that runs the program as the crash question only.
 inline constexpr const char* kCrashPromptSwitch = "--crash-prompt";
 // Set to "yes" or "no", answers the crash question without showing it (tests); ":N" after
@@ -24,12 +26,18 @@ inline constexpr int kPromptAnswerNo = 7;
 // call does anything.
 void InstallCrashDumpFilter();
 
+// The language the crash prompt will speak; it is handed to the prompt's process on its
+// command line (the crashed process reads no settings).
+void SetCrashPromptLanguage(Language language);
+
 // The dump's file name for a moment in local time: "YYYY-MM-DD hh.mm.ss.dmp"; the same
 // from a count of seconds since 1970 in local time, as the crash handler makes it.
 std::string DumpFileName(const std::tm& local);
 std::string DumpFileName(long long secondsSince1970);
 
-// The prompt-only mode: asks the question and returns kPromptAnswerYes or kPromptAnswerNo.
+// The prompt-only mode (`--crash-prompt LANGUAGE_CODE`): asks the question and returns
+// kPromptAnswerYes or kPromptAnswerNo. With the test's answer set, it prints the question on
+// standard error instead of showing it.
 int RunCrashPrompt(int argc, char** argv);
 // The question itself, in a running application.
 int AskAboutCrash();

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <utility>
@@ -11,10 +12,10 @@ namespace App {
 namespace {
 
 constexpr std::pair<QMessageBox::StandardButton, const char*> kButtonTexts[] = {
-    {QMessageBox::Ok, "确定"},
-    {QMessageBox::Cancel, "取消"},
-    {QMessageBox::Yes, "是"},
-    {QMessageBox::No, "否"},
+    {QMessageBox::Ok, QT_TRANSLATE_NOOP("App::Dialogs", "确定")},
+    {QMessageBox::Cancel, QT_TRANSLATE_NOOP("App::Dialogs", "取消")},
+    {QMessageBox::Yes, QT_TRANSLATE_NOOP("App::Dialogs", "是")},
+    {QMessageBox::No, QT_TRANSLATE_NOOP("App::Dialogs", "否")},
 };
 
 DialogHooks& Hooks() {
@@ -87,7 +88,7 @@ MsgAnswer ShowMessage(const MessageRequest& request) {
     // are translated where the box shows (the crash question runs in a bare copy).
     for (const auto& [button, text] : kButtonTexts) {
         if (QAbstractButton* shown = box.button(button)) {
-            shown->setText(QString::fromUtf8(text));
+            shown->setText(QCoreApplication::translate("App::Dialogs", text));
         }
     }
     return FromQt(box.exec());

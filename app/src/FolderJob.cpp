@@ -1,5 +1,6 @@
 #include "FolderJob.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 namespace App {
@@ -16,22 +17,22 @@ constexpr int kLinesListed = 10;  // of the failures, and of the warnings
 }  // namespace
 
 QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
-    QString text =
-        QString::fromUtf8("%1 / %2 个文件已完成: %3").arg(result.done).arg(result.total).arg(where);
+    QString text = QCoreApplication::translate("App::FolderJob", "%1 / %2 个文件已完成: %3")
+                       .arg(QString::number(result.done), QString::number(result.total), where);
     if (result.cancelled) {
-        text += QString::fromUtf8("\n已取消.");
+        text += QCoreApplication::translate("App::FolderJob", "\n已取消.");
     }
-    const auto list = [&text](const QStringList& lines, const char* heading) {
+    const auto list = [&text](const QStringList& lines, const QString& heading) {
         if (lines.isEmpty()) {
             return;
         }
-        text += QLatin1Char('\n') + QString::fromUtf8(heading).arg(lines.size());
+        text += QLatin1Char('\n') + heading.arg(lines.size());
         for (int i = 0; i < lines.size() && i < kLinesListed; ++i) {
             text += QLatin1Char('\n') + lines[i];
         }
     };
-    list(result.failures, "%1 个失败:");
-    list(result.warnings, "%1 个警告:");
+    list(result.failures, QCoreApplication::translate("App::FolderJob", "%1 个失败:"));
+    list(result.warnings, QCoreApplication::translate("App::FolderJob", "%1 个警告:"));
     return text;
 }
 

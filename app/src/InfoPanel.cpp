@@ -1,5 +1,7 @@
 #include "InfoPanel.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <map>
@@ -20,8 +22,14 @@ constexpr int kRoleData = Qt::UserRole;
 constexpr int kIndexData = Qt::UserRole + 1;
 constexpr int kSectionCount = 5;
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
+constexpr const char* kContext = "App::CInfoPanel";
+constexpr const char* kSections[kSectionCount] = {
+    QT_TRANSLATE_NOOP("App::CInfoPanel", "零件"), QT_TRANSLATE_NOOP("App::CInfoPanel", "纹理"),
+    QT_TRANSLATE_NOOP("App::CInfoPanel", "骨骼"), QT_TRANSLATE_NOOP("App::CInfoPanel", "动画"),
+    QT_TRANSLATE_NOOP("App::CInfoPanel", "尺寸")};
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate(kContext, text);
 }
 
 QString FromGbk(const std::string& text) {
@@ -42,7 +50,7 @@ Role RoleOf(const QTreeWidgetItem* item) {
 
 QString TextureText(const Model::TextureInfo& texture) {
     if (!texture.image) {
-        return U("未加载");
+        return Tr(QT_TRANSLATE_NOOP("App::CInfoPanel", "未加载"));
     }
     const Dds::DdsInfo& info = texture.image->info;
     return QStringLiteral("%1 × %2, %3")
@@ -51,11 +59,11 @@ QString TextureText(const Model::TextureInfo& texture) {
         .arg(QLatin1String(Dds::KindName(info.kind)));
 }
 
-QString SizeText(const float* min, const float* max, float scale, const char* unit) {
+QString SizeText(const float* min, const float* max, float scale, const QString& unit) {
     const auto side = [&](int i) {
         return QString::number(std::max(0.0f, max[i] - min[i]) * scale, 'f', scale < 1 ? 2 : 0);
     };
-    return QStringLiteral("%1 × %2 × %3 ").arg(side(0), side(1), side(2)) + U(unit);
+    return QStringLiteral("%1 × %2 × %3 ").arg(side(0), side(1), side(2)) + unit;
 }
 
 void AddPieces(QTreeWidgetItem* section, const Model::ModelInfo& info) {
@@ -65,7 +73,9 @@ void AddPieces(QTreeWidgetItem* section, const Model::ModelInfo& info) {
                           FromGbk(piece.mesh));
         for (const Model::SubMeshInfo& sub : piece.subMeshes) {
             auto* subItem = Item(item, Role::SubMesh, running++, FromGbk(sub.name),
-                                 U("%1 顶点, %2 三角形").arg(sub.vertices).arg(sub.triangles));
+                                 Tr(QT_TRANSLATE_NOOP("App::CInfoPanel", "%1 顶点, %2 三角形"))
+                                     .arg(sub.vertices)
+                                     .arg(sub.triangles));
             subItem->setCheckState(0, sub.visible ? Qt::Checked : Qt::Unchecked);
         }
     }
@@ -144,23 +154,42 @@ QString Signature(const Model::ModelInfo& info, const std::vector<Model::BoneInf
 }  // namespace
 
 CInfoPanel::CInfoPanel(QWidget* parent, Model::IVellModel& model)
-    : QDockWidget(U("模型信息"), parent), m_model(model), m_tree(new QTreeWidget(this)) {
+    : QDockWidget(parent), m_model(model), m_tree(new QTreeWidget(this)) {
     setObjectName(QStringLiteral("infoPanel"));
     // Only 设置 / 模型信息 shows and hides it, so its check mark is always right.
     setFeatures(QDockWidget::NoDockWidgetFeatures);
     m_tree->setColumnCount(2);
-    m_tree->setHeaderLabels({U("名称"), U("值")});
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     setWidget(m_tree);
-    const char* sections[kSectionCount] = {"零件", "纹理", "骨骼", "动画", "尺寸"};
     for (int i = 0; i < kSectionCount; ++i) {
-        auto* item = new QTreeWidgetItem(m_tree, {U(sections[i])});
+        auto* item = new QTreeWidgetItem(m_tree);
         item->setData(0, kRoleData, static_cast<int>(Role::Section));
     }
+    Retranslate();
     connect(m_tree, &QTreeWidget::itemChanged, this, &CInfoPanel::OnItemChanged);
     // Activation: a double-click, or Enter on the current item.
     connect(m_tree, &QTreeWidget::itemActivated, this, &CInfoPanel::OnItemDoubleClicked);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CInfoPanel::OnSelectionChanged);
+}
+
+void CInfoPanel::Retranslate() {
+    setWindowTitle(tr("模型信息"));
+    m_tree->setHeaderLabels({tr("名称"), tr("值")});
+    for (int i = 0; i < kSectionCount; ++i) {
+        Section(i)->setText(0, Tr(kSections[i]));
+    }
+    // The items name units and counts in words.
+    m_shown.clear();
+    if (isVisible()) {
+        Fill();
+    }
+}
+
+void CInfoPanel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        Retranslate();
+    }
+    QDockWidget::changeEvent(event);
 }
 
 QTreeWidgetItem* CInfoPanel::Section(int index) const {
@@ -185,12 +214,13 @@ void CInfoPanel::Fill() {
     AddBones(Section(2), bones);
     for (std::size_t a = 0; a < info.animations.size(); ++a) {
         Item(Section(3), Role::Animation, static_cast<int>(a), FromGbk(info.animations[a].name),
-             U("最后一帧 %1").arg(info.animations[a].lastFrame));
+             tr("最后一帧 %1").arg(info.animations[a].lastFrame));
     }
     if (!info.pieces.empty()) {
-        Item(Section(4), Role::Size, 0, U("单位"), SizeText(info.boxMin, info.boxMax, 1, "单位"));
-        Item(Section(4), Role::Size, 1, U("米"),
-             SizeText(info.boxMin, info.boxMax, 1 / kUnitsPerMetre, "米"));
+        Item(Section(4), Role::Size, 0, tr("单位"),
+             SizeText(info.boxMin, info.boxMax, 1, tr("单位")));
+        Item(Section(4), Role::Size, 1, tr("米"),
+             SizeText(info.boxMin, info.boxMax, 1 / kUnitsPerMetre, tr("米")));
     }
     for (int i = 0; i < kSectionCount; ++i) {
         Section(i)->setExpanded(true);

@@ -39,7 +39,12 @@ Q_SIGNALS:
     // The user selected a bone in the tree.
     void BoneSelected(int index);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The title, headings and sections in the language in use; the items are made anew.
+    void Retranslate();
     void OnItemChanged(QTreeWidgetItem* item);
     void OnItemDoubleClicked(QTreeWidgetItem* item);
     void OnSelectionChanged();

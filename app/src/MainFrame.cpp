@@ -21,11 +21,13 @@
 #include "Dialogs.h"
 #include "GlView.h"
 #include "InfoPanel.h"
+#include "Language.h"
 #include "Settings.h"
 #include "StatusLine.h"
 #include "Timeline.h"
 #include "TreePane.h"
 #include "Version.h"
+#include "base/text.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 #include "view/view.h"
@@ -42,11 +44,6 @@ namespace {
 constexpr int kFrameWidth = 960;
 constexpr int kFrameHeight = 720;
 constexpr int kTreePaneWidth = 150;
-constexpr const char* kExitQuestion = "确定要退出吗？     ";
-
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
 
 // Keeps the tree pane's share of the width when the window is resized.
 class CProportionalSplitter final : public QSplitter {
@@ -98,6 +95,14 @@ private:
 
 }  // namespace
 
+QString Title() {
+    return CVellModelBrowserMainFrame::tr(kTitle);
+}
+
+std::string ObjComment() {
+    return Base::Utf8ToGbk(std::string(kTitle) + VersionSuffix(kProductVersion));
+}
+
 std::string VersionSuffix(const int (&version)[4]) {
     char text[64];
     const int third = version[2];
@@ -146,6 +151,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
+        {Cmd::kLanguageChinese, &F::OnLanguageChinese},
+        {Cmd::kLanguageEnglish, &F::OnLanguageEnglish},
         {Cmd::kLighting, &F::OnLighting},
         {Cmd::kGroundGrid, &F::OnGroundGrid},
         {Cmd::kBonesOnTop, &F::OnBonesOnTop},
@@ -189,7 +196,8 @@ bool CVellModelBrowserMainFrame::Create() {
         move(frame.topLeft());
     }
     static_cast<CProportionalSplitter*>(m_splitter)->PlaceBar(RememberedTreeWidth(kTreePaneWidth));
-    setWindowTitle(U(kTitle) + QString::fromStdString(VersionSuffix(kProductVersion)));
+    ShowLanguage();
+    Retranslate();
     setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
     setAcceptDrops(true);
     UISetCheck(Cmd::kVersionCheck, true);
@@ -206,17 +214,9 @@ QAction* CVellModelBrowserMainFrame::MakeAction(uint16_t id) {
     const CommandInfo* info = FindCommand(id);
     auto* action = new QAction(this);
     action->setData(id);
-    if (info->text) {
-        action->setText(U(info->text));
-    }
     if (info->shortcut) {
         action->setShortcut(QKeySequence(QString::fromLatin1(info->shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
-    }
-    if (info->prompt) {
-        const QStringList parts = U(info->prompt).split('\n');
-        action->setStatusTip(parts.value(0));
-        action->setToolTip(parts.value(1));
     }
     if (info->icon) {
         action->setIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(info->icon))));
@@ -242,11 +242,34 @@ QAction* CVellModelBrowserMainFrame::Action(uint16_t id) const {
     return it == m_actions.end() ? nullptr : it->second;
 }
 
+void CVellModelBrowserMainFrame::Retranslate() {
+    for (const auto& [id, action] : m_actions) {
+        const CommandInfo& info = *FindCommand(id);
+        action->setText(CommandText(info));
+        const QStringList prompt = CommandPrompt(info).split(QLatin1Char('\n'));
+        action->setStatusTip(prompt.value(0));
+        // Qt makes a tool tip of the text when none is set.
+        action->setToolTip(info.prompt ? prompt.value(1) : QString());
+    }
+    m_fileMenu->setTitle(tr("文件(&F)"));
+    m_recentMenu->setTitle(tr("最近打开"));
+    m_settingsMenu->setTitle(tr("设置(&S)"));
+    m_modesMenu->setTitle(tr("渲染模式(&R)"));
+    m_languageMenu->setTitle(tr("语言"));
+    m_viewMenu->setTitle(tr("视图(&V)"));
+    m_helpMenu->setTitle(tr("帮助(&H)"));
+    setWindowTitle(Title() + QString::fromStdString(VersionSuffix(kProductVersion)));
+    m_status->Retranslate();
+    m_bar->Retranslate();
+    // The model's state names its counts in words.
+    ShowPlayPosition(m_model->GetState().frame);
+}
+
 void CVellModelBrowserMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu(U("文件(&F)"));
+    QMenu* file = m_fileMenu = bar->addMenu(QString());
     file->addAction(Action(Cmd::kFileOpen));
-    m_recentMenu = file->addMenu(U("最近打开"));
+    m_recentMenu = file->addMenu(QString());
     file->addAction(Action(Cmd::kFileCompare));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
@@ -254,11 +277,11 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     file->addAction(Action(Cmd::kAppExit));
     RebuildRecentMenu();
 
-    QMenu* settings = bar->addMenu(U("设置(&S)"));
+    QMenu* settings = m_settingsMenu = bar->addMenu(QString());
     settings->addAction(Action(Cmd::kBackgroundColor));
     settings->addAction(Action(Cmd::kModelColor));
     settings->addSeparator();
-    QMenu* modes = settings->addMenu(U("渲染模式(&R)"));
+    QMenu* modes = m_modesMenu = settings->addMenu(QString());
     modes->addAction(Action(Cmd::kRenderPoint));
     modes->addAction(Action(Cmd::kRenderLine));
     modes->addAction(Action(Cmd::kRenderFill));
@@ -270,17 +293,21 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addAction(Action(Cmd::kGroundGrid));
     settings->addAction(Action(Cmd::kBonesOnTop));
     settings->addAction(Action(Cmd::kModelInfo));
+    settings->addSeparator();
+    QMenu* languages = m_languageMenu = settings->addMenu(QString());
+    languages->addAction(Action(Cmd::kLanguageChinese));
+    languages->addAction(Action(Cmd::kLanguageEnglish));
 
-    QMenu* view = bar->addMenu(U("视图(&V)"));
+    QMenu* view = m_viewMenu = bar->addMenu(QString());
     view->addAction(Action(Cmd::kViewToolBar));
     view->addAction(Action(Cmd::kViewStatusBar));
     view->addAction(Action(Cmd::kViewTree));
 
-    QMenu* help = bar->addMenu(U("帮助(&H)"));
+    QMenu* help = m_helpMenu = bar->addMenu(QString());
     help->addAction(Action(Cmd::kHelpKeys));
     help->addAction(Action(Cmd::kAppAbout));
 
-    for (QMenu* menu : {file, settings, modes, view, help}) {
+    for (QMenu* menu : {file, settings, modes, languages, view, help}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { PushUiState(true); });
     }
 }
@@ -494,7 +521,7 @@ void CVellModelBrowserMainFrame::OnAppExit() {
 
 void CVellModelBrowserMainFrame::closeEvent(QCloseEvent* event) {
     const MsgAnswer answer = ShowMessage(
-        {this, U(kExitQuestion), QString(), MsgButtons::OkCancel, MsgIcon::Information});
+        {this, tr("确定要退出吗？     "), QString(), MsgButtons::OkCancel, MsgIcon::Information});
     if (answer != MsgAnswer::Ok) {
         event->ignore();
         return;
@@ -507,6 +534,9 @@ void CVellModelBrowserMainFrame::closeEvent(QCloseEvent* event) {
 void CVellModelBrowserMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::ActivationChange) {
         UpdateActive();
+    }
+    if (event->type() == QEvent::LanguageChange && m_status) {
+        Retranslate();
     }
     QMainWindow::changeEvent(event);
 }

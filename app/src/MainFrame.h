@@ -43,7 +43,14 @@ class CVellModelBrowserRenderView;
 // "v1.0a" from 1.0.1.0: letters for a third part of 1 to 3, the fourth never shown.
 std::string VersionSuffix(const int (&version)[4]);
 
-inline constexpr const char* kTitle = "Vell 模型浏览器";
+// The window's title before the version suffix: the program's name. Files written keep the
+// Chinese one (ObjComment); the window shows it in the language in use (Title).
+inline constexpr const char* kTitle =
+    QT_TRANSLATE_NOOP("App::CVellModelBrowserMainFrame", "Vell 模型浏览器");
+QString Title();
+// The comment at the head of every OBJ file: the title with the version, in Chinese, code
+// page 936, whatever the language shown.
+std::string ObjComment();
 
 class CVellModelBrowserMainFrame final : public QMainWindow,
                                          public IMessageFilter,
@@ -112,6 +119,8 @@ private:
 
     void CreateActions();
     void CreateMenus();
+    // Every text of the window and its bars again, in the language now in use.
+    void Retranslate();
     void CreateToolBar();
     void CreateSplitter();
     QAction* MakeAction(uint16_t id);
@@ -167,6 +176,9 @@ private:
     void OnVersionCheck();
     void OnThrottle();
     void OnAppAbout();
+    void OnLanguageChinese();
+    void OnLanguageEnglish();
+    void ShowLanguage();
     void OnLighting();
     void OnGroundGrid();
     void OnBonesOnTop();
@@ -194,6 +206,13 @@ private:
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
     QDialog* m_removedList = nullptr;  // the last comparison's removed files
+    // The menus whose titles are retranslated.
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_settingsMenu = nullptr;
+    QMenu* m_modesMenu = nullptr;
+    QMenu* m_languageMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
 
     std::map<uint16_t, QAction*> m_actions;
     std::map<uint16_t, Handler> m_handlers;

@@ -32,10 +32,11 @@ QString Shown(const std::string& archivePath) {
 QDialog* RemovedList(QWidget* owner, const QString& folder, const QStringList& removed) {
     auto* dialog = new QDialog(owner);
     dialog->setObjectName(QStringLiteral("removedFiles"));
-    dialog->setWindowTitle(U("已删除的文件"));
+    dialog->setWindowTitle(CVellModelBrowserMainFrame::tr("已删除的文件"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(new QLabel(U("%1 中有而当前目录中没有的文件:").arg(folder), dialog));
+    layout->addWidget(new QLabel(
+        CVellModelBrowserMainFrame::tr("%1 中有而当前目录中没有的文件:").arg(folder), dialog));
     auto* list = new QListWidget(dialog);
     list->setObjectName(QStringLiteral("removedList"));
     list->addItems(removed);
@@ -55,7 +56,7 @@ void CVellModelBrowserMainFrame::OnShowSources() {
 
 void CVellModelBrowserMainFrame::OnFileCompare() {
     if (!m_pakMgr->GetRoot() || m_pakMgr->GetFileCount() == 0) {
-        ShowInfo(this, U("请先打开游戏目录."));
+        ShowInfo(this, tr("请先打开游戏目录."));
         return;
     }
     const QString folder = PickFolderFor(this, kCompareFolderKind);
@@ -92,7 +93,7 @@ void CVellModelBrowserMainFrame::OnFileCompare() {
         connect(m_removedList, &QObject::destroyed, this, [this] { m_removedList = nullptr; });
         m_removedList->show();
     }
-    QString text = U("与 %1 比较: %2 个新增, %3 个已更改, %4 个已删除")
+    QString text = tr("与 %1 比较: %2 个新增, %3 个已更改, %4 个已删除")
                        .arg(folder)
                        .arg(added)
                        .arg(changed)

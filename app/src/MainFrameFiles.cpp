@@ -29,9 +29,6 @@ namespace App {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
 QString FromGbk(std::string_view text) {
     return QString::fromStdString(Base::GbkToUtf8(text));
 }
@@ -79,7 +76,7 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     // Try the folder in a manager of its own first, so that a folder that fails leaves the
     // one opened before fully usable: its entries, its tree and the items that show it.
     if (!PakMgr::CreatePakMgr()->Open(path)) {
-        ShowInfo(this, U("where is the game ?!"));
+        ShowInfo(this, QStringLiteral("where is the game ?!"));
         return;
     }
     // The old items go before the tree they show is destroyed.
@@ -88,7 +85,7 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     m_pakMgr->Clear();
     if (!m_pakMgr->Open(path)) {
         // The folder changed under us between the two reads; show what could be read.
-        ShowInfo(this, U("where is the game ?!"));
+        ShowInfo(this, QStringLiteral("where is the game ?!"));
     }
     m_pakMgr->BuildTree();
     m_pane->ShowTree();
@@ -104,7 +101,7 @@ void CVellModelBrowserMainFrame::RebuildRecentMenu() {
         QAction* item = m_recentMenu->addAction(folder);
         connect(item, &QAction::triggered, this, [this, folder] {
             if (!QFileInfo(folder).isDir()) {
-                ShowInfo(this, folder + U(" 已不存在."));
+                ShowInfo(this, tr("%1 已不存在.").arg(folder));
                 RemoveRecentFolder(folder);
                 RebuildRecentMenu();
                 return;
@@ -192,7 +189,7 @@ void CVellModelBrowserMainFrame::OnSaveScreenshot() {
         {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
     if (picture.isNull() || !encoded ||
         Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
-        ShowInfo(this, U("can't write ") + path);
+        ShowInfo(this, QStringLiteral("can't write ") + path);
         return;
     }
     m_status->ShowText(path);

@@ -126,10 +126,9 @@ void CVellModelBrowserMainFrame::ShowPlayPosition(int frame) {
         m_status->ShowState({});
         return;
     }
-    m_status->ShowState(m_modelName + QString::fromUtf8(": %1 顶点, %2 三角形, %3 骨骼")
-                                          .arg(state.vertices)
-                                          .arg(state.triangles)
-                                          .arg(state.bones));
+    m_status->ShowState(tr("%1: %2 顶点, %3 三角形, %4 骨骼")
+                            .arg(m_modelName, QString::number(state.vertices),
+                                 QString::number(state.triangles), QString::number(state.bones)));
 }
 
 void CVellModelBrowserMainFrame::OnExportAnimate() {

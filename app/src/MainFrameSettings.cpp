@@ -11,6 +11,7 @@
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "Language.h"
 #include "MainFrame.h"
 #include "Settings.h"
 #include "TreePane.h"
@@ -109,6 +110,23 @@ std::unique_ptr<CAboutDlg> CVellModelBrowserMainFrame::MakeAboutDlg() {
 
 void CVellModelBrowserMainFrame::OnAppAbout() {
     MakeAboutDlg()->exec();
+}
+
+void CVellModelBrowserMainFrame::OnLanguageChinese() {
+    UseLanguage(Language::Chinese);
+    ShowLanguage();
+}
+
+void CVellModelBrowserMainFrame::OnLanguageEnglish() {
+    UseLanguage(Language::English);
+    ShowLanguage();
+}
+
+void CVellModelBrowserMainFrame::ShowLanguage() {
+    const bool english = CurrentLanguage() == Language::English;
+    UISetCheck(Cmd::kLanguageChinese, !english);
+    UISetCheck(Cmd::kLanguageEnglish, english);
+    PushUiState(true);
 }
 
 // Colours and render modes are not remembered: they start at their defaults.

@@ -4,15 +4,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
-#include <QLibraryInfo>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "Dialogs.h"
 #include "GlView.h"
+#include "Language.h"
 #include "MainFrame.h"
 #include "MessageLoop.h"
 #include "Soak.h"
@@ -89,24 +88,19 @@ void ChooseFont(QApplication& app) {
 
 }  // namespace
 
-QTranslator* InstallQtTranslations(QCoreApplication& app) {
-    auto translator = std::make_unique<QTranslator>(&app);
-    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        return nullptr;
-    }
-    QCoreApplication::installTranslator(translator.get());
-    return translator.release();  // owned by the application
+void SetIdentity() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Vell"));
+    QCoreApplication::setApplicationName(QStringLiteral("VellModelBrowser"));
 }
 
 int Run(int argc, char** argv) {
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Vell"));
-    QCoreApplication::setApplicationName(QStringLiteral("VellModelBrowser"));
+    SetIdentity();
     app.setQuitOnLastWindowClosed(false);
     ChooseFont(app);
-    // Qt's own dialogs and buttons speak the menus' language, whatever the locale says.
-    InstallQtTranslations(app);
+    // The menus and Qt's own dialogs and buttons speak the language last chosen, Chinese
+    // unless English was, whatever the locale says.
+    UseLanguage(RememberedLanguage());
     CMessageLoop loop;
     CVellModelBrowserMainFrame frame;
     if (!frame.Create()) {

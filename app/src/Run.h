@@ -1,14 +1,11 @@
 // The entry routine's work: the loop, the main frame, and the optional game folder.
 #pragma once
 
-class QCoreApplication;
-class QTranslator;
-
 namespace App {
 
-// Loads Qt's own Simplified Chinese texts (qtbase_zh_CN.qm from Qt's translations folder);
-// null, with Qt's English left, where the file is missing.
-QTranslator* InstallQtTranslations(QCoreApplication& app);
+// The organisation and program names that place the settings; set before anything reads
+// them, with or without the application object.
+void SetIdentity();
 
 // Runs the program; the exit code is 1 after a normal close, 0 when the main window
 // can't be made.

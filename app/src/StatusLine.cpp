@@ -1,5 +1,6 @@
 #include "StatusLine.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
@@ -11,8 +12,9 @@ namespace App {
 namespace {
 
 constexpr int kProgressRepaintMs = 50;
-constexpr const char* kIdleText = "准备";
-constexpr const char* kCancelText = "取消";
+constexpr const char* kContext = "App::CStatusLine";
+constexpr const char* kIdleText = QT_TRANSLATE_NOOP("App::CStatusLine", "准备");
+constexpr const char* kCancelText = QT_TRANSLATE_NOOP("App::CStatusLine", "取消");
 // The second status pane is as wide as this text, and never shows it.
 constexpr const char* kProgressPaneText = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
 
@@ -23,7 +25,7 @@ CProgress::CProgress(CStatusLine& line, std::function<void()> cancel)
     QRect area = line.m_pane->rect();
     if (cancel) {
         m_cancel = std::make_unique<QToolButton>(line.m_pane);
-        m_cancel->setText(QString::fromUtf8(kCancelText));
+        m_cancel->setText(QCoreApplication::translate(kContext, kCancelText));
         const int width = m_cancel->sizeHint().width();
         m_cancel->setGeometry(area.right() - width + 1, area.top(), width, area.height());
         QObject::connect(m_cancel.get(), &QToolButton::clicked, std::move(cancel));
@@ -78,7 +80,7 @@ void CProgress::Show(bool force) {
 }
 
 CStatusLine::CStatusLine(QStatusBar& bar) {
-    m_text = new QLabel(QString::fromUtf8(kIdleText), &bar);
+    m_text = new QLabel(QCoreApplication::translate(kContext, kIdleText), &bar);
     bar.addWidget(m_text, 1);
     m_pane = new QWidget(&bar);
     m_pane->setFixedWidth(
@@ -105,9 +107,18 @@ void CStatusLine::ShowState(const QString& text) {
 }
 
 void CStatusLine::Show(const QString& text) {
-    const QString shown = text.isEmpty() ? QString::fromUtf8(kIdleText) : text;
+    const QString shown = text.isEmpty() ? QCoreApplication::translate(kContext, kIdleText) : text;
     if (m_text->text() != shown) {
         m_text->setText(shown);
+    }
+}
+
+void CStatusLine::Retranslate() {
+    if (!m_messageUp) {
+        Show(m_state);
+    }
+    if (m_cancelButton) {
+        m_cancelButton->setText(QCoreApplication::translate(kContext, kCancelText));
     }
 }
 

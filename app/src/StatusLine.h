@@ -53,6 +53,9 @@ public:
     // What the pane shows when no message is up: the playing or held frame, or the counts.
     void ShowState(const QString& text);
     QString Text() const;
+    // The status line's own texts again in the language now in use (the state's text is the
+    // frame's to renew).
+    void Retranslate();
 
     QLabel* IdleText() const { return m_text; }
     QWidget* ProgressPane() const { return m_pane; }

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int kStripMargin = 2;
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 bool IsTimelineKey(const QKeyEvent& key) {
     const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
     if (modifiers != Qt::NoModifier) {
@@ -39,9 +35,9 @@ CTimeline::CTimeline(CVellModelBrowserRenderView& view, Model::IVellModel& model
       m_view(view),
       m_model(model),
       m_animationChosen(std::move(animationChosen)),
-      m_play(MakeButton(U("播放/暂停 (Space)"))),
-      m_back(MakeButton(U("上一帧 (,)"))),
-      m_forward(MakeButton(U("下一帧 (.)"))),
+      m_play(MakeButton(QString())),
+      m_back(MakeButton(QString())),
+      m_forward(MakeButton(QString())),
       m_slider(new QSlider(Qt::Horizontal, this)),
       m_label(new QLabel(this)) {
     setObjectName(QStringLiteral("timeline"));
@@ -65,7 +61,21 @@ CTimeline::CTimeline(CVellModelBrowserRenderView& view, Model::IVellModel& model
     connect(m_slider, &QSlider::valueChanged, this, &CTimeline::ShowFrame);
     view.installEventFilter(this);
     hide();
+    Retranslate();
     Sync();
+}
+
+void CTimeline::Retranslate() {
+    m_play->setToolTip(tr("播放/暂停 (Space)"));
+    m_back->setToolTip(tr("上一帧 (,)"));
+    m_forward->setToolTip(tr("下一帧 (.)"));
+}
+
+void CTimeline::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        Retranslate();
+    }
+    QWidget::changeEvent(event);
 }
 
 QToolButton* CTimeline::MakeButton(const QString& tip) {

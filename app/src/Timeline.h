@@ -53,8 +53,11 @@ Q_SIGNALS:
 protected:
     // The view's timeline keys, and its size, which the strip follows.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The buttons' tool tips in the language in use.
+    void Retranslate();
     void PlaceOnView();
     QToolButton* MakeButton(const QString& tip);
 

@@ -11,6 +11,7 @@
 
 #include "Dialogs.h"
 #include "FileViewer.h"
+#include "MainFrame.h"
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TexturePreview.h"
@@ -25,9 +26,6 @@ namespace App {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
 QString FromGbk(std::string_view text) {
     return QString::fromStdString(Base::GbkToUtf8(text));
 }
@@ -97,7 +95,7 @@ void CTreePane::ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNod
     // The writers use relative names: without the switch they would write somewhere else.
     CCurrentDirectory directory(folder);
     if (!directory.Switched()) {
-        ShowInfo(this, U("can't open folder ") + folder);
+        ShowInfo(this, QStringLiteral("can't open folder ") + folder);
         return;
     }
     work(node);
@@ -107,7 +105,7 @@ bool CTreePane::SayFolderJobRuns() {
     if (!m_job || !m_job->Running()) {
         return false;
     }
-    ShowInfo(this, U(kFolderJobRuns));
+    ShowInfo(this, tr(kFolderJobRuns));
     return true;
 }
 
@@ -121,17 +119,18 @@ void CTreePane::ExportSelected() {
     ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
         const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr.LoadFile(node);
         if (!reader) {
-            ShowInfo(this, U("can't read ") + FromGbk(node->Name()));
+            ShowInfo(this, QStringLiteral("can't read ") + FromGbk(node->Name()));
             return;
         }
         // Only the file's own name, made safe: nothing lands outside the chosen folder.
         const std::string name = PakMgr::SafeFileName(node->Name());
         if (!reader->SaveToFile(name)) {
-            ShowInfo(this, U("can't write ") + QString::fromStdString(name) + U(": ") + Reason());
+            ShowInfo(this, QStringLiteral("can't write ") + QString::fromStdString(name) +
+                               QStringLiteral(": ") + Reason());
             return;
         }
         m_status.ShowText(QDir::current().absoluteFilePath(QString::fromStdString(name)));
-        ShowInfo(this, FromGbk(node->Name()) + U(" 导出已完成."));
+        ShowInfo(this, tr("%1 导出已完成.").arg(FromGbk(node->Name())));
     });
 }
 
@@ -152,10 +151,10 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
         std::filesystem::create_directories(job.out.parent_path(), ec);
         const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr.LoadFile(job.node);
         if (!reader) {
-            return {U("can't read ") + FromGbk(PakMgr::NodePath(job.node, '/'))};
+            return {QStringLiteral("can't read ") + FromGbk(PakMgr::NodePath(job.node, '/'))};
         }
         if (!reader->SaveToFile(job.out.string())) {
-            return {U("can't write ") + path + U(": ") + Reason()};
+            return {QStringLiteral("can't write ") + path + QStringLiteral(": ") + Reason()};
         }
         return {};
     };
@@ -164,11 +163,11 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
 
 void CTreePane::ConvertToObj(bool materials) {
     ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
-        const std::string comment = Base::Utf8ToGbk(window()->windowTitle().toStdString());
+        const std::string comment = ObjComment();
         try {
             if (m_vellModel.ExportObj(comment, node, ".", materials)) {
                 m_status.ShowText(QDir::currentPath());
-                ShowInfo(this, U("已转换为工程文件 ."));
+                ShowInfo(this, tr("已转换为工程文件 ."));
             }
         } catch (const Except& e) {
             ShowInfo(this, FromGbk(e.what()));
@@ -227,7 +226,7 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
         }
         Export::ExportGltf(m_vellModel, path.toStdString(), skins);
         m_status.ShowText(path);
-        ShowInfo(this, U("已转换为glTF文件 ."));
+        ShowInfo(this, tr("已转换为glTF文件 ."));
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));
     }

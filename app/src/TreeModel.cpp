@@ -294,17 +294,16 @@ QString CTreeModel::ToolTip(const Item& item) const {
         return {};
     }
     const std::string archive = entry.pakPath.substr(entry.pakPath.find_last_of('/') + 1);
-    QString tip =
-        QString::fromUtf8("来自 %1").arg(QString::fromStdString(Base::GbkToUtf8(archive)));
+    QString tip = tr("来自 %1").arg(QString::fromStdString(Base::GbkToUtf8(archive)));
     if (const uint32_t records = Records(item.node); records > 1) {
-        tip += QString::fromUtf8(", 覆盖 %1 个副本").arg(records - 1);
+        tip += tr(", 覆盖 %1 个副本").arg(records - 1);
     }
     switch (MarkOf(item.node)) {
         case Mark::Added:
-            tip += QString::fromUtf8("\n比较: 新增");
+            tip += tr("\n比较: 新增");
             break;
         case Mark::Changed:
-            tip += QString::fromUtf8("\n比较: 已更改");
+            tip += tr("\n比较: 已更改");
             break;
         default:
             break;

@@ -1,6 +1,7 @@
 #include "TreePane.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,7 +26,6 @@ namespace App {
 namespace {
 
 constexpr int kMaxShownExpanded = 2000;  // expand the filtered tree only when this small
-constexpr const char* kPaneTitle = "文件列表 ";
 
 bool Contains(std::string_view name, std::string_view part) {
     return name.find(part) != std::string_view::npos;
@@ -65,25 +65,22 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
     auto* caption = new QWidget(this);
     auto* captionLayout = new QHBoxLayout(caption);
     captionLayout->setContentsMargins(4, 1, 1, 1);
-    auto* title = new QLabel(QString::fromUtf8(kPaneTitle), caption);
+    m_title = new QLabel(caption);
     auto* close = new QToolButton(caption);
     close->setAutoRaise(true);
     close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     close->setIconSize(QSize(10, 10));
     connect(close, &QToolButton::clicked, this, &CTreePane::CloseRequested);
-    captionLayout->addWidget(title, 1);
+    captionLayout->addWidget(m_title, 1);
     captionLayout->addWidget(close);
     layout->addWidget(caption);
 
     m_filter = new QLineEdit(this);
-    m_filter->setPlaceholderText(QString::fromUtf8("查找文件"));
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, this, &CTreePane::OnFilterChanged);
     // Beside the text: only the files that override copies in other archives.
     m_overriddenOnly = new QToolButton(this);
     m_overriddenOnly->setObjectName(QStringLiteral("overriddenOnly"));
-    m_overriddenOnly->setText(QString::fromUtf8("仅覆盖"));
-    m_overriddenOnly->setToolTip(QString::fromUtf8("只显示覆盖了其他包中副本的文件"));
     m_overriddenOnly->setCheckable(true);
     connect(m_overriddenOnly, &QToolButton::toggled, this, [this](bool on) {
         m_model->SetOverriddenOnly(on);
@@ -120,6 +117,21 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);
     connect(m_tree, &QTreeView::activated, this, &CTreePane::OnActivated);
     layout->addWidget(m_tree, 1);
+    Retranslate();
+}
+
+void CTreePane::Retranslate() {
+    m_title->setText(tr("文件列表 "));
+    m_filter->setPlaceholderText(tr("查找文件"));
+    m_overriddenOnly->setText(tr("仅覆盖"));
+    m_overriddenOnly->setToolTip(tr("只显示覆盖了其他包中副本的文件"));
+}
+
+void CTreePane::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        Retranslate();
+    }
+    QWidget::changeEvent(event);
 }
 
 CTreePane::~CTreePane() = default;

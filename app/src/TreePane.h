@@ -31,7 +31,8 @@ namespace App {
 
 class CStatusLine;
 
-inline constexpr const char* kFolderJobRuns = "一个文件夹的导出正在进行, 请等它完成或取消.";
+inline constexpr const char* kFolderJobRuns =
+    QT_TRANSLATE_NOOP("App::CTreePane", "一个文件夹的导出正在进行, 请等它完成或取消.");
 
 class CTreePane final : public QWidget {
     Q_OBJECT
@@ -85,7 +86,11 @@ Q_SIGNALS:
     // Double-click or Enter on a file: the command it stands for.
     void CommandRequested(uint16_t id);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void Retranslate();
     void OnFilterChanged(const QString& text);
     void OnContextMenu(const QPoint& position);
     void OnActivated(const QModelIndex& index);
@@ -102,6 +107,7 @@ private:
     CStatusLine& m_status;
     Model::IVellModel& m_vellModel;
     PakMgr::IPakMgr& m_pakMgr;
+    QLabel* m_title = nullptr;
     QLineEdit* m_filter = nullptr;
     QToolButton* m_overriddenOnly = nullptr;
     QTreeView* m_tree = nullptr;

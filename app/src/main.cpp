@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "CrashDump.h"
+#include "Language.h"
 #include "Run.h"
 #include "base/buildinfo.h"
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
         return kAnswered;
     }
     App::InstallCrashDumpFilter();
+    // The crash prompt speaks the language last chosen from the start.
+    App::SetIdentity();
+    App::SetCrashPromptLanguage(App::RememberedLanguage());
     App::CrashIfAsked();
     return App::Run(argc, argv);
 }

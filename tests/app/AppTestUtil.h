@@ -24,6 +24,7 @@
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "Language.h"
 #include "MainFrame.h"
 #include "TestUtil.h"
 #include "TreeModel.h"
@@ -136,6 +137,8 @@ protected:
     void SetUp() override {
         // Every window starts from nothing remembered (the settings live in Qt's test place).
         QSettings().clear();
+        // The language as the program starts it: the remembered one, Chinese here.
+        App::UseLanguage(App::RememberedLanguage());
         InstallAnswers(answers);
         frame = std::make_unique<App::CVellModelBrowserMainFrame>();
         ASSERT_TRUE(frame->Create());
@@ -152,6 +155,39 @@ protected:
         View::GetModel()->Clear();
         frame.reset();
         App::SetDialogHooks({});
+        App::UseLanguage(App::Language::Chinese);
+    }
+
+    // Clicks 设置 / 语言 / 中文 or English in the menus, as the user does, and lets every
+    // widget hear of the change.
+    void ChooseLanguage(App::Language language) {
+        QMenuBar* bar = frame->menuBar();
+        QAction* item =
+            frame->Action(language == App::Language::English ? App::Cmd::kLanguageEnglish
+                                                             : App::Cmd::kLanguageChinese);
+        QMenu* settings = nullptr;
+        QAction* submenu = nullptr;
+        for (QAction* title : bar->actions()) {
+            for (QAction* a : title->menu()->actions()) {
+                if (a->menu() && a->menu()->actions().contains(item)) {
+                    settings = title->menu();
+                    submenu = a;
+                }
+            }
+        }
+        ASSERT_NE(submenu, nullptr);
+        const QPoint title = bar->actionGeometry(settings->menuAction()).center();
+        QTest::mouseMove(bar, title);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, title);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == settings; }));
+        QTest::mouseClick(settings, Qt::LeftButton, {}, settings->actionGeometry(submenu).center());
+        QMenu* languages = submenu->menu();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return QApplication::activePopupWidget() == languages; }));
+        QTest::mouseClick(languages, Qt::LeftButton, {}, languages->actionGeometry(item).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }));
+        QCoreApplication::sendPostedEvents();
+        ASSERT_EQ(App::CurrentLanguage(), language);
     }
 
     // Opens `folder` through File / Open (Ctrl+O), as the user would.

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "CrashDump.h"
+#include "Language.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 
@@ -31,9 +33,31 @@ std::vector<std::filesystem::path> Dumps(const std::string& folder) {
     return dumps;
 }
 
+// The settings of the program run by a test: in a folder of their own, with the language
+// given remembered (none: nothing remembered).
+class ProgramSettings {
+public:
+    explicit ProgramSettings(const char* language) {
+        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
+        if (language) {
+            QSettings settings(QString::fromStdString(m_dir / "Vell/VellModelBrowser.conf"),
+                               QSettings::IniFormat);
+            settings.setValue(QStringLiteral("language"), QString::fromLatin1(language));
+        }
+    }
+    ~ProgramSettings() { ::unsetenv("XDG_CONFIG_HOME"); }
+    ProgramSettings(const ProgramSettings&) = delete;
+    ProgramSettings& operator=(const ProgramSettings&) = delete;
+
+private:
+    TestUtil::TempDir m_dir;
+};
+
 // Runs the program in `folder` with a crash switch and the prompt's answer; a hang ends
 // after a generous minute instead of blocking the suite.
-TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const char* answer) {
+TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const char* answer,
+                            const char* language) {
+    const ProgramSettings settings(language);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     ::setenv("VELL_TEST_CRASH", crash, 1);
@@ -60,22 +84,32 @@ struct CrashRow {
     int signal;
     const char* address;   // in the dump, or null
     const char* function;  // of the program, named in the dump's backtrace
+    const char* language;  // remembered, or null
+    const char* prompt;    // the question asked
 };
+
+constexpr const char* kChinesePrompt = "程序即将崩溃，是否保存dump文件?";
 
 TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
     const CrashRow rows[] = {
-        {"0x18", "yes", SIGSEGV, "address 0x18\n", "CrashIfAsked"},
-        {"0x18", "no", SIGSEGV, nullptr, nullptr},
+        {"0x18", "yes", SIGSEGV, "address 0x18\n", "CrashIfAsked", nullptr, kChinesePrompt},
+        {"0x18", "no", SIGSEGV, nullptr, nullptr, "zh_CN", kChinesePrompt},
+        // The prompt's own process speaks the language remembered.
+        {"0x18", "no", SIGSEGV, nullptr, nullptr, "en",
+         "The program is about to crash. Save a dump file?"},
         // The name tells the time of the crash, not of the answer.
-        {"0x18", "yes:3", SIGSEGV, "address 0x18\n", "CrashIfAsked"},
+        {"0x18", "yes:3", SIGSEGV, "address 0x18\n", "CrashIfAsked", nullptr, kChinesePrompt},
         // malloc aborts holding its lock: the prompt is still reached.
-        {"heap", "yes", SIGABRT, nullptr, "malloc"},
+        {"heap", "yes", SIGABRT, nullptr, "malloc", nullptr, kChinesePrompt},
     };
     for (const CrashRow& row : rows) {
         TestUtil::TempDir dir;
         const std::time_t started = std::time(nullptr);
-        const auto result = CrashIn(dir.Path(), row.crash, row.answer);
+        const auto result = CrashIn(dir.Path(), row.crash, row.answer, row.language);
         EXPECT_EQ(result.exitCode, 128 + row.signal) << row.crash << result.err;
+        EXPECT_NE(result.err.find(std::string("crash prompt: ") + row.prompt + "\n"),
+                  std::string::npos)
+            << result.err;
         const auto dumps = Dumps(dir.Path());
         if (std::string(row.answer) == "no") {
             EXPECT_TRUE(dumps.empty());
@@ -100,47 +134,79 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
     }
 }
 
-// The crash question as the user sees it: Chinese buttons, answered by a click.
-TEST(CrashReport, QuestionSpeaksChineseAndTakesAClick) {
-    QStringList buttons;
-    QTimer click;
-    QObject::connect(&click, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) {
-            return;
-        }
-        click.stop();
-        for (QAbstractButton* button : box->buttons()) {
-            buttons << button->text();
-        }
-        buttons.sort();
-        for (QAbstractButton* button : box->buttons()) {
-            if (box->buttonRole(button) == QMessageBox::NoRole) {
-                QTest::mouseClick(button, Qt::LeftButton);
+// The crash question as the user sees it, in the language in use: its text and buttons,
+// answered by a click.
+TEST(CrashReport, QuestionSpeaksTheLanguageAndTakesAClick) {
+    struct Row {
+        App::Language language;
+        const char* question;
+        const char* no;
+        const char* yes;
+    };
+    const Row rows[] = {
+        {App::Language::Chinese, "程序即将崩溃，是否保存dump文件?", "否", "是"},
+        {App::Language::English, "The program is about to crash. Save a dump file?", "No", "Yes"},
+    };
+    for (const Row& row : rows) {
+        App::InstallTranslations(row.language);
+        QStringList buttons;
+        QString question;
+        QTimer click;
+        QObject::connect(&click, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) {
+                return;
             }
-        }
-    });
-    click.start(10);
-    EXPECT_EQ(App::AskAboutCrash(), App::kPromptAnswerNo);
-    EXPECT_EQ(buttons, QStringList({QString::fromUtf8("否"), QString::fromUtf8("是")}));
+            click.stop();
+            question = box->text();
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::NoRole) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+            }
+        });
+        click.start(10);
+        EXPECT_EQ(App::AskAboutCrash(), App::kPromptAnswerNo);
+        EXPECT_EQ(question, QString::fromUtf8(row.question));
+        EXPECT_EQ(buttons.size(), 2);
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(row.no))) << row.no;
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(row.yes))) << row.yes;
+    }
+    App::InstallTranslations(App::Language::Chinese);
 }
 
 // The whole program: started with a game folder, closed through its exit question; a start
 // folder without archives is reported.
+// The language remembered is the one it starts in; "where is the game ?!" is the same in
+// both.
 TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
+    struct Row {
+        const char* language;  // remembered, or null
+        const char* question;  // the exit question
+    };
+    const Row rows[] = {{nullptr, "确定要退出吗？     "},
+                        {"en", "Do you really want to quit?     "}};
     TestUtil::TempDir game;
     TestUtil::TempDir empty;
     Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
-    ::setenv("VELL_TEST_CLOSE", "1", 1);
-    const TestUtil::RunResult opened = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
-    const TestUtil::RunResult missing = TestUtil::Run(VELL_APP_BINARY, {empty.Path()});
-    ::unsetenv("VELL_TEST_CLOSE");
-    EXPECT_EQ(opened.exitCode, 1);
-    EXPECT_EQ(opened.err.find("where is the game"), std::string::npos) << opened.err;
-    EXPECT_NE(opened.err.find("message: 确定要退出吗？     \n"), std::string::npos) << opened.err;
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
-        << missing.err;
+    for (const Row& row : rows) {
+        const ProgramSettings settings(row.language);
+        ::setenv("VELL_TEST_CLOSE", "1", 1);
+        const TestUtil::RunResult opened = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
+        const TestUtil::RunResult missing = TestUtil::Run(VELL_APP_BINARY, {empty.Path()});
+        ::unsetenv("VELL_TEST_CLOSE");
+        EXPECT_EQ(opened.exitCode, 1);
+        EXPECT_EQ(opened.err.find("where is the game"), std::string::npos) << opened.err;
+        EXPECT_NE(opened.err.find(std::string("message: ") + row.question + "\n"),
+                  std::string::npos)
+            << opened.err;
+        EXPECT_EQ(missing.exitCode, 1);
+        EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
+            << missing.err;
+    }
 }
 
 // --help and --version are answered on stdout before anything of Qt exists: they work

@@ -2,10 +2,12 @@
 // about box, the view's drawing and camera, and what is remembered between runs.
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
@@ -13,14 +15,15 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QTranslator>
 #include <QWheelEvent>
+#include <QXmlStreamReader>
 #include <chrono>
 
 #include "AboutDlg.h"
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CrashDump.h"
+#include "Language.h"
 #include "Run.h"
 #include "Settings.h"
 #include "StatusLine.h"
@@ -61,57 +64,258 @@ TEST(Texts, VersionSuffixDumpNameGlTextAndViewSize) {
     EXPECT_EQ(App::ViewPixels(QSize(203, 100), 1.25), QSize(254, 125));
 }
 
-TEST(Texts, QtsOwnDialogsSpeakChinese) {
-    QTranslator* translator = App::InstallQtTranslations(*QCoreApplication::instance());
-    ASSERT_NE(translator, nullptr);
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), U("取消"));
-    QCoreApplication::removeTranslator(translator);
-    delete translator;
+// Qt's own dialogs and buttons follow the language chosen, as do the program's texts.
+TEST(Texts, QtsOwnTextsFollowTheLanguage) {
+    struct Row {
+        App::Language language;
+        const char* cancel;  // Qt's own
+        const char* ready;   // the program's
+    };
+    const Row rows[] = {{App::Language::English, "Cancel", "Ready"},
+                        {App::Language::Chinese, "取消", "准备"}};
+    for (const Row& row : rows) {
+        App::UseLanguage(row.language);
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), U(row.cancel));
+        EXPECT_EQ(QCoreApplication::translate("App::CStatusLine", "准备"), U(row.ready));
+        EXPECT_EQ(App::RememberedLanguage(), row.language);
+    }
 }
 
-// Every text a user sees of a command: item, accelerator, status prompt, tool tip.
-struct CommandRow {
-    uint16_t id;
+// The English texts of the translation file: all finished, no Chinese left, the same
+// placeholders and lines as their sources, and a mnemonic wherever the source has one, on
+// a letter that no Alt accelerator uses, so that a menu title can never take an
+// accelerator's key.
+TEST(Texts, EnglishTranslationIsFinished) {
+    QFile file(QStringLiteral(VELL_TS_FILES));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << VELL_TS_FILES;
+    QXmlStreamReader xml(&file);
+    QString source;
+    int messages = 0;
+    const QRegularExpression placeholders(QStringLiteral("%\\d"));
+    const auto sorted = [&](const QString& text) {
+        QStringList found;
+        for (const auto& m : placeholders.globalMatch(text)) {
+            found << m.captured();
+        }
+        found.sort();
+        return found;
+    };
+    const QString acceleratorLetters = QStringLiteral("CKBMLTSAX");
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            ++messages;
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString english = xml.readElementText();
+            const std::string what = source.toStdString();
+            EXPECT_TRUE(type.isEmpty()) << what << ": " << type.toStdString();
+            EXPECT_FALSE(english.trimmed().isEmpty()) << what;
+            EXPECT_FALSE(english.contains(
+                QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"))))
+                << english.toStdString();
+            EXPECT_EQ(sorted(english), sorted(source)) << what;
+            EXPECT_EQ(english.count('\n'), source.count('\n')) << what;
+            const QKeySequence mnemonic = QKeySequence::mnemonic(english);
+            EXPECT_EQ(mnemonic.isEmpty(), QKeySequence::mnemonic(source).isEmpty()) << what;
+            if (!mnemonic.isEmpty()) {
+                const QChar letter = QChar(mnemonic[0].key());
+                EXPECT_FALSE(acceleratorLetters.contains(letter.toUpper()))
+                    << english.toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_GT(messages, 50);
+}
+
+// Every text a user sees of a command in one language: item, status prompt, tool tip.
+struct CommandTexts {
     const char* text;
-    const char* keys;
     const char* prompt;
     const char* tip;
 };
+struct CommandRow {
+    uint16_t id;
+    const char* keys;
+    CommandTexts chinese;
+    CommandTexts english;
+};
 const CommandRow kCommandTexts[] = {
-    {kFileOpen, "打开(&O)...", "Ctrl+O", "Open an existing document", "打开"},
-    {kFileClose, "关闭(&C)", "Ctrl+X", "Close the active document", "关闭"},
-    {kSaveScreenshot, "保存截图...", "Ctrl+Shift+S", "把视图保存为PNG图片", "保存截图"},
-    {kAppExit, "退出(&x)", "Alt+X", "Quit the application", "Exit"},
-    {kBackgroundColor, "背景颜色(&B)...", "Alt+B", "改变背景色", "改变背景色"},
-    {kModelColor, "模型颜色(&M)...", "Alt+M", "改变模型颜色", "改变模型颜色"},
-    {kRenderPoint, "点(&P)", "Ctrl+P", "点渲染模式", "点渲染模式"},
-    {kRenderLine, "线(&L)", "Ctrl+L", "点渲染模式", "点渲染模式"},
-    {kRenderFill, "面(&F)", "Ctrl+F", "填充渲染模式", "填充渲染模式"},
-    {kShowAxes, "显示坐标原点(&C)", "Alt+C", "显示/隐藏坐标轴", "显示/隐藏坐标轴"},
-    {kShowSkeleton, "显示骨骼(&k)", "Alt+K", "显示/隐藏骨骼", "骨骼"},
-    {kVersionCheck, "版本检查", "", "", ""},
-    {kViewToolBar, "工具栏(&T)", "Alt+T", "显示/隐藏工具条", "工具条"},
-    {kViewStatusBar, "状态栏(&S)", "Alt+S", "显示/隐藏状态条", "状态条"},
-    {kViewTree, "目录树(&T)", "Alt+L", "显示/隐藏目录树", "目录树开关"},
-    {kAppAbout, "关于(&A)...", "", "Display program information, version number and copyright",
+    {kFileOpen,
+     "Ctrl+O",
+     {"打开(&O)...", "Open an existing document", "打开"},
+     {"&Open...", "Open an existing document", "Open"}},
+    {kFileClose,
+     "Ctrl+X",
+     {"关闭(&C)", "Close the active document", "关闭"},
+     {"Clos&e", "Close the active document", "Close"}},
+    {kSaveScreenshot,
+     "Ctrl+Shift+S",
+     {"保存截图...", "把视图保存为PNG图片", "保存截图"},
+     {"Save Screenshot...", "Save the view as a PNG picture", "Save screenshot"}},
+    {kAppExit,
+     "Alt+X",
+     {"退出(&x)", "Quit the application", "Exit"},
+     {"&Quit", "Quit the application", "Exit"}},
+    {kBackgroundColor,
+     "Alt+B",
+     {"背景颜色(&B)...", "改变背景色", "改变背景色"},
+     {"Back&ground Colour...", "Change the background colour", "Change the background colour"}},
+    {kModelColor,
+     "Alt+M",
+     {"模型颜色(&M)...", "改变模型颜色", "改变模型颜色"},
+     {"Mo&del Colour...", "Change the model colour", "Change the model colour"}},
+    {kRenderPoint,
+     "Ctrl+P",
+     {"点(&P)", "点渲染模式", "点渲染模式"},
+     {"&Points", "Point render mode", "Point render mode"}},
+    // The Chinese line mode repeats the point mode's prompt, as the string table has it.
+    {kRenderLine,
+     "Ctrl+L",
+     {"线(&L)", "点渲染模式", "点渲染模式"},
+     {"L&ines", "Line render mode", "Line render mode"}},
+    {kRenderFill,
+     "Ctrl+F",
+     {"面(&F)", "填充渲染模式", "填充渲染模式"},
+     {"&Faces", "Fill render mode", "Fill render mode"}},
+    {kShowAxes,
+     "Alt+C",
+     {"显示坐标原点(&C)", "显示/隐藏坐标轴", "显示/隐藏坐标轴"},
+     {"Sho&w Axes", "Show or hide the axes", "Show or hide the axes"}},
+    {kShowSkeleton,
+     "Alt+K",
+     {"显示骨骼(&k)", "显示/隐藏骨骼", "骨骼"},
+     {"Show Skeleto&n", "Show or hide the skeleton", "Skeleton"}},
+    {kVersionCheck, "", {"版本检查", "", ""}, {"Version Check", "", ""}},
+    {kLanguageChinese, "", {"中文", "", ""}, {"中文", "", ""}},
+    {kLanguageEnglish, "", {"English", "", ""}, {"English", "", ""}},
+    {kViewToolBar,
+     "Alt+T",
+     {"工具栏(&T)", "显示/隐藏工具条", "工具条"},
+     {"T&ool Bar", "Show or hide the tool bar", "Tool bar"}},
+    {kViewStatusBar,
+     "Alt+S",
+     {"状态栏(&S)", "显示/隐藏状态条", "状态条"},
+     {"Stat&us Bar", "Show or hide the status bar", "Status bar"}},
+    {kViewTree,
+     "Alt+L",
+     {"目录树(&T)", "显示/隐藏目录树", "目录树开关"},
+     {"&Directory Tree", "Show or hide the directory tree", "Directory tree"}},
+    {kAppAbout,
+     "",
+     {"关于(&A)...", "Display program information, version number and copyright", "About"},
+     {"Ab&out...", "Display program information, version number and copyright", "About"}},
+    {kSaveFileList,
+     "Ctrl+S",
+     {"", "保存MDX文件列表", "保存MDX文件列表"},
+     {"", "Save the list of files", "Save the list of files"}},
+    {kThrottle,
+     "Alt+A",
+     {"", "自动动画速度", "自动速度"},
+     {"", "Throttle the frame rate", "Throttle"}},
+    {kRenderTexture,
+     "Alt+R",
+     {"", "渲染贴图", "渲染贴图"},
+     {"", "Render textures", "Render textures"}},
+    {kPartsButton, "", {"零件显示", "", ""}, {"Parts", "", ""}},
+    {kRenderSkin, "", {"渲染模型", "", ""}, {"Render Model", "", ""}},
+    {kApplyAnimate, "", {"显示动画", "", ""}, {"Show Animation", "", ""}},
+    {kExportAnimate, "", {"导出动画帧...", "", ""}, {"Export Animation Frames...", "", ""}},
+    {kExportFile, "", {"导出文件(&E)", "", ""}, {"&Export File", "", ""}},
+    {kConvertToObj, "", {"转换为Obj文件(&C)", "", ""}, {"Convert to &OBJ", "", ""}},
+    {kConvertToObjMtl,
+     "",
+     {"转换为Obj文件(带材质)", "", ""},
+     {"Convert to OBJ with Materials", "", ""}},
+    {kConvertToGltf, "", {"转换为glTF文件", "", ""}, {"Convert to glTF", "", ""}},
+    {kLoadAttachment, "", {"加载为挂件", "", ""}, {"Load as Attachment", "", ""}},
+    {kPreviewTexture, "", {"预览纹理", "", ""}, {"Preview Texture", "", ""}},
+    {kLighting,
+     "",
+     {"光照", "用来自镜头的光照亮模型", "光照"},
+     {"Lighting", "Light the model from the camera", "Lighting"}},
+    {kGroundGrid,
+     "",
+     {"地面网格", "在模型脚下显示每米一格的地面网格", "地面网格"},
+     {"Ground Grid", "Show a ground grid of one square per metre under the model", "Ground grid"}},
+    {kBonesOnTop,
+     "",
+     {"骨骼置前", "把骨骼画在模型前面; 单击关节选中骨骼", "骨骼置前"},
+     {"Bones on Top", "Draw the skeleton in front of the model; click a joint to select its bone",
+      "Bones on top"}},
+    {kHelpKeys,
+     "F1",
+     {"快捷键(&K)", "列出所有按键和鼠标操作", "快捷键"},
+     {"Ke&ys", "List every key and mouse action", "Keys"}},
+    {kViewFile,
+     "",
+     {"查看", "在只读窗口中查看文件的文本或十六进制内容", "查看"},
+     {"View", "Show the file's text or hex dump in a read-only window", "View"}},
+    {kShowSources,
+     "",
+     {"来源", "列出包含此文件的所有包", "来源"},
+     {"Sources", "List every archive that holds this file", "Sources"}},
+    {kFileCompare,
+     "",
+     {"比较(&D)...", "与另一个游戏目录比较, 标出新增和更改的文件", "比较"},
+     {"Com&pare...", "Compare with another game folder, marking added and changed files",
+      "Compare"}},
+    {kModelInfo,
+     "",
+     {"模型信息", "显示/隐藏模型信息面板", "模型信息"},
+     {"Model Info", "Show or hide the model information panel", "Model info"}},
+};
+
+// What the window shows in one language besides the commands.
+struct WindowTexts {
+    App::Language language;
+    CommandTexts CommandRow::*commands;
+    const char* title;
+    std::vector<const char*> menuBar;
+    std::vector<std::vector<const char*>> menus;
+    const char* tools;
+    const char* defaultAnimation;
+    const char* idle;
+    const char* pane;
+    const char* about;
+};
+const WindowTexts kWindowTexts[] = {
+    {App::Language::Chinese,
+     &CommandRow::chinese,
+     "Vell 模型浏览器v1.0a",
+     {"文件(&F)", "设置(&S)", "视图(&V)", "帮助(&H)"},
+     {{"打开(&O)...", "最近打开", "比较(&D)...", "关闭(&C)", "保存截图...", "|", "退出(&x)"},
+      {"背景颜色(&B)...", "模型颜色(&M)...", "|", "渲染模式(&R)", "显示坐标原点(&C)",
+       "显示骨骼(&k)", "版本检查", "|", "光照", "地面网格", "骨骼置前", "模型信息", "|", "语言"},
+      {"工具栏(&T)", "状态栏(&S)", "目录树(&T)"},
+      {"快捷键(&K)", "关于(&A)..."}},
+     "打开 关闭 | 工具条 状态条 目录树开关 | 点渲染模式 点渲染模式 填充渲染模式 | "
+     "显示/隐藏坐标轴 | 改变背景色 | 改变模型颜色 | list | speed | parts | Exit | About",
+     "默认   ",
+     "准备",
+     "文件列表 ",
+     "关于"},
+    {App::Language::English,
+     &CommandRow::english,
+     "Vell Model Browser v1.0a",
+     {"&File", "S&ettings", "&View", "&Help"},
+     {{"&Open...", "Recent Folders", "Com&pare...", "Clos&e", "Save Screenshot...", "|", "&Quit"},
+      {"Back&ground Colour...", "Mo&del Colour...", "|", "&Render Mode", "Sho&w Axes",
+       "Show Skeleto&n", "Version Check", "|", "Lighting", "Ground Grid", "Bones on Top",
+       "Model Info", "|", "Language"},
+      {"T&ool Bar", "Stat&us Bar", "&Directory Tree"},
+      {"Ke&ys", "Ab&out..."}},
+     "Open Close | Tool bar Status bar Directory tree | Point render mode Line render mode "
+     "Fill render mode | Show or hide the axes | Change the background colour | Change the "
+     "model colour | list | speed | parts | Exit | About",
+     "Default   ",
+     "Ready",
+     "Files ",
      "About"},
-    {kSaveFileList, "", "Ctrl+S", "保存MDX文件列表", "保存MDX文件列表"},
-    {kThrottle, "", "Alt+A", "自动动画速度", "自动速度"},
-    {kRenderTexture, "", "Alt+R", "渲染贴图", "渲染贴图"},
-    {kPartsButton, "零件显示", "", "", ""},
-    {kRenderSkin, "渲染模型", "", "", ""},
-    {kApplyAnimate, "显示动画", "", "", ""},
-    {kExportAnimate, "导出动画帧...", "", "", ""},
-    {kExportFile, "导出文件(&E)", "", "", ""},
-    {kConvertToObj, "转换为Obj文件(&C)", "", "", ""},
-    {kConvertToObjMtl, "转换为Obj文件(带材质)", "", "", ""},
-    {kConvertToGltf, "转换为glTF文件", "", "", ""},
-    {kLoadAttachment, "加载为挂件", "", "", ""},
-    {kPreviewTexture, "预览纹理", "", "", ""},
-    {kLighting, "光照", "", "用来自镜头的光照亮模型", "光照"},
-    {kGroundGrid, "地面网格", "", "在模型脚下显示每米一格的地面网格", "地面网格"},
-    {kBonesOnTop, "骨骼置前", "", "把骨骼画在模型前面; 单击关节选中骨骼", "骨骼置前"},
-    {kModelInfo, "模型信息", "", "显示/隐藏模型信息面板", "模型信息"},
 };
 
 QStringList Texts(const QList<QAction*>& actions) {
@@ -122,54 +326,163 @@ QStringList Texts(const QList<QAction*>& actions) {
     return texts;
 }
 
-TEST_F(FrameTest, VisibleTextsAndLayout) {
-    for (const CommandRow& row : kCommandTexts) {
-        QAction* action = frame->Action(row.id);
-        ASSERT_NE(action, nullptr) << row.id;
-        EXPECT_EQ(action->text(), U(row.text)) << row.id;
-        EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(row.keys))) << row.id;
-        EXPECT_EQ(action->statusTip(), U(row.prompt)) << row.id;
-        if (*row.tip) {
-            EXPECT_EQ(action->toolTip(), U(row.tip)) << row.id;
-        }
+QStringList Texts(const std::vector<const char*>& texts) {
+    QStringList list;
+    for (const char* t : texts) {
+        list << U(t);
     }
-    EXPECT_EQ(frame->windowTitle(), U("Vell 模型浏览器v1.0a"));
+    return list;
+}
+
+// Chinese first, as the program starts; then English chosen in the menu, everything
+// retranslated at once; the choice is remembered.
+TEST_F(FrameTest, VisibleTextsAndLayout) {
+    for (const WindowTexts& language : kWindowTexts) {
+        ChooseLanguage(language.language);
+        const std::string name = App::LanguageCode(language.language);
+        for (const CommandRow& row : kCommandTexts) {
+            const CommandTexts& texts = row.*language.commands;
+            QAction* action = frame->Action(row.id);
+            ASSERT_NE(action, nullptr) << row.id;
+            EXPECT_EQ(action->text(), U(texts.text)) << name << row.id;
+            EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(row.keys))) << row.id;
+            EXPECT_EQ(action->statusTip(), U(texts.prompt)) << name << row.id;
+            if (*texts.tip) {
+                EXPECT_EQ(action->toolTip(), U(texts.tip)) << name << row.id;
+            }
+        }
+        EXPECT_EQ(frame->windowTitle(), U(language.title));
+        QMenuBar* bar = frame->menuBar();
+        EXPECT_EQ(Texts(bar->actions()), Texts(language.menuBar)) << name;
+        for (std::size_t m = 0; m < language.menus.size(); ++m) {
+            EXPECT_EQ(Texts(bar->actions()[int(m)]->menu()->actions()), Texts(language.menus[m]))
+                << name << m;
+        }
+        QStringList tools;
+        for (QAction* a : frame->ToolBar()->actions()) {
+            QWidget* widget = frame->ToolBar()->widgetForAction(a);
+            tools << (a->isSeparator()                        ? QStringLiteral("|")
+                      : widget == frame->Bar()->List()        ? QStringLiteral("list")
+                      : widget == frame->Bar()->Slider()      ? QStringLiteral("speed")
+                      : widget == frame->Bar()->PartsButton() ? QStringLiteral("parts")
+                      : a->icon().isNull()                    ? "?"
+                                                              : a->toolTip());
+        }
+        EXPECT_EQ(tools.join(' '), U(language.tools));
+        EXPECT_EQ(frame->AnimationList()->currentText(), U(language.defaultAnimation));
+        EXPECT_EQ(frame->Status().Text(), U(language.idle));
+        EXPECT_EQ(frame->Pane()->findChild<QLabel*>()->text(), U(language.pane));
+        EXPECT_EQ(frame->MakeAboutDlg()->windowTitle(), U(language.about));
+        EXPECT_EQ(frame->Action(kLanguageEnglish)->isChecked(),
+                  language.language == App::Language::English);
+        EXPECT_EQ(frame->Action(kLanguageChinese)->isChecked(),
+                  language.language == App::Language::Chinese);
+        EXPECT_EQ(App::RememberedLanguage(), language.language);
+    }
     EXPECT_EQ(frame->size(), QSize(960, 720));
     EXPECT_EQ(frame->Splitter()->sizes().value(0), 150);
-    QMenuBar* bar = frame->menuBar();
-    EXPECT_EQ(Texts(bar->actions()),
-              QStringList({U("文件(&F)"), U("设置(&S)"), U("视图(&V)"), U("帮助(&H)")}));
-    const std::vector<QStringList> menus = {
-        {U("打开(&O)..."), U("最近打开"), U("比较(&D)..."), U("关闭(&C)"), U("保存截图..."), "|",
-         U("退出(&x)")},
-        {U("背景颜色(&B)..."), U("模型颜色(&M)..."), "|", U("渲染模式(&R)"), U("显示坐标原点(&C)"),
-         U("显示骨骼(&k)"), U("版本检查"), "|", U("光照"), U("地面网格"), U("骨骼置前"),
-         U("模型信息")},
-        {U("工具栏(&T)"), U("状态栏(&S)"), U("目录树(&T)")},
-        {U("快捷键(&K)"), U("关于(&A)...")}};
-    for (std::size_t m = 0; m < menus.size(); ++m) {
-        EXPECT_EQ(Texts(bar->actions()[int(m)]->menu()->actions()), menus[m]) << m;
-    }
-    QStringList tools;
-    for (QAction* a : frame->ToolBar()->actions()) {
-        QWidget* widget = frame->ToolBar()->widgetForAction(a);
-        tools << (a->isSeparator()                        ? QStringLiteral("|")
-                  : widget == frame->Bar()->List()        ? QStringLiteral("list")
-                  : widget == frame->Bar()->Slider()      ? QStringLiteral("speed")
-                  : widget == frame->Bar()->PartsButton() ? QStringLiteral("parts")
-                  : a->icon().isNull()                    ? "?"
-                                                          : a->toolTip());
-    }
-    EXPECT_EQ(tools.join(' '),
-              U("打开 关闭 | 工具条 状态条 目录树开关 | 点渲染模式 点渲染模式 填充渲染模式 | "
-                "显示/隐藏坐标轴 | 改变背景色 | 改变模型颜色 | list | speed | parts | Exit | "
-                "About"));
-    EXPECT_EQ(frame->AnimationList()->currentText(), U("默认   "));
     EXPECT_EQ(frame->AnimationList()->width(), 115);
     EXPECT_EQ(frame->Bar()->Slider()->maximum(), 120);
     EXPECT_EQ(frame->Bar()->Slider()->value(), 60);
-    EXPECT_EQ(frame->Status().Text(), U("准备"));
-    EXPECT_EQ(frame->Pane()->findChild<QLabel*>()->text(), U("文件列表 "));
+}
+
+// Visits every item of the open menu `menu` with the arrow keys, submenus too; returns the
+// texts visited.
+QStringList WalkMenu(QMenu* menu) {
+    QStringList visited;
+    // A menu opened from the keyboard starts on its first item, one opened by the mouse on none.
+    if (!menu->activeAction()) {
+        QTest::keyClick(menu, Qt::Key_Down);
+    }
+    QAction* first = nullptr;
+    for (QAction* active = menu->activeAction(); active && active != first && visited.size() < 40;
+         active = menu->activeAction()) {
+        first = first ? first : active;
+        visited << active->text();
+        if (QMenu* sub = active->menu()) {
+            QTest::keyClick(menu, Qt::Key_Right);
+            if (!QTest::qWaitFor([&] { return QApplication::activePopupWidget() == sub; })) {
+                ADD_FAILURE() << "submenu didn't open: " << active->text().toStdString();
+                break;
+            }
+            for (const QString& text : WalkMenu(sub)) {
+                visited << QStringLiteral("  ") + text;
+            }
+            QTest::keyClick(sub, Qt::Key_Left);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }));
+        }
+        QTest::keyClick(menu, Qt::Key_Down);
+    }
+    return visited;
+}
+
+// In both languages every menu opens from the keyboard by its title's mnemonic (or with the
+// mouse where an Alt accelerator takes that key: 设置(&S) against Alt+S), and the arrow keys
+// reach every enabled item. English titles never need the mouse, and an English menu's
+// mnemonics are all different.
+TEST_F(FrameTest, EveryMenuWalksFromTheKeyboard) {
+    std::map<App::Language, int> visitedCounts;
+    for (const App::Language language : {App::Language::Chinese, App::Language::English}) {
+        ChooseLanguage(language);
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        QMenuBar* bar = frame->menuBar();
+        for (QAction* title : bar->actions()) {
+            QMenu* menu = title->menu();
+            const QKeySequence mnemonic = QKeySequence::mnemonic(title->text());
+            ASSERT_FALSE(mnemonic.isEmpty()) << title->text().toStdString();
+            bool taken = false;
+            for (const CommandRow& row : kCommandTexts) {
+                taken = taken || QKeySequence(QString::fromLatin1(row.keys)) == mnemonic;
+            }
+            if (taken) {
+                EXPECT_EQ(language, App::Language::Chinese) << title->text().toStdString();
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
+            } else {
+                frame->View()->setFocus();
+                QTest::keyClick(frame.get(), mnemonic[0].key(), Qt::AltModifier);
+            }
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }))
+                << title->text().toStdString();
+            const QStringList visited = WalkMenu(menu);
+            visitedCounts[language] += static_cast<int>(visited.size());
+            QStringList enabled;
+            for (QAction* a : menu->actions()) {
+                if (!a->isSeparator() && a->isEnabled() && a->isVisible()) {
+                    enabled << a->text();
+                }
+            }
+            QStringList topLevel = visited.filter(QRegularExpression(QStringLiteral("^[^ ]")));
+            EXPECT_EQ(topLevel, enabled) << title->text().toStdString();
+            if (language == App::Language::English) {
+                QStringList keys;
+                for (const QString& text : enabled) {
+                    const QKeySequence key = QKeySequence::mnemonic(text);
+                    if (!key.isEmpty()) {
+                        EXPECT_FALSE(keys.contains(key.toString())) << text.toStdString();
+                        keys << key.toString();
+                    }
+                }
+                for (const QString& text : visited) {
+                    if (text.trimmed() != U("中文")) {
+                        EXPECT_FALSE(text.contains(
+                            QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}]"))))
+                            << text.toStdString();
+                    }
+                }
+            }
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+            if (QApplication::activePopupWidget()) {
+                QApplication::activePopupWidget()->close();
+            }
+            ASSERT_TRUE(
+                QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
+        }
+    }
+    // The same menus in both languages, and more than the menu bar's own titles.
+    EXPECT_EQ(visitedCounts[App::Language::Chinese], visitedCounts[App::Language::English]);
+    EXPECT_GT(visitedCounts[App::Language::English], 15);
+    EXPECT_TRUE(answers.messages.empty());
 }
 
 // A key pressed on the window and what it visibly changes; toggles go back on a second press.
@@ -179,8 +492,12 @@ struct KeyRow {
     bool toggles;
 };
 
+// Every Alt accelerator in both languages, from the view and from the filter box.
 TEST_F(FrameTest, AcceleratorsWinOverMnemonics) {
     using F = App::CVellModelBrowserMainFrame;
+    const auto asked = [this](F&) {
+        return QTest::qWaitFor([this] { return !answers.messages.empty(); }, 2000);
+    };
     const KeyRow rows[] = {
         {"Alt+S", [](F& f) { return f.statusBar()->isHidden(); }, true},
         {"Alt+T", [](F& f) { return !f.ToolBar()->isVisible(); }, true},
@@ -188,29 +505,40 @@ TEST_F(FrameTest, AcceleratorsWinOverMnemonics) {
         {"Alt+C", [](F& f) { return !f.View()->Core().m_bShowAxes; }, true},
         {"Alt+K", [](F&) { return Model::showSkeleton; }, true},
         {"Alt+A", [](F& f) { return f.View()->Core().m_bThrottle; }, true},
+        {"Alt+B", [this](F&) { return answers.colorRequests > 0; }, false},
+        {"Alt+M", [this](F&) { return answers.colorRequests > 0; }, false},
+        {"Alt+X", asked, false},  // the exit question, answered Cancel
         {"Ctrl+P", [](F& f) { return f.Action(kRenderPoint)->isChecked(); }, false},
         {"Ctrl+L", [](F& f) { return f.Action(kRenderLine)->isChecked(); }, false},
         {"Ctrl+F", [](F& f) { return f.Action(kRenderFill)->isChecked(); }, false},
     };
-    for (const KeyRow& row : rows) {
-        // From the filter box too: a field keeps only its editing keys.
-        for (QWidget* focus : {static_cast<QWidget*>(frame->View()),
-                               static_cast<QWidget*>(frame->Pane()->FilterBox())}) {
-            focus->setFocus();
-            Press(row.keys);
-            EXPECT_TRUE(row.changed(*frame)) << row.keys;
-            EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << row.keys;
-            if (row.toggles) {
+    for (const App::Language language : {App::Language::Chinese, App::Language::English}) {
+        ChooseLanguage(language);
+        const std::string name = App::LanguageCode(language);
+        for (const KeyRow& row : rows) {
+            // From the filter box too: a field keeps only its editing keys.
+            for (QWidget* focus : {static_cast<QWidget*>(frame->View()),
+                                   static_cast<QWidget*>(frame->Pane()->FilterBox())}) {
                 frame->activateWindow();
+                focus->setFocus();
+                answers.colorRequests = 0;
+                answers.messages.clear();
+                answers.messageAnswers = {App::MsgAnswer::Cancel};
                 Press(row.keys);
-                EXPECT_FALSE(row.changed(*frame)) << row.keys;
+                EXPECT_TRUE(row.changed(*frame)) << name << row.keys;
+                EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << name << row.keys;
+                if (row.toggles) {
+                    frame->activateWindow();
+                    Press(row.keys);
+                    EXPECT_FALSE(row.changed(*frame)) << name << row.keys;
+                }
             }
         }
     }
     // The check marks follow, and exactly one render mode stays checked.
     EXPECT_TRUE(frame->Action(kViewStatusBar)->isChecked());
     EXPECT_FALSE(frame->Action(kRenderPoint)->isChecked());
-    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_TRUE(frame->isVisible());
 
     // Ctrl+X in the filter cuts; in the window it closes the model.
     frame->Pane()->FilterBox()->setText("hero");
@@ -262,6 +590,12 @@ TEST_F(FrameTest, ExitAsksFirstFromKeysAndTheView) {
     Press("Alt+X");
     QTest::keyClick(frame->View(), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
+    ChooseLanguage(App::Language::English);
+    answers.messageAnswers = {App::MsgAnswer::Cancel};
+    Press("Alt+X");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 3; }));
+    EXPECT_EQ(answers.messages.back().text, U("Do you really want to quit?     "));
+    answers.messages.pop_back();
     for (const auto& m : answers.messages) {
         EXPECT_EQ(m.text, U("确定要退出吗？     "));
         EXPECT_TRUE(m.caption.isEmpty());

@@ -3,16 +3,20 @@
 // and the screenshot.
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTreeWidget>
 #include <functional>
 
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "InfoPanel.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "TreePane.h"
 #include "model/model.h"
 #include "view/view.h"
 
@@ -183,6 +187,52 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_TRUE(Find("chars/hero/hero.skn").isValid());
     frame->View()->OnTimer();
     EXPECT_EQ(Orange(frame->View()->Picture()), 0);
+}
+
+// The language chosen while a model is shown: the status line, the animation list, the tree
+// pane and the messages change at once; files written stay as they were.
+TEST_F(ModelCommandsTest, LanguageSwitchRetranslatesWhatIsShown) {
+    struct Row {
+        App::Language language;
+        const char* status;
+        const char* defaultAnimation;
+        const char* pane;
+        const char* converted;
+        const char* panel;  // the information panel's title, first section, a sub-mesh
+        const char* section;
+        const char* subMesh;
+    };
+    const Row rows[] = {
+        {App::Language::English, "hero.skn: 8 vertices, 4 triangles, 1 bones", "Default   ",
+         "Files ", "Converted to OBJ files.", "Model Info", "Parts", "4 vertices, 2 triangles"},
+        {App::Language::Chinese, "hero.skn: 8 顶点, 4 三角形, 1 骨骼", "默认   ", "文件列表 ",
+         "已转换为工程文件 .", "模型信息", "零件", "4 顶点, 2 三角形"},
+    };
+    LoadHero();
+    ClickMenuItem(Cmd::kModelInfo);
+    App::CInfoPanel* panel = frame->InfoPanel();
+    ASSERT_TRUE(panel->isVisible());
+    for (const Row& row : rows) {
+        ChooseLanguage(row.language);
+        EXPECT_EQ(frame->Status().Text(), U(row.status));
+        EXPECT_EQ(panel->windowTitle(), U(row.panel));
+        EXPECT_EQ(panel->Section(0)->text(0), U(row.section));
+        ASSERT_GT(panel->Section(0)->childCount(), 0);
+        EXPECT_EQ(panel->Section(0)->child(0)->child(0)->text(1), U(row.subMesh));
+        EXPECT_EQ(frame->AnimationList()->itemText(0), U(row.defaultAnimation));
+        EXPECT_EQ(frame->Pane()->findChild<QLabel*>()->text(), U(row.pane));
+    }
+    for (const Row& row : rows) {
+        ChooseLanguage(row.language);
+        TestUtil::TempDir dir;
+        answers.folders.push_back(QString::fromStdString(dir.Path()));
+        answers.messages.clear();
+        Choose("chars/hero/hero.skn", Cmd::kConvertToObj);
+        ASSERT_EQ(answers.messages.size(), 1u);
+        EXPECT_EQ(answers.messages[0].text, U(row.converted));
+        EXPECT_NE(TestUtil::ReadText(dir / "patch0_00.obj").find("Vell 模型浏览器v1.0a"),
+                  std::string::npos);
+    }
 }
 
 // Every command that resets the view shows the axes again with their check mark, and

@@ -1,0 +1,727 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>App::BonePicker</name>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>骨骼 %1, 父骨骼 %2</source>
+        <translation>Bone %1, parent %2</translation>
+    </message>
+</context>
+<context>
+    <name>App::CAboutDlg</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Vell 角色模型查看与转换工具</source>
+        <translation>Viewer and converter of Vell&apos;s character models</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>App::CAnimationBar</name>
+    <message>
+        <source>默认   </source>
+        <translation>Default   </translation>
+    </message>
+</context>
+<context>
+    <name>App::CFileViewer</name>
+    <message>
+        <source>共 %1 字节</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>显示前 %1 字节, 共 %2 字节</source>
+        <translation>the first %1 bytes of %2 shown</translation>
+    </message>
+    <message>
+        <source>查看 - %1</source>
+        <translation>View - %1</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>查找 (Ctrl+F)</source>
+        <translation>Find (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>查找下一个</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>找不到“%1”</source>
+        <translation>“%1” not found</translation>
+    </message>
+    <message>
+        <source>无法读取文件 %1</source>
+        <translation>Can&apos;t read the file %1</translation>
+    </message>
+</context>
+<context>
+    <name>App::CHelpDlg</name>
+    <message>
+        <source>快捷键</source>
+        <translation>Keys</translation>
+    </message>
+    <message>
+        <source>按键或鼠标</source>
+        <translation>Key or mouse</translation>
+    </message>
+    <message>
+        <source>作用</source>
+        <translation>Effect</translation>
+    </message>
+</context>
+<context>
+    <name>App::CInfoPanel</name>
+    <message>
+        <source>零件</source>
+        <translation>Parts</translation>
+    </message>
+    <message>
+        <source>纹理</source>
+        <translation>Textures</translation>
+    </message>
+    <message>
+        <source>骨骼</source>
+        <translation>Bones</translation>
+    </message>
+    <message>
+        <source>动画</source>
+        <translation>Animations</translation>
+    </message>
+    <message>
+        <source>尺寸</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>未加载</source>
+        <translation>not loaded</translation>
+    </message>
+    <message>
+        <source>%1 顶点, %2 三角形</source>
+        <translation>%1 vertices, %2 triangles</translation>
+    </message>
+    <message>
+        <source>模型信息</source>
+        <translation>Model Info</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>最后一帧 %1</source>
+        <translation>last frame %1</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>units</translation>
+    </message>
+    <message>
+        <source>米</source>
+        <translation>metres</translation>
+    </message>
+</context>
+<context>
+    <name>App::CStatusLine</name>
+    <message>
+        <source>准备</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>App::CTimeline</name>
+    <message>
+        <source>播放/暂停 (Space)</source>
+        <translation>Play/Pause (Space)</translation>
+    </message>
+    <message>
+        <source>上一帧 (,)</source>
+        <translation>Previous frame (,)</translation>
+    </message>
+    <message>
+        <source>下一帧 (.)</source>
+        <translation>Next frame (.)</translation>
+    </message>
+</context>
+<context>
+    <name>App::CTreeModel</name>
+    <message>
+        <source>来自 %1</source>
+        <translation>From %1</translation>
+    </message>
+    <message>
+        <source>, 覆盖 %1 个副本</source>
+        <translation>, overriding %1 copies</translation>
+    </message>
+    <message>
+        <source>
+比较: 新增</source>
+        <translation>
+Compared: added</translation>
+    </message>
+    <message>
+        <source>
+比较: 已更改</source>
+        <translation>
+Compared: changed</translation>
+    </message>
+</context>
+<context>
+    <name>App::CTreePane</name>
+    <message>
+        <source>%1 导出已完成.</source>
+        <translation>%1 exported.</translation>
+    </message>
+    <message>
+        <source>已转换为工程文件 .</source>
+        <translation>Converted to OBJ files.</translation>
+    </message>
+    <message>
+        <source>已转换为glTF文件 .</source>
+        <translation>Converted to glTF.</translation>
+    </message>
+    <message>
+        <source>文件列表 </source>
+        <translation>Files </translation>
+    </message>
+    <message>
+        <source>查找文件</source>
+        <translation>Find files</translation>
+    </message>
+    <message>
+        <source>一个文件夹的导出正在进行, 请等它完成或取消.</source>
+        <translation>A folder is being exported; wait for it to finish or cancel it.</translation>
+    </message>
+    <message>
+        <source>仅覆盖</source>
+        <translation>Overrides only</translation>
+    </message>
+    <message>
+        <source>只显示覆盖了其他包中副本的文件</source>
+        <translation>Show only the files that override copies in other archives</translation>
+    </message>
+</context>
+<context>
+    <name>App::CVellModelBrowserMainFrame</name>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>最近打开</source>
+        <translation>Recent Folders</translation>
+    </message>
+    <message>
+        <source>设置(&amp;S)</source>
+        <translation>S&amp;ettings</translation>
+    </message>
+    <message>
+        <source>渲染模式(&amp;R)</source>
+        <translation>&amp;Render Mode</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>视图(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>确定要退出吗？     </source>
+        <translation>Do you really want to quit?     </translation>
+    </message>
+    <message>
+        <source>Vell 模型浏览器</source>
+        <translation>Vell Model Browser </translation>
+    </message>
+    <message>
+        <source>%1 已不存在.</source>
+        <translation>%1 no longer exists.</translation>
+    </message>
+    <message>
+        <source>%1: %2 顶点, %3 三角形, %4 骨骼</source>
+        <translation>%1: %2 vertices, %3 triangles, %4 bones</translation>
+    </message>
+    <message>
+        <source>请先打开游戏目录.</source>
+        <translation>Open a game folder first.</translation>
+    </message>
+    <message>
+        <source>与 %1 比较: %2 个新增, %3 个已更改, %4 个已删除</source>
+        <translation>Compared with %1: %2 added, %3 changed, %4 removed</translation>
+    </message>
+    <message>
+        <source>已删除的文件</source>
+        <translation>Removed Files</translation>
+    </message>
+    <message>
+        <source>%1 中有而当前目录中没有的文件:</source>
+        <translation>Files that %1 holds and this folder does not:</translation>
+    </message>
+</context>
+<context>
+    <name>App::Commands</name>
+    <message>
+        <source>打开(&amp;O)...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>Open an existing document
+打开</source>
+        <translation>Open an existing document
+Open</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;C)</source>
+        <translation>Clos&amp;e</translation>
+    </message>
+    <message>
+        <source>Close the active document
+关闭</source>
+        <translation>Close the active document
+Close</translation>
+    </message>
+    <message>
+        <source>退出(&amp;x)</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>Quit the application
+Exit</source>
+        <translation>Quit the application
+Exit</translation>
+    </message>
+    <message>
+        <source>背景颜色(&amp;B)...</source>
+        <translation>Back&amp;ground Colour...</translation>
+    </message>
+    <message>
+        <source>改变背景色
+改变背景色</source>
+        <translation>Change the background colour
+Change the background colour</translation>
+    </message>
+    <message>
+        <source>模型颜色(&amp;M)...</source>
+        <translation>Mo&amp;del Colour...</translation>
+    </message>
+    <message>
+        <source>改变模型颜色
+改变模型颜色</source>
+        <translation>Change the model colour
+Change the model colour</translation>
+    </message>
+    <message>
+        <source>点(&amp;P)</source>
+        <translation>&amp;Points</translation>
+    </message>
+    <message>
+        <source>点渲染模式
+点渲染模式</source>
+        <translation>Point render mode
+Point render mode</translation>
+    </message>
+    <message>
+        <source>线(&amp;L)</source>
+        <translation>L&amp;ines</translation>
+    </message>
+    <message>
+        <source>面(&amp;F)</source>
+        <translation>&amp;Faces</translation>
+    </message>
+    <message>
+        <source>填充渲染模式
+填充渲染模式</source>
+        <translation>Fill render mode
+Fill render mode</translation>
+    </message>
+    <message>
+        <source>显示坐标原点(&amp;C)</source>
+        <translation>Sho&amp;w Axes</translation>
+    </message>
+    <message>
+        <source>显示/隐藏坐标轴
+显示/隐藏坐标轴</source>
+        <translation>Show or hide the axes
+Show or hide the axes</translation>
+    </message>
+    <message>
+        <source>显示骨骼(&amp;k)</source>
+        <translation>Show Skeleto&amp;n</translation>
+    </message>
+    <message>
+        <source>显示/隐藏骨骼
+骨骼</source>
+        <translation>Show or hide the skeleton
+Skeleton</translation>
+    </message>
+    <message>
+        <source>版本检查</source>
+        <translation>Version Check</translation>
+    </message>
+    <message>
+        <source>工具栏(&amp;T)</source>
+        <translation>T&amp;ool Bar</translation>
+    </message>
+    <message>
+        <source>显示/隐藏工具条
+工具条</source>
+        <translation>Show or hide the tool bar
+Tool bar</translation>
+    </message>
+    <message>
+        <source>状态栏(&amp;S)</source>
+        <translation>Stat&amp;us Bar</translation>
+    </message>
+    <message>
+        <source>显示/隐藏状态条
+状态条</source>
+        <translation>Show or hide the status bar
+Status bar</translation>
+    </message>
+    <message>
+        <source>目录树(&amp;T)</source>
+        <translation>&amp;Directory Tree</translation>
+    </message>
+    <message>
+        <source>显示/隐藏目录树
+目录树开关</source>
+        <translation>Show or hide the directory tree
+Directory tree</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)...</source>
+        <translation>Ab&amp;out...</translation>
+    </message>
+    <message>
+        <source>Display program information, version number and copyright
+About</source>
+        <translation>Display program information, version number and copyright
+About</translation>
+    </message>
+    <message>
+        <source>保存MDX文件列表
+保存MDX文件列表</source>
+        <translation>Save the list of files
+Save the list of files</translation>
+    </message>
+    <message>
+        <source>自动动画速度
+自动速度</source>
+        <translation>Throttle the frame rate
+Throttle</translation>
+    </message>
+    <message>
+        <source>渲染贴图
+渲染贴图</source>
+        <translation>Render textures
+Render textures</translation>
+    </message>
+    <message>
+        <source>零件显示</source>
+        <translation>Parts</translation>
+    </message>
+    <message>
+        <source>渲染模型</source>
+        <translation>Render Model</translation>
+    </message>
+    <message>
+        <source>显示动画</source>
+        <translation>Show Animation</translation>
+    </message>
+    <message>
+        <source>导出动画帧...</source>
+        <translation>Export Animation Frames...</translation>
+    </message>
+    <message>
+        <source>导出文件(&amp;E)</source>
+        <translation>&amp;Export File</translation>
+    </message>
+    <message>
+        <source>转换为Obj文件(&amp;C)</source>
+        <translation>Convert to &amp;OBJ</translation>
+    </message>
+    <message>
+        <source>转换为Obj文件(带材质)</source>
+        <translation>Convert to OBJ with Materials</translation>
+    </message>
+    <message>
+        <source>转换为glTF文件</source>
+        <translation>Convert to glTF</translation>
+    </message>
+    <message>
+        <source>加载为挂件</source>
+        <translation>Load as Attachment</translation>
+    </message>
+    <message>
+        <source>保存截图...</source>
+        <translation>Save Screenshot...</translation>
+    </message>
+    <message>
+        <source>把视图保存为PNG图片
+保存截图</source>
+        <translation>Save the view as a PNG picture
+Save screenshot</translation>
+    </message>
+    <message>
+        <source>预览纹理</source>
+        <translation>Preview Texture</translation>
+    </message>
+    <message>
+        <source>点渲染模式
+点渲染模式</source>
+        <comment>line mode</comment>
+        <translation>Line render mode
+Line render mode</translation>
+    </message>
+    <message>
+        <source>光照</source>
+        <translation>Lighting</translation>
+    </message>
+    <message>
+        <source>用来自镜头的光照亮模型
+光照</source>
+        <translation>Light the model from the camera
+Lighting</translation>
+    </message>
+    <message>
+        <source>地面网格</source>
+        <translation>Ground Grid</translation>
+    </message>
+    <message>
+        <source>在模型脚下显示每米一格的地面网格
+地面网格</source>
+        <translation>Show a ground grid of one square per metre under the model
+Ground grid</translation>
+    </message>
+    <message>
+        <source>骨骼置前</source>
+        <translation>Bones on Top</translation>
+    </message>
+    <message>
+        <source>把骨骼画在模型前面; 单击关节选中骨骼
+骨骼置前</source>
+        <translation>Draw the skeleton in front of the model; click a joint to select its bone
+Bones on top</translation>
+    </message>
+    <message>
+        <source>模型信息</source>
+        <translation>Model Info</translation>
+    </message>
+    <message>
+        <source>显示/隐藏模型信息面板
+模型信息</source>
+        <translation>Show or hide the model information panel
+Model info</translation>
+    </message>
+    <message>
+        <source>查看</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>在只读窗口中查看文件的文本或十六进制内容
+查看</source>
+        <translation>Show the file&apos;s text or hex dump in a read-only window
+View</translation>
+    </message>
+    <message>
+        <source>快捷键(&amp;K)</source>
+        <translation>Ke&amp;ys</translation>
+    </message>
+    <message>
+        <source>列出所有按键和鼠标操作
+快捷键</source>
+        <translation>List every key and mouse action
+Keys</translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation>Sources</translation>
+    </message>
+    <message>
+        <source>列出包含此文件的所有包
+来源</source>
+        <translation>List every archive that holds this file
+Sources</translation>
+    </message>
+    <message>
+        <source>比较(&amp;D)...</source>
+        <translation>Com&amp;pare...</translation>
+    </message>
+    <message>
+        <source>与另一个游戏目录比较, 标出新增和更改的文件
+比较</source>
+        <translation>Compare with another game folder, marking added and changed files
+Compare</translation>
+    </message>
+</context>
+<context>
+    <name>App::CrashDump</name>
+    <message>
+        <source>程序即将崩溃，是否保存dump文件?</source>
+        <translation>The program is about to crash. Save a dump file?</translation>
+    </message>
+    <message>
+        <source>未处理异常</source>
+        <translation>Unhandled exception</translation>
+    </message>
+</context>
+<context>
+    <name>App::Dialogs</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>App::FolderJob</name>
+    <message>
+        <source>%1 / %2 个文件已完成: %3</source>
+        <translation>%1 / %2 files done: %3</translation>
+    </message>
+    <message>
+        <source>
+已取消.</source>
+        <translation>
+Cancelled.</translation>
+    </message>
+    <message>
+        <source>%1 个失败:</source>
+        <translation>%1 failed:</translation>
+    </message>
+    <message>
+        <source>%1 个警告:</source>
+        <translation>%1 warnings:</translation>
+    </message>
+</context>
+<context>
+    <name>ViewKeys</name>
+    <message>
+        <source>关闭程序 (先询问)</source>
+        <translation>Close the program (after asking)</translation>
+    </message>
+    <message>
+        <source>拉近</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>推远</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>绕水平轴转动</source>
+        <translation>Turn about the horizontal axis</translation>
+    </message>
+    <message>
+        <source>绕水平轴反向转动</source>
+        <translation>Turn back about the horizontal axis</translation>
+    </message>
+    <message>
+        <source>绕视线轴转动</source>
+        <translation>Turn about the viewing axis</translation>
+    </message>
+    <message>
+        <source>绕视线轴反向转动</source>
+        <translation>Turn back about the viewing axis</translation>
+    </message>
+    <message>
+        <source>向下平移</source>
+        <translation>Pan down</translation>
+    </message>
+    <message>
+        <source>向上平移</source>
+        <translation>Pan up</translation>
+    </message>
+    <message>
+        <source>重新取景 (转动、平移和缩放复位)</source>
+        <translation>Frame the model again (turn, pan and zoom reset)</translation>
+    </message>
+    <message>
+        <source>动画播放/暂停</source>
+        <translation>Play/pause the animation</translation>
+    </message>
+    <message>
+        <source>后退一帧</source>
+        <translation>One frame back</translation>
+    </message>
+    <message>
+        <source>前进一帧</source>
+        <translation>One frame forward</translation>
+    </message>
+    <message>
+        <source>左键拖动</source>
+        <translation>Drag with the left button</translation>
+    </message>
+    <message>
+        <source>转动模型</source>
+        <translation>Turn the model</translation>
+    </message>
+    <message>
+        <source>右键拖动</source>
+        <translation>Drag with the right button</translation>
+    </message>
+    <message>
+        <source>平移视图</source>
+        <translation>Pan the view</translation>
+    </message>
+    <message>
+        <source>滚轮</source>
+        <translation>Mouse wheel</translation>
+    </message>
+    <message>
+        <source>缩放</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>单击关节 (显示骨骼或骨骼置前时)</source>
+        <translation>Click a joint (skeleton shown or on top)</translation>
+    </message>
+    <message>
+        <source>选中骨骼</source>
+        <translation>Select the bone</translation>
+    </message>
+</context>
+</TS>
