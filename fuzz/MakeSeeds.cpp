@@ -64,7 +64,7 @@ Forge::AnimationDesc AnimationOf(uint32_t version) {
     return animation;
 }
 
-Bytes Dds(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
+Bytes DdsFile(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
     Forge::DdsDesc desc;
     desc.width = side;
     desc.height = side;
@@ -145,10 +145,10 @@ int main(int argc, char** argv) {
     Save(out / "anim", "v11", anim11);
     Save(out / "anim", "v10", Forge::WriteAnimation(AnimationOf(10)));
 
-    const Bytes dxt1 = Dds(Forge::DdsFormat::DXT1, 4);
+    const Bytes dxt1 = DdsFile(Forge::DdsFormat::DXT1, 4);
     Save(out / "dds", "dxt1", dxt1);
-    Save(out / "dds", "dxt5-mips", Dds(Forge::DdsFormat::DXT5, 8, 4));
-    Save(out / "dds", "argb", Dds(Forge::DdsFormat::Uncompressed, 4));
+    Save(out / "dds", "dxt5-mips", DdsFile(Forge::DdsFormat::DXT5, 8, 4));
+    Save(out / "dds", "argb", DdsFile(Forge::DdsFormat::Uncompressed, 4));
     Save(out / "dds", "rgb565",
          Words({.width = 4,
                 .height = 2,
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
     Save(out / "skin", "hero", Fuzz::JoinParts({skin, mesh11, dxt1}));
     Save(out / "skin", "hero-argb",
          Fuzz::JoinParts({skin, Forge::WriteMesh(MeshOf(13, false, false)),
-                          Dds(Forge::DdsFormat::Uncompressed, 4)}));
+                          DdsFile(Forge::DdsFormat::Uncompressed, 4)}));
 
     Save(out / "model", "hero-walk", Fuzz::JoinParts({skin, mesh11, dxt1, anim11, Control(1, 60)}));
     Save(out / "model", "hero-wave-v10",
