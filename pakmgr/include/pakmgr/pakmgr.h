@@ -126,6 +126,10 @@ struct IPakMgr {
         std::function<void(std::size_t position, bool ok, const std::vector<uint8_t>& bytes)>;
     // Loads the entries in the order given. Entries whose stored bytes lie back to back in one
     // archive are read together, so a bulk export asks the system for far fewer reads.
+    // The sink may read through the manager (LoadFile, LoadEntry, LoadEntries, GetEntry...):
+    // such reads use buffers of their own. Open, Clear and BuildTree are refused with an
+    // Except (ErrorKind::Input) while any LoadEntries runs, from the sink or another thread;
+    // the exception leaves LoadEntries through the sink, and the manager is as it was.
     virtual void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
 };
 
