@@ -200,9 +200,13 @@ void CPakMgr::RefuseChangeWhileLoading(const char* what) const {
 
 bool CPakMgr::Open(const std::string& folder) {
     RefuseChangeWhileLoading("opened");
-    std::vector<std::string> names;
+    // Archives are opened on their first read, which may come after the current directory
+    // has changed (an export switches it): a relative folder is made absolute now.
     std::error_code ec;
-    for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+    std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    const std::string root = ec ? folder : absolute.string();
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(root, ec)) {
         std::string name = item.path().filename().string();
         std::error_code typeError;
         if (EndsWithPak(name) && item.is_regular_file(typeError)) {
@@ -215,7 +219,7 @@ bool CPakMgr::Open(const std::string& folder) {
     std::sort(names.begin(), names.end(), ListingOrder);
     m_archiveNames = names;
     for (const std::string& name : names) {
-        if (!ReadArchive(folder + "/" + name)) {
+        if (!ReadArchive(root + "/" + name)) {
             return false;
         }
     }

@@ -217,6 +217,25 @@ TEST_F(PakFixture, AnArchiveThatCantBeOpenedStopsTheOpen) {
     EXPECT_EQ(mgr.GetFileCount(), 1u);
 }
 
+// A folder given relative to the current directory reads from wherever the current
+// directory is later: its archives are opened only on the first read.
+TEST_F(PakFixture, ARelativeFolderReadsAfterTheCurrentDirectoryChanged) {
+    Forge::SavePak(m_dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("abc")}});
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(m_dir.Path()).parent_path());
+    m_mgr = PakMgr::CreatePakMgr();
+    const bool opened = m_mgr->Open(std::filesystem::path(m_dir.Path()).filename().string());
+    std::filesystem::current_path("/");
+    m_mgr->BuildTree();
+    auto r = opened ? Load("a") : nullptr;
+    std::filesystem::current_path(before);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(Contents(*r), Forge::Bytes("abc"));
+    PakMgr::PakEntry e;
+    ASSERT_TRUE(m_mgr->GetEntry(0, e));
+    EXPECT_EQ(e.pakPath, m_dir / "a.pak");
+}
+
 TEST_F(PakFixture, ReadersOutliveTheEntryList) {
     Forge::SavePak(m_dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("abc")}});
     PakMgr::IPakMgr& mgr = Open();
