@@ -78,6 +78,20 @@ struct Plan {
     };
     std::vector<std::string> folders;
     std::vector<Job> jobs;
+    // Files and folders whose name another of their folder had first: archive path, and
+    // the path written instead.
+    std::vector<std::pair<std::string, std::string>> renamed;
+
+    // The name `node` gets in folder `folder` among the names handed out there.
+    std::string Claim(PakMgr::ITreeNode* node, std::size_t folder, PakMgr::CutNames& names) {
+        const std::size_t before = names.Renames().size();
+        std::string name = PakMgr::SafeFileName(node->Name(), &names);
+        if (names.Renames().size() > before) {
+            renamed.emplace_back(Base::GbkToUtf8(PakMgr::NodePath(node, '/')),
+                                 folders[folder] + "/" + name);
+        }
+        return name;
+    }
 
     std::size_t AddFolder(std::string path) {
         folders.push_back(std::move(path));
@@ -91,12 +105,12 @@ void CollectFiles(PakMgr::ITreeNode* node, std::size_t folder, Plan& plan) {
     struct Collector final : PakMgr::ITreeVisitor {
         std::size_t folder;
         Plan& plan;
-        PakMgr::CutNames cuts;
+        PakMgr::CutNames names;
         std::vector<PakMgr::ITreeNode*> subFolders;
         std::vector<std::size_t> subFolderIndices;
         Collector(std::size_t f, Plan& p) : folder(f), plan(p) {}
         void Visit(PakMgr::ITreeNode* child) override {
-            std::string name = PakMgr::SafeFileName(child->Name(), &cuts);
+            std::string name = plan.Claim(child, folder, names);
             if (child->GetChildCount() == 0) {
                 plan.jobs.push_back({child, folder, std::move(name)});
                 return;
@@ -258,9 +272,9 @@ int CmdExtract(std::span<char*> argv) {
     if (all) {
         CollectFiles(mgr.GetRoot(), top, plan);
     }
-    PakMgr::CutNames cuts;
+    PakMgr::CutNames names;
     for (auto& [node, path] : named) {
-        std::string name = PakMgr::SafeFileName(node->Name(), &cuts);
+        std::string name = plan.Claim(node, top, names);
         if (node->GetChildCount() == 0) {
             plan.jobs.push_back({node, top, std::move(name)});
         } else {
@@ -270,10 +284,20 @@ int CmdExtract(std::span<char*> argv) {
             CollectFiles(node, plan.AddFolder(std::move(out)), plan);
         }
     }
+    for (const auto& [from, to] : plan.renamed) {
+        std::fprintf(stderr, "vell: renamed %s to %s: its name was taken\n", from.c_str(),
+                     to.c_str());
+    }
     std::vector<std::string> failed = RunJobs(mgr, plan);
     for (const std::string& path : failed) {
         std::fprintf(stderr, "vell: can't read %s\n", path.c_str());
     }
+    std::printf("wrote %zu of %zu files, %zu failed", plan.jobs.size() - failed.size(),
+                plan.jobs.size(), failed.size());
+    if (!plan.renamed.empty()) {
+        std::printf(", %zu renamed", plan.renamed.size());
+    }
+    std::printf("\n");
     return failed.empty() ? kOk : kFailed;
 }
 

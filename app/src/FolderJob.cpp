@@ -24,12 +24,20 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
             text += QLatin1Char('\n') + result.failures[i];
         }
     }
+    if (!result.renamed.isEmpty()) {
+        text += QString::fromUtf8("\n%1 个已改名 (名称已被占用):").arg(result.renamed.size());
+        for (int i = 0; i < result.renamed.size() && i < kFailuresListed; ++i) {
+            text += QLatin1Char('\n') + result.renamed[i];
+        }
+    }
     return text;
 }
 
-CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation)
+CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation,
+                       QStringList renamed)
     : m_line(line), m_operation(std::move(operation)) {
     m_result.total = count;
+    m_result.renamed = std::move(renamed);
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Slice);
 }

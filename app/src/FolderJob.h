@@ -18,10 +18,12 @@ struct FolderJobResult {
     std::size_t total = 0;
     std::size_t done = 0;  // items that succeeded
     QStringList failures;  // one line per item that failed: what and why
+    QStringList renamed;   // one line per item written under another name: from, to
     bool cancelled = false;
 };
 
-// The summary shown at the end: "12 个文件已完成", the failures, "已取消" when stopped.
+// The summary shown at the end: "12 个文件已完成", the failures, the renamed items, "已取消"
+// when stopped.
 QString FolderJobSummary(const FolderJobResult& result, const QString& where);
 
 class CFolderJob final : public QObject {
@@ -30,7 +32,8 @@ public:
     // Does item `index`; returns an empty text on success, else the failure's line.
     using Operation = std::function<QString(std::size_t index)>;
 
-    CFolderJob(CStatusLine& line, std::size_t count, Operation operation);
+    // `renamed`: the items that will be written under another name than their own.
+    CFolderJob(CStatusLine& line, std::size_t count, Operation operation, QStringList renamed = {});
     ~CFolderJob() override;
 
     void Start();

@@ -63,23 +63,31 @@ struct FileJob {
     std::filesystem::path out;
 };
 
-// Every file below `node` with its output path below `folder`, names made safe.
+// Every file below `node` with its output path below `folder`, names made safe and claimed
+// in their folder; `renamed` gets a line for each file or folder whose name was taken.
 void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
-                  std::vector<FileJob>& jobs) {
+                  std::vector<FileJob>& jobs, QStringList& renamed) {
     struct Collector final : PakMgr::ITreeVisitor {
         const std::filesystem::path& folder;
         std::vector<FileJob>& jobs;
-        PakMgr::CutNames cuts;  // two long names of the folder never meet once cut
-        Collector(const std::filesystem::path& f, std::vector<FileJob>& j) : folder(f), jobs(j) {}
+        QStringList& renamed;
+        PakMgr::CutNames names;  // no two names of the folder meet, cut or not
+        Collector(const std::filesystem::path& f, std::vector<FileJob>& j, QStringList& r)
+            : folder(f), jobs(j), renamed(r) {}
         void Visit(PakMgr::ITreeNode* child) override {
-            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &cuts);
+            const std::size_t before = names.Renames().size();
+            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &names);
+            if (names.Renames().size() > before) {
+                renamed << FromGbk(PakMgr::NodePath(child, '/')) + U(" → ") +
+                               QString::fromStdString(path.string());
+            }
             if (child->GetChildCount() == 0) {
                 jobs.push_back({child, path});
             } else {
-                CollectFiles(child, path, jobs);
+                CollectFiles(child, path, jobs, renamed);
             }
         }
-    } collector(folder, jobs);
+    } collector(folder, jobs, renamed);
     node->ForEachChild(&collector);
 }
 
@@ -138,7 +146,8 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
     const std::filesystem::path root =
         std::filesystem::path(picked.toStdString()) / PakMgr::SafeFileName(folder->Name());
     auto jobs = std::make_shared<std::vector<FileJob>>();
-    CollectFiles(folder, root, *jobs);
+    QStringList renamed;
+    CollectFiles(folder, root, *jobs, renamed);
     auto operation = [this, jobs](std::size_t index) -> QString {
         const FileJob& job = (*jobs)[index];
         const QString path = QString::fromStdString(job.out.string());
@@ -153,7 +162,8 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
         }
         return {};
     };
-    RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()));
+    RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()),
+                 std::move(renamed));
 }
 
 void CTreePane::ConvertToObj(bool materials) {
@@ -176,16 +186,23 @@ void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
     if (picked.isEmpty()) {
         return;
     }
-    auto models =
-        std::make_shared<std::vector<PakMgr::ITreeNode*>>(Export::FindWholeModels(folder));
+    auto models = std::make_shared<std::vector<Export::FolderModel>>(
+        Export::PlanFolder(folder, Export::FolderFormat::Glb));
+    QStringList renamed;
+    for (const Export::FolderModel& model : *models) {
+        if (model.renamed) {
+            renamed << QString::fromStdString(model.path) + U(" → ") +
+                           QString::fromStdString(model.out);
+        }
+    }
     const std::string outDir = picked.toStdString();
-    auto operation = [models, folder, outDir](std::size_t index) -> QString {
+    auto operation = [models, outDir](std::size_t index) -> QString {
         const Export::FolderItem item =
-            Export::ExportFolderModel((*models)[index], folder, outDir, Export::FolderOptions{});
+            Export::ExportFolderModel((*models)[index], outDir, Export::FolderOptions{});
         return item.error.empty() ? QString()
                                   : QString::fromStdString(item.path + ": " + item.error);
     };
-    RunFolderJob(models->size(), std::move(operation), picked);
+    RunFolderJob(models->size(), std::move(operation), picked, std::move(renamed));
 }
 
 void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {

@@ -68,7 +68,8 @@ public:
 
     // Runs `operation` over `count` items with progress, cancel and a summary naming
     // `where`. One job at a time: false while another runs.
-    bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where);
+    bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where,
+                      QStringList renamed = {});
     CFolderJob* Job() const { return m_job.get(); }
 
 Q_SIGNALS:
