@@ -108,9 +108,9 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
             for (const std::string& warning : item.warnings) {
                 std::fprintf(stderr, "vell: warning: %s: %s\n", item.path.c_str(), warning.c_str());
             }
-            if (!item.renamed.empty()) {
+            for (const auto& [from, to] : item.renamed) {
                 std::fprintf(stderr, "vell: renamed %s to %s/%s: its name was taken\n",
-                             item.path.c_str(), outDir.c_str(), item.renamed.c_str());
+                             from.c_str(), outDir.c_str(), to.c_str());
             }
             if (!item.error.empty()) {
                 std::fprintf(stderr, "vell: %s: %s\n", item.path.c_str(), item.error.c_str());

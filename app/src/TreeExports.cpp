@@ -170,9 +170,18 @@ void CTreePane::ConvertToObj(bool materials) {
     ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
         const std::string comment = Base::Utf8ToGbk(window()->windowTitle().toStdString());
         try {
-            if (m_vellModel.ExportObj(comment, node, ".", materials)) {
+            std::vector<PakMgr::CutNames::Renamed> renamed;
+            if (m_vellModel.ExportObj(comment, node, ".", materials, &renamed)) {
                 m_status.ShowText(QDir::currentPath());
-                ShowInfo(this, U("已转换为工程文件 ."));
+                QString text = U("已转换为工程文件 .");
+                if (!renamed.empty()) {
+                    text += U("\n%1 个已改名 (名称已被占用):").arg(renamed.size());
+                    for (const PakMgr::CutNames::Renamed& r : renamed) {
+                        text += U("\n") + QString::fromStdString(r.source) + U(" → ") +
+                                QString::fromStdString(r.name);
+                    }
+                }
+                ShowInfo(this, text);
             }
         } catch (const Except& e) {
             ShowInfo(this, FromGbk(e.what()));

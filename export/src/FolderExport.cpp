@@ -126,8 +126,12 @@ void ExportOne(const FolderModel& planned, const std::string& outDir, const Fold
     std::error_code ec;
     if (options.format == FolderFormat::Obj) {
         std::filesystem::create_directories(target, ec);
+        std::vector<PakMgr::CutNames::Renamed> inside;
         model->ExportObj(options.comment.empty() ? Base::Utf8ToGbk(kObjComment) : options.comment,
-                         planned.skin, target.string(), options.mtl);
+                         planned.skin, target.string(), options.mtl, &inside);
+        for (const PakMgr::CutNames::Renamed& r : inside) {
+            item.renamed.emplace_back(planned.path + "/" + r.source, planned.out + "/" + r.name);
+        }
     } else {
         std::filesystem::create_directories(target.parent_path(), ec);
         ExportGltf(*model, target.string(), {planned.skin}, gltf);
@@ -185,7 +189,7 @@ FolderItem ExportFolderModel(const FolderModel& model, const std::string& outDir
                              const FolderOptions& options) {
     FolderItem item{.path = model.path};
     if (model.renamed) {
-        item.renamed = model.out;
+        item.renamed.emplace_back(model.path, model.out);
     }
     try {
         ExportOne(model, outDir, options, item);
@@ -209,7 +213,7 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
             const FolderItem item = ExportFolderModel(models[i], outDir, options);
             std::lock_guard lock(report);
             ++(item.error.empty() ? summary.written : summary.failed);
-            summary.renamed += item.renamed.empty() ? 0 : 1;
+            summary.renamed += item.renamed.size();
             if (progress && !progress(item, summary.written + summary.failed, models.size())) {
                 cancelled = true;
             }

@@ -348,8 +348,8 @@ const std::vector<Case> kCases = {
     {"MakeSampleTwoFolders", {"make-sample", "a", "b"}, 2, kUsage},
     {"MakeSampleBelowAFile", {"make-sample", "{A}/data.pak"}, 1, "vell: "},
     // Names past 255 bytes in UTF-8: every file written, none too long, none meeting.
-    {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "", {}, {"*.obj#2"}},
-    {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "", {}, {"*.mtl#2"}},
+    {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.obj#2"}},
+    {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.mtl#2"}},
     {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.glb#3"}},
     {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.obj#6"}},
     {"LongNamesGltfSideFiles", {"gltf", "{L}", kSkinArg, "-o", "{O}/" + std::string(250, 'a') + ".gltf"}, 0, "", {}, {"*.png#1"}},

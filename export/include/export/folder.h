@@ -31,7 +31,10 @@ struct FolderItem {
     std::string path;                   // the .skn's path below the folder, UTF-8, '/'
     std::string error;                  // empty when it was written
     std::vector<std::string> warnings;  // animation files left out, each "<file>: <reason>"
-    std::string renamed;  // when its name or a folder's was taken: what it was written as
+    // Files written under another name than their own because another had it first: the
+    // model itself (its path, what it was written as below the output folder) and, for OBJ,
+    // the files inside its folder; UTF-8, '/'.
+    std::vector<std::pair<std::string, std::string>> renamed;
 };
 
 // Called once per model as it ends, one call at a time (from whichever worker did it), with
@@ -43,7 +46,7 @@ using FolderProgress =
 struct FolderSummary {
     std::size_t written = 0;
     std::size_t failed = 0;
-    std::size_t renamed = 0;  // models written under another name than their own
+    std::size_t renamed = 0;  // files written under another name than their own
     bool cancelled = false;
 };
 
