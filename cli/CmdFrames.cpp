@@ -1,5 +1,7 @@
 // vell frames: an animation's frames drawn headless and written as BMP pictures, the same
 // scene the desktop view shows with its default settings.
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 
@@ -46,21 +48,36 @@ float ParseSpeed(const std::string& text) {
 }
 
 // The frame-export sink: the view's scene drawn into the headless context's buffer, which
-// the model reads back before anything else draws.
+// the model reads back before anything else draws. On a terminal a progress line counts the
+// pictures on stderr; the line is cleared when the export ends.
 class HeadlessAnimate final : public Model::IAnimate {
 public:
-    HeadlessAnimate(View::CRenderViewCore& view, Size size) : m_view(view), m_size(size) {}
+    HeadlessAnimate(View::CRenderViewCore& view, Size size)
+        : m_view(view), m_size(size), m_terminal(::isatty(STDERR_FILENO) == 1) {}
+    ~HeadlessAnimate() override {
+        if (m_terminal && m_pictures > 0) {
+            std::fprintf(stderr, "\r\033[K");
+        }
+    }
     int GetWidth() override { return m_size.width; }
     int GetHeight() override { return m_size.height; }
     void Advance() override { View::GetModel()->Update(); }
     void Render() override { m_view.Render(); }
-    void SetProgressRange(unsigned short, unsigned short) override {}
-    void StepProgress() override { ++m_pictures; }
+    void SetProgressRange(unsigned short, unsigned short high) override { m_total = high; }
+    void StepProgress() override {
+        ++m_pictures;
+        if (m_terminal) {
+            std::fprintf(stderr, "\r\033[K%u/%u pictures", m_pictures, m_total);
+            std::fflush(stderr);
+        }
+    }
     unsigned Pictures() const { return m_pictures; }
 
 private:
     View::CRenderViewCore& m_view;
     Size m_size;
+    bool m_terminal;
+    unsigned m_total = 0;
     unsigned m_pictures = 0;
 };
 
@@ -94,9 +111,13 @@ int CmdFrames(std::span<char*> args) {
     view.InitGL();
     view.OnSize(size.width, size.height);
     view.ResetView();
-    HeadlessAnimate sink(view, size);
-    model->ExportFrames(outDir, &sink);
-    std::printf("wrote %u pictures to %s\n", sink.Pictures(), outDir.c_str());
+    unsigned pictures = 0;
+    {
+        HeadlessAnimate sink(view, size);
+        model->ExportFrames(outDir, &sink);
+        pictures = sink.Pictures();
+    }
+    std::printf("wrote %u pictures to %s\n", pictures, outDir.c_str());
     return kOk;
 }
 

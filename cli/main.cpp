@@ -1,9 +1,11 @@
 // vell: the model browser's work from the command line.
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "Cli.h"
+#include "base/buildinfo.h"
 #include "base/text.h"
 
 namespace {
@@ -35,18 +37,78 @@ constexpr Command kCommands[] = {
 };
 
 void PrintUsage(std::FILE* to) {
-    std::fprintf(to, "usage: vell COMMAND ARGS...\ncommands:\n");
+    std::fprintf(to,
+                 "usage: vell COMMAND ARGS...\n"
+                 "       vell help [COMMAND] | vell COMMAND --help | vell --version\n"
+                 "commands:\n");
     for (const Command& c : kCommands) {
         std::fprintf(to, "  vell %s\n", c.usage);
     }
 }
 
+const Command* FindCommand(std::string_view name) {
+    const auto* c = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [&](const Command& command) { return name == command.name; });
+    return c != std::end(kCommands) ? c : nullptr;
+}
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+void PrintCommandUsage(const Command& command) {
+    std::printf("usage: vell %s\n", command.usage);
+}
+
+// The answer to `help [COMMAND]`: usage on stdout, or a usage error.
+int Help(std::span<char*> args) {
+    if (args.empty()) {
+        PrintUsage(stdout);
+        return Cli::kOk;
+    }
+    const Command* command = args.size() == 1 ? FindCommand(args[0]) : nullptr;
+    if (!command) {
+        std::fprintf(stderr, "vell: help wants one of the commands\n");
+        PrintUsage(stderr);
+        return Cli::kUsage;
+    }
+    PrintCommandUsage(*command);
+    return Cli::kOk;
+}
+
+// --version, --help, help [COMMAND] and COMMAND --help are answered on stdout with status 0;
+// nothing for any other command line.
+std::optional<int> AnswerHelpOrVersion(std::span<char*> args) {
+    const std::string_view first = args[0];
+    if (first == "--version") {
+        std::printf("vell %s (commit %s)\n", BuildInfo::kVersion, BuildInfo::kCommit);
+        return Cli::kOk;
+    }
+    if (IsHelp(first)) {
+        PrintUsage(stdout);
+        return Cli::kOk;
+    }
+    if (first == "help") {
+        return Help(args.subspan(1));
+    }
+    const Command* command = FindCommand(first);
+    if (command && std::any_of(args.begin() + 1, args.end(), IsHelp)) {
+        PrintCommandUsage(*command);
+        return Cli::kOk;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        PrintUsage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? Cli::kUsage : Cli::kOk;
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return Cli::kUsage;
+    }
+    if (const auto answered =
+            AnswerHelpOrVersion(std::span<char*>(argv + 1, static_cast<std::size_t>(argc - 1)))) {
+        return *answered;
     }
     for (const Command& c : kCommands) {
         if (std::string_view(argv[1]) != c.name) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's tool bar and tree icons as 16x16 PNG files (run from this folder).
+"""Draws the program's tool bar and tree icons as 16x16 PNG files (run from this folder), and
+the program's own icon (the model-colour figure) at the desktop's usual sizes for installing.
 
 Plain Python (zlib only): every icon is a list of filled shapes, rendered with 4x4
 supersampling so that edges are smooth. One palette keeps the set consistent.
@@ -73,16 +74,19 @@ def flatten(shapes):
             yield s
 
 
-def render(shapes):
+def render(shapes, size=SIZE):
+    """The shapes, drawn on a SIZE grid, scaled to size x size pixels."""
     shapes = list(flatten(shapes))
+    scale = SIZE / size
     rows = []
-    for py in range(SIZE):
+    for py in range(size):
         row = bytearray([0])
-        for px in range(SIZE):
+        for px in range(size):
             acc = [0, 0, 0, 0]
             for sy in range(SS):
                 for sx in range(SS):
-                    x, y = px + (sx + 0.5) / SS, py + (sy + 0.5) / SS
+                    x = (px + (sx + 0.5) / SS) * scale
+                    y = (py + (sy + 0.5) / SS) * scale
                     for shape in reversed(shapes):
                         if inside(shape, x, y):
                             r, g, b = shape[2]
@@ -100,12 +104,12 @@ def render(shapes):
     return rows
 
 
-def save_png(path, rows):
+def save_png(path, rows, size=SIZE):
     def chunk(tag, data):
         return (struct.pack(">I", len(data)) + tag + data +
                 struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
 
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
                 chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b""))
@@ -167,6 +171,13 @@ ICONS = {
                                     rect(5, 11, 9, 12, BLUE)],
 }
 
+# The hicolor theme's usual sizes for an application's icon.
+APP_ICON = "modelcolor"
+APP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+APP_ICON_FOLDER = "../../packaging/icons"
+
 if __name__ == "__main__":
     for name, shapes in ICONS.items():
         save_png(name + ".png", render(shapes))
+    for size in APP_ICON_SIZES:
+        save_png(f"{APP_ICON_FOLDER}/{size}.png", render(ICONS[APP_ICON], size), size)

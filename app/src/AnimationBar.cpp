@@ -71,13 +71,13 @@ CAnimationBar::CAnimationBar(QWidget* parent, QAction* partsAction, Model::IVell
     m_partsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_partsButton->setFixedWidth(kToolControlWidth);
     Reset();
+    SetSliderPosition(kDefaultSpeed);
 }
 
 void CAnimationBar::Reset() {
     m_list->clear();
     m_list->addItem(QString::fromUtf8(kDefaultAnimation));
     m_list->setCurrentIndex(0);
-    SetSliderPosition(kDefaultSpeed);
 }
 
 bool CAnimationBar::ShowAnimations() {

@@ -49,7 +49,8 @@ public:
     CPartsButton* PartsButton() const { return m_partsButton; }
     QMenu* PartsMenu() const { return m_partsMenu; }
 
-    // Back to "默认" alone, at the default speed.
+    // Back to "默认" alone. The speed slider stays where the user left it: only starting an
+    // animation sets the model's speed, and the slider with it.
     void Reset();
     // After the model read an animation file: lists its animations and plays the first.
     // False when the file has none.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "Dialogs.h"
@@ -25,9 +26,8 @@ namespace {
 
 constexpr std::array kSignals = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr std::size_t kMaxFrames = 128;
-constexpr std::size_t kAltStackSize = 64 * 1024;
+constexpr std::size_t kAltStackSize = std::size_t{64} * 1024;
 constexpr std::size_t kPathLimit = 4096;
-constexpr std::size_t kNameSize = 64;
 constexpr std::size_t kLineSize = 256;
 constexpr long kSecondsPerDay = 86400;
 
@@ -194,10 +194,7 @@ void CopyFile(const char* path, int out) {
     ::close(in);
 }
 
-void WriteDump(int signal, const siginfo_t* info) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const Line name = DumpName(CivilFromSeconds(now.tv_sec + g_utcOffset));
+void WriteDump(const Line& name, int signal, const siginfo_t* info) {
     const int fd = ::open(name.text, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return;
@@ -220,8 +217,12 @@ void WriteDump(int signal, const siginfo_t* info) {
 }
 
 void CrashDumpFilter(int signal, siginfo_t* info, void*) {
+    // The name tells when the program crashed, not when the user answered.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const Line name = DumpName(CivilFromSeconds(now.tv_sec + g_utcOffset));
     if (AskUser()) {
-        WriteDump(signal, info);
+        WriteDump(name, signal, info);
     }
     ::_exit(128 + signal);
 }
@@ -295,15 +296,25 @@ void InstallCrashDumpFilter() {
     }
 }
 
-int RunCrashPrompt(int argc, char** argv) {
-    if (const char* answer = std::getenv(kCrashAnswerEnv)) {
-        return std::strcmp(answer, "yes") == 0 ? kPromptAnswerYes : kPromptAnswerNo;
-    }
-    QApplication app(argc, argv);
+int AskAboutCrash() {
     const MsgAnswer answer =
         ShowMessage({nullptr, QString::fromUtf8("程序即将崩溃，是否保存dump文件?"),
                      QString::fromUtf8("未处理异常"), MsgButtons::YesNo, MsgIcon::Critical});
     return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;
+}
+
+int RunCrashPrompt(int argc, char** argv) {
+    if (const char* answer = std::getenv(kCrashAnswerEnv)) {
+        // "yes" or "no", optionally ":N" for an answer that takes N seconds to come.
+        const char* colon = std::strchr(answer, ':');
+        if (colon) {
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(colon + 1)));
+        }
+        const std::string_view word(answer, colon ? colon - answer : std::strlen(answer));
+        return word == "yes" ? kPromptAnswerYes : kPromptAnswerNo;
+    }
+    QApplication app(argc, argv);
+    return AskAboutCrash();
 }
 
 void CrashIfAsked() {

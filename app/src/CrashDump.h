@@ -10,7 +10,8 @@ namespace App {
 
 // The command-line switch that runs the program as the crash question only.
 inline constexpr const char* kCrashPromptSwitch = "--crash-prompt";
-// Set to "yes" or "no", answers the crash question without showing it (tests).
+// Set to "yes" or "no", answers the crash question without showing it (tests); ":N" after
+// the word makes the answer come N seconds late.
 inline constexpr const char* kCrashAnswerEnv = "VELL_CRASH_ANSWER";
 // Set to an address, makes the program read it right after start; set to "heap", makes it
 // start threads and corrupt its heap so that malloc aborts (tests).
@@ -30,6 +31,8 @@ std::string DumpFileName(long long secondsSince1970);
 
 // The prompt-only mode: asks the question and returns kPromptAnswerYes or kPromptAnswerNo.
 int RunCrashPrompt(int argc, char** argv);
+// The question itself, in a running application.
+int AskAboutCrash();
 
 // Crashes on purpose when the test switch is set.
 void CrashIfAsked();

@@ -1,12 +1,21 @@
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <utility>
 
 namespace App {
 
 namespace {
+
+constexpr std::pair<QMessageBox::StandardButton, const char*> kButtonTexts[] = {
+    {QMessageBox::Ok, "确定"},
+    {QMessageBox::Cancel, "取消"},
+    {QMessageBox::Yes, "是"},
+    {QMessageBox::No, "否"},
+};
 
 DialogHooks& Hooks() {
     static DialogHooks hooks;
@@ -74,6 +83,13 @@ MsgAnswer ShowMessage(const MessageRequest& request) {
     }
     QMessageBox box(ToQt(request.icon), request.caption, request.text, ToQt(request.buttons),
                     request.owner);
+    // The buttons speak Chinese like the rest of the program, whether or not Qt's own texts
+    // are translated where the box shows (the crash question runs in a bare copy).
+    for (const auto& [button, text] : kButtonTexts) {
+        if (QAbstractButton* shown = box.button(button)) {
+            shown->setText(QString::fromUtf8(text));
+        }
+    }
     return FromQt(box.exec());
 }
 
@@ -83,7 +99,7 @@ void ShowInfo(QWidget* owner, const QString& text) {
 
 QString PickFolder(QWidget* owner, const QString& start) {
     if (Hooks().folder) {
-        return Hooks().folder(owner);
+        return Hooks().folder(owner, start);
     }
     return QFileDialog::getExistingDirectory(owner, QString(), start, QFileDialog::ShowDirsOnly);
 }
@@ -91,7 +107,7 @@ QString PickFolder(QWidget* owner, const QString& start) {
 QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix,
                      const QString& start) {
     if (Hooks().saveFile) {
-        return Hooks().saveFile(owner);
+        return Hooks().saveFile(owner, start);
     }
     QFileDialog dialog(owner, QString(), start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

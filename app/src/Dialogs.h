@@ -29,7 +29,8 @@ void ShowInfo(QWidget* owner, const QString& text);
 
 // An existing folder, or empty when cancelled; the dialog opens in `start` when given.
 QString PickFolder(QWidget* owner, const QString& start = {});
-// A file name to save to, or empty when cancelled.
+// A file name to save to, or empty when cancelled. `start` is the folder the dialog opens
+// in, optionally followed by the file name it proposes ("/out/hero.glb").
 QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix,
                      const QString& start = {});
 // A colour, or nothing when cancelled; the picker opens on `current`. The custom colours
@@ -39,8 +40,9 @@ std::optional<QColor> PickColor(QWidget* owner, const QColor& current = Qt::blac
 // Replacements for the functions above; unset members keep the real dialogs.
 struct DialogHooks {
     std::function<MsgAnswer(const MessageRequest&)> message;
-    std::function<QString(QWidget*)> folder;
-    std::function<QString(QWidget*)> saveFile;
+    // Given where the real dialog would start (and for a file, the name it would propose).
+    std::function<QString(QWidget*, const QString& start)> folder;
+    std::function<QString(QWidget*, const QString& start)> saveFile;
     std::function<std::optional<QColor>(QWidget*, const QColor& current)> color;
 };
 void SetDialogHooks(DialogHooks hooks);

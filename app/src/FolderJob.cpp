@@ -8,7 +8,7 @@ namespace {
 
 // Work in slices this long, so that the window keeps answering (the cancel button too).
 constexpr qint64 kSliceMs = 30;
-constexpr int kFailuresListed = 10;
+constexpr int kLinesListed = 10;  // of the failures, the warnings and the renamed items
 
 }  // namespace
 
@@ -18,18 +18,18 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
     if (result.cancelled) {
         text += QString::fromUtf8("\n已取消.");
     }
-    if (!result.failures.isEmpty()) {
-        text += QString::fromUtf8("\n%1 个失败:").arg(result.failures.size());
-        for (int i = 0; i < result.failures.size() && i < kFailuresListed; ++i) {
-            text += QLatin1Char('\n') + result.failures[i];
+    const auto list = [&text](const QStringList& lines, const char* heading) {
+        if (lines.isEmpty()) {
+            return;
         }
-    }
-    if (!result.renamed.isEmpty()) {
-        text += QString::fromUtf8("\n%1 个已改名 (名称已被占用):").arg(result.renamed.size());
-        for (int i = 0; i < result.renamed.size() && i < kFailuresListed; ++i) {
-            text += QLatin1Char('\n') + result.renamed[i];
+        text += QLatin1Char('\n') + QString::fromUtf8(heading).arg(lines.size());
+        for (int i = 0; i < lines.size() && i < kLinesListed; ++i) {
+            text += QLatin1Char('\n') + lines[i];
         }
-    }
+    };
+    list(result.failures, "%1 个失败:");
+    list(result.warnings, "%1 个警告:");
+    list(result.renamed, "%1 个已改名 (名称已被占用):");
     return text;
 }
 
@@ -62,12 +62,13 @@ void CFolderJob::Slice() {
     QElapsedTimer clock;
     clock.start();
     while (m_next < m_result.total && clock.elapsed() < kSliceMs) {
-        const QString failure = m_operation(m_next++);
-        if (failure.isEmpty()) {
+        ItemOutcome outcome = m_operation(m_next++);
+        if (outcome.failure.isEmpty()) {
             ++m_result.done;
         } else {
-            m_result.failures << failure;
+            m_result.failures << outcome.failure;
         }
+        m_result.warnings << outcome.warnings;
     }
     m_progress->SetPosition(static_cast<int>(m_next));
     m_line.ShowText(QStringLiteral("%1/%2").arg(m_next).arg(m_result.total));

@@ -18,19 +18,26 @@ struct FolderJobResult {
     std::size_t total = 0;
     std::size_t done = 0;  // items that succeeded
     QStringList failures;  // one line per item that failed: what and why
-    QStringList renamed;   // one line per item written under another name: from, to
+    QStringList warnings;  // what was left out of items that were done or failed
+    QStringList renamed;   // items written under another name than their own: from → to
     bool cancelled = false;
 };
 
-// The summary shown at the end: "12 个文件已完成", the failures, the renamed items, "已取消"
-// when stopped.
+// What one item came to: no failure when it was done; warnings either way.
+struct ItemOutcome {
+    QString failure;
+    QStringList warnings;
+};
+
+// The summary shown at the end: "12 个文件已完成", the failures, the warnings, the renamed
+// items, "已取消" when stopped.
 QString FolderJobSummary(const FolderJobResult& result, const QString& where);
 
 class CFolderJob final : public QObject {
     Q_OBJECT
 public:
-    // Does item `index`; returns an empty text on success, else the failure's line.
-    using Operation = std::function<QString(std::size_t index)>;
+    // Does item `index`: an outcome without a failure on success.
+    using Operation = std::function<ItemOutcome(std::size_t index)>;
 
     // `renamed`: the items that will be written under another name than their own.
     CFolderJob(CStatusLine& line, std::size_t count, Operation operation, QStringList renamed = {});

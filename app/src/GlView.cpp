@@ -12,7 +12,6 @@
 #include <QOpenGLContext>
 #include <QPlainTextEdit>
 #include <QTextEdit>
-#include <QThread>
 #include <QWheelEvent>
 #include <optional>
 #include <sstream>
@@ -154,6 +153,17 @@ CVellModelBrowserRenderView::CVellModelBrowserRenderView(QWidget* parent) : QOpe
     setMouseTracking(true);
     setMinimumSize(1, 1);
     m_core.SetCloseRequest([this] { Q_EMIT CloseRequested(); });
+    // The core's timer tick decides when to draw; a picture it draws is shown as it is.
+    m_core.SetDrawOnChange(true);
+    m_core.SetMakeCurrent([this] {
+        makeCurrent();
+        BeginPicture();
+    });
+    m_core.SetSwapBuffers([this] {
+        FinishPicture();
+        m_frameDrawn = true;
+        update();
+    });
     m_timer.setInterval(kFramePeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &CVellModelBrowserRenderView::OnTimer);
 }
@@ -198,7 +208,6 @@ void CVellModelBrowserRenderView::resizeGL(int width, int height) {
 }
 
 void CVellModelBrowserRenderView::paintGL() {
-    ++m_paints;
     // A frame the timer drew is already in the framebuffer: show it as it is.
     if (m_frameDrawn) {
         m_frameDrawn = false;
@@ -208,9 +217,17 @@ void CVellModelBrowserRenderView::paintGL() {
 }
 
 void CVellModelBrowserRenderView::DrawScene() {
+    BeginPicture();
+    m_core.Render();
+    FinishPicture();
+}
+
+void CVellModelBrowserRenderView::BeginPicture() {
     m_textures.MakeCurrent();
     ++m_pictures;
-    m_core.Render();
+}
+
+void CVellModelBrowserRenderView::FinishPicture() {
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
     // read back or composed into the window.
@@ -257,9 +274,7 @@ void CVellModelBrowserRenderView::TintModel() {
 }
 
 void CVellModelBrowserRenderView::RenderFrame() {
-    makeCurrent();
-    DrawScene();
-    glFlush();
+    m_core.RenderFrame();
 }
 
 QImage CVellModelBrowserRenderView::Picture() {
@@ -267,28 +282,12 @@ QImage CVellModelBrowserRenderView::Picture() {
 }
 
 void CVellModelBrowserRenderView::OnTimer() {
-    if (!m_core.m_bActive || !m_initialized) {
+    if (!m_initialized) {
         return;
     }
-    Model::IVellModel* model = View::GetModel();
-    model->Update();
-    // Nothing plays, or the same integer frame: the picture shown is still right.
-    const int frame = model->GetState().frame;
-    const bool newFrame = frame != m_drawnFrame;
-    if (newFrame || m_dirty) {
-        m_dirty = false;
-        m_drawnFrame = frame;
-        // Draw now and have the widget show this very frame.
-        makeCurrent();
-        DrawScene();
-        m_frameDrawn = true;
-        update();
-        if (m_core.m_bThrottle) {
-            QThread::msleep(15);
-        }
-    }
-    if (newFrame) {
-        Q_EMIT FrameShown(frame);
+    const int shown = m_core.ShownFrame();
+    if (m_core.OnTimer() && m_core.ShownFrame() != shown) {
+        Q_EMIT FrameShown(m_core.ShownFrame());
     }
 }
 
@@ -297,7 +296,7 @@ bool CVellModelBrowserRenderView::PreTranslateMessage(QEvent* event) {
         const CameraState before = Camera(m_core);
         m_core.PreTranslateMessage(*mouse);
         if (!(Camera(m_core) == before)) {
-            m_dirty = true;
+            m_core.Invalidate();
         }
     }
     return false;
@@ -307,7 +306,7 @@ void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
     // F frames the model again, as Home and End are view keys.
     if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier) {
         m_core.ResetCamera();
-        m_dirty = true;
+        m_core.Invalidate();
         return;
     }
     const View::Key key = ToKey(event->key());
@@ -316,7 +315,7 @@ void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     m_core.OnKeyDown(key);
-    m_dirty = true;
+    m_core.Invalidate();
 }
 
 void CVellModelBrowserRenderView::mouseMoveEvent(QMouseEvent* event) {

@@ -31,15 +31,13 @@ public:
     void SetModelColor(const QColor& color) { m_modelColor = color; }
     QColor ModelColor() const { return m_modelColor; }
 
-    // One tick of the frame timer (also called by tests): advance the animation, then draw
-    // and show a picture when it would differ from the one shown.
+    // One tick of the frame timer, the core's: draw and show a picture when it would differ
+    // from the one shown, then advance the animation.
     void OnTimer();
     // The picture changed (a command changed the scene): the next tick draws it.
-    void Redraw() { m_dirty = true; }
+    void Redraw() { m_core.Invalidate(); }
     // The view as drawn, at its size in device pixels, opaque.
     QImage Picture();
-    // How often the widget was asked to paint (to show a timer frame or on its own).
-    int Paints() const { return m_paints; }
     // How many pictures were drawn.
     int Pictures() const { return m_pictures; }
     bool HasContext() const { return m_initialized; }
@@ -58,6 +56,10 @@ protected:
 
 private:
     void DrawScene();
+    // Around the core's drawing: the context's texture store first; the tint and an opaque
+    // picture after.
+    void BeginPicture();
+    void FinishPicture();
     void TintModel();
 
     View::CRenderViewCore m_core;
@@ -67,9 +69,6 @@ private:
     QColor m_modelColor = Qt::white;
     bool m_initialized = false;
     bool m_frameDrawn = false;
-    bool m_dirty = true;
-    int m_drawnFrame = -1;  // the animation frame of the picture shown
-    int m_paints = 0;
     int m_pictures = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeView>
+#include <cmath>
 #include <cstdio>
 
 #include "AnimationBar.h"
@@ -69,7 +70,7 @@ protected:
         } else if (m_share > 0 && count() == 2 && widget(0)->isVisible() &&
                    widget(1)->isVisible()) {
             const int total = Total();
-            const int left = static_cast<int>(m_share * total + 0.5);
+            const int left = static_cast<int>(std::lround(m_share * total));
             setSizes({left, std::max(1, total - left)});
         }
     }
@@ -271,7 +272,10 @@ void CVellModelBrowserMainFrame::CreateToolBar() {
     m_toolbar->toggleViewAction()->setVisible(false);
     m_bar = new CAnimationBar(m_toolbar, Action(Cmd::kPartsButton), *m_model);
     connect(m_bar, &CAnimationBar::PartCommand, this, &CVellModelBrowserMainFrame::OnCommand);
-    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] { m_view->Redraw(); });
+    connect(m_bar, &CAnimationBar::PlaybackChanged, this, [this] {
+        m_view->Redraw();
+        ShowModelState();
+    });
 
     for (const uint16_t id : ToolBarLayout()) {
         switch (id) {

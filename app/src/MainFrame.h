@@ -141,8 +141,9 @@ private:
     void OnExportAnimate();
     void OnLoadAttachment();
     void OnPartsButton();
+    void ResetView();
     void ShowModelState();
-    void ShowPlayPosition();
+    void ShowPlayPosition(int frame);
 
     // Settings and about.
     void OnRenderPoint();
@@ -182,8 +183,8 @@ private:
     // The skins of the model shown, whole model first: the glTF export finds textures below
     // their folders. Forgotten with the tree they belong to.
     std::vector<PakMgr::ITreeNode*> m_loadedSkins;
-    QString m_modelText;  // the status text after a load
-    int m_shownFrame = -2;
+    QString m_modelName;   // the skin loaded last, for the status bar
+    QString m_gameFolder;  // of the game shown, absolute; empty before one opened
 
     bool m_treeShown = true;
     bool m_toolBarShown = true;

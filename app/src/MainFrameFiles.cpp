@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,6 +31,9 @@ namespace {
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
+}
+QString FromGbk(std::string_view text) {
+    return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
 // The wait cursor for the length of a command.
@@ -59,7 +63,10 @@ QString DroppedGameFolder(const QMimeData* data) {
 }  // namespace
 
 void CVellModelBrowserMainFrame::OpenGame() {
-    const QString folder = PickFolderFor(this, kGameFolderKind);
+    // The picker starts in the game shown, else in the one opened last; only a folder that
+    // opens is remembered.
+    const QString folder =
+        PickFolder(this, m_gameFolder.isEmpty() ? LastFolder(kGameFolderKind) : m_gameFolder);
     if (folder.isEmpty()) {
         return;
     }
@@ -85,7 +92,9 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     }
     m_pakMgr->BuildTree();
     m_pane->ShowTree();
-    AddRecentFolder(QFileInfo(folder).absoluteFilePath());
+    m_gameFolder = QFileInfo(folder).absoluteFilePath();
+    SetLastFolder(kGameFolderKind, m_gameFolder);
+    AddRecentFolder(m_gameFolder);
     RebuildRecentMenu();
 }
 
@@ -126,11 +135,11 @@ void CVellModelBrowserMainFrame::OnFileClose() {
     m_view->makeCurrent();
     m_model->Clear();
     m_loadedSkins.clear();
-    m_modelText.clear();
+    m_modelName.clear();
     m_bar->Reset();
     m_bar->RebuildParts();
-    m_view->ResetView();
-    m_status->ShowText({});
+    ResetView();
+    ShowModelState();
 }
 
 QString CVellModelBrowserMainFrame::FileListFilter() const {
@@ -161,8 +170,16 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
 
 // The view as drawn, at its size, opaque.
 void CVellModelBrowserMainFrame::OnSaveScreenshot() {
+    // Proposed: the model's name and when it was taken ("hero 2026-12-07 20.15.03.png").
+    const QString model =
+        m_loadedSkins.empty()
+            ? QStringLiteral("screenshot")
+            : QFileInfo(FromGbk(m_loadedSkins.front()->Name())).completeBaseName();
+    const QString name =
+        model + QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss")) +
+        QStringLiteral(".png");
     const QString path = PickSaveFileFor(this, kScreenshotKind, QStringLiteral("PNG (*.png)"),
-                                         QStringLiteral("png"));
+                                         QStringLiteral("png"), name);
     if (path.isEmpty()) {
         return;
     }

@@ -48,12 +48,10 @@ void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
     m_loadedSkins.push_back(node);
     if (!intoPart) {
         m_bar->Reset();
-        m_view->ResetView();
-        UISetCheck(Cmd::kShowAxes, true);
-        PushUiState(true);
+        ResetView();
     }
     m_bar->RebuildParts();
-    m_modelText = FromGbk(node->Name());
+    m_modelName = FromGbk(node->Name());
     ShowModelState();
 }
 
@@ -97,33 +95,37 @@ void CVellModelBrowserMainFrame::OnPartsButton() {
     m_bar->OnPartsButton();
 }
 
-// "hero.skn: 1200 顶点, 800 三角形, 40 骨骼".
-void CVellModelBrowserMainFrame::ShowModelState() {
-    const Model::ModelState state = m_model->GetState();
-    m_modelText = m_modelText.section(QLatin1Char(':'), 0, 0) +
-                  QString::fromUtf8(": %1 顶点, %2 三角形, %3 骨骼")
-                      .arg(state.vertices)
-                      .arg(state.triangles)
-                      .arg(state.bones);
-    m_shownFrame = -2;
-    ShowPlayPosition();
+void CVellModelBrowserMainFrame::ResetView() {
+    m_view->ResetView();
+    // The axes are shown again: their check mark says so.
+    UISetCheck(Cmd::kShowAxes, true);
+    PushUiState(true);
 }
 
-// While an animation plays: its name, the integer frame and the last one ("walk 12/39").
-void CVellModelBrowserMainFrame::ShowPlayPosition() {
+// What is shown changed: a message up until now gives way to the state.
+void CVellModelBrowserMainFrame::ShowModelState() {
+    m_status->EndMessage();
+    ShowPlayPosition(m_model->GetState().frame);
+}
+
+// An animation playing or held at speed 0 shows its frame and the last one ("walk 12/39");
+// otherwise the counts of what is shown ("hero.skn: 1200 顶点, 800 三角形, 40 骨骼").
+void CVellModelBrowserMainFrame::ShowPlayPosition(int frame) {
     const Model::ModelState state = m_model->GetState();
     const QString name = m_bar->ChosenName();
-    const int frame = name.isEmpty() ? -1 : state.frame;
-    if (frame == m_shownFrame) {
+    if (!name.isEmpty() && frame >= 0) {
+        m_status->ShowState(
+            QStringLiteral("%1 %2/%3").arg(name.trimmed()).arg(frame).arg(state.lastFrame));
         return;
     }
-    m_shownFrame = frame;
-    if (frame < 0) {
-        m_status->ShowText(m_modelText);
+    if (m_modelName.isEmpty()) {
+        m_status->ShowState({});
         return;
     }
-    m_status->ShowText(
-        QStringLiteral("%1 %2/%3").arg(name.trimmed()).arg(frame).arg(state.lastFrame));
+    m_status->ShowState(m_modelName + QString::fromUtf8(": %1 顶点, %2 三角形, %3 骨骼")
+                                          .arg(state.vertices)
+                                          .arg(state.triangles)
+                                          .arg(state.bones));
 }
 
 void CVellModelBrowserMainFrame::OnExportAnimate() {

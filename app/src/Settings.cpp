@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -26,7 +27,7 @@ void SetLastFolder(const char* kind, const QString& folder) {
 }
 
 QString PickFolderFor(QWidget* owner, const char* kind) {
-    const QString folder = PickFolder(owner, LastFolder(kind));
+    QString folder = PickFolder(owner, LastFolder(kind));
     if (!folder.isEmpty()) {
         SetLastFolder(kind, folder);
     }
@@ -34,8 +35,12 @@ QString PickFolderFor(QWidget* owner, const char* kind) {
 }
 
 QString PickSaveFileFor(QWidget* owner, const char* kind, const QString& filter,
-                        const QString& defaultSuffix) {
-    const QString path = PickSaveFile(owner, filter, defaultSuffix, LastFolder(kind));
+                        const QString& defaultSuffix, const QString& name) {
+    QString start = LastFolder(kind);
+    if (!name.isEmpty()) {
+        start = start.isEmpty() ? name : QDir(start).filePath(name);
+    }
+    QString path = PickSaveFile(owner, filter, defaultSuffix, start);
     if (!path.isEmpty()) {
         SetLastFolder(kind, QFileInfo(path).absolutePath());
     }

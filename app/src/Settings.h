@@ -24,10 +24,10 @@ QString LastFolder(const char* kind);
 void SetLastFolder(const char* kind, const QString& folder);
 
 // The folder picker and the save dialog, opening in the folder last used for `kind` and
-// remembering the one chosen.
+// remembering the one chosen; the save dialog proposes `name` when given.
 QString PickFolderFor(QWidget* owner, const char* kind);
 QString PickSaveFileFor(QWidget* owner, const char* kind, const QString& filter,
-                        const QString& defaultSuffix);
+                        const QString& defaultSuffix, const QString& name = {});
 
 // The tree pane's width as last left, or `fallback`.
 int RememberedTreeWidth(int fallback);

@@ -87,8 +87,28 @@ CStatusLine::CStatusLine(QStatusBar& bar) {
     bar.addPermanentWidget(m_pane);
 }
 
-void CStatusLine::ShowText(const QString& text) {
-    m_text->setText(text.isEmpty() ? QString::fromUtf8(kIdleText) : text);
+void CStatusLine::ShowText(const QString& message) {
+    m_messageUp = true;
+    Show(message);
+}
+
+void CStatusLine::EndMessage() {
+    m_messageUp = false;
+    Show(m_state);
+}
+
+void CStatusLine::ShowState(const QString& text) {
+    m_state = text;
+    if (!m_messageUp) {
+        Show(m_state);
+    }
+}
+
+void CStatusLine::Show(const QString& text) {
+    const QString shown = text.isEmpty() ? QString::fromUtf8(kIdleText) : text;
+    if (m_text->text() != shown) {
+        m_text->setText(shown);
+    }
 }
 
 QString CStatusLine::Text() const {

@@ -46,8 +46,12 @@ public:
     CStatusLine(const CStatusLine&) = delete;
     CStatusLine& operator=(const CStatusLine&) = delete;
 
-    // The prompt pane's text, kept until the next message ("准备" when empty).
-    void ShowText(const QString& text);
+    // The prompt pane follows one rule: a message (of an export or a command) stays up until
+    // EndMessage; otherwise the state's text shows ("准备" when empty).
+    void ShowText(const QString& message);
+    void EndMessage();
+    // What the pane shows when no message is up: the playing or held frame, or the counts.
+    void ShowState(const QString& text);
     QString Text() const;
 
     QLabel* IdleText() const { return m_text; }
@@ -58,6 +62,10 @@ public:
 
 private:
     friend class CProgress;
+    void Show(const QString& text);
+
+    QString m_state;
+    bool m_messageUp = false;
     QLabel* m_text = nullptr;
     QWidget* m_pane = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -2,6 +2,7 @@
 // OBJ or glTF, and the texture preview.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTreeView>
 #include <algorithm>
 #include <cerrno>
@@ -115,9 +116,19 @@ void CTreePane::ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNod
     work(node);
 }
 
+bool CTreePane::SayFolderJobRuns() {
+    if (!m_job || !m_job->Running()) {
+        return false;
+    }
+    ShowInfo(this, U(kFolderJobRuns));
+    return true;
+}
+
 void CTreePane::ExportSelected() {
     if (PakMgr::ITreeNode* folder = SelectedFolder()) {
-        ExportFolder(folder);
+        if (!SayFolderJobRuns()) {
+            ExportFolder(folder);
+        }
         return;
     }
     ExportIntoPickedFolder([this](PakMgr::ITreeNode* node) {
@@ -148,17 +159,17 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
     auto jobs = std::make_shared<std::vector<FileJob>>();
     QStringList renamed;
     CollectFiles(folder, root, *jobs, renamed);
-    auto operation = [this, jobs](std::size_t index) -> QString {
+    auto operation = [this, jobs](std::size_t index) -> ItemOutcome {
         const FileJob& job = (*jobs)[index];
         const QString path = QString::fromStdString(job.out.string());
         std::error_code ec;
         std::filesystem::create_directories(job.out.parent_path(), ec);
         const std::unique_ptr<PakMgr::IRead> reader = m_pakMgr.LoadFile(job.node);
         if (!reader) {
-            return U("can't read ") + FromGbk(PakMgr::NodePath(job.node, '/'));
+            return {U("can't read ") + FromGbk(PakMgr::NodePath(job.node, '/'))};
         }
         if (!reader->SaveToFile(job.out.string())) {
-            return U("can't write ") + path + U(": ") + Reason();
+            return {U("can't write ") + path + U(": ") + Reason()};
         }
         return {};
     };
@@ -205,26 +216,37 @@ void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
         }
     }
     const std::string outDir = picked.toStdString();
-    auto operation = [models, outDir](std::size_t index) -> QString {
+    auto operation = [models, outDir](std::size_t index) {
         const Export::FolderItem item =
             Export::ExportFolderModel((*models)[index], outDir, Export::FolderOptions{});
-        return item.error.empty() ? QString()
-                                  : QString::fromStdString(item.path + ": " + item.error);
+        ItemOutcome outcome;
+        if (!item.error.empty()) {
+            outcome.failure = QString::fromStdString(item.path + ": " + item.error);
+        }
+        // Animation files left out, as `vell gltf --each` warns of them.
+        for (const std::string& warning : item.warnings) {
+            outcome.warnings << QString::fromStdString(item.path + ": " + warning);
+        }
+        return outcome;
     };
     RunFolderJob(models->size(), std::move(operation), picked, std::move(renamed));
 }
 
 void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {
     if (PakMgr::ITreeNode* folder = SelectedFolder()) {
-        ConvertFolderToGltf(folder);
+        if (!SayFolderJobRuns()) {
+            ConvertFolderToGltf(folder);
+        }
         return;
     }
     PakMgr::ITreeNode* node = SelectedFile();
     if (!node) {
         return;
     }
+    // Proposed: the skin's own name.
     const QString path = PickSaveFileFor(
-        this, kGltfExportKind, QStringLiteral("glTF (*.glb *.gltf)"), QStringLiteral("glb"));
+        this, kGltfExportKind, QStringLiteral("glTF (*.glb *.gltf)"), QStringLiteral("glb"),
+        QFileInfo(FromGbk(node->Name())).completeBaseName() + QStringLiteral(".glb"));
     if (path.isEmpty()) {
         return;
     }

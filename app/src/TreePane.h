@@ -30,6 +30,8 @@ namespace App {
 
 class CStatusLine;
 
+inline constexpr const char* kFolderJobRuns = "一个文件夹的导出正在进行, 请等它完成或取消.";
+
 class CTreePane final : public QWidget {
     Q_OBJECT
 public:
@@ -81,6 +83,8 @@ private:
     void OnFilterChanged(const QString& text);
     void OnContextMenu(const QPoint& position);
     void OnActivated(const QModelIndex& index);
+    // One folder job at a time: a second one is refused, saying so, before it asks anything.
+    bool SayFolderJobRuns();
     void ExportFolder(PakMgr::ITreeNode* folder);
     // Every whole model below the folder as its own glTF file, in a folder the user picks.
     void ConvertFolderToGltf(PakMgr::ITreeNode* folder);

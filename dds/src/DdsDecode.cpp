@@ -366,7 +366,7 @@ inline void StoreBlock(const Block& block, uint8_t* slice, uint32_t width, uint3
     const uint32_t columns = std::min(kBlockSide, width - x);
     uint8_t* dst = slice + (std::size_t{y} * width + x) * 4;
     for (uint32_t row = 0; row < rows; ++row, dst += std::size_t{width} * 4) {
-        std::memcpy(dst, &block[row * kBlockSide], columns * 4);
+        std::memcpy(dst, &block[std::size_t{row} * kBlockSide], std::size_t{columns} * 4);
     }
 }
 
@@ -377,7 +377,7 @@ void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<u
     const std::size_t sliceBytes = stride * info.height;
     std::size_t offset = 0;
     Block pixels;
-    const Target staging{reinterpret_cast<uint8_t*>(pixels.data()), kBlockSide * 4};
+    const Target staging{reinterpret_cast<uint8_t*>(pixels.data()), std::size_t{kBlockSide} * 4};
     for (uint32_t z = 0; z < info.depth; ++z) {
         uint8_t* slice = out.data() + z * sliceBytes;
         for (uint32_t y = 0; y < info.height; y += kBlockSide) {
@@ -392,7 +392,7 @@ void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<u
                     std::memcpy(padded.data(), raw.data() + offset, raw.size() - offset);
                 }
                 if (!IsPremultiplied(kKind) && wholeRows && x + kBlockSide <= info.width) {
-                    DecodeBlock<kKind>(block, {slice + y * stride + x * 4, stride});
+                    DecodeBlock<kKind>(block, {slice + y * stride + std::size_t{x} * 4, stride});
                     continue;
                 }
                 DecodeBlock<kKind>(block, staging);

@@ -399,6 +399,7 @@ void CVellModel::Pose() {
 
 void CVellModel::ResetPose() {
     m_playback.stopped = true;
+    m_playback.started = false;
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         for (SubMesh& s : m_meshes[slot].subMeshes) {
             s.skinnedPositions = s.positions;
@@ -447,7 +448,7 @@ std::optional<Matrix> Inverse(const Matrix& m) {
         a[i] = m[i];
     }
     for (int i = 0; i < 4; ++i) {
-        inv[i * 5] = 1;
+        inv[static_cast<std::size_t>(i) * 5] = 1;
     }
     for (int c = 0; c < 4; ++c) {
         int pivot = c;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #include "model/pose.h"
@@ -148,6 +150,7 @@ bool CVellModel::Load(PakMgr::ITreeNode* node) {
         }
         m_skeleton = Skeleton{};
         m_playback.stopped = true;
+        m_playback.started = false;
         return false;
     }
     BindToSkeleton(mesh, m_skeleton);
@@ -219,6 +222,7 @@ void CVellModel::PlayAnimation(unsigned index) {
     m_playback.lastFrame = static_cast<int32_t>(frames) - 1;
     m_playback.framesPerSecond = kDefaultFramesPerSecond;
     m_playback.stopped = false;
+    m_playback.started = true;
     m_playback.animation = static_cast<int32_t>(index - 1);
     m_playback.frameStep = 1.0f;
     m_playback.currentFrame = 0.0f;
@@ -300,9 +304,16 @@ ModelState CVellModel::GetState() {
     });
     state.bones = static_cast<unsigned>(m_skeleton.bones.size());
     if (state.bones == 0) {
-        state.bones = static_cast<unsigned>(m_meshes[kWholeModel].bones.size());
+        // Parts share the skeleton's bones by name: each counts once.
+        std::set<std::string_view> names;
+        for (const Mesh& mesh : m_meshes) {
+            for (const MeshBone& bone : mesh.bones) {
+                names.insert(bone.name);
+            }
+        }
+        state.bones = static_cast<unsigned>(names.size());
     }
-    if (!m_playback.stopped) {
+    if (!m_playback.stopped || m_playback.started) {
         state.frame = static_cast<int>(m_playback.currentFrame);
         state.lastFrame = m_playback.lastFrame;
     }

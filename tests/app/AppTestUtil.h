@@ -43,6 +43,8 @@ struct Answers {
     std::vector<QColor> colorsProposed;  // the colour each picker opened on
     int folderRequests = 0;
     int saveRequests = 0;
+    std::vector<QString> folderStarts;  // where each folder picker would have opened
+    std::vector<QString> saveStarts;    // each save dialog's folder and proposed name
     int colorRequests = 0;
 
     std::vector<QString> Texts() const {
@@ -74,12 +76,14 @@ inline void InstallAnswers(Answers& answers) {
         queue.pop_front();
         return s;
     };
-    hooks.folder = [&answers, pop](QWidget*) {
+    hooks.folder = [&answers, pop](QWidget*, const QString& start) {
         ++answers.folderRequests;
+        answers.folderStarts.push_back(start);
         return pop(answers.folders);
     };
-    hooks.saveFile = [&answers, pop](QWidget*) {
+    hooks.saveFile = [&answers, pop](QWidget*, const QString& start) {
         ++answers.saveRequests;
+        answers.saveStarts.push_back(start);
         return pop(answers.saveFiles);
     };
     hooks.color = [&answers](QWidget*, const QColor& current) -> std::optional<QColor> {

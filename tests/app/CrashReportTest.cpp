@@ -2,9 +2,20 @@
 // answered through the prompt-only copy of the program.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <iomanip>
 #include <regex>
+#include <sstream>
+#include <string>
 
+#include "CrashDump.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 
@@ -34,9 +45,18 @@ TestUtil::RunResult CrashIn(const std::string& folder, const char* crash, const 
     return result;
 }
 
+// The local time a dump's name tells, in seconds since 1970.
+std::time_t DumpTime(const std::string& name) {
+    std::tm t{};
+    std::istringstream in(name);
+    in >> std::get_time(&t, "%Y-%m-%d %H.%M.%S");
+    t.tm_isdst = -1;
+    return in.fail() ? 0 : std::mktime(&t);
+}
+
 struct CrashRow {
-    const char* crash;  // an address to read, or "heap": threads and a corrupted heap
-    const char* answer;
+    const char* crash;   // an address to read, or "heap": threads and a corrupted heap
+    const char* answer;  // ":N": the user answers N seconds after the crash
     int signal;
     const char* address;   // in the dump, or null
     const char* function;  // of the program, named in the dump's backtrace
@@ -46,11 +66,14 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
     const CrashRow rows[] = {
         {"0x18", "yes", SIGSEGV, "address 0x18\n", "CrashIfAsked"},
         {"0x18", "no", SIGSEGV, nullptr, nullptr},
+        // The name tells the time of the crash, not of the answer.
+        {"0x18", "yes:3", SIGSEGV, "address 0x18\n", "CrashIfAsked"},
         // malloc aborts holding its lock: the prompt is still reached.
         {"heap", "yes", SIGABRT, nullptr, "malloc"},
     };
     for (const CrashRow& row : rows) {
         TestUtil::TempDir dir;
+        const std::time_t started = std::time(nullptr);
         const auto result = CrashIn(dir.Path(), row.crash, row.answer);
         EXPECT_EQ(result.exitCode, 128 + row.signal) << row.crash << result.err;
         const auto dumps = Dumps(dir.Path());
@@ -62,6 +85,9 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         const std::string name = dumps[0].filename().string();
         EXPECT_TRUE(std::regex_match(name, std::regex(R"(\d{4}-\d\d-\d\d \d\d\.\d\d\.\d\d\.dmp)")))
             << name;
+        // The program crashes as it starts; a slow start may take a second or two.
+        EXPECT_GE(DumpTime(name), started) << name;
+        EXPECT_LE(DumpTime(name), started + 2) << name;
         const std::string text = TestUtil::ReadText(dumps[0].string());
         EXPECT_NE(text.find("signal " + std::to_string(row.signal) + " ("), std::string::npos);
         if (row.address) {
@@ -72,6 +98,31 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         EXPECT_NE(text.find("memory map:"), std::string::npos);
         EXPECT_NE(text.find("VellModelBrowser"), std::string::npos);
     }
+}
+
+// The crash question as the user sees it: Chinese buttons, answered by a click.
+TEST(CrashReport, QuestionSpeaksChineseAndTakesAClick) {
+    QStringList buttons;
+    QTimer click;
+    QObject::connect(&click, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            return;
+        }
+        click.stop();
+        for (QAbstractButton* button : box->buttons()) {
+            buttons << button->text();
+        }
+        buttons.sort();
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::NoRole) {
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+    });
+    click.start(10);
+    EXPECT_EQ(App::AskAboutCrash(), App::kPromptAnswerNo);
+    EXPECT_EQ(buttons, QStringList({QString::fromUtf8("否"), QString::fromUtf8("是")}));
 }
 
 // The whole program: started with a game folder, closed through its exit question; a start
@@ -90,6 +141,29 @@ TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("message: where is the game ?!\n"), std::string::npos)
         << missing.err;
+}
+
+// --help and --version are answered on stdout before anything of Qt exists: they work
+// without a display.
+TEST(ProgramRun, HelpAndVersionNeedNoDisplay) {
+    struct Row {
+        const char* arg;
+        const char* out;  // what stdout starts with
+    };
+    const Row rows[] = {
+        {"--version", "VellModelBrowser " VELL_VERSION " (commit "},
+        {"--help", "usage: VellModelBrowser [GAME_DIR]\n"},
+        {"-h", "usage: VellModelBrowser [GAME_DIR]\n"},
+    };
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    for (const Row& row : rows) {
+        const TestUtil::RunResult result = TestUtil::Run(VELL_APP_BINARY, {row.arg});
+        EXPECT_EQ(result.exitCode, 0) << row.arg << result.err;
+        EXPECT_TRUE(result.out.starts_with(row.out)) << row.arg << ": " << result.out;
+        EXPECT_EQ(result.err, "") << row.arg;
+    }
+    ::setenv("DISPLAY", display.c_str(), 1);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QTranslator>
 #include <QWheelEvent>
+#include <chrono>
 
 #include "AboutDlg.h"
 #include "AnimationBar.h"
@@ -25,6 +26,7 @@
 #include "StatusLine.h"
 #include "TreePane.h"
 #include "model/model.h"
+#include "model/object.h"
 
 namespace {
 
@@ -299,6 +301,22 @@ TEST_F(FrameTest, ViewDrawsOnlyWhenThePictureChanges) {
     view->OnTimer();
     view->OnTimer();
     EXPECT_EQ(view->Pictures(), settled + 1);
+    // The widget's timer is the core's: a tick draws first, then advances the animation.
+    auto* model = dynamic_cast<Model::CVellModel*>(View::GetModel());
+    ASSERT_NE(model, nullptr);
+    std::vector<int> picturesAtUpdate;
+    model->SetClock([&] {
+        picturesAtUpdate.push_back(view->Pictures());
+        return 0u;
+    });
+    view->Redraw();
+    view->OnTimer();
+    model->SetClock([] {
+        using namespace std::chrono;
+        return static_cast<uint32_t>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    });
+    EXPECT_EQ(picturesAtUpdate, std::vector<int>({settled + 2}));
     const QPoint corner = view->mapToGlobal(QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return QGuiApplication::primaryScreen()

@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QImage>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSlider>
+#include <functional>
 
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
@@ -26,6 +28,8 @@ std::vector<Forge::PakFile> GameFiles() {
     std::vector<Forge::PakFile> part =
         Character("\\chars\\hero\\parts", {{-50, -50, 50, 50}}, "hero_body.skn");
     files.insert(files.end(), part.begin(), part.begin() + 3);
+    // A second part on the same mesh: the same bone again.
+    files.push_back(Character("\\chars\\hero\\parts", {{-50, -50, 50, 50}}, "hero_hair.skn")[0]);
     files.push_back(TextFile("\\chars\\bad\\bad.skn", "this is no skin"));
     files.push_back(TextFile("\\chars\\bad\\bad.ani", "this is no animation"));
     return files;
@@ -77,6 +81,16 @@ protected:
         QTest::mouseClick(menu, Qt::LeftButton, {},
                           menu->actionGeometry(menu->actions()[index]).center());
         ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }));
+    }
+
+    // Drags the speed slider's handle from the middle, where 60 puts it, to `x` and lets go.
+    void DragSpeedFromMiddleTo(int x) {
+        QSlider* slider = frame->Bar()->Slider();
+        ASSERT_EQ(slider->value(), 60);
+        const QPoint handle(slider->width() / 2, slider->height() / 2);
+        QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+        QTest::mouseMove(slider, QPoint(x, handle.y()));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(x, handle.y()));
     }
 
     void ClickPartsButton(Qt::KeyboardModifiers modifiers) {
@@ -169,6 +183,86 @@ TEST_F(ModelCommandsTest, WholeModelThenPartThenAnimation) {
     EXPECT_TRUE(Find("chars/hero/hero.skn").isValid());
     frame->View()->OnTimer();
     EXPECT_EQ(Orange(frame->View()->Picture()), 0);
+}
+
+// Every command that resets the view shows the axes again with their check mark, and
+// leaves the speed slider where the user put it.
+TEST_F(ModelCommandsTest, ViewResetsSetTheAxesMarkAndLeaveTheSpeed) {
+    struct Row {
+        const char* command;
+        std::function<void()> run;
+    };
+    const Row rows[] = {
+        {"whole model", [&] { LoadHero(); }},
+        {"关闭",
+         [&] {
+             frame->View()->setFocus();
+             Press("Ctrl+X");
+         }},
+    };
+    const auto& core = frame->View()->Core();
+    QAction* axes = frame->Action(Cmd::kShowAxes);
+    QSlider* slider = frame->Bar()->Slider();
+    LoadHero();
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    DragSpeedFromMiddleTo(slider->width() / 4);
+    const int speed = slider->value();
+    ASSERT_NE(speed, 60);
+    for (const Row& row : rows) {
+        Press("Alt+C");
+        ASSERT_FALSE(core.m_bShowAxes);
+        ASSERT_FALSE(axes->isChecked());
+        row.run();
+        EXPECT_TRUE(core.m_bShowAxes) << row.command;
+        EXPECT_TRUE(axes->isChecked()) << row.command;
+        EXPECT_EQ(slider->value(), speed) << row.command;
+    }
+    // Mark and axes in step: one press turns both off.
+    Press("Alt+C");
+    EXPECT_FALSE(core.m_bShowAxes);
+    EXPECT_FALSE(axes->isChecked());
+}
+
+// The status pane: the counts of what is shown (bones once by name before an animation, the
+// skeleton's after), the frame of an animation playing or held at speed 0, and a message
+// that stays up until the next change.
+TEST_F(ModelCommandsTest, StatusPaneFollowsOneRule) {
+    const auto status = [&] { return frame->Status().Text(); };
+    Model::IVellModel* model = View::GetModel();
+    App::CVellModelBrowserRenderView* view = frame->View();
+    Choose("chars/hero/parts/hero_body.skn", Cmd::kRenderSkin);
+    EXPECT_EQ(status(), U("hero_body.skn: 4 顶点, 2 三角形, 1 骨骼"));
+    Choose("chars/hero/parts/hero_hair.skn", Cmd::kRenderSkin);
+    EXPECT_EQ(status(), U("hero_hair.skn: 8 顶点, 4 三角形, 1 骨骼"));
+
+    Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
+    const QRegularExpression frameText(QStringLiteral("^walk (\\d)/9$"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frameText.match(status()).hasMatch(); }))
+        << status().toStdString();
+
+    // A message stays while frames go by.
+    TestUtil::TempDir out;
+    const QString shot = QString::fromStdString(out / "shot.png");
+    answers.saveFiles.push_back(shot);
+    Press("Ctrl+Shift+S");
+    EXPECT_EQ(status(), shot);
+    for (int shown = 0; shown < 2; ++shown) {
+        const int before = view->Core().ShownFrame();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->Core().ShownFrame() != before; }));
+    }
+    EXPECT_EQ(status(), shot);
+
+    // The speed set to 0 is a change: the held frame shows, and stays.
+    DragSpeedFromMiddleTo(0);
+    ASSERT_EQ(frame->Bar()->Slider()->value(), 0);
+    const QString held = status();
+    EXPECT_EQ(held, QStringLiteral("walk %1/9").arg(model->GetState().frame));
+    QTest::qWait(100);
+    EXPECT_EQ(status(), held);
+
+    // The bind pose: the counts, with the skeleton's bones.
+    PickAnimation(0);
+    EXPECT_EQ(status(), U("hero_hair.skn: 8 顶点, 4 三角形, 2 骨骼"));
 }
 
 TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {

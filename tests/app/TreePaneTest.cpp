@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
@@ -342,12 +343,18 @@ TEST_F(TreePaneTest, FolderExportKeepsEveryFileWhoseNamesMeetAndSaysSo) {
 }
 
 TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
+    // An animation file beside the hero that can't be used: left out with a warning.
+    std::vector<Forge::PakFile> files = GameFiles();
+    files.push_back(TextFile("\\chars\\hero\\zz_broken.ani", "no animation"));
+    WriteGame(game.Path(), files);
     OpenThroughMenu(game.Path());
     answers.folders.push_back(QString::fromStdString(out.Path()));
     Choose("chars", Cmd::kConvertToGltf);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
-    EXPECT_FALSE(answers.messages[0].text.contains(U("失败")))
-        << answers.messages[0].text.toStdString();
+    const QString summary = answers.messages[0].text;
+    EXPECT_FALSE(summary.contains(U("失败"))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(U("\n1 个警告:\nhero/hero.skn: zz_broken.ani: ")))
+        << summary.toStdString();
     EXPECT_EQ(TestUtil::ReadText(out / "hero/hero.glb").substr(0, 4), "glTF");
 
     Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
@@ -355,6 +362,62 @@ TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
     std::filesystem::create_directory(out / "obj");
     Choose("chars/hero/hero.skn", Cmd::kConvertToObjMtl);
     EXPECT_NE(TestUtil::ReadText(out / "obj/patch0_00.obj").find("mtllib "), std::string::npos);
+}
+
+// While a folder job runs, a second one says so before it asks for anything.
+TEST_F(TreePaneTest, SecondFolderJobSaysOneRunsBeforeAsking) {
+    // Enough files that the first job is still at work when the second is asked for.
+    std::vector<Forge::PakFile> files = GameFiles();
+    for (int i = 0; i < 10000; ++i) {
+        files.push_back(TextFile("\\many\\f" + std::to_string(i) + ".txt", "x"));
+    }
+    WriteGame(game.Path(), files);
+    OpenThroughMenu(game.Path());
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    Choose("many", Cmd::kExportFile);
+    ASSERT_NE(frame->Status().CancelButton(), nullptr);
+    const int asked = answers.folderRequests;
+    for (const uint16_t command : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+        answers.messages.clear();
+        Choose("chars", command);
+        ASSERT_EQ(answers.messages.size(), 1u) << command;
+        EXPECT_EQ(answers.messages[0].text, U(App::kFolderJobRuns)) << command;
+        EXPECT_EQ(answers.folderRequests, asked) << command;
+    }
+    QTest::mouseClick(frame->Status().CancelButton(), Qt::LeftButton);
+    ASSERT_EQ(answers.messages.size(), 2u);
+    EXPECT_TRUE(answers.messages[1].text.contains(U("已取消.")));
+}
+
+// The pickers open where the user would look: 打开 in the game shown, a save dialog with a
+// name; a folder that fails to open is neither remembered nor listed.
+TEST_F(TreePaneTest, DialogsStartWhereTheUserWouldLook) {
+    TestUtil::TempDir other;
+    TestUtil::TempDir empty;
+    App::SetLastFolder(App::kGameFolderKind, QString::fromStdString(other.Path()));
+    const QString shown = QString::fromStdString(game.Path());
+    frame->OpenGameFolder(shown);  // as from the command line
+    OpenThroughMenu(empty.Path());
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "where is the game ?!");
+    OpenThroughMenu("");  // cancelled
+    EXPECT_EQ(answers.folderStarts, std::vector<QString>({shown, shown}));
+    EXPECT_EQ(App::LastFolder(App::kGameFolderKind), shown);
+    EXPECT_EQ(App::RecentFolders(), QStringList({shown}));
+
+    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
+    App::SetLastFolder(App::kGltfExportKind, QString::fromStdString(out.Path()));
+    Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
+    Press("Ctrl+Shift+S");
+    ASSERT_EQ(answers.saveStarts.size(), 3u);
+    EXPECT_EQ(answers.saveStarts[0], "hero.glb");
+    EXPECT_EQ(answers.saveStarts[1], QString::fromStdString(out / "hero.glb"));
+    // The model's name and the moment: "hero 2026-12-07 20.15.03.png".
+    const QRegularExpression shotName(
+        QStringLiteral("^hero \\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.png$"));
+    EXPECT_TRUE(shotName.match(answers.saveStarts[2]).hasMatch())
+        << answers.saveStarts[2].toStdString();
 }
 
 TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {

@@ -4,6 +4,7 @@
 // textured character with textures beside it for frames and texture ({S}).
 #include <gtest/gtest.h>
 #include <png.h>
+#include <pty.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -219,6 +220,8 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Not an environment: the row runs with stderr on a terminal (a pseudo-terminal).
+constexpr const char* kTerminal = "TERMINAL";
 const std::string kNoEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl-vendor.json";
 const std::vector<std::string> kFrames = {"frames", "{S}", kSkinArg, "--ani", kAnimationArg};
 
@@ -265,6 +268,19 @@ const std::vector<Case> kCases = {
     {"ExtractNoOutput", {"extract", "{A}", "broken.bin"}, 2, kUsage},
     {"UnknownCommand", {"frobnicate"}, 2, kUsage},
     {"UnknownOption", {"tree", "{A}", "--bogus"}, 2, kUsage},
+    // help and version: stdout and 0; usage errors: stderr and 2
+    {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n"},
+    {"Version", {"--version"}, 0, "", {"vell " VELL_VERSION " (commit "}},
+    {"Help", {"--help"}, 0, "", {"usage: vell COMMAND ARGS...\n", "\n  vell list GAME_DIR\n", "\n  vell make-sample OUT_DIR\n"}},
+    {"HelpShort", {"-h"}, 0, "", {"\n  vell tree GAME_DIR\n"}},
+    {"HelpAlone", {"help"}, 0, "", {"\n  vell extract GAME_DIR (PATH... | --all) -o OUT_DIR\n"}},
+    {"HelpCommand", {"help", "texture"}, 0, "", {"usage: vell texture GAME_DIR DDS_PATH -o FILE.png\n"}},
+    {"HelpCommandOfTwoLines", {"help", "gltf"}, 0, "", {"usage: vell gltf GAME_DIR SKN... -o ", "\n  vell gltf GAME_DIR --each FOLDER "}},
+    {"CommandHelp", {"make-sample", "--help"}, 0, "", {"usage: vell make-sample OUT_DIR\n"}},
+    {"CommandHelpAmongArguments", {"extract", "{A}", "--all", "-o", "{O}/x", "-h"}, 0, "", {"usage: vell extract "}, {"!x"}},
+    {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\n"},
+    {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\n"},
+    {"UnknownCommandHelp", {"frobnicate", "--help"}, 2, "vell: unknown command: frobnicate\n"},
     // info
     {"InfoMesh", {"info", "{M}", "info/hero.msh"}, 0, "", {"path = info/hero.msh\nkind = msh\n", "\nversion = 12\n", "\nsub_meshes = 2\n", "\nbones = 2\n", "\nbox_min = -1 -2 -3\n", "\nbox_max = 1 2 3.5\n", "\nbone[1] = Bip01 Spine\n", "\nsub_mesh[0].name = body\n", "\nsub_mesh[0].vertices = 3\n", "\nsub_mesh[0].indices = 3\n", "\nsub_mesh[0].primitive = triangles\n", "\nsub_mesh[0].skinned = yes\n", "\nsub_mesh[1].name = 中文\n", "\nsub_mesh[1].primitive = triangle_strip\n", "\nsub_mesh[1].skinned = no\n"}},
     {"InfoSkin", {"info", "{M}", "info/hero.skn"}, 0, "", {"\nkind = skn\n", "\nmesh = Hero.msh\n", "\nversion = 10\n", "\nmaterials = 2\n", "\nmaterial[0].diffuse = 1 0.5 0 1\n", "\nmaterial[0].emissive_power = 2 0 0\n", "\nmaterial[0].diffuse_texture = 中文.dds\n", "\nmaterial[1].diffuse_texture = \n"}},
@@ -310,6 +326,7 @@ const std::vector<Case> kCases = {
     {"Frames", Frames({"--anim", "1", "-o", "{O}/f"}), 0, "", {"wrote 10 pictures to {O}/f\n"}, {"f/#10", "f/00000009.bmp@1228854"}},
     {"FramesSizeAndSpeed", Frames({"--anim", "1", "-o", "{O}/f", "--size", "300x200", "--fps", "84"}), 0, "", {"wrote 4 pictures to "}, {"f/#4", "f/00000004.bmp@240054", "f/00000009.bmp"}},
     {"FramesBindPose", Frames({"--anim", "0", "-o", "{O}/f", "--size", "32x16"}), 0, "", {}, {"f/#1", "f/00000000.bmp@2102"}},
+    {"FramesProgressOnTerminal", Frames({"--anim", "1", "-o", "{O}/f", "--size", "32x16"}), 0, "\r\033[K1/10 pictures\r\033[K2/10 pictures", {"wrote 10 pictures to "}, {"f/#10"}, kTerminal},
     {"FramesWithAttachment", Frames({"--anim", "1", "-o", "{O}/f", "--size", "64x48", "--attach", kSkinArg}), 0, "", {}, {"f/#10"}},
     {"FramesNoAni", {"frames", "{S}", kSkinArg, "--anim", "1", "-o", "{O}/f"}, 2, kUsage, {}, {"!f"}},
     {"FramesNoAnim", Frames({"-o", "{O}/f"}), 2, kUsage, {}, {"!f"}},
@@ -427,17 +444,62 @@ void ExpectFile(const std::string& out, const std::string& spec) {
     }
 }
 
+// Runs vell with stderr on a pseudo-terminal (as a user's shell runs it) and stdout in a file.
+TestUtil::RunResult VellOnTerminal(const std::vector<std::string>& args) {
+    TestUtil::RunResult r;
+    int terminal = -1;
+    int program = -1;
+    if (::openpty(&terminal, &program, nullptr, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return r;
+    }
+    TestUtil::TempDir io;
+    const std::string outPath = io / "out";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(terminal);
+        ::dup2(program, STDERR_FILENO);
+        std::freopen(outPath.c_str(), "w", stdout);
+        std::vector<char*> argv = {const_cast<char*>(VELL_BINARY)};
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(VELL_BINARY, argv.data());
+        std::_Exit(127);
+    }
+    ::close(program);
+    // Read until the program's side closes (EIO), then collect its status.
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+        r.err.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = TestUtil::ReadText(outPath);
+    return r;
+}
+
 class Command : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Command, ExitMessageAndFiles) {
     const Case& c = GetParam();
     TestUtil::TempDir out;
     TestUtil::RunResult r;
-    {
+    const bool onTerminal = c.env == kTerminal;
+    if (onTerminal) {
+        r = VellOnTerminal(Substituted(c.args, out.Path()));
+        EXPECT_TRUE(r.err.ends_with("\r\033[K")) << r.err;  // the progress line cleared
+    } else {
         Environment environment(c.env);
         r = TestUtil::Vell(Substituted(c.args, out.Path()));
     }
     EXPECT_EQ(r.exitCode, c.exit) << r.err;
+    if (c.exit == 2) {
+        EXPECT_EQ(r.out, "");  // usage errors go to stderr alone
+    }
     const std::string err = Substituted(c.err, out.Path());
     EXPECT_EQ(r.err.substr(0, err.size()), err);
     if (c.exit == 0 && err.empty()) {

@@ -121,4 +121,31 @@ TEST_F(Scene, PresentingAndTheTimersOrderOfWork) {
     EXPECT_EQ(swapsAtUpdate, (std::vector<int>{2, 3}));
 }
 
+// Drawing on change: a tick draws when told the picture changed, or when the tick before
+// moved the animation to another frame; the context is made current before each drawing.
+TEST_F(Scene, DrawOnChangeDrawsNewFramesAndWhatWasInvalidated) {
+    Load(SceneFiles::Scene{});
+    uint32_t tick = 1000;
+    m_model.SetClock([&] { return tick; });
+    m_model.Update();  // the clock's first reading
+    m_model.PlayAnimation(1);
+    int current = 0;
+    int swaps = 0;
+    m_view.SetMakeCurrent([&] { ++current; });
+    m_view.SetSwapBuffers([&] { ++swaps; });
+    m_view.SetDrawOnChange(true);
+    m_view.m_bActive = true;
+    EXPECT_TRUE(m_view.OnTimer());   // the first picture
+    EXPECT_FALSE(m_view.OnTimer());  // the same frame
+    m_view.Invalidate();
+    EXPECT_TRUE(m_view.OnTimer());
+    tick += 40;  // 2.4 frames on: drawn at the next tick
+    EXPECT_FALSE(m_view.OnTimer());
+    EXPECT_TRUE(m_view.OnTimer());
+    EXPECT_EQ(m_view.ShownFrame(), 2);
+    EXPECT_FALSE(m_view.OnTimer());
+    EXPECT_EQ(swaps, 3);
+    EXPECT_EQ(current, swaps);
+}
+
 }  // namespace

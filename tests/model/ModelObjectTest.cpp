@@ -265,8 +265,12 @@ TEST_F(ModelObject, PlayAnimationOutOfRangeReturnsToBindPose) {
     model.PlayAnimation(1);
     model.PoseAt(5);
     EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], 4);
+    // Speed 0 holds the frame: the viewer still shows it.
+    model.SetSpeed(0);
+    EXPECT_EQ(model.GetState().frame, 5);
     model.PlayAnimation(3);
     EXPECT_TRUE(model.Playback().stopped);
+    EXPECT_EQ(model.GetState().frame, -1);
     EXPECT_FLOAT_EQ(model.MeshAt(1).subMeshes[0].skinnedPositions[0][0], -1);
     model.PlayAnimation(1);
     model.PlayAnimation(0);

@@ -100,6 +100,9 @@ bool CRenderViewCore::Render() {
 }
 
 bool CRenderViewCore::RenderFrame() {
+    if (m_makeCurrent) {
+        m_makeCurrent();
+    }
     Render();
     glFlush();
     if (m_swap) {
@@ -118,15 +121,28 @@ void CRenderViewCore::OnSize(int width, int height) {
     glLoadIdentity();
 }
 
-void CRenderViewCore::OnTimer() {
+bool CRenderViewCore::OnTimer() {
     if (!m_bActive) {
-        return;
+        return false;
     }
-    RenderFrame();
+    // The frame shown is drawn before the animation advances.
+    const bool draw = !m_bDrawOnChange || m_bDirty;
+    if (draw) {
+        m_bDirty = false;
+        if (m_bDrawOnChange) {
+            m_nShownFrame = m_model->GetState().frame;
+        }
+        RenderFrame();
+    }
     m_model->Update();
-    if (m_bThrottle) {
+    if (m_bDrawOnChange && m_model->GetState().frame != m_nShownFrame) {
+        m_bDirty = true;
+    }
+    // Throttled, every frame drawn ends with the pause; a tick that draws nothing needs none.
+    if (draw && m_bThrottle) {
         std::this_thread::sleep_for(kThrottlePause);
     }
+    return draw;
 }
 
 bool CRenderViewCore::PreTranslateMessage(const MouseEvent& event) {

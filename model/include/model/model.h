@@ -36,8 +36,11 @@ using PolygonMode = unsigned int;
 struct ModelState {
     unsigned vertices = 0;
     unsigned triangles = 0;
+    // The skeleton's bones once an animation is loaded; before, the distinct bone names of
+    // the loaded meshes.
     unsigned bones = 0;
-    int frame = -1;  // integer frame of the playing animation, -1 when nothing plays
+    // Integer frame of the animation playing or held at speed 0, -1 when none.
+    int frame = -1;
     int lastFrame = -1;
 };
 

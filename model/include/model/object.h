@@ -27,6 +27,9 @@ struct PlaybackState {
     int32_t animation = 0;   // index within the skeleton
     float frameStep = 1.0f;  // frames advanced per exported frame
     float currentFrame = 0.0f;
+    // An animation was started and neither ResetPose nor a whole model ended it since: a
+    // speed of 0 holds it on its frame.
+    bool started = false;
 };
 
 // The slot a .skn node loads into: kWholeModel, or a body part when the node lies in a

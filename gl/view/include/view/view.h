@@ -75,6 +75,18 @@ public:
 
     // How a drawn frame is presented; RenderFrame calls it after glFlush.
     void SetSwapBuffers(std::function<void()> swap) { m_swap = std::move(swap); }
+    // What RenderFrame does first: a window that shares its thread makes its context current.
+    void SetMakeCurrent(std::function<void()> makeCurrent) {
+        m_makeCurrent = std::move(makeCurrent);
+    }
+    // With draw-on-change a timer tick draws only when the picture would differ from the one
+    // shown: after Invalidate, or when the tick before moved the animation to another frame.
+    // Without it (the default) every active tick draws.
+    void SetDrawOnChange(bool on) { m_bDrawOnChange = on; }
+    // Something the picture shows changed: the next tick draws.
+    void Invalidate() { m_bDirty = true; }
+    // The animation frame of the last picture the timer drew (-1: none was playing).
+    int ShownFrame() const { return m_nShownFrame; }
     // How Escape asks the top-level window to close.
     void SetCloseRequest(std::function<void()> close) { m_close = std::move(close); }
 
@@ -88,7 +100,8 @@ public:
     bool RenderFrame();
     void OnSize(int width, int height);
     // One tick of the frame timer: draw, then advance the animation, then the optional pause.
-    void OnTimer();
+    // True when it drew.
+    bool OnTimer();
     // The mouse camera. Always false: the event still goes on to normal handling.
     bool PreTranslateMessage(const MouseEvent& event);
     void OnKeyDown(Key key);
@@ -117,6 +130,10 @@ private:
     Model::IVellModel* m_model;
     Font::IFont* m_font;
     std::function<void()> m_swap;
+    std::function<void()> m_makeCurrent;
+    bool m_bDrawOnChange = false;
+    bool m_bDirty = true;
+    int m_nShownFrame = -1;
     std::function<void()> m_close;
 };
 
