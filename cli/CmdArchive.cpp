@@ -279,7 +279,9 @@ int CmdExtract(std::span<char*> argv) {
             plan.jobs.push_back({node, top, std::move(name)});
         } else {
             // A folder comes out whole, under its own name.
-            std::string out = outDir + "/" + name;
+            std::string out = outDir;
+            out += '/';
+            out += name;
             MakeFolder(out);
             CollectFiles(node, plan.AddFolder(std::move(out)), plan);
         }

@@ -219,7 +219,7 @@ bool CPakMgr::Open(const std::string& folder) {
     std::sort(names.begin(), names.end(), ListingOrder);
     m_archiveNames = names;
     for (const std::string& name : names) {
-        if (!ReadArchive(root + "/" + name)) {
+        if (!ReadArchive((std::filesystem::path(root) / name).string())) {
             return false;
         }
     }

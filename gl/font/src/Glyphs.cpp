@@ -174,7 +174,8 @@ Glyph FromBitmap(FT_GlyphSlot slot, float advance) {
             pitch >= 0
                 ? bitmap.buffer + static_cast<std::ptrdiff_t>(row) * pitch
                 : bitmap.buffer + static_cast<std::ptrdiff_t>(bitmap.rows - 1 - row) * -pitch;
-        std::copy(src, src + rowBytes, glyph.rows.begin() + (bitmap.rows - 1 - row) * rowBytes);
+        const auto destination = static_cast<std::ptrdiff_t>((bitmap.rows - 1 - row) * rowBytes);
+        std::copy(src, src + rowBytes, glyph.rows.begin() + destination);
     }
     return glyph;
 }
