@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <thread>
+#include <unordered_map>
 
 #include "Cli.h"
 #include "base/text.h"
@@ -273,10 +274,17 @@ int CmdExtract(std::span<char*> argv) {
         CollectFiles(mgr.GetRoot(), top, plan);
     }
     PakMgr::CutNames names;
+    // Files named alike are one file: the later given is written, once.
+    std::unordered_map<std::string, std::size_t> jobOfName;
     for (auto& [node, path] : named) {
         std::string name = plan.Claim(node, top, names);
         if (node->GetChildCount() == 0) {
-            plan.jobs.push_back({node, top, std::move(name)});
+            const auto [job, added] = jobOfName.try_emplace(name, plan.jobs.size());
+            if (added) {
+                plan.jobs.push_back({node, top, std::move(name)});
+            } else {
+                plan.jobs[job->second].node = node;
+            }
         } else {
             // A folder comes out whole, under its own name.
             std::string out = outDir;

@@ -162,7 +162,7 @@ std::vector<PakFile> LongNamedFiles() {
 
 // Names that meet once made safe or cut, in one folder each: a name cut to the file system's
 // limit and one that has that length already; ".", "..", an empty name and "_"; a model
-// beside folders named as its glTF file and its OBJ folder, each holding a model.
+// beside folders named as its glTF file and its OBJ folder, each holding a model; another "_".
 std::vector<PakFile> MeetingNameFiles() {
     std::vector<PakFile> files = SceneFiles::FilesOf({});
     for (const char* folder : {"hero.glb", "hero"}) {
@@ -178,6 +178,7 @@ std::vector<PakFile> MeetingNameFiles() {
         files.push_back(
             {std::string("\\dots\\") + name, Forge::Bytes(std::string("[") + name + "]")});
     }
+    files.push_back({"\\more\\_", Forge::Bytes("more")});
     return files;
 }
 
@@ -257,6 +258,7 @@ const std::vector<Case> kCases = {
     {"ExtractFromARelativeGameFolder", {"extract", "{a}", "ui/中文.txt", "-o", "{O}"}, 0, "", {"wrote 1 of 1 files, 0 failed\n"}, {"中文.txt=zh"}},
     // Every name handed out in a folder is claimed, cut or not: one that meets another's gets ~N and is reported.
     {"ExtractNamesThatMeet", {"extract", "{N}", "n", "dots", "-o", "{O}"}, 0, "vell: renamed n/" + Repeat("中", 83) + ".dds to {O}/n/" + Repeat("中", 83) + "~1.dds: its name was taken\nvell: renamed dots/.. to {O}/dots/_~1: its name was taken\n", {"wrote 6 of 6 files, 0 failed, 4 renamed\n"}, {"n/#2", "n/" + Repeat("中", 83) + ".dds=cut", "n/" + Repeat("中", 83) + "~1.dds=uncut", "dots/#4", "dots/_=[.]", "dots/_~1=[..]", "dots/_~2=[]", "dots/_~3=[_]"}},
+    {"ExtractOneNameTwiceWritesTheLater", {"extract", "{N}", "dots/_", "n/" + Repeat("中", 83) + ".dds", "more/_", "-o", "{O}"}, 0, "", {"wrote 2 of 2 files, 0 failed\n"}, {"#2", Repeat("中", 83) + ".dds=uncut", "_=more"}},
     {"EachGlbNamesThatMeet", {"gltf", "{N}", "--each", "chars", "-o", "{O}", "--jobs", "1"}, 0, "vell: renamed hero/hero.glb/hero.skn to {O}/hero/hero~1.glb/hero.glb: its name was taken\n", {"wrote 3 of 3 models, 0 failed, 1 renamed\n"}, {"hero/#3", "hero/hero.glb", "hero/hero~1.glb/hero.glb", "hero/hero/hero.glb"}},
     {"EachObjNamesThatMeet", {"obj", "{N}", "--each", "chars", "-o", "{O}", "--jobs", "1"}, 0, "vell: renamed hero/hero/hero.skn to {O}/hero/hero~1/hero: its name was taken\n", {"wrote 3 of 3 models, 0 failed, 1 renamed\n"}, {"hero/#3", "hero/hero/#2", "hero/hero~1/#1", "hero/hero.glb/hero/#2"}},
     {"ExtractMissing", {"extract", "{A}", "chars/nobody.skn", "-o", "{O}"}, 2, "vell: no such file in the archives: chars/nobody.skn\n"},
