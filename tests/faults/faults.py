@@ -127,7 +127,7 @@ FAULTS = [
           "        } else {\n            glPushAttrib(GL_POLYGON_BIT);"),
     fault("font-widest-cell", VIEW,
           "const float cellAdvance = ZeroAdvance(face.get(), embolden).value_or(widest);",
-          "const float cellAdvance = widest;"),
+          "const float cellAdvance = widest;\n    (void)&ZeroAdvance;"),
     fault("font-preferred-face", VIEW,
           "std::optional<FontFile> found = FaceOfFamily(config.get(), family);",
           "std::optional<FontFile> found;"),
