@@ -14,13 +14,13 @@ Args::Args(std::span<char*> argv, std::vector<std::string> valueOptions,
         std::string arg = argv[i];
         if (contains(valueOptions, arg)) {
             if (i + 1 >= argv.size()) {
-                Fail(kUsage, "option " + arg + " needs a value");
+                FailUsage("option " + arg + " needs a value");
             }
             m_options.emplace_back(arg, argv[++i]);
         } else if (contains(flagOptions, arg)) {
             m_options.emplace_back(arg, "");
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            Fail(kUsage, "unknown option: " + arg);
+            FailUsage("unknown option: " + arg);
         } else {
             m_positionals.push_back(std::move(arg));
         }
@@ -53,9 +53,13 @@ std::vector<std::string> Args::Values(std::string_view option) const {
 
 std::string Args::Required(std::string_view option) const {
     if (!Has(option)) {
-        Fail(kUsage, "missing option " + std::string(option));
+        FailUsage("missing option " + std::string(option));
     }
     return Value(option);
+}
+
+int ExitCodeOf(const Except& failure) {
+    return failure.Kind() == ErrorKind::Input ? kUsage : kFailed;
 }
 
 PakMgr::IPakMgr& OpenGame(const std::string& folder) {

@@ -8,21 +8,45 @@
 #include <string_view>
 #include <vector>
 
+#include "base/except.h"
 #include "pakmgr/pakmgr.h"
 
 namespace Cli {
 
+// The exit status, one rule for every command:
+//   kOk     the work is done (for --each: every model written);
+//   kFailed what the command line rightly asks for fails: a file can't be read, is corrupt,
+//           of a version or format this program doesn't know, or can't be written; memory
+//           runs out;
+//   kUsage  the command line is wrong: in its shape (an argument or option missing, unknown
+//           or not of its form: FailUsage), or in what it names (a folder without archives, a
+//           path the archives don't hold, a number past what the file has, a file of the
+//           wrong kind: "not .skn file", which the model throws as an Except of kind Input).
 enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 2 };
 
 // Thrown to end a sub-command with a message on stderr and an exit status.
 struct Exit {
     int code;
     std::string message;
+    // The command's usage line follows the message. Only for errors in the command line's
+    // shape, where it shows what was wanted; for what an argument names it would only repeat
+    // the command line back.
+    bool showUsage = false;
 };
 
+// Ends the command with the message and the status, without the usage line.
 [[noreturn]] inline void Fail(int code, std::string message) {
     throw Exit{code, std::move(message)};
 }
+
+// Ends the command for an error in the command line's shape: status kUsage, then the usage.
+[[noreturn]] inline void FailUsage(std::string message) {
+    throw Exit{kUsage, std::move(message), true};
+}
+
+// The status of a failure thrown as Except, by the rule above: kUsage for ErrorKind::Input
+// (the wrong thing asked for), kFailed for every other kind.
+int ExitCodeOf(const Except& failure);
 
 // Arguments after the sub-command: positionals and options in any order.
 class Args {

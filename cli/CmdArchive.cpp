@@ -2,12 +2,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
-#include <thread>
+#include <filesystem>
 #include <unordered_map>
 
 #include "Cli.h"
+#include "base/file.h"
+#include "base/parallel.h"
 #include "base/text.h"
 
 namespace Cli {
@@ -45,28 +48,23 @@ private:
     Output& m_out;
 };
 
-// Writes in place inside the folder `dir`: a file that could not be written whole is
-// removed, so that no partly written file is left looking like the archived one.
-bool WriteFile(int dir, const std::string& name, std::span<const uint8_t> bytes) {
-    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
+// Writes in place inside the folder `dir` (whose path is `dirPath`): a file that could not be
+// written whole is removed, so that no partly written file is left looking like the archived
+// one.
+bool WriteFile(const Base::FileHandle& dir, const std::string& dirPath, const std::string& name,
+               std::span<const uint8_t> bytes) {
+    constexpr unsigned kFileMode = 0644;
+    Base::FileHandle file = Base::FileHandle::Open(
+        name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, &dir, kFileMode);
+    if (!file.IsOpen()) {
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) == 0 && done == bytes.size()) {
+    const bool written = file.WriteAll(bytes) == 0;
+    if (file.Close() == 0 && written) {
         return true;
     }
-    ::unlinkat(dir, name.c_str(), 0);
+    std::error_code ec;
+    std::filesystem::remove(std::filesystem::path(dirPath) / name, ec);
     return false;
 }
 
@@ -103,28 +101,20 @@ struct Plan {
 // Adds every file below `node` to the plan, creating the folders on the way. A folder's files
 // stay together, so that a worker writes a run of them through one folder handle.
 void CollectFiles(PakMgr::ITreeNode* node, std::size_t folder, Plan& plan) {
-    struct Collector final : PakMgr::ITreeVisitor {
-        std::size_t folder;
-        Plan& plan;
-        PakMgr::CutNames names;
-        std::vector<PakMgr::ITreeNode*> subFolders;
-        std::vector<std::size_t> subFolderIndices;
-        Collector(std::size_t f, Plan& p) : folder(f), plan(p) {}
-        void Visit(PakMgr::ITreeNode* child) override {
-            std::string name = plan.Claim(child, folder, names);
-            if (child->GetChildCount() == 0) {
-                plan.jobs.push_back({child, folder, std::move(name)});
-                return;
-            }
-            std::string path = plan.folders[folder] + "/" + name;
-            MakeFolder(path);
-            subFolders.push_back(child);
-            subFolderIndices.push_back(plan.AddFolder(std::move(path)));
+    PakMgr::CutNames names;
+    std::vector<std::pair<PakMgr::ITreeNode*, std::size_t>> subFolders;
+    PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
+        std::string name = plan.Claim(child, folder, names);
+        if (child->GetChildCount() == 0) {
+            plan.jobs.push_back({child, folder, std::move(name)});
+            return;
         }
-    } collector(folder, plan);
-    node->ForEachChild(&collector);
-    for (std::size_t i = 0; i < collector.subFolders.size(); ++i) {
-        CollectFiles(collector.subFolders[i], collector.subFolderIndices[i], plan);
+        std::string path = plan.folders[folder] + "/" + name;
+        MakeFolder(path);
+        subFolders.emplace_back(child, plan.AddFolder(std::move(path)));
+    });
+    for (const auto& [child, index] : subFolders) {
+        CollectFiles(child, index, plan);
     }
 }
 
@@ -150,51 +140,48 @@ std::vector<std::pair<std::size_t, std::size_t>> Runs(const Plan& plan) {
 // Writes the plan on every core. Returns the paths that could not be read or written.
 std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
     const auto runs = Runs(plan);
-    std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
-    std::vector<std::vector<std::string>> failures(
-        std::max(2u, std::thread::hardware_concurrency()));
+    // Each run notes its own failures: no worker waits for another to note one.
+    std::vector<std::vector<std::string>> failures(runs.size());
+    std::vector<std::size_t> handled(runs.size(), 0);  // files of the run seen to their end
     const bool showProgress = ::isatty(STDERR_FILENO);
     const std::size_t total = plan.jobs.size();
-    auto worker = [&](std::vector<std::string>& failed) {
+    auto writeRun = [&](std::size_t r) {
+        const std::size_t first = runs[r].first;
+        const std::size_t end = runs[r].second;
+        const std::string& folder = plan.folders[plan.jobs[first].folder];
+        const Base::FileHandle dir =
+            Base::FileHandle::Open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         std::vector<uint32_t> indices;
-        for (std::size_t r; (r = next++) < runs.size();) {
-            const std::size_t first = runs[r].first;
-            const std::size_t end = runs[r].second;
-            const int dir = ::open(plan.folders[plan.jobs[first].folder].c_str(),
-                                   O_PATH | O_DIRECTORY | O_CLOEXEC);
-            indices.clear();
-            for (std::size_t i = first; i < end; ++i) {
-                indices.push_back(static_cast<uint32_t>(plan.jobs[i].node->GetIndex()));
-            }
-            mgr.LoadEntries(
-                indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
-                    const Plan::Job& job = plan.jobs[first + k];
-                    if (!(ok && dir >= 0 && WriteFile(dir, job.name, bytes))) {
-                        failed.push_back(Base::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
-                    }
-                    const std::size_t count = ++done;
-                    if (showProgress && (count % 256 == 0 || count == total)) {
-                        std::fprintf(stderr, "\r%zu/%zu files", count, total);
-                    }
-                });
-            if (dir >= 0) {
-                ::close(dir);
-            }
+        for (std::size_t i = first; i < end; ++i) {
+            indices.push_back(static_cast<uint32_t>(plan.jobs[i].node->GetIndex()));
         }
+        mgr.LoadEntries(indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
+            const Plan::Job& job = plan.jobs[first + k];
+            if (!(ok && dir.IsOpen() && WriteFile(dir, folder, job.name, bytes))) {
+                failures[r].push_back(Base::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+            }
+            ++handled[r];
+            const std::size_t count = ++done;
+            if (showProgress && (count % 256 == 0 || count == total)) {
+                std::fprintf(stderr, "\r%zu/%zu files", count, total);
+            }
+        });
     };
-    std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < failures.size(); ++t) {
-        threads.emplace_back(worker, std::ref(failures[t]));
-    }
-    worker(failures[0]);
-    for (auto& t : threads) {
-        t.join();
-    }
+    const std::vector<Base::Failure> failedRuns =
+        Base::ForEachIndex(runs.size(), std::max(2u, Base::DefaultWorkers()), writeRun);
     if (showProgress && total > 0) {
         std::fprintf(stderr, "\n");
     }
     std::vector<std::string> all;
+    for (const Base::Failure& failed : failedRuns) {
+        // A run that broke off (memory ran out): its files not written are failures too.
+        const auto [first, end] = runs[failed.index];
+        for (std::size_t i = first + handled[failed.index]; i < end; ++i) {
+            failures[failed.index].push_back(
+                Base::GbkToUtf8(PakMgr::NodePath(plan.jobs[i].node, '/')) + ": " + failed.message);
+        }
+    }
     for (auto& f : failures) {
         all.insert(all.end(), f.begin(), f.end());
     }
@@ -206,7 +193,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
 int CmdList(std::span<char*> argv) {
     Args args(argv, {}, {});
     if (args.Positionals().size() != 1) {
-        Fail(kUsage, "missing GAME_DIR");
+        FailUsage("missing GAME_DIR");
     }
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);
     Output out;
@@ -242,7 +229,7 @@ int CmdList(std::span<char*> argv) {
 int CmdTree(std::span<char*> argv) {
     Args args(argv, {}, {});
     if (args.Positionals().size() != 1) {
-        Fail(kUsage, "missing GAME_DIR");
+        FailUsage("missing GAME_DIR");
     }
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);
     Output out;
@@ -256,7 +243,7 @@ int CmdExtract(std::span<char*> argv) {
     const auto& pos = args.Positionals();
     const bool all = args.Has("--all");
     if (pos.empty() || (all ? pos.size() != 1 : pos.size() < 2)) {
-        Fail(kUsage, "missing GAME_DIR and PATH... (or --all)");
+        FailUsage("missing GAME_DIR and PATH... (or --all)");
     }
     const std::string outDir = args.Required("-o");
     PakMgr::IPakMgr& mgr = OpenGame(pos[0]);

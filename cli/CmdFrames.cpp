@@ -33,7 +33,7 @@ Size ParseSize(const std::string& text) {
     if (x == std::string::npos || !ParseInt(std::string_view(text).substr(0, x), size.width) ||
         !ParseInt(std::string_view(text).substr(x + 1), size.height) || size.width < 1 ||
         size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {
-        Fail(kUsage, "bad --size (want WIDTHxHEIGHT, 1 to 16384 each): " + text);
+        FailUsage("bad --size (want WIDTHxHEIGHT, 1 to 16384 each): " + text);
     }
     return size;
 }
@@ -42,7 +42,7 @@ float ParseSpeed(const std::string& text) {
     float fps = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), fps);
     if (ec != std::errc() || end != text.data() + text.size() || !(fps >= 0)) {
-        Fail(kUsage, "bad --fps (want a number of frames per second, 0 or more): " + text);
+        FailUsage("bad --fps (want a number of frames per second, 0 or more): " + text);
     }
     return fps;
 }
@@ -86,7 +86,7 @@ private:
 int CmdFrames(std::span<char*> args) {
     Args a(args, {"--ani", "--anim", "-o", "--size", "--fps", "--attach"}, {});
     if (a.Positionals().size() < 2) {
-        Fail(kUsage, "missing GAME_DIR or SKN");
+        FailUsage("missing GAME_DIR or SKN");
     }
     a.Required("--ani");
     const unsigned animation = ParseIndex(a.Required("--anim"), "--anim");

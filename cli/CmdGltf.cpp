@@ -19,7 +19,7 @@ Export::FolderFormat ParseFormat(const std::string& text) {
     if (text == "gltf") {
         return Export::FolderFormat::Gltf;
     }
-    Fail(kUsage, "bad --format (want glb or gltf): " + text);
+    FailUsage("bad --format (want glb or gltf): " + text);
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ int CmdGltf(std::span<char*> args) {
     const float scale = a.Has("--scale") ? ParseScale(a.Value("--scale")) : 1.0f;
     if (a.Has("--each")) {
         if (a.Positionals().size() != 1) {
-            Fail(kUsage, "--each takes GAME_DIR and no SKN");
+            FailUsage("--each takes GAME_DIR and no SKN");
         }
         Export::FolderOptions options{.scale = scale};
         options.format = a.Has("--format") ? ParseFormat(a.Value("--format")) : options.format;
@@ -39,7 +39,7 @@ int CmdGltf(std::span<char*> args) {
         return ExportEach(a, mgr, options);
     }
     if (a.Positionals().size() < 2) {
-        Fail(kUsage, "missing GAME_DIR or SKN");
+        FailUsage("missing GAME_DIR or SKN");
     }
     const std::string out = a.Required("-o");
     const std::vector<unsigned> hidden = a.Has("--hide")

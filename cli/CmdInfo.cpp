@@ -155,7 +155,7 @@ std::string Extension(const std::string& name) {
 int CmdInfo(std::span<char*> args) {
     Args a(args, {}, {"--no-version-check"});
     if (a.Positionals().size() != 2) {
-        Fail(kUsage, "missing arguments: GAME_DIR PATH");
+        FailUsage("missing arguments: GAME_DIR PATH");
     }
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const std::string& path = a.Positionals()[1];

@@ -33,7 +33,7 @@ void NoteOtherArchives(const std::string& folder, const Forge::SampleGame& game)
 int CmdMakeSample(std::span<char*> argv) {
     Args args(argv, {}, {});
     if (args.Positionals().size() != 1) {
-        Fail(kUsage, args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
+        FailUsage(args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
     }
     const std::string& folder = args.Positionals()[0];
     MakeFolder(folder);

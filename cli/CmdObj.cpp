@@ -21,7 +21,7 @@ float ParseFrame(const std::string& text) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
     if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame) ||
         frame < 0) {
-        Fail(kUsage, "bad --frame (want a frame number, fractions allowed): " + text);
+        FailUsage("bad --frame (want a frame number, fractions allowed): " + text);
     }
     return frame;
 }
@@ -33,7 +33,7 @@ int CmdObj(std::span<char*> args) {
            {"--no-version-check", "--mtl"});
     if (a.Has("--each")) {
         if (a.Positionals().size() != 1) {
-            Fail(kUsage, "--each takes GAME_DIR and no SKN");
+            FailUsage("--each takes GAME_DIR and no SKN");
         }
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
@@ -43,10 +43,10 @@ int CmdObj(std::span<char*> args) {
                            .comment = Base::Utf8ToGbk(kTitle)});
     }
     if (a.Values("--ani").size() > 1) {
-        Fail(kUsage, "obj takes one --ani");
+        FailUsage("obj takes one --ani");
     }
     if (a.Positionals().size() < 2) {
-        Fail(kUsage, "missing GAME_DIR or SKN");
+        FailUsage("missing GAME_DIR or SKN");
     }
     const std::string outDir = a.Required("-o");
     const bool playAnimation = a.Has("--anim");

@@ -8,7 +8,7 @@ int CmdTexture(std::span<char*> argv) {
     Args args(argv, {"-o"}, {});
     const auto& pos = args.Positionals();
     if (pos.size() != 2) {
-        Fail(kUsage, pos.size() < 2 ? "missing GAME_DIR and DDS_PATH" : "too many arguments");
+        FailUsage(pos.size() < 2 ? "missing GAME_DIR and DDS_PATH" : "too many arguments");
     }
     const std::string output = args.Required("-o");
     PakMgr::IPakMgr& mgr = OpenGame(pos[0]);

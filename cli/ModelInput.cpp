@@ -6,6 +6,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "base/parallel.h"
+
 namespace Cli {
 
 namespace {
@@ -58,7 +60,7 @@ unsigned ParseIndex(std::string_view text, const char* option) {
     unsigned value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-        Fail(kUsage, std::string("bad ") + option + ": " + std::string(text));
+        FailUsage(std::string("bad ") + option + ": " + std::string(text));
     }
     return value;
 }
@@ -80,7 +82,7 @@ float ParseScale(const std::string& text) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), scale);
     if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(scale) ||
         !(scale > 0)) {
-        Fail(kUsage, "bad --scale (want a number above 0): " + text);
+        FailUsage("bad --scale (want a number above 0): " + text);
     }
     return scale;
 }
@@ -93,8 +95,9 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
     const std::string outDir = args.Required("-o");
     if (args.Has("--jobs")) {
         options.jobs = ParseIndex(args.Value("--jobs"), "--jobs");
-        if (options.jobs == 0) {
-            Fail(kUsage, "bad --jobs: 0");
+        if (options.jobs == 0 || options.jobs > Base::kMaxWorkers) {
+            FailUsage("bad --jobs (want 1 to " + std::to_string(Base::kMaxWorkers) +
+                      "): " + args.Value("--jobs"));
         }
     }
     MakeFolder(outDir);

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         } catch (const Cli::Exit& e) {
             std::fflush(stdout);
             std::fprintf(stderr, "vell: %s\n", e.message.c_str());
-            if (e.code == Cli::kUsage && e.message.rfind("missing", 0) == 0) {
+            if (e.showUsage) {
                 std::fprintf(stderr, "usage: vell %s\n", c.usage);
             }
             return e.code;
@@ -127,6 +127,11 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             // Loader messages may quote archive names, which are code page 936.
             std::fprintf(stderr, "vell: %s\n", Base::GbkToUtf8(e.Message()).c_str());
+            return Cli::ExitCodeOf(e);
+        } catch (...) {
+            // Memory running out, or anything else thrown: said, never a crash.
+            std::fflush(stdout);
+            std::fprintf(stderr, "vell: %s\n", Base::Describe(std::current_exception()).c_str());
             return Cli::kFailed;
         }
     }

@@ -6,7 +6,10 @@ namespace App {
 
 namespace {
 
-// Work in slices this long, so that the window keeps answering (the cancel button too).
+// The window looks at the workers this often.
+constexpr int kPollMs = 20;
+// Without worker threads the window works in slices this long, so that it keeps answering
+// (the cancel button too).
 constexpr qint64 kSliceMs = 30;
 constexpr int kLinesListed = 10;  // of the failures, the warnings and the renamed items
 
@@ -38,15 +41,25 @@ CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation
     : m_line(line), m_operation(std::move(operation)) {
     m_result.total = count;
     m_result.renamed = std::move(renamed);
-    m_timer.setInterval(0);
-    connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Slice);
+    m_timer.setInterval(kPollMs);
+    connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Poll);
 }
 
-CFolderJob::~CFolderJob() = default;
+CFolderJob::~CFolderJob() {
+    // The workers' items refer to this job: they end before it goes.
+    m_workers.reset();
+}
 
 void CFolderJob::Start() {
     m_progress = std::make_unique<CProgress>(m_line, [this] { Cancel(); });
     m_progress->SetRange(0, static_cast<int>(m_result.total));
+    m_outcomes.assign(m_result.total, ItemOutcome{});
+    m_ended.assign(m_result.total, 0);
+    m_workers = std::make_unique<Base::Workers>(m_result.total, Base::DefaultWorkers(),
+                                                [this](std::size_t index) {
+                                                    m_outcomes[index] = m_operation(index);
+                                                    m_ended[index] = 1;
+                                                });
     m_timer.start();
 }
 
@@ -55,30 +68,50 @@ void CFolderJob::Cancel() {
         return;
     }
     m_result.cancelled = true;
-    Finish();
+    m_workers->Stop();
 }
 
-void CFolderJob::Slice() {
-    QElapsedTimer clock;
-    clock.start();
-    while (m_next < m_result.total && clock.elapsed() < kSliceMs) {
-        ItemOutcome outcome = m_operation(m_next++);
-        if (outcome.failure.isEmpty()) {
-            ++m_result.done;
-        } else {
-            m_result.failures << outcome.failure;
-        }
-        m_result.warnings << outcome.warnings;
+void CFolderJob::CancelAndWait() {
+    Cancel();
+    if (Running()) {
+        m_workers->Wait();
+        Finish();
     }
-    m_progress->SetPosition(static_cast<int>(m_next));
-    m_line.ShowText(QStringLiteral("%1/%2").arg(m_next).arg(m_result.total));
-    if (m_next >= m_result.total) {
+}
+
+void CFolderJob::Poll() {
+    if (m_workers->Threads() == 0) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kSliceMs && m_workers->Help()) {
+        }
+    }
+    const std::size_t ended = m_workers->Ended();
+    m_progress->SetPosition(static_cast<int>(ended));
+    m_line.ShowText(QStringLiteral("%1/%2").arg(ended).arg(m_result.total));
+    if (m_workers->Finished()) {
         Finish();
     }
 }
 
 void CFolderJob::Finish() {
     m_timer.stop();
+    // Whatever an item threw (memory running out) is its failure line.
+    for (const Base::Failure& failure : m_workers->Wait()) {
+        m_outcomes[failure.index].failure = QString::fromStdString(failure.message);
+        m_ended[failure.index] = 1;
+    }
+    for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
+        if (!m_ended[i]) {
+            continue;  // cancelled before it began
+        }
+        if (m_outcomes[i].failure.isEmpty()) {
+            ++m_result.done;
+        } else {
+            m_result.failures << m_outcomes[i].failure;
+        }
+        m_result.warnings << m_outcomes[i].warnings;
+    }
     m_progress.reset();
     Q_EMIT Finished();
 }

@@ -1,6 +1,8 @@
-// Work over every item of a folder, done a slice at a time between the window's events:
-// progress in the status bar, a cancel button beside it, and a count at the end. The
-// per-item operation is the caller's (raw files out, models converted).
+// Work over every item of a folder on the same workers as `vell ... --each` (one per core),
+// while the window only shows progress in the status bar, with a cancel button beside it, and
+// a count at the end. The per-item operation is the caller's (raw files out, models
+// converted). Where the system makes no thread, the window's own thread does the items a
+// slice at a time between its events.
 #pragma once
 
 #include <QObject>
@@ -9,8 +11,10 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "StatusLine.h"
+#include "base/parallel.h"
 
 namespace App {
 
@@ -29,22 +33,27 @@ struct ItemOutcome {
     QStringList warnings;
 };
 
-// The summary shown at the end: "12 个文件已完成", the failures, the warnings, the renamed
-// items, "已取消" when stopped.
+// The summary shown at the end: "12 个文件已完成", the failures, the warnings, "已取消" when
+// stopped.
 QString FolderJobSummary(const FolderJobResult& result, const QString& where);
 
 class CFolderJob final : public QObject {
     Q_OBJECT
 public:
-    // Does item `index`: an outcome without a failure on success.
+    // Does item `index` on a worker thread: an outcome without a failure on success. It
+    // must touch nothing of the window.
     using Operation = std::function<ItemOutcome(std::size_t index)>;
 
     // `renamed`: the items that will be written under another name than their own.
     CFolderJob(CStatusLine& line, std::size_t count, Operation operation, QStringList renamed = {});
+    // Stops and waits for the items under way.
     ~CFolderJob() override;
 
     void Start();
+    // Begins no more items; the job finishes (Finished) once those under way have ended.
     void Cancel();
+    // Cancels and finishes now, waiting for the items under way.
+    void CancelAndWait();
     bool Running() const { return m_timer.isActive(); }
     const FolderJobResult& Result() const { return m_result; }
 
@@ -52,14 +61,19 @@ Q_SIGNALS:
     void Finished();
 
 private:
-    void Slice();
+    // On the window's thread: the progress, the items a slice at a time when no worker
+    // thread could be made, and the end.
+    void Poll();
     void Finish();
 
     CStatusLine& m_line;
     Operation m_operation;
     std::unique_ptr<CProgress> m_progress;
     QTimer m_timer;
-    std::size_t m_next = 0;
+    // Written by the workers, each item its own entry; read once they have ended.
+    std::vector<ItemOutcome> m_outcomes;
+    std::vector<char> m_ended;
+    std::unique_ptr<Base::Workers> m_workers;
     FolderJobResult m_result;
 };
 

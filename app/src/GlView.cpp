@@ -278,6 +278,9 @@ void CVellModelBrowserRenderView::RenderFrame() {
 }
 
 QImage CVellModelBrowserRenderView::Picture() {
+    // A frame the timer drew may predate the last change (a load while paint events wait on
+    // a busy machine): the picture is drawn anew from the scene as it is now.
+    m_frameDrawn = false;
     return grabFramebuffer().convertToFormat(QImage::Format_RGB32);
 }
 

@@ -68,28 +68,20 @@ struct FileJob {
 // in their folder; `renamed` gets a line for each file or folder whose name was taken.
 void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
                   std::vector<FileJob>& jobs, QStringList& renamed) {
-    struct Collector final : PakMgr::ITreeVisitor {
-        const std::filesystem::path& folder;
-        std::vector<FileJob>& jobs;
-        QStringList& renamed;
-        PakMgr::CutNames names;  // no two names of the folder meet, cut or not
-        Collector(const std::filesystem::path& f, std::vector<FileJob>& j, QStringList& r)
-            : folder(f), jobs(j), renamed(r) {}
-        void Visit(PakMgr::ITreeNode* child) override {
-            const std::size_t before = names.Renames().size();
-            const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &names);
-            if (names.Renames().size() > before) {
-                renamed << FromGbk(PakMgr::NodePath(child, '/')) + U(" → ") +
-                               QString::fromStdString(path.string());
-            }
-            if (child->GetChildCount() == 0) {
-                jobs.push_back({child, path});
-            } else {
-                CollectFiles(child, path, jobs, renamed);
-            }
+    PakMgr::CutNames names;  // no two names of the folder meet, cut or not
+    PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
+        const std::size_t before = names.Renames().size();
+        const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &names);
+        if (names.Renames().size() > before) {
+            renamed << FromGbk(PakMgr::NodePath(child, '/')) + U(" → ") +
+                           QString::fromStdString(path.string());
         }
-    } collector(folder, jobs, renamed);
-    node->ForEachChild(&collector);
+        if (child->GetChildCount() == 0) {
+            jobs.push_back({child, path});
+        } else {
+            CollectFiles(child, path, jobs, renamed);
+        }
+    });
 }
 
 QString Reason() {

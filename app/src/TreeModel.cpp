@@ -18,11 +18,6 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-struct Collect final : PakMgr::ITreeVisitor {
-    std::vector<PakMgr::ITreeNode*> nodes;
-    void Visit(PakMgr::ITreeNode* child) override { nodes.push_back(child); }
-};
-
 QIcon MakeIcon(const char* normal, const char* selected) {
     QIcon icon(normal);
     icon.addFile(selected, {}, QIcon::Selected);
@@ -64,11 +59,11 @@ void CTreeModel::BuildChildren(Item* item) const {
     if (!item->node) {
         return;
     }
-    Collect collect;
-    item->node->ForEachChild(&collect);
-    std::vector<Item> made(collect.nodes.size());
+    std::vector<PakMgr::ITreeNode*> nodes;
+    PakMgr::ForEachChild(item->node, [&](PakMgr::ITreeNode* child) { nodes.push_back(child); });
+    std::vector<Item> made(nodes.size());
     for (std::size_t i = 0; i < made.size(); ++i) {
-        PakMgr::ITreeNode* node = collect.nodes[i];
+        PakMgr::ITreeNode* node = nodes[i];
         made[i].node = node;
         made[i].parent = item;
         made[i].name = Base::GbkToUtf8(node->Name());

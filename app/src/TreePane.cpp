@@ -112,7 +112,7 @@ CTreePane::~CTreePane() = default;
 void CTreePane::Forget() {
     // A job walks nodes of the tree that goes now.
     if (m_job) {
-        m_job->Cancel();
+        m_job->CancelAndWait();
         m_job.reset();
     }
     m_model->Clear();

@@ -68,8 +68,9 @@ public:
     void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
     void PreviewTexture();
 
-    // Runs `operation` over `count` items with progress, cancel and a summary naming
-    // `where`. One job at a time: false while another runs.
+    // Runs `operation` over `count` items on worker threads, with progress, cancel and a
+    // summary naming `where` and listing `renamed`. One job at a time: false while another
+    // runs.
     bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where,
                       QStringList renamed = {});
     CFolderJob* Job() const { return m_job.get(); }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -5,6 +6,25 @@
 #include "base/file.h"
 
 namespace Base {
+
+FileHandle FileHandle::Open(const char* path, int flags, const FileHandle* dir, unsigned mode) {
+    return FileHandle(
+        ::openat(dir ? dir->Get() : AT_FDCWD, path, flags, static_cast<mode_t>(mode)));
+}
+
+int FileHandle::WriteAll(std::span<const uint8_t> bytes) const {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return written == 0 ? ENOSPC : errno;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
 
 FileHandle::~FileHandle() {
     Close();

@@ -42,35 +42,16 @@ bool TemporaryName(const char* path, std::span<char> out) {
     return length > 0 && static_cast<std::size_t>(length) < out.size();
 }
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Writes into an open descriptor and closes it; 0, or the errno of the first failure.
-int WriteAndClose(int fd, Pieces pieces) {
+// Writes into an open file and closes it; 0, or the errno of the first failure.
+int WriteAndClose(FileHandle file, Pieces pieces) {
     int error = 0;
     for (std::span<const uint8_t> piece : pieces) {
-        if (error == 0 && !WriteAll(fd, piece)) {
-            error = errno;
+        if (error == 0) {
+            error = file.WriteAll(piece);
         }
     }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    return error;
+    const int closed = file.Close();
+    return error != 0 ? error : closed;
 }
 
 // A device or pipe of the target's name is written in place: it can't be replaced.
@@ -80,26 +61,27 @@ bool IsSpecialFile(const char* path) {
 }
 
 int WriteInPlace(const char* path, Pieces pieces) {
-    const int fd = ::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
-    return fd < 0 ? errno : WriteAndClose(fd, pieces);
+    FileHandle file = FileHandle::Open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    return file.IsOpen() ? WriteAndClose(std::move(file), pieces) : errno;
 }
 
 int WriteReplacing(const char* path, Pieces pieces) {
     char temporary[PATH_MAX];
-    int fd = -1;
-    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+    FileHandle file;
+    for (int attempt = 0; attempt < kNameAttempts && !file.IsOpen(); ++attempt) {
         if (!TemporaryName(path, temporary)) {
             return ENAMETOOLONG;
         }
-        fd = ::open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
-        if (fd < 0 && errno != EEXIST) {
+        file = FileHandle::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nullptr,
+                                kFileMode);
+        if (!file.IsOpen() && errno != EEXIST) {
             return errno;
         }
     }
-    if (fd < 0) {
+    if (!file.IsOpen()) {
         return EEXIST;
     }
-    int error = WriteAndClose(fd, pieces);
+    int error = WriteAndClose(std::move(file), pieces);
     if (error == 0 && ::rename(temporary, path) != 0) {
         error = errno;
     }

@@ -2,14 +2,13 @@
 // object of its own, on several worker threads.
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "NameEnding.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "export/folder.h"
 #include "export/gltf.h"
@@ -24,24 +23,8 @@ using namespace Model;
 // The main window's title, which every OBJ file's header carries by default.
 constexpr char kObjComment[] = "Vell 模型浏览器v1.0a";
 
-template <typename Fn>
-class Visitor final : public PakMgr::ITreeVisitor {
-public:
-    explicit Visitor(Fn fn) : m_fn(std::move(fn)) {}
-    void Visit(PakMgr::ITreeNode* child) override { m_fn(child); }
-
-private:
-    Fn m_fn;
-};
-
-template <typename Fn>
-void ForEachChild(PakMgr::ITreeNode* node, Fn fn) {
-    Visitor<Fn> visitor(std::move(fn));
-    node->ForEachChild(&visitor);
-}
-
 void CollectModels(PakMgr::ITreeNode* folder, std::vector<PakMgr::ITreeNode*>& out) {
-    ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
+    PakMgr::ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
         const std::string name = child->GetName();
         if (child->GetChildCount() > 0) {
             CollectModels(child, out);
@@ -65,7 +48,7 @@ void ClaimNames(PakMgr::ITreeNode* parent, const std::unordered_set<PakMgr::ITre
                 const std::unordered_set<PakMgr::ITreeNode*>& models, const std::string& extension,
                 std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>>& claimed) {
     PakMgr::CutNames names;
-    ForEachChild(parent, [&](PakMgr::ITreeNode* child) {
+    PakMgr::ForEachChild(parent, [&](PakMgr::ITreeNode* child) {
         const std::size_t before = names.Renames().size();
         std::string name;
         if (leading.contains(child)) {
@@ -92,28 +75,6 @@ std::string ExtensionOf(FolderFormat format) {
     return "";
 }
 
-// Every .ani beside the skin, the first that reads loaded into the model; the others
-// listed after it for the export. Files that don't read are left out with a warning.
-std::vector<PakMgr::ITreeNode*> LoadAnimations(IVellModel& model, PakMgr::ITreeNode* skin,
-                                               std::vector<std::string>& warnings) {
-    std::vector<PakMgr::ITreeNode*> files;
-    ForEachChild(skin->GetParent(), [&](PakMgr::ITreeNode* child) {
-        if (child->GetChildCount() == 0 && EndsWithNoCase(child->GetName(), ".ani")) {
-            files.push_back(child);
-        }
-    });
-    for (auto file = files.begin(); file != files.end(); ++file) {
-        try {
-            model.LoadAnimation(*file);
-            files.erase(files.begin(), file);
-            return files;
-        } catch (const Except& e) {
-            warnings.push_back(Base::GbkToUtf8((*file)->GetName()) + ": " + e.what());
-        }
-    }
-    return {};
-}
-
 void ExportOne(const FolderModel& planned, const std::string& outDir, const FolderOptions& options,
                FolderItem& item) {
     std::unique_ptr<IVellModel> model = Model::CreateModel();
@@ -121,7 +82,7 @@ void ExportOne(const FolderModel& planned, const std::string& outDir, const Fold
     GltfOptions gltf{.scale = options.scale, .imageThreads = 1};
     std::vector<std::string> skipped;
     gltf.skipped = &skipped;
-    gltf.animations = LoadAnimations(*model, planned.skin, item.warnings);
+    gltf.animations = LoadAnimationsBeside(*model, planned.skin, item.warnings);
     const std::filesystem::path target = std::filesystem::path(outDir) / planned.out;
     std::error_code ec;
     if (options.format == FolderFormat::Obj) {
@@ -142,6 +103,31 @@ void ExportOne(const FolderModel& planned, const std::string& outDir, const Fold
 }
 
 }  // namespace
+
+std::vector<PakMgr::ITreeNode*> LoadAnimationsBeside(IVellModel& model, PakMgr::ITreeNode* skin,
+                                                     std::vector<std::string>& warnings) {
+    std::vector<PakMgr::ITreeNode*> files;
+    PakMgr::ITreeNode* folder = skin ? skin->GetParent() : nullptr;
+    if (!folder) {
+        return files;
+    }
+    PakMgr::ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
+        if (child->GetChildCount() == 0 && EndsWithNoCase(child->GetName(), ".ani")) {
+            files.push_back(child);
+        }
+    });
+    for (auto file = files.begin(); file != files.end(); ++file) {
+        try {
+            model.LoadAnimation(*file);
+            files.erase(files.begin(), file);
+            return files;
+        } catch (const Except& e) {
+            warnings.push_back(Base::GbkToUtf8((*file)->GetName()) + ": " +
+                               Base::GbkToUtf8(e.Message()));
+        }
+    }
+    return {};
+}
 
 std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder) {
     std::vector<PakMgr::ITreeNode*> models;
@@ -193,10 +179,9 @@ FolderItem ExportFolderModel(const FolderModel& model, const std::string& outDir
     }
     try {
         ExportOne(model, outDir, options, item);
-    } catch (const Except& e) {
-        item.error = Base::GbkToUtf8(e.what());
-    } catch (const std::exception& e) {
-        item.error = e.what();
+    } catch (...) {
+        // Whatever fails (a load, a write, memory running out) fails this model alone.
+        item.error = Base::Describe(std::current_exception());
     }
     return item;
 }
@@ -206,32 +191,22 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
     const std::vector<FolderModel> models = PlanFolder(folder, options.format);
     FolderSummary summary;
     std::mutex report;
-    std::atomic<std::size_t> next = 0;
     std::atomic<bool> cancelled = false;
-    auto work = [&] {
-        for (std::size_t i = next++; i < models.size() && !cancelled; i = next++) {
-            const FolderItem item = ExportFolderModel(models[i], outDir, options);
-            std::lock_guard lock(report);
-            ++(item.error.empty() ? summary.written : summary.failed);
-            summary.renamed += item.renamed.size();
-            if (progress && !progress(item, summary.written + summary.failed, models.size())) {
-                cancelled = true;
-            }
+    auto work = [&](std::size_t i) {
+        if (cancelled) {
+            return;
         }
+        const FolderItem item = ExportFolderModel(models[i], outDir, options);
+        std::lock_guard lock(report);
+        const std::size_t done = summary.written + summary.failed + 1;
+        const bool goOn = !progress || progress(item, done, models.size());
+        ++(item.error.empty() ? summary.written : summary.failed);
+        summary.renamed += item.renamed.size();
+        cancelled = cancelled || !goOn;
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers =
-        std::min<std::size_t>(models.size(), options.jobs == 0 ? cores : options.jobs);
-    std::vector<std::thread> threads;
-    for (std::size_t w = 1; w < workers; ++w) {
-        threads.emplace_back(work);
-    }
-    if (workers > 0) {
-        work();
-    }
-    for (std::thread& t : threads) {
-        t.join();
-    }
+    const unsigned workers = options.jobs == 0 ? Base::DefaultWorkers() : options.jobs;
+    // A model whose progress call threw was not counted: it counts as failed.
+    summary.failed += Base::ForEachIndex(models.size(), workers, work).size();
     summary.cancelled = cancelled;
     return summary;
 }

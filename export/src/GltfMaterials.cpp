@@ -1,11 +1,11 @@
 // glTF export, the materials: each diffuse texture a visible sub-mesh names becomes a PNG
 // image and a material; sub-meshes without one share a plain material.
 #include <algorithm>
-#include <atomic>
+#include <exception>
 #include <memory>
-#include <thread>
 
 #include "GltfDocument.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "dds/dds.h"
 
@@ -69,32 +69,25 @@ std::vector<std::string> TextureNames(const Source& source) {
     return names;
 }
 
-// The textures read from the archives in turn, then decoded and encoded on the threads the
-// caller allows (every core by default), the bulk of an export's time.
+// The textures read from the archives in turn, then decoded and encoded on the workers the
+// caller allows (one per core by default), the bulk of an export's time.
 std::vector<Encoded> EncodeTextures(const Source& source, const std::vector<std::string>& names) {
     std::vector<std::unique_ptr<PakMgr::IRead>> files;
     for (const std::string& name : names) {
         files.push_back(TextureFile(source, name));
     }
     std::vector<Encoded> pngs(names.size());
-    std::atomic<std::size_t> next = 0;
-    auto work = [&] {
-        for (std::size_t i = next++; i < files.size(); i = next++) {
+    const unsigned workers =
+        source.imageThreads == 0 ? Base::DefaultWorkers() : source.imageThreads;
+    const std::vector<Base::Failure> failures =
+        Base::ForEachIndex(files.size(), workers, [&](std::size_t i) {
             if (files[i]) {
                 pngs[i] = PngOf(*files[i]);
             }
-        }
-    };
-    const unsigned allowed =
-        source.imageThreads == 0 ? std::thread::hardware_concurrency() : source.imageThreads;
-    const std::size_t workers = std::min<std::size_t>(names.size(), std::max(1u, allowed));
-    std::vector<std::thread> threads;
-    for (std::size_t w = 1; w < workers; ++w) {
-        threads.emplace_back(work);
-    }
-    work();
-    for (std::thread& t : threads) {
-        t.join();
+        });
+    // Anything but a texture that doesn't decode (memory running out) fails the export.
+    if (!failures.empty()) {
+        std::rethrow_exception(failures.front().error);
     }
     return pngs;
 }

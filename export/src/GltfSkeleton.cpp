@@ -126,8 +126,7 @@ void BuildBindSkeleton(Document& doc, Rig& rig, const Source& source) {
             auto found = jointOf.find(bone.name);
             if (found == jointOf.end()) {
                 Node node{.name = Base::GbkToUtf8(bone.name)};
-                const Matrix bind =
-                    source.frame.Transform(Inverse(bone.matrix).value_or(kIdentity));
+                const Matrix bind = source.frame.Transform(BindPlacement(bone));
                 auto trs = Decompose(bind);
                 if (trs && std::all_of(trs->scale.begin(), trs->scale.end(),
                                        [](float s) { return std::abs(s) > 1e-6f; })) {

@@ -214,7 +214,7 @@ void CheckCounts(Cursor& in, const Skeleton& skeleton) {
 void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton) {
     skeleton = Skeleton{};
     if (reader.GetSize() < kMinimumSize) {
-        throw Except(ErrorKind::Input, "not .ani file.");
+        throw Except(ErrorKind::Corrupt, "not .ani file.");
     }
     Cursor in(reader, ".ani");
     ReadHeader(in, skeleton);

@@ -1,11 +1,11 @@
 // The .msh reader: bones with their inverse bind matrices, then the sub-mesh blocks.
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <utility>
 
 #include "Cursor.h"
 #include "model/layout.h"
+#include "model/pose.h"
 #include "model/records.h"
 
 namespace Model {
@@ -26,67 +26,6 @@ T At(const uint8_t* bytes, std::size_t offset) {
 
 bool KnownVersion(uint32_t version) {
     return version >= 10 && version <= 13;
-}
-
-// Gauss-Jordan elimination with partial pivoting. A zero pivot stops the elimination and
-// the result as reached so far is returned.
-Matrix Invert(const Matrix& m) {
-    float a[4][4];
-    float r[4][4];
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            a[i][j] = m[i * 4 + j];
-            r[i][j] = i == j ? 1.0f : 0.0f;
-        }
-    }
-    for (int c = 0; c < 4; ++c) {
-        int pivot = c;
-        float diagonal = std::fabs(a[c][c]);
-        for (int row = c + 1; row < 4; ++row) {
-            if (std::fabs(a[row][c]) > diagonal) {
-                pivot = row;
-            }
-        }
-        if (pivot != c) {
-            std::swap(a[pivot], a[c]);
-            std::swap(r[pivot], r[c]);
-        }
-        float value = a[c][c];
-        if (value == 0.0f) {
-            break;
-        }
-        for (int j = 0; j < 4; ++j) {
-            a[c][j] /= value;
-            r[c][j] /= value;
-        }
-        for (int row = 0; row < 4; ++row) {
-            if (row == c) {
-                continue;
-            }
-            float factor = a[row][c];
-            for (int j = 0; j < 4; ++j) {
-                a[row][j] -= factor * a[c][j];
-                r[row][j] -= factor * r[c][j];
-            }
-        }
-    }
-    Matrix out;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            out[i * 4 + j] = r[i][j];
-        }
-    }
-    return out;
-}
-
-// The origin (0, 0, 0, 1) carried by the inverse bind matrix: the bone's bind position.
-Vec3 BonePosition(const Matrix& inverseBind) {
-    Matrix m = Invert(inverseBind);
-    Vec3 p;
-    for (int k = 0; k < 3; ++k) {
-        p[k] = 0.0f * m[k] + 0.0f * m[4 + k] + 0.0f * m[8 + k] + 1.0f * m[12 + k];
-    }
-    return p;
 }
 
 void ReadHeader(Cursor& in, Mesh& mesh) {
@@ -114,7 +53,8 @@ void ReadBones(Cursor& in, Mesh& mesh) {
         bone.name = Cursor::TextOf({reinterpret_cast<const char*>(record), kNameSize});
         std::memcpy(bone.matrix.data(), record + offsetof(Layout::MeshBone, matrix),
                     sizeof(Matrix));
-        mesh.bonePositions[i] = BonePosition(bone.matrix);
+        const Matrix bind = BindPlacement(bone);
+        mesh.bonePositions[i] = {bind[12], bind[13], bind[14]};
     }
     mesh.boneToTrack.assign(mesh.boneCount, 0);
 }

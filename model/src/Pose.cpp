@@ -167,11 +167,6 @@ std::size_t BlendSubMesh(SubMesh& s, const BoneTable& table) {
     return count;
 }
 
-// Where a bone rests: the inverse of its inverse bind matrix.
-Matrix BindPlacement(const MeshBone& bone) {
-    return Inverse(bone.matrix).value_or(kIdentity);
-}
-
 // Moves every vertex of the mesh rigidly by `world`.
 void PlaceRigidly(Mesh& mesh, const Matrix& world) {
     for (SubMesh& s : mesh.subMeshes) {
@@ -291,22 +286,6 @@ void BindToSkeleton(Mesh& mesh, const Skeleton& skeleton) {
     mesh.boneToTrack = std::move(boneToTrack);
 }
 
-std::vector<std::optional<Matrix>> BindPlacements(std::span<const Mesh> meshes,
-                                                  const Skeleton& skeleton) {
-    std::vector<std::optional<Matrix>> placements(skeleton.bones.size());
-    for (std::size_t j = 0; j < placements.size(); ++j) {
-        for (const Mesh& mesh : meshes) {
-            auto same = [&](const MeshBone& b) { return b.name == skeleton.bones[j].name; };
-            auto found = std::find_if(mesh.bones.begin(), mesh.bones.end(), same);
-            if (found != mesh.bones.end()) {
-                placements[j] = BindPlacement(*found);
-                break;
-            }
-        }
-    }
-    return placements;
-}
-
 void PoseSkeleton(Skeleton& skeleton, int32_t animation, float frame,
                   std::span<const std::optional<Matrix>> bindPlacements) {
     const auto hasTrack = [animation](const Bone& bone) {
@@ -405,89 +384,19 @@ void CVellModel::ResetPose() {
             s.skinnedPositions = s.positions;
         }
     }
-    for (Bone& bone : m_skeleton.bones) {
-        bone.worldMatrix = kIdentity;
-        const Vec3* bind = nullptr;
-        for (std::size_t slot = kWholeModel; slot <= kLastPart && !bind; ++slot) {
-            const Mesh& mesh = m_meshes[slot];
-            for (std::size_t m = 0; m < mesh.bones.size(); ++m) {
-                if (mesh.bones[m].name == bone.name) {
-                    if (m < mesh.bonePositions.size()) {
-                        bind = &mesh.bonePositions[m];
-                    }
-                    break;
-                }
-            }
-        }
-        if (bind) {
-            bone.worldMatrix[12] = (*bind)[0];
-            bone.worldMatrix[13] = (*bind)[1];
-            bone.worldMatrix[14] = (*bind)[2];
+    // The skeleton shows every joint at its bind position, unturned.
+    const std::vector<std::optional<Matrix>> binds =
+        BindPlacements(std::span(m_meshes).first(kLastPart + 1), m_skeleton);
+    for (std::size_t j = 0; j < m_skeleton.bones.size(); ++j) {
+        Matrix& world = m_skeleton.bones[j].worldMatrix;
+        world = kIdentity;
+        if (binds[j]) {
+            world[12] = (*binds[j])[12];
+            world[13] = (*binds[j])[13];
+            world[14] = (*binds[j])[14];
         }
     }
     RestAttachment(m_meshes[kAttachment]);
-}
-
-namespace {
-
-// Below this a pivot counts as zero: the matrix has no inverse.
-constexpr double kSingular = 1e-30;
-
-bool AllFinite(const Matrix& m) {
-    return std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); });
-}
-
-}  // namespace
-
-std::optional<Matrix> Inverse(const Matrix& m) {
-    if (!AllFinite(m)) {
-        return std::nullopt;
-    }
-    std::array<double, 16> a, inv{};
-    for (int i = 0; i < 16; ++i) {
-        a[i] = m[i];
-    }
-    for (int i = 0; i < 4; ++i) {
-        inv[static_cast<std::size_t>(i) * 5] = 1;
-    }
-    for (int c = 0; c < 4; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < 4; ++r) {
-            if (std::abs(a[r * 4 + c]) > std::abs(a[pivot * 4 + c])) {
-                pivot = r;
-            }
-        }
-        if (std::abs(a[pivot * 4 + c]) < kSingular) {
-            return std::nullopt;
-        }
-        for (int k = 0; k < 4; ++k) {
-            std::swap(a[c * 4 + k], a[pivot * 4 + k]);
-            std::swap(inv[c * 4 + k], inv[pivot * 4 + k]);
-        }
-        const double p = a[c * 4 + c];
-        for (int k = 0; k < 4; ++k) {
-            a[c * 4 + k] /= p;
-            inv[c * 4 + k] /= p;
-        }
-        for (int r = 0; r < 4; ++r) {
-            if (r == c) {
-                continue;
-            }
-            const double f = a[r * 4 + c];
-            for (int k = 0; k < 4; ++k) {
-                a[r * 4 + k] -= f * a[c * 4 + k];
-                inv[r * 4 + k] -= f * inv[c * 4 + k];
-            }
-        }
-    }
-    Matrix r;
-    for (int i = 0; i < 16; ++i) {
-        r[i] = static_cast<float>(inv[i]);
-    }
-    if (!AllFinite(r)) {
-        return std::nullopt;
-    }
-    return r;
 }
 
 }  // namespace Model

@@ -227,7 +227,7 @@ bool CPakMgr::Open(const std::string& folder) {
 }
 
 bool CPakMgr::ReadArchive(const std::string& path) {
-    Base::FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const Base::FileHandle file = Base::FileHandle::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0) {
         return false;
@@ -316,8 +316,8 @@ int CPakMgr::ArchiveFile(uint32_t archive) {
     Archive& a = m_archives[archive];
     // A failed open (too many open files, a permission fixed since) is tried again next time.
     if (!a.file) {
-        auto file =
-            std::make_unique<Base::FileHandle>(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
+        auto file = std::make_unique<Base::FileHandle>(
+            Base::FileHandle::Open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
         if (file->Get() >= 0) {
             a.file = std::move(file);
         }

@@ -15,6 +15,7 @@
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TexturePreview.h"
+#include "ThreadSeam.h"
 #include "TreePane.h"
 #include "base/text.h"
 #include "model/model.h"
@@ -295,21 +296,35 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
         << answers.messages[0].text.toStdString();
 }
 
-TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
+// The folder's files are written by worker threads while the window only shows progress
+// and takes 取消: with the workers held back the window writes nothing itself, and a cancel
+// then begins nothing more. Where no thread can be made, the window does the work a slice at
+// a time.
+TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
     OpenThroughMenu(game.Path());
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs", Cmd::kExportFile);
-    // Cancelled before the first slice: nothing written, the count says so.
-    QToolButton* cancel = frame->Status().CancelButton();
-    ASSERT_NE(cancel, nullptr);
-    QTest::mouseClick(cancel, Qt::LeftButton);
-    ASSERT_EQ(answers.messages.size(), 1u);
+    const auto exportDocs = [&](const std::string& to) {
+        answers.folders.push_back(QString::fromStdString(to));
+        Choose("docs", Cmd::kExportFile);
+    };
+    {
+        ThreadSeam::Hold hold;
+        exportDocs(out.Path());
+        QTest::qWait(100);
+        EXPECT_TRUE(answers.messages.empty());
+        EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
+        EXPECT_EQ(frame->Status().Text(), U("0/6"));
+        QToolButton* cancel = frame->Status().CancelButton();
+        ASSERT_NE(cancel, nullptr);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        hold.Release();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
+    }
     EXPECT_TRUE(answers.messages[0].text.startsWith(U("0 / 6 个文件已完成: ")));
     EXPECT_TRUE(answers.messages[0].text.contains(U("已取消.")));
     EXPECT_EQ(frame->Status().Progress(), nullptr);
+    EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
 
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs", Cmd::kExportFile);
+    exportDocs(out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     EXPECT_EQ(answers.messages[1].text,
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
@@ -317,6 +332,14 @@ TEST_F(TreePaneTest, FolderExportRunsWithProgressCancelAndCount) {
     EXPECT_EQ(TestUtil::ReadText(out / "docs/readme.txt"), "read me");
     EXPECT_EQ(frame->Status().Text(),
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+
+    {
+        ThreadSeam::Allow none(0);
+        exportDocs(out / "alone");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 3; }));
+    }
+    EXPECT_TRUE(answers.messages[2].text.startsWith(U("6 / 6 个文件已完成: ")));
+    EXPECT_EQ(TestUtil::ReadText(out / "alone/docs/武器.txt"), "sword");
 }
 
 // Names that meet once made safe or cut are told apart, and the summary lists them: no file
@@ -366,15 +389,11 @@ TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
 
 // While a folder job runs, a second one says so before it asks for anything.
 TEST_F(TreePaneTest, SecondFolderJobSaysOneRunsBeforeAsking) {
-    // Enough files that the first job is still at work when the second is asked for.
-    std::vector<Forge::PakFile> files = GameFiles();
-    for (int i = 0; i < 10000; ++i) {
-        files.push_back(TextFile("\\many\\f" + std::to_string(i) + ".txt", "x"));
-    }
-    WriteGame(game.Path(), files);
     OpenThroughMenu(game.Path());
+    // The first job's workers held back: it runs until it is cancelled.
+    ThreadSeam::Hold hold;
     answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("many", Cmd::kExportFile);
+    Choose("docs", Cmd::kExportFile);
     ASSERT_NE(frame->Status().CancelButton(), nullptr);
     const int asked = answers.folderRequests;
     for (const uint16_t command : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
@@ -385,7 +404,8 @@ TEST_F(TreePaneTest, SecondFolderJobSaysOneRunsBeforeAsking) {
         EXPECT_EQ(answers.folderRequests, asked) << command;
     }
     QTest::mouseClick(frame->Status().CancelButton(), Qt::LeftButton);
-    ASSERT_EQ(answers.messages.size(), 2u);
+    hold.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     EXPECT_TRUE(answers.messages[1].text.contains(U("已取消.")));
 }
 

@@ -209,7 +209,7 @@ struct Case {
     std::vector<std::string> args;  // {A}, {M}, {S}, {L}, {N}: the games ({a}: {A} relative to
                                     // the current directory); {O}: a fresh output folder
     int exit;
-    std::string err;                 // what stderr starts with
+    std::string err;                 // what stderr starts with; all of it when it ends a line
     std::vector<std::string> out;    // texts stdout holds
     std::vector<std::string> files;  // below {O}: "p" is there, "!p" is not, "p=text" holds text,
                                      // "p%text" contains it, "p@n" has n bytes, "d/#n" n files,
@@ -271,7 +271,7 @@ const std::vector<Case> kCases = {
     {"UnknownCommand", {"frobnicate"}, 2, kUsage},
     {"UnknownOption", {"tree", "{A}", "--bogus"}, 2, kUsage},
     // help and version: stdout and 0; usage errors: stderr and 2
-    {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n"},
+    {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n       vell help"},
     {"Version", {"--version"}, 0, "", {"vell " VELL_VERSION " (commit "}},
     {"Help", {"--help"}, 0, "", {"usage: vell COMMAND ARGS...\n", "\n  vell list GAME_DIR\n", "\n  vell make-sample OUT_DIR\n"}},
     {"HelpShort", {"-h"}, 0, "", {"\n  vell tree GAME_DIR\n"}},
@@ -280,9 +280,9 @@ const std::vector<Case> kCases = {
     {"HelpCommandOfTwoLines", {"help", "gltf"}, 0, "", {"usage: vell gltf GAME_DIR SKN... -o ", "\n  vell gltf GAME_DIR --each FOLDER "}},
     {"CommandHelp", {"make-sample", "--help"}, 0, "", {"usage: vell make-sample OUT_DIR\n"}},
     {"CommandHelpAmongArguments", {"extract", "{A}", "--all", "-o", "{O}/x", "-h"}, 0, "", {"usage: vell extract "}, {"!x"}},
-    {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\n"},
-    {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\n"},
-    {"UnknownCommandHelp", {"frobnicate", "--help"}, 2, "vell: unknown command: frobnicate\n"},
+    {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
+    {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
+    {"UnknownCommandHelp", {"frobnicate", "--help"}, 2, "vell: unknown command: frobnicate\nusage: vell COMMAND"},
     // info
     {"InfoMesh", {"info", "{M}", "info/hero.msh"}, 0, "", {"path = info/hero.msh\nkind = msh\n", "\nversion = 12\n", "\nsub_meshes = 2\n", "\nbones = 2\n", "\nbox_min = -1 -2 -3\n", "\nbox_max = 1 2 3.5\n", "\nbone[1] = Bip01 Spine\n", "\nsub_mesh[0].name = body\n", "\nsub_mesh[0].vertices = 3\n", "\nsub_mesh[0].indices = 3\n", "\nsub_mesh[0].primitive = triangles\n", "\nsub_mesh[0].skinned = yes\n", "\nsub_mesh[1].name = 中文\n", "\nsub_mesh[1].primitive = triangle_strip\n", "\nsub_mesh[1].skinned = no\n"}},
     {"InfoSkin", {"info", "{M}", "info/hero.skn"}, 0, "", {"\nkind = skn\n", "\nmesh = Hero.msh\n", "\nversion = 10\n", "\nmaterials = 2\n", "\nmaterial[0].diffuse = 1 0.5 0 1\n", "\nmaterial[0].emissive_power = 2 0 0\n", "\nmaterial[0].diffuse_texture = 中文.dds\n", "\nmaterial[1].diffuse_texture = \n"}},
@@ -301,8 +301,8 @@ const std::vector<Case> kCases = {
     {"ObjBindPose", Obj({"--ani", kAni, "--anim", "1"}), 0, "", {}, {"body_00.obj%\nv -1.000000 0.000000 0.000000\n"}},
     {"ObjHidden", Obj({"--hide", "0"}), 0, "", {}, {"#1", "cape_01.obj"}},
     {"ObjAttachmentLeftOut", Obj({"--attach", "chars/hero/hero.skn"}), 0, "", {}, {"#3"}},
-    {"ObjNotASkin", {"obj", "{M}", "chars/hero/notes.txt", "-o", "{O}"}, 1, "vell: not .skn file: notes.txt\n"},
-    {"ObjNotAnAnimation", Obj({"--ani", "chars/hero/notes.txt"}), 1, "vell: not .ani file: notes.txt\n"},
+    {"ObjNotASkin", {"obj", "{M}", "chars/hero/notes.txt", "-o", "{O}"}, 2, "vell: not .skn file: notes.txt\n"},
+    {"ObjNotAnAnimation", Obj({"--ani", "chars/hero/notes.txt"}), 2, "vell: not .ani file: notes.txt\n"},
     {"ObjVersion", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}"}, 1, "vell: unknown .skn file version: 11\n"},
     {"ObjNoVersionCheck", {"obj", "{M}", "chars/hero/v11.skn", "-o", "{O}", "--no-version-check"}, 0, "", {}, {"#3"}},
     {"ObjNoOutput", {"obj", "{M}", "chars/hero/hero.skn"}, 2, kUsage},
@@ -322,7 +322,7 @@ const std::vector<Case> kCases = {
     {"GltfHideNotANumber", Gltf({"--hide", "x"}), 2, kUsage, {}, {"#0"}},
     {"GltfHideNegative", Gltf({"--hide", "-1"}), 2, kUsage, {}, {"#0"}},
     {"GltfHideOutOfRange", Gltf({"--hide", "99"}), 2, kUsage, {}, {"#0"}},
-    {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 1, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
+    {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 2, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
     {"GltfUnwritable", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/no/x.glb"}, 1, "vell: can't write ", {}, {"#0"}},
     // frames
     {"Frames", Frames({"--anim", "1", "-o", "{O}/f"}), 0, "", {"wrote 10 pictures to {O}/f\n"}, {"f/#10", "f/00000009.bmp@1228854"}},
@@ -370,6 +370,10 @@ const std::vector<Case> kCases = {
     {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.obj#2"}},
     {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.mtl#2"}},
     {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.glb#3"}},
+    // --jobs: at most 64 workers; beyond is an error of the command line's shape, which the
+    // usage line follows.
+    {"EachJobsAtTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "64"}, 0, "vell: renamed hero/", {}, {"*.glb#3"}},
+    {"EachJobsPastTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "65"}, 2, "vell: bad --jobs (want 1 to 64): 65\nusage: vell gltf GAME_DIR SKN... -o ", {}, {"#0"}},
     {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.obj#6"}},
     {"LongNamesGltfSideFiles", {"gltf", "{L}", kSkinArg, "-o", "{O}/" + std::string(250, 'a') + ".gltf"}, 0, "", {}, {"*.png#1"}},
 };
@@ -514,6 +518,10 @@ TEST_P(Command, ExitMessageAndFiles) {
             ++renamed;
         }
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n') - renamed, 1u) << r.err;
+    }
+    // A whole line is all there is: no usage line after what an argument names.
+    if (err.ends_with('\n')) {
+        EXPECT_EQ(r.err, err);
     }
     for (const std::string& text : c.out) {
         EXPECT_NE(r.out.find(Substituted(text, out.Path())), std::string::npos)

@@ -10,6 +10,8 @@ namespace {
 
 std::atomic<std::size_t> allocations{0};
 std::atomic<std::size_t> largest{0};
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+std::atomic<std::size_t> failAbove{kNoLimit};
 
 void* Allocate(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
@@ -20,6 +22,9 @@ void* Allocate(std::size_t size) noexcept {
 }
 
 void* AllocateOrThrow(std::size_t size) {
+    if (size > failAbove.load(std::memory_order_relaxed)) {
+        throw std::bad_alloc();
+    }
     if (void* p = Allocate(size)) {
         return p;
     }
@@ -37,6 +42,12 @@ std::size_t Largest() {
 }
 void ResetLargest() {
     largest = 0;
+}
+FailAbove::FailAbove(std::size_t bytes) {
+    failAbove = bytes;
+}
+FailAbove::~FailAbove() {
+    failAbove = kNoLimit;
 }
 }  // namespace AllocationCounter
 

@@ -353,12 +353,7 @@ TEST_F(TreeFixture, ChildrenKeepCreationOrderAndFirstIndex) {
     EXPECT_EQ(Child(a, "y.msh")->GetParent(), a);
 
     std::vector<std::string> order;
-    struct Names final : PakMgr::ITreeVisitor {
-        std::vector<std::string>& out;
-        explicit Names(std::vector<std::string>& o) : out(o) {}
-        void Visit(PakMgr::ITreeNode* c) override { out.push_back(c->GetName()); }
-    } names(order);
-    a->ForEachChild(&names);
+    PakMgr::ForEachChild(a, [&](PakMgr::ITreeNode* c) { order.push_back(c->GetName()); });
     EXPECT_EQ(order, (std::vector<std::string>{"x.skn", "y.msh"}));
 }
 

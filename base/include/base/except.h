@@ -33,3 +33,12 @@ private:
     ErrorKind m_kind;
     std::string m_message;
 };
+
+namespace Base {
+
+// What a failure says, in UTF-8 for a line of a report: an Except's message (converted from
+// code page 936), "out of memory" for std::bad_alloc, what() of any other standard exception,
+// "unknown failure" for anything else.
+std::string Describe(const std::exception_ptr& error);
+
+}  // namespace Base

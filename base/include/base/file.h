@@ -12,6 +12,10 @@ namespace Base {
 class FileHandle {
 public:
     explicit FileHandle(int fd = -1) : m_fd(fd) {}
+    // Opens as open(2) does, `path` taken relative to the folder `dir` when one is given; a
+    // handle that isn't open (errno tells why) when it can't.
+    static FileHandle Open(const char* path, int flags, const FileHandle* dir = nullptr,
+                           unsigned mode = 0);
     ~FileHandle();
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -26,6 +30,9 @@ public:
         m_fd = -1;
         return fd;
     }
+    // Writes all the bytes at the file's position: 0, or the errno of the failure (ENOSPC
+    // when the system takes no more).
+    int WriteAll(std::span<const uint8_t> bytes) const;
     // Closes now; the errno of a failed close, else 0 (also when nothing was open).
     int Close();
 

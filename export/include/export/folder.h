@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
 namespace Export {
@@ -20,7 +21,8 @@ struct FolderOptions {
     bool mtl = false;
     // glTF: every length multiplied by this.
     float scale = 1.0f;
-    // Models exported at once; 0 means one per core.
+    // Models exported at once (at most Base::kMaxWorkers); 0 means one per core. Fewer
+    // work when the system makes fewer threads.
     unsigned jobs = 0;
     // OBJ: the comment line of every file (code page 936), as ExportObj takes it.
     std::string comment;
@@ -50,6 +52,14 @@ struct FolderSummary {
     bool cancelled = false;
 };
 
+// The animations that go with a skin: every .ani file in its own folder, in tree order. The
+// first that reads is loaded into `model` and returned first, the others after it; files
+// before it that don't read are left out, each adding "<file>: <reason>" (UTF-8) to
+// `warnings`. Empty when none reads (or the skin has no folder).
+std::vector<PakMgr::ITreeNode*> LoadAnimationsBeside(Model::IVellModel& model,
+                                                     PakMgr::ITreeNode* skin,
+                                                     std::vector<std::string>& warnings);
+
 // Every .skn below `folder` (recursively) that loads as a whole model: weapons too, not the
 // body parts of a "parts" folder. In tree order.
 std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder);
@@ -68,8 +78,8 @@ struct FolderModel {
 // gets ~1, ~2... (PakMgr::CutNames).
 std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat format);
 
-// Exports one model of PlanFolder as ExportFolder does, in a model object of its own; a
-// failure comes back in the item's error.
+// Exports one model of PlanFolder as ExportFolder does, in a model object of its own; any
+// failure (an Except, memory running out, anything thrown) comes back in the item's error.
 FolderItem ExportFolderModel(const FolderModel& model, const std::string& outDir,
                              const FolderOptions& options);
 

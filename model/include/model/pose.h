@@ -1,6 +1,7 @@
 // Skeleton posing and skinning on the model records.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,7 +15,17 @@ namespace Model {
 // to the ends of the int64 range).
 int64_t WholeFrame(float frame);
 
-// The inverse, or nothing when the matrix is singular or not finite.
+// A 4 × 4 inverse by Gauss-Jordan elimination: the program's one matrix inversion.
+struct Inversion {
+    // The inverse; when a pivot was exactly zero, the result as far as the elimination got.
+    Matrix matrix{};
+    bool complete = true;
+    double smallestPivot = HUGE_VAL;  // magnitude
+};
+// Each column's pivot is the last row below the diagonal with a larger magnitude than the
+// diagonal had, else the diagonal; an exactly zero pivot stops the elimination.
+Inversion Invert(const Matrix& m);
+// The inverse, or nothing when the matrix is singular (or nearly so) or not finite.
 std::optional<Matrix> Inverse(const Matrix& m);
 // Row-vector product: p × (a × b) applies a first.
 Matrix Multiply(const Matrix& a, const Matrix& b);
@@ -33,8 +44,13 @@ Vec4 Slerp(const Vec4& q0, const Vec4& q1, float t);
 // skeleton without bones leaves the mesh as it is.
 void BindToSkeleton(Mesh& mesh, const Skeleton& skeleton);
 
-// Where every skeleton bone rests: the inverse of the inverse bind matrix of the first mesh
-// bone of its name (meshes and their bones in order); nothing when no mesh has the bone.
+// Where a mesh bone rests in the bind pose: the inverse of its inverse bind matrix, as far as
+// Invert gets when that is singular. The one route to a bind position: the mesh reader's
+// bonePositions are its translations, the skeleton's rest and the attachment's come from it.
+Matrix BindPlacement(const MeshBone& bone);
+
+// Where every skeleton bone rests: the BindPlacement of the first mesh bone of its name
+// (meshes and their bones in order); nothing when no mesh has the bone.
 std::vector<std::optional<Matrix>> BindPlacements(std::span<const Mesh> meshes,
                                                   const Skeleton& skeleton);
 

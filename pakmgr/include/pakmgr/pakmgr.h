@@ -80,6 +80,18 @@ struct ITreeNode {
     virtual std::string_view Name() const = 0;
 };
 
+// Calls fn(child) for each direct child of `node`, in the tree's order: the way to walk the
+// tree without writing a visitor class.
+template <typename Fn>
+void ForEachChild(ITreeNode* node, Fn&& fn) {
+    struct Visitor final : ITreeVisitor {
+        explicit Visitor(Fn& f) : call(f) {}
+        void Visit(ITreeNode* child) override { call(child); }
+        Fn& call;
+    } visitor(fn);
+    node->ForEachChild(&visitor);
+}
+
 // Receives the tree node by node from IPakMgr::WalkTree, parents before children.
 struct ITreeCtrl {
     virtual ~ITreeCtrl() = default;
