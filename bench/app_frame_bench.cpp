@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QSlider>
 #include <QThread>
 #include <QTreeView>
 #include <QWindow>
@@ -18,6 +19,7 @@
 #include "CommandTable.h"
 #include "GlView.h"
 #include "MainFrame.h"
+#include "Timeline.h"
 #include "TreeModel.h"
 #include "forge/sample.h"
 #include "model/model.h"
@@ -105,6 +107,27 @@ void BM_TimerTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TimerTick)->Iterations(600)->Unit(benchmark::kMillisecond);
+
+// Dragging the timeline's slider over the walk: every value it passes is held, posed,
+// drawn and shown. The target is at least 30 pictures a second.
+void BM_TimelineScrub(benchmark::State& state) {
+    App::CVellModelBrowserMainFrame& frame = WalkingHero();
+    QSlider* slider = frame.Timeline()->Slider();
+    frame.Timeline()->TogglePlay();  // paused, as a drag leaves it
+    const int pictures = frame.View()->Pictures();
+    int value = 0;
+    for (auto _ : state) {
+        value = value < slider->maximum() ? value + 1 : 0;
+        slider->setValue(value);
+    }
+    frame.Timeline()->TogglePlay();
+    if (frame.View()->Pictures() - pictures < static_cast<int>(state.iterations())) {
+        state.SkipWithError("a frame passed was not drawn");
+    }
+    state.counters["pictures/s"] =
+        benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_TimelineScrub)->Iterations(300)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DrawScene(benchmark::State& state) {
     App::CVellModelBrowserMainFrame& frame = WalkingHero();

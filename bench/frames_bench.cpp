@@ -161,6 +161,33 @@ void BM_Draw(benchmark::State& state) {
     }
 }
 
+// The same scene lit (设置 / 光照): one light from the camera over the posed normals. The
+// light's cost is this against BM_Draw, and BM_PoseLit against BM_Pose.
+void BM_DrawLit(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Bench::Get().Model().SetLighting(true);
+    for (auto _ : state) {
+        Bench::Get().View().Render();
+        glFinish();
+    }
+    Bench::Get().Model().SetLighting(false);
+}
+
+void BM_PoseLit(benchmark::State& state) {
+    if (!Prepare(state)) {
+        return;
+    }
+    Bench::Get().Model().SetLighting(true);
+    float frame = 0;
+    for (auto _ : state) {
+        Bench::Get().Model().PoseAt(frame);
+        frame = frame + 1 < kFrames ? frame + 1 : 0;
+    }
+    Bench::Get().Model().SetLighting(false);
+}
+
 void BM_ReadBack(benchmark::State& state) {
     if (!Prepare(state)) {
         return;
@@ -246,6 +273,8 @@ BENCHMARK(BM_ExportFrames)->Apply(Sizes);
 BENCHMARK(BM_BareFrame)->Apply(Sizes);
 BENCHMARK(BM_Pose)->Apply(Sizes);
 BENCHMARK(BM_Draw)->Apply(Sizes);
+BENCHMARK(BM_DrawLit)->Apply(Sizes);
+BENCHMARK(BM_PoseLit)->Apply(Sizes);
 BENCHMARK(BM_ReadBack)->Apply(Sizes);
 BENCHMARK(BM_WriteBmp)->Apply(Sizes);
 

@@ -4,6 +4,8 @@
 //   pak_tool open DIR       Open + BuildTree, then prints the entry count and peak memory
 //   pak_tool parts DIR OUT  the two halves of an extract apart, each on every core: inflating
 //                           every entry, then writing the inflated bytes as files under OUT
+//   pak_tool inflate DIR... opens each game as vell does and inflates every file of its
+//                           merged tree on every core: the floor under comparing two games
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <thread>
 
 #include "GameLike.h"
@@ -132,11 +135,55 @@ int Parts(const std::string& dir, const std::string& out) {
     return 0;
 }
 
+void CollectFiles(PakMgr::ITreeNode* node, std::vector<uint32_t>& indices) {
+    struct Children final : PakMgr::ITreeVisitor {
+        std::vector<uint32_t>& indices;
+        explicit Children(std::vector<uint32_t>& i) : indices(i) {}
+        void Visit(PakMgr::ITreeNode* child) override {
+            if (child->GetChildCount() == 0) {
+                indices.push_back(static_cast<uint32_t>(child->GetIndex()));
+            } else {
+                CollectFiles(child, indices);
+            }
+        }
+    } children(indices);
+    node->ForEachChild(&children);
+}
+
+int Inflate(std::span<char*> dirs) {
+    constexpr std::size_t kBatch = 256;
+    std::size_t bytes = 0;
+    std::atomic<std::size_t> total{0};
+    for (const char* dir : dirs) {
+        auto mgr = PakMgr::CreatePakMgr();
+        if (!mgr->Open(dir) || !mgr->BuildTree()) {
+            std::fprintf(stderr, "pak_tool: can't open %s\n", dir);
+            return 1;
+        }
+        std::vector<uint32_t> indices;
+        CollectFiles(mgr->GetRoot(), indices);
+        std::sort(indices.begin(), indices.end());
+        OnEveryCore(indices.size(), kBatch, [&](std::size_t first, std::size_t end) {
+            std::size_t sum = 0;
+            mgr->LoadEntries(
+                std::span(indices).subspan(first, end - first),
+                [&](std::size_t, bool, const std::vector<uint8_t>& b) { sum += b.size(); });
+            total += sum;
+        });
+    }
+    bytes = total;
+    std::printf("%.1f MB inflated\n", double(bytes) / (1 << 20));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && !std::strcmp(argv[1], "parts")) {
         return Parts(argv[2], argv[3]);
+    }
+    if (argc >= 3 && !std::strcmp(argv[1], "inflate")) {
+        return Inflate(std::span<char*>(argv + 2, static_cast<std::size_t>(argc - 2)));
     }
     if (argc != 3) {
         std::fprintf(stderr, "usage: pak_tool gamelike|million|open DIR | parts DIR OUT\n");

@@ -101,5 +101,7 @@ int CmdFrames(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 int CmdGltf(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);
+int CmdWhich(std::span<char*> args);
+int CmdDiff(std::span<char*> args);
 
 }  // namespace Cli

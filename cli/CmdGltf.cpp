@@ -27,7 +27,8 @@ Export::FolderFormat ParseFormat(const std::string& text) {
 int CmdGltf(std::span<char*> args) {
     Args a(args, {"-o", "--attach", "--ani", "--hide", "--scale", "--each", "--format", "--jobs"},
            {"--no-version-check"});
-    const float scale = a.Has("--scale") ? ParseScale(a.Value("--scale")) : 1.0f;
+    const float scale =
+        a.Has("--scale") ? ParseScale(a.Value("--scale")) : Export::kMetresPerGameUnit;
     if (a.Has("--each")) {
         if (a.Positionals().size() != 1) {
             FailUsage("--each takes GAME_DIR and no SKN");

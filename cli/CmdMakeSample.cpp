@@ -1,5 +1,6 @@
 // vell make-sample: writes the sample game folder (archives with one complete character).
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -28,16 +29,53 @@ void NoteOtherArchives(const std::string& folder, const Forge::SampleGame& game)
     }
 }
 
+// More would take minutes and gigabytes: a crowd for trying the program at scale, not a game.
+constexpr uint32_t kMostCharacters = 2000;
+
+Forge::SampleOptions Options(const Args& args) {
+    Forge::SampleOptions options;
+    if (args.Has("--characters")) {
+        const std::string text = args.Value("--characters");
+        uint32_t count = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+        if (error != std::errc() || end != text.data() + text.size() || count > kMostCharacters) {
+            FailUsage("--characters takes a number from 0 to " + std::to_string(kMostCharacters) +
+                      ": " + text);
+        }
+        options.characters = count;
+    }
+    if (args.Has("--patch")) {
+        options.patch = Forge::SamplePatch::Some;
+    }
+    return options;
+}
+
 }  // namespace
 
 int CmdMakeSample(std::span<char*> argv) {
-    Args args(argv, {}, {});
+    // "--patch all" is one option of two words; "--patch" alone is a flag.
+    std::vector<char*> rest;
+    bool patchAll = false;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        if (std::string_view(argv[i]) == "--patch" && i + 1 < argv.size() &&
+            std::string_view(argv[i + 1]) == "all") {
+            patchAll = true;
+            rest.push_back(argv[i++]);
+            continue;
+        }
+        rest.push_back(argv[i]);
+    }
+    Args args(rest, {"--characters"}, {"--patch"});
     if (args.Positionals().size() != 1) {
         FailUsage(args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
     }
+    Forge::SampleOptions options = Options(args);
+    if (patchAll) {
+        options.patch = Forge::SamplePatch::All;
+    }
     const std::string& folder = args.Positionals()[0];
     MakeFolder(folder);
-    const Forge::SampleGame game = Forge::MakeSampleGame();
+    const Forge::SampleGame game = Forge::MakeSampleGame(options);
     std::size_t bytes = 0;
     try {
         bytes = Forge::SaveSampleGame(game, folder);

@@ -33,7 +33,9 @@ constexpr Command kCommands[] = {
      "[--hide I,J,...] [--scale S] [--no-version-check]\n"
      "  vell gltf GAME_DIR --each FOLDER -o OUT_DIR [--format glb|gltf] [--scale S] [--jobs N] "
      "[--no-version-check]"},
-    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR"},
+    {"which", Cli::CmdWhich, "which GAME_DIR PATH"},
+    {"diff", Cli::CmdDiff, "diff OLD_GAME_DIR NEW_GAME_DIR [--extract OUT_DIR]"},
+    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]"},
 };
 
 void PrintUsage(std::FILE* to) {

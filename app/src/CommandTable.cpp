@@ -44,12 +44,24 @@ constexpr std::array kCommands = {
     CommandInfo{kSaveScreenshot, "保存截图...", "Ctrl+Shift+S", "把视图保存为PNG图片\n保存截图",
                 nullptr},
     CommandInfo{kPreviewTexture, "预览纹理", nullptr, nullptr, nullptr},
+    CommandInfo{kLighting, "光照", nullptr, "用来自镜头的光照亮模型\n光照", nullptr},
+    CommandInfo{kGroundGrid, "地面网格", nullptr, "在模型脚下显示每米一格的地面网格\n地面网格",
+                nullptr},
+    CommandInfo{kBonesOnTop, "骨骼置前", nullptr, "把骨骼画在模型前面; 单击关节选中骨骼\n骨骼置前",
+                nullptr},
+    CommandInfo{kModelInfo, "模型信息", nullptr, "显示/隐藏模型信息面板\n模型信息", nullptr},
+    CommandInfo{kViewFile, "查看", nullptr, "在只读窗口中查看文件的文本或十六进制内容\n查看",
+                nullptr},
+    CommandInfo{kHelpKeys, "快捷键(&K)", "F1", "列出所有按键和鼠标操作\n快捷键", nullptr},
+    CommandInfo{kShowSources, "来源", nullptr, "列出包含此文件的所有包\n来源", nullptr},
+    CommandInfo{kFileCompare, "比较(&D)...", nullptr,
+                "与另一个游戏目录比较, 标出新增和更改的文件\n比较", nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr std::array<uint16_t, 9> kUpdateUi = {kViewToolBar, kViewStatusBar, kViewTree,
-                                               kRenderPoint, kRenderLine,    kRenderFill,
-                                               kShowAxes,    kShowSkeleton,  kVersionCheck};
+constexpr std::array<uint16_t, 13> kUpdateUi = {
+    kViewToolBar,  kViewStatusBar, kViewTree, kRenderPoint, kRenderLine, kRenderFill, kShowAxes,
+    kShowSkeleton, kVersionCheck,  kLighting, kGroundGrid,  kBonesOnTop, kModelInfo};
 
 constexpr std::array<uint16_t, 26> kToolBar = {kFileOpen,
                                                kFileClose,

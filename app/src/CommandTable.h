@@ -38,6 +38,15 @@ inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kSaveScreenshot = 32891;
 inline constexpr uint16_t kPreviewTexture = 32892;
 inline constexpr uint16_t kConvertToObjMtl = 32893;
+// Inspection aids beside the original commands; every mode starts off.
+inline constexpr uint16_t kLighting = 32894;
+inline constexpr uint16_t kGroundGrid = 32895;
+inline constexpr uint16_t kBonesOnTop = 32896;
+inline constexpr uint16_t kModelInfo = 32897;
+inline constexpr uint16_t kViewFile = 32898;
+inline constexpr uint16_t kHelpKeys = 32899;
+inline constexpr uint16_t kShowSources = 32902;
+inline constexpr uint16_t kFileCompare = 32903;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 
+#include "ViewKeys.h"
 #include "model/model.h"
 #include "texture/texture.h"
 
@@ -79,31 +80,6 @@ std::optional<View::MouseEvent> ToMouseEvent(QEvent* event) {
         }
         default:
             return std::nullopt;
-    }
-}
-
-View::Key ToKey(int key) {
-    switch (key) {
-        case Qt::Key_Escape:
-            return View::Key::Escape;
-        case Qt::Key_Home:
-            return View::Key::Home;
-        case Qt::Key_End:
-            return View::Key::End;
-        case Qt::Key_Up:
-            return View::Key::Up;
-        case Qt::Key_Down:
-            return View::Key::Down;
-        case Qt::Key_Left:
-            return View::Key::Left;
-        case Qt::Key_Right:
-            return View::Key::Right;
-        case Qt::Key_PageUp:
-            return View::Key::PageUp;
-        case Qt::Key_PageDown:
-            return View::Key::PageDown;
-        default:
-            return View::Key::Other;
     }
 }
 
@@ -228,6 +204,8 @@ void CVellModelBrowserRenderView::BeginPicture() {
 }
 
 void CVellModelBrowserRenderView::FinishPicture() {
+    // What the picture no longer uses goes now, not at the next load.
+    m_textures.DeleteReleased();
     TintModel();
     // The clear colour's alpha is 0; the picture is opaque all the same, also when it is
     // read back or composed into the window.
@@ -312,7 +290,7 @@ void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
         m_core.Invalidate();
         return;
     }
-    const View::Key key = ToKey(event->key());
+    const View::Key key = ViewKeyFor(event->key());
     if (key == View::Key::Other) {
         QOpenGLWidget::keyPressEvent(event);
         return;

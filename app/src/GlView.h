@@ -41,6 +41,8 @@ public:
     // How many pictures were drawn.
     int Pictures() const { return m_pictures; }
     bool HasContext() const { return m_initialized; }
+    // The GL texture names alive in the view's context.
+    std::size_t TextureNames() const { return m_textures.Count(); }
 
 Q_SIGNALS:
     void CloseRequested();

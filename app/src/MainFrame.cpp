@@ -16,11 +16,14 @@
 #include <cstdio>
 
 #include "AnimationBar.h"
+#include "BonePicker.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
+#include "InfoPanel.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "Timeline.h"
 #include "TreePane.h"
 #include "Version.h"
 #include "model/model.h"
@@ -143,6 +146,14 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
+        {Cmd::kLighting, &F::OnLighting},
+        {Cmd::kGroundGrid, &F::OnGroundGrid},
+        {Cmd::kBonesOnTop, &F::OnBonesOnTop},
+        {Cmd::kModelInfo, &F::OnModelInfo},
+        {Cmd::kViewFile, &F::OnViewFile},
+        {Cmd::kHelpKeys, &F::OnHelpKeys},
+        {Cmd::kShowSources, &F::OnShowSources},
+        {Cmd::kFileCompare, &F::OnFileCompare},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -182,6 +193,10 @@ bool CVellModelBrowserMainFrame::Create() {
     setWindowIcon(QIcon(QStringLiteral(":/icons/modelcolor.png")));
     setAcceptDrops(true);
     UISetCheck(Cmd::kVersionCheck, true);
+    // The inspection aids start off: the picture is the plain one.
+    m_model->SetLighting(false);
+    Model::bonesOnTop = false;
+    Model::selectedBone = -1;
     RestoreLayout();
     PushUiState(false);
     return true;
@@ -232,6 +247,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     QMenu* file = bar->addMenu(U("文件(&F)"));
     file->addAction(Action(Cmd::kFileOpen));
     m_recentMenu = file->addMenu(U("最近打开"));
+    file->addAction(Action(Cmd::kFileCompare));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
     file->addSeparator();
@@ -249,6 +265,11 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     settings->addAction(Action(Cmd::kShowAxes));
     settings->addAction(Action(Cmd::kShowSkeleton));
     settings->addAction(Action(Cmd::kVersionCheck));
+    settings->addSeparator();
+    settings->addAction(Action(Cmd::kLighting));
+    settings->addAction(Action(Cmd::kGroundGrid));
+    settings->addAction(Action(Cmd::kBonesOnTop));
+    settings->addAction(Action(Cmd::kModelInfo));
 
     QMenu* view = bar->addMenu(U("视图(&V)"));
     view->addAction(Action(Cmd::kViewToolBar));
@@ -256,6 +277,7 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     view->addAction(Action(Cmd::kViewTree));
 
     QMenu* help = bar->addMenu(U("帮助(&H)"));
+    help->addAction(Action(Cmd::kHelpKeys));
     help->addAction(Action(Cmd::kAppAbout));
 
     for (QMenu* menu : {file, settings, modes, view, help}) {
@@ -316,6 +338,21 @@ void CVellModelBrowserMainFrame::CreateSplitter() {
             Qt::QueuedConnection);
     connect(m_view, &CVellModelBrowserRenderView::FrameShown, this,
             &CVellModelBrowserMainFrame::ShowPlayPosition);
+    m_timeline = new CTimeline(*m_view, *m_model, [this] { return m_bar->AnimationChosen(); });
+    connect(m_timeline, &CTimeline::PlaybackChanged, this,
+            [this] { ShowPlayPosition(m_model->GetState().frame); });
+    connect(m_bar, &CAnimationBar::PlaybackChanged, m_timeline, &CTimeline::Sync);
+    connect(new CBonePicker(*m_view), &CBonePicker::BonePicked, this,
+            &CVellModelBrowserMainFrame::SelectBone);
+    m_info = new CInfoPanel(this, *m_model);
+    addDockWidget(Qt::RightDockWidgetArea, m_info);
+    m_info->hide();
+    // Queued: the command rebuilds the panel's items, one of which is reporting the change.
+    connect(
+        m_info, &CInfoPanel::SubMeshToggled, this,
+        [this](unsigned n) { OnCommand(static_cast<uint16_t>(Cmd::kFirstPart + n)); },
+        Qt::QueuedConnection);
+    connect(m_info, &CInfoPanel::BoneSelected, this, &CVellModelBrowserMainFrame::SelectBone);
 }
 
 QTreeView* CVellModelBrowserMainFrame::Tree() const {
@@ -337,8 +374,12 @@ void CVellModelBrowserMainFrame::OnCommand(uint16_t id) {
         m_ui[id].changed = true;
         PushUiState(true);
     }
-    // A command may change what the view shows.
+    // A command may change what the view shows, and what plays.
     m_view->Redraw();
+    m_timeline->Sync();
+    if (UIGetCheck(Cmd::kModelInfo)) {
+        m_info->Fill();
+    }
 }
 
 void CVellModelBrowserMainFrame::Dispatch(uint16_t id) {

@@ -15,6 +15,7 @@
 
 class QAction;
 class QComboBox;
+class QDialog;
 class QMenu;
 class QSplitter;
 class QTreeView;
@@ -31,7 +32,10 @@ namespace App {
 
 class CAboutDlg;
 class CAnimationBar;
+class CBonePicker;
+class CInfoPanel;
 class CStatusLine;
+class CTimeline;
 class CTreeModel;
 class CTreePane;
 class CVellModelBrowserRenderView;
@@ -81,6 +85,8 @@ public:
     CTreePane* Pane() const { return m_pane; }
     CAnimationBar* Bar() const { return m_bar; }
     CStatusLine& Status() const { return *m_status; }
+    CTimeline* Timeline() const { return m_timeline; }
+    CInfoPanel* InfoPanel() const { return m_info; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -134,6 +140,10 @@ private:
     void OnConvertToObjMtl();
     void OnConvertToGltf();
     void OnPreviewTexture();
+    void OnShowSources();
+    // 文件 / 比较...: marks the files of the tree added or changed since another game
+    // folder, and lists the files it held that the tree doesn't.
+    void OnFileCompare();
 
     // Model, parts and animations.
     void OnRenderSkin();
@@ -157,6 +167,15 @@ private:
     void OnVersionCheck();
     void OnThrottle();
     void OnAppAbout();
+    void OnLighting();
+    void OnGroundGrid();
+    void OnBonesOnTop();
+    void OnModelInfo();
+    void OnViewFile();
+    void OnHelpKeys();
+    void ShowInfoPanel(bool show);
+    // Selects a bone (-1: none): highlighted in the view, named in the status bar.
+    void SelectBone(int index);
 
     // The window's layout between runs.
     void RestoreLayout();
@@ -168,10 +187,13 @@ private:
     CVellModelBrowserRenderView* m_view = nullptr;
     QToolBar* m_toolbar = nullptr;
     CAnimationBar* m_bar = nullptr;
+    CTimeline* m_timeline = nullptr;
+    CInfoPanel* m_info = nullptr;
     std::unique_ptr<CStatusLine> m_status;
     QSplitter* m_splitter = nullptr;
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QDialog* m_removedList = nullptr;  // the last comparison's removed files
 
     std::map<uint16_t, QAction*> m_actions;
     std::map<uint16_t, Handler> m_handlers;
@@ -191,6 +213,7 @@ private:
     bool m_statusBarShown = true;
     // Polygon modes point, line, fill: exactly one is set.
     std::array<bool, 3> m_renderModes = {false, false, true};
+    bool m_lighting = false;
 };
 
 }  // namespace App

@@ -134,6 +134,7 @@ void CVellModelBrowserMainFrame::dropEvent(QDropEvent* event) {
 void CVellModelBrowserMainFrame::OnFileClose() {
     m_view->makeCurrent();
     m_model->Clear();
+    Model::selectedBone = -1;
     m_loadedSkins.clear();
     m_modelName.clear();
     m_bar->Reset();

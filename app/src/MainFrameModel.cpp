@@ -10,6 +10,7 @@
 #include "MainFrame.h"
 #include "Settings.h"
 #include "StatusLine.h"
+#include "Timeline.h"
 #include "TreePane.h"
 #include "base/text.h"
 #include "model/model.h"
@@ -44,6 +45,7 @@ void CVellModelBrowserMainFrame::LoadSkin(PakMgr::ITreeNode* node) {
     }
     if (!intoPart) {
         m_loadedSkins.clear();
+        Model::selectedBone = -1;
     }
     m_loadedSkins.push_back(node);
     if (!intoPart) {
@@ -85,6 +87,7 @@ void CVellModelBrowserMainFrame::LoadAnimation(PakMgr::ITreeNode* node) {
         ShowInfo(this, FromGbk(e.what()));
         return;
     }
+    Model::selectedBone = -1;
     if (m_bar->ShowAnimations()) {
         m_view->ResetCamera();
     }
@@ -111,6 +114,7 @@ void CVellModelBrowserMainFrame::ShowModelState() {
 // An animation playing or held at speed 0 shows its frame and the last one ("walk 12/39");
 // otherwise the counts of what is shown ("hero.skn: 1200 顶点, 800 三角形, 40 骨骼").
 void CVellModelBrowserMainFrame::ShowPlayPosition(int frame) {
+    m_timeline->Sync();
     const Model::ModelState state = m_model->GetState();
     const QString name = m_bar->ChosenName();
     if (!name.isEmpty() && frame >= 0) {

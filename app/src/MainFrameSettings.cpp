@@ -31,9 +31,11 @@ constexpr const char* kGeometryKey = "window/geometry";
 constexpr const char* kTreeKey = "window/tree";
 constexpr const char* kToolBarKey = "window/toolBar";
 constexpr const char* kStatusBarKey = "window/statusBar";
+constexpr const char* kInfoPanelKey = "window/infoPanel";
 
 QColor FromRgb(uint32_t rgb) {
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>(rgb & 0xFF));
 }
 
 }  // namespace
@@ -122,6 +124,9 @@ void CVellModelBrowserMainFrame::RestoreLayout() {
     if (!settings.value(QLatin1String(kStatusBarKey), true).toBool()) {
         OnViewStatusBar();
     }
+    if (settings.value(QLatin1String(kInfoPanelKey), false).toBool()) {
+        ShowInfoPanel(true);
+    }
 }
 
 void CVellModelBrowserMainFrame::SaveLayout() {
@@ -133,6 +138,7 @@ void CVellModelBrowserMainFrame::SaveLayout() {
     settings.setValue(QLatin1String(kTreeKey), m_treeShown);
     settings.setValue(QLatin1String(kToolBarKey), m_toolBarShown);
     settings.setValue(QLatin1String(kStatusBarKey), m_statusBarShown);
+    settings.setValue(QLatin1String(kInfoPanelKey), UIGetCheck(Cmd::kModelInfo));
 }
 
 }  // namespace App

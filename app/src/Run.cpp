@@ -15,6 +15,7 @@
 #include "GlView.h"
 #include "MainFrame.h"
 #include "MessageLoop.h"
+#include "Soak.h"
 #include "pakmgr/pakmgr.h"
 
 namespace App {
@@ -41,6 +42,8 @@ void CloseWhenRunning(QWidget& frame) {
 // second, and files of the game loaded at start ("SKIN[,ANI[,ANIMATION]]", tree paths).
 constexpr const char* kPictureCountEnv = "VELL_PICTURE_COUNT";
 constexpr const char* kMeasureLoadEnv = "VELL_MEASURE_LOAD";
+// Loads and closes every skin of the game in turn ("LOADS,REPORT_FILE"; see Soak.h).
+constexpr const char* kSoakEnv = "VELL_MEASURE_SOAK";
 constexpr int kCountPeriodMs = 500;
 
 void WritePictureCount(CVellModelBrowserMainFrame& frame, const QString& path) {
@@ -132,6 +135,9 @@ int Run(int argc, char** argv) {
     }
     if (const char* spec = std::getenv(kMeasureLoadEnv)) {
         LoadForMeasurement(frame, QString::fromLocal8Bit(spec));
+    }
+    if (const char* spec = std::getenv(kSoakEnv)) {
+        StartSoak(frame, QString::fromLocal8Bit(spec));
     }
     return loop.Run();
 }

@@ -73,22 +73,25 @@ void ShowTexturePreview(QWidget* owner, PakMgr::ITreeNode* node) {
             ShowInfo(owner, QStringLiteral("can't read ") + name);
             return;
         }
-        const Dds::DdsImage image = Dds::ParseDds(*reader, true);
-        const std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
-        const int width = static_cast<int>(image.info.width);
-        const int height = static_cast<int>(image.info.height);
-        const QImage picture =
-            QImage(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888).copy();
-        const QString title = QStringLiteral("%1 - %2 x %3 %4")
-                                  .arg(name)
-                                  .arg(width)
-                                  .arg(height)
-                                  .arg(QLatin1String(Dds::KindName(image.info.kind)));
-        auto* preview = new CTexturePreview(owner, picture, title);
-        preview->show();
+        ShowTexturePreview(owner, Dds::ParseDds(*reader, true), name);
     } catch (const Except& e) {
         ShowInfo(owner, name + QStringLiteral(": ") + FromGbk(e.what()));
     }
+}
+
+void ShowTexturePreview(QWidget* owner, const Dds::DdsImage& image, const QString& name) {
+    const std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
+    const int width = static_cast<int>(image.info.width);
+    const int height = static_cast<int>(image.info.height);
+    const QImage picture =
+        QImage(rgba.data(), width, height, qsizetype{width} * 4, QImage::Format_RGBA8888).copy();
+    const QString title = QStringLiteral("%1 - %2 x %3 %4")
+                              .arg(name)
+                              .arg(width)
+                              .arg(height)
+                              .arg(QLatin1String(Dds::KindName(image.info.kind)));
+    auto* preview = new CTexturePreview(owner, picture, title);
+    preview->show();
 }
 
 }  // namespace App

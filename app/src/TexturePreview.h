@@ -11,6 +11,10 @@ namespace PakMgr {
 struct ITreeNode;
 }
 
+namespace Dds {
+struct DdsImage;
+}
+
 namespace App {
 
 class CTexturePreview final : public QDialog {
@@ -27,5 +31,7 @@ private:
 
 // Opens a preview window for the node, or says why the texture can't be shown.
 void ShowTexturePreview(QWidget* owner, PakMgr::ITreeNode* node);
+// Opens a preview window for a texture already read; `name` titles it.
+void ShowTexturePreview(QWidget* owner, const Dds::DdsImage& image, const QString& name);
 
 }  // namespace App

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "Dialogs.h"
+#include "FileViewer.h"
 #include "Settings.h"
 #include "StatusLine.h"
 #include "TexturePreview.h"
@@ -259,6 +260,12 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
 void CTreePane::PreviewTexture() {
     if (PakMgr::ITreeNode* node = SelectedFile()) {
         ShowTexturePreview(this, node);
+    }
+}
+
+void CTreePane::ViewFile() {
+    if (PakMgr::ITreeNode* node = SelectedFile()) {
+        ShowFileViewer(this, node);
     }
 }
 

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 
+#include <QBrush>
+#include "base/text.h"
+
 #include "base/text.h"
 #include "pakmgr/pakmgr.h"
 
 namespace App {
 
 namespace {
+
+constexpr QRgb kAddedColour = 0x1E8C2E;
+constexpr QRgb kChangedColour = 0x1F5FD0;
 
 std::string LowerAscii(std::string text) {
     for (char& c : text) {
@@ -39,8 +45,18 @@ void CTreeModel::Clear() {
     SetRoot(nullptr);
 }
 
-void CTreeModel::SetRoot(PakMgr::ITreeNode* root) {
+void CTreeModel::SetRoot(PakMgr::ITreeNode* root, PakMgr::IPakMgr* mgr) {
     beginResetModel();
+    m_mgr = root ? mgr : nullptr;
+    m_records.clear();
+    m_marks.clear();
+    if (m_mgr) {
+        const uint32_t count = m_mgr->GetFileCount();
+        for (uint32_t i = 0; i < count; ++i) {
+            ++m_records[m_mgr->GetEntryNode(i)];
+        }
+        std::erase_if(m_records, [](const auto& r) { return r.second < 2; });
+    }
     m_items.clear();
     m_items.emplace_back();
     m_items.front().node = root;
@@ -108,14 +124,30 @@ bool CTreeModel::PrepareSome(std::size_t folders) {
     return m_allBuilt;
 }
 
+uint32_t CTreeModel::Records(const PakMgr::ITreeNode* node) const {
+    const auto found = m_records.find(node);
+    return found != m_records.end() ? found->second : 1;
+}
+
+void CTreeModel::SetMarks(std::unordered_map<const PakMgr::ITreeNode*, Mark> marks) {
+    m_marks = std::move(marks);
+    // Every row may change its colour.
+    Q_EMIT layoutChanged();
+}
+
+CTreeModel::Mark CTreeModel::MarkOf(const PakMgr::ITreeNode* node) const {
+    const auto found = m_marks.find(node);
+    return found != m_marks.end() ? found->second : Mark::None;
+}
+
 std::size_t CTreeModel::SetFilter(const QString& text) {
     const std::string needle = LowerAscii(text.toStdString());
-    if (needle.empty() && !m_filtering) {
+    if (needle.empty() && !m_overriddenOnly && !m_filtering) {
         return 0;
     }
     beginResetModel();
     std::size_t matches = 0;
-    m_filtering = !needle.empty();
+    m_filtering = !needle.empty() || m_overriddenOnly;
     if (m_filtering) {
         BuildAll();
         for (Item& item : m_items) {
@@ -123,7 +155,8 @@ std::size_t CTreeModel::SetFilter(const QString& text) {
             item.shown.clear();
         }
         for (Item& item : m_items) {
-            if (item.folder || item.lower.find(needle) == std::string::npos) {
+            if (item.folder || item.lower.find(needle) == std::string::npos ||
+                (m_overriddenOnly && Records(item.node) < 2)) {
                 continue;
             }
             ++matches;
@@ -232,9 +265,51 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
             return item->folder ? m_folderIcon : m_fileIcon;
         case Qt::UserRole:
             return QVariant::fromValue(static_cast<void*>(item->node));
+        case Qt::ToolTipRole:
+            return ToolTip(*item);
+        case Qt::ForegroundRole:
+            switch (MarkOf(item->node)) {
+                case Mark::Added:
+                    return QBrush(QColor::fromRgb(kAddedColour));
+                case Mark::Changed:
+                    return QBrush(QColor::fromRgb(kChangedColour));
+                default:
+                    return {};
+            }
+        case kMarkRole: {
+            const Mark mark = MarkOf(item->node);
+            return mark == Mark::None ? QString() : QString(QChar(static_cast<char>(mark)));
+        }
         default:
             return {};
     }
+}
+
+// "来自 000_patch.pak, 覆盖 2 个副本" (from the archive, overriding two copies), and what a
+// comparison found.
+QString CTreeModel::ToolTip(const Item& item) const {
+    PakMgr::PakEntry entry;
+    if (item.folder || !m_mgr || !item.node || item.node->GetIndex() < 0 ||
+        !m_mgr->GetEntry(static_cast<uint32_t>(item.node->GetIndex()), entry)) {
+        return {};
+    }
+    const std::string archive = entry.pakPath.substr(entry.pakPath.find_last_of('/') + 1);
+    QString tip =
+        QString::fromUtf8("来自 %1").arg(QString::fromStdString(Base::GbkToUtf8(archive)));
+    if (const uint32_t records = Records(item.node); records > 1) {
+        tip += QString::fromUtf8(", 覆盖 %1 个副本").arg(records - 1);
+    }
+    switch (MarkOf(item.node)) {
+        case Mark::Added:
+            tip += QString::fromUtf8("\n比较: 新增");
+            break;
+        case Mark::Changed:
+            tip += QString::fromUtf8("\n比较: 已更改");
+            break;
+        default:
+            break;
+    }
+    return tip;
 }
 
 }  // namespace App

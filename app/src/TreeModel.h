@@ -7,11 +7,13 @@
 #include <QIcon>
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace PakMgr {
+struct IPakMgr;
 struct ITreeNode;
-}
+}  // namespace PakMgr
 
 namespace App {
 
@@ -23,8 +25,14 @@ public:
     explicit CTreeModel(QObject* parent = nullptr);
     ~CTreeModel() override;
 
-    // Shows the tree below `root` (not the root itself); null empties the model.
-    void SetRoot(PakMgr::ITreeNode* root);
+    // What a comparison found of a file of this tree against another game.
+    enum class Mark : char { None, Added = '+', Changed = 'M' };
+    // The data role that gives a file's mark as a string: "+", "M" or empty.
+    static constexpr int kMarkRole = Qt::UserRole + 1;
+
+    // Shows the tree below `root` (not the root itself); null empties the model. With the
+    // manager that built it, tool tips name each file's archive and the copies it overrides.
+    void SetRoot(PakMgr::ITreeNode* root, PakMgr::IPakMgr* mgr = nullptr);
     // Forgets every item. Call before the nodes they refer to are destroyed.
     void Clear();
 
@@ -38,6 +46,15 @@ public:
     // the number of files that match (0 when the filter is empty).
     std::size_t SetFilter(const QString& text);
     bool Filtering() const { return m_filtering; }
+    // Narrows the tree (with the text filter) to files that override copies in other
+    // archives; takes effect at the next SetFilter.
+    void SetOverriddenOnly(bool on) { m_overriddenOnly = on; }
+    // How many records of the archives hold the node's path (1 for most files).
+    uint32_t Records(const PakMgr::ITreeNode* node) const;
+
+    // Marks files added or changed since another game; an empty map clears the marks.
+    void SetMarks(std::unordered_map<const PakMgr::ITreeNode*, Mark> marks);
+    Mark MarkOf(const PakMgr::ITreeNode* node) const;
 
     // Reads the children of a few more folders ahead of need, so that the filter's first
     // keystroke finds every name ready; true once every folder is read.
@@ -58,9 +75,15 @@ private:
     const std::vector<Item*>& Rows(Item* item) const;
     void BuildChildren(Item* item) const;
     void BuildAll() const;
+    QString ToolTip(const Item& item) const;
 
     mutable std::deque<Item> m_items;  // stable addresses; [0] is the root
     bool m_filtering = false;
+    bool m_overriddenOnly = false;
+    PakMgr::IPakMgr* m_mgr = nullptr;
+    // Files whose path more than one record holds, with the count.
+    std::unordered_map<const PakMgr::ITreeNode*, uint32_t> m_records;
+    std::unordered_map<const PakMgr::ITreeNode*, Mark> m_marks;
     mutable bool m_allBuilt = false;
     std::size_t m_prepared = 0;  // items before this one have their children read
     QIcon m_folderIcon;

@@ -15,6 +15,7 @@
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "StatusLine.h"
+#include "base/text.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 #include "view/view.h"
@@ -34,7 +35,7 @@ bool Contains(std::string_view name, std::string_view part) {
 constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
                                    Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
                                    Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
-                                   Cmd::kShowAxes};
+                                   Cmd::kViewFile,      Cmd::kShowSources,    Cmd::kShowAxes};
 
 }  // namespace
 
@@ -48,7 +49,7 @@ uint16_t ActivationCommand(std::string_view name) {
     if (Contains(name, ".dds")) {
         return Cmd::kPreviewTexture;
     }
-    return 0;
+    return Cmd::kViewFile;
 }
 
 CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
@@ -78,7 +79,21 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
     m_filter->setPlaceholderText(QString::fromUtf8("查找文件"));
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, this, &CTreePane::OnFilterChanged);
-    layout->addWidget(m_filter);
+    // Beside the text: only the files that override copies in other archives.
+    m_overriddenOnly = new QToolButton(this);
+    m_overriddenOnly->setObjectName(QStringLiteral("overriddenOnly"));
+    m_overriddenOnly->setText(QString::fromUtf8("仅覆盖"));
+    m_overriddenOnly->setToolTip(QString::fromUtf8("只显示覆盖了其他包中副本的文件"));
+    m_overriddenOnly->setCheckable(true);
+    connect(m_overriddenOnly, &QToolButton::toggled, this, [this](bool on) {
+        m_model->SetOverriddenOnly(on);
+        OnFilterChanged(m_filter->text());
+    });
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(0, 0, 0, 0);
+    filterRow->addWidget(m_filter, 1);
+    filterRow->addWidget(m_overriddenOnly);
+    layout->addLayout(filterRow);
 
     m_model = new CTreeModel(this);
     // After a folder opens, its names are made ready for the filter a slice at a time
@@ -125,7 +140,7 @@ void CTreePane::ShowTree() {
     progress.SetRange(0, count);
     Forget();
     if (m_pakMgr.GetRoot()) {
-        m_model->SetRoot(m_pakMgr.GetRoot());
+        m_model->SetRoot(m_pakMgr.GetRoot(), &m_pakMgr);
         m_prepareTimer->start();
     }
     // The model reads folders when they are first shown: the tree is complete now.
@@ -172,8 +187,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             action(id)->setEnabled(false);
         }
     }
-    for (const uint16_t id :
-         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kPreviewTexture}) {
+    for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,
+                              Cmd::kPreviewTexture, Cmd::kViewFile}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -183,6 +198,7 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     if (PakMgr::ITreeNode* node = m_model->NodeAt(index)) {
         const std::string_view name = node->Name();
         enable(Cmd::kExportFile, true);
+        enable(Cmd::kShowSources, true);
         if (Contains(name, ".skn")) {
             enable(Cmd::kRenderSkin, true);
             const bool loaded = !m_vellModel.IsEmpty();
@@ -195,6 +211,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             enable(Cmd::kExportAnimate, m_context.animationChosen());
         } else if (Contains(name, ".dds")) {
             enable(Cmd::kPreviewTexture, true, true);
+        } else {
+            enable(Cmd::kViewFile, true, true);
         }
     }
     return menu;
@@ -242,6 +260,23 @@ void CTreePane::OnFilterChanged(const QString& text) {
         }
         m_expandedBeforeFilter.clear();
     }
+}
+
+void CTreePane::ShowSources() {
+    PakMgr::ITreeNode* node = SelectedFile();
+    if (!node) {
+        return;
+    }
+    // The records as `vell which` prints them, the one the tree reads first.
+    QString text = QString::fromStdString(Base::GbkToUtf8(PakMgr::NodePath(node, '/')));
+    text += QLatin1Char('\n');
+    PakMgr::PakEntry entry;
+    for (const uint32_t index : PakMgr::Records(m_pakMgr, node)) {
+        if (m_pakMgr.GetEntry(index, entry)) {
+            text += QString::fromStdString(PakMgr::RecordLine(index, entry));
+        }
+    }
+    ShowInfo(this, text.trimmed());
 }
 
 bool CTreePane::RunFolderJob(std::size_t count, CFolderJob::Operation operation,

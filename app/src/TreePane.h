@@ -16,6 +16,7 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QTimer;
+class QToolButton;
 class QTreeView;
 
 namespace Model {
@@ -47,6 +48,7 @@ public:
     QTreeView* Tree() const { return m_tree; }
     CTreeModel* Model() const { return m_model; }
     QLineEdit* FilterBox() const { return m_filter; }
+    QToolButton* OverriddenOnlySwitch() const { return m_overriddenOnly; }
 
     // Forgets every item (and stops a folder job) before the manager's tree goes.
     void Forget();
@@ -67,6 +69,11 @@ public:
     // The shown model (skins loaded, whole model first) as one glTF file.
     void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
     void PreviewTexture();
+    // Opens the selected file in a read-only text or hex viewer.
+    void ViewFile();
+    // 来源: every record of the archives that holds the selected file's path, listed as
+    // `vell which` lists them.
+    void ShowSources();
 
     // Runs `operation` over `count` items on worker threads, with progress, cancel and a
     // summary naming `where` and listing `renamed`. One job at a time: false while another
@@ -98,6 +105,7 @@ private:
     Model::IVellModel& m_vellModel;
     PakMgr::IPakMgr& m_pakMgr;
     QLineEdit* m_filter = nullptr;
+    QToolButton* m_overriddenOnly = nullptr;
     QTreeView* m_tree = nullptr;
     CTreeModel* m_model = nullptr;
     QTimer* m_prepareTimer = nullptr;
@@ -105,7 +113,8 @@ private:
     std::unique_ptr<CFolderJob> m_job;
 };
 
-// The command a double-click or Enter on a file of this name stands for, or 0.
+// The command a double-click or Enter on a file of this name stands for: load, animate,
+// preview, or else a look at its bytes.
 uint16_t ActivationCommand(std::string_view name);
 
 }  // namespace App

@@ -1,6 +1,9 @@
-// glTF export, the animations: every animation sampled at its integer frames, one channel
-// per bone and property; a channel that never changes keeps one value.
+// glTF export, the animations: every animation sampled at its integer frames, a channel per
+// bone and property that some animation moves from its rest value; a channel that never
+// changes keeps one value.
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <span>
 
@@ -40,10 +43,8 @@ auto KeyAt(std::span<const Key> keys, bool sorted, uint32_t frame, Lookup lookup
     if (i == keys.size() || (i == 0 && keys[0].frame != frame)) {
         return lookup(keys.subspan(0, 0), f);  // nothing decides
     }
-    if (keys[i].frame != frame) {
-        --i;  // the pair around the frame
-    } else if (i == keys.size() - 1) {
-        --i;
+    if (keys[i].frame != frame || i == keys.size() - 1) {
+        --i;  // the pair around the frame, or the last pair
     }
     return lookup(keys.subspan(i, 2), f);
 }
@@ -63,6 +64,43 @@ uint32_t LastKeyFrame(const AnimTrack& track) {
     return last;
 }
 
+// One animation sampled at its frames: per bone, translations, rotations and scales.
+struct Sampled {
+    std::string name;
+    std::vector<uint32_t> frames;
+    std::vector<std::array<std::vector<float>, 3>> bones;
+};
+
+enum Path : std::size_t { kTranslation, kRotation, kScale };
+constexpr const char* kPathNames[] = {"translation", "rotation", "scale"};
+constexpr int kComponents[] = {3, 4, 3};
+
+// How far a sampled value may stray from the rest value and still count as resting: float
+// rounding of the same placement, taken through the bind matrices' split, and nothing an eye
+// could see in a pose.
+constexpr float kRestTolerance = 1e-6f;
+
+// Whether any sampled value leaves the rest value. Lengths are compared against the
+// skeleton's size, the rest against a share of each; a rotation and its negation are one.
+bool Moves(const std::vector<float>& values, const Trs& rest, Path path, float length) {
+    const float* at = path == kTranslation ? rest.translation.data()
+                      : path == kRotation  ? rest.rotation.data()
+                                           : rest.scale.data();
+    const auto n = static_cast<std::size_t>(kComponents[path]);
+    const float tolerance = kRestTolerance * (path == kTranslation ? length : 1.0f);
+    for (std::size_t i = 0; i < values.size(); i += n) {
+        float same = 0, opposite = 0;
+        for (std::size_t c = 0; c < n; ++c) {
+            same = std::max(same, std::abs(values[i + c] - at[c]));
+            opposite = std::max(opposite, std::abs(values[i + c] + at[c]));
+        }
+        if (std::min(same, path == kRotation ? opposite : same) > tolerance) {
+            return true;
+        }
+    }
+    return false;
+}
+
 struct AnimationBuilder {
     Document& doc;
     const Rig& rig;
@@ -71,20 +109,32 @@ struct AnimationBuilder {
     std::size_t animationBytes = 0;
 
     void AddChannel(Animation& animation, int node, const char* path, std::vector<float> values,
-                    int components, int input);
+                    int components, int input, int holdInput = -1);
     std::vector<uint32_t> SampledFrames(std::size_t animation) const;
-    void BuildAnimation(std::size_t animation);
+    Sampled Sample(std::size_t animation);
+    void Emit(Sampled sampled, const std::vector<std::array<bool, 3>>& kept);
 };
 
-// A channel over the sampled frames; one that never changes keeps a single value.
-void AnimationBuilder::AddChannel(Animation& animation, int node, const char* path,
-                                  std::vector<float> values, int components, int input) {
-    const auto n = static_cast<std::size_t>(components);
-    bool constant = true;
-    for (std::size_t i = n; i < values.size() && constant; ++i) {
-        constant = values[i] == values[i % n];
+bool Constant(const std::vector<float>& values, std::size_t components) {
+    for (std::size_t i = components; i < values.size(); ++i) {
+        if (values[i] != values[i % components]) {
+            return false;
+        }
     }
-    if (constant) {
+    return true;
+}
+
+// A channel over the sampled frames; one that never changes keeps a single value, or with
+// `holdInput` holds it over that input's two times.
+void AnimationBuilder::AddChannel(Animation& animation, int node, const char* path,
+                                  std::vector<float> values, int components, int input,
+                                  int holdInput) {
+    const auto n = static_cast<std::size_t>(components);
+    if (Constant(values, n) && holdInput >= 0) {
+        values.resize(n);
+        values.insert(values.end(), values.begin(), values.end());
+        input = holdInput;
+    } else if (Constant(values, n)) {
         values.resize(n);
         if (singleTime < 0) {
             const float zero = 0;
@@ -119,29 +169,22 @@ std::vector<uint32_t> AnimationBuilder::SampledFrames(std::size_t a) const {
     return frames;
 }
 
-void AnimationBuilder::BuildAnimation(std::size_t a) {
-    const std::vector<uint32_t> frames = SampledFrames(a);
+Sampled AnimationBuilder::Sample(std::size_t a) {
+    Sampled out;
+    out.frames = SampledFrames(a);
     constexpr std::size_t kFloatsPerSample = 10;
     animationBytes +=
-        frames.size() * source.skeleton.bones.size() * kFloatsPerSample * sizeof(float);
+        out.frames.size() * source.skeleton.bones.size() * kFloatsPerSample * sizeof(float);
     if (animationBytes > kMaxAnimationBytes) {
         throw Except(ErrorKind::Unsupported, "animations too long to export: %zu frames",
-                     frames.size());
+                     out.frames.size());
     }
-    Animation animation;
-    animation.name = a < source.skeleton.animationNames.size()
-                         ? Base::GbkToUtf8(source.skeleton.animationNames[a])
-                         : std::to_string(a);
-    std::vector<float> times;
-    for (uint32_t f : frames) {
-        times.push_back(static_cast<float>(f) / kFramesPerSecond);
-    }
-    const int input = doc.bin.AddFloats(times, "SCALAR", 1, true, Target::None);
-
+    out.name = a < source.skeleton.animationNames.size()
+                   ? Base::GbkToUtf8(source.skeleton.animationNames[a])
+                   : std::to_string(a);
     const Frame& frame = source.frame;
     const AnimTrack still;  // a bone without this animation's track stays at identity
-    for (std::size_t j = 0; j < source.skeleton.bones.size(); ++j) {
-        const Bone& bone = source.skeleton.bones[j];
+    for (const Bone& bone : source.skeleton.bones) {
         const AnimTrack& track = a < bone.tracks.size() ? bone.tracks[a] : still;
         const Vec3 baseScale = a < bone.tracks.size() ? track.baseScale : kUnitScale;
         const Vec4 baseRotation = a < bone.tracks.size() ? track.baseRotation : Vec4{0, 0, 0, 1};
@@ -151,9 +194,10 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
         const bool sortedT = StrictlyIncreasing(positions);
         const bool sortedR = StrictlyIncreasing(rotations);
         const bool sortedS = StrictlyIncreasing(scales);
-        std::vector<float> t, r, s;
+        std::array<std::vector<float>, 3> paths;
+        auto& [t, r, s] = paths;
         Vec4 previous{0, 0, 0, 1};
-        for (uint32_t f : frames) {
+        for (uint32_t f : out.frames) {
             const Vec3 tv = KeyAt(positions, sortedT, f, LookupVector).value_or(track.basePosition);
             Vec4 q =
                 frame.Rotation(KeyAt(rotations, sortedR, f, LookupRotation).value_or(baseRotation));
@@ -169,14 +213,53 @@ void AnimationBuilder::BuildAnimation(std::size_t a) {
             r.insert(r.end(), q.begin(), q.end());
             s.insert(s.end(), {Finite(sv[0]), Finite(sv[1]), Finite(sv[2])});
         }
-        const int node = rig.boneNodes[j];
-        AddChannel(animation, node, "translation", std::move(t), 3, input);
-        AddChannel(animation, node, "rotation", std::move(r), 4, input);
-        AddChannel(animation, node, "scale", std::move(s), 3, input);
+        out.bones.push_back(std::move(paths));
+    }
+    return out;
+}
+
+// Writes the kept paths of every bone; the animation keeps its length even when nothing
+// that is left moves in it.
+void AnimationBuilder::Emit(Sampled sampled, const std::vector<std::array<bool, 3>>& kept) {
+    std::vector<float> times;
+    for (uint32_t f : sampled.frames) {
+        times.push_back(static_cast<float>(f) / kFramesPerSecond);
+    }
+    const int input = doc.bin.AddFloats(times, "SCALAR", 1, true, Target::None);
+    Animation animation{.name = std::move(sampled.name)};
+    std::vector<std::pair<std::size_t, Path>> paths;
+    bool varies = false;
+    for (std::size_t j = 0; j < sampled.bones.size(); ++j) {
+        for (Path path : {kTranslation, kRotation, kScale}) {
+            if (kept[j][path]) {
+                paths.emplace_back(j, path);
+                varies = varies || !Constant(sampled.bones[j][path],
+                                             static_cast<std::size_t>(kComponents[path]));
+            }
+        }
+    }
+    // When nothing left varies, the first channel holds its value to the last frame.
+    int hold = -1;
+    if (!varies && times.size() > 1) {
+        const float ends[] = {times.front(), times.back()};
+        hold = doc.bin.AddFloats(ends, "SCALAR", 1, true, Target::None);
+    }
+    auto add = [&](int node, const char* path, std::vector<float> values, int components) {
+        AddChannel(animation, node, path, std::move(values), components, input,
+                   animation.channels.empty() ? hold : -1);
+    };
+    for (const auto& [j, path] : paths) {
+        add(rig.boneNodes[j], kPathNames[path], std::move(sampled.bones[j][path]),
+            kComponents[path]);
     }
     if (rig.originJoint >= 0) {
-        AddChannel(animation, rig.joints[static_cast<std::size_t>(rig.originJoint)], "scale",
-                   {kNoScale.begin(), kNoScale.end()}, 3, input);
+        add(rig.joints[static_cast<std::size_t>(rig.originJoint)], "scale",
+            {kNoScale.begin(), kNoScale.end()}, 3);
+    }
+    if (animation.channels.empty()) {
+        // An animation needs a channel: the first bone's rest turn.
+        const Vec4 rest = doc.nodes[static_cast<std::size_t>(rig.boneNodes.front())].trs.rotation;
+        add(rig.boneNodes.front(), "rotation", {rest.begin(), rest.end()}, 4);
     }
     doc.animations.push_back(std::move(animation));
 }
@@ -270,18 +353,43 @@ Skeleton CombineAnimations(const Skeleton& first, const GltfOptions& options) {
         if (!options.skipped) {
             throw Except(kind, "%s: %s", name.c_str(), reason.c_str());
         }
-        options.skipped->push_back(name + ": " + reason);
+        std::string line = name;
+        line += ": ";
+        line += reason;
+        options.skipped->push_back(std::move(line));
     }
     return combined;
 }
 
+// A joint's path is written only when some animation moves it from its rest value, so
+// that every animation still poses each joint it leaves out.
 void BuildAnimations(Document& doc, const Rig& rig, const Source& source) {
     if (!source.Animated()) {
         return;
     }
     AnimationBuilder builder{doc, rig, source};
+    std::vector<Sampled> animations;
     for (std::size_t a = 0; a < source.skeleton.frameCounts.size(); ++a) {
-        builder.BuildAnimation(a);
+        animations.push_back(builder.Sample(a));
+    }
+    const std::size_t count = source.skeleton.bones.size();
+    float length = 0;  // the skeleton's size: the longest rest offset
+    for (std::size_t j = 0; j < count; ++j) {
+        const Vec3& t = doc.nodes[static_cast<std::size_t>(rig.boneNodes[j])].trs.translation;
+        length = std::max({length, std::abs(t[0]), std::abs(t[1]), std::abs(t[2])});
+    }
+    std::vector<std::array<bool, 3>> kept(count, {false, false, false});
+    for (const Sampled& animation : animations) {
+        for (std::size_t j = 0; j < count; ++j) {
+            const Trs& rest = doc.nodes[static_cast<std::size_t>(rig.boneNodes[j])].trs;
+            for (Path path : {kTranslation, kRotation, kScale}) {
+                kept[j][path] =
+                    kept[j][path] || Moves(animation.bones[j][path], rest, path, length);
+            }
+        }
+    }
+    for (Sampled& animation : animations) {
+        builder.Emit(std::move(animation), kept);
     }
 }
 

@@ -41,11 +41,27 @@ struct MeshEntry {
     std::vector<Primitive> primitives;
 };
 
+// A texture that no glTF property draws, named in the material's extras for the artist.
+struct ExtraTexture {
+    const char* key = "";  // "maskTexture", "tattooTexture"
+    std::string name;      // the texture's file stem, UTF-8
+    int image = -1;        // none when the file can't be read or decoded
+};
+
 struct MaterialEntry {
     std::string name;
     int image = -1;
     bool mask = false;  // the texture has texels the view's alpha test drops
+    int emissiveImage = -1;
+    Vec3 emissiveFactor{0, 0, 0};
+    float emissiveStrength = 1;  // above 1 only through KHR_materials_emissive_strength
+    // Kept in extras: the other textures and the skin material's colours.
+    std::vector<ExtraTexture> extraTextures;
+    std::vector<std::pair<const char*, Vec4>> colours;
+    bool fromSkin = false;  // a sub-mesh without a skin material has nothing to keep
 };
+
+inline constexpr const char* kEmissiveStrength = "KHR_materials_emissive_strength";
 
 // A texture as PNG: stored in the buffer (view) or in a file beside the text (uri).
 struct Image {
@@ -144,6 +160,9 @@ std::string ToJson(const Document& doc, std::string_view bufferUri);
 void MakeNamesUnique(Document& doc, const Rig& rig);
 
 float Finite(float v);
+
+// The texture's file name without its extension, as UTF-8 ("hero_face" for "hero_face.dds").
+std::string TextureStem(const std::string& texture);
 
 // A file name part made plain ASCII (A-Z a-z 0-9 . _ -), with a hash of the original
 // appended when anything was replaced.

@@ -74,16 +74,15 @@ std::string SideFileStem(std::string_view name) {
     return out;
 }
 
-}  // namespace Gltf
-
-namespace {
-
-// The texture's name without its extension, as UTF-8.
 std::string TextureStem(const std::string& texture) {
     const std::string name = Base::GbkToUtf8(texture);
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
+
+}  // namespace Gltf
+
+namespace {
 
 using namespace Gltf;
 

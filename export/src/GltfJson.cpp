@@ -1,4 +1,5 @@
 // glTF export: the document as JSON text, and the names every node needs.
+#include <algorithm>
 #include <set>
 
 #include "GltfDocument.h"
@@ -90,6 +91,65 @@ void WriteMeshes(JsonWriter& json, const Document& doc) {
     json.EndArray();
 }
 
+void TextureRef(JsonWriter& json, int image) {
+    json.BeginObject();
+    json.Key("index");
+    json.Integer(image);
+    json.EndObject();
+}
+
+void WriteEmission(JsonWriter& json, const MaterialEntry& m) {
+    if (m.emissiveImage >= 0) {
+        json.Key("emissiveTexture");
+        TextureRef(json, m.emissiveImage);
+    }
+    if (m.emissiveFactor != kNoMove) {
+        json.Key("emissiveFactor");
+        json.Floats(m.emissiveFactor);
+    }
+    if (m.emissiveStrength > 1) {
+        json.Key("extensions");
+        json.BeginObject();
+        json.Key(kEmissiveStrength);
+        json.BeginObject();
+        json.Key("emissiveStrength");
+        json.Float(m.emissiveStrength);
+        json.EndObject();
+        json.EndObject();
+    }
+}
+
+// What no glTF property draws stays with the material for the artist: the other textures
+// by name and image, and the skin material's colours.
+void WriteMaterialExtras(JsonWriter& json, const MaterialEntry& m) {
+    if (!m.fromSkin) {
+        return;
+    }
+    json.Key("extras");
+    json.BeginObject();
+    for (const ExtraTexture& texture : m.extraTextures) {
+        json.Key(texture.key);
+        json.BeginObject();
+        json.Key("name");
+        json.String(texture.name);
+        if (texture.image >= 0) {
+            json.Key("image");
+            json.Integer(texture.image);
+        }
+        json.EndObject();
+    }
+    for (const auto& [key, colour] : m.colours) {
+        json.Key(key);
+        json.Floats(colour);
+    }
+    json.EndObject();
+}
+
+bool UsesEmissiveStrength(const Document& doc) {
+    return std::any_of(doc.materials.begin(), doc.materials.end(),
+                       [](const MaterialEntry& m) { return m.emissiveStrength > 1; });
+}
+
 void WriteMaterials(JsonWriter& json, const Document& doc) {
     if (doc.materials.empty()) {
         return;
@@ -104,10 +164,7 @@ void WriteMaterials(JsonWriter& json, const Document& doc) {
         json.BeginObject();
         if (m.image >= 0) {
             json.Key("baseColorTexture");
-            json.BeginObject();
-            json.Key("index");
-            json.Integer(m.image);
-            json.EndObject();
+            TextureRef(json, m.image);
         }
         json.Key("metallicFactor");
         json.Integer(0);
@@ -124,6 +181,8 @@ void WriteMaterials(JsonWriter& json, const Document& doc) {
         // The view draws both sides of every face.
         json.Key("doubleSided");
         json.Bool(true);
+        WriteEmission(json, m);
+        WriteMaterialExtras(json, m);
         json.EndObject();
     }
     json.EndArray();
@@ -251,6 +310,12 @@ std::string ToJson(const Document& doc, std::string_view bufferUri) {
     json.Key("generator");
     json.String("VellModelBrowser");
     json.EndObject();
+    if (UsesEmissiveStrength(doc)) {
+        json.Key("extensionsUsed");
+        json.BeginArray();
+        json.String(kEmissiveStrength);
+        json.EndArray();
+    }
     json.Key("scene");
     json.Integer(0);
     json.Key("scenes");

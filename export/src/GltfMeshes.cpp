@@ -6,6 +6,7 @@
 
 #include "GltfDocument.h"
 #include "base/text.h"
+#include "model/pose.h"
 
 namespace Export::Gltf {
 namespace {
@@ -44,6 +45,7 @@ struct MeshBuilder {
     std::optional<Primitive> MakePrimitive(std::size_t slot, std::size_t index, bool skinned);
     void BuildMeshes();
     void BuildAttachment();
+    int AttachmentParent(Node& node);
 };
 
 bool SubMeshBlends(const Mesh& mesh, const SubMesh& subMesh) {
@@ -291,12 +293,39 @@ void MeshBuilder::BuildAttachment() {
     doc.meshes.push_back(std::move(entry));
     Node node{.name = doc.meshes.back().name};
     node.mesh = static_cast<int>(doc.meshes.size() - 1);
-    int parent = -1;
+    const int parent = AttachmentParent(node);
+    doc.AddNode(std::move(node), parent);
+}
+
+// Where the view puts the attachment: on its bone when the skeleton has it, else at the bind
+// placement of the parts' attach bone (under that bone's joint when there is no animation),
+// else where the file puts it.
+int MeshBuilder::AttachmentParent(Node& node) {
+    const Mesh& mesh = source.meshes[kAttachment];
     if (source.Animated() && !mesh.boneToTrack.empty() &&
         mesh.boneToTrack.front() < source.skeleton.bones.size()) {
-        parent = rig.boneNodes[mesh.boneToTrack.front()];
+        return rig.boneNodes[mesh.boneToTrack.front()];
     }
-    doc.AddNode(std::move(node), parent);
+    if (mesh.bones.empty()) {
+        return -1;
+    }
+    if (!source.Animated()) {
+        // The bind skeleton's joints stand at their bind placements.
+        const std::string name = Base::GbkToUtf8(mesh.bones.front().name);
+        for (int joint : rig.boneNodes) {
+            if (doc.nodes[static_cast<std::size_t>(joint)].name == name) {
+                return joint;
+            }
+        }
+    }
+    const Matrix placement =
+        source.frame.Transform(Model::Inverse(mesh.bones.front().matrix).value_or(kIdentity));
+    if (auto trs = Decompose(placement)) {
+        node.trs = *trs;
+    } else {
+        node.trs.translation = {placement[12], placement[13], placement[14]};
+    }
+    return -1;
 }
 
 }  // namespace

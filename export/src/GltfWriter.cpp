@@ -143,14 +143,19 @@ void JsonWriter::Bool(bool value) {
     m_text += value ? "true" : "false";
 }
 
+void JsonWriter::Float(float value) {
+    // The shortest text that reads back as the same float.
+    Separate();
+    char buffer[32];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0f);
+    m_text.append(buffer, result.ptr);
+}
+
 void JsonWriter::Floats(std::span<const float> values) {
     BeginArray();
     for (float v : values) {
-        // The shortest text that reads back as the same float.
-        Separate();
-        char buffer[32];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(v) ? v : 0.0f);
-        m_text.append(buffer, result.ptr);
+        Float(v);
     }
     EndArray();
 }

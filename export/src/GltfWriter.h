@@ -24,6 +24,7 @@ public:
     void Number(double value);
     void Integer(int64_t value);
     void Bool(bool value);
+    void Float(float value);
     void Floats(std::span<const float> values);
     void Integers(std::span<const int> values);
     const std::string& Text() const { return m_text; }

@@ -106,6 +106,9 @@ struct CharacterFiles {
     FileSet patch;
 };
 CharacterFiles MakeCharacter();
+// The crowd: `count` characters made from the hero, each in a folder of its own below
+// Sample::kCrowdFolder.
+FileSet MakeCrowd(uint32_t count);
 
 // Everything else a game folder holds, grouped by the archive it goes into.
 struct FillerFiles {
@@ -116,5 +119,17 @@ struct FillerFiles {
     FileSet patch;
 };
 FillerFiles MakeFiller(std::size_t target);
+
+}  // namespace Forge::SampleBuild
+
+namespace Forge {
+struct SampleArchive;
+enum class SamplePatch;
+}  // namespace Forge
+
+namespace Forge::SampleBuild {
+
+// Changes the archives as the option asks (see SamplePatch).
+void ApplyPatch(std::vector<SampleArchive>& archives, SamplePatch patch);
 
 }  // namespace Forge::SampleBuild

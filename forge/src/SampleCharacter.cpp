@@ -87,6 +87,7 @@ SubMeshDesc MakeSubMesh(const std::string& name, const std::vector<Piece>& piece
         }
     }
     std::vector<std::string> names;
+    names.reserve(used.size());
     for (uint16_t bone : used) {
         names.push_back(Bones()[bone].name);
     }
@@ -127,15 +128,7 @@ MeshDesc MakeMesh(const std::string& name, std::vector<SubMeshDesc> subMeshes,
 
 // ---- skins --------------------------------------------------------------------------------
 
-struct Look {
-    std::string diffuse;  // texture file names as the skin stores them
-    std::string mask;
-    std::string tattoo;
-    Vec4 skinColour{0.96f, 0.8f, 0.7f, 1};
-    bool eyes = false;
-    bool volume = false;
-    bool glow = false;
-};
+}  // namespace
 
 MaterialDesc MakeMaterial(const Look& look) {
     MaterialDesc m;
@@ -179,6 +172,8 @@ std::vector<uint8_t> MakeSkin(const std::string& name, const std::string& meshNa
     }
     return WriteSkin(skin);
 }
+
+namespace {
 
 const Look kFaceLook{.diffuse = "Hero_Face.dds", .eyes = true};
 const Look kClothLook{
@@ -238,6 +233,23 @@ void AddTextures(FileSet& set, const std::string& folder, const Textures& t) {
 
 }  // namespace
 
+HeroModel MakeHeroModel() {
+    const MeshOptions whole{.version = Sample::kHeroMeshVersion};
+    const auto head = std::vector<Piece>{Head(), Neck()};
+    const auto body = Join(std::vector<Piece>{Torso()}, Arms());
+    const auto skirt = std::vector<Piece>{Skirt(), Belt()};
+    HeroModel hero;
+    hero.mesh = MakeMesh(
+        "hero",
+        {MakeSubMesh("head", head, whole), MakeSubMesh("body", Join(body, Hands(kHandUv)), whole),
+         MakeSubMesh("leg", Legs(), whole), MakeSubMesh("boots", Boots(), whole),
+         MakeSubMesh("skirt", skirt, whole), MakeSubMesh("hair", Hair(), whole)},
+        whole);
+    hero.looks = {kFaceLook, kClothLook, kTrouserLook, kBootLook, kClothLook, kHairLook};
+    hero.animation = HeroAnimation();
+    return hero;
+}
+
 CharacterFiles MakeCharacter() {
     auto textures = std::async(std::launch::async, PaintTextures);
 
@@ -246,7 +258,6 @@ CharacterFiles MakeCharacter() {
     const MeshOptions v13{.version = 13};
     const auto head = std::vector<Piece>{Head(), Neck()};
     const auto body = Join(std::vector<Piece>{Torso()}, Arms());
-    const auto hands = Hands(kHandUv);
     const auto skirt = std::vector<Piece>{Skirt(), Belt()};
     const auto hair = Hair();
     const std::string folder = Sample::kHeroFolder;
@@ -254,12 +265,9 @@ CharacterFiles MakeCharacter() {
 
     CharacterFiles files;
     FileSet& set = files.base;
-    const MeshOptions whole{.version = Sample::kHeroMeshVersion};
-    AddPart(set, folder, "hero",
-            {MakeSubMesh("head", head, whole), MakeSubMesh("body", Join(body, hands), whole),
-             MakeSubMesh("leg", Legs(), whole), MakeSubMesh("boots", Boots(), whole),
-             MakeSubMesh("skirt", skirt, whole), MakeSubMesh("hair", hair, whole)},
-            {kFaceLook, kClothLook, kTrouserLook, kBootLook, kClothLook, kHairLook}, whole);
+    const HeroModel hero = MakeHeroModel();
+    set.Add(folder + "\\hero.msh", WriteMesh(hero.mesh));
+    set.Add(folder + "\\hero.skn", MakeSkin("hero", "hero.msh", hero.looks));
 
     AddPart(set, parts, "hero_body", {MakeSubMesh("body", body, v12)}, {kClothLook}, v12);
     AddPart(set, parts, "hero_boots", {MakeSubMesh("boots", Boots(), v11)}, {kBootLook}, v11);

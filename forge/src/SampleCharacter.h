@@ -118,4 +118,30 @@ std::vector<Piece> Hands(Rect uv);
 std::vector<Piece> Legs();
 std::vector<Piece> Boots();
 
+// ---- skins --------------------------------------------------------------------------------
+
+// A material's look: texture file names as the skin stores them, and its colours.
+struct Look {
+    std::string diffuse;
+    std::string mask;
+    std::string tattoo;
+    Vec4 skinColour{0.96f, 0.8f, 0.7f, 1};
+    bool eyes = false;
+    bool volume = false;
+    bool glow = false;
+};
+
+MaterialDesc MakeMaterial(const Look& look);
+std::vector<uint8_t> MakeSkin(const std::string& name, const std::string& meshName,
+                              const std::vector<Look>& looks);
+
+// The hero's whole model before it is written: what the crowd is made from.
+struct HeroModel {
+    MeshDesc mesh;
+    std::vector<Look> looks;  // one per sub-mesh
+    AnimationDesc animation;
+};
+HeroModel MakeHeroModel();
+AnimationDesc HeroAnimation();
+
 }  // namespace Forge::SampleBuild

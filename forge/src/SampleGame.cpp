@@ -183,7 +183,11 @@ public:
         for (uint32_t i = 0; i < count; ++i) {
             const Kind kind = list[i % list.size()];
             const std::string name = count == 1 ? stem : stem + Number(i + 1, 3);
-            m_set.Add(folder + "\\" + name + Extension(kind),
+            std::string path = folder;
+            path += '\\';
+            path += name;
+            path += Extension(kind);
+            m_set.Add(std::move(path),
                       FillerFile(kind, name, Hash(uint32_t(m_set.files.size()), 99)));
         }
     }
@@ -297,8 +301,10 @@ FillerFiles MakeFiller(std::size_t target) {
     Items(data, 1600);
     // The maps fill up to the target; the other folders keep their size.
     const std::size_t sofar = characters.Count() + ui.Count() + sound.Count() + data.Count();
-    const std::size_t mapFolders = 6 * 8;
-    const auto tiles = uint32_t(target > sofar + 6 * 4 ? (target - sofar - 6 * 4) / mapFolders : 1);
+    constexpr std::size_t kMapFolders = std::size_t{6} * 8;
+    constexpr std::size_t kMapScenes = std::size_t{6} * 4;
+    const auto tiles =
+        uint32_t(target > sofar + kMapScenes ? (target - sofar - kMapScenes) / kMapFolders : 1);
     Maps(data, tiles);
 
     // Most of the game's bulk: the fastest compression keeps the whole run short.
@@ -344,9 +350,13 @@ void Append(std::vector<PakFile>& to, std::vector<PakFile>&& from) {
 
 }  // namespace
 
-SampleGame MakeSampleGame() {
+SampleGame MakeSampleGame(const SampleOptions& options) {
     SampleBuild::CharacterFiles character;
-    std::thread hero([&] { character = SampleBuild::MakeCharacter(); });
+    SampleBuild::FileSet crowd;
+    std::thread hero([&] {
+        character = SampleBuild::MakeCharacter();
+        crowd = SampleBuild::MakeCrowd(options.characters);
+    });
     const std::size_t heroFiles = 64;
     SampleBuild::FillerFiles filler = SampleBuild::MakeFiller(Sample::kTargetEntries - heroFiles);
     hero.join();
@@ -365,6 +375,13 @@ SampleGame MakeSampleGame() {
     game.archives[3].files = std::move(filler.sound.files);
     game.archives[4].name = "ui.pak";
     game.archives[4].files = std::move(filler.ui.files);
+    if (!crowd.files.empty()) {
+        // After char.pak in the listing order, as a later expansion would be.
+        auto at = game.archives.insert(game.archives.begin() + 2, SampleArchive{});
+        at->name = Sample::kCrowdArchive;
+        at->files = std::move(crowd.files);
+    }
+    SampleBuild::ApplyPatch(game.archives, options.patch);
     CompressAll(game.archives);
     return game;
 }

@@ -245,9 +245,8 @@ Motion Bow() {
     return m;
 }
 
-std::vector<uint8_t> MakeAnimation(uint32_t version, const std::vector<std::string>& names,
-                                   const std::vector<uint32_t>& frames,
-                                   std::vector<Motion> motions) {
+AnimationDesc MakeAnimation(uint32_t version, const std::vector<std::string>& names,
+                            const std::vector<uint32_t>& frames, std::vector<Motion> motions) {
     AnimationDesc animation;
     animation.name = "hero";
     animation.version = version;
@@ -263,19 +262,23 @@ std::vector<uint8_t> MakeAnimation(uint32_t version, const std::vector<std::stri
         }
         animation.bones.push_back(std::move(bone));
     }
-    return WriteAnimation(animation);
+    return animation;
 }
 
 }  // namespace
 
-std::vector<uint8_t> MakeHeroAnimation() {
+AnimationDesc HeroAnimation() {
     return MakeAnimation(11, {Sample::kAnimationNames.begin(), Sample::kAnimationNames.end()},
                          {Sample::kFrameCounts.begin(), Sample::kFrameCounts.end()},
                          {Idle(), Walk(), Wave()});
 }
 
+std::vector<uint8_t> MakeHeroAnimation() {
+    return WriteAnimation(HeroAnimation());
+}
+
 std::vector<uint8_t> MakeBowAnimation() {
-    return MakeAnimation(10, {Sample::kBowName}, {Sample::kBowFrames}, {Bow()});
+    return WriteAnimation(MakeAnimation(10, {Sample::kBowName}, {Sample::kBowFrames}, {Bow()}));
 }
 
 }  // namespace Forge::SampleBuild

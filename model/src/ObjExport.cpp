@@ -105,13 +105,23 @@ void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const st
     }
 }
 
-// The texture node a material's diffuse texture names below the skin's folder.
-PakMgr::ITreeNode* TextureNode(const Material* material, PakMgr::ITreeNode* skinNode) {
-    if (!material || material->diffuseTexName.empty() || !skinNode) {
+// The texture node a material names below the skin's folder.
+PakMgr::ITreeNode* TextureNode(const std::string& textureName, PakMgr::ITreeNode* skinNode) {
+    if (textureName.empty() || !skinNode) {
         return nullptr;
     }
     PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
-    return skinFolder ? skinFolder->FindNode(material->diffuseTexName) : nullptr;
+    return skinFolder ? skinFolder->FindNode(textureName) : nullptr;
+}
+
+// A name is one word in OBJ and MTL files: a reader splits lines at spaces.
+std::string OneWord(std::string name) {
+    for (char& c : name) {
+        if (c == ' ' || c == '\t') {
+            c = '_';
+        }
+    }
+    return name;
 }
 
 struct PngFile {
@@ -119,11 +129,11 @@ struct PngFile {
     bool cutsOut = false;
 };
 
-// The diffuse texture as a PNG beside the OBJ files, for tools that can't read DDS. A
-// texture that can't be found or decoded leaves the material plain.
-PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder,
-                PakMgr::CutNames& cuts) {
-    PakMgr::ITreeNode* texture = TextureNode(material, skinNode);
+// A texture as a PNG beside the OBJ files, for tools that can't read DDS. A texture that
+// can't be found or decoded is left out.
+PngFile PngCopy(const std::string& textureName, PakMgr::ITreeNode* skinNode,
+                const std::string& folder, PakMgr::CutNames& cuts) {
+    PakMgr::ITreeNode* texture = TextureNode(textureName, skinNode);
     std::unique_ptr<PakMgr::IRead> file =
         texture ? PakMgr::GetPakMgr()->LoadFile(texture) : nullptr;
     if (!file) {
@@ -140,7 +150,7 @@ PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std
     const std::string name = texture->GetName();
     const std::size_t dot = name.rfind('.');
     PngFile png{PakMgr::SafeFileName(
-        (dot == std::string::npos ? name : name.substr(0, dot)) + ".png", &cuts)};
+        OneWord(dot == std::string::npos ? name : name.substr(0, dot)) + ".png", &cuts)};
     for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
         png.cutsOut = rgba[i] < kLowestDrawnAlpha;
     }
@@ -153,22 +163,37 @@ PngFile PngCopy(const Material* material, PakMgr::ITreeNode* skinNode, const std
     return png;
 }
 
-// A material name is one word in OBJ and MTL files.
-std::string MaterialName(std::string name) {
-    for (char& c : name) {
-        if (c == ' ' || c == '\t') {
-            c = '_';
-        }
+void AppendColour(std::string& text, std::string_view tag, const Vec3& colour) {
+    Append(text, tag);
+    for (float c : colour) {
+        text.push_back(' ');
+        AppendNumber(text, c);
     }
-    return name;
+    text.push_back('\n');
 }
 
-std::string MtlText(const std::string& materialName, const PngFile& png) {
+// The material: its diffuse texture (map_Kd, map_d when it cuts out) and its glow (Ke, and
+// map_Ke for a glow texture).
+std::string MtlText(const std::string& materialName, const Material* material,
+                    PakMgr::ITreeNode* skinNode, const std::string& folder,
+                    PakMgr::CutNames& cuts) {
     std::string text = "newmtl " + materialName + "\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\nillum 1\n";
+    if (!material) {
+        return text;
+    }
+    const PngFile png = PngCopy(material->diffuseTexName, skinNode, folder, cuts);
     if (!png.name.empty()) {
         text += "map_Kd " + png.name + "\n";
         if (png.cutsOut) {
             text += "map_d " + png.name + "\n";
+        }
+    }
+    const Vec3 glow = Emission(*material);
+    if (glow != Vec3{0, 0, 0}) {
+        AppendColour(text, "Ke", glow);
+        const PngFile glowPng = PngCopy(material->emissiveTexName, skinNode, folder, cuts);
+        if (!glowPng.name.empty()) {
+            text += "map_Ke " + glowPng.name + "\n";
         }
     }
     return text;
@@ -258,11 +283,9 @@ void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const 
     const std::string objName = ObjFileName(subMesh.name, index, &cuts);
     std::string text;
     if (materials) {
-        const std::string stem = objName.substr(0, objName.size() - 4);
-        const std::string materialName = MaterialName(stem);
-        AppendObjText(text, subMesh, comment, {stem + ".mtl", materialName});
-        WriteFile(JoinPath(folder, stem + ".mtl"),
-                  MtlText(materialName, PngCopy(material, node, folder, cuts)));
+        const std::string stem = OneWord(objName.substr(0, objName.size() - 4));
+        AppendObjText(text, subMesh, comment, {stem + ".mtl", stem});
+        WriteFile(JoinPath(folder, stem + ".mtl"), MtlText(stem, material, node, folder, cuts));
     } else {
         AppendObjText(text, subMesh, comment);
     }

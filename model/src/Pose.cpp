@@ -374,6 +374,8 @@ void CVellModel::Pose() {
         SkinMesh(m_meshes[slot], m_skeleton);
     }
     PoseAttachment(m_meshes[kAttachment], m_skeleton);
+    m_posed = true;
+    PoseNormalsIfLit();
 }
 
 void CVellModel::ResetPose() {
@@ -397,6 +399,8 @@ void CVellModel::ResetPose() {
         }
     }
     RestAttachment(m_meshes[kAttachment]);
+    m_posed = false;
+    PoseNormalsIfLit();
 }
 
 }  // namespace Model

@@ -1,6 +1,7 @@
 // The .skn reader and the part loader: a skin's materials with their textures, then the
 // mesh the skin names.
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "Cursor.h"
@@ -179,6 +180,20 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
         throw Except(ErrorKind::Io, "can't read .msh file: %s", skin.meshName.c_str());
     }
     ReadMesh(mesh, *meshFile);
+}
+
+Vec3 Emission(const Material& material) {
+    Vec3 glow{};
+    bool black = true;
+    for (std::size_t c = 0; c < glow.size(); ++c) {
+        const float share = material.emissiveColor[c] * material.emissivePower;
+        glow[c] = std::isfinite(share) && share > 0 ? share : 0.0f;
+        black = black && glow[c] == 0;
+    }
+    if (black && !material.emissiveTexName.empty()) {
+        glow = {1, 1, 1};
+    }
+    return glow;
 }
 
 }  // namespace Model

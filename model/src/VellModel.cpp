@@ -74,6 +74,9 @@ bool PlaybackStep(PlaybackState& playback, float dt) {
     if (playback.stopped) {
         return false;
     }
+    if (playback.paused) {
+        return false;
+    }
     const float old = playback.currentFrame;
     const float now = playback.framesPerSecond * dt + old;
     playback.currentFrame = now;
@@ -150,6 +153,9 @@ bool CVellModel::Load(PakMgr::ITreeNode* node) {
         }
         m_skeleton = Skeleton{};
         m_playback.stopped = true;
+        m_playback.paused = false;
+        m_chosen = false;
+        PoseNormalsIfLit();
         m_playback.started = false;
         return false;
     }
@@ -158,6 +164,7 @@ bool CVellModel::Load(PakMgr::ITreeNode* node) {
     m_skins[slot] = std::move(skin);
     m_meshes[kWholeModel] = Mesh{};
     m_skins[kWholeModel] = Skin{};
+    PoseNormalsIfLit();
     return true;
 }
 
@@ -191,7 +198,7 @@ void CVellModel::Update() {
 
 void CVellModel::Draw() {
     if (m_renderer) {
-        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton});
+        m_renderer->Draw({m_mirrorMatrix, m_meshes, m_skins, m_skeleton, m_lighting});
     }
 }
 
@@ -213,6 +220,8 @@ void CVellModel::EnumAnimations(IStringList* list) {
 }
 
 void CVellModel::PlayAnimation(unsigned index) {
+    m_playback.paused = false;
+    m_chosen = index >= 1 && index <= m_skeleton.frameCounts.size();
     if (index < 1 || index > m_skeleton.frameCounts.size()) {
         ResetPose();
         return;
@@ -288,6 +297,7 @@ bool CVellModel::LoadAttachment(PakMgr::ITreeNode* node) {
     }
     m_meshes[kAttachment] = std::move(mesh);
     m_skins[kAttachment] = std::move(skin);
+    PoseNormalsIfLit();
     return true;
 }
 
@@ -313,10 +323,11 @@ ModelState CVellModel::GetState() {
         }
         state.bones = static_cast<unsigned>(names.size());
     }
-    if (!m_playback.stopped || m_playback.started) {
+    if (!m_playback.stopped || m_playback.started || m_playback.paused) {
         state.frame = static_cast<int>(m_playback.currentFrame);
         state.lastFrame = m_playback.lastFrame;
     }
+    state.paused = m_playback.paused;
     return state;
 }
 
@@ -325,8 +336,44 @@ void CVellModel::Clear() {
     m_skins = {};
     m_skeleton = Skeleton{};
     m_playback = PlaybackState{};
+    m_chosen = false;
+    m_posed = false;
     m_boxMin = {10, 10, 10};
     m_boxMax = {-10, -10, -10};
+}
+
+bool CVellModel::AnimationChosen() const {
+    return m_chosen && m_playback.lastFrame >= 0 &&
+           static_cast<std::size_t>(m_playback.animation) < m_skeleton.frameCounts.size();
+}
+
+void CVellModel::SetFrame(int frame) {
+    if (!AnimationChosen()) {
+        return;
+    }
+    m_playback.currentFrame = static_cast<float>(std::clamp(frame, 0, m_playback.lastFrame));
+    m_playback.paused = true;
+    Pose();
+}
+
+void CVellModel::Pause(bool paused) {
+    if (!AnimationChosen()) {
+        return;
+    }
+    // Held on its integer frame, so that stepping and the frame shown agree.
+    m_playback.currentFrame = static_cast<float>(WholeFrame(m_playback.currentFrame));
+    m_playback.paused = paused;
+}
+
+std::vector<BoneInfo> CVellModel::GetBones() {
+    std::vector<BoneInfo> bones;
+    bones.reserve(m_skeleton.bones.size());
+    for (const Bone& bone : m_skeleton.bones) {
+        BoneInfo info{bone.name, bone.parent};
+        std::copy_n(bone.worldMatrix.begin() + 12, 3, info.joint);
+        bones.push_back(std::move(info));
+    }
+    return bones;
 }
 
 std::unique_ptr<IVellModel> CreateModel() {

@@ -153,6 +153,14 @@ public:
     ITreeNode* GetRoot() override { return &m_root; }
     bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) override;
     void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) override;
+    ITreeNode* GetEntryNode(uint32_t index) override {
+        return index < m_entryNodes.size() ? m_entryNodes[index] : nullptr;
+    }
+    void LoadStoredEntries(std::span<const uint32_t> indices, const EntrySink& sink) override;
+    bool InflateStored(uint32_t index, std::span<const uint8_t> stored,
+                       std::vector<uint8_t>& out) override {
+        return index < m_entries.size() && InflateEntry(index, stored, out);
+    }
 
 private:
     void ResetEntries();
@@ -180,6 +188,8 @@ private:
     std::atomic<int> m_loading{0};  // LoadEntries calls under way, on any thread
     // The tree's names point into the arena it was built from; it lives as long as the tree.
     std::shared_ptr<NameArena> m_treeNames;
+    // The node each entry's path ends at in the tree built last.
+    std::vector<ITreeNode*> m_entryNodes;
     CTreeNode m_root;
 };
 
@@ -286,13 +296,15 @@ bool CPakMgr::BuildTree() {
     RefuseChangeWhileLoading("rebuilt");
     // A fresh root every time: no node may keep an index into an earlier entry list.
     m_root.Reset("root", -1);
+    m_entryNodes.clear();
     m_treeNames = m_names;
     if (m_entries.empty()) {
         return false;
     }
     TreeBuilder builder(m_root, m_entries.size() + m_entries.size() / 4);
+    m_entryNodes.resize(m_entries.size());
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        builder.Insert(m_entries[i].name, static_cast<int32_t>(i));
+        m_entryNodes[i] = builder.Insert(m_entries[i].name, static_cast<int32_t>(i));
     }
     return true;
 }
@@ -432,6 +444,29 @@ void CPakMgr::LoadEntries(std::span<const uint32_t> indices, const EntrySink& si
                 hand(i, ReadStored(indices[i], stored.bytes) &&
                             InflateEntry(indices[i], stored.bytes, out));
             }
+        }
+        first = end;
+    }
+}
+
+void CPakMgr::LoadStoredEntries(std::span<const uint32_t> indices, const EntrySink& sink) {
+    std::vector<uint8_t> out;
+    StoredBytes stored;
+    for (std::size_t first = 0; first < indices.size();) {
+        const std::size_t end = BackToBack(indices, first);
+        const bool whole = ReadRun(indices.subspan(first, end - first), stored.bytes);
+        std::span<const uint8_t> rest = stored.bytes;
+        for (std::size_t i = first; i < end; ++i) {
+            const uint32_t size = InRange(indices[i]) ? m_entries[indices[i]].storedSize : 0;
+            // A run that can't be read whole is read entry by entry, as LoadEntries does.
+            const bool ok = whole ? true : ReadStored(indices[i], out);
+            if (whole) {
+                out.assign(rest.begin(), rest.begin() + size);
+                rest = rest.subspan(size);
+            } else if (!ok) {
+                out.clear();
+            }
+            sink(i, ok, out);
         }
         first = end;
     }

@@ -115,15 +115,14 @@ CTreeNode* TreeBuilder::Child(CTreeNode* parent, std::string_view name, int32_t 
     return node;
 }
 
-void TreeBuilder::Insert(std::string_view path, int32_t index) {
+CTreeNode* TreeBuilder::Insert(std::string_view path, int32_t index) {
     // Components are cut at every '\'; empty components are kept, so "\a\\b" gives a
     // folder "a" holding an empty-named folder holding "b".
     CTreeNode* current = &m_root;
     std::size_t s = path.find('\\');
     if (s == std::string_view::npos) {
         // Every stored path begins with a separator; without one the path is one component.
-        Child(current, path, index);
-        return;
+        return Child(current, path, index);
     }
     while (true) {
         std::size_t e = path.find('\\', s + 1);
@@ -131,7 +130,7 @@ void TreeBuilder::Insert(std::string_view path, int32_t index) {
             path.substr(s + 1, e == std::string_view::npos ? std::string_view::npos : e - s - 1);
         current = Child(current, component, index);
         if (e == std::string_view::npos) {
-            return;
+            return current;
         }
         s = e;
     }

@@ -54,7 +54,8 @@ private:
 class TreeBuilder {
 public:
     explicit TreeBuilder(CTreeNode& root, std::size_t expectedNodes);
-    void Insert(std::string_view path, int32_t index);
+    // Returns the node the path ends at.
+    CTreeNode* Insert(std::string_view path, int32_t index);
 
 private:
     CTreeNode* Child(CTreeNode* parent, std::string_view name, int32_t index);

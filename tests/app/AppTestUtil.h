@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -243,6 +244,26 @@ protected:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
         QApplication::sendEvent(tree->viewport(), &event);
         EXPECT_TRUE(clicked) << path.toStdString() << ": no enabled item " << command;
+    }
+
+    // Clicks `command` in the menu bar's menus with the mouse: the menu's title, then the
+    // item (in a sub-menu, its title first). Fails the test when no menu shows it enabled.
+    void ClickMenuItem(uint16_t command) {
+        QAction* action = frame->Action(command);
+        QMenuBar* bar = frame->menuBar();
+        for (QAction* title : bar->actions()) {
+            QMenu* menu = title->menu();
+            if (!menu || !menu->actions().contains(action)) {
+                continue;
+            }
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            ASSERT_TRUE(action->isEnabled());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }));
+            return;
+        }
+        ADD_FAILURE() << "no menu holds command " << command;
     }
 
     Answers answers;

@@ -108,6 +108,10 @@ const CommandRow kCommandTexts[] = {
     {kConvertToGltf, "转换为glTF文件", "", "", ""},
     {kLoadAttachment, "加载为挂件", "", "", ""},
     {kPreviewTexture, "预览纹理", "", "", ""},
+    {kLighting, "光照", "", "用来自镜头的光照亮模型", "光照"},
+    {kGroundGrid, "地面网格", "", "在模型脚下显示每米一格的地面网格", "地面网格"},
+    {kBonesOnTop, "骨骼置前", "", "把骨骼画在模型前面; 单击关节选中骨骼", "骨骼置前"},
+    {kModelInfo, "模型信息", "", "显示/隐藏模型信息面板", "模型信息"},
 };
 
 QStringList Texts(const QList<QAction*>& actions) {
@@ -136,11 +140,13 @@ TEST_F(FrameTest, VisibleTextsAndLayout) {
     EXPECT_EQ(Texts(bar->actions()),
               QStringList({U("文件(&F)"), U("设置(&S)"), U("视图(&V)"), U("帮助(&H)")}));
     const std::vector<QStringList> menus = {
-        {U("打开(&O)..."), U("最近打开"), U("关闭(&C)"), U("保存截图..."), "|", U("退出(&x)")},
+        {U("打开(&O)..."), U("最近打开"), U("比较(&D)..."), U("关闭(&C)"), U("保存截图..."), "|",
+         U("退出(&x)")},
         {U("背景颜色(&B)..."), U("模型颜色(&M)..."), "|", U("渲染模式(&R)"), U("显示坐标原点(&C)"),
-         U("显示骨骼(&k)"), U("版本检查")},
+         U("显示骨骼(&k)"), U("版本检查"), "|", U("光照"), U("地面网格"), U("骨骼置前"),
+         U("模型信息")},
         {U("工具栏(&T)"), U("状态栏(&S)"), U("目录树(&T)")},
-        {U("关于(&A)...")}};
+        {U("快捷键(&K)"), U("关于(&A)...")}};
     for (std::size_t m = 0; m < menus.size(); ++m) {
         EXPECT_EQ(Texts(bar->actions()[int(m)]->menu()->actions()), menus[m]) << m;
     }

@@ -265,6 +265,20 @@ TEST_F(ModelCommandsTest, StatusPaneFollowsOneRule) {
     EXPECT_EQ(status(), U("hero_hair.skn: 8 顶点, 4 三角形, 2 骨骼"));
 }
 
+// 关闭 gives back the GL textures of the model closed at the next picture, not only when the
+// next model makes textures of its own.
+TEST_F(ModelCommandsTest, CloseReleasesTheModelsTexturesAtTheNextPicture) {
+    const std::size_t before = frame->View()->TextureNames();
+    LoadHero();
+    frame->View()->Redraw();
+    frame->View()->OnTimer();
+    EXPECT_GT(frame->View()->TextureNames(), before);
+    frame->View()->setFocus();
+    Press("Ctrl+X");
+    frame->View()->OnTimer();
+    EXPECT_EQ(frame->View()->TextureNames(), before);
+}
+
 TEST_F(ModelCommandsTest, LoadFailuresShowTheirMessage) {
     Choose("chars/bad/bad.skn", Cmd::kRenderSkin);
     ASSERT_EQ(answers.messages.size(), 1u);

@@ -1,6 +1,9 @@
 // The game folder (opened, recent, dropped), the tree pane with its filter, context menu,
 // activation and exports, and the texture preview.
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -8,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
+#include <cstring>
 
 #include "AnimationBar.h"
 #include "AppTestUtil.h"
@@ -37,6 +41,32 @@ std::vector<Forge::PakFile> GameFiles() {
     files.push_back(TextFile("\\docs\\bad.dds", "DDS not really"));
     files.push_back(TextFile("\\docs\\bad.dds", "DDS not really"));
     return files;
+}
+
+// The height of everything a .glb file's meshes hold, from its position bounds.
+double GlbHeight(const std::string& path) {
+    const std::string bytes = TestUtil::ReadText(path);
+    constexpr std::size_t kJsonStart = 20;  // header and the JSON chunk's own header
+    uint32_t length = 0;
+    if (bytes.size() < kJsonStart) {
+        return -1;
+    }
+    std::memcpy(&length, bytes.data() + 12, sizeof length);
+    const QJsonObject json =
+        QJsonDocument::fromJson(
+            QByteArray(bytes.data() + kJsonStart, static_cast<qsizetype>(std::min<std::size_t>(
+                                                      length, bytes.size() - kJsonStart))))
+            .object();
+    double low = 1e30, high = -1e30;
+    for (const QJsonValue& mesh : json["meshes"].toArray()) {
+        for (const QJsonValue& primitive : mesh["primitives"].toArray()) {
+            const QJsonObject accessor =
+                json["accessors"][primitive["attributes"]["POSITION"].toInt()].toObject();
+            low = std::min(low, accessor["min"][1].toDouble());
+            high = std::max(high, accessor["max"][1].toDouble());
+        }
+    }
+    return high - low;
 }
 
 class TreePaneTest : public FrameTest {
@@ -119,12 +149,14 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
                                                     {Cmd::kExportAnimate, false},
                                                     {Cmd::kExportFile, true},
                                                     {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowSources, true},
                                                     {Cmd::kShowAxes, true}}));
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), (Map{{Cmd::kRenderSkin, false},
                                                     {Cmd::kApplyAnimate, true},
                                                     {Cmd::kExportAnimate, false},
                                                     {Cmd::kExportFile, true},
                                                     {Cmd::kConvertToObj, false},
+                                                    {Cmd::kShowSources, true},
                                                     {Cmd::kShowAxes, true}}));
     // A substring test: a.skn.bak counts as a skin.
     EXPECT_TRUE(PopupFor("docs/a.skn.bak")[Cmd::kRenderSkin]);
@@ -217,6 +249,8 @@ TEST_F(TreePaneTest, ModelConvertsToObjAndGltf) {
     ASSERT_EQ(answers.messages.size(), 2u);
     EXPECT_EQ(answers.messages[1].text, U("已转换为glTF文件 ."));
     EXPECT_EQ(TestUtil::ReadText(out / "hero.glb").substr(0, 4), "glTF");
+    // In metres, as vell writes it: the character's 100 units are 1 m.
+    EXPECT_NEAR(GlbHeight(out / "hero.glb"), 1.0, 1e-6);
     answers.saveFiles.push_back(QString::fromStdString(out / "no-such-folder/hero.glb"));
     Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
     ASSERT_EQ(answers.messages.size(), 3u);

@@ -182,8 +182,41 @@ std::vector<PakFile> MeetingNameFiles() {
     return files;
 }
 
+// An update of a small game: a file changed, one gone, three new, one (dup.txt) held twice in
+// one archive and once more in the update's archive, which also holds same.txt with other
+// stored bytes (another compression level) but the same content.
+std::vector<PakFile> OlderFiles() {
+    return {{"\\same.txt", Forge::Bytes("same")},
+            {"\\changed.txt", Forge::Bytes("before")},
+            {"\\gone.txt", Forge::Bytes("bye")},
+            {"\\long\\" + kGbkLong + "1.txt", Forge::Bytes("one")}};
+}
+
+std::vector<PakFile> NewerFiles() {
+    return {{"\\same.txt", Forge::Bytes("same")},
+            {"\\changed.txt", Forge::Bytes("after")},
+            {"\\new.txt", Forge::Bytes("hi")},
+            {"\\dup.txt", Forge::Bytes("first")},
+            {"\\dup.txt", Forge::Bytes("second")},
+            {"\\long\\" + kGbkLong + "1.txt", Forge::Bytes("one")},
+            {"\\long\\" + kGbkLong + "2.txt", Forge::Bytes("two")}};
+}
+
+// The older game with changed.txt's table claiming 99 inflated bytes: it can't be read.
+std::vector<PakFile> BrokenFiles() {
+    std::vector<PakFile> files = OlderFiles();
+    files[1].inflatedSize = 99;
+    return files;
+}
+
 struct Games {
     Games() {
+        Forge::SavePak(older / "data.pak", OlderFiles());
+        Forge::SavePak(newer / "data.pak", NewerFiles());
+        Forge::SavePak(newer / "0.pak",
+                       {{.path = "\\same.txt", .data = Forge::Bytes("same"), .level = 1},
+                        {"\\dup.txt", Forge::Bytes("update")}});
+        Forge::SavePak(broken / "data.pak", BrokenFiles());
         Forge::SavePak(archives / "data.pak", ArchiveFiles());
         Forge::SavePak(archives / "patch.pak",
                        {{"\\chars\\hero\\hero.skn", Forge::Bytes("patched")}});
@@ -196,7 +229,7 @@ struct Games {
         Forge::SavePak(longNames / "data.pak", LongNamedFiles());
         Forge::SavePak(meeting / "data.pak", MeetingNameFiles());
     }
-    TestUtil::TempDir archives, models, scene, longNames, meeting;
+    TestUtil::TempDir archives, models, scene, longNames, meeting, older, newer, broken;
 };
 
 const Games& TheGames() {
@@ -206,8 +239,10 @@ const Games& TheGames() {
 
 struct Case {
     const char* name;
-    std::vector<std::string> args;  // {A}, {M}, {S}, {L}, {N}: the games ({a}: {A} relative to
-                                    // the current directory); {O}: a fresh output folder
+    // {A}, {M}, {S}, {L}, {N}: the games ({a}: {A} relative to the current directory); {1},
+    // {2}: a game and its update, {B}: {1} with a file that can't be read; {O}: a fresh
+    // output folder
+    std::vector<std::string> args;
     int exit;
     std::string err;                 // what stderr starts with; all of it when it ends a line
     std::vector<std::string> out;    // texts stdout holds
@@ -273,12 +308,12 @@ const std::vector<Case> kCases = {
     // help and version: stdout and 0; usage errors: stderr and 2
     {"NoCommand", {}, 2, "usage: vell COMMAND ARGS...\n       vell help"},
     {"Version", {"--version"}, 0, "", {"vell " VELL_VERSION " (commit "}},
-    {"Help", {"--help"}, 0, "", {"usage: vell COMMAND ARGS...\n", "\n  vell list GAME_DIR\n", "\n  vell make-sample OUT_DIR\n"}},
+    {"Help", {"--help"}, 0, "", {"usage: vell COMMAND ARGS...\n", "\n  vell list GAME_DIR\n", "\n  vell which GAME_DIR PATH\n  vell diff OLD_GAME_DIR NEW_GAME_DIR [--extract OUT_DIR]\n  vell make-sample OUT_DIR [--characters N] [--patch [all]]\n"}},
     {"HelpShort", {"-h"}, 0, "", {"\n  vell tree GAME_DIR\n"}},
     {"HelpAlone", {"help"}, 0, "", {"\n  vell extract GAME_DIR (PATH... | --all) -o OUT_DIR\n"}},
     {"HelpCommand", {"help", "texture"}, 0, "", {"usage: vell texture GAME_DIR DDS_PATH -o FILE.png\n"}},
     {"HelpCommandOfTwoLines", {"help", "gltf"}, 0, "", {"usage: vell gltf GAME_DIR SKN... -o ", "\n  vell gltf GAME_DIR --each FOLDER "}},
-    {"CommandHelp", {"make-sample", "--help"}, 0, "", {"usage: vell make-sample OUT_DIR\n"}},
+    {"CommandHelp", {"make-sample", "--help"}, 0, "", {"usage: vell make-sample OUT_DIR [--characters N] [--patch [all]]\n"}},
     {"CommandHelpAmongArguments", {"extract", "{A}", "--all", "-o", "{O}/x", "-h"}, 0, "", {"usage: vell extract "}, {"!x"}},
     {"HelpUnknownCommand", {"help", "frobnicate"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
     {"HelpTwoCommands", {"help", "list", "tree"}, 2, "vell: help wants one of the commands\nusage: vell COMMAND"},
@@ -366,6 +401,29 @@ const std::vector<Case> kCases = {
     {"MakeSampleNoFolder", {"make-sample"}, 2, kUsage},
     {"MakeSampleTwoFolders", {"make-sample", "a", "b"}, 2, kUsage},
     {"MakeSampleBelowAFile", {"make-sample", "{A}/data.pak"}, 1, "vell: "},
+    {"MakeSampleCharactersNotANumber", {"make-sample", "{O}/g", "--characters", "many"}, 2, kUsage, {}, {"!g"}},
+    {"MakeSampleTooManyCharacters", {"make-sample", "{O}/g", "--characters", "2001"}, 2, kUsage, {}, {"!g"}},
+    {"MakeSamplePatchWhat", {"make-sample", "{O}/g", "--patch", "most"}, 2, kUsage, {}, {"!g"}},
+    // which: every record of a path, the winner first, in list's columns
+    {"Which", {"which", "{A}", "chars/hero/hero.skn"}, 0, "", {"0\t4\t", "\tdata.pak\t\\chars\\hero\\hero.skn\n5\t7\t", "\tpatch.pak\t\\chars\\hero\\hero.skn\n"}},
+    {"WhichTwiceInOneArchive", {"which", "{2}", "\\dup.txt"}, 0, "", {"1\t6\t", "\t0.pak\t\\dup.txt\n5\t5\t", "\tdata.pak\t\\dup.txt\n6\t6\t", "\tdata.pak\t\\dup.txt\n"}},
+    {"WhichChineseName", {"which", "{A}", "ui/中文.txt"}, 0, "", {"\tdata.pak\t\\ui\\中文.txt\n"}},
+    {"WhichNoRecord", {"which", "{A}", "chars/nobody.skn"}, 1, "vell: no record holds chars/nobody.skn\n"},
+    {"WhichFolder", {"which", "{A}", "chars/hero"}, 1, "vell: no record holds chars/hero\n"},
+    {"WhichNoPath", {"which", "{A}"}, 2, kUsage},
+    {"WhichNoGame", {"which", "{O}", "a.txt"}, 2, kUsage},
+    // diff: 0 equal, 1 different, 2 trouble
+    {"DiffEachKind", {"diff", "{1}", "{2}"}, 1, "", {"M changed.txt\n+ dup.txt\n- gone.txt\n+ long/" + Repeat("中", 120) + "2.txt\n+ new.txt\n3 added, 1 removed, 1 changed, 2 unchanged\n"}},
+    {"DiffBackwards", {"diff", "{2}", "{1}"}, 1, "", {"M changed.txt\n- dup.txt\n+ gone.txt\n- long/", "- new.txt\n1 added, 3 removed, 1 changed, 2 unchanged\n"}},
+    {"DiffEqual", {"diff", "{A}", "{A}"}, 0, "", {"0 added, 0 removed, 0 changed, 8 unchanged\n"}},
+    {"DiffExtract", {"diff", "{1}", "{2}", "--extract", "{O}/x"}, 1, "", {"3 added"}, {"x/changed.txt=after", "x/new.txt=hi", "x/dup.txt=update", "x/long/" + kUtf8Cut + "~1.txt=two", "!x/long/" + kUtf8Cut + ".txt", "!x/same.txt", "!x/gone.txt", "x/#4", "x/long/#1"}},
+    {"DiffEqualExtractsNothing", {"diff", "{1}", "{1}", "--extract", "{O}/x"}, 0, "", {}, {"x/#0"}},
+    {"DiffBrokenInOld", {"diff", "{B}", "{1}"}, 2, "vell: can't read changed.txt\n"},
+    {"DiffBrokenInNew", {"diff", "{1}", "{B}", "--extract", "{O}/x"}, 2, "vell: can't read changed.txt\n", {}, {"!x"}},
+    {"DiffNoFolder", {"diff", "{O}/none", "{1}"}, 2, "vell: can't read {O}/none\n"},
+    {"DiffNoGameInNew", {"diff", "{1}", "{O}"}, 2, "vell: can't read {O}\n"},
+    {"DiffOneFolder", {"diff", "{1}"}, 2, kUsage},
+    {"DiffExtractNoFolder", {"diff", "{1}", "{2}", "--extract"}, 2, kUsage},
     // Names past 255 bytes in UTF-8: every file written, none too long, none meeting.
     {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.obj#2"}},
     {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.mtl#2"}},
@@ -387,6 +445,9 @@ std::string Substituted(std::string text, const std::string& out) {
                                      {"{L}", g.longNames.Path()},
                                      {"{N}", g.meeting.Path()},
                                      {"{a}", fs::relative(g.archives.Path()).string()},
+                                     {"{1}", g.older.Path()},
+                                     {"{2}", g.newer.Path()},
+                                     {"{B}", g.broken.Path()},
                                      {"{O}", out}}) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
             text.replace(at, 3, value);
@@ -508,10 +569,11 @@ TEST_P(Command, ExitMessageAndFiles) {
     }
     const std::string err = Substituted(c.err, out.Path());
     EXPECT_EQ(r.err.substr(0, err.size()), err);
-    if (c.exit == 0 && err.empty()) {
+    // A row that expects no message gets none (diff's status 1 says only "they differ").
+    if (err.empty()) {
         EXPECT_EQ(r.err, "");
     }
-    if (c.exit == 1) {  // one line for the failure, besides the files renamed
+    if (c.exit == 1 && !err.empty()) {  // one line for the failure, besides the files renamed
         std::size_t renamed = 0;
         for (std::size_t at = 0; (at = r.err.find("vell: renamed ", at)) != std::string::npos;
              ++at) {

@@ -99,12 +99,13 @@ std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
     return out;
 }
 
-// The file exported by `vell gltf` poses like `vell obj --frame` at each frame given, per
-// animation of `ani` (1-based as vell numbers them; the file's from `first` on); the
-// attachment, which OBJ leaves out, aside.
+// The file exported by `vell gltf` in metres poses like `vell obj --frame` in the game's
+// units at each frame given, per animation of `ani` (1-based as vell numbers them; the
+// file's from `first` on); the attachment, which OBJ leaves out, aside.
 void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                         const std::string& ani, const std::string& glb,
                         const std::vector<std::vector<int>>& framesPerAnimation, int first = 0) {
+    constexpr double kMetres = 0.01;
     const GltfEval::Document doc = GltfEval::Load(glb);
     for (std::size_t a = 0; a < framesPerAnimation.size(); ++a) {
         for (int f : framesPerAnimation[a]) {
@@ -116,7 +117,7 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
             const RunResult r = Vell(args);
             ASSERT_EQ(r.exitCode, 0) << r.err;
             const auto expected = ObjVertices(objs.Path());
-            double size = 1, worst = 0;
+            double size = 0, worst = 0;
             std::size_t compared = 0;
             for (const auto& prim :
                  GltfEval::Evaluate(doc, first + static_cast<int>(a), f / 60.0)) {
@@ -128,9 +129,9 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                 ASSERT_EQ(found->second.size(), prim.positions.size()) << prim.name;
                 for (std::size_t v = 0; v < prim.positions.size(); ++v) {
                     for (int c = 0; c < 3; ++c) {
-                        size = std::max(size, std::abs(found->second[v][c]));
-                        worst =
-                            std::max(worst, std::abs(found->second[v][c] - prim.positions[v][c]));
+                        const double expected = found->second[v][c] * kMetres;
+                        size = std::max(size, std::abs(expected));
+                        worst = std::max(worst, std::abs(expected - prim.positions[v][c]));
                     }
                 }
             }
@@ -159,6 +160,18 @@ void ExpectConsumersAccept(const std::string& file, long animations, bool maySpl
     EXPECT_LE(bones, meshes * expected.joints) << info.out;
     EXPECT_EQ(bones > 0, expected.joints > 0) << info.out;
     EXPECT_EQ(AssimpCount(info.out, "Animations"), expected.animations) << info.out;
+}
+
+// How tall the file's meshes stand at rest, along +Y.
+double RestHeight(const std::string& file) {
+    double low = INFINITY, high = -INFINITY;
+    for (const auto& prim : GltfEval::Evaluate(GltfEval::Load(file), -1, 0)) {
+        for (const auto& p : prim.positions) {
+            low = std::min(low, p[1]);
+            high = std::max(high, p[1]);
+        }
+    }
+    return high - low;
 }
 
 class GltfCommand : public ::testing::Test {
@@ -234,56 +247,143 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     ExpectPosesLikeObj(game, load, "chars/hero/hero_bow.ani", file, {{0, 20}}, 3);
 }
 
-// --mtl: assimp finds each file's material and its PNG, and the faces wind with their normals.
-TEST(ObjMaterials, AssimpReadsTheTextureAndFacesWindWithTheirNormals) {
+// The sample hero stands 181.8 units tall in the game: 1.818 m in the file by default, as
+// glTF counts in metres, and 181.8 with --scale 1.
+TEST(GltfSample, HeroIsInMetresByDefaultAndInTheGamesUnitsWithScaleOne) {
     if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
         GTEST_SKIP() << "vell has no make-sample";
     }
-    const std::string& game = TestUtil::SampleGameFolder();
+    const struct {
+        std::vector<std::string> scale;
+        double height;
+    } kRows[] = {{{}, 1.818}, {{"--scale", "1"}, 181.8}, {{"--scale", "0.5"}, 90.9}};
     TestUtil::TempDir out;
-    ASSERT_EQ(Vell({"obj", game, "chars/hero/hero.skn", "--mtl", "-o", out.Path()}).exitCode, 0);
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
-        if (entry.path().extension() != ".obj") {
-            continue;
+    for (const auto& row : kRows) {
+        const std::string file = out / "hero.glb";
+        std::vector<std::string> args = {"gltf", TestUtil::SampleGameFolder(),
+                                         "chars/hero/hero.skn", "-o", file};
+        args.insert(args.end(), row.scale.begin(), row.scale.end());
+        const RunResult r = Vell(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NEAR(RestHeight(file), row.height, row.height * 1e-4);
+    }
+}
+
+// The word after `tag` on every line that starts with it, as a strict reader that splits
+// lines at spaces takes it: a line with more than one word after its tag fails.
+std::vector<std::string> StrictNames(const std::filesystem::path& file, const std::string& tag) {
+    std::vector<std::string> names;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> split;
+        for (std::string word; words >> word;) {
+            split.push_back(word);
         }
-        ++files;
-        const RunResult info = AssimpInfo(entry.path());
-        ASSERT_EQ(info.exitCode, 0) << info.err;
-        std::smatch png;
-        ASSERT_TRUE(std::regex_search(info.out, png, std::regex("Texture Refs:\\s+'([^']+)'")))
-            << info.out;
-        EXPECT_TRUE(std::filesystem::exists(out / png[1].str())) << png[1];
-        std::vector<GltfEval::Vec3d> v, vn;
-        long agree = 0, faces = 0;
-        std::ifstream in(entry.path());
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream words(line.substr(line.find(' ') + 1));
-            GltfEval::Vec3d p{};
-            if (line.rfind("v ", 0) == 0 || line.rfind("vn ", 0) == 0) {
-                words >> p[0] >> p[1] >> p[2];
-                (line[1] == 'n' ? vn : v).push_back(p);
-            } else if (line.rfind("f ", 0) == 0) {
-                std::size_t i[3];
-                for (std::size_t& k : i) {
-                    std::string corner;
-                    words >> corner;
-                    k = std::stoul(corner) - 1;
+        if (!split.empty() && split[0] == tag) {
+            EXPECT_EQ(split.size(), 2u) << file << ": " << line;
+            names.push_back(split.size() > 1 ? split[1] : "");
+        }
+    }
+    return names;
+}
+
+// Faces that wind with their normals, of all the file's faces.
+std::pair<long, long> FacesWithTheirNormals(const std::filesystem::path& file) {
+    std::vector<GltfEval::Vec3d> v, vn;
+    long agree = 0, faces = 0;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line.substr(line.find(' ') + 1));
+        GltfEval::Vec3d p{};
+        if (line.rfind("v ", 0) == 0 || line.rfind("vn ", 0) == 0) {
+            words >> p[0] >> p[1] >> p[2];
+            (line[1] == 'n' ? vn : v).push_back(p);
+        } else if (line.rfind("f ", 0) == 0) {
+            std::size_t i[3];
+            for (std::size_t& k : i) {
+                std::string corner;
+                words >> corner;
+                k = std::stoul(corner) - 1;
+            }
+            auto d = [&](int c, int k) { return v[i[k]][c] - v[i[0]][c]; };
+            double dot = 0;
+            for (int c = 0; c < 3; ++c) {
+                const double n =
+                    d((c + 1) % 3, 1) * d((c + 2) % 3, 2) - d((c + 2) % 3, 1) * d((c + 1) % 3, 2);
+                dot += n * (vn[i[0]][c] + vn[i[1]][c] + vn[i[2]][c]);
+            }
+            ++faces;
+            agree += dot > 0;
+        }
+    }
+    return {agree, faces};
+}
+
+// --mtl: assimp finds each file's material and its PNG, a reader that splits at spaces finds
+// every file the mtllib and map_ lines name, the glow is Ke and map_Ke, and the sample's
+// faces wind with their normals.
+TEST(ObjMaterials, TexturesGlowAndNamesReadAsOneWordAndFacesWindWithTheirNormals) {
+    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
+        GTEST_SKIP() << "vell has no make-sample";
+    }
+    TestUtil::TempDir test;
+    Forge::SavePak(test / "char.pak", GltfTest::CharacterGame());
+    const struct {
+        bool sample;
+        const char* skin;
+        int files;
+        const char* glow;  // the Ke line, "" for none
+        std::vector<std::string> glowPngs;
+    } kRows[] = {
+        {true, "chars/hero/hero.skn", 6, "", {}},
+        {true,
+         "chars/hero/weapon/hero_sword.skn",
+         1,
+         "Ke 0.600000 1.050000 1.500000",
+         {"hero_sword_glow.png"}},
+        // "sword blade" with "sword glow.dds": names with spaces.
+        {false, "chars/hero/sword.skn", 1, "Ke 1.000000 0.500000 0.200000", {"sword_glow.png"}},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.skin);
+        TestUtil::TempDir out;
+        const std::string game = row.sample ? TestUtil::SampleGameFolder() : test.Path();
+        ASSERT_EQ(Vell({"obj", game, row.skin, "--mtl", "-o", out.Path()}).exitCode, 0);
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(out.Path())) {
+            if (entry.path().extension() != ".obj") {
+                continue;
+            }
+            ++files;
+            const RunResult info = AssimpInfo(entry.path());
+            ASSERT_EQ(info.exitCode, 0) << info.err;
+            std::smatch png;
+            ASSERT_TRUE(std::regex_search(info.out, png, std::regex("Texture Refs:\\s+'([^']+)'")))
+                << info.out;
+            EXPECT_TRUE(std::filesystem::exists(out / png[1].str())) << png[1];
+            const std::vector<std::string> libraries = StrictNames(entry.path(), "mtllib");
+            ASSERT_EQ(libraries.size(), 1u);
+            const std::filesystem::path mtl = out / libraries[0];
+            ASSERT_TRUE(std::filesystem::exists(mtl)) << mtl;
+            for (const char* tag : {"map_Kd", "map_d", "map_Ke"}) {
+                for (const std::string& name : StrictNames(mtl, tag)) {
+                    EXPECT_TRUE(std::filesystem::exists(out / name)) << tag << " " << name;
                 }
-                auto d = [&](int c, int k) { return v[i[k]][c] - v[i[0]][c]; };
-                double dot = 0;
-                for (int c = 0; c < 3; ++c) {
-                    const double n = d((c + 1) % 3, 1) * d((c + 2) % 3, 2) -
-                                     d((c + 2) % 3, 1) * d((c + 1) % 3, 2);
-                    dot += n * (vn[i[0]][c] + vn[i[1]][c] + vn[i[2]][c]);
-                }
-                ++faces;
-                agree += dot > 0;
+            }
+            EXPECT_EQ(StrictNames(mtl, "map_Ke"), row.glowPngs);
+            const std::string text = TestUtil::ReadText(mtl);
+            EXPECT_EQ(text.find("Ke ") != std::string::npos, *row.glow != 0) << text;
+            if (*row.glow) {
+                EXPECT_NE(text.find(std::string(row.glow) + "\n"), std::string::npos) << text;
+            }
+            if (row.sample) {
+                const auto [agree, faces] = FacesWithTheirNormals(entry.path());
+                EXPECT_GT(agree, faces * 9 / 10) << entry.path();
             }
         }
-        EXPECT_GT(agree, faces * 9 / 10) << entry.path();
+        EXPECT_EQ(files, row.files);
     }
-    EXPECT_EQ(files, 6);
 }
 
 // --each: every whole model below the folder, each on its own; a broken skin is reported and
@@ -316,6 +416,10 @@ TEST_F(GltfCommand, EachExportsEveryWholeModelAndCountsTheBrokenOne) {
         }
         if (row.written[0].ends_with(".gltf")) {
             EXPECT_EQ(Validate(each / ("out/" + row.written[0])).exitCode, 0);
+        }
+        // In metres: the test character's rings span 13 units.
+        if (row.args[0] == "gltf") {
+            EXPECT_NEAR(RestHeight(each / ("out/" + row.written[0])), 0.13, 1e-6);
         }
         // Nothing beside the output folder.
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(each.Path()), {}), 1);

@@ -93,7 +93,7 @@ TEST(GltfOddData, OddRecordsExportFiniteAndValid) {
     model.SkinAt(0).materials.resize(1);  // fewer materials than sub-meshes
     TestUtil::TempDir dir;
     const std::string file = dir / "odd.glb";
-    Export::ExportGltf(model, file, {});
+    Export::ExportGltf(model, file, {}, {.scale = 1});
     const Document doc = GltfEval::Load(file);
     const auto& primitives = doc.json["meshes"][0]["primitives"];
     ASSERT_EQ(primitives.size(), 2u);
@@ -117,36 +117,67 @@ TEST(GltfOddData, OddRecordsExportFiniteAndValid) {
     EXPECT_EQ(doc.json["accessors"][bigIndices]["componentType"], 5125);
     EXPECT_EQ(GltfEval::ReadAccessor(doc, bigIndices), (std::vector<double>{65535, 1, 0}));
     EXPECT_EQ(primitives[1]["extras"]["subMesh"], 2);
-    EXPECT_EQ(doc.json["materials"][primitives[1]["material"].get<int>()]["name"], "untextured");
+    // The sub-mesh without a skin material gets a plain one with nothing to keep.
+    const auto& plain = doc.json["materials"][primitives[1]["material"].get<int>()];
+    EXPECT_TRUE(plain["name"].get<std::string>().starts_with("untextured")) << plain["name"];
+    EXPECT_FALSE(plain.contains("extras"));
     const TestUtil::RunResult r = TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", file});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
 }
 
-// An animation far longer than its keys stays small and poses exactly, at the keys, between
-// them and long past them; the bone naming itself as its parent is a root.
-TEST(GltfOddData, AnimationFarLongerThanItsKeysStaysSmallAndExact) {
-    CVellModel model;
-    MakeCharacter(model, {Quad("q", 8)});
-    TestUtil::TempDir dir;
-    Export::ExportGltf(model, dir / "odd.glb", {});
-    const Document doc = GltfEval::Load(dir / "odd.glb");
-    // The longest input: constant channels hold a single time.
+// The longest input of an animation's samplers: constant channels hold a single time.
+std::vector<double> LongestInput(const Document& doc, int animation) {
     std::vector<double> times;
-    for (const auto& sampler : doc.json["animations"][0]["samplers"]) {
+    for (const auto& sampler : doc.json["animations"][animation]["samplers"]) {
         auto input = GltfEval::ReadAccessor(doc, sampler["input"]);
         if (input.size() > times.size()) {
             times = std::move(input);
         }
     }
+    return times;
+}
+
+// An animation far longer than its keys stays small and poses exactly, at the keys, between
+// them and long past them; the bone naming itself as its parent is a root. A second one in
+// which nothing leaves its rest still lasts its 30 frames.
+TEST(GltfOddData, AnimationFarLongerThanItsKeysStaysSmallAndExact) {
+    CVellModel model;
+    MakeCharacter(model, {Quad("q", 8)});
+    Model::Skeleton& skeleton = model.GetSkeleton();
+    for (Model::Bone& bone : skeleton.bones) {
+        Model::AnimTrack resting = bone.tracks[0];
+        resting.positionKeys.clear();
+        resting.rotationKeys.clear();
+        bone.tracks.push_back(resting);
+    }
+    skeleton.animationNames.push_back("still");
+    skeleton.frameCounts.push_back(30);
+    TestUtil::TempDir dir;
+    Export::ExportGltf(model, dir / "odd.glb", {}, {.scale = 1});
+    const Document doc = GltfEval::Load(dir / "odd.glb");
+    const std::vector<double> times = LongestInput(doc, 0);
     EXPECT_LE(times.size(), 12u);
     EXPECT_NEAR(times.back(), 3999999999.0 / 60, 1e3);
-    model.PlayAnimation(1);
-    for (float f : {0.f, 1.f, 2.f, 3.f, 4.f, 5.f, 6.f, 7.f, 8.f, 9.f, 10.f, 500.f, 100000.f}) {
-        model.PoseAt(f);
-        const auto expected = GltfCompare::ModelPositions(model);
-        EXPECT_LE(GltfCompare::Distance(expected, GltfEval::Evaluate(doc, 0, f / 60.0)), 1e-3)
-            << "frame " << f;
+    EXPECT_NEAR(LongestInput(doc, 1).back(), 29 / 60.0, 1e-6);
+    const struct {
+        unsigned animation;
+        std::vector<float> frames;
+    } kRows[] = {{1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 500, 100000}}, {2, {0, 15, 29}}};
+    for (const auto& row : kRows) {
+        model.PlayAnimation(row.animation);
+        for (float f : row.frames) {
+            model.PoseAt(f);
+            const auto expected = GltfCompare::ModelPositions(model);
+            EXPECT_LE(GltfCompare::Distance(
+                          expected,
+                          GltfEval::Evaluate(doc, static_cast<int>(row.animation - 1), f / 60.0)),
+                      1e-3)
+                << "animation " << row.animation << " frame " << f;
+        }
     }
+    const TestUtil::RunResult r =
+        TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", dir / "odd.glb"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
 }
 
 }  // namespace

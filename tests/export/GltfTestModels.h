@@ -111,12 +111,24 @@ inline Forge::MaterialDesc Textured(const std::string& file) {
     return m;
 }
 
+// A glow of `colour` × `power`, painted by `texture` when one is named.
+inline Forge::MaterialDesc Glowing(Forge::MaterialDesc m, Forge::Vec4 colour, float power,
+                                   const std::string& texture = "") {
+    m.params.push_back(Forge::ColourParam("g_EmissiveColor", colour));
+    m.params.push_back(Forge::ScalarParam("g_EmissivePower", power));
+    if (!texture.empty()) {
+        m.params.push_back(Forge::TextParam("g_EmissiveTex", texture));
+    }
+    return m;
+}
+
 inline Forge::SkinDesc CharacterSkin(const std::string& meshName) {
     Forge::SkinDesc skin;
     skin.meshName = meshName;
-    // body and strip share one texture (named in two cases); plain has none; lost names a
-    // file that is not there.
-    skin.materials = {Textured("hero.dds"), Textured("HERO.DDS"), Forge::MaterialDesc{},
+    // body and strip share one texture (named in two cases); plain has none but glows
+    // brighter than 1; lost names a file that is not there.
+    skin.materials = {Textured("hero.dds"), Textured("HERO.DDS"),
+                      Glowing(Forge::MaterialDesc{}, {0.2f, 0.2f, 0.2f, 1}, 10),
                       Textured("gone.dds")};
     return skin;
 }
@@ -187,23 +199,36 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     return ani;
 }
 
+// The animation without the bone the sword hangs on.
+inline Forge::AnimationDesc AnimationWithoutBox() {
+    Forge::AnimationDesc ani = Animation(11);
+    ani.name = "nobox";
+    ani.bones.pop_back();
+    return ani;
+}
+
 inline Forge::MeshDesc SwordMesh() {
     Forge::MeshDesc mesh;
     mesh.name = "sword";
-    mesh.subMeshes = {Ring("blade", 0, 0, {0, 1, 2, 3, 4, 5})};
+    mesh.subMeshes = {Ring("sword blade", 0, 0, {0, 1, 2, 3, 4, 5})};
     return mesh;
 }
 
 inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
     Forge::SkinDesc sword;
     sword.meshName = "sword.msh";
-    sword.materials = {Textured("hero.dds")};
+    // A glow within glTF's factor, painted by a texture whose name has a space.
+    sword.materials = {Glowing(Textured("hero.dds"), {0.5f, 0.25f, 0.1f, 1}, 2, "sword glow.dds")};
     Forge::SkinDesc head = CharacterSkin("hero_head.msh");
+    // A glow texture under a black colour: the texture alone glows.
+    head.materials[0].params.push_back(Forge::TextParam("g_EmissiveTex", "hero.dds"));
     return {
         {"\\chars\\hero\\hero.skn", Forge::WriteSkin(CharacterSkin("hero.msh"))},
         {"\\chars\\hero\\hero.msh", Forge::WriteMesh(CharacterMesh("hero", Translate(0, -10, 0)))},
         {"\\chars\\hero\\tex\\hero.dds", Texture()},
         {"\\chars\\hero\\hero.ani", Forge::WriteAnimation(Animation(aniVersion))},
+        {"\\chars\\hero\\nobox.ani", Forge::WriteAnimation(AnimationWithoutBox())},
+        {"\\chars\\hero\\tex\\sword glow.dds", Texture()},
         {"\\chars\\hero\\sword.skn", Forge::WriteSkin(sword)},
         {"\\chars\\hero\\sword.msh", Forge::WriteMesh(SwordMesh())},
         {"\\chars\\hero\\parts\\hero_body.skn", Forge::WriteSkin(CharacterSkin("hero_body.msh"))},

@@ -1,4 +1,4 @@
-// Runs the Khronos glTF validator on each file given; exits 1 when any has errors.
+// Runs the Khronos glTF validator on each file given; exits 1 when any has errors or warnings.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -21,7 +21,7 @@ async function validate(file) {
         }
     }
     console.log(`${file}: ${issues.numErrors} errors, ${issues.numWarnings} warnings`);
-    return issues.numErrors;
+    return issues.numErrors + issues.numWarnings;
 }
 
 (async () => {

@@ -427,3 +427,100 @@ TEST_F(PoseFixture, NoBoneRowPastSixteenBitsOfBones) {
 }
 
 }  // namespace
+
+namespace {
+
+// The lit view's normals: the rotation of the same skinning as the positions, renormalised,
+// kept only while lit; the normals the exports write stay as read.
+TEST_F(PoseFixture, PosedNormalsTurnWithTheSkinningAndOnlyWhileLit) {
+    Skeleton skeleton = MakeSkeleton({
+        MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ, {2, 2, 2})),
+        MakeBone("~BoxBone01", 0, Track({0, 5, 0})),
+    });
+    Mesh sword = MakeMesh({{"~BoxBone01", Model::kIdentity}}, {OneVertex({1, 0, 0})});
+    sword.subMeshes[0].normals = {{1, 0, 0}};
+    Model::BindToSkeleton(sword, skeleton);
+    model.MeshAt(Model::kAttachment) = sword;
+    Mesh body = MakeMesh({{"root", Model::kIdentity}}, {OneVertex({1, 0, 0})});
+    body.subMeshes[0].normals = {{1, 0, 0}};
+    Pose(std::move(skeleton), std::move(body), 0);
+    EXPECT_TRUE(Posed().skinnedNormals.empty());
+
+    model.SetLighting(true);
+    struct NormalRow {
+        const char* name;
+        std::function<void()> step;
+        Vec3 body;
+        Vec3 sword;
+    };
+    const NormalRow rows[] = {
+        {"lit", [] {}, {0, 1, 0}, {0, 1, 0}},
+        {"posed again", [&] { model.Pose(); }, {0, 1, 0}, {0, 1, 0}},
+        {"bind pose", [&] { model.ResetPose(); }, {1, 0, 0}, {1, 0, 0}},
+    };
+    for (const NormalRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.step();
+        ASSERT_EQ(Posed().skinnedNormals.size(), 1u);
+        ExpectNear(Posed().skinnedNormals[0], row.body);
+        ExpectNear(Posed(Model::kAttachment).skinnedNormals.at(0), row.sword);
+        ExpectNear(Posed().normals[0], {1, 0, 0});
+    }
+    model.SetLighting(false);
+    EXPECT_TRUE(Posed().skinnedNormals.empty());
+    EXPECT_TRUE(Posed(Model::kAttachment).skinnedNormals.empty());
+}
+
+// The timeline's operations: a held frame stays held by the clock, within the animation's
+// frames, and playing goes on from it; nothing happens while no animation is chosen.
+TEST_F(PoseFixture, HeldFramesStayAndPlayingGoesOnFromThem) {
+    uint32_t now = 0;
+    model.SetClock([&] { return now; });
+    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent,
+                                Keyed({VKey(0, {0, 0, 0}), VKey(19, {19, 0, 0})}))}),
+         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
+    model.SetFrame(5);
+    EXPECT_EQ(model.GetState().frame, -1);  // nothing chosen: nothing held
+    model.PlayAnimation(1);
+    const auto tick = [&](uint32_t ms) {
+        now += ms;
+        model.Update();
+    };
+    struct HoldRow {
+        const char* name;
+        std::function<void()> step;
+        int frame;
+        bool paused;
+    };
+    const HoldRow rows[] = {
+        {"played 100 ms", [&] { tick(100); }, 6, false},
+        {"paused", [&] { model.Pause(true); }, 6, true},
+        {"a second later", [&] { tick(1000); }, 6, true},
+        {"held at 12", [&] { model.SetFrame(12); }, 12, true},
+        {"past the last", [&] { model.SetFrame(50); }, 19, true},
+        {"before the first", [&] { model.SetFrame(-3); }, 0, true},
+        {"speed 0 keeps it held", [&] { model.SetSpeed(0); }, 0, true},
+        {"played on",
+         [&] {
+             model.SetSpeed(60);
+             model.SetFrame(12);
+             model.Pause(false);
+             tick(50);
+         },
+         15, false},
+    };
+    for (const HoldRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.step();
+        EXPECT_EQ(model.GetState().frame, row.frame);
+        EXPECT_EQ(model.GetState().paused, row.paused);
+    }
+    model.SetFrame(7);
+    ExpectNear(Posed().skinnedPositions[0], {7, 0, 0});
+    model.PlayAnimation(0);
+    EXPECT_FALSE(model.GetState().paused);
+    model.SetFrame(3);
+    EXPECT_EQ(model.GetState().frame, -1);
+}
+
+}  // namespace

@@ -360,6 +360,95 @@ TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
     }
 }
 
+// ---- the crowd and the update ------------------------------------------------------------
+
+const Forge::PakFile* FileIn(const Forge::SampleGame& game, const std::string& path,
+                             const std::string& archive = {}) {
+    for (const Forge::SampleArchive& a : game.archives) {
+        for (const Forge::PakFile& f : a.files) {
+            if (f.path == path && (archive.empty() || a.name == archive)) {
+                return &f;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// The crowd members with the update: the same bytes from two runs; every member's own names,
+// skeleton, height and colours, its mesh skinned soundly to bones its animation has; the
+// update's changes where it says.
+TEST(SampleGame, CrowdAndUpdateAreTheSameEveryRunAndEachMemberIsItsOwn) {
+    const Forge::SampleOptions options{.characters = 4, .patch = Forge::SamplePatch::Some};
+    const Forge::SampleGame game = Forge::MakeSampleGame(options);
+    const Forge::SampleGame again = Forge::MakeSampleGame(options);
+    ASSERT_EQ(game.archives.size(), again.archives.size());
+    for (std::size_t a = 0; a < game.archives.size(); ++a) {
+        ASSERT_EQ(game.archives[a].files.size(), again.archives[a].files.size());
+        for (std::size_t f = 0; f < game.archives[a].files.size(); ++f) {
+            ASSERT_TRUE(game.archives[a].files[f].stream == again.archives[a].files[f].stream)
+                << game.archives[a].files[f].path;
+        }
+    }
+    std::vector<std::string> names;
+    for (const auto& a : game.archives) {
+        names.push_back(a.name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{Sample::kHotfixArchive, Sample::kPatchArchive, "char.pak",
+                                        Sample::kCrowdArchive, "data.pak", "sound.pak", "ui.pak"}));
+    EXPECT_EQ(game.archives[3].files.size(), 4 * Sample::kCrowdFilesEach);
+
+    std::set<std::size_t> boneCounts;
+    std::set<float> heights;
+    std::set<std::vector<uint8_t>> cloths;
+    for (const char* member : {"ranger_001", "warden_001", "oracle_001", "nomad_001"}) {
+        const std::string stem = std::string(Sample::kCrowdFolder) + "\\" + member + "\\" + member;
+        const Forge::PakFile* meshFile = FileIn(game, stem + ".msh");
+        const Forge::PakFile* aniFile = FileIn(game, stem + ".ani");
+        const Forge::PakFile* cloth = FileIn(game, std::string(Sample::kCrowdFolder) + "\\" +
+                                                       member + "\\tex\\" + member + "_cloth.dds");
+        ASSERT_TRUE(meshFile && aniFile && cloth && FileIn(game, stem + ".skn")) << member;
+        PakMgr::CMemoryRead meshBytes(meshFile->data.data(), uint32_t(meshFile->data.size()));
+        PakMgr::CMemoryRead aniBytes(aniFile->data.data(), uint32_t(aniFile->data.size()));
+        Mesh mesh;
+        Model::ReadMesh(mesh, meshBytes);
+        Skeleton skeleton;
+        Model::ReadAnimation(aniBytes, skeleton);
+        ExpectSoundSkinning(mesh, member);
+        ASSERT_EQ(mesh.bones.size(), skeleton.bones.size()) << member;
+        for (const Model::MeshBone& bone : mesh.bones) {
+            EXPECT_TRUE(std::any_of(skeleton.bones.begin(), skeleton.bones.end(),
+                                    [&](const Model::Bone& b) { return b.name == bone.name; }))
+                << member << " " << bone.name;
+        }
+        boneCounts.insert(mesh.bones.size());
+        heights.insert(mesh.boxMax[1]);
+        cloths.insert(cloth->data);
+    }
+    EXPECT_EQ(boneCounts, (std::set<std::size_t>{24, 27, 28, 30}));
+    EXPECT_EQ(heights.size(), 4u);
+    EXPECT_EQ(cloths.size(), 4u);
+
+    // The update: against the game as the shared folder holds it.
+    OpenTheGame();
+    for (const char* path : Sample::kPatchChanged) {
+        const Forge::PakFile* file = FileIn(game, path);
+        ASSERT_TRUE(file) << path;
+        EXPECT_NE(file->data, Load(path)) << path;
+    }
+    for (const char* path : Sample::kPatchRemoved) {
+        EXPECT_FALSE(FileIn(game, path)) << path;
+        EXPECT_FALSE(Load(path).empty()) << path;
+    }
+    for (const char* path : Sample::kPatchAdded) {
+        EXPECT_TRUE(FileIn(game, path)) << path;
+        EXPECT_EQ(Node(path), nullptr) << path;
+    }
+    // The update's archive brings back the base archive's tunic over the patch's.
+    EXPECT_EQ(FileIn(game, Sample::kPatchedTexture, Sample::kHotfixArchive)->data,
+              FileIn(game, Sample::kPatchedTexture, "char.pak")->data);
+}
+
 // ---- the command --------------------------------------------------------------------------
 
 // The shared game is vell's first run (perhaps another build's: the bytes must not differ).

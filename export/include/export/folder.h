@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/gltf.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 
@@ -19,8 +20,8 @@ struct FolderOptions {
     FolderFormat format = FolderFormat::Glb;
     // OBJ: a .mtl and a PNG copy of the texture per file, faces wound for other tools.
     bool mtl = false;
-    // glTF: every length multiplied by this.
-    float scale = 1.0f;
+    // glTF: every length multiplied by this (metres by default, as GltfOptions).
+    float scale = kMetresPerGameUnit;
     // Models exported at once (at most Base::kMaxWorkers); 0 means one per core. Fewer
     // work when the system makes fewer threads.
     unsigned jobs = 0;

@@ -49,6 +49,26 @@ inline constexpr char kPatchedSkin[] = "\\chars\\hero\\parts\\hero_costume.skn";
 
 inline constexpr std::size_t kTargetEntries = 35000;
 
+// The crowd (make-sample --characters N): characters made from the hero, one folder each
+// below kCrowdFolder (skin, mesh, animation and tex/), all in kCrowdArchive.
+inline constexpr char kCrowdFolder[] = "\\chars\\crowd";
+inline constexpr char kCrowdArchive[] = "crowd.pak";
+inline constexpr uint32_t kCrowdFilesEach = 10;
+
+// The patched game (make-sample --patch): these paths change, go and come, and the update's
+// own archive, which sorts before every other, overrides the tunic and a login picture.
+inline constexpr std::array<const char*, 4> kPatchChanged = {
+    "\\config\\version.ini", "\\scripts\\quest\\quest_001.lua", "\\scripts\\quest\\quest_002.lua",
+    "\\maps\\forest\\region00\\tile_001.ter"};
+inline constexpr std::array<const char*, 3> kPatchRemoved = {
+    "\\effects\\skill\\fx000\\part_001.dds", "\\effects\\skill\\fx000\\part_002.eff",
+    "\\effects\\skill\\fx000\\part_003.dds"};
+inline constexpr std::array<const char*, 3> kPatchAdded = {"\\scripts\\quest\\quest_new01.lua",
+                                                           "\\scripts\\quest\\quest_new02.lua",
+                                                           "\\ui\\event\\event_new.xml"};
+inline constexpr char kHotfixArchive[] = "0000_hotfix.pak";
+inline constexpr char kHotfixLogin[] = "\\ui\\login\\login_001.dds";
+
 }  // namespace Sample
 
 struct SampleArchive {
@@ -60,8 +80,19 @@ struct SampleGame {
     std::vector<SampleArchive> archives;  // in name order
 };
 
-// Builds every archive in memory; the same bytes on every call.
-SampleGame MakeSampleGame();
+enum class SamplePatch {
+    None,
+    Some,  // the few changes of Sample::kPatch..., and the update's own archive
+    All,   // every file's bytes changed
+};
+
+struct SampleOptions {
+    uint32_t characters = 0;  // crowd members beside the hero
+    SamplePatch patch = SamplePatch::None;
+};
+
+// Builds every archive in memory; the same options give the same bytes on every call.
+SampleGame MakeSampleGame(const SampleOptions& options = {});
 // Writes the archives into `folder` (which must exist); returns the bytes written.
 // Throws std::runtime_error when a file can't be written.
 std::size_t SaveSampleGame(const SampleGame& game, const std::string& folder);

@@ -20,6 +20,14 @@ constexpr float kAlphaThreshold = 0.5f;
 constexpr float kJointSize = 5.0f;
 constexpr float kBoneWidth = 2.0f;
 constexpr float kDefaultSize = 1.0f;
+// The lit view: one light from the camera, and an ambient share so that faces turned away
+// from it are not black.
+constexpr float kLightDiffuse = 0.75f;
+constexpr float kLightAmbient = 0.35f;
+// The selected bone: a larger joint and a wider line to its parent, in yellow.
+constexpr float kSelectedJointSize = 11.0f;
+constexpr float kSelectedBoneWidth = 4.0f;
+constexpr float kSelectedColor[3] = {1.0f, 1.0f, 0.0f};
 
 // Texturing for one sub-mesh. A sub-mesh without a texture is drawn as wireframe, whatever
 // polygon mode the user chose; the user's mode comes back when the binder ends.
@@ -73,9 +81,56 @@ bool CanDraw(const SubMesh& sub, bool withColors) {
     return *std::max_element(sub.indices.begin(), sub.indices.end()) < vertexCount;
 }
 
-void DrawSubMesh(const SubMesh& sub, const Material* material) {
+// Lighting for one sub-mesh of the lit view: on with its posed normals, off for a sub-mesh
+// that has none.
+void LightSubMesh(const SubMesh& sub) {
+    if (sub.skinnedNormals.size() >= sub.skinnedPositions.size()) {
+        glEnable(GL_LIGHTING);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, sub.skinnedNormals.data());
+    } else {
+        glDisable(GL_LIGHTING);
+        glDisableClientState(GL_NORMAL_ARRAY);
+    }
+}
+
+// The light shines from the eye along the view direction: its position is given with the
+// camera's transform left out.
+void BeginLighting() {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    constexpr float kFromEye[4] = {0, 0, 1, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, kFromEye);
+    glPopMatrix();
+    constexpr float kDiffuse[4] = {kLightDiffuse, kLightDiffuse, kLightDiffuse, 1};
+    constexpr float kAmbient[4] = {kLightAmbient, kLightAmbient, kLightAmbient, 1};
+    constexpr float kNone[4] = {0, 0, 0, 1};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, kDiffuse);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kNone);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kNone);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, kAmbient);
+    // Normals as posed, whichever way a face is wound: the face seen uses its own normal.
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+    // The current colour (white, or the bone colours) is the material.
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_LIGHT0);
+}
+
+void EndLighting() {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_COLOR_MATERIAL);
+    glDisableClientState(GL_NORMAL_ARRAY);
+}
+
+void DrawSubMesh(const SubMesh& sub, const Material* material, bool lighting) {
     if (!sub.visible || !CanDraw(sub, showSkeleton)) {
         return;
+    }
+    if (lighting) {
+        LightSubMesh(sub);
     }
     TextureBinder binder(TextureName(material));
     glAlphaFunc(GL_GREATER, kAlphaThreshold);
@@ -98,9 +153,9 @@ void DrawSubMesh(const SubMesh& sub, const Material* material) {
                    GL_UNSIGNED_SHORT, sub.indices.data());
 }
 
-void DrawPart(const Mesh& mesh, const Skin& skin) {
+void DrawPart(const Mesh& mesh, const Skin& skin, bool lighting) {
     for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
-        DrawSubMesh(mesh.subMeshes[i], MaterialFor(skin, i));
+        DrawSubMesh(mesh.subMeshes[i], MaterialFor(skin, i), lighting);
     }
 }
 
@@ -149,6 +204,27 @@ void DrawBones(const Skeleton& skeleton, std::size_t count) {
     glLineWidth(kDefaultSize);
 }
 
+void DrawSelection(const Skeleton& skeleton, std::size_t count) {
+    if (selectedBone < 0 || static_cast<std::size_t>(selectedBone) >= count) {
+        return;
+    }
+    const Bone& bone = skeleton.bones[static_cast<std::size_t>(selectedBone)];
+    glColor3fv(kSelectedColor);
+    if (bone.parent != kNoParent && bone.parent < count) {
+        glLineWidth(kSelectedBoneWidth);
+        glBegin(GL_LINES);
+        glVertex3fv(JointPosition(skeleton.bones[bone.parent]));
+        glVertex3fv(JointPosition(bone));
+        glEnd();
+        glLineWidth(kDefaultSize);
+    }
+    glPointSize(kSelectedJointSize);
+    glBegin(GL_POINTS);
+    glVertex3fv(JointPosition(bone));
+    glEnd();
+    glPointSize(kDefaultSize);
+}
+
 void DrawSkeleton(const Skeleton& skeleton) {
     const std::size_t count = std::min(skeleton.bones.size(), skeleton.boneColors.size());
     if (count == 0) {
@@ -157,18 +233,37 @@ void DrawSkeleton(const Skeleton& skeleton) {
     DrawLabels(skeleton, count);
     DrawJoints(skeleton, count);
     DrawBones(skeleton, count);
+    DrawSelection(skeleton, count);
+}
+
+// The skeleton over everything drawn before it.
+void DrawSkeletonOnTop(const Skeleton& skeleton) {
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    DrawSkeleton(skeleton);
+    glPopAttrib();
 }
 
 class GlRenderer final : public IModelRenderer {
 public:
     void Draw(const DrawScene& scene) override {
+        if (scene.lighting) {
+            BeginLighting();
+        }
         glPushMatrix();
         glMultMatrixf(scene.mirror.data());
         const std::size_t slots = std::min(scene.meshes.size(), scene.skins.size());
         for (std::size_t slot = 0; slot < slots; ++slot) {
-            DrawPart(scene.meshes[slot], scene.skins[slot]);
+            DrawPart(scene.meshes[slot], scene.skins[slot], scene.lighting);
         }
-        if (showSkeleton) {
+        if (scene.lighting) {
+            EndLighting();
+        }
+        if (bonesOnTop) {
+            DrawSkeletonOnTop(scene.skeleton);
+        } else if (showSkeleton) {
             DrawSkeleton(scene.skeleton);
         }
         glPopMatrix();

@@ -90,6 +90,10 @@ bool CRenderViewCore::Render() {
     glViewport(0, 0, m_nWidth, m_nHeight);
     SetProjection(m_fAspect);
     PlaceCamera();
+    RememberCamera();
+    if (m_bShowGrid) {
+        DrawGrid();
+    }
     if (enabled) {
         m_model->Draw();
     }

@@ -18,6 +18,8 @@ struct DrawScene {
     std::span<const Mesh> meshes;
     std::span<const Skin> skins;
     const Skeleton& skeleton;
+    // One light from the camera over the posed normals (SubMesh::skinnedNormals).
+    bool lighting = false;
 };
 
 struct IModelRenderer {

@@ -2,11 +2,16 @@
 // piece), its skeleton and animation playback, drawing and the exports.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "pakmgr/pakmgr.h"
+
+namespace Dds {
+struct DdsImage;
+}
 
 namespace Model {
 
@@ -28,6 +33,43 @@ struct IAnimate {
     virtual void StepProgress() = 0;
 };
 
+// A bone of the skeleton as the viewer shows it: its joint (model space, before the
+// mirror the model is drawn with) as posed now.
+struct BoneInfo {
+    std::string name;     // code page 936
+    uint32_t parent = 0;  // kNoParent (0xFFFFFFFF) for a root
+    float joint[3] = {0, 0, 0};
+};
+
+// What the viewer's info panel shows of the model. Names are code page 936.
+struct SubMeshInfo {
+    std::string name;
+    unsigned vertices = 0;
+    unsigned triangles = 0;
+    bool visible = true;
+};
+struct TextureInfo {
+    std::string name;                            // the file name the material gives
+    std::shared_ptr<const Dds::DdsImage> image;  // empty when it was not loaded
+};
+struct PieceInfo {
+    std::size_t slot = 0;  // 0 whole model, 1 to 8 body parts, 9 the attachment
+    std::string skin;
+    std::string mesh;                    // the mesh file the skin names
+    std::vector<SubMeshInfo> subMeshes;  // in EnumSubMeshes order
+    std::vector<TextureInfo> textures;   // every material's textures that name a file
+};
+struct AnimationInfo {
+    std::string name;
+    int lastFrame = 0;
+};
+struct ModelInfo {
+    std::vector<PieceInfo> pieces;  // the slots that hold a mesh, in slot order
+    std::vector<AnimationInfo> animations;
+    float boxMin[3] = {0, 0, 0};
+    float boxMax[3] = {0, 0, 0};
+};
+
 // GLenum, without pulling the GL headers into every user of the model.
 using PolygonMode = unsigned int;
 
@@ -42,6 +84,7 @@ struct ModelState {
     // Integer frame of the animation playing or held at speed 0, -1 when none.
     int frame = -1;
     int lastFrame = -1;
+    bool paused = false;  // the frame is held (Pause, SetFrame); it counts as playing
 };
 
 // Text arguments and names are code page 936 bytes, as the archives store them.
@@ -84,8 +127,9 @@ struct IVellModel {
     // and group names converted from code page 936. Throws Except naming the first file
     // that can't be written (what was written of it is removed).
     // With `materials`, each OBJ file also gets a .mtl naming a PNG copy of its texture
-    // (map_Kd, and map_d when the texture cuts out), the mtllib/usemtl lines, and faces
-    // wound to agree with their normals, for other tools.
+    // (map_Kd, and map_d when the texture cuts out) and its glow (Ke, map_Ke), the
+    // mtllib/usemtl lines, and faces wound to agree with their normals, for other tools;
+    // the .mtl and PNG names have '_' for spaces, as those lines take one word.
     // No two files of the export meet: with `renamed`, each file whose name was taken by
     // another of them (and so got ~N) is added, its source name in UTF-8.
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
@@ -101,6 +145,21 @@ struct IVellModel {
     // For the viewer: releases the model, its parts, attachment and animations (GL objects
     // with them: the context they were made in must be current).
     virtual void Clear() = 0;
+
+    // For the viewer's timeline: holds the chosen animation at `frame` (kept within 0 and its
+    // last frame) and poses it at once; playback stays paused there until Pause(false).
+    // Nothing happens while no animation is chosen.
+    virtual void SetFrame(int frame) = 0;
+    // Holds the frame shown (the speed is kept), or plays on from the held frame.
+    virtual void Pause(bool paused) = 0;
+    // For the lit view: keeps posed normals (the rotation part of each vertex's skinning,
+    // renormalised) beside the posed positions, and draws with one light from the camera.
+    virtual void SetLighting(bool on) = 0;
+    // For the viewer's bone picking and info panel: the skeleton's bones in order.
+    virtual std::vector<BoneInfo> GetBones() = 0;
+    // For the viewer's info panel: the pieces, their sub-meshes and textures, the animations
+    // and the box.
+    virtual ModelInfo GetInfo() = 0;
 };
 
 // A model of one's own reading through GetPakMgr() that loads, poses and exports without
@@ -110,5 +169,9 @@ std::unique_ptr<IVellModel> CreateModel();
 // Process-wide display switches (the version switch lives with the readers).
 inline bool showSkeleton = false;
 inline bool drawEnabled = true;
+// The skeleton (and its labels) drawn over the mesh, whether or not showSkeleton is set.
+inline bool bonesOnTop = false;
+// The bone the user selected, drawn highlighted; -1 for none.
+inline int selectedBone = -1;
 
 }  // namespace Model

@@ -27,6 +27,7 @@ struct PlaybackState {
     int32_t animation = 0;   // index within the skeleton
     float frameStep = 1.0f;  // frames advanced per exported frame
     float currentFrame = 0.0f;
+    bool paused = false;  // held by the timeline: the clock does not advance it
     // An animation was started and neither ResetPose nor a whole model ended it since: a
     // speed of 0 holds it on its frame.
     bool started = false;
@@ -74,6 +75,11 @@ public:
     void PoseAt(float frame) override;
     ModelState GetState() override;
     void Clear() override;
+    void SetFrame(int frame) override;
+    void Pause(bool paused) override;
+    void SetLighting(bool on) override;
+    std::vector<BoneInfo> GetBones() override;
+    ModelInfo GetInfo() override;
 
     // The pose of playback's current frame: bone matrices, skinning, the attachment.
     void Pose();
@@ -92,6 +98,11 @@ public:
     void SetClock(Clock clock) { m_clock = std::move(clock); }
 
 private:
+    // An animation was chosen with PlayAnimation and the skeleton still has it.
+    bool AnimationChosen() const;
+    // The sub-meshes' posed normals, kept only while the light is on.
+    void PoseNormalsIfLit();
+
     void ExportSubMesh(std::size_t index, const SubMesh& subMesh, const Material* material,
                        const std::string& comment, PakMgr::ITreeNode* node,
                        const std::string& folder, bool materials, PakMgr::CutNames& cuts);
@@ -107,6 +118,9 @@ private:
     Clock m_clock;
     uint32_t m_previousTick = 0;
     uint32_t m_currentTick = 0;
+    bool m_chosen = false;    // PlayAnimation chose an animation
+    bool m_posed = false;     // the parts hold a pose (Pose), not their bind shape (ResetPose)
+    bool m_lighting = false;  // posed normals are kept and the light is on
 };
 
 }  // namespace Model

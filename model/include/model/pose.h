@@ -66,4 +66,11 @@ void PoseAttachment(Mesh& mesh, const Skeleton& skeleton);
 // Places the attachment where its bone's bind placement puts it (as read when it has none).
 void RestAttachment(Mesh& mesh);
 
+// The posed normals of a sub-mesh: each normal turned by the rotation part of `rigid`, or of
+// its vertex's skinning matrix when `rigid` is null, and renormalised (a zero normal stays
+// zero).
+void PoseNormals(SubMesh& subMesh, const Matrix* rigid);
+// The posed normals as read: the sub-mesh rests in its bind shape.
+void RestNormals(SubMesh& subMesh);
+
 }  // namespace Model

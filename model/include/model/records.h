@@ -60,6 +60,8 @@ struct SubMesh {
     std::vector<Matrix> vertexMatrices;
     std::vector<uint16_t> boneMap;  // bone-name table entry -> index in Mesh::bones, or kNoBone
     bool visible = true;
+    // Posed normals for the lit view, kept only while it is lit; the exports use `normals`.
+    std::vector<Vec3> skinnedNormals;
 };
 
 struct Mesh {
@@ -120,6 +122,11 @@ struct Skin {
 inline const Material* MaterialFor(const Skin& skin, std::size_t subMesh) {
     return subMesh < skin.materials.size() ? &skin.materials[subMesh] : nullptr;
 }
+
+// The glow a material gives in other tools' terms: emissiveColor × emissivePower per colour
+// channel (a negative or non-finite share counts as none). A glow texture under a black
+// product glows as painted: the texture alone names the glow, so the product is white.
+Vec3 Emission(const Material& material);
 
 // ---- .ani -------------------------------------------------------------------------------
 

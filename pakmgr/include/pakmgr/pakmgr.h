@@ -146,6 +146,16 @@ struct IPakMgr {
     // Except (ErrorKind::Input) while any LoadEntries runs, from the sink or another thread;
     // the exception leaves LoadEntries through the sink, and the manager is as it was.
     virtual void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
+    // The node entry `index`'s path ends at in the tree built last; null before a build or
+    // past the end. Several entries end at one node when archives (or one archive's table)
+    // hold its path more than once: the node reads the first of them.
+    virtual ITreeNode* GetEntryNode(uint32_t index) = 0;
+    // As LoadEntries, but hands each entry's stored bytes as its archive holds them.
+    virtual void LoadStoredEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
+    // Inflates stored bytes of entry `index` (as LoadStoredEntries gave them) into `out`, as
+    // LoadEntry would; false when they don't inflate to the entry's size.
+    virtual bool InflateStored(uint32_t index, std::span<const uint8_t> stored,
+                               std::vector<uint8_t>& out) = 0;
 };
 
 // The program's one archive manager.
@@ -197,5 +207,37 @@ ITreeNode* FindPath(IPakMgr& mgr, std::string_view utf8Path);
 
 // The node's path from the root with `separator` between components (archive bytes).
 std::string NodePath(ITreeNode* node, char separator);
+
+// ---- for modders: where a file comes from, what an update changed ----------------------
+
+// Every entry that holds the node's path, the one it reads (the winner) first, then the
+// copies it overrides in list order. Empty for a folder or a node of another manager.
+std::vector<uint32_t> Records(IPakMgr& mgr, ITreeNode* node);
+// An entry as `vell list` prints it: index, inflated and stored size, offset, archive file
+// name and path, separated by tabs, in UTF-8, with the line break.
+std::string RecordLine(uint32_t index, const PakEntry& entry);
+
+// A path of the merged trees that differs between two games.
+struct Change {
+    enum Kind : char { kAdded = '+', kRemoved = '-', kChanged = 'M' };
+    Kind kind;
+    std::string path;    // archive bytes, '\' between components, no leading separator
+    ITreeNode* oldNode;  // null when added
+    ITreeNode* newNode;  // null when removed
+};
+
+struct Comparison {
+    std::vector<Change> changes;          // by path, bytes compared
+    std::vector<std::string> unreadable;  // paths of both whose bytes can't be read
+    std::size_t unchanged = 0;
+};
+
+// Called from the workers as slices of the common paths are done.
+using CompareProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+// Compares the files of two games' merged trees: a path only one holds is added or removed;
+// one both hold changed when their inflated bytes differ. Stored bytes are compared first,
+// and only files whose stored bytes differ are inflated. Both trees must be built.
+Comparison Compare(IPakMgr& older, IPakMgr& newer, const CompareProgress& progress = {});
 
 }  // namespace PakMgr

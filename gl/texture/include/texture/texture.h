@@ -43,9 +43,9 @@ unsigned MakeGlTexture(const Dds::DdsImage& image);
 
 // One context's GL textures, made from loaded images at their first use and kept while the
 // image lives. Whoever owns a context owns its store and makes it current with the context;
-// drawing uses the store current on its thread. Names are deleted only by Release or a later
-// NameFor, both called with the store's context current; a store that is destroyed forgets
-// its names (its context is gone with them, or goes next).
+// drawing uses the store current on its thread. Names are deleted only by Release,
+// DeleteReleased or a later NameFor, all called with the store's context current; a store
+// that is destroyed forgets its names (its context is gone with them, or goes next).
 class GpuTextures {
 public:
     GpuTextures() = default;
@@ -63,6 +63,10 @@ public:
     unsigned NameFor(const std::shared_ptr<const Dds::DdsImage>& image);
     // Deletes every texture of this store; its context must be current.
     void Release();
+    // Deletes the textures of images released since they were made (a model closed or
+    // replaced), so that their memory doesn't wait for the next texture to be made.
+    void DeleteReleased();
+    // The texture names alive in this store.
     std::size_t Count() const { return m_textures.size(); }
 
 private:
@@ -70,7 +74,6 @@ private:
         std::weak_ptr<const Dds::DdsImage> image;
         unsigned name = 0;
     };
-    void DeleteReleased();
 
     std::map<const Dds::DdsImage*, Entry> m_textures;
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Model {
 struct IVellModel;
@@ -55,6 +56,15 @@ inline constexpr float kAxisLength = 10.0f;
 inline constexpr double kFieldOfView = 45.0;
 inline constexpr double kNearPlane = 10.0;
 inline constexpr double kFarPlane = 50000.0;
+// The ground grid: a line every metre (100 units), fading out this far from the model.
+inline constexpr float kGridSpacing = 100.0f;
+inline constexpr float kGridReach = 2000.0f;
+
+// The grid's lines in the ground plane (y = ground) within kGridReach of (x, z), on the
+// multiples of kGridSpacing, each cut into one-spacing pieces: pairs of points, x y z each,
+// with each point's opacity (1 at the centre, 0 at the reach) in `alpha`.
+void GridLines(float x, float z, float ground, std::vector<float>& points,
+               std::vector<float>& alpha);
 
 // Where the camera stands to frame a bounding box: it looks from (x, y, eyeZ) at (x, y, 0).
 struct Camera {
@@ -105,6 +115,12 @@ public:
     // The mouse camera. Always false: the event still goes on to normal handling.
     bool PreTranslateMessage(const MouseEvent& event);
     void OnKeyDown(Key key);
+    // Where the last Render drew the joint of bone `index`: window pixels from the top left.
+    // False when there is no such bone or it lies behind the eye.
+    bool JointOnScreen(std::size_t index, float& x, float& y) const;
+    // The bone whose joint the last Render drew nearest to (x, y) (window pixels from the top
+    // left), within `radius` pixels; -1 when none is that near.
+    int PickJoint(float x, float y, float radius) const;
 
     int32_t m_nWidth = 0;
     int32_t m_nHeight = 0;
@@ -119,16 +135,25 @@ public:
     bool m_bThrottle = false;
     bool m_bShowAxes = true;
     uint32_t m_clrBackground = kDefaultBackground;
+    // Inspection aids, all off at start so that the picture is the plain one.
+    bool m_bShowGrid = false;  // the ground grid under the model
 
 private:
     void SetProjection(float aspect);
     void PlaceCamera();
     void DrawAxes(float length);
+    void DrawGrid();
+    void RememberCamera();
+    bool Project(const float joint[3], float& x, float& y) const;
     void OnLeftDrag(int32_t x, int32_t y);
     void OnRightDrag(int32_t x, int32_t y);
 
     Model::IVellModel* m_model;
     Font::IFont* m_font;
+    // The camera of the last Render, for picking.
+    double m_modelview[16] = {};
+    double m_projection[16] = {};
+    int m_viewport[4] = {};
     std::function<void()> m_swap;
     std::function<void()> m_makeCurrent;
     bool m_bDrawOnChange = false;

@@ -1,0 +1,177 @@
+#include "FileViewer.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStringDecoder>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "Dialogs.h"
+#include "base/text.h"
+#include "pakmgr/pakmgr.h"
+
+namespace App {
+
+namespace {
+
+constexpr int kBytesPerLine = 16;
+constexpr int kOffsetDigits = 8;
+// "00000000  " + 16 × "xx " + one gap + 16 characters + line break.
+constexpr int kLineChars = kOffsetDigits + 2 + kBytesPerLine * 3 + 1 + 1 + kBytesPerLine + 1;
+constexpr int kInitialWidth = 760;
+constexpr int kInitialHeight = 600;
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendLine(std::string& out, std::size_t offset, std::span<const uint8_t> line) {
+    for (int shift = (kOffsetDigits - 1) * 4; shift >= 0; shift -= 4) {
+        out += kHexDigits[(offset >> shift) & 0xF];
+    }
+    out += "  ";
+    for (int i = 0; i < kBytesPerLine; ++i) {
+        if (i == kBytesPerLine / 2) {
+            out += ' ';
+        }
+        if (i < static_cast<int>(line.size())) {
+            out += kHexDigits[line[i] >> 4];
+            out += kHexDigits[line[i] & 0xF];
+            out += ' ';
+        } else {
+            out += "   ";
+        }
+    }
+    out += ' ';
+    for (const uint8_t byte : line) {
+        out += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+    }
+    out += '\n';
+}
+
+QString FromGbk(std::string_view text) {
+    return QString::fromStdString(Base::GbkToUtf8(text));
+}
+
+QString ShownNote(std::size_t shown, uint64_t total) {
+    if (shown >= total) {
+        return CFileViewer::tr("共 %1 字节").arg(total);
+    }
+    return CFileViewer::tr("显示前 %1 字节, 共 %2 字节").arg(shown).arg(total);
+}
+
+}  // namespace
+
+bool LooksLikeText(std::span<const uint8_t> bytes) {
+    const auto probe = bytes.first(std::min(bytes.size(), kTextProbe));
+    return std::find(probe.begin(), probe.end(), uint8_t{0}) == probe.end();
+}
+
+QString DecodeText(std::span<const uint8_t> bytes) {
+    // A stateful decoder leaves a sequence cut at the end pending instead of calling it bad.
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QByteArrayView view(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qsizetype>(bytes.size()));
+    QString text = decoder.decode(view);
+    if (!decoder.hasError()) {
+        return text;
+    }
+    const std::string converted = Base::GbkToUtf8(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return QString::fromStdString(converted);
+}
+
+QString HexDump(std::span<const uint8_t> bytes) {
+    std::string out;
+    out.reserve((bytes.size() / kBytesPerLine + 1) * kLineChars);
+    for (std::size_t offset = 0; offset < bytes.size(); offset += kBytesPerLine) {
+        AppendLine(
+            out, offset,
+            bytes.subspan(offset, std::min<std::size_t>(kBytesPerLine, bytes.size() - offset)));
+    }
+    return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+CFileViewer::CFileViewer(QWidget* owner, const QString& name, std::vector<uint8_t> head,
+                         uint64_t total)
+    : QWidget(owner, Qt::Window), m_isText(LooksLikeText(head)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("FileViewer"));
+    setWindowTitle(tr("查看 - %1").arg(name));
+    auto* layout = new QVBoxLayout(this);
+
+    m_text = new QPlainTextEdit(this);
+    m_text->setReadOnly(true);
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_text->setLineWrapMode(m_isText ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    std::span<const uint8_t> shown(head);
+    shown = shown.first(std::min(shown.size(), m_isText ? kTextShownMax : kHexShownMax));
+    m_text->setPlainText(m_isText ? DecodeText(shown) : HexDump(shown));
+    m_shownNote = (m_isText ? tr("文本") : tr("十六进制")) + QStringLiteral("  ") +
+                  ShownNote(shown.size(), total);
+    layout->addWidget(m_text, 1);
+
+    auto* bar = new QHBoxLayout;
+    m_find = new QLineEdit(this);
+    m_find->setPlaceholderText(tr("查找 (Ctrl+F)"));
+    m_find->setClearButtonEnabled(true);
+    auto* next = new QPushButton(tr("查找下一个"), this);
+    m_note = new QLabel(m_shownNote, this);
+    bar->addWidget(m_find, 1);
+    bar->addWidget(next);
+    bar->addWidget(m_note);
+    layout->addLayout(bar);
+    connect(m_find, &QLineEdit::returnPressed, this, &CFileViewer::FindNext);
+    connect(next, &QPushButton::clicked, this, &CFileViewer::FindNext);
+    // The window's own shortcut: the main window's Ctrl+F (fill mode) lives in another window.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_find->setFocus(Qt::ShortcutFocusReason);
+        m_find->selectAll();
+    });
+    resize(kInitialWidth, kInitialHeight);
+    m_text->setFocus();
+}
+
+bool CFileViewer::FindNext() {
+    const QString term = m_find->text();
+    if (term.isEmpty()) {
+        return false;
+    }
+    if (!m_text->find(term)) {
+        QTextCursor start = m_text->textCursor();
+        start.movePosition(QTextCursor::Start);
+        m_text->setTextCursor(start);
+        if (!m_text->find(term)) {
+            m_note->setText(tr("找不到“%1”").arg(term));
+            return false;
+        }
+    }
+    m_note->setText(m_shownNote);
+    return true;
+}
+
+CFileViewer* ShowFileViewer(QWidget* owner, PakMgr::ITreeNode* node) {
+    const std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(node);
+    const QString name = FromGbk(node->Name());
+    if (!file) {
+        ShowInfo(owner, CFileViewer::tr("无法读取文件 %1").arg(name));
+        return nullptr;
+    }
+    const uint32_t total = file->GetSize();
+    std::vector<uint8_t> head(std::min<std::size_t>(total, std::max(kTextShownMax, kHexShownMax)));
+    file->Seek(0, 0);
+    file->Read(head.data(), static_cast<uint32_t>(head.size()));
+    auto* viewer = new CFileViewer(owner, name, std::move(head), total);
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
+    return viewer;
+}
+
+}  // namespace App

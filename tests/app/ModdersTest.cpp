@@ -1,0 +1,154 @@
+// For modders: a file's tool tip names its archive and the copies it overrides, 来源 lists
+// its records, the switch beside the filter keeps only overriding files, and 文件 / 比较...
+// marks what an update added and changed and lists what it removed.
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QToolButton>
+#include <QToolTip>
+
+#include "AppTestUtil.h"
+#include "CommandTable.h"
+#include "TreePane.h"
+
+namespace {
+
+using namespace AppTest;
+namespace Cmd = App::Cmd;
+
+class ModdersTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        // The update's archive sorts first: its copy of shared.txt wins over base.pak's two.
+        Forge::SavePak(newer / "0_update.pak", {TextFile("\\docs\\shared.txt", "update"),
+                                                TextFile("\\docs\\new.txt", "new")});
+        Forge::SavePak(
+            newer / "base.pak",
+            {TextFile("\\docs\\shared.txt", "base"), TextFile("\\docs\\shared.txt", "base again"),
+             TextFile("\\docs\\same.txt", "same"), TextFile("\\docs\\alone.txt", "alone")});
+        Forge::SavePak(
+            older / "base.pak",
+            {TextFile("\\docs\\shared.txt", "base"), TextFile("\\docs\\same.txt", "same"),
+             TextFile("\\docs\\alone.txt", "before"), TextFile("\\docs\\gone.txt", "gone")});
+        OpenThroughMenu(newer.Path());
+    }
+
+    // The tool tip the tree shows with the mouse resting on the item.
+    QString ToolTipAt(const QString& path) {
+        const QModelIndex index = Find(path);
+        QTreeView* tree = frame->Tree();
+        tree->doItemsLayout();
+        tree->scrollTo(index);
+        const QPoint at = tree->visualRect(index).center();
+        QTest::mouseMove(tree->viewport(), at);
+        QHelpEvent event(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &event);
+        const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return text;
+    }
+
+    // Clicks the menu bar's 文件 and then `command` in it, as the user does.
+    void ChooseFromFileMenu(uint16_t command) {
+        QMenuBar* bar = frame->menuBar();
+        QAction* fileMenu = bar->actions().front();
+        QAction* action = frame->Action(command);
+        bool clicked = false;
+        QTimer inside;
+        inside.setSingleShot(true);
+        QObject::connect(&inside, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu && menu->actions().contains(action) && action->isEnabled()) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                clicked = true;
+            } else if (menu) {
+                menu->close();
+            }
+        });
+        inside.start(50);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return clicked; }, 3000)) << "no item " << command;
+    }
+
+    QStringList Names(const QModelIndex& parent) {
+        QStringList names;
+        for (int row = 0; row < frame->TreeModel()->rowCount(parent); ++row) {
+            names << frame->TreeModel()->index(row, 0, parent).data().toString();
+        }
+        return names;
+    }
+
+    TestUtil::TempDir newer;
+    TestUtil::TempDir older;
+};
+
+TEST_F(ModdersTest, ToolTipNamesTheArchiveAndTheCopiesOverridden) {
+    EXPECT_EQ(ToolTipAt("docs/shared.txt"), U("来自 0_update.pak, 覆盖 2 个副本"));
+    EXPECT_EQ(ToolTipAt("docs/alone.txt"), U("来自 base.pak"));
+    EXPECT_EQ(Find("docs").data(Qt::ToolTipRole).toString(), QString());
+}
+
+// 来源 lists the records as `vell which` does: the winner first, then the copies in list order.
+TEST_F(ModdersTest, SourcesListsEveryRecordWinnerFirst) {
+    Choose("docs/shared.txt", Cmd::kShowSources);
+    ASSERT_FALSE(answers.messages.empty());
+    const QString text = answers.messages.back().text;
+    EXPECT_EQ(text.section(QLatin1Char('\n'), 0, 0), U("docs/shared.txt"));
+    const QStringList lines = text.split(QLatin1Char('\n')).mid(1);
+    ASSERT_EQ(lines.size(), 3) << text.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(U("0\t6\t"))) << text.toStdString();
+    EXPECT_TRUE(lines[0].endsWith(U("\t0_update.pak\t\\docs\\shared.txt")));
+    EXPECT_TRUE(lines[1].startsWith(U("2\t4\t")));
+    EXPECT_TRUE(lines[1].endsWith(U("\tbase.pak\t\\docs\\shared.txt")));
+    EXPECT_TRUE(lines[2].startsWith(U("3\t10\t")));
+}
+
+// The switch keeps only the files that override copies, with the text filter too; off again,
+// the whole tree is back.
+TEST_F(ModdersTest, OverriddenOnlySwitchNarrowsTheTree) {
+    QToolButton* only = frame->Pane()->OverriddenOnlySwitch();
+    QTest::mouseClick(only, Qt::LeftButton);
+    EXPECT_TRUE(only->isChecked());
+    EXPECT_EQ(Names(Find("docs")), QStringList({"shared.txt"}));
+    QTest::keyClicks(frame->Pane()->FilterBox(), "alone");
+    EXPECT_EQ(frame->TreeModel()->rowCount(), 0);
+    frame->Pane()->FilterBox()->clear();
+    QTest::mouseClick(only, Qt::LeftButton);
+    EXPECT_FALSE(only->isChecked());
+    EXPECT_EQ(Names(Find("docs")), QStringList({"alone.txt", "new.txt", "same.txt", "shared.txt"}));
+}
+
+// 文件 / 比较... against the older folder: new.txt added, alone.txt and shared.txt changed
+// (shared.txt now comes from the update's archive), same.txt unmarked; gone.txt listed.
+TEST_F(ModdersTest, CompareMarksAddedAndChangedAndListsRemoved) {
+    answers.folders.push_back(QString::fromStdString(older.Path()));
+    ChooseFromFileMenu(Cmd::kFileCompare);
+    const auto mark = [&](const char* path) {
+        return Find(U(path)).data(App::CTreeModel::kMarkRole).toString();
+    };
+    EXPECT_EQ(mark("docs/new.txt"), U("+"));
+    EXPECT_EQ(mark("docs/alone.txt"), U("M"));
+    EXPECT_EQ(mark("docs/shared.txt"), U("M"));
+    EXPECT_EQ(mark("docs/same.txt"), QString());
+    EXPECT_NE(Find(U("docs/new.txt")).data(Qt::ForegroundRole), QVariant());
+    ASSERT_FALSE(answers.messages.empty());
+    EXPECT_TRUE(answers.messages.back().text.endsWith(U("1 个新增, 2 个已更改, 1 个已删除")))
+        << answers.messages.back().text.toStdString();
+    auto* removed = frame->findChild<QListWidget*>(QStringLiteral("removedList"));
+    ASSERT_NE(removed, nullptr);
+    ASSERT_EQ(removed->count(), 1);
+    EXPECT_EQ(removed->item(0)->text(), U("docs/gone.txt"));
+    // Tool tips show in the active window: the list's goes first.
+    removed->window()->close();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    EXPECT_EQ(ToolTipAt("docs/new.txt"), U("来自 0_update.pak\n比较: 新增"));
+
+    // Opening a folder again forgets the marks.
+    OpenThroughMenu(newer.Path());
+    EXPECT_EQ(mark("docs/new.txt"), QString());
+}
+
+}  // namespace
