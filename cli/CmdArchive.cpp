@@ -6,6 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <filesystem>
+#include <unordered_map>
 
 #include "Cli.h"
 #include "base/file.h"
@@ -76,6 +77,20 @@ struct Plan {
     };
     std::vector<std::string> folders;
     std::vector<Job> jobs;
+    // Files and folders whose name another of their folder had first: archive path, and
+    // the path written instead.
+    std::vector<std::pair<std::string, std::string>> renamed;
+
+    // The name `node` gets in folder `folder` among the names handed out there.
+    std::string Claim(PakMgr::ITreeNode* node, std::size_t folder, PakMgr::CutNames& names) {
+        const std::size_t before = names.Renames().size();
+        std::string name = PakMgr::SafeFileName(node->Name(), &names);
+        if (names.Renames().size() > before) {
+            renamed.emplace_back(Base::GbkToUtf8(PakMgr::NodePath(node, '/')),
+                                 folders[folder] + "/" + name);
+        }
+        return name;
+    }
 
     std::size_t AddFolder(std::string path) {
         folders.push_back(std::move(path));
@@ -86,10 +101,10 @@ struct Plan {
 // Adds every file below `node` to the plan, creating the folders on the way. A folder's files
 // stay together, so that a worker writes a run of them through one folder handle.
 void CollectFiles(PakMgr::ITreeNode* node, std::size_t folder, Plan& plan) {
-    PakMgr::CutNames cuts;
+    PakMgr::CutNames names;
     std::vector<std::pair<PakMgr::ITreeNode*, std::size_t>> subFolders;
     PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
-        std::string name = PakMgr::SafeFileName(child->Name(), &cuts);
+        std::string name = plan.Claim(child, folder, names);
         if (child->GetChildCount() == 0) {
             plan.jobs.push_back({child, folder, std::move(name)});
             return;
@@ -245,22 +260,41 @@ int CmdExtract(std::span<char*> argv) {
     if (all) {
         CollectFiles(mgr.GetRoot(), top, plan);
     }
-    PakMgr::CutNames cuts;
+    PakMgr::CutNames names;
+    // Files named alike are one file: the later given is written, once.
+    std::unordered_map<std::string, std::size_t> jobOfName;
     for (auto& [node, path] : named) {
-        std::string name = PakMgr::SafeFileName(node->Name(), &cuts);
+        std::string name = plan.Claim(node, top, names);
         if (node->GetChildCount() == 0) {
-            plan.jobs.push_back({node, top, std::move(name)});
+            const auto [job, added] = jobOfName.try_emplace(name, plan.jobs.size());
+            if (added) {
+                plan.jobs.push_back({node, top, std::move(name)});
+            } else {
+                plan.jobs[job->second].node = node;
+            }
         } else {
             // A folder comes out whole, under its own name.
-            std::string out = outDir + "/" + name;
+            std::string out = outDir;
+            out += '/';
+            out += name;
             MakeFolder(out);
             CollectFiles(node, plan.AddFolder(std::move(out)), plan);
         }
+    }
+    for (const auto& [from, to] : plan.renamed) {
+        std::fprintf(stderr, "vell: renamed %s to %s: its name was taken\n", from.c_str(),
+                     to.c_str());
     }
     std::vector<std::string> failed = RunJobs(mgr, plan);
     for (const std::string& path : failed) {
         std::fprintf(stderr, "vell: can't read %s\n", path.c_str());
     }
+    std::printf("wrote %zu of %zu files, %zu failed", plan.jobs.size() - failed.size(),
+                plan.jobs.size(), failed.size());
+    if (!plan.renamed.empty()) {
+        std::printf(", %zu renamed", plan.renamed.size());
+    }
+    std::printf("\n");
     return failed.empty() ? kOk : kFailed;
 }
 

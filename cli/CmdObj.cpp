@@ -75,7 +75,15 @@ int CmdObj(std::span<char*> args) {
     HideSubMeshes(*model, hidden);
     // Only a command that will write leaves a folder behind.
     MakeFolder(outDir);
-    model->ExportObj(Base::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"));
+    std::vector<PakMgr::CutNames::Renamed> renamed;
+    model->ExportObj(Base::Utf8ToGbk(kTitle), input.skins.back(), outDir, a.Has("--mtl"), &renamed);
+    for (const PakMgr::CutNames::Renamed& r : renamed) {
+        std::fprintf(stderr, "vell: renamed %s to %s/%s: its name was taken\n", r.source.c_str(),
+                     outDir.c_str(), r.name.c_str());
+    }
+    if (!renamed.empty()) {
+        std::printf("%zu renamed\n", renamed.size());
+    }
     return kOk;
 }
 

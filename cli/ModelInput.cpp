@@ -111,6 +111,10 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
             for (const std::string& warning : item.warnings) {
                 std::fprintf(stderr, "vell: warning: %s: %s\n", item.path.c_str(), warning.c_str());
             }
+            for (const auto& [from, to] : item.renamed) {
+                std::fprintf(stderr, "vell: renamed %s to %s/%s: its name was taken\n",
+                             from.c_str(), outDir.c_str(), to.c_str());
+            }
             if (!item.error.empty()) {
                 std::fprintf(stderr, "vell: %s: %s\n", item.path.c_str(), item.error.c_str());
             }
@@ -123,8 +127,12 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
     if (terminal) {
         std::fprintf(stderr, "\r\033[K");
     }
-    std::printf("wrote %zu of %zu models, %zu failed\n", summary.written,
+    std::printf("wrote %zu of %zu models, %zu failed", summary.written,
                 summary.written + summary.failed, summary.failed);
+    if (summary.renamed > 0) {
+        std::printf(", %zu renamed", summary.renamed);
+    }
+    std::printf("\n");
     return summary.failed > 0 ? kFailed : kOk;
 }
 

@@ -12,7 +12,7 @@ constexpr int kPollMs = 20;
 // Without worker threads the window works in slices this long, so that it keeps answering
 // (the cancel button too).
 constexpr qint64 kSliceMs = 30;
-constexpr int kLinesListed = 10;  // of the failures, and of the warnings
+constexpr int kLinesListed = 10;  // of the failures, the warnings and the renamed items
 
 }  // namespace
 
@@ -33,12 +33,16 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
     };
     list(result.failures, QCoreApplication::translate("App::FolderJob", "%1 个失败:"));
     list(result.warnings, QCoreApplication::translate("App::FolderJob", "%1 个警告:"));
+    list(result.renamed,
+         QCoreApplication::translate("App::FolderJob", "%1 个已改名 (名称已被占用):"));
     return text;
 }
 
-CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation)
+CFolderJob::CFolderJob(CStatusLine& line, std::size_t count, Operation operation,
+                       QStringList renamed)
     : m_line(line), m_operation(std::move(operation)) {
     m_result.total = count;
+    m_result.renamed = std::move(renamed);
     m_timer.setInterval(kPollMs);
     connect(&m_timer, &QTimer::timeout, this, &CFolderJob::Poll);
 }

@@ -23,6 +23,7 @@ struct FolderJobResult {
     std::size_t done = 0;  // items that succeeded
     QStringList failures;  // one line per item that failed: what and why
     QStringList warnings;  // what was left out of items that were done or failed
+    QStringList renamed;   // items written under another name than their own: from → to
     bool cancelled = false;
 };
 
@@ -43,7 +44,8 @@ public:
     // must touch nothing of the window.
     using Operation = std::function<ItemOutcome(std::size_t index)>;
 
-    CFolderJob(CStatusLine& line, std::size_t count, Operation operation);
+    // `renamed`: the items that will be written under another name than their own.
+    CFolderJob(CStatusLine& line, std::size_t count, Operation operation, QStringList renamed = {});
     // Stops and waits for the items under way.
     ~CFolderJob() override;
 

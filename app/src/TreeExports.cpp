@@ -63,16 +63,22 @@ struct FileJob {
     std::filesystem::path out;
 };
 
-// Every file below `node` with its output path below `folder`, names made safe.
+// Every file below `node` with its output path below `folder`, names made safe and claimed
+// in their folder; `renamed` gets a line for each file or folder whose name was taken.
 void CollectFiles(PakMgr::ITreeNode* node, const std::filesystem::path& folder,
-                  std::vector<FileJob>& jobs) {
-    PakMgr::CutNames cuts;  // two long names of the folder never meet once cut
+                  std::vector<FileJob>& jobs, QStringList& renamed) {
+    PakMgr::CutNames names;  // no two names of the folder meet, cut or not
     PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
-        const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &cuts);
+        const std::size_t before = names.Renames().size();
+        const std::filesystem::path path = folder / PakMgr::SafeFileName(child->Name(), &names);
+        if (names.Renames().size() > before) {
+            renamed << FromGbk(PakMgr::NodePath(child, '/')) + QString::fromUtf8(" → ") +
+                           QString::fromStdString(path.string());
+        }
         if (child->GetChildCount() == 0) {
             jobs.push_back({child, path});
         } else {
-            CollectFiles(child, path, jobs);
+            CollectFiles(child, path, jobs, renamed);
         }
     });
 }
@@ -143,7 +149,8 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
     const std::filesystem::path root =
         std::filesystem::path(picked.toStdString()) / PakMgr::SafeFileName(folder->Name());
     auto jobs = std::make_shared<std::vector<FileJob>>();
-    CollectFiles(folder, root, *jobs);
+    QStringList renamed;
+    CollectFiles(folder, root, *jobs, renamed);
     auto operation = [this, jobs](std::size_t index) -> ItemOutcome {
         const FileJob& job = (*jobs)[index];
         const QString path = QString::fromStdString(job.out.string());
@@ -158,16 +165,26 @@ void CTreePane::ExportFolder(PakMgr::ITreeNode* folder) {
         }
         return {};
     };
-    RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()));
+    RunFolderJob(jobs->size(), std::move(operation), QString::fromStdString(root.string()),
+                 std::move(renamed));
 }
 
 void CTreePane::ConvertToObj(bool materials) {
     ExportIntoPickedFolder([this, materials](PakMgr::ITreeNode* node) {
         const std::string comment = ObjComment();
         try {
-            if (m_vellModel.ExportObj(comment, node, ".", materials)) {
+            std::vector<PakMgr::CutNames::Renamed> renamed;
+            if (m_vellModel.ExportObj(comment, node, ".", materials, &renamed)) {
                 m_status.ShowText(QDir::currentPath());
-                ShowInfo(this, tr("已转换为工程文件 ."));
+                QString text = tr("已转换为工程文件 .");
+                if (!renamed.empty()) {
+                    text += tr("\n%1 个已改名 (名称已被占用):").arg(renamed.size());
+                    for (const PakMgr::CutNames::Renamed& r : renamed) {
+                        text += QLatin1Char('\n') + QString::fromStdString(r.source) +
+                                QString::fromUtf8(" → ") + QString::fromStdString(r.name);
+                    }
+                }
+                ShowInfo(this, text);
             }
         } catch (const Except& e) {
             ShowInfo(this, FromGbk(e.what()));
@@ -181,12 +198,19 @@ void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
     if (picked.isEmpty()) {
         return;
     }
-    auto models =
-        std::make_shared<std::vector<PakMgr::ITreeNode*>>(Export::FindWholeModels(folder));
+    auto models = std::make_shared<std::vector<Export::FolderModel>>(
+        Export::PlanFolder(folder, Export::FolderFormat::Glb));
+    QStringList renamed;
+    for (const Export::FolderModel& model : *models) {
+        if (model.renamed) {
+            renamed << QString::fromStdString(model.path) + QString::fromUtf8(" → ") +
+                           QString::fromStdString(model.out);
+        }
+    }
     const std::string outDir = picked.toStdString();
-    auto operation = [models, folder, outDir](std::size_t index) {
+    auto operation = [models, outDir](std::size_t index) {
         const Export::FolderItem item =
-            Export::ExportFolderModel((*models)[index], folder, outDir, Export::FolderOptions{});
+            Export::ExportFolderModel((*models)[index], outDir, Export::FolderOptions{});
         ItemOutcome outcome;
         if (!item.error.empty()) {
             outcome.failure = QString::fromStdString(item.path + ": " + item.error);
@@ -197,7 +221,7 @@ void CTreePane::ConvertFolderToGltf(PakMgr::ITreeNode* folder) {
         }
         return outcome;
     };
-    RunFolderJob(models->size(), std::move(operation), picked);
+    RunFolderJob(models->size(), std::move(operation), picked, std::move(renamed));
 }
 
 void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {

@@ -292,11 +292,11 @@ void CTreePane::ShowSources() {
 }
 
 bool CTreePane::RunFolderJob(std::size_t count, CFolderJob::Operation operation,
-                             const QString& where) {
+                             const QString& where, QStringList renamed) {
     if (m_job && m_job->Running()) {
         return false;
     }
-    m_job = std::make_unique<CFolderJob>(m_status, count, std::move(operation));
+    m_job = std::make_unique<CFolderJob>(m_status, count, std::move(operation), std::move(renamed));
     connect(m_job.get(), &CFolderJob::Finished, this, [this, where] {
         const QString summary = FolderJobSummary(m_job->Result(), where);
         m_status.ShowText(summary.section(QLatin1Char('\n'), 0, 0));

@@ -77,8 +77,10 @@ public:
     void ShowSources();
 
     // Runs `operation` over `count` items on worker threads, with progress, cancel and a
-    // summary naming `where`. One job at a time: false while another runs.
-    bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where);
+    // summary naming `where` and listing `renamed`. One job at a time: false while another
+    // runs.
+    bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where,
+                      QStringList renamed = {});
     CFolderJob* Job() const { return m_job.get(); }
 
 Q_SIGNALS:

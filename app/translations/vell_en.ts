@@ -226,6 +226,12 @@ Compared: changed</translation>
         <source>只显示覆盖了其他包中副本的文件</source>
         <translation>Show only the files that override copies in other archives</translation>
     </message>
+    <message>
+        <source>
+%1 个已改名 (名称已被占用):</source>
+        <translation>
+%1 renamed (the name was taken):</translation>
+    </message>
 </context>
 <context>
     <name>App::CVellModelBrowserMainFrame</name>
@@ -635,6 +641,10 @@ Cancelled.</translation>
     <message>
         <source>%1 个警告:</source>
         <translation>%1 warnings:</translation>
+    </message>
+    <message>
+        <source>%1 个已改名 (名称已被占用):</source>
+        <translation>%1 renamed (the name was taken):</translation>
     </message>
 </context>
 <context>

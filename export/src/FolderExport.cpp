@@ -4,6 +4,8 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "NameEnding.h"
 #include "base/parallel.h"
@@ -38,52 +40,26 @@ std::string Stem(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// The skin's folders below `folder`, each made safe, and its stem.
-struct Place {
-    std::filesystem::path folder;  // relative to the output folder
-    std::string stem;              // UTF-8, safe
-    std::string path;              // the skin's path below `folder`, for messages
-};
-
-// The safe name of `nameOf(node)`. One cut to fit the file system that meets the cut name of
-// an earlier sibling of the same kind gets ~1, ~2...: decided among the siblings alone, so
-// that every worker gives a node the same name whatever order the models are exported in.
-template <typename NameOf>
-std::string SiblingSafeName(PakMgr::ITreeNode* node, NameOf nameOf) {
-    const std::string name = nameOf(node);
-    if (Base::GbkToUtf8(name).size() <= PakMgr::kMaxFileNameBytes || !node->GetParent()) {
-        return PakMgr::SafeFileName(name);
-    }
-    const bool isFolder = node->GetChildCount() > 0;
-    PakMgr::CutNames cuts;
-    std::string own;
-    PakMgr::ForEachChild(node->GetParent(), [&](PakMgr::ITreeNode* sibling) {
-        if (own.empty() && (sibling->GetChildCount() > 0) == isFolder) {
-            std::string safe = PakMgr::SafeFileName(nameOf(sibling), &cuts);
-            if (sibling == node) {
-                own = std::move(safe);
-            }
+// The names handed out in the output folder of tree folder `parent`: those of its folders
+// that lead to a model and those of its models (`extension` added to the stem), in tree
+// order, each claimed so that no two meet. Decided before any model is exported, so that
+// every worker writes where the plan says whatever order the models finish in.
+void ClaimNames(PakMgr::ITreeNode* parent, const std::unordered_set<PakMgr::ITreeNode*>& leading,
+                const std::unordered_set<PakMgr::ITreeNode*>& models, const std::string& extension,
+                std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>>& claimed) {
+    PakMgr::CutNames names;
+    PakMgr::ForEachChild(parent, [&](PakMgr::ITreeNode* child) {
+        const std::size_t before = names.Renames().size();
+        std::string name;
+        if (leading.contains(child)) {
+            name = PakMgr::SafeFileName(child->Name(), &names);
+        } else if (models.contains(child)) {
+            name = PakMgr::SafeFileName(Stem(child->GetName()) + extension, names, child->Name());
+        } else {
+            return;
         }
+        claimed[child] = {std::move(name), names.Renames().size() > before};
     });
-    return own;
-}
-
-// `extension` is what the export adds to the stem: the stem is cut to leave room for it.
-Place PlaceOf(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder, const std::string& extension) {
-    std::vector<PakMgr::ITreeNode*> parts;
-    for (PakMgr::ITreeNode* n = skin->GetParent(); n && n != folder; n = n->GetParent()) {
-        parts.push_back(n);
-    }
-    Place place;
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-        place.folder /= SiblingSafeName(*part, [](PakMgr::ITreeNode* n) { return n->GetName(); });
-        place.path += Base::GbkToUtf8((*part)->GetName()) + "/";
-    }
-    const std::string named =
-        SiblingSafeName(skin, [&](PakMgr::ITreeNode* n) { return Stem(n->GetName()) + extension; });
-    place.stem = named.substr(0, named.size() - extension.size());
-    place.path += Base::GbkToUtf8(skin->GetName());
-    return place;
 }
 
 // What the export adds to a model's stem.
@@ -99,25 +75,27 @@ std::string ExtensionOf(FolderFormat format) {
     return "";
 }
 
-void ExportOne(PakMgr::ITreeNode* skin, const Place& place, const std::string& outDir,
-               const FolderOptions& options, FolderItem& item) {
+void ExportOne(const FolderModel& planned, const std::string& outDir, const FolderOptions& options,
+               FolderItem& item) {
     std::unique_ptr<IVellModel> model = Model::CreateModel();
-    model->Load(skin);
+    model->Load(planned.skin);
     GltfOptions gltf{.scale = options.scale, .imageThreads = 1};
     std::vector<std::string> skipped;
     gltf.skipped = &skipped;
-    gltf.animations = LoadAnimationsBeside(*model, skin, item.warnings);
-    const std::filesystem::path folder = std::filesystem::path(outDir) / place.folder;
+    gltf.animations = LoadAnimationsBeside(*model, planned.skin, item.warnings);
+    const std::filesystem::path target = std::filesystem::path(outDir) / planned.out;
     std::error_code ec;
     if (options.format == FolderFormat::Obj) {
-        const std::filesystem::path objFolder = folder / place.stem;
-        std::filesystem::create_directories(objFolder, ec);
+        std::filesystem::create_directories(target, ec);
+        std::vector<PakMgr::CutNames::Renamed> inside;
         model->ExportObj(options.comment.empty() ? Base::Utf8ToGbk(kObjComment) : options.comment,
-                         skin, objFolder.string(), options.mtl);
+                         planned.skin, target.string(), options.mtl, &inside);
+        for (const PakMgr::CutNames::Renamed& r : inside) {
+            item.renamed.emplace_back(planned.path + "/" + r.source, planned.out + "/" + r.name);
+        }
     } else {
-        std::filesystem::create_directories(folder, ec);
-        ExportGltf(*model, (folder / (place.stem + ExtensionOf(options.format))).string(), {skin},
-                   gltf);
+        std::filesystem::create_directories(target.parent_path(), ec);
+        ExportGltf(*model, target.string(), {planned.skin}, gltf);
     }
     for (const std::string& s : skipped) {
         item.warnings.push_back(Base::GbkToUtf8(s));
@@ -159,26 +137,58 @@ std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder) {
     return models;
 }
 
-FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
-                             const std::string& outDir, const FolderOptions& options) {
-    FolderItem item;
+std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat format) {
+    const std::vector<PakMgr::ITreeNode*> skins = FindWholeModels(folder);
+    const std::unordered_set<PakMgr::ITreeNode*> models(skins.begin(), skins.end());
+    std::unordered_set<PakMgr::ITreeNode*> leading;
+    for (PakMgr::ITreeNode* skin : skins) {
+        for (PakMgr::ITreeNode* n = skin->GetParent(); n && n != folder; n = n->GetParent()) {
+            leading.insert(n);
+        }
+    }
+    std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>> claimed;
+    const std::string extension = ExtensionOf(format);
+    ClaimNames(folder, leading, models, extension, claimed);
+    for (PakMgr::ITreeNode* parent : leading) {
+        ClaimNames(parent, leading, models, extension, claimed);
+    }
+    std::vector<FolderModel> planned;
+    for (PakMgr::ITreeNode* skin : skins) {
+        std::vector<PakMgr::ITreeNode*> parts;
+        for (PakMgr::ITreeNode* n = skin; n && n != folder; n = n->GetParent()) {
+            parts.push_back(n);
+        }
+        FolderModel model{.skin = skin};
+        for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+            const auto& [name, renamed] = claimed[*part];
+            const char* separator = part == parts.rbegin() ? "" : "/";
+            model.path += separator + Base::GbkToUtf8((*part)->GetName());
+            model.out += separator + name;
+            model.renamed = model.renamed || renamed;
+        }
+        planned.push_back(std::move(model));
+    }
+    return planned;
+}
+
+FolderItem ExportFolderModel(const FolderModel& model, const std::string& outDir,
+                             const FolderOptions& options) {
+    FolderItem item{.path = model.path};
+    if (model.renamed) {
+        item.renamed.emplace_back(model.path, model.out);
+    }
     try {
-        const Place place = PlaceOf(skin, folder, ExtensionOf(options.format));
-        item.path = place.path;
-        ExportOne(skin, place, outDir, options, item);
+        ExportOne(model, outDir, options, item);
     } catch (...) {
         // Whatever fails (a load, a write, memory running out) fails this model alone.
         item.error = Base::Describe(std::current_exception());
-    }
-    if (item.path.empty() && skin) {
-        item.path = Base::GbkToUtf8(skin->GetName());
     }
     return item;
 }
 
 FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
                            const FolderOptions& options, const FolderProgress& progress) {
-    const std::vector<PakMgr::ITreeNode*> models = FindWholeModels(folder);
+    const std::vector<FolderModel> models = PlanFolder(folder, options.format);
     FolderSummary summary;
     std::mutex report;
     std::atomic<bool> cancelled = false;
@@ -186,11 +196,12 @@ FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,
         if (cancelled) {
             return;
         }
-        const FolderItem item = ExportFolderModel(models[i], folder, outDir, options);
+        const FolderItem item = ExportFolderModel(models[i], outDir, options);
         std::lock_guard lock(report);
         const std::size_t done = summary.written + summary.failed + 1;
         const bool goOn = !progress || progress(item, done, models.size());
         ++(item.error.empty() ? summary.written : summary.failed);
+        summary.renamed += item.renamed.size();
         cancelled = cancelled || !goOn;
     };
     const unsigned workers = options.jobs == 0 ? Base::DefaultWorkers() : options.jobs;

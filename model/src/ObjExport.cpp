@@ -294,15 +294,22 @@ void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const 
 }
 
 bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                           const std::string& folder, bool materials) {
+                           const std::string& folder, bool materials,
+                           std::vector<PakMgr::CutNames::Renamed>* renamed) {
     const std::string utf8Comment = Base::GbkToUtf8(comment);
-    // Long names are cut; two that meet once cut are told apart, in the order written.
+    // Every name is claimed: two that meet once made safe or cut are told apart, in the
+    // order written.
     PakMgr::CutNames cuts;
     for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
         const Mesh& mesh = m_meshes[slot];
         for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
             ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment, node,
                           folder, materials, cuts);
+        }
+    }
+    if (renamed) {
+        for (const PakMgr::CutNames::Renamed& r : cuts.Renames()) {
+            renamed->push_back({Base::GbkToUtf8(r.source), r.name});
         }
     }
     return true;

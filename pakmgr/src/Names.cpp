@@ -42,41 +42,46 @@ std::string CutName(const std::string& name, const std::string& suffix) {
     return cut;
 }
 
-}  // namespace
-
-std::string SafeFileName(std::string_view archiveName, CutNames* cuts) {
+// The name in UTF-8 with the characters a file name can't hold replaced, not yet cut.
+std::string SafeUncut(std::string_view archiveName) {
     std::string name = Base::GbkToUtf8(archiveName);
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
     if (name.empty() || name == "." || name == "..") {
-        return "_";
+        name = "_";
     }
-    if (name.size() <= kMaxFileNameBytes) {
-        return name;
-    }
-    const auto makeCut = [&name](int number) {
-        return CutName(name, number == 0 ? std::string() : "~" + std::to_string(number));
-    };
-    return cuts ? cuts->Claim(name, makeCut) : makeCut(0);
+    return name;
 }
 
-std::string CutNames::Claim(const std::string& name,
-                            const std::function<std::string(int)>& makeCut) {
-    for (const auto& [given, cut] : m_given) {
-        if (given == name) {
-            return cut;
-        }
+}  // namespace
+
+std::string SafeFileName(std::string_view archiveName, CutNames* names) {
+    return names ? SafeFileName(archiveName, *names, archiveName)
+                 : CutName(SafeUncut(archiveName), std::string());
+}
+
+std::string SafeFileName(std::string_view wanted, CutNames& names, std::string_view source) {
+    const std::string name = SafeUncut(wanted);
+    return names.Claim(std::string(source), [&name](int number) {
+        return CutName(name, number == 0 ? std::string() : "~" + std::to_string(number));
+    });
+}
+
+std::string CutNames::Claim(const std::string& source,
+                            const std::function<std::string(int)>& numbered) {
+    if (const auto given = m_bySource.find(source); given != m_bySource.end()) {
+        return given->second;
     }
-    std::string cut;
-    for (int number = 0;; ++number) {
-        cut = makeCut(number);
-        const auto taken = [&cut](const auto& entry) { return entry.second == cut; };
-        if (std::none_of(m_given.begin(), m_given.end(), taken)) {
-            break;
-        }
+    std::string name = numbered(0);
+    for (int number = 1; m_given.contains(name); ++number) {
+        name = numbered(number);
     }
-    m_given.emplace_back(name, cut);
-    return cut;
+    if (name != numbered(0)) {
+        m_renamed.push_back({source, name});
+    }
+    m_given.insert(name);
+    m_bySource.emplace(source, name);
+    return name;
 }
 
 ITreeNode* FindPath(IPakMgr& mgr, std::string_view utf8Path) {

@@ -10,6 +10,7 @@
 
 #include "Inflate.h"
 #include "TreeNode.h"
+#include "base/except.h"
 #include "base/file.h"
 #include "pakmgr/layout.h"
 #include "pakmgr/pakmgr.h"
@@ -85,11 +86,20 @@ bool ReadAt(int fd, void* dst, std::size_t size, uint64_t offset) {
 }
 
 // The calling thread's buffer for an entry's stored bytes, reused from read to read; one
-// grown above kKeptStoredBytes is given back when the read is done.
+// grown above kKeptStoredBytes is given back when the read is done. A read made while the
+// thread's buffer is in use (from an entry sink) gets a buffer of its own, so that it never
+// moves the bytes the outer read is still handing out.
 class StoredBytes {
+    bool m_shared;
+    std::vector<uint8_t> m_own;
+
 public:
-    StoredBytes() : bytes(ThreadBuffer()) {}
+    StoredBytes() : m_shared(!InUse()), bytes(m_shared ? ThreadBuffer() : m_own) { InUse() = true; }
     ~StoredBytes() {
+        if (!m_shared) {
+            return;
+        }
+        InUse() = false;
         if (bytes.capacity() > kKeptStoredBytes) {
             std::vector<uint8_t>().swap(bytes);
         }
@@ -103,6 +113,10 @@ private:
     static std::vector<uint8_t>& ThreadBuffer() {
         thread_local std::vector<uint8_t> buffer;
         return buffer;
+    }
+    static bool& InUse() {
+        thread_local bool inUse = false;
+        return inUse;
     }
 };
 
@@ -150,6 +164,8 @@ public:
 
 private:
     void ResetEntries();
+    // Throws when entries are being loaded: their sinks hold views into what would change.
+    void RefuseChangeWhileLoading(const char* what) const;
     bool ReadArchive(const std::string& path);
     int ArchiveFile(uint32_t archive);
     // Whether the entry exists and its stored range lies inside its archive.
@@ -169,6 +185,7 @@ private:
     std::shared_ptr<NameArena> m_names;
     std::vector<Archive> m_archives;
     std::mutex m_archiveMutex;
+    std::atomic<int> m_loading{0};  // LoadEntries calls under way, on any thread
     // The tree's names point into the arena it was built from; it lives as long as the tree.
     std::shared_ptr<NameArena> m_treeNames;
     // The node each entry's path ends at in the tree built last.
@@ -184,10 +201,22 @@ void CPakMgr::ResetEntries() {
     m_archives.clear();
 }
 
+void CPakMgr::RefuseChangeWhileLoading(const char* what) const {
+    if (m_loading > 0) {
+        throw Except(ErrorKind::Input, "the archives can't be %s while their files are loading",
+                     what);
+    }
+}
+
 bool CPakMgr::Open(const std::string& folder) {
-    std::vector<std::string> names;
+    RefuseChangeWhileLoading("opened");
+    // Archives are opened on their first read, which may come after the current directory
+    // has changed (an export switches it): a relative folder is made absolute now.
     std::error_code ec;
-    for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+    std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    const std::string root = ec ? folder : absolute.string();
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(root, ec)) {
         std::string name = item.path().filename().string();
         std::error_code typeError;
         if (EndsWithPak(name) && item.is_regular_file(typeError)) {
@@ -200,10 +229,7 @@ bool CPakMgr::Open(const std::string& folder) {
     std::sort(names.begin(), names.end(), ListingOrder);
     m_archiveNames = names;
     for (const std::string& name : names) {
-        std::string path = folder;
-        path += '/';
-        path += name;
-        if (!ReadArchive(path)) {
+        if (!ReadArchive((std::filesystem::path(root) / name).string())) {
             return false;
         }
     }
@@ -255,6 +281,7 @@ bool CPakMgr::ReadArchive(const std::string& path) {
 }
 
 void CPakMgr::Clear() {
+    RefuseChangeWhileLoading("closed");
     ResetEntries();
 }
 
@@ -266,6 +293,7 @@ std::string CPakMgr::GetFileName(uint32_t index) {
 }
 
 bool CPakMgr::BuildTree() {
+    RefuseChangeWhileLoading("rebuilt");
     // A fresh root every time: no node may keep an index into an earlier entry list.
     m_root.Reset("root", -1);
     m_entryNodes.clear();
@@ -385,6 +413,13 @@ bool CPakMgr::ReadRun(std::span<const uint32_t> run, std::vector<uint8_t>& store
 }
 
 void CPakMgr::LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) {
+    struct Loading {
+        std::atomic<int>& count;
+        explicit Loading(std::atomic<int>& c) : count(c) { ++count; }
+        ~Loading() { --count; }
+        Loading(const Loading&) = delete;
+        Loading& operator=(const Loading&) = delete;
+    } loading(m_loading);
     std::vector<uint8_t> out;
     StoredBytes stored;
     const auto hand = [&](std::size_t position, bool ok) {

@@ -257,7 +257,9 @@ protected:
         QTreeView* tree = frame->Tree();
         tree->doItemsLayout();
         tree->scrollTo(index);
-        const QPoint at = tree->visualRect(index).center();
+        // The middle of the part of the item in sight: a long name elsewhere in the tree
+        // makes the column wider than the view.
+        const QPoint at = tree->visualRect(index).intersected(tree->viewport()->rect()).center();
         QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
         QAction* action = frame->Action(command);
         bool clicked = false;

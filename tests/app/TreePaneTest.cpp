@@ -213,6 +213,23 @@ TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoThenTheNextWorks) {
     EXPECT_EQ(answers.messages.size(), 2u);
 }
 
+// A game folder given relative to the current directory (as scripts/demo gives it) still
+// reads once an export has made the chosen folder current: the archives are found where they
+// were when the folder was opened.
+TEST_F(TreePaneTest, AGameFolderGivenRelativelyReadsFromAnyCurrentDirectory) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(game.Path()).parent_path());
+    OpenThroughMenu(std::filesystem::path(game.Path()).filename());
+    std::filesystem::current_path(before);
+    ASSERT_EQ(Names(), QStringList({"chars", "docs"}));
+    // No archive has been read yet: the first read happens inside the chosen folder.
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    Choose("docs/readme.txt", Cmd::kExportFile);
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, U("readme.txt 导出已完成."));
+    EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
+}
+
 // The loaded model converted to OBJ (the current directory as it was) and to glTF; a glTF
 // file that can't be written says so instead of done.
 TEST_F(TreePaneTest, ModelConvertsToObjAndGltf) {
@@ -357,6 +374,29 @@ TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
     }
     EXPECT_TRUE(answers.messages[2].text.startsWith(U("6 / 6 个文件已完成: ")));
     EXPECT_EQ(TestUtil::ReadText(out / "alone/docs/武器.txt"), "sword");
+}
+
+// Names that meet once made safe or cut are told apart, and the summary lists them: no file
+// of the folder is lost.
+TEST_F(TreePaneTest, FolderExportKeepsEveryFileWhoseNamesMeetAndSaysSo) {
+    TestUtil::TempDir other;
+    const std::string cut = TestUtil::Repeat("\xd6\xd0", 100) + ".dds";  // cut to 253 bytes
+    const std::string fits = TestUtil::Repeat("\xd6\xd0", 83) + ".dds";  // 253 bytes already
+    WriteGame(other.Path(), {TextFile("\\meet\\" + cut, "cut"), TextFile("\\meet\\" + fits, "fits"),
+                             TextFile("\\meet\\.", "dot"), TextFile("\\meet\\..", "dots")});
+    OpenThroughMenu(other.Path());
+    answers.folders.push_back(QString::fromStdString(out.Path()));
+    Choose("meet", Cmd::kExportFile);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
+    const QString summary = answers.messages[0].text;
+    EXPECT_TRUE(summary.startsWith(U("4 / 4 个文件已完成: "))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(U("\n2 个已改名 (名称已被占用):\n"))) << summary.toStdString();
+    const std::string zhong83 = TestUtil::Repeat("中", 83);
+    EXPECT_TRUE(summary.contains(QString::fromStdString(out / ("meet/" + zhong83 + "~1.dds"))));
+    EXPECT_EQ(TestUtil::ReadText(out / ("meet/" + zhong83 + ".dds")), "cut");
+    EXPECT_EQ(TestUtil::ReadText(out / ("meet/" + zhong83 + "~1.dds")), "fits");
+    EXPECT_EQ(TestUtil::ReadText(out / "meet/_"), "dot");
+    EXPECT_EQ(TestUtil::ReadText(out / "meet/_~1"), "dots");
 }
 
 TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {

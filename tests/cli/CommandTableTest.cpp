@@ -160,6 +160,28 @@ std::vector<PakFile> LongNamedFiles() {
             {"\\chars\\hero\\" + gbk + "2.skn", skin}};
 }
 
+// Names that meet once made safe or cut, in one folder each: a name cut to the file system's
+// limit and one that has that length already; ".", "..", an empty name and "_"; a model
+// beside folders named as its glTF file and its OBJ folder, each holding a model; another "_".
+std::vector<PakFile> MeetingNameFiles() {
+    std::vector<PakFile> files = SceneFiles::FilesOf({});
+    for (const char* folder : {"hero.glb", "hero"}) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            PakFile copy = files[i];
+            copy.path.insert(12, std::string(folder) + "\\");  // "\chars\hero\<folder>\..."
+            files.push_back(copy);
+        }
+    }
+    files.push_back({"\\n\\" + Repeat("\xd6\xd0", 100) + ".dds", Forge::Bytes("cut")});
+    files.push_back({"\\n\\" + Repeat("\xd6\xd0", 83) + ".dds", Forge::Bytes("uncut")});
+    for (const char* name : {".", "..", "", "_"}) {
+        files.push_back(
+            {std::string("\\dots\\") + name, Forge::Bytes(std::string("[") + name + "]")});
+    }
+    files.push_back({"\\more\\_", Forge::Bytes("more")});
+    return files;
+}
+
 // An update of a small game: a file changed, one gone, three new, one (dup.txt) held twice in
 // one archive and once more in the update's archive, which also holds same.txt with other
 // stored bytes (another compression level) but the same content.
@@ -205,8 +227,9 @@ struct Games {
         Forge::SavePak(models / "data.pak", ModelFiles());
         Forge::SavePak(scene / "data.pak", SceneGameFiles());
         Forge::SavePak(longNames / "data.pak", LongNamedFiles());
+        Forge::SavePak(meeting / "data.pak", MeetingNameFiles());
     }
-    TestUtil::TempDir archives, models, scene, longNames, older, newer, broken;
+    TestUtil::TempDir archives, models, scene, longNames, meeting, older, newer, broken;
 };
 
 const Games& TheGames() {
@@ -216,8 +239,9 @@ const Games& TheGames() {
 
 struct Case {
     const char* name;
-    // {A}, {M}, {S}, {L}: the games; {1}, {2}: a game and its update, {B}: {1} with a file
-    // that can't be read; {O}: a fresh output folder
+    // {A}, {M}, {S}, {L}, {N}: the games ({a}: {A} relative to the current directory); {1},
+    // {2}: a game and its update, {B}: {1} with a file that can't be read; {O}: a fresh
+    // output folder
     std::vector<std::string> args;
     int exit;
     std::string err;                 // what stderr starts with; all of it when it ends a line
@@ -265,7 +289,13 @@ const std::vector<Case> kCases = {
     {"List", {"list", "{A}"}, 0, "", {"0\t4\t", "\tdata.pak\t\\chars\\hero\\hero.skn\n", "\\ui\\中文.txt\n", "5\t7\t", "\n9 entries in 4 archives\n"}},
     {"Tree", {"tree", "{A}"}, 0, "", {"chars/\t#0\n  hero/\t#0\n    hero.skn\t#0\n    hero.msh\t#1\n", "ui/\t#2\n  中文.txt\t#2\n"}},
     {"ExtractFirstArchiveWins", {"extract", "{A}", "chars/hero/hero.skn", "\\ui\\中文.txt", "-o", "{O}/x"}, 0, "", {}, {"x/hero.skn=skin", "x/中文.txt=zh"}},
-    {"ExtractAllStaysInside", {"extract", "{A}", "--all", "-o", "{O}/all"}, 1, "vell: can't read broken.bin\n", {}, {"all/chars/hero/hero.msh=mesh!", "all/evil/_=dots", "!evil", "!all/broken.bin", "all/long/" + kUtf8Cut + ".txt=one", "all/long/" + kUtf8Cut + "~1.txt=two"}},
+    {"ExtractAllStaysInside", {"extract", "{A}", "--all", "-o", "{O}/all"}, 1, "vell: renamed long/" + Repeat("中", 120) + "2.txt to {O}/all/long/" + kUtf8Cut + "~1.txt: its name was taken\nvell: can't read broken.bin\n", {}, {"all/chars/hero/hero.msh=mesh!", "all/evil/_=dots", "!evil", "!all/broken.bin", "all/long/" + kUtf8Cut + ".txt=one", "all/long/" + kUtf8Cut + "~1.txt=two"}},
+    {"ExtractFromARelativeGameFolder", {"extract", "{a}", "ui/中文.txt", "-o", "{O}"}, 0, "", {"wrote 1 of 1 files, 0 failed\n"}, {"中文.txt=zh"}},
+    // Every name handed out in a folder is claimed, cut or not: one that meets another's gets ~N and is reported.
+    {"ExtractNamesThatMeet", {"extract", "{N}", "n", "dots", "-o", "{O}"}, 0, "vell: renamed n/" + Repeat("中", 83) + ".dds to {O}/n/" + Repeat("中", 83) + "~1.dds: its name was taken\nvell: renamed dots/.. to {O}/dots/_~1: its name was taken\nvell: renamed dots/ to {O}/dots/_~2: its name was taken\nvell: renamed dots/_ to {O}/dots/_~3: its name was taken\n", {"wrote 6 of 6 files, 0 failed, 4 renamed\n"}, {"n/#2", "n/" + Repeat("中", 83) + ".dds=cut", "n/" + Repeat("中", 83) + "~1.dds=uncut", "dots/#4", "dots/_=[.]", "dots/_~1=[..]", "dots/_~2=[]", "dots/_~3=[_]"}},
+    {"ExtractOneNameTwiceWritesTheLater", {"extract", "{N}", "dots/_", "n/" + Repeat("中", 83) + ".dds", "more/_", "-o", "{O}"}, 0, "", {"wrote 2 of 2 files, 0 failed\n"}, {"#2", Repeat("中", 83) + ".dds=uncut", "_=more"}},
+    {"EachGlbNamesThatMeet", {"gltf", "{N}", "--each", "chars", "-o", "{O}", "--jobs", "1"}, 0, "vell: renamed hero/hero.glb/hero.skn to {O}/hero/hero~1.glb/hero.glb: its name was taken\n", {"wrote 3 of 3 models, 0 failed, 1 renamed\n"}, {"hero/#3", "hero/hero.glb", "hero/hero~1.glb/hero.glb", "hero/hero/hero.glb"}},
+    {"EachObjNamesThatMeet", {"obj", "{N}", "--each", "chars", "-o", "{O}", "--jobs", "1"}, 0, "vell: renamed hero/hero/hero.skn to {O}/hero/hero~1/hero: its name was taken\n", {"wrote 3 of 3 models, 0 failed, 1 renamed\n"}, {"hero/#3", "hero/hero/#2", "hero/hero~1/#1", "hero/hero.glb/hero/#2"}},
     {"ExtractMissing", {"extract", "{A}", "chars/nobody.skn", "-o", "{O}"}, 2, "vell: no such file in the archives: chars/nobody.skn\n"},
     {"ExtractBroken", {"extract", "{A}", "broken.bin", "-o", "{O}"}, 1, "vell: can't read broken.bin\n", {}, {"#0"}},
     {"ExtractBelowAFile", {"extract", "{A}", "big.bin", "-o", "{A}/data.pak/out"}, 1, "vell: can't create folder"},
@@ -395,14 +425,14 @@ const std::vector<Case> kCases = {
     {"DiffOneFolder", {"diff", "{1}"}, 2, kUsage},
     {"DiffExtractNoFolder", {"diff", "{1}", "{2}", "--extract"}, 2, kUsage},
     // Names past 255 bytes in UTF-8: every file written, none too long, none meeting.
-    {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "", {}, {"*.obj#2"}},
-    {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "", {}, {"*.mtl#2"}},
-    {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.glb#3"}},
+    {"LongNamesObj", {"obj", "{L}", kSkinArg, "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.obj#2"}},
+    {"LongNamesObjWithMaterials", {"obj", "{L}", kSkinArg, "--mtl", "-o", "{O}"}, 0, "vell: renamed " + Repeat("中", 110) + "b_01.obj to {O}/", {"1 renamed\n"}, {"*.mtl#2"}},
+    {"LongNamesEachGlb", {"gltf", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.glb#3"}},
     // --jobs: at most 64 workers; beyond is an error of the command line's shape, which the
     // usage line follows.
-    {"EachJobsAtTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "64"}, 0, "", {}, {"*.glb#3"}},
+    {"EachJobsAtTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "64"}, 0, "vell: renamed hero/", {}, {"*.glb#3"}},
     {"EachJobsPastTheLimit", {"gltf", "{L}", "--each", "chars", "-o", "{O}", "--jobs", "65"}, 2, "vell: bad --jobs (want 1 to 64): 65\nusage: vell gltf GAME_DIR SKN... -o ", {}, {"#0"}},
-    {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "", {}, {"*.obj#6"}},
+    {"LongNamesEachObj", {"obj", "{L}", "--each", "chars", "-o", "{O}"}, 0, "vell: renamed hero/", {}, {"*.obj#6"}},
     {"LongNamesGltfSideFiles", {"gltf", "{L}", kSkinArg, "-o", "{O}/" + std::string(250, 'a') + ".gltf"}, 0, "", {}, {"*.png#1"}},
 };
 // clang-format on
@@ -413,6 +443,8 @@ std::string Substituted(std::string text, const std::string& out) {
                                      {"{M}", g.models.Path()},
                                      {"{S}", g.scene.Path()},
                                      {"{L}", g.longNames.Path()},
+                                     {"{N}", g.meeting.Path()},
+                                     {"{a}", fs::relative(g.archives.Path()).string()},
                                      {"{1}", g.older.Path()},
                                      {"{2}", g.newer.Path()},
                                      {"{B}", g.broken.Path()},
@@ -541,8 +573,13 @@ TEST_P(Command, ExitMessageAndFiles) {
     if (err.empty()) {
         EXPECT_EQ(r.err, "");
     }
-    if (c.exit == 1 && !err.empty()) {
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    if (c.exit == 1 && !err.empty()) {  // one line for the failure, besides the files renamed
+        std::size_t renamed = 0;
+        for (std::size_t at = 0; (at = r.err.find("vell: renamed ", at)) != std::string::npos;
+             ++at) {
+            ++renamed;
+        }
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n') - renamed, 1u) << r.err;
     }
     // A whole line is all there is: no usage line after what an argument names.
     if (err.ends_with('\n')) {

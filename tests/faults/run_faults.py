@@ -227,10 +227,11 @@ def main():
     if args.check:
         return check()
 
-    trees = [Tree(os.environ.get("VELL_FAULTS_SCRATCH", "/work/faults-scratch"),
+    # Scratch trees live inside the repository's build folder, never beside the repository.
+    trees = [Tree(os.environ.get("VELL_FAULTS_SCRATCH", str(REPO / "build/faults-scratch")),
                   rev(args.commit))]
     if args.after:
-        trees.append(Tree(os.environ.get("VELL_FAULTS_AFTER", "/work/faults-after"),
+        trees.append(Tree(os.environ.get("VELL_FAULTS_AFTER", str(REPO / "build/faults-after")),
                           rev(args.after)))
     outs = [Path(args.out + ".json"), Path(args.out + "-after.json")]
     chosen = [f for f in round_robin(FAULTS) if not args.only or f["id"] in args.only.split(",")]

@@ -1,9 +1,12 @@
 // The bitmap font in a real GL context: its display lists, where texts land, and the
 // state it changes.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "GlTest.h"
@@ -148,6 +151,143 @@ TEST_F(FontTest, ControlCodesOnlyAdvanceWhateverTheFaceHas) {
     m_font.Printf2D(0, 0, kYellow, "A\x7f\x85\x9f");
     m_gl.Read();
     EXPECT_EQ(m_gl.CountAll(Lit), 64);  // the 'A' only
+}
+
+struct InstalledFace {
+    std::string family;
+    std::string file;
+};
+
+// The installed faces: DejaVu Sans Mono Bold (what "Fixedsys" stands for) and another
+// monospace face, as the machine's own fontconfig lists them.
+struct InstalledFaces {
+    std::optional<InstalledFace> standIn;
+    std::optional<InstalledFace> other;
+};
+
+InstalledFaces FindInstalledFaces() {
+    InstalledFaces found;
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    FcPattern* all = FcPatternCreate();
+    FcObjectSet* objects =
+        FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_WEIGHT, FC_SLANT, FC_SPACING, nullptr);
+    FcFontSet* faces = FcFontList(config, all, objects);
+    for (int i = 0; faces && i < faces->nfont; ++i) {
+        FcChar8* family = nullptr;
+        FcChar8* file = nullptr;
+        int weight = 0, slant = 0, spacing = FC_PROPORTIONAL;
+        FcPatternGetString(faces->fonts[i], FC_FAMILY, 0, &family);
+        FcPatternGetString(faces->fonts[i], FC_FILE, 0, &file);
+        FcPatternGetInteger(faces->fonts[i], FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(faces->fonts[i], FC_SLANT, 0, &slant);
+        FcPatternGetInteger(faces->fonts[i], FC_SPACING, 0, &spacing);
+        if (!family || !file) {
+            continue;
+        }
+        const InstalledFace face{reinterpret_cast<const char*>(family),
+                                 reinterpret_cast<const char*>(file)};
+        if (face.family == "DejaVu Sans Mono") {
+            if (weight == FC_WEIGHT_BOLD && slant == FC_SLANT_ROMAN) {
+                found.standIn = face;
+            }
+        } else if (spacing == FC_MONO || face.family.find("Mono") != std::string::npos) {
+            if (!found.other || face.file < found.other->file) {
+                found.other = face;
+            }
+        }
+    }
+    FcFontSetDestroy(faces);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(all);
+    FcConfigDestroy(config);
+    return found;
+}
+
+// A fontconfig configuration of the test's own, in force while it lives.
+class FontConfig {
+public:
+    explicit FontConfig(const std::string& body) {
+        std::ofstream(m_dir / "fonts.conf")
+            << "<fontconfig>" << body << "<cachedir>" << m_dir.Path() << "</cachedir></fontconfig>";
+        ::setenv("FONTCONFIG_FILE", (m_dir / "fonts.conf").c_str(), 1);
+    }
+    ~FontConfig() { ::unsetenv("FONTCONFIG_FILE"); }
+    FontConfig(const FontConfig&) = delete;
+    FontConfig& operator=(const FontConfig&) = delete;
+    // A configuration that knows the one font file and nothing else.
+    static std::string Only(const TestUtil::TempDir& dir, const std::string& file) {
+        std::filesystem::create_symlink(file, dir / std::filesystem::path(file).filename());
+        return "<dir>" + dir.Path() + "</dir>";
+    }
+
+private:
+    TestUtil::TempDir m_dir;
+};
+
+// Bone labels look the same on every machine: "Fixedsys" is DejaVu Sans Mono Bold even where
+// the configuration puts another monospace face before every family asked for; only where it
+// is missing does another face stand in. Whatever the face, every code advances by one cell,
+// the width of its '0', control codes included.
+TEST_F(FontTest, FixedsysIsDejaVuSansMonoAndEveryCodeOneCellWhateverTheMachinePrefers) {
+    const InstalledFaces faces = FindInstalledFaces();
+    if (!faces.standIn) {
+        GTEST_SKIP() << "DejaVu Sans Mono Bold is not installed (scripts/setup installs it)";
+    }
+    const std::string sample = "W0g|\xe9";
+    // What DejaVu Sans Mono Bold draws, from a configuration that holds nothing else.
+    std::vector<uint8_t> dejaVu;
+    {
+        TestUtil::TempDir fonts;
+        FontConfig only(FontConfig::Only(fonts, faces.standIn->file));
+        Font::CSimpleFont font;
+        font.Create("Fixedsys", 14);
+        glClear(GL_COLOR_BUFFER_BIT);
+        font.Printf2D(100, 100, kYellow, "%s", sample.c_str());
+        dejaVu = m_gl.Context().ReadPixels();
+    }
+    struct Row {
+        const char* name;
+        std::string config;  // empty: the machine's own
+        bool isDejaVu;
+    };
+    TestUtil::TempDir otherFonts;
+    std::vector<Row> rows = {{"the machine's own", "", true}};
+    if (faces.other) {
+        const std::string first = "<string>" + faces.other->family + "</string>";
+        rows.push_back({"another face first",
+                        "<include>/etc/fonts/fonts.conf</include>"
+                        "<match target=\"pattern\"><edit name=\"family\" "
+                        "mode=\"prepend_first\" binding=\"strong\">" +
+                            first + "</edit></match>",
+                        true});
+        rows.push_back({"DejaVu missing", FontConfig::Only(otherFonts, faces.other->file), false});
+    }
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<FontConfig> config;
+        if (!row.config.empty()) {
+            config.emplace(row.config);
+        }
+        Font::CSimpleFont font;
+        font.Create("Fixedsys", 14);
+        config.reset();
+        glClear(GL_COLOR_BUFFER_BIT);
+        font.Printf2D(100, 100, kYellow, "%s", sample.c_str());
+        if (row.isDejaVu) {
+            EXPECT_TRUE(m_gl.Context().ReadPixels() == dejaVu);
+        }
+        const float start = 100.5f * kWidth / 640.0f;
+        const auto advance = [&](const std::string& text) {
+            font.Printf2D(100, 100, kYellow, "%s", text.c_str());
+            return RasterX() - start;
+        };
+        const float cell = advance("0");
+        EXPECT_GT(cell, 4.0f);
+        EXPECT_LT(cell, 10.0f);  // a digit's width, not that of the face's widest (CJK) glyph
+        for (const std::string text : {"W", "i", "\x01", "\x7f", "\x85", "\xe9", "\xfe"}) {
+            EXPECT_FLOAT_EQ(advance(text), cell) << int{static_cast<uint8_t>(text[0])};
+        }
+    }
 }
 
 TEST_F(FontTest, Printf3DDrawsAtTheProjectedPointWithoutLightingTexturingBlendingAndFog) {

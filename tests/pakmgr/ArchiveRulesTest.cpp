@@ -131,14 +131,19 @@ TEST(ArchiveRead, AHugeEntrysStoredBytesAreNotKept) {
 }
 
 struct NameRow {
-    std::vector<std::string> names;  // archive bytes, given in this order within one export
+    std::vector<std::string> names;  // archive bytes, given in this order within one folder
     std::vector<std::string> safe;   // UTF-8
+    std::size_t renamed = 0;         // names given ~N because another name had theirs
 };
 
-TEST(Names, LongNamesAreCutOnACharacterKeepingTheExtensionAndNeverMeet) {
+// Every name handed out in one folder is claimed, cut or not: a name that meets one given
+// before gets ~1, ~2... and is reported; the same name given again is the same file.
+TEST(Names, LongNamesAreCutOnACharacterKeepingTheExtensionAndNoTwoMeet) {
     const std::string zhong = "\xd6\xd0";  // 中 in code page 936, three bytes in UTF-8
     const std::string longGbk = Repeat(zhong, 125) + ".dds";  // 254 bytes, 379 in UTF-8
     const std::string a300 = Repeat("a", 300);
+    const std::string cut100 = Repeat(zhong, 100) + ".dds";  // 304 bytes in UTF-8: cut to 253
+    const std::string fits83 = Repeat(zhong, 83) + ".dds";   // 253 bytes: not cut
     // clang-format off
     const NameRow rows[] = {
         {{Repeat("a", 255)}, {Repeat("a", 255)}},
@@ -147,16 +152,30 @@ TEST(Names, LongNamesAreCutOnACharacterKeepingTheExtensionAndNeverMeet) {
         {{a300}, {Repeat("a", 255)}},
         {{a300 + "." + Repeat("x", 40)}, {Repeat("a", 255)}},  // no extension that long
         // Cut names that meet get ~1, ~2; the same name again gets its own cut name.
-        {{a300 + "1.obj", a300 + "2.obj", a300 + "1.obj", a300 + "3.obj"}, {Repeat("a", 251) + ".obj", Repeat("a", 249) + "~1.obj", Repeat("a", 251) + ".obj", Repeat("a", 249) + "~2.obj"}},
-        {{longGbk, Repeat(zhong, 126) + ".dds"}, {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds"}},
+        {{a300 + "1.obj", a300 + "2.obj", a300 + "1.obj", a300 + "3.obj"}, {Repeat("a", 251) + ".obj", Repeat("a", 249) + "~1.obj", Repeat("a", 251) + ".obj", Repeat("a", 249) + "~2.obj"}, 2},
+        {{longGbk, Repeat(zhong, 126) + ".dds"}, {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds"}, 1},
+        // A cut name meets an uncut one, whichever comes first.
+        {{cut100, fits83}, {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds"}, 1},
+        {{fits83, cut100, fits83}, {Repeat("中", 83) + ".dds", Repeat("中", 83) + "~1.dds", Repeat("中", 83) + ".dds"}, 1},
+        // Names made the same by the making safe.
+        {{".", "..", "", "_", "."}, {"_", "_~1", "_~2", "_~3", "_"}, 3},
+        {{"_", "."}, {"_", "_~1"}, 1},
+        {{"a/b.txt", "a\\b.txt", "a_b.txt"}, {"a_b.txt", "a_b~1.txt", "a_b~2.txt"}, 2},
+        {{"x.dds", "x.dds"}, {"x.dds", "x.dds"}},
     };
     // clang-format on
     for (const NameRow& row : rows) {
-        PakMgr::CutNames cuts;
+        PakMgr::CutNames names;
         for (std::size_t i = 0; i < row.names.size(); ++i) {
-            const std::string safe = PakMgr::SafeFileName(row.names[i], &cuts);
+            const std::string safe = PakMgr::SafeFileName(row.names[i], &names);
             EXPECT_EQ(safe, row.safe[i]) << i;
             EXPECT_LE(safe.size(), PakMgr::kMaxFileNameBytes);
+        }
+        EXPECT_EQ(names.Renames().size(), row.renamed) << row.safe[0];
+        for (const PakMgr::CutNames::Renamed& renamed : names.Renames()) {
+            EXPECT_NE(std::find(row.names.begin(), row.names.end(), renamed.source),
+                      row.names.end());
+            EXPECT_NE(std::find(row.safe.begin(), row.safe.end(), renamed.name), row.safe.end());
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "TestUtil.h"
+#include "base/except.h"
 #include "base/text.h"
 #include "forge/pak.h"
 #include "pakmgr/pakmgr.h"
@@ -216,6 +217,25 @@ TEST_F(PakFixture, AnArchiveThatCantBeOpenedStopsTheOpen) {
     EXPECT_EQ(mgr.GetFileCount(), 1u);
 }
 
+// A folder given relative to the current directory reads from wherever the current
+// directory is later: its archives are opened only on the first read.
+TEST_F(PakFixture, ARelativeFolderReadsAfterTheCurrentDirectoryChanged) {
+    Forge::SavePak(m_dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("abc")}});
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(m_dir.Path()).parent_path());
+    m_mgr = PakMgr::CreatePakMgr();
+    const bool opened = m_mgr->Open(std::filesystem::path(m_dir.Path()).filename().string());
+    std::filesystem::current_path("/");
+    m_mgr->BuildTree();
+    auto r = opened ? Load("a") : nullptr;
+    std::filesystem::current_path(before);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(Contents(*r), Forge::Bytes("abc"));
+    PakMgr::PakEntry e;
+    ASSERT_TRUE(m_mgr->GetEntry(0, e));
+    EXPECT_EQ(e.pakPath, m_dir / "a.pak");
+}
+
 TEST_F(PakFixture, ReadersOutliveTheEntryList) {
     Forge::SavePak(m_dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("abc")}});
     PakMgr::IPakMgr& mgr = Open();
@@ -224,6 +244,57 @@ TEST_F(PakFixture, ReadersOutliveTheEntryList) {
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(Contents(*r), Forge::Bytes("abc"));
     EXPECT_EQ(Load("a"), nullptr);  // the node's index names no entry any more
+}
+
+// A sink may read through the manager while the entries after it wait in the run being
+// handed out: a bigger entry read from the sink must not move the run's bytes. A call that
+// would change the manager under the loop is refused, and the loop goes on.
+TEST_F(PakFixture, TheSinkMayReadThroughTheManagerButNotChangeIt) {
+    std::vector<PakFile> files;
+    for (unsigned i = 0; i < 8; ++i) {
+        files.push_back({.path = "\\run" + std::to_string(i), .data = Pattern(60000, i)});
+    }
+    files.push_back({.path = "\\big", .data = Pattern(3u << 20, 99)});
+    Forge::SavePak(m_dir / "a.pak", files);
+    PakMgr::IPakMgr& mgr = Open();
+    const std::vector<uint32_t> run = {0, 1, 2, 3, 4, 5, 6, 7};
+    PakMgr::ITreeNode* big = PakMgr::FindPath(mgr, "big");
+    std::vector<std::vector<uint8_t>> got(run.size());
+    std::vector<ErrorKind> refused;
+    mgr.LoadEntries(run, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
+        EXPECT_TRUE(ok) << k;
+        got[k] = bytes;
+        if (k == 0) {
+            auto reader = mgr.LoadFile(big);
+            ASSERT_NE(reader, nullptr);
+            EXPECT_EQ(Contents(*reader), files.back().data);
+            std::vector<uint8_t> again;
+            EXPECT_TRUE(mgr.LoadEntry(8, again));
+            const uint32_t inner[] = {8, 1};
+            std::size_t innerCount = 0;
+            mgr.LoadEntries(inner, [&](std::size_t, bool innerOk, const std::vector<uint8_t>&) {
+                innerCount += innerOk;
+            });
+            EXPECT_EQ(innerCount, 2u);
+        }
+        if (k == 1) {
+            for (const auto& change : std::initializer_list<std::function<void()>>{
+                     [&] { mgr.Clear(); }, [&] { mgr.Open(m_dir.Path()); },
+                     [&] { mgr.BuildTree(); }}) {
+                try {
+                    change();
+                } catch (const Except& e) {
+                    refused.push_back(e.Kind());
+                }
+            }
+        }
+    });
+    for (std::size_t k = 0; k < run.size(); ++k) {
+        EXPECT_EQ(got[k], files[k].data) << k;
+    }
+    EXPECT_EQ(refused, std::vector<ErrorKind>(3, ErrorKind::Input));
+    EXPECT_EQ(mgr.GetFileCount(), files.size());
+    EXPECT_EQ(PakMgr::FindPath(mgr, "big"), big);
 }
 
 namespace {

@@ -34,6 +34,10 @@ struct FolderItem {
     std::string path;                   // the .skn's path below the folder, UTF-8, '/'
     std::string error;                  // empty when it was written
     std::vector<std::string> warnings;  // animation files left out, each "<file>: <reason>"
+    // Files written under another name than their own because another had it first: the
+    // model itself (its path, what it was written as below the output folder) and, for OBJ,
+    // the files inside its folder; UTF-8, '/'.
+    std::vector<std::pair<std::string, std::string>> renamed;
 };
 
 // Called once per model as it ends, one call at a time (from whichever worker did it), with
@@ -45,6 +49,7 @@ using FolderProgress =
 struct FolderSummary {
     std::size_t written = 0;
     std::size_t failed = 0;
+    std::size_t renamed = 0;  // files written under another name than their own
     bool cancelled = false;
 };
 
@@ -60,17 +65,30 @@ std::vector<PakMgr::ITreeNode*> LoadAnimationsBeside(Model::IVellModel& model,
 // body parts of a "parts" folder. In tree order.
 std::vector<PakMgr::ITreeNode*> FindWholeModels(PakMgr::ITreeNode* folder);
 
-// Exports one model of FindWholeModels(folder) as ExportFolder does, in a model object of
-// its own; any failure (an Except, memory running out, anything thrown) comes back in the
-// item's error.
-FolderItem ExportFolderModel(PakMgr::ITreeNode* skin, PakMgr::ITreeNode* folder,
-                             const std::string& outDir, const FolderOptions& options);
+// A model of FindWholeModels(folder) with where it goes below the output folder.
+struct FolderModel {
+    PakMgr::ITreeNode* skin = nullptr;
+    std::string path;      // the .skn's path below the folder, UTF-8, '/'
+    std::string out;       // the file (glTF) or folder (OBJ) it is written as, UTF-8, '/'
+    bool renamed = false;  // a part of `out` has ~N: another name of its folder had it first
+};
+
+// Every model FindWholeModels finds with the names it is written under. Every name handed
+// out in one output folder (the folders leading to models, "<skin stem>.glb" or ".gltf", or
+// for OBJ "<skin stem>") is made safe and claimed: one that meets a name handed out before
+// gets ~1, ~2... (PakMgr::CutNames).
+std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat format);
+
+// Exports one model of PlanFolder as ExportFolder does, in a model object of its own; any
+// failure (an Except, memory running out, anything thrown) comes back in the item's error.
+FolderItem ExportFolderModel(const FolderModel& model, const std::string& outDir,
+                             const FolderOptions& options);
 
 // Exports every model FindWholeModels finds, each in a model object of its own, to
 // `outDir`/<its folder path below `folder`>/ as "<skin stem>.glb" or ".gltf" (with its side
-// files), or for OBJ into a folder "<skin stem>/". Every path part is made safe, so nothing
-// lands outside `outDir`. The animations are those of every .ani in the skin's own folder:
-// the first that loads defines the joints, the others add theirs by bone name; one that
+// files), or for OBJ into a folder "<skin stem>/", as PlanFolder names them: nothing lands
+// outside `outDir` and no two models meet. The animations are those of every .ani in the skin's own
+// folder: the first that loads defines the joints, the others add theirs by bone name; one that
 // matches nothing is left out with a warning. A model that fails is reported and skipped.
 // Reads through PakMgr::GetPakMgr(), which must not change while this runs.
 FolderSummary ExportFolder(PakMgr::ITreeNode* folder, const std::string& outDir,

@@ -22,8 +22,9 @@ struct GlyphSet {
     std::vector<Glyph> glyphs;  // one per byte 0 .. count - 1, empty when nothing was found
 };
 
-// A bold face of that name at a cell height of `height` pixels, bytes read as Latin-1;
-// control codes and bytes the face has no glyph for only advance.
+// A bold face of that name (see IFont::Create) at a cell height of `height` pixels, bytes
+// read as Latin-1, every glyph advancing by one cell; control codes and bytes the face has no
+// glyph for only advance.
 GlyphSet RasteriseGlyphs(const char* faceName, int height, int count);
 
 }  // namespace Font

@@ -130,8 +130,11 @@ struct IVellModel {
     // (map_Kd, and map_d when the texture cuts out) and its glow (Ke, map_Ke), the
     // mtllib/usemtl lines, and faces wound to agree with their normals, for other tools;
     // the .mtl and PNG names have '_' for spaces, as those lines take one word.
+    // No two files of the export meet: with `renamed`, each file whose name was taken by
+    // another of them (and so got ~N) is added, its source name in UTF-8.
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                           const std::string& folder = ".", bool materials = false) = 0;
+                           const std::string& folder = ".", bool materials = false,
+                           std::vector<PakMgr::CutNames::Renamed>* renamed = nullptr) = 0;
     // Hangs a piece on the parts' "~BoxBone01" bone. Throws Except.
     virtual bool LoadAttachment(PakMgr::ITreeNode* node) = 0;
 

@@ -69,7 +69,8 @@ public:
     bool ToggleVersionCheck() override;
     bool IsEmpty() override;
     bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
-                   const std::string& folder = ".", bool materials = false) override;
+                   const std::string& folder = ".", bool materials = false,
+                   std::vector<PakMgr::CutNames::Renamed>* renamed = nullptr) override;
     bool LoadAttachment(PakMgr::ITreeNode* node) override;
     void PoseAt(float frame) override;
     ModelState GetState() override;

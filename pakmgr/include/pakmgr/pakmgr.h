@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/except.h"
@@ -112,7 +114,8 @@ struct IPakMgr {
     // Lists the folder's *.pak archives (any letter case) and appends their entries, in the
     // order of the game's platform: names compared with ASCII letters in upper case and other
     // bytes unsigned, equal ones by their bytes. False when the folder holds no archive or
-    // one can't be opened.
+    // one can't be opened. A relative folder is taken from the current directory at the
+    // call: the entries' archive paths are absolute.
     virtual bool Open(const std::string& folder) = 0;
     // Empties the entry list.
     virtual void Clear() = 0;
@@ -138,6 +141,10 @@ struct IPakMgr {
         std::function<void(std::size_t position, bool ok, const std::vector<uint8_t>& bytes)>;
     // Loads the entries in the order given. Entries whose stored bytes lie back to back in one
     // archive are read together, so a bulk export asks the system for far fewer reads.
+    // The sink may read through the manager (LoadFile, LoadEntry, LoadEntries, GetEntry...):
+    // such reads use buffers of their own. Open, Clear and BuildTree are refused with an
+    // Except (ErrorKind::Input) while any LoadEntries runs, from the sink or another thread;
+    // the exception leaves LoadEntries through the sink, and the manager is as it was.
     virtual void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) = 0;
     // The node entry `index`'s path ends at in the tree built last; null before a build or
     // past the end. Several entries end at one node when archives (or one archive's table)
@@ -158,15 +165,26 @@ std::unique_ptr<IPakMgr> CreatePakMgr();
 
 // Path helpers shared by every front end.
 
-// The cut names that one export has given out in one folder, so that two never meet.
+// The names that one export has handed out in one output folder, so that no two of its
+// files meet: each name is claimed by the source it was made from (an archive name, a
+// sub-mesh's...), cut or not.
 class CutNames {
 public:
-    // The cut name given to `name` before, or `cut` (then `cut` with ~1, ~2... from
-    // `makeCut`) if no other name has it; remembered for `name`.
-    std::string Claim(const std::string& name, const std::function<std::string(int)>& makeCut);
+    struct Renamed {
+        std::string source;  // as given to Claim
+        std::string name;    // the name handed out instead of the one wanted
+    };
+    // The name given to `source` before (one source is one file: written again, the later
+    // overwrites the earlier), else `numbered(0)` when no other source has it, else
+    // numbered(1), numbered(2)..., the first that is free; such a rename is remembered.
+    std::string Claim(const std::string& source, const std::function<std::string(int)>& numbered);
+    // Every source that got another name than the one it wanted, in the order claimed.
+    const std::vector<Renamed>& Renames() const { return m_renamed; }
 
 private:
-    std::vector<std::pair<std::string, std::string>> m_given;  // name, cut name
+    std::unordered_map<std::string, std::string> m_bySource;
+    std::unordered_set<std::string> m_given;
+    std::vector<Renamed> m_renamed;
 };
 
 // The longest name a file system takes, in bytes.
@@ -174,10 +192,13 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 
 // A name from an archive or a model file made safe to create inside a chosen folder:
 // converted to UTF-8; '/', '\' and NUL become '_'; empty, "." and ".." become "_". A name
-// over kMaxFileNameBytes is cut on a character boundary keeping its extension; with
-// `cuts`, a cut name already given to another name of the export gets ~1, ~2... before
-// the extension.
-std::string SafeFileName(std::string_view archiveName, CutNames* cuts = nullptr);
+// over kMaxFileNameBytes is cut on a character boundary keeping its extension. With `names`,
+// the name is claimed for `archiveName` in its folder: one that another name of the export
+// already has gets ~1, ~2... before the extension.
+std::string SafeFileName(std::string_view archiveName, CutNames* names = nullptr);
+// The same for a name made from another that it stands for (a skin written as
+// "<stem>.glb"): claimed for `source`, so that two sources never share a file.
+std::string SafeFileName(std::string_view wanted, CutNames& names, std::string_view source);
 
 // Finds a node from a command-line path: '/' or '\' between components, a leading
 // separator optional; each component (UTF-8, converted to code page 936) is found with

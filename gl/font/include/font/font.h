@@ -11,8 +11,10 @@ inline constexpr int kTextBufferSize = 1024;  // formatted text: 1023 characters
 
 struct IFont {
     virtual ~IFont() = default;
-    // Builds the glyph lists from a bold font of that face and cell height in pixels. The
-    // face is looked up through fontconfig, which substitutes a monospace face it has.
+    // Builds the glyph lists from a bold font of that face and cell height in pixels, every
+    // code one cell (the face's '0') wide. The face is looked up by its family name through
+    // fontconfig; "Fixedsys" and a face that isn't there are DejaVu Sans Mono, and only a
+    // machine without that one gets whichever monospace face fontconfig prefers.
     // A failure leaves the lists empty: texts then draw nothing.
     virtual void Create(const char* faceName, int height) = 0;
     // Formats and draws a text with its origin at pixel (x, y) of a 640 x 480 grid,
