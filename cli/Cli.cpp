@@ -5,8 +5,8 @@
 
 namespace Cli {
 
-Args::Args(std::span<char*> argv, std::vector<std::string> valueOptions,
-           std::vector<std::string> flagOptions) {
+Args::Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
+           const std::vector<std::string>& flagOptions) {
     auto contains = [](const std::vector<std::string>& list, const std::string& s) {
         return std::find(list.begin(), list.end(), s) != list.end();
     };

@@ -51,8 +51,8 @@ int ExitCodeOf(const Except& failure);
 // Arguments after the sub-command: positionals and options in any order.
 class Args {
 public:
-    Args(std::span<char*> argv, std::vector<std::string> valueOptions,
-         std::vector<std::string> flagOptions);
+    Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
+         const std::vector<std::string>& flagOptions);
     const std::vector<std::string>& Positionals() const { return m_positionals; }
     bool Has(std::string_view option) const;
     std::string Value(std::string_view option) const;  // empty when absent

@@ -113,7 +113,8 @@ std::vector<uint8_t> EncodeDxt(DdsFormat format, uint32_t width, uint32_t height
             for (uint32_t i = 0; i < 16; ++i) {
                 uint32_t px = std::min(x + i % 4, width - 1);
                 uint32_t py = std::min(y + i / 4, height - 1);
-                std::memcpy(source + 4 * i, rgba.data() + (std::size_t{py} * width + px) * 4, 4);
+                std::memcpy(source + std::size_t{4} * i,
+                            rgba.data() + (std::size_t{py} * width + px) * 4, 4);
             }
             stb_compress_dxt_block(block, source, alpha ? 1 : 0, STB_DXT_HIGHQUAL);
             blocks.insert(blocks.end(), block, block + blockBytes);

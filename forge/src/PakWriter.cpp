@@ -52,7 +52,9 @@ std::vector<uint8_t> WritePak(const std::vector<PakFile>& files, const PakLayout
     for (std::size_t i = 0; i < files.size(); ++i) {
         const PakFile& f = files[i];
         uint8_t* record = pak.data() + tableOffset + i * kPakRecordSize;
-        std::memcpy(record, f.path.data(), std::min(f.path.size(), kPakPathField));
+        // A fixed field, zero-filled: a path that fills it has no terminator, as in the game's
+        // files.
+        std::copy_n(f.path.data(), std::min(f.path.size(), kPakPathField), record);
         using PakMgr::Layout::Record;
         PutWord(record + offsetof(Record, spare), f.spare);
         PutWord(record + offsetof(Record, inflatedSize),
