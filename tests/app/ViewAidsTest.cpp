@@ -22,7 +22,7 @@ namespace {
 using namespace AppTest;
 namespace Cmd = App::Cmd;
 
-class InspectTest : public FrameTest {
+class ViewAidsTest : public FrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
@@ -89,7 +89,7 @@ QPoint HandleAt(QSlider* slider, int value) {
     return {x, handle.center().y()};
 }
 
-TEST_F(InspectTest, TimelinePausesStepsAndScrubsWithKeysButtonsAndSlider) {
+TEST_F(ViewAidsTest, TimelinePausesStepsAndScrubsWithKeysButtonsAndSlider) {
     App::CTimeline* timeline = frame->Timeline();
     EXPECT_FALSE(timeline->isVisible());  // no animation chosen yet
     const QSize viewSize = frame->View()->size();
@@ -203,7 +203,7 @@ std::pair<int, int> ChangedRows(const QImage& plain, const QImage& picture) {
     return {first, last};
 }
 
-TEST_F(InspectTest, LightAndGridChangeThePictureWhereTheyShouldAndOnlyWhileOn) {
+TEST_F(ViewAidsTest, LightAndGridChangeThePictureWhereTheyShouldAndOnlyWhileOn) {
     App::CVellModelBrowserRenderView* view = frame->View();
     struct AidRow {
         uint16_t command;
@@ -242,7 +242,7 @@ TEST_F(InspectTest, LightAndGridChangeThePictureWhereTheyShouldAndOnlyWhileOn) {
     }
 }
 
-TEST_F(InspectTest, BonesOnTopShowTheSkeletonAndAClickSelectsTheJointUnderThePointer) {
+TEST_F(ViewAidsTest, BonesOnTopShowTheSkeletonAndAClickSelectsTheJointUnderThePointer) {
     PlayWalk();
     ViewKey(Qt::Key_Space);  // held, so the joints stay where they were drawn
     App::CVellModelBrowserRenderView* view = frame->View();
@@ -311,7 +311,7 @@ std::vector<QTreeWidgetItem*> Below(QTreeWidgetItem* item) {
     return items;
 }
 
-class InfoPanelTest : public InspectTest {
+class InfoPanelTest : public ViewAidsTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
