@@ -157,16 +157,13 @@ bool CFileViewer::FindNext() {
 }
 
 CFileViewer* ShowFileViewer(QWidget* owner, PakMgr::ITreeNode* node) {
-    const std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(node);
     const QString name = FromGbk(node->Name());
-    if (!file) {
+    std::vector<uint8_t> head;
+    uint64_t total = 0;
+    if (!PakMgr::GetPakMgr()->LoadHead(node, std::max(kTextShownMax, kHexShownMax), head, total)) {
         ShowInfo(owner, CFileViewer::tr("无法读取文件 %1").arg(name));
         return nullptr;
     }
-    const uint32_t total = file->GetSize();
-    std::vector<uint8_t> head(std::min<std::size_t>(total, std::max(kTextShownMax, kHexShownMax)));
-    file->Seek(0, 0);
-    file->Read(head.data(), static_cast<uint32_t>(head.size()));
     auto* viewer = new CFileViewer(owner, name, std::move(head), total);
     viewer->show();
     viewer->raise();

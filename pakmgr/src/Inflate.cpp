@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace PakMgr {
@@ -57,6 +58,37 @@ bool InflateUnknownSize(std::span<const uint8_t> stored, std::vector<uint8_t>& o
     out.resize(stream.total_out);
     inflateEnd(&stream);
     return status == Z_STREAM_END;
+}
+
+bool InflateHead(std::size_t storedSize, const StoredPieces& read, std::span<uint8_t> out) {
+    constexpr std::size_t kPieceSize = 64u << 10;
+    z_stream stream{};
+    if (storedSize == 0 || inflateInit(&stream) != Z_OK) {
+        return false;
+    }
+    std::vector<uint8_t> piece(std::min(storedSize, kPieceSize));
+    std::size_t unread = storedSize;
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    int status = Z_OK;
+    while (status == Z_OK && stream.avail_out > 0) {
+        if (stream.avail_in == 0) {
+            if (unread == 0) {
+                break;  // the stored bytes ran out before the stream ended
+            }
+            const std::span<uint8_t> next(piece.data(), std::min(unread, piece.size()));
+            if (!read(next)) {
+                break;
+            }
+            unread -= next.size();
+            stream.next_in = next.data();
+            stream.avail_in = static_cast<uInt>(next.size());
+        }
+        status = inflate(&stream, Z_NO_FLUSH);
+    }
+    const bool full = stream.total_out == out.size() && (status == Z_OK || status == Z_STREAM_END);
+    inflateEnd(&stream);
+    return full;
 }
 
 bool InflateExact(std::span<const uint8_t> stored, std::span<uint8_t> out) {

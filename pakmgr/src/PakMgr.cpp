@@ -161,6 +161,8 @@ public:
                        std::vector<uint8_t>& out) override {
         return index < m_entries.size() && InflateEntry(index, stored, out);
     }
+    bool LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
+                  uint64_t& total) override;
 
 private:
     void ResetEntries();
@@ -498,6 +500,40 @@ std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
         return nullptr;
     }
     return std::make_unique<CMemoryRead>(std::move(bytes), size);
+}
+
+bool CPakMgr::LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
+                       uint64_t& total) {
+    if (!node || node->GetIndex() < 0) {
+        return false;
+    }
+    const auto index = static_cast<uint32_t>(node->GetIndex());
+    if (index >= m_entries.size() || m_entries[index].inflatedSize == 0) {
+        // No size on record: only inflating the whole stream tells it.
+        if (!LoadEntry(index, head)) {
+            return false;
+        }
+        total = head.size();
+        head.resize(std::min(head.size(), max));
+        return true;
+    }
+    const EntryRecord& r = m_entries[index];
+    if (!InRange(index) || !PlausibleSize(r.storedSize, r.inflatedSize)) {
+        return false;
+    }
+    const int fd = ArchiveFile(r.archive);
+    if (fd < 0) {
+        return false;
+    }
+    uint64_t offset = r.offset;
+    const auto read = [fd, &offset](std::span<uint8_t> piece) {
+        const bool ok = ReadAt(fd, piece.data(), piece.size(), offset);
+        offset += piece.size();
+        return ok;
+    };
+    head.resize(std::min<std::size_t>(r.inflatedSize, max));
+    total = r.inflatedSize;
+    return InflateHead(r.storedSize, read, head);
 }
 
 }  // namespace

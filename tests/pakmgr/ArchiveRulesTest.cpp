@@ -130,6 +130,64 @@ TEST(ArchiveRead, AHugeEntrysStoredBytesAreNotKept) {
     EXPECT_LT(HeapInUse(), before + (1u << 20));
 }
 
+struct HeadRow {
+    const char* what;
+    std::size_t size;   // the file's inflated size
+    std::size_t max;    // the head asked for
+    int cutStream = 0;  // stored bytes taken off the stream's end
+    bool unknownSize = false;
+    bool garbage = false;  // the stream is not zlib at all
+    bool ok = true;
+};
+
+// A head costs what it shows: a stream cut past the head still gives it; asking for all of it
+// finds the cut. Unknown sizes inflate whole to learn the size.
+TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
+    // clang-format off
+    const HeadRow rows[] = {
+        {"shorter than asked", 100, 1000},
+        {"head of a big file", 3u << 20, 4096},
+        {"head exactly the file", 5000, 5000},
+        {"unknown size", 200000, 10, 0, true},
+        {"cut past the head", 3u << 20, 4096, 2000},
+        {"cut, all asked", 3u << 20, 3u << 20, 2000, false, false, false},
+        {"cut, unknown size", 200000, 10, 2000, true, false, false},
+        {"not zlib", 5000, 100, 0, false, true, false},
+    };
+    // clang-format on
+    for (const HeadRow& row : rows) {
+        std::vector<uint8_t> data(row.size);
+        std::mt19937 random(3);
+        for (auto& b : data) {
+            b = static_cast<uint8_t>(random() % 16);  // compressible, not trivially
+        }
+        std::vector<uint8_t> stream =
+            row.garbage ? std::vector<uint8_t>(600, 0xAB) : Forge::ZlibCompress(data);
+        stream.resize(stream.size() - static_cast<std::size_t>(row.cutStream));
+        TestUtil::TempDir dir;
+        Forge::SavePak(dir / "a.pak", {{.path = "\\f",
+                                        .data = data,
+                                        .inflatedSize = row.unknownSize ? std::optional<uint32_t>(0)
+                                                                        : std::nullopt,
+                                        .stream = stream}});
+        auto mgr = PakMgr::CreatePakMgr();
+        ASSERT_TRUE(mgr->Open(dir.Path()));
+        mgr->BuildTree();
+        std::vector<uint8_t> head;
+        uint64_t total = 0;
+        ASSERT_EQ(mgr->LoadHead(PakMgr::FindPath(*mgr, "f"), row.max, head, total), row.ok)
+            << row.what;
+        if (row.ok) {
+            EXPECT_EQ(total, row.size) << row.what;
+            const std::size_t shown = std::min(row.size, row.max);
+            EXPECT_TRUE(std::equal(head.begin(), head.end(), data.begin(), data.begin() + shown) &&
+                        head.size() == shown)
+                << row.what;
+        }
+        EXPECT_FALSE(mgr->LoadHead(mgr->GetRoot(), row.max, head, total));
+    }
+}
+
 struct NameRow {
     std::vector<std::string> names;  // archive bytes, given in this order within one folder
     std::vector<std::string> safe;   // UTF-8
