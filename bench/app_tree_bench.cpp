@@ -14,6 +14,7 @@
 
 #include "GameLike.h"
 #include "MainFrame.h"
+#include "QtBench.h"
 #include "TreeModel.h"
 #include "base/text.h"
 #include "pakmgr/pakmgr.h"
@@ -137,10 +138,5 @@ BENCHMARK(BM_FirstFilterKeystroke)->Arg(200000)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return QtBench::Main(argc, argv, QtBench::Display::Offscreen);
 }
