@@ -1,11 +1,13 @@
-// The archive table and LoadFile: the input is a whole pak archive. It is opened, its tree
-// built and walked, and every node's file loaded.
+// The archive table, LoadFile and LoadHead: the input is a whole pak archive. It is opened,
+// its tree built and walked, and every node's file and head loaded.
 #include <cstdint>
 #include <fstream>
 
 #include "FuzzUtil.h"
 
 namespace {
+
+constexpr std::size_t kHead = 1000;
 
 struct Loader final : PakMgr::ITreeVisitor {
     PakMgr::IPakMgr* mgr;
@@ -15,6 +17,11 @@ struct Loader final : PakMgr::ITreeVisitor {
     void Visit(PakMgr::ITreeNode* node) override {
         if (std::unique_ptr<PakMgr::IRead> file = mgr->LoadFile(node)) {
             bytes += file->GetSize();
+        }
+        std::vector<uint8_t> head;
+        uint64_t total = 0;
+        if (mgr->LoadHead(node, kHead, head, total)) {
+            bytes += head.size();
         }
         node->ForEachChild(this);
     }
