@@ -1,5 +1,6 @@
 #include "FileViewer.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -58,7 +59,7 @@ QString FromGbk(std::string_view text) {
     return QString::fromStdString(Base::GbkToUtf8(text));
 }
 
-QString ShownNote(std::size_t shown, uint64_t total) {
+QString SizeNote(std::size_t shown, uint64_t total) {
     if (shown >= total) {
         return CFileViewer::tr("共 %1 字节").arg(total);
     }
@@ -99,10 +100,9 @@ QString HexDump(std::span<const uint8_t> bytes) {
 
 CFileViewer::CFileViewer(QWidget* owner, const QString& name, std::vector<uint8_t> head,
                          uint64_t total)
-    : QWidget(owner, Qt::Window), m_isText(LooksLikeText(head)) {
+    : QWidget(owner, Qt::Window), m_name(name), m_total(total), m_isText(LooksLikeText(head)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FileViewer"));
-    setWindowTitle(tr("查看 - %1").arg(name));
     auto* layout = new QVBoxLayout(this);
 
     m_text = new QPlainTextEdit(this);
@@ -111,31 +111,49 @@ CFileViewer::CFileViewer(QWidget* owner, const QString& name, std::vector<uint8_
     m_text->setLineWrapMode(m_isText ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     std::span<const uint8_t> shown(head);
     shown = shown.first(std::min(shown.size(), m_isText ? kTextShownMax : kHexShownMax));
+    m_shownBytes = shown.size();
     m_text->setPlainText(m_isText ? DecodeText(shown) : HexDump(shown));
-    m_shownNote = (m_isText ? tr("文本") : tr("十六进制")) + QStringLiteral("  ") +
-                  ShownNote(shown.size(), total);
     layout->addWidget(m_text, 1);
 
     auto* bar = new QHBoxLayout;
     m_find = new QLineEdit(this);
-    m_find->setPlaceholderText(tr("查找 (Ctrl+F)"));
     m_find->setClearButtonEnabled(true);
-    auto* next = new QPushButton(tr("查找下一个"), this);
-    m_note = new QLabel(m_shownNote, this);
+    m_next = new QPushButton(this);
+    m_note = new QLabel(this);
     bar->addWidget(m_find, 1);
-    bar->addWidget(next);
+    bar->addWidget(m_next);
     bar->addWidget(m_note);
     layout->addLayout(bar);
     connect(m_find, &QLineEdit::returnPressed, this, &CFileViewer::FindNext);
-    connect(next, &QPushButton::clicked, this, &CFileViewer::FindNext);
+    connect(m_next, &QPushButton::clicked, this, &CFileViewer::FindNext);
     // The window's own shortcut: the main window's Ctrl+F (fill mode) lives in another window.
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         m_find->setFocus(Qt::ShortcutFocusReason);
         m_find->selectAll();
     });
+    Retranslate();
     resize(kInitialWidth, kInitialHeight);
     m_text->setFocus();
+}
+
+void CFileViewer::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        Retranslate();
+    }
+    QWidget::changeEvent(event);
+}
+
+void CFileViewer::Retranslate() {
+    setWindowTitle(tr("查看 - %1").arg(m_name));
+    m_find->setPlaceholderText(tr("查找 (Ctrl+F)"));
+    m_next->setText(tr("查找下一个"));
+    m_note->setText(ShownNote());
+}
+
+QString CFileViewer::ShownNote() const {
+    return (m_isText ? tr("文本") : tr("十六进制")) + QStringLiteral("  ") +
+           SizeNote(m_shownBytes, m_total);
 }
 
 bool CFileViewer::FindNext() {
@@ -152,7 +170,7 @@ bool CFileViewer::FindNext() {
             return false;
         }
     }
-    m_note->setText(m_shownNote);
+    m_note->setText(ShownNote());
     return true;
 }
 

@@ -11,6 +11,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace PakMgr {
 struct ITreeNode;
@@ -45,11 +46,22 @@ public:
     // Selects the next match of the find field's text, wrapping at the end; false if none.
     bool FindNext();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The title, the find field's hint, the button and the note in the language in use.
+    void Retranslate();
+    // What is shown: text or hex, and how much of the file.
+    QString ShownNote() const;
+
     QPlainTextEdit* m_text = nullptr;
     QLineEdit* m_find = nullptr;
+    QPushButton* m_next = nullptr;
     QLabel* m_note = nullptr;
-    QString m_shownNote;
+    QString m_name;
+    std::size_t m_shownBytes = 0;
+    uint64_t m_total = 0;
     bool m_isText = false;
 };
 

@@ -284,8 +284,7 @@ bool CVellModelBrowserRenderView::PreTranslateMessage(QEvent* event) {
 }
 
 void CVellModelBrowserRenderView::keyPressEvent(QKeyEvent* event) {
-    // F frames the model again, as Home and End are view keys.
-    if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier) {
+    if (event->key() == kReframeKey && event->modifiers() == Qt::NoModifier) {
         m_core.ResetCamera();
         m_core.Invalidate();
         return;

@@ -21,7 +21,13 @@ public:
 
     QTableWidget* Table() const { return m_table; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // The title, headings and rows in the language in use.
+    void Retranslate();
+
     QTableWidget* m_table = nullptr;
 };
 

@@ -25,7 +25,7 @@ constexpr std::array kViewKeys = {
     ViewKeyInfo{Qt::Key_PageUp, Key::PageUp, nullptr, QT_TRANSLATE_NOOP("ViewKeys", "向下平移")},
     ViewKeyInfo{Qt::Key_PageDown, Key::PageDown, nullptr,
                 QT_TRANSLATE_NOOP("ViewKeys", "向上平移")},
-    ViewKeyInfo{Qt::Key_F, Key::Other, nullptr,
+    ViewKeyInfo{kReframeKey, Key::Other, nullptr,
                 QT_TRANSLATE_NOOP("ViewKeys", "重新取景 (转动、平移和缩放复位)")},
     ViewKeyInfo{kPlayPauseKey, Key::Other, nullptr, QT_TRANSLATE_NOOP("ViewKeys", "动画播放/暂停")},
     ViewKeyInfo{kFrameBackKey, Key::Other, nullptr, QT_TRANSLATE_NOOP("ViewKeys", "后退一帧")},

@@ -2,11 +2,16 @@
 // through it and the help window lists it, so the two can't disagree.
 #pragma once
 
+#include <QtCore/qnamespace.h>
 #include <span>
 
 #include "view/view.h"
 
 namespace App {
+
+// Frames the model again: turn, pan and zoom back to where a model opens. The view handles it
+// itself, as the view core has no key for it.
+inline constexpr int kReframeKey = Qt::Key_F;
 
 struct ViewKeyInfo {
     int qtKey;            // Qt::Key, or 0 for a mouse action

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <set>
 
@@ -86,6 +87,19 @@ TEST_F(HelpViewerTest, F1ListsEveryAcceleratorAndViewKey) {
     help->activateWindow();
     QTest::keyClick(frame.get(), Qt::Key_F1);
     EXPECT_EQ(frame->findChildren<App::CHelpDlg*>().size(), 1);
+
+    // A language chosen while the window is open changes its names at once.
+    frame->activateWindow();
+    ChooseLanguage(App::Language::English);
+    ASSERT_EQ(static_cast<std::size_t>(help->Table()->rowCount()), keys.size());
+    std::set<std::pair<QString, QString>> english;
+    for (int row = 0; row < help->Table()->rowCount(); ++row) {
+        english.insert({help->Table()->item(row, 0)->text(), help->Table()->item(row, 1)->text()});
+    }
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Keys"));
+    EXPECT_TRUE(english.count({QStringLiteral("Ctrl+F"), QStringLiteral("Faces")}));
+    EXPECT_TRUE(
+        english.count({QStringLiteral("Space"), QStringLiteral("Play/pause the animation")}));
 }
 
 // The view's key handling reads the same table: every key listed for the core moves the camera.
@@ -191,6 +205,13 @@ TEST_F(HelpViewerTest, CtrlFFindsInTheViewerAndLeavesFillModeAlone) {
     // The main window's fill mode never saw the viewer's Ctrl+F.
     EXPECT_TRUE(frame->Action(Cmd::kRenderLine)->isChecked());
     EXPECT_FALSE(frame->Action(Cmd::kRenderFill)->isChecked());
+
+    // A language chosen while the viewer is open changes its texts at once.
+    frame->activateWindow();
+    ChooseLanguage(App::Language::English);
+    EXPECT_TRUE(viewer->Note()->text().contains(QStringLiteral("Text  22 bytes")))
+        << viewer->Note()->text().toStdString();
+    EXPECT_EQ(viewer->findChild<QPushButton*>()->text(), QStringLiteral("Find Next"));
 }
 
 TEST(FileViewerText, DecodesUtf8ElseGbk) {
