@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Takes the README's two screenshots with the real viewer on the sample game.
+"""Takes the README's three screenshots with the real viewer on the sample game.
 
 Run it under a virtual display of 1280x900 pixels, after a build:
 
@@ -7,17 +7,20 @@ Run it under a virtual display of 1280x900 pixels, after a build:
 
 It opens build/test/sample-game (made with `vell make-sample` when missing), clicks
 through the tree as a user would (渲染模型 on hero.skn, 显示动画 on hero.ani, "walk",
-Alt+K) and writes docs/screenshot-model.png and docs/screenshot-skeleton.png, cut to the
-main window. Input goes through the XTest extension and pictures come from XGetImage,
+Alt+K; then 设置 / 光照, 地面网格 and 模型信息 with the walk held by Space) and writes
+docs/screenshot-model.png, docs/screenshot-skeleton.png and docs/screenshot-panel.png, cut
+to the main window. The viewer's settings go to a temporary folder, so the pictures don't
+depend on how it was last left. Input goes through the XTest extension and pictures come from XGetImage,
 both through ctypes: nothing to install beyond libX11 and libXtst. The clicks follow the
-window's default layout (960x720, centred): the tree's first row, its filter box and the
-animation list are clicked, the rest is done with keys.
+window's default layout (960x720, centred): the tree's first row, the animation list and
+the 设置 menu's rows are clicked, the rest is done with keys.
 """
 import ctypes
 import os
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import zlib
 
@@ -25,7 +28,6 @@ SCREEN = (1280, 900)
 WINDOW = (160, 90, 960, 720)  # the main window: 960x720 centred on the screen
 FIRST_TREE_ROW = (215, 196)
 ANIMATION_LIST = (540, 125)
-TREE_FILTER = (235, 173)
 
 X11 = ctypes.cdll.LoadLibrary("libX11.so.6")
 XTST = ctypes.cdll.LoadLibrary("libXtst.so.6")
@@ -58,6 +60,10 @@ XTST.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_i
                                       ctypes.c_ulong]
 XTST.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
                                    ctypes.c_ulong]
+
+SETTINGS_MENU = (240, 98)
+# Rows of the 设置 menu as it drops down from its title.
+SETTINGS_ROWS = {"lighting": (270, 256), "grid": (270, 278), "info": (270, 322)}
 
 ALL_PLANES = 0xFFFFFFFF
 Z_PIXMAP = 2
@@ -147,7 +153,9 @@ def main():
     docs = os.path.join(root, "docs")
     os.makedirs(docs, exist_ok=True)
 
+    config = tempfile.TemporaryDirectory()
     app = subprocess.Popen([os.path.join(build, "app", "VellModelBrowser"), game],
+                           env=dict(os.environ, XDG_CONFIG_HOME=config.name),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         x = Display()
@@ -169,8 +177,7 @@ def main():
         time.sleep(1)
         x.save(os.path.join(docs, "screenshot-model.png"), WINDOW)
 
-        x.click(*TREE_FILTER)            # back to the tree: its filter box, then Tab
-        x.key("Tab")
+        x.click(*FIRST_TREE_ROW)         # back to the tree
         time.sleep(1)
         x.type("hero.a")                 # hero.ani
         x.key("Menu")
@@ -189,9 +196,23 @@ def main():
         x.wheel(700, 450, 10)
         time.sleep(1.3)
         x.save(os.path.join(docs, "screenshot-skeleton.png"), WINDOW)
+
+        x.key("Alt_L+k")                 # the skeleton off again, faces back
+        x.key("Control_L+f")
+        for item in ("lighting", "grid", "info"):
+            x.click(*SETTINGS_MENU)      # 设置 / 光照, 地面网格, 模型信息
+            time.sleep(0.5)
+            x.click(*SETTINGS_ROWS[item])
+            time.sleep(0.5)
+        x.click(500, 450)                # the view takes the keys
+        x.key("space")                   # the walk held mid-stride
+        x.drag(600, 560, 700, 40)
+        time.sleep(1.3)
+        x.save(os.path.join(docs, "screenshot-panel.png"), WINDOW)
     finally:
         app.terminate()
         app.wait()
+        config.cleanup()
 
 
 if __name__ == "__main__":
