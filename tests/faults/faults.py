@@ -185,10 +185,10 @@ FAULTS = [
 
     # desktop program
     fault("app-key-left-right", APP,
-          "        case Qt::Key_Left:\n            return View::Key::Left;",
-          "        case Qt::Key_Left:\n            return View::Key::Right;"),
+          "ViewKeyInfo{Qt::Key_Left, Key::Left,", "ViewKeyInfo{Qt::Key_Left, Key::Right,"),
     fault("app-exit-mnemonic", APP, '"退出(&x)"', '"退出"'),
-    fault("app-menu-mnemonic", APP, 'bar->addMenu(U("视图(&V)"))', 'bar->addMenu(U("视图"))'),
+    fault("app-menu-mnemonic", APP, 'm_viewMenu->setTitle(tr("视图(&V)"));',
+          'm_viewMenu->setTitle(tr("视图"));'),
     fault("app-tree-context-menu", APP,
           "    connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);\n",
           ""),
