@@ -9,8 +9,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
 #include "GlView.h"
@@ -49,12 +52,10 @@ struct Answers {
     std::vector<QString> saveStarts;    // each save dialog's folder and proposed name
     int colorRequests = 0;
 
-    std::vector<QString> Texts() const {
-        std::vector<QString> texts;
-        for (const auto& m : messages) {
-            texts.push_back(m.text);
-        }
-        return texts;
+    // The last message's text when `count` came, else how many did.
+    QString Last(std::size_t count) const {
+        return messages.size() == count ? messages.back().text
+                                        : QStringLiteral("<%1 messages>").arg(messages.size());
     }
 };
 
@@ -130,6 +131,26 @@ inline Forge::PakFile TextFile(const std::string& path, const std::string& text)
     return {path, Forge::Bytes(text)};
 }
 
+// Pixels of `picture` passing `test`, every `step`th of every `step`th row.
+template <class Test>
+int Count(const QImage& picture, Test test, int step = 1) {
+    int n = 0;
+    for (int y = 0; y < picture.height(); y += step) {
+        for (int x = 0; x < picture.width(); x += step) {
+            n += test(picture.pixelColor(x, y));
+        }
+    }
+    return n;
+}
+
+// Sends a mouse event to `widget` with the buttons held, as a drag delivers it.
+inline void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    const Qt::MouseButton button =
+        type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButton(Qt::LeftButton);
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
+    QApplication::sendEvent(widget, &event);
+}
+
 // Tests wait for a condition with a gtest check around QTest::qWaitFor: a QTRY_ macro reports
 // its failure to QTest only, returns, and gtest counts the test as passed.
 class FrameTest : public ::testing::Test {
@@ -161,31 +182,8 @@ protected:
     // Clicks 设置 / 语言 / 中文 or English in the menus, as the user does, and lets every
     // widget hear of the change.
     void ChooseLanguage(App::Language language) {
-        QMenuBar* bar = frame->menuBar();
-        QAction* item =
-            frame->Action(language == App::Language::English ? App::Cmd::kLanguageEnglish
-                                                             : App::Cmd::kLanguageChinese);
-        QMenu* settings = nullptr;
-        QAction* submenu = nullptr;
-        for (QAction* title : bar->actions()) {
-            for (QAction* a : title->menu()->actions()) {
-                if (a->menu() && a->menu()->actions().contains(item)) {
-                    settings = title->menu();
-                    submenu = a;
-                }
-            }
-        }
-        ASSERT_NE(submenu, nullptr);
-        const QPoint title = bar->actionGeometry(settings->menuAction()).center();
-        QTest::mouseMove(bar, title);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, title);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == settings; }));
-        QTest::mouseClick(settings, Qt::LeftButton, {}, settings->actionGeometry(submenu).center());
-        QMenu* languages = submenu->menu();
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return QApplication::activePopupWidget() == languages; }));
-        QTest::mouseClick(languages, Qt::LeftButton, {}, languages->actionGeometry(item).center());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }));
+        ClickMenuItem(language == App::Language::English ? App::Cmd::kLanguageEnglish
+                                                         : App::Cmd::kLanguageChinese);
         QCoreApplication::sendPostedEvents();
         ASSERT_EQ(App::CurrentLanguage(), language);
     }
@@ -233,6 +231,32 @@ protected:
         frame->Tree()->setCurrentIndex(index);
     }
 
+    // The names below an item of the tree, the top level by default.
+    QStringList Names(const QModelIndex& parent = {}) {
+        QStringList names;
+        for (int row = 0; row < frame->TreeModel()->rowCount(parent); ++row) {
+            names << frame->TreeModel()->index(row, 0, parent).data().toString();
+        }
+        return names;
+    }
+
+    // The middle of the part of the item at `path` in sight, in the tree's viewport: a long
+    // name elsewhere in the tree makes the column wider than the view.
+    QPoint ItemPoint(const QString& path) {
+        const QModelIndex index = Find(path);
+        EXPECT_TRUE(index.isValid()) << path.toStdString();
+        QTreeView* tree = frame->Tree();
+        tree->doItemsLayout();
+        tree->scrollTo(index);
+        return tree->visualRect(index).intersected(tree->viewport()->rect()).center();
+    }
+
+    // Double-clicks the item at `path` through the window, as the mouse does.
+    void DoubleClick(const QString& path) {
+        const QPoint at = frame->Tree()->viewport()->mapTo(frame.get(), ItemPoint(path));
+        QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, at);
+    }
+
     // Picks entry `index` of the animation list in its popup with the keyboard, as the user
     // does: the choice counts even when it is the entry already shown.
     void PickAnimation(int index) {
@@ -252,14 +276,8 @@ protected:
     // Right-clicks the item at `path` and clicks `command` in its context menu, as the user
     // does. Fails the test when the menu doesn't offer the command enabled.
     void Choose(const QString& path, uint16_t command) {
-        const QModelIndex index = Find(path);
-        ASSERT_TRUE(index.isValid()) << path.toStdString();
         QTreeView* tree = frame->Tree();
-        tree->doItemsLayout();
-        tree->scrollTo(index);
-        // The middle of the part of the item in sight: a long name elsewhere in the tree
-        // makes the column wider than the view.
-        const QPoint at = tree->visualRect(index).intersected(tree->viewport()->rect()).center();
+        const QPoint at = ItemPoint(path);
         QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
         QAction* action = frame->Action(command);
         bool clicked = false;
@@ -282,6 +300,18 @@ protected:
         EXPECT_TRUE(clicked) << path.toStdString() << ": no enabled item " << command;
     }
 
+    // Choose with the folder picker answering `folder`.
+    void Choose(const QString& path, uint16_t command, const std::string& folder) {
+        answers.folders.push_back(QString::fromStdString(folder));
+        Choose(path, command);
+    }
+
+    // Choose, and no message may come of it.
+    void ChooseQuietly(const QString& path, uint16_t command) {
+        Choose(path, command);
+        ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    }
+
     // Clicks `command` in the menu bar's menus with the mouse: the menu's title, then the
     // item (in a sub-menu, its title first). Fails the test when no menu shows it enabled.
     void ClickMenuItem(uint16_t command) {
@@ -289,17 +319,55 @@ protected:
         QMenuBar* bar = frame->menuBar();
         for (QAction* title : bar->actions()) {
             QMenu* menu = title->menu();
-            if (!menu || !menu->actions().contains(action)) {
+            QAction* sub = nullptr;  // the sub-menu's title holding the item
+            for (QAction* a : menu->actions()) {
+                sub = a->menu() && a->menu()->actions().contains(action) ? a : sub;
+            }
+            if (!sub && !menu->actions().contains(action)) {
                 continue;
             }
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
-            ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            const QPoint at = bar->actionGeometry(title).center();
+            QTest::mouseMove(bar, at);
+            QTest::mouseClick(bar, Qt::LeftButton, {}, at);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }));
+            if (sub) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(sub).center());
+                menu = sub->menu();
+                ASSERT_TRUE(
+                    QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }));
+            }
             ASSERT_TRUE(action->isEnabled());
             QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }));
             return;
         }
         ADD_FAILURE() << "no menu holds command " << command;
+    }
+
+    // Clicks the parts button: every sub-mesh shown, or with Ctrl none.
+    void ClickPartsButton(Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* button = frame->Bar()->PartsButton();
+        QTest::mouseClick(button, Qt::LeftButton, modifiers, QPoint(12, button->height() / 2));
+    }
+
+    // The window of type W opened last, once it shows.
+    template <class W>
+    W* Opened(QObject* parent) {
+        W* window = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            window = parent->findChild<W*>();
+            return window && window->isVisible();
+        }));
+        return window;
+    }
+
+    // The window closed and a second one made, which reads what the first remembered.
+    std::unique_ptr<App::CVellModelBrowserMainFrame> Reopen() {
+        frame->close();
+        auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
+        EXPECT_TRUE(second->Create());
+        return second;
     }
 
     Answers answers;

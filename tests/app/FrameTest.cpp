@@ -674,18 +674,13 @@ TEST_F(FrameTest, ViewDrawsOnlyWhenThePictureChanges) {
 TEST_F(FrameTest, MouseAndKeysTurnTheCameraAndFFramesAgain) {
     App::CVellModelBrowserRenderView* view = frame->View();
     auto& core = view->Core();
-    const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButton button,
-                             Qt::MouseButtons buttons) {
-        QMouseEvent event(type, at, view->mapToGlobal(at), button, buttons, {});
-        QCoreApplication::sendEvent(view, &event);
-    };
     const QPoint start(100, 100);
-    send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    Mouse(view, QEvent::MouseButtonPress, start, Qt::LeftButton);
     // One degree per move, however far the pointer went.
-    send(QEvent::MouseMove, start + QPoint(80, 0), Qt::NoButton, Qt::LeftButton);
-    send(QEvent::MouseMove, start + QPoint(90, 0), Qt::NoButton, Qt::LeftButton);
+    Mouse(view, QEvent::MouseMove, start + QPoint(80, 0), Qt::LeftButton);
+    Mouse(view, QEvent::MouseMove, start + QPoint(90, 0), Qt::LeftButton);
     EXPECT_EQ(core.m_nRotY, 2);
-    send(QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
+    Mouse(view, QEvent::MouseButtonRelease, start, Qt::NoButton);
     QWheelEvent wheel(QPointF(50, 50), view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 240),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view, &wheel);
@@ -721,9 +716,7 @@ TEST_F(FrameTest, LayoutIsRememberedColoursAreNot) {
     Press("Alt+L");
     frame->resize(1000, 700);
     frame->View()->Core().m_clrBackground = 0x123456;
-    frame->close();
-    auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
-    ASSERT_TRUE(second->Create());
+    const auto second = Reopen();
     EXPECT_EQ(second->size(), QSize(1000, 700));
     EXPECT_TRUE(second->statusBar()->isHidden());
     EXPECT_FALSE(second->Action(kViewStatusBar)->isChecked());

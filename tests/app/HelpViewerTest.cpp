@@ -24,26 +24,10 @@ std::vector<uint8_t> Bytes(std::string_view text) {
 
 class HelpViewerTest : public FrameTest {
 protected:
-    // The viewer window the last double-click or menu opened.
-    App::CFileViewer* Viewer() {
-        App::CFileViewer* viewer = nullptr;
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            viewer = frame->findChild<App::CFileViewer*>();
-            return viewer && viewer->isVisible();
-        }));
-        return viewer;
-    }
-
-    App::CFileViewer* DoubleClick(const QString& path) {
-        const QModelIndex index = Find(path);
-        EXPECT_TRUE(index.isValid()) << path.toStdString();
-        QTreeView* tree = frame->Tree();
-        tree->doItemsLayout();
-        tree->scrollTo(index);
-        const QPoint at = tree->visualRect(index).center();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
-        return Viewer();
+    // The viewer window a double-click on `path` opens.
+    App::CFileViewer* ViewerOf(const QString& path) {
+        DoubleClick(path);
+        return Opened<App::CFileViewer>(frame.get());
     }
 
     TestUtil::TempDir game;
@@ -52,16 +36,20 @@ protected:
 TEST_F(HelpViewerTest, F1ListsEveryAcceleratorAndViewKey) {
     frame->View()->setFocus();
     Press("F1");
-    App::CHelpDlg* help = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        help = frame->findChild<App::CHelpDlg*>();
-        return help && help->isVisible();
-    }));
-    std::set<std::pair<QString, QString>> keys;  // (key, what it does)
+    auto* help = Opened<App::CHelpDlg>(frame.get());
+    ASSERT_NE(help, nullptr);
+    // The table's rows: (key, what it does).
+    const auto rows = [help] {
+        std::set<std::pair<QString, QString>> rows;
+        for (int row = 0; row < help->Table()->rowCount(); ++row) {
+            rows.insert({help->Table()->item(row, 0)->text(), help->Table()->item(row, 1)->text()});
+        }
+        return rows;
+    };
+    const auto keys = rows();
     std::set<QString> shown;
-    for (int row = 0; row < help->Table()->rowCount(); ++row) {
-        shown.insert(help->Table()->item(row, 0)->text());
-        keys.insert({help->Table()->item(row, 0)->text(), help->Table()->item(row, 1)->text()});
+    for (const auto& [key, what] : keys) {
+        shown.insert(key);
     }
     int accelerators = 0;
     for (const App::CommandInfo& info : App::Commands()) {
@@ -92,10 +80,7 @@ TEST_F(HelpViewerTest, F1ListsEveryAcceleratorAndViewKey) {
     frame->activateWindow();
     ChooseLanguage(App::Language::English);
     ASSERT_EQ(static_cast<std::size_t>(help->Table()->rowCount()), keys.size());
-    std::set<std::pair<QString, QString>> english;
-    for (int row = 0; row < help->Table()->rowCount(); ++row) {
-        english.insert({help->Table()->item(row, 0)->text(), help->Table()->item(row, 1)->text()});
-    }
+    const auto english = rows();
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Keys"));
     EXPECT_TRUE(english.count({QStringLiteral("Ctrl+F"), QStringLiteral("Faces")}));
     EXPECT_TRUE(
@@ -145,7 +130,7 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
         {"docs/e.txt", true, QString(), U("共 0 字节")},
     };
     for (const Row& row : rows) {
-        App::CFileViewer* viewer = DoubleClick(U(row.path));
+        App::CFileViewer* viewer = ViewerOf(U(row.path));
         ASSERT_TRUE(viewer) << row.path;
         EXPECT_EQ(viewer->IsTextView(), row.text) << row.path;
         EXPECT_TRUE(viewer->Text()->toPlainText().startsWith(row.shown))
@@ -173,7 +158,7 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
     // The context menu's 查看 opens the same viewer.
     frame->activateWindow();
     Choose("docs/c.bin", Cmd::kViewFile);
-    EXPECT_FALSE(Viewer()->IsTextView());
+    EXPECT_FALSE(Opened<App::CFileViewer>(frame.get())->IsTextView());
 }
 
 TEST_F(HelpViewerTest, CtrlFFindsInTheViewerAndLeavesFillModeAlone) {
@@ -182,7 +167,7 @@ TEST_F(HelpViewerTest, CtrlFFindsInTheViewerAndLeavesFillModeAlone) {
     Press("Ctrl+L");  // line mode in the main window
     ASSERT_TRUE(frame->Action(Cmd::kRenderLine)->isChecked());
 
-    App::CFileViewer* viewer = DoubleClick(U("docs/a.txt"));
+    App::CFileViewer* viewer = ViewerOf(U("docs/a.txt"));
     ASSERT_TRUE(viewer);
     // The viewer is a window of its own and takes the keyboard when it opens.
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == viewer; }));

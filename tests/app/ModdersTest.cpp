@@ -37,47 +37,14 @@ protected:
 
     // The tool tip the tree shows with the mouse resting on the item.
     QString ToolTipAt(const QString& path) {
-        const QModelIndex index = Find(path);
         QTreeView* tree = frame->Tree();
-        tree->doItemsLayout();
-        tree->scrollTo(index);
-        const QPoint at = tree->visualRect(index).center();
+        const QPoint at = ItemPoint(path);
         QTest::mouseMove(tree->viewport(), at);
         QHelpEvent event(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
         QApplication::sendEvent(tree->viewport(), &event);
         const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
         QToolTip::hideText();
         return text;
-    }
-
-    // Clicks the menu bar's 文件 and then `command` in it, as the user does.
-    void ChooseFromFileMenu(uint16_t command) {
-        QMenuBar* bar = frame->menuBar();
-        QAction* fileMenu = bar->actions().front();
-        QAction* action = frame->Action(command);
-        bool clicked = false;
-        QTimer inside;
-        inside.setSingleShot(true);
-        QObject::connect(&inside, &QTimer::timeout, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (menu && menu->actions().contains(action) && action->isEnabled()) {
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-                clicked = true;
-            } else if (menu) {
-                menu->close();
-            }
-        });
-        inside.start(50);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(fileMenu).center());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return clicked; }, 3000)) << "no item " << command;
-    }
-
-    QStringList Names(const QModelIndex& parent) {
-        QStringList names;
-        for (int row = 0; row < frame->TreeModel()->rowCount(parent); ++row) {
-            names << frame->TreeModel()->index(row, 0, parent).data().toString();
-        }
-        return names;
     }
 
     TestUtil::TempDir newer;
@@ -124,7 +91,7 @@ TEST_F(ModdersTest, OverriddenOnlySwitchNarrowsTheTree) {
 // (shared.txt now comes from the update's archive), same.txt unmarked; gone.txt listed.
 TEST_F(ModdersTest, CompareMarksAddedAndChangedAndListsRemoved) {
     answers.folders.push_back(QString::fromStdString(older.Path()));
-    ChooseFromFileMenu(Cmd::kFileCompare);
+    ClickMenuItem(Cmd::kFileCompare);
     const auto mark = [&](const char* path) {
         return Find(U(path)).data(App::CTreeModel::kMarkRole).toString();
     };

@@ -92,15 +92,6 @@ protected:
         return menu ? Enabled(*menu) : std::map<uint16_t, bool>{};
     }
 
-    // The names below an item of the tree, the top level by default.
-    QStringList Names(const QModelIndex& parent = {}) {
-        QStringList names;
-        for (int row = 0; row < frame->TreeModel()->rowCount(parent); ++row) {
-            names << frame->TreeModel()->index(row, 0, parent).data().toString();
-        }
-        return names;
-    }
-
     TestUtil::TempDir game;
     TestUtil::TempDir out;
 };
@@ -123,14 +114,12 @@ TEST_F(TreePaneTest, OpenShowsTheSortedTreeAndOnlyAGoodFolderReplacesIt) {
 
     TestUtil::TempDir empty;
     OpenThroughMenu(empty.Path());
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, "where is the game ?!");
+    ASSERT_EQ(answers.Last(1), "where is the game ?!");
     EXPECT_TRUE(answers.messages[0].caption.isEmpty());
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
     EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
     // The entries behind the items still read.
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs/readme.txt", Cmd::kExportFile);
+    Choose("docs/readme.txt", Cmd::kExportFile, out.Path());
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 
     TestUtil::TempDir other;
@@ -175,8 +164,7 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_EQ(frame->Pane()->BuildPopup(QModelIndex()), nullptr);
 
     // With a model loaded the skin also offers OBJ and the attachment.
-    Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
-    ASSERT_TRUE(answers.messages.empty()) << answers.messages[0].text.toStdString();
+    ChooseQuietly("chars/hero/hero.skn", Cmd::kRenderSkin);
     const Map loaded = PopupFor("chars/hero/hero.skn");
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
     EXPECT_TRUE(loaded.at(Cmd::kConvertToObjMtl));
@@ -192,20 +180,16 @@ TEST_F(TreePaneTest, RawExportThatCantBeWrittenSaysSoThenTheNextWorks) {
     OpenThroughMenu(game.Path());
     // A folder holding the file's name: no one, root included, can write the file.
     std::filesystem::create_directory(out / "武器.txt");
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose(U("docs/武器.txt"), Cmd::kExportFile);
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, U("can't write 武器.txt: Is a directory"));
+    Choose(U("docs/武器.txt"), Cmd::kExportFile, out.Path());
+    ASSERT_EQ(answers.Last(1), U("can't write 武器.txt: Is a directory"));
     EXPECT_TRUE(std::filesystem::is_directory(out / "武器.txt"));
 
     // The next export into a good folder works and leaves the current directory as it was.
     std::filesystem::remove(out / "武器.txt");
     const auto before = std::filesystem::current_path();
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose(U("docs/武器.txt"), Cmd::kExportFile);
+    Choose(U("docs/武器.txt"), Cmd::kExportFile, out.Path());
     EXPECT_EQ(std::filesystem::current_path(), before);
-    ASSERT_EQ(answers.messages.size(), 2u);
-    EXPECT_EQ(answers.messages[1].text, U("武器.txt 导出已完成."));
+    ASSERT_EQ(answers.Last(2), U("武器.txt 导出已完成."));
     EXPECT_TRUE(answers.messages[1].caption.isEmpty());
     EXPECT_EQ(TestUtil::ReadText(out / "武器.txt"), "sword");
     // Cancelled picker: nothing happens.
@@ -223,10 +207,8 @@ TEST_F(TreePaneTest, AGameFolderGivenRelativelyReadsFromAnyCurrentDirectory) {
     std::filesystem::current_path(before);
     ASSERT_EQ(Names(), QStringList({"chars", "docs"}));
     // No archive has been read yet: the first read happens inside the chosen folder.
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs/readme.txt", Cmd::kExportFile);
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, U("readme.txt 导出已完成."));
+    Choose("docs/readme.txt", Cmd::kExportFile, out.Path());
+    ASSERT_EQ(answers.Last(1), U("readme.txt 导出已完成."));
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
 }
 
@@ -236,18 +218,15 @@ TEST_F(TreePaneTest, ModelConvertsToObjAndGltf) {
     OpenThroughMenu(game.Path());
     Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
     const auto before = std::filesystem::current_path();
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("chars/hero/hero.skn", Cmd::kConvertToObj);
+    Choose("chars/hero/hero.skn", Cmd::kConvertToObj, out.Path());
     EXPECT_EQ(std::filesystem::current_path(), before);
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, U("已转换为工程文件 ."));
+    ASSERT_EQ(answers.Last(1), U("已转换为工程文件 ."));
     EXPECT_NE(TestUtil::ReadText(out / "patch0_00.obj").find("Vell 模型浏览器v1.0a"),
               std::string::npos);
 
     answers.saveFiles.push_back(QString::fromStdString(out / "hero.glb"));
     Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
-    ASSERT_EQ(answers.messages.size(), 2u);
-    EXPECT_EQ(answers.messages[1].text, U("已转换为glTF文件 ."));
+    ASSERT_EQ(answers.Last(2), U("已转换为glTF文件 ."));
     EXPECT_EQ(TestUtil::ReadText(out / "hero.glb").substr(0, 4), "glTF");
     // In metres, as vell writes it: the character's 100 units are 1 m.
     EXPECT_NEAR(GlbHeight(out / "hero.glb"), 1.0, 1e-6);
@@ -271,8 +250,7 @@ TEST_F(TreePaneTest, SaveFileListWritesEveryEntry) {
 
     answers.saveFiles.push_back(QString::fromStdString(out / "missing-folder/list.txt"));
     QTest::keyClick(frame.get(), Qt::Key_S, Qt::ControlModifier);
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, "Save File Lists Failed!");
+    ASSERT_EQ(answers.Last(1), "Save File Lists Failed!");
     EXPECT_EQ(answers.messages[0].caption, "TarnModelBrowser");
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Warning);
 }
@@ -299,32 +277,24 @@ TEST_F(TreePaneTest, FilterShowsMatchesAndRestoresExpansion) {
 
 TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
     OpenThroughMenu(game.Path());
-    QTreeView* tree = frame->Tree();
-    const auto rect = [&](const char* path) {
-        const QModelIndex index = Find(path);
-        tree->doItemsLayout();
-        tree->scrollTo(index);
-        return tree->viewport()->mapTo(frame.get(), tree->visualRect(index).center());
-    };
-    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("chars/hero/hero.skn"));
+    DoubleClick("chars/hero/hero.skn");
     EXPECT_FALSE(View::GetModel()->IsEmpty());
     Select("chars/hero/hero.ani");
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Return);
+    frame->Tree()->setFocus();
+    QTest::keyClick(frame->Tree(), Qt::Key_Return);
     EXPECT_EQ(frame->AnimationList()->count(), 2);
 
     // A texture opens its preview: decoded, with its size and format in the title.
-    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("chars/hero/hero.dds"));
-    App::CTexturePreview* preview = nullptr;
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return (preview = frame->findChild<App::CTexturePreview*>()); }));
+    DoubleClick("chars/hero/hero.dds");
+    auto* preview = Opened<App::CTexturePreview>(frame.get());
+    ASSERT_NE(preview, nullptr);
     EXPECT_EQ(preview->windowTitle(), "hero.dds - 4 x 4 RGBA");
     EXPECT_EQ(preview->Shown().size(), QSize(4, 4));
     EXPECT_EQ(preview->Shown().pixelColor(1, 1), QColor(200, 100, 50));
     preview->close();
     EXPECT_TRUE(answers.messages.empty());
     // One that can't be decoded says why.
-    QTest::mouseDClick(frame->windowHandle(), Qt::LeftButton, {}, rect("docs/bad.dds"));
+    DoubleClick("docs/bad.dds");
     ASSERT_EQ(answers.messages.size(), 1u);
     EXPECT_TRUE(answers.messages[0].text.startsWith("bad.dds: "))
         << answers.messages[0].text.toStdString();
@@ -336,13 +306,9 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
 // a time.
 TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
     OpenThroughMenu(game.Path());
-    const auto exportDocs = [&](const std::string& to) {
-        answers.folders.push_back(QString::fromStdString(to));
-        Choose("docs", Cmd::kExportFile);
-    };
     {
         ThreadSeam::Hold hold;
-        exportDocs(out.Path());
+        Choose("docs", Cmd::kExportFile, out.Path());
         QTest::qWait(100);
         EXPECT_TRUE(answers.messages.empty());
         EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
@@ -358,7 +324,7 @@ TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
     EXPECT_EQ(frame->Status().Progress(), nullptr);
     EXPECT_TRUE(TestUtil::FilesIn(out.Path()).empty());
 
-    exportDocs(out.Path());
+    Choose("docs", Cmd::kExportFile, out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
     EXPECT_EQ(answers.messages[1].text,
               U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
@@ -369,7 +335,7 @@ TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
 
     {
         ThreadSeam::Allow none(0);
-        exportDocs(out / "alone");
+        Choose("docs", Cmd::kExportFile, out / "alone");
         ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 3; }));
     }
     EXPECT_TRUE(answers.messages[2].text.startsWith(U("6 / 6 个文件已完成: ")));
@@ -385,8 +351,7 @@ TEST_F(TreePaneTest, FolderExportKeepsEveryFileWhoseNamesMeetAndSaysSo) {
     WriteGame(other.Path(), {TextFile("\\meet\\" + cut, "cut"), TextFile("\\meet\\" + fits, "fits"),
                              TextFile("\\meet\\.", "dot"), TextFile("\\meet\\..", "dots")});
     OpenThroughMenu(other.Path());
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("meet", Cmd::kExportFile);
+    Choose("meet", Cmd::kExportFile, out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
     const QString summary = answers.messages[0].text;
     EXPECT_TRUE(summary.startsWith(U("4 / 4 个文件已完成: "))) << summary.toStdString();
@@ -405,8 +370,7 @@ TEST_F(TreePaneTest, FolderConvertsEveryModelToGltfAndObjWithMaterials) {
     files.push_back(TextFile("\\chars\\hero\\zz_broken.ani", "no animation"));
     WriteGame(game.Path(), files);
     OpenThroughMenu(game.Path());
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("chars", Cmd::kConvertToGltf);
+    Choose("chars", Cmd::kConvertToGltf, out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
     const QString summary = answers.messages[0].text;
     EXPECT_FALSE(summary.contains(U("失败"))) << summary.toStdString();
@@ -426,8 +390,7 @@ TEST_F(TreePaneTest, SecondFolderJobSaysOneRunsBeforeAsking) {
     OpenThroughMenu(game.Path());
     // The first job's workers held back: it runs until it is cancelled.
     ThreadSeam::Hold hold;
-    answers.folders.push_back(QString::fromStdString(out.Path()));
-    Choose("docs", Cmd::kExportFile);
+    Choose("docs", Cmd::kExportFile, out.Path());
     ASSERT_NE(frame->Status().CancelButton(), nullptr);
     const int asked = answers.folderRequests;
     for (const uint16_t command : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
@@ -452,8 +415,7 @@ TEST_F(TreePaneTest, DialogsStartWhereTheUserWouldLook) {
     const QString shown = QString::fromStdString(game.Path());
     frame->OpenGameFolder(shown);  // as from the command line
     OpenThroughMenu(empty.Path());
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_EQ(answers.messages[0].text, "where is the game ?!");
+    ASSERT_EQ(answers.Last(1), "where is the game ?!");
     OpenThroughMenu("");  // cancelled
     EXPECT_EQ(answers.folderStarts, std::vector<QString>({shown, shown}));
     EXPECT_EQ(App::LastFolder(App::kGameFolderKind), shown);

@@ -26,15 +26,13 @@ class ViewAidsTest : public FrameTest {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
-        WriteGame(game.Path(), Character("\\chars\\hero", {{-50, -50, 50, 50}}));
+        WriteGame(game.Path(), Character("\\chars\\hero", patches));
         OpenThroughMenu(game.Path());
-        Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
-        ASSERT_TRUE(answers.messages.empty());
+        ChooseQuietly("chars/hero/hero.skn", Cmd::kRenderSkin);
     }
 
     void PlayWalk() {
-        Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
-        ASSERT_TRUE(answers.messages.empty());
+        ChooseQuietly("chars/hero/hero.ani", Cmd::kApplyAnimate);
         ASSERT_TRUE(frame->Timeline()->isVisible());
     }
 
@@ -52,20 +50,7 @@ protected:
         return frame->View()->Picture();
     }
 
-    // Sends a mouse event to `widget` with the buttons held, as a drag delivers it.
-    static void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
-        const Qt::MouseButton button =
-            type == QEvent::MouseMove ? Qt::NoButton : Qt::MouseButton(Qt::LeftButton);
-        QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
-        QApplication::sendEvent(widget, &event);
-    }
-
-    // The parts button: every sub-mesh shown.
-    void ClickPartsButtonAll() {
-        App::CPartsButton* button = frame->Bar()->PartsButton();
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(12, button->height() / 2));
-    }
-
+    std::vector<SceneFiles::Patch> patches = {{-50, -50, 50, 50}};
     TestUtil::TempDir game;
 };
 
@@ -166,18 +151,6 @@ TEST_F(ViewAidsTest, TimelinePausesStepsAndScrubsWithKeysButtonsAndSlider) {
     EXPECT_FALSE(timeline->isVisible());
     ViewKey(Qt::Key_Period);
     EXPECT_EQ(State().frame, -1);
-}
-
-// Pixels passing `test`.
-template <class Test>
-int Count(const QImage& picture, Test test) {
-    int n = 0;
-    for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            n += test(picture.pixelColor(x, y));
-        }
-    }
-    return n;
 }
 
 // The texture's orange (200, 100, 50) as drawn unlit, and as lit by a light 60 degrees off
@@ -287,16 +260,16 @@ TEST_F(ViewAidsTest, BonesOnTopShowTheSkeletonAndAClickSelectsTheJointUnderThePo
     EXPECT_EQ(Drawn(), plain);
 }
 
-// `vell info`'s value of `key` for a file of the game.
-QString VellInfo(const std::string& game, const char* path, const std::string& key) {
+// `vell info`'s values for a file of the game, by key.
+std::map<std::string, QString> VellInfo(const std::string& game, const std::string& path) {
     const TestUtil::RunResult run = TestUtil::Run(VELL_CLI_BINARY, {"info", game, path});
+    EXPECT_EQ(run.exitCode, 0) << path << ": " << run.err;
+    std::map<std::string, QString> values;
     for (const QString& line : QString::fromStdString(run.out).split('\n')) {
-        if (line.startsWith(QString::fromStdString(key + " = "))) {
-            return line.section(QStringLiteral(" = "), 1);
-        }
+        values[line.section(QStringLiteral(" = "), 0, 0).toStdString()] =
+            line.section(QStringLiteral(" = "), 1);
     }
-    ADD_FAILURE() << "vell info " << path << " has no " << key << ": " << run.err;
-    return {};
+    return values;
 }
 
 // Every item below `item`, depth first.
@@ -311,16 +284,13 @@ std::vector<QTreeWidgetItem*> Below(QTreeWidgetItem* item) {
     return items;
 }
 
+// Two sub-meshes, the walk chosen.
 class InfoPanelTest : public ViewAidsTest {
 protected:
+    InfoPanelTest() { patches.push_back({60, -50, 100, 50}); }
     void SetUp() override {
-        FrameTest::SetUp();
-        WriteGame(game.Path(),
-                  Character("\\chars\\hero", {{-50, -50, 50, 50}, {60, -50, 100, 50}}));
-        OpenThroughMenu(game.Path());
-        Choose("chars/hero/hero.skn", Cmd::kRenderSkin);
-        Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
-        ASSERT_TRUE(answers.messages.empty());
+        ViewAidsTest::SetUp();
+        PlayWalk();
     }
 };
 
@@ -336,27 +306,23 @@ TEST_F(InfoPanelTest, CountsAgreeWithVellInfoAndTheSwitchesAreTheViewsOwn) {
     ASSERT_EQ(pieces->childCount(), 1);
     QTreeWidgetItem* hero = pieces->child(0);
     EXPECT_EQ(hero->text(1), "hero.msh");
-    const std::string mesh = "\\chars\\hero\\" + hero->text(1).toStdString();
-    ASSERT_EQ(QString::number(hero->childCount()),
-              VellInfo(game.Path(), mesh.c_str(), "sub_meshes"));
+    auto mesh = VellInfo(game.Path(), "\\chars\\hero\\" + hero->text(1).toStdString());
+    ASSERT_EQ(QString::number(hero->childCount()), mesh["sub_meshes"]);
     for (int s = 0; s < hero->childCount(); ++s) {
         const std::string key = "sub_mesh[" + std::to_string(s) + "]";
-        EXPECT_EQ(hero->child(s)->text(0), VellInfo(game.Path(), mesh.c_str(), key + ".name"));
-        EXPECT_EQ(hero->child(s)->text(1),
-                  U("%1 顶点, %2 三角形")
-                      .arg(VellInfo(game.Path(), mesh.c_str(), key + ".vertices"))
-                      .arg(VellInfo(game.Path(), mesh.c_str(), key + ".indices").toInt() / 3));
+        EXPECT_EQ(hero->child(s)->text(0), mesh[key + ".name"]);
+        EXPECT_EQ(hero->child(s)->text(1), U("%1 顶点, %2 三角形")
+                                               .arg(mesh[key + ".vertices"])
+                                               .arg(mesh[key + ".indices"].toInt() / 3));
     }
     // Bones and animations, as the animation file has them.
-    const char* ani = "\\chars\\hero\\hero.ani";
-    const std::vector<QTreeWidgetItem*> bones = Below(panel->Section(2));
-    EXPECT_EQ(QString::number(bones.size()), VellInfo(game.Path(), ani, "bones"));
+    auto ani = VellInfo(game.Path(), "\\chars\\hero\\hero.ani");
+    EXPECT_EQ(QString::number(Below(panel->Section(2)).size()), ani["bones"]);
     ASSERT_EQ(panel->Section(2)->childCount(), 1);  // the child hangs below the root
-    EXPECT_EQ(panel->Section(2)->child(0)->child(0)->text(0),
-              VellInfo(game.Path(), ani, "bone[1]"));
+    EXPECT_EQ(panel->Section(2)->child(0)->child(0)->text(0), ani["bone[1]"]);
     ASSERT_EQ(panel->Section(3)->childCount(), 1);
     EXPECT_EQ(panel->Section(3)->child(0)->text(1),
-              U("最后一帧 %1").arg(VellInfo(game.Path(), ani, "animation[0].frames").toInt() - 1));
+              U("最后一帧 %1").arg(ani["animation[0].frames"].toInt() - 1));
     EXPECT_TRUE(panel->Section(1)->child(0)->text(1).startsWith(U("4 × 4")))
         << panel->Section(1)->child(0)->text(1).toStdString();
     EXPECT_EQ(panel->Section(4)->child(1)->text(1).section(' ', 0, 0).toFloat() * 100,
@@ -370,7 +336,7 @@ TEST_F(InfoPanelTest, CountsAgreeWithVellInfoAndTheSwitchesAreTheViewsOwn) {
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return !frame->Bar()->PartsMenu()->actions()[1]->isChecked(); }));
     EXPECT_EQ(panel->Section(0)->child(0)->child(1)->checkState(0), Qt::Unchecked);
-    ClickPartsButtonAll();
+    ClickPartsButton();
     EXPECT_EQ(panel->Section(0)->child(0)->child(1)->checkState(0), Qt::Checked);
 
     // A bone clicked in the panel is the view's selection.
@@ -385,19 +351,13 @@ TEST_F(InfoPanelTest, CountsAgreeWithVellInfoAndTheSwitchesAreTheViewsOwn) {
     tree->scrollToItem(texture);
     tree->setCurrentItem(texture);
     QTest::keyClick(tree, Qt::Key_Return);
-    App::CTexturePreview* preview = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        preview = panel->findChild<App::CTexturePreview*>();
-        return preview != nullptr;
-    }));
+    auto* preview = Opened<App::CTexturePreview>(panel);
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->windowTitle().startsWith(texture->text(0)));
     delete preview;
 
     // Remembered like the tool bar.
-    frame->close();
-    auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
-    ASSERT_TRUE(second->Create());
+    const auto second = Reopen();
     EXPECT_TRUE(second->Action(Cmd::kModelInfo)->isChecked());
     EXPECT_FALSE(second->InfoPanel()->isHidden());
 }
