@@ -46,11 +46,8 @@ struct Answers {
     std::deque<QString> saveFiles;
     std::deque<std::optional<QColor>> colors;
     std::vector<QColor> colorsProposed;  // the colour each picker opened on
-    int folderRequests = 0;
-    int saveRequests = 0;
-    std::vector<QString> folderStarts;  // where each folder picker would have opened
-    std::vector<QString> saveStarts;    // each save dialog's folder and proposed name
-    int colorRequests = 0;
+    std::vector<QString> folderStarts;   // where each folder picker would have opened
+    std::vector<QString> saveStarts;     // each save dialog's folder and proposed name
 
     // The last message's text when `count` came, else how many did.
     QString Last(std::size_t count) const {
@@ -80,17 +77,14 @@ inline void InstallAnswers(Answers& answers) {
         return s;
     };
     hooks.folder = [&answers, pop](QWidget*, const QString& start) {
-        ++answers.folderRequests;
         answers.folderStarts.push_back(start);
         return pop(answers.folders);
     };
     hooks.saveFile = [&answers, pop](QWidget*, const QString& start) {
-        ++answers.saveRequests;
         answers.saveStarts.push_back(start);
         return pop(answers.saveFiles);
     };
     hooks.color = [&answers](QWidget*, const QColor& current) -> std::optional<QColor> {
-        ++answers.colorRequests;
         answers.colorsProposed.push_back(current);
         if (answers.colors.empty()) {
             return std::nullopt;
@@ -360,14 +354,6 @@ protected:
             return window && window->isVisible();
         }));
         return window;
-    }
-
-    // The window closed and a second one made, which reads what the first remembered.
-    std::unique_ptr<App::CVellModelBrowserMainFrame> Reopen() {
-        frame->close();
-        auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
-        EXPECT_TRUE(second->Create());
-        return second;
     }
 
     Answers answers;

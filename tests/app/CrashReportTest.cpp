@@ -23,16 +23,6 @@
 
 namespace {
 
-std::vector<std::filesystem::path> Dumps(const std::string& folder) {
-    std::vector<std::filesystem::path> dumps;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() == ".dmp") {
-            dumps.push_back(entry.path());
-        }
-    }
-    return dumps;
-}
-
 // The settings of the program run by a test: in a folder of their own, with the language
 // given remembered (none: nothing remembered).
 class ProgramSettings {
@@ -110,19 +100,20 @@ TEST(CrashReport, AnswerDecidesTheDumpAndNothingHangs) {
         EXPECT_NE(result.err.find(std::string("crash prompt: ") + row.prompt + "\n"),
                   std::string::npos)
             << result.err;
-        const auto dumps = Dumps(dir.Path());
+        // Nothing but the dump is written there.
+        const auto dumps = TestUtil::FilesIn(dir.Path());
         if (std::string(row.answer) == "no") {
             EXPECT_TRUE(dumps.empty());
             continue;
         }
         ASSERT_EQ(dumps.size(), 1u) << row.crash;
-        const std::string name = dumps[0].filename().string();
+        const std::string& name = dumps[0];
         EXPECT_TRUE(std::regex_match(name, std::regex(R"(\d{4}-\d\d-\d\d \d\d\.\d\d\.\d\d\.dmp)")))
             << name;
         // The program crashes as it starts; a slow start may take a second or two.
         EXPECT_GE(DumpTime(name), started) << name;
         EXPECT_LE(DumpTime(name), started + 2) << name;
-        const std::string text = TestUtil::ReadText(dumps[0].string());
+        const std::string text = TestUtil::ReadText(dir / name);
         EXPECT_NE(text.find("signal " + std::to_string(row.signal) + " ("), std::string::npos);
         if (row.address) {
             EXPECT_NE(text.find(row.address), std::string::npos) << text.substr(0, 200);

@@ -367,7 +367,7 @@ TEST_F(ModelCommandsTest, FrameExportWritesEveryFrame) {
     Choose("chars/hero/hero.ani", Cmd::kExportAnimate);
     ASSERT_EQ(answers.Last(1), "10 pictures.");
     EXPECT_EQ(answers.messages[0].buttons, App::MsgButtons::OkCancel);
-    EXPECT_EQ(answers.folderRequests, 1);  // the game folder only
+    EXPECT_EQ(answers.folderStarts.size(), 1u);  // the game folder only
 
     answers.folders.push_back(QString::fromStdString(out.Path()));
     Choose("chars/hero/hero.ani", Cmd::kExportAnimate);

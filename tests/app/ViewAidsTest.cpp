@@ -193,7 +193,6 @@ TEST_F(ViewAidsTest, LightAndGridChangeThePictureWhereTheyShouldAndOnlyWhileOn) 
         const QImage plain = Drawn();
         ASSERT_GT(Count(plain, Unlit), 100);
         QAction* action = frame->Action(row.command);
-        EXPECT_EQ(action->text(), U(row.text));
         EXPECT_FALSE(action->isChecked()) << row.text;
         ClickMenuItem(row.command);
         EXPECT_TRUE(action->isChecked()) << row.text;
@@ -357,7 +356,9 @@ TEST_F(InfoPanelTest, CountsAgreeWithVellInfoAndTheSwitchesAreTheViewsOwn) {
     delete preview;
 
     // Remembered like the tool bar.
-    const auto second = Reopen();
+    frame->close();
+    auto second = std::make_unique<App::CVellModelBrowserMainFrame>();
+    ASSERT_TRUE(second->Create());
     EXPECT_TRUE(second->Action(Cmd::kModelInfo)->isChecked());
     EXPECT_FALSE(second->InfoPanel()->isHidden());
 }
