@@ -56,42 +56,35 @@ struct Answers {
     }
 };
 
+// The front of `queue`, taken off; `none` when it is empty.
+template <class T>
+T Pop(std::deque<T>& queue, T none = {}) {
+    if (!queue.empty()) {
+        none = queue.front();
+        queue.pop_front();
+    }
+    return none;
+}
+
 inline void InstallAnswers(Answers& answers) {
     App::DialogHooks hooks;
     hooks.message = [&answers](const App::MessageRequest& request) {
         answers.messages.push_back(request);
-        if (answers.messageAnswers.empty()) {
-            return request.buttons == App::MsgButtons::YesNo ? App::MsgAnswer::Yes
-                                                             : App::MsgAnswer::Ok;
-        }
-        const App::MsgAnswer a = answers.messageAnswers.front();
-        answers.messageAnswers.pop_front();
-        return a;
+        return Pop(answers.messageAnswers, request.buttons == App::MsgButtons::YesNo
+                                               ? App::MsgAnswer::Yes
+                                               : App::MsgAnswer::Ok);
     };
-    const auto pop = [](std::deque<QString>& queue) {
-        if (queue.empty()) {
-            return QString();
-        }
-        QString s = queue.front();
-        queue.pop_front();
-        return s;
-    };
-    hooks.folder = [&answers, pop](QWidget*, const QString& start) {
+    hooks.folder = [&answers](QWidget*, const QString& start) {
         answers.folderStarts.push_back(start);
-        return pop(answers.folders);
+        return Pop(answers.folders);
     };
-    hooks.saveFile = [&answers, pop](QWidget*, const QString& start) {
+    hooks.saveFile = [&answers](QWidget*, const QString& start) {
         answers.saveStarts.push_back(start);
-        return pop(answers.saveFiles);
+        return Pop(answers.saveFiles);
     };
-    hooks.color = [&answers](QWidget*, const QColor& current) -> std::optional<QColor> {
+    hooks.color = [&answers](QWidget*, const QColor& current) {
         answers.colorsProposed.push_back(current);
-        if (answers.colors.empty()) {
-            return std::nullopt;
-        }
-        auto c = answers.colors.front();
-        answers.colors.pop_front();
-        return c;
+        return Pop(answers.colors);
     };
     App::SetDialogHooks(std::move(hooks));
 }
@@ -276,9 +269,8 @@ protected:
         QAction* action = frame->Action(command);
         bool clicked = false;
         // The menu runs its own event loop: the click comes from inside it.
-        QTimer inside;
-        inside.setSingleShot(true);
-        QObject::connect(&inside, &QTimer::timeout, [&] {
+        const QObject inside;
+        QTimer::singleShot(0, &inside, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (menu && menu->actions().contains(action) && action->isVisible() &&
                 action->isEnabled()) {
@@ -288,7 +280,6 @@ protected:
                 menu->close();
             }
         });
-        inside.start(0);
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
         QApplication::sendEvent(tree->viewport(), &event);
         EXPECT_TRUE(clicked) << path.toStdString() << ": no enabled item " << command;

@@ -151,8 +151,7 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
     Select(U("docs/f.bin"));
     frame->Tree()->setFocus();
     QTest::keyClick(frame->Tree(), Qt::Key_Return);
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_TRUE(answers.messages[0].text.contains(U("无法读取文件")));
+    EXPECT_TRUE(answers.Last(1).contains(U("无法读取文件"))) << answers.Last(1).toStdString();
     EXPECT_EQ(frame->findChild<App::CFileViewer*>(), nullptr);
 
     // The context menu's 查看 opens the same viewer.
@@ -174,13 +173,11 @@ TEST_F(HelpViewerTest, CtrlFFindsInTheViewerAndLeavesFillModeAlone) {
     QTest::keyClick(viewer->Text(), Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->FindField()->hasFocus(); }));
     QTest::keyClicks(viewer->FindField(), QStringLiteral("beta"));
-    struct Step {
-        int position;  // where the selection ends after Enter
-    };
-    for (const Step step : {Step{10}, Step{21}, Step{10}}) {  // wraps at the end
+    // Where the selection ends after each Enter: it wraps at the end.
+    for (const int position : {10, 21, 10}) {
         QTest::keyClick(viewer->FindField(), Qt::Key_Return);
         EXPECT_EQ(viewer->Text()->textCursor().selectedText(), QStringLiteral("beta"));
-        EXPECT_EQ(viewer->Text()->textCursor().position(), step.position);
+        EXPECT_EQ(viewer->Text()->textCursor().position(), position);
     }
     viewer->FindField()->clear();
     QTest::keyClicks(viewer->FindField(), QStringLiteral("delta"));

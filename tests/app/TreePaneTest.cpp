@@ -50,20 +50,18 @@ protected:
         WriteGame(game.Path(), GameFiles());
     }
 
-    std::map<uint16_t, bool> Enabled(QMenu& menu) {
+    // The commands the item's context menu shows, and whether each is enabled.
+    std::map<uint16_t, bool> PopupFor(const QString& path) {
+        Select(path);
         std::map<uint16_t, bool> enabled;
-        for (QAction* a : menu.actions()) {
-            if (a->isVisible()) {
-                enabled[static_cast<uint16_t>(a->data().toUInt())] = a->isEnabled();
+        if (auto menu = frame->Pane()->BuildPopup(frame->Tree()->currentIndex())) {
+            for (QAction* a : menu->actions()) {
+                if (a->isVisible()) {
+                    enabled[static_cast<uint16_t>(a->data().toUInt())] = a->isEnabled();
+                }
             }
         }
         return enabled;
-    }
-
-    std::map<uint16_t, bool> PopupFor(const QString& path) {
-        Select(path);
-        auto menu = frame->Pane()->BuildPopup(frame->Tree()->currentIndex());
-        return menu ? Enabled(*menu) : std::map<uint16_t, bool>{};
     }
 
     TestUtil::TempDir game;
@@ -266,9 +264,7 @@ TEST_F(TreePaneTest, DoubleClickAndEnterDoWhatTheMenuWould) {
     EXPECT_TRUE(answers.messages.empty());
     // One that can't be decoded says why.
     DoubleClick("docs/bad.dds");
-    ASSERT_EQ(answers.messages.size(), 1u);
-    EXPECT_TRUE(answers.messages[0].text.startsWith("bad.dds: "))
-        << answers.messages[0].text.toStdString();
+    EXPECT_TRUE(answers.Last(1).startsWith("bad.dds: ")) << answers.Last(1).toStdString();
 }
 
 // The folder's files are written by worker threads while the window only shows progress
@@ -297,12 +293,11 @@ TEST_F(TreePaneTest, FolderExportRunsOnWorkersWithProgressCancelAndCount) {
 
     Choose("docs", Cmd::kExportFile, out.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
-    EXPECT_EQ(answers.messages[1].text,
-              U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+    const QString done = U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs");
+    EXPECT_EQ(answers.messages[1].text, done);
     EXPECT_EQ(TestUtil::ReadText(out / "docs/武器.txt"), "sword");
     EXPECT_EQ(TestUtil::ReadText(out / "docs/readme.txt"), "read me");
-    EXPECT_EQ(frame->Status().Text(),
-              U("6 / 6 个文件已完成: ") + QString::fromStdString(out / "docs"));
+    EXPECT_EQ(frame->Status().Text(), done);
 
     {
         ThreadSeam::Allow none(0);
