@@ -98,32 +98,23 @@ TEST_F(TreePaneTest, OpenShowsTheSortedTreeAndOnlyAGoodFolderReplacesIt) {
 TEST_F(TreePaneTest, ContextMenuEnableRules) {
     OpenThroughMenu(game.Path());
     using Map = std::map<uint16_t, bool>;
-    // No model loaded: a skin offers loading and raw export only.
-    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), (Map{{Cmd::kRenderSkin, true},
-                                                    {Cmd::kApplyAnimate, false},
-                                                    {Cmd::kExportAnimate, false},
-                                                    {Cmd::kExportFile, true},
-                                                    {Cmd::kConvertToObj, false},
-                                                    {Cmd::kShowSources, true},
-                                                    {Cmd::kShowAxes, true}}));
-    EXPECT_EQ(PopupFor("chars/hero/hero.ani"), (Map{{Cmd::kRenderSkin, false},
-                                                    {Cmd::kApplyAnimate, true},
-                                                    {Cmd::kExportAnimate, false},
-                                                    {Cmd::kExportFile, true},
-                                                    {Cmd::kConvertToObj, false},
-                                                    {Cmd::kShowSources, true},
-                                                    {Cmd::kShowAxes, true}}));
-    // A substring test: a.skn.bak counts as a skin.
-    EXPECT_TRUE(PopupFor("docs/a.skn.bak")[Cmd::kRenderSkin]);
-    const Map plain = PopupFor("docs/readme.txt");
-    EXPECT_TRUE(plain.at(Cmd::kExportFile));
-    EXPECT_FALSE(plain.at(Cmd::kRenderSkin));
-    EXPECT_FALSE(plain.at(Cmd::kApplyAnimate));
-
-    // A folder offers its export; a texture its preview.
+    // A file's items with no model loaded: raw export, sources and axes, and `open`, the
+    // item that opens its kind (by a substring: a.skn.bak counts as a skin).
+    const auto fileMenu = [](uint16_t open) {
+        Map items{{Cmd::kRenderSkin, false},    {Cmd::kApplyAnimate, false},
+                  {Cmd::kExportAnimate, false}, {Cmd::kExportFile, true},
+                  {Cmd::kConvertToObj, false},  {Cmd::kShowSources, true},
+                  {Cmd::kShowAxes, true}};
+        items[open] = true;
+        return items;
+    };
+    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), fileMenu(Cmd::kRenderSkin));
+    EXPECT_EQ(PopupFor("docs/a.skn.bak"), fileMenu(Cmd::kRenderSkin));
+    EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));
+    EXPECT_EQ(PopupFor("chars/hero/hero.dds"), fileMenu(Cmd::kPreviewTexture));
+    EXPECT_EQ(PopupFor("docs/readme.txt"), fileMenu(Cmd::kViewFile));
+    // A folder offers its export.
     EXPECT_EQ(PopupFor("chars/hero"), (Map{{Cmd::kExportFile, true}, {Cmd::kConvertToGltf, true}}));
-    EXPECT_TRUE(PopupFor("chars/hero/hero.dds").at(Cmd::kPreviewTexture));
-    EXPECT_EQ(PopupFor("chars/hero/hero.skn").count(Cmd::kPreviewTexture), 0u);
     // An item other than the selected one opens nothing.
     Select("docs/readme.txt");
     EXPECT_EQ(frame->Pane()->BuildPopup(Find("docs/alpha.txt")), nullptr);
@@ -131,12 +122,13 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
 
     // With a model loaded the skin also offers OBJ and the attachment.
     ChooseQuietly("chars/hero/hero.skn", Cmd::kRenderSkin);
-    const Map loaded = PopupFor("chars/hero/hero.skn");
-    EXPECT_TRUE(loaded.at(Cmd::kConvertToObj));
-    EXPECT_TRUE(loaded.at(Cmd::kConvertToObjMtl));
-    EXPECT_TRUE(loaded.at(Cmd::kLoadAttachment));
-    EXPECT_TRUE(loaded.at(Cmd::kConvertToGltf));
-    EXPECT_EQ(PopupFor("chars/hero/hero.ani").count(Cmd::kConvertToGltf), 0u);
+    Map loaded = fileMenu(Cmd::kRenderSkin);
+    for (const uint16_t id :
+         {Cmd::kConvertToObj, Cmd::kConvertToObjMtl, Cmd::kLoadAttachment, Cmd::kConvertToGltf}) {
+        loaded[id] = true;
+    }
+    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), loaded);
+    EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));
     // With an animation chosen the .ani offers the frame export.
     Choose("chars/hero/hero.ani", Cmd::kApplyAnimate);
     EXPECT_TRUE(PopupFor("chars/hero/hero.ani").at(Cmd::kExportAnimate));
