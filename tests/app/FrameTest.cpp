@@ -381,10 +381,9 @@ TEST_F(FrameTest, EveryMenuWalksFromTheKeyboard) {
             QMenu* menu = title->menu();
             const QKeySequence mnemonic = QKeySequence::mnemonic(title->text());
             ASSERT_FALSE(mnemonic.isEmpty()) << title->text().toStdString();
-            bool taken = false;
-            for (const CommandRow& row : kCommandTexts) {
-                taken = taken || QKeySequence(QString::fromLatin1(row.keys)) == mnemonic;
-            }
+            const bool taken = std::any_of(
+                std::begin(kCommandTexts), std::end(kCommandTexts),
+                [&](auto& row) { return QKeySequence(QString::fromLatin1(row.keys)) == mnemonic; });
             if (taken) {
                 EXPECT_EQ(language, App::Language::Chinese) << title->text().toStdString();
                 QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
