@@ -192,4 +192,15 @@ FAULTS = [
     fault("app-tree-context-menu", APP,
           "    connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);\n",
           ""),
+    fault("app-view-file-hidden", APP, "enable(Cmd::kViewFile, true, true);",
+          "enable(Cmd::kViewFile, true, false);"),
+    fault("app-compare-not-in-menu", APP, "    file->addAction(Action(Cmd::kFileCompare));\n", ""),
+    fault("app-drop-opens-nothing", APP, "    event->acceptProposedAction();\n    OpenGameFolder(folder);",
+          "    event->acceptProposedAction();"),
+    fault("app-textures-kept-after-close", APP,
+          "    // What the picture no longer uses goes now, not at the next load.\n"
+          "    m_textures.DeleteReleased();\n", ""),
+    fault("app-crash-question-says-yes", APP,
+          "return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;",
+          "return kPromptAnswerYes;"),
 ]
