@@ -202,5 +202,5 @@ FAULTS = [
           "    m_textures.DeleteReleased();\n", ""),
     fault("app-crash-question-says-yes", APP,
           "return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;",
-          "return kPromptAnswerYes;"),
+          "return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerYes;"),
 ]
