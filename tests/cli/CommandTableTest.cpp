@@ -259,25 +259,21 @@ void PrintTo(const Case& c, std::ostream* os) {
 // Not an environment: the row runs with stderr on a terminal (a pseudo-terminal).
 constexpr const char* kTerminal = "TERMINAL";
 const std::string kNoEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl-vendor.json";
-const std::vector<std::string> kFrames = {"frames", "{S}", kSkinArg, "--ani", kAnimationArg};
-
-std::vector<std::string> Frames(std::vector<std::string> extra, const char* skin = kSkinArg) {
-    std::vector<std::string> args = kFrames;
-    args[2] = skin;
+std::vector<std::string> Joined(std::vector<std::string> args, std::vector<std::string> extra) {
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
+}
+
+std::vector<std::string> Frames(std::vector<std::string> extra, const char* skin = kSkinArg) {
+    return Joined({"frames", "{S}", skin, "--ani", kAnimationArg}, std::move(extra));
 }
 
 std::vector<std::string> Obj(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"obj", "{M}", "chars/hero/hero.skn", "-o", "{O}"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+    return Joined({"obj", "{M}", "chars/hero/hero.skn", "-o", "{O}"}, std::move(extra));
 }
 
 std::vector<std::string> Gltf(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+    return Joined({"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"}, std::move(extra));
 }
 
 const std::string kAni = "chars/hero/hero.ani";

@@ -4,18 +4,13 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
+
+#include "TestUtil.h"
 
 namespace GltfEval {
 namespace {
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 uint32_t U32(const std::vector<uint8_t>& b, std::size_t at) {
     uint32_t v;
@@ -63,23 +58,13 @@ struct Trs {
 
 Mat4d TrsMatrix(const Trs& v) {
     const double x = v.r[0], y = v.r[1], z = v.r[2], w = v.r[3];
-    // Column-major rotation of a unit quaternion.
-    Mat4d r = {1 - 2 * (y * y + z * z),
-               2 * (x * y + z * w),
-               2 * (x * z - y * w),
-               0,
-               2 * (x * y - z * w),
-               1 - 2 * (x * x + z * z),
-               2 * (y * z + x * w),
-               0,
-               2 * (x * z + y * w),
-               2 * (y * z - x * w),
-               1 - 2 * (x * x + y * y),
-               0,
-               v.t[0],
-               v.t[1],
-               v.t[2],
-               1};
+    // Column-major rotation of a unit quaternion, a column a line.
+    // clang-format off
+    Mat4d r = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
+               2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
+               2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
+               v.t[0], v.t[1], v.t[2], 1};
+    // clang-format on
     for (int col = 0; col < 3; ++col) {
         for (int row = 0; row < 3; ++row) {
             r[col * 4 + row] *= v.s[col];
@@ -181,14 +166,14 @@ std::string DecodeUri(const std::string& uri) {
 
 Document Load(const std::string& path) {
     Document doc;
-    std::vector<uint8_t> bytes = ReadFile(path);
+    std::vector<uint8_t> bytes = TestUtil::ReadBytes(path);
     // A .glb starts with its magic; anything else is the JSON of a .gltf.
     if (bytes.size() < 4 || U32(bytes, 0) != 0x46546C67u) {
         doc.json = nlohmann::json::parse(bytes.begin(), bytes.end());
         if (doc.json.contains("buffers")) {
             const std::string uri = doc.json["buffers"][0]["uri"].get<std::string>();
             const std::string folder = path.substr(0, path.find_last_of('/') + 1);
-            doc.bin = ReadFile(folder + DecodeUri(uri));
+            doc.bin = TestUtil::ReadBytes(folder + DecodeUri(uri));
         }
         return doc;
     }
@@ -205,6 +190,11 @@ Document Load(const std::string& path) {
         doc.bin.assign(bytes.begin() + binAt + 8, bytes.begin() + binAt + 8 + binLength);
     }
     return doc;
+}
+
+void ExpectValid(const std::string& path) {
+    const TestUtil::RunResult r = TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", path});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
 }
 
 std::vector<double> ReadAccessor(const Document& doc, int index) {

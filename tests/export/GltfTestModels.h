@@ -78,20 +78,10 @@ inline Forge::MeshDesc CharacterMesh(const std::string& name, Forge::Matrix spin
     // Every kind of influence: one bone, two, a sum below 1, an empty slot with weight, a
     // bone the skeleton lacks, a slot past the name table, a repeated slot, five bones.
     Forge::SubMeshDesc body = Ring("body", 10, 0, {0, 1, 2, 2, 3, 4, 4, 4, 5, 5, 0, 1, 3});
-    Weigh(body,
-          {{1, kNone, kNone, kNone},
-           {1, 2, kNone, kNone},
-           {0, 1, kNone, kNone},
-           {kNone, 1, kNone, kNone},
-           {4, 2, 7, 2},
-           {0, 1, 2, 3}},
-          {{1, 0, 0, 0},
-           {0.5f, 0.5f, 0, 0},
-           {0.3f, 0.3f, 0, 0},
-           {0.4f, 0.6f, 0, 0},
-           {0.4f, 0.2f, 0.2f, 0.2f},
-           {0.2f, 0.2f, 0.2f, 0.2f}},
-          names);
+    // clang-format off
+    Weigh(body, {{1, kNone, kNone, kNone}, {1, 2, kNone, kNone}, {0, 1, kNone, kNone}, {kNone, 1, kNone, kNone}, {4, 2, 7, 2}, {0, 1, 2, 3}},
+          {{1, 0, 0, 0}, {0.5f, 0.5f, 0, 0}, {0.3f, 0.3f, 0, 0}, {0.4f, 0.6f, 0, 0}, {0.4f, 0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f, 0.2f}}, names);
+    // clang-format on
     Forge::SubMeshDesc strip = Ring("strip", 14, 1, {0, 1, 1, 2, 3, 4, 5});
     Weigh(strip, std::vector<std::array<uint16_t, 4>>(6, {2, 1, kNone, kNone}),
           std::vector<Forge::Vec4>(6, {0.75f, 0.25f, 0, 0}), names);

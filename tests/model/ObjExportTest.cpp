@@ -1,8 +1,6 @@
 // OBJ text of single sub-meshes, and the files and texture copies of a whole export.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "GameFolder.h"
 #include "model/obj.h"
 #include "model/object.h"
@@ -126,14 +124,7 @@ protected:
         m.diffuseTexName = name;
         return m;
     }
-    std::vector<std::string> Files() {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(out.Path())) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Files() const { return TestUtil::FilesIn(out.Path()); }
 
     TestUtil::Game game;
     TestUtil::TempDir out;

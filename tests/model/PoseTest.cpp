@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <type_traits>
 
 #include "model/object.h"
 #include "model/pose.h"
@@ -29,14 +30,10 @@ const Vec4 kQuarterTurnZ = {0, 0, kHalfSqrt2, kHalfSqrt2};  // 90° about z
 constexpr Vec4 kNoTurn = {0, 0, 0, 1};
 constexpr float kEighthTurn = std::numbers::pi_v<float> / 8;
 
-void ExpectNear(const Vec3& actual, const Vec3& expected) {
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
-    }
-}
-
-void ExpectNear(const Vec4& actual, const Vec4& expected) {
-    for (int i = 0; i < 4; ++i) {
+template <std::size_t N>
+void ExpectNear(const std::array<float, N>& actual,
+                const std::type_identity_t<std::array<float, N>>& expected) {
+    for (std::size_t i = 0; i < N; ++i) {
         EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
     }
 }
@@ -71,6 +68,10 @@ Bone MakeBone(const std::string& name, uint32_t parent, AnimTrack track) {
     bone.parent = parent;
     bone.tracks.push_back(std::move(track));
     return bone;
+}
+
+Bone Root(AnimTrack track) {
+    return MakeBone("root", Model::kNoParent, std::move(track));
 }
 
 Skeleton MakeSkeleton(std::vector<Bone> bones) {
@@ -139,8 +140,8 @@ protected:
     CVellModel model;
 };
 
-AnimTrack Keyed(std::vector<VectorKey> positionKeys) {
-    AnimTrack track = Track({0, 0, 0});
+AnimTrack Keyed(std::vector<VectorKey> positionKeys, Vec3 base = {}) {
+    AnimTrack track = Track(base);
     track.positionKeys = std::move(positionKeys);
     return track;
 }
@@ -165,69 +166,38 @@ PoseCase Row(const char* name, std::vector<Bone> bones, Model::MeshBone meshBone
 }
 
 Bone MovedRoot() {
-    return MakeBone("root", Model::kNoParent, Track({10, 0, 0}));
+    return Root(Track({10, 0, 0}));
 }
 
+// Position keys 0 at frame 3 and 6 at frame 6 along x.
+const std::vector<Bone> kThreeToSix = {Root(Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))};
+
+const Model::MeshBone kRootBone = {"root", Model::kIdentity};
+
+// clang-format off
 const std::vector<PoseCase> kPoses = {
-    Row("TranslationKeysInterpolate",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})}))},
-        {"root", Model::kIdentity}, {1, 2, 3}, 5, {6, 2, 3}),
-    Row("QuarterTurnAboutXTakesYToZ",
-        {MakeBone("root", Model::kNoParent, Track({}, {kHalfSqrt2, 0, 0, kHalfSqrt2}))},
-        {"root", Model::kIdentity}, {0, 1, 0}, 0, {0, 0, 1}),
-    Row("QuarterTurnAboutZTakesXToY",
-        {MakeBone("root", Model::kNoParent, Track({}, kQuarterTurnZ))}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {0, 1, 0}),
+    Row("TranslationKeysInterpolate", {Root(Keyed({VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})}))}, kRootBone, {1, 2, 3}, 5, {6, 2, 3}),
+    Row("QuarterTurnAboutXTakesYToZ", {Root(Track({}, {kHalfSqrt2, 0, 0, kHalfSqrt2}))}, kRootBone, {0, 1, 0}, 0, {0, 0, 1}),
+    Row("QuarterTurnAboutZTakesXToY", {Root(Track({}, kQuarterTurnZ))}, kRootBone, {1, 0, 0}, 0, {0, 1, 0}),
     // (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (0,2,5).
-    Row("ScaleThenRotateThenTranslate",
-        {MakeBone("root", Model::kNoParent, Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))},
-        {"root", Model::kIdentity}, {1, 0, 0}, 0, {0, 2, 5}),
+    Row("ScaleThenRotateThenTranslate", {Root(Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))}, kRootBone, {1, 0, 0}, 0, {0, 2, 5}),
     // The child's offset (1,0,0) is turned by the parent to (0,1,0), then moved by (10,0,0).
-    Row("ChildWorldIsLocalTimesParentWorld",
-        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ)),
-         MakeBone("hand", 0, Track({1, 0, 0}))},
-        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {10, 1, 0}),
-    Row("ParentListedAfterItsChildIsIdentity",
-        {MakeBone("hand", 1, Track({1, 0, 0})),
-         MakeBone("root", Model::kNoParent, Track({10, 0, 0}))},
-        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {1, 0, 0}),
+    Row("ChildWorldIsLocalTimesParentWorld", {Root(Track({10, 0, 0}, kQuarterTurnZ)), MakeBone("hand", 0, Track({1, 0, 0}))}, {"hand", Model::kIdentity}, {0, 0, 0}, 0, {10, 1, 0}),
+    Row("ParentListedAfterItsChildIsIdentity", {MakeBone("hand", 1, Track({1, 0, 0})), MovedRoot()}, {"hand", Model::kIdentity}, {0, 0, 0}, 0, {1, 0, 0}),
     // The bone rests at (10,0,0) and turns a quarter about z there.
-    Row("InverseBindMatrixAppliesFirst",
-        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ))},
-        {"root", Translation(-10, 0, 0)}, {11, 0, 0}, 0, {10, 1, 0}),
-    Row("BetweenKeysTheWholeFrameKeyWins",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 4.5f, {3, 0, 0}),
-    Row("ExactKeyFrame",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 3.5f, {0, 0, 0}),
-    Row("LastKeyFrame",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 6.2f, {6, 0, 0}),
-    Row("PastTheLastKeyTheBaseValue",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 7, {0, 0, 0}),
-    Row("OneKeyKeepsTheBaseValue",
-        {MakeBone("root", Model::kNoParent,
-                  [] {
-                      AnimTrack track = Track({1, 1, 1});
-                      track.positionKeys = {VKey(0, {5, 5, 5})};
-                      return track;
-                  }())},
-        {"root", Model::kIdentity}, {0, 0, 0}, 0, {1, 1, 1}),
-    Row("MeshBoneUnknownToTheSkeletonIsIdentity", {MovedRoot()}, {"tail", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}),
+    Row("InverseBindMatrixAppliesFirst", {Root(Track({10, 0, 0}, kQuarterTurnZ))}, {"root", Translation(-10, 0, 0)}, {11, 0, 0}, 0, {10, 1, 0}),
+    Row("BetweenKeysTheWholeFrameKeyWins", kThreeToSix, kRootBone, {0, 0, 0}, 4.5f, {3, 0, 0}),
+    Row("ExactKeyFrame", kThreeToSix, kRootBone, {0, 0, 0}, 3.5f, {0, 0, 0}),
+    Row("LastKeyFrame", kThreeToSix, kRootBone, {0, 0, 0}, 6.2f, {6, 0, 0}),
+    Row("PastTheLastKeyTheBaseValue", kThreeToSix, kRootBone, {0, 0, 0}, 7, {0, 0, 0}),
+    Row("OneKeyKeepsTheBaseValue", {Root(Keyed({VKey(0, {5, 5, 5})}, {1, 1, 1}))}, kRootBone, {0, 0, 0}, 0, {1, 1, 1}),
+    Row("MeshBoneUnknownToTheSkeletonIsIdentity", {MovedRoot()}, {"tail", Model::kIdentity}, {1, 0, 0}, 0, {1, 0, 0}),
     // An animation index left from a longer file: no track, identity.
-    Row("AnimationMissingFromTheSkeletonIsIdentity", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}, nullptr, 3),
-    Row("SubMeshWithoutBoneMapIsNotBlended", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}, [](Mesh& m) { m.subMeshes[0].boneMap.clear(); }),
-    Row("MeshWithoutBonesKeepsItsPositions", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {4, 4, 4}, [](Mesh& m) {
-            m = MakeMesh({}, m.subMeshes);
-            m.subMeshes[0].skinnedPositions = {{4, 4, 4}};
-        }),
+    Row("AnimationMissingFromTheSkeletonIsIdentity", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {1, 0, 0}, nullptr, 3),
+    Row("SubMeshWithoutBoneMapIsNotBlended", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {1, 0, 0}, [](Mesh& m) { m.subMeshes[0].boneMap.clear(); }),
+    Row("MeshWithoutBonesKeepsItsPositions", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {4, 4, 4}, [](Mesh& m) { m = MakeMesh({}, m.subMeshes); m.subMeshes[0].skinnedPositions = {{4, 4, 4}}; }),
 };
+// clang-format on
 
 TEST_F(PoseFixture, PoseTable) {
     for (const PoseCase& c : kPoses) {
@@ -245,7 +215,7 @@ TEST_F(PoseFixture, PoseTable) {
 }
 
 TEST_F(PoseFixture, WeightsBelowOneShrinkTowardTheOriginAndBonelessShareStays) {
-    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    Skeleton skeleton = MakeSkeleton({MovedRoot()});
     SubMesh s = MakeSubMesh({{2, 0, 0}, {2, 0, 0}},
                             {{0, kNoBone, kNoBone, kNoBone}, {0, kNoBone, kNoBone, kNoBone}},
                             {{0.5f, 0, 0, 0}, {0.5f, 0.5f, 0, 0}}, {0});
@@ -260,7 +230,7 @@ TEST_F(PoseFixture, WeightsBelowOneShrinkTowardTheOriginAndBonelessShareStays) {
 }
 
 TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
-    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    Skeleton skeleton = MakeSkeleton({MovedRoot()});
     // Map entry 1 names mesh bone 5 of 2; mesh bone 1 has no boneToTrack entry; slot 4 is
     // past the bone map.
     SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}, {1, 0, 0}},
@@ -281,7 +251,7 @@ TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
 
 TEST_F(PoseFixture, AttachmentFollowsItsBoneRigidly) {
     Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({0, 0, 0})),
+        Root(Track({0, 0, 0})),
         MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ)),
     });
     Mesh sword = MakeMesh({{"~BoxBone01", Translation(100, 100, 100)}}, {OneVertex({1, 0, 0})});
@@ -295,14 +265,14 @@ TEST_F(PoseFixture, AttachmentFollowsItsBoneRigidly) {
 TEST_F(PoseFixture, AttachmentWithoutBoneKeepsItsPositions) {
     Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
     model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
+    Pose(MakeSkeleton({Root(Track({0, 5, 0}))}),
          MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
     ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {1, 0, 0});
 }
 
 TEST_F(PoseFixture, ResetPoseReturnsToBindPositionsAndJoints) {
     Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({3, 0, 0})),
+        Root(Track({3, 0, 0})),
         MakeBone("unknown", 0, Track({0, 3, 0})),
     });
     Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
@@ -386,7 +356,7 @@ namespace {
 // past the arm's one track, or past every track.
 TEST_F(PoseFixture, BoneWithoutATrackRestsAtItsBindPlacement) {
     for (const int32_t animation : {1, 5}) {
-        Bone root = MakeBone("root", Model::kNoParent, Track());
+        Bone root = Root(Track());
         root.tracks.push_back(Track({10, 0, 0}));
         Skeleton skeleton = MakeSkeleton({root, MakeBone("arm", 0, Track({0, 7, 0}))});
         SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}},
@@ -407,7 +377,7 @@ TEST_F(PoseFixture, AttachmentRestsAtItsBonesBindPlacement) {
     Mesh sword = MakeMesh({{"~BoxBone01", Translation(-5, 0, 0)}}, {OneVertex({1, 0, 0})});
     sword.boneToTrack = {kNoBone};
     model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
+    Pose(MakeSkeleton({Root(Track({0, 5, 0}))}),
          MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
     ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});  // no such bone
     model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
@@ -421,8 +391,7 @@ TEST_F(PoseFixture, NoBoneRowPastSixteenBitsOfBones) {
     bones[0].name = "root";
     SubMesh s =
         MakeSubMesh({{2, 0, 0}}, {{0, kNoBone, kNoBone, kNoBone}}, {{0.5f, 0.5f, 0, 0}}, {0});
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
-         MakeMesh(std::move(bones), {s}), 0);
+    Pose(MakeSkeleton({MovedRoot()}), MakeMesh(std::move(bones), {s}), 0);
     ExpectNear(Posed().skinnedPositions[0], {7, 0, 0});
 }
 
@@ -434,7 +403,7 @@ namespace {
 // kept only while lit; the normals the exports write stay as read.
 TEST_F(PoseFixture, PosedNormalsTurnWithTheSkinningAndOnlyWhileLit) {
     Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ, {2, 2, 2})),
+        Root(Track({10, 0, 0}, kQuarterTurnZ, {2, 2, 2})),
         MakeBone("~BoxBone01", 0, Track({0, 5, 0})),
     });
     Mesh sword = MakeMesh({{"~BoxBone01", Model::kIdentity}}, {OneVertex({1, 0, 0})});
