@@ -4,7 +4,6 @@
 // textured character with textures beside it for frames and texture ({S}).
 #include <gtest/gtest.h>
 #include <png.h>
-#include <pty.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -507,57 +506,16 @@ void ExpectFile(const std::string& out, const std::string& spec) {
     }
 }
 
-// Runs vell with stderr on a pseudo-terminal (as a user's shell runs it) and stdout in a file.
-TestUtil::RunResult VellOnTerminal(const std::vector<std::string>& args) {
-    TestUtil::RunResult r;
-    int terminal = -1;
-    int program = -1;
-    if (::openpty(&terminal, &program, nullptr, nullptr, nullptr) != 0) {
-        ADD_FAILURE() << "no pseudo-terminal";
-        return r;
-    }
-    TestUtil::TempDir io;
-    const std::string outPath = io / "out";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(terminal);
-        ::dup2(program, STDERR_FILENO);
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::vector<char*> argv = {const_cast<char*>(VELL_BINARY)};
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(VELL_BINARY, argv.data());
-        std::_Exit(127);
-    }
-    ::close(program);
-    // Read until the program's side closes (EIO), then collect its status.
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
-        r.err.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(terminal);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = TestUtil::ReadText(outPath);
-    return r;
-}
-
 class Command : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Command, ExitMessageAndFiles) {
     const Case& c = GetParam();
     TestUtil::TempDir out;
-    TestUtil::RunResult r;
     const bool onTerminal = c.env == kTerminal;
+    Environment environment(onTerminal ? nullptr : c.env);
+    const TestUtil::RunResult r = TestUtil::Vell(Substituted(c.args, out.Path()), onTerminal);
     if (onTerminal) {
-        r = VellOnTerminal(Substituted(c.args, out.Path()));
         EXPECT_TRUE(r.err.ends_with("\r\033[K")) << r.err;  // the progress line cleared
-    } else {
-        Environment environment(c.env);
-        r = TestUtil::Vell(Substituted(c.args, out.Path()));
     }
     EXPECT_EQ(r.exitCode, c.exit) << r.err;
     if (c.exit == 2) {
