@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/except.h"
 #include "forge/pak.h"
 #include "pakmgr/pakmgr.h"
 
@@ -86,6 +87,15 @@ inline bool OpenGame(const std::vector<Forge::PakFile>& files) {
     PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
     mgr->Clear();
     return mgr->Open(folder) && mgr->BuildTree();
+}
+
+// Runs one step of a target: a refusal (Except) is the input's fault, not the program's.
+template <typename Step>
+void Refusable(Step step) {
+    try {
+        step();
+    } catch (const Except&) {
+    }
 }
 
 // A file stored with the fastest compression, so that time goes to the readers.

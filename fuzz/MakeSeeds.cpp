@@ -64,6 +64,10 @@ Forge::AnimationDesc AnimationOf(uint32_t version) {
     return animation;
 }
 
+Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
+}
+
 Bytes DdsFile(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
     Forge::DdsDesc desc;
     desc.width = side;
@@ -79,13 +83,9 @@ Bytes DdsFile(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
         for (std::size_t i = 0; i < words.size(); ++i) {
             words[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x10305);
         }
-        return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
+        return Words(desc, words);
     }
     return Forge::WriteDds(desc, Forge::EncodeDxt(format, side, side, rgba));
-}
-
-Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
 }
 
 Bytes Pak() {

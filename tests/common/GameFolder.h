@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "TestUtil.h"
@@ -75,6 +76,22 @@ private:
 
 inline PakMgr::CMemoryRead Reader(const std::vector<uint8_t>& bytes) {
     return PakMgr::CMemoryRead(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// A mesh, skin or skeleton read from bytes; a skin by its names only (without a node no
+// texture is looked up, so no GL is needed).
+template <typename Record>
+Record Read(const std::vector<uint8_t>& bytes) {
+    Record record;
+    PakMgr::CMemoryRead reader = Reader(bytes);
+    if constexpr (std::is_same_v<Record, Model::Mesh>) {
+        Model::ReadMesh(record, reader);
+    } else if constexpr (std::is_same_v<Record, Model::Skin>) {
+        Model::ReadSkin(record, reader, nullptr);
+    } else {
+        Model::ReadAnimation(reader, record);
+    }
+    return record;
 }
 
 // Sub-mesh or animation names as the parts menu and the animation list show them.

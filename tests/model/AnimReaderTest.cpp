@@ -8,7 +8,7 @@
 namespace {
 
 using TestUtil::ErrorOf;
-using TestUtil::Reader;
+const auto Read = &TestUtil::Read<Model::Skeleton>;
 
 Forge::TrackDesc MakeTrack(float seed) {
     Forge::TrackDesc track;
@@ -33,13 +33,6 @@ Forge::AnimationDesc MakeAnimation(uint32_t version) {
         {"Bip01 Head", "Bip01 Spine", {MakeTrack(4), MakeTrack(5)}},
     };
     return desc;
-}
-
-Model::Skeleton Read(const std::vector<uint8_t>& bytes) {
-    Model::Skeleton skeleton;
-    auto reader = Reader(bytes);
-    Model::ReadAnimation(reader, skeleton);
-    return skeleton;
 }
 
 // Packed keys: their values are copied out rather than referred to.

@@ -5,8 +5,7 @@
 
 namespace {
 
-using TestUtil::ErrorOf;
-using TestUtil::Reader;
+const auto Read = &TestUtil::Read<Model::Mesh>;
 
 Forge::Matrix Translation(float x, float y, float z) {
     Forge::Matrix m = Forge::kIdentityMatrix;
@@ -47,13 +46,6 @@ Forge::MeshDesc MakeMesh(uint32_t version) {
         MakeSubMesh("body", 4, 0, std::vector<std::string>{"Bip01 Spine", "Bip01", "Nowhere"}),
         MakeSubMesh("cape", 3, 100, std::vector<std::string>{"Bip01"}),
     };
-    return mesh;
-}
-
-Model::Mesh Read(const std::vector<uint8_t>& bytes) {
-    Model::Mesh mesh;
-    auto reader = Reader(bytes);
-    Model::ReadMesh(mesh, reader);
     return mesh;
 }
 

@@ -123,16 +123,16 @@ TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
 }
 
 TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
-    float min[3], max[3];
-    model.GetBoundingBox(min, max);
-    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{10, 10, 10}));
-    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{-10, -10, -10}));
+    const auto box = [&] {
+        std::vector<float> minMax(6);
+        model.GetBoundingBox(minMax.data(), minMax.data() + 3);
+        return minMax;
+    };
+    EXPECT_EQ(box(), (std::vector<float>{10, 10, 10, -10, -10, -10}));
     Load("chars/hero/hero.skn");
     Load("chars/hero/parts/hero_body.skn");
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body"}));
-    model.GetBoundingBox(min, max);
-    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, 0}));
-    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 0}));
+    EXPECT_EQ(box(), (std::vector<float>{-5, -5, 0, 5, 5, 0}));
 }
 
 TEST_F(ModelObject, WholeModelRemovesPartsAttachmentAndSkeleton) {

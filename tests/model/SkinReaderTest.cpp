@@ -11,7 +11,8 @@
 namespace {
 
 using TestUtil::ErrorOf;
-using TestUtil::Reader;
+// Names only: without a node no texture is looked up, so no GL is needed.
+const auto ReadNames = &TestUtil::Read<Model::Skin>;
 
 // The scene's small texture, and its mesh of two unskinned sub-meshes, "patch0" and "patch1".
 std::vector<uint8_t> SmallDds() {
@@ -64,14 +65,6 @@ Forge::SkinDesc MakeSkin(std::vector<Forge::MaterialDesc> materials,
     skin.name = "hero skin";
     skin.meshName = meshName;
     skin.materials = std::move(materials);
-    return skin;
-}
-
-// Names only: without a node no texture is looked up, so no GL is needed.
-Model::Skin ReadNames(const std::vector<uint8_t>& bytes) {
-    Model::Skin skin;
-    auto reader = Reader(bytes);
-    Model::ReadSkin(skin, reader, nullptr);
     return skin;
 }
 

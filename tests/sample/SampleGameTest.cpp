@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "GameFolder.h"
 #include "GlTest.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
@@ -408,12 +409,8 @@ TEST(SampleGame, CrowdAndUpdateAreTheSameEveryRunAndEachMemberIsItsOwn) {
         const Forge::PakFile* cloth = FileIn(game, std::string(Sample::kCrowdFolder) + "\\" +
                                                        member + "\\tex\\" + member + "_cloth.dds");
         ASSERT_TRUE(meshFile && aniFile && cloth && FileIn(game, stem + ".skn")) << member;
-        PakMgr::CMemoryRead meshBytes(meshFile->data.data(), uint32_t(meshFile->data.size()));
-        PakMgr::CMemoryRead aniBytes(aniFile->data.data(), uint32_t(aniFile->data.size()));
-        Mesh mesh;
-        Model::ReadMesh(mesh, meshBytes);
-        Skeleton skeleton;
-        Model::ReadAnimation(aniBytes, skeleton);
+        const Mesh mesh = TestUtil::Read<Mesh>(meshFile->data);
+        const Skeleton skeleton = TestUtil::Read<Skeleton>(aniFile->data);
         ExpectSoundSkinning(mesh, member);
         ASSERT_EQ(mesh.bones.size(), skeleton.bones.size()) << member;
         for (const Model::MeshBone& bone : mesh.bones) {
