@@ -74,6 +74,11 @@ private:
     bool m_saved;
 };
 
+// A bind matrix that moves by (x, y, z).
+inline Model::Matrix Translation(float x, float y, float z) {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
 inline PakMgr::CMemoryRead Reader(const std::vector<uint8_t>& bytes) {
     return PakMgr::CMemoryRead(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
@@ -92,6 +97,18 @@ Record Read(const std::vector<uint8_t>& bytes) {
         Model::ReadAnimation(reader, record);
     }
     return record;
+}
+
+// A body part as Model::LoadPart leaves it; a null node (a path not found) throws.
+struct Part {
+    Model::Mesh mesh;
+    Model::Skin skin;
+};
+
+inline Part LoadPart(PakMgr::ITreeNode* node) {
+    Part part;
+    Model::LoadPart(node, part.mesh, part.skin);
+    return part;
 }
 
 // Sub-mesh or animation names as the parts menu and the animation list show them.

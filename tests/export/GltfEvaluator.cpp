@@ -18,6 +18,14 @@ uint32_t U32(const std::vector<uint8_t>& b, std::size_t at) {
     return v;
 }
 
+// The i-th component of type T from unaligned little-endian bytes.
+template <typename T>
+double Value(const uint8_t* p, std::size_t i) {
+    T v;
+    std::memcpy(&v, p + sizeof(T) * i, sizeof v);
+    return static_cast<double>(v);
+}
+
 int Components(const std::string& type) {
     static const std::map<std::string, int> kCount = {
         {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
@@ -205,6 +213,10 @@ std::vector<double> ReadAccessor(const Document& doc, int index) {
     const std::size_t count = a.at("count").get<std::size_t>() * Components(a.at("type"));
     const int type = a.at("componentType").get<int>();
     const std::size_t size = type == 5121 ? 1 : type == 5123 ? 2 : 4;
+    if (type != 5121 && type != 5123 && type != 5125 && type != 5126) {
+        ADD_FAILURE() << "component type " << type;
+        return std::vector<double>(count);
+    }
     if (start + count * size > doc.bin.size()) {
         ADD_FAILURE() << "accessor " << index << " runs past the buffer";
         return std::vector<double>(count);
@@ -212,23 +224,10 @@ std::vector<double> ReadAccessor(const Document& doc, int index) {
     std::vector<double> out(count);
     const uint8_t* p = doc.bin.data() + start;
     for (std::size_t i = 0; i < count; ++i) {
-        if (type == 5126) {
-            float f;
-            std::memcpy(&f, p + 4 * i, 4);
-            out[i] = f;
-        } else if (type == 5121) {
-            out[i] = p[i];
-        } else if (type == 5123) {
-            uint16_t v;
-            std::memcpy(&v, p + 2 * i, 2);
-            out[i] = v;
-        } else if (type == 5125) {
-            uint32_t v;
-            std::memcpy(&v, p + 4 * i, 4);
-            out[i] = v;
-        } else {
-            ADD_FAILURE() << "component type " << type;
-        }
+        out[i] = type == 5126   ? Value<float>(p, i)
+                 : type == 5121 ? Value<uint8_t>(p, i)
+                 : type == 5123 ? Value<uint16_t>(p, i)
+                                : Value<uint32_t>(p, i);
     }
     return out;
 }

@@ -7,13 +7,7 @@ namespace {
 
 const auto Read = &TestUtil::Read<Model::Mesh>;
 
-Forge::Matrix Translation(float x, float y, float z) {
-    Forge::Matrix m = Forge::kIdentityMatrix;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
+using TestUtil::Translation;
 
 // A sub-mesh of `vertices` vertices whose values follow from `seed`.
 Forge::SubMeshDesc MakeSubMesh(const std::string& name, uint16_t vertices, float seed,

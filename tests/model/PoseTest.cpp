@@ -6,6 +6,7 @@
 #include <numbers>
 #include <type_traits>
 
+#include "GameFolder.h"
 #include "model/object.h"
 #include "model/pose.h"
 
@@ -15,7 +16,6 @@ using Model::AnimTrack;
 using Model::Bone;
 using Model::CVellModel;
 using Model::kNoBone;
-using Model::Matrix;
 using Model::Mesh;
 using Model::RotationKey;
 using Model::Skeleton;
@@ -38,13 +38,7 @@ void ExpectNear(const std::array<float, N>& actual,
     }
 }
 
-Matrix Translation(float x, float y, float z) {
-    Matrix m = Model::kIdentity;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
+using TestUtil::Translation;
 
 AnimTrack Track(Vec3 position = {}, Vec4 rotation = kNoTurn, Vec3 scale = {1, 1, 1}) {
     AnimTrack track;

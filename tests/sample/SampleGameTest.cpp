@@ -25,7 +25,6 @@ namespace {
 namespace Sample = Forge::Sample;
 using Model::Mesh;
 using Model::Skeleton;
-using Model::Skin;
 using Model::Vec3;
 
 constexpr std::size_t kMaxDiskBytes = 80u << 20;
@@ -33,6 +32,7 @@ constexpr float kWeightTolerance = 1e-4f;
 
 // The shared sample game, opened once in the program's archive manager.
 void OpenTheGame() {
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     static const bool opened = [] {
         RenderTest::SharedGl();
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
@@ -61,16 +61,10 @@ float Distance(const Vec3& a, const Vec3& b) {
     return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
 }
 
-struct Part {
-    Mesh mesh;
-    Skin skin;
-};
+using TestUtil::Part;
 
-// A null node (a path not found) throws.
 Part LoadPart(const std::string& path) {
-    Part part;
-    Model::LoadPart(Node(path), part.mesh, part.skin);
-    return part;
+    return TestUtil::LoadPart(Node(path));
 }
 
 Skeleton LoadSkeleton(const std::string& path) {
@@ -198,7 +192,6 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
     EXPECT_TRUE(overridden.contains(Sample::kPatchedSkin));
 
     // The patched skin names a texture only the update carries, and it loads.
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part costume = LoadPart(Sample::kPatchedSkin);
     ASSERT_EQ(costume.skin.materials.size(), 1u);
     EXPECT_EQ(costume.skin.materials[0].diffuseTexName, "hero_costume_v2.dds");
@@ -208,7 +201,6 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
 // ---- the character ------------------------------------------------------------------------
 
 TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part hero = LoadPart(Sample::kHeroSkin);
     const Mesh& mesh = hero.mesh;
     EXPECT_EQ(mesh.version, Sample::kHeroMeshVersion);
@@ -243,7 +235,6 @@ TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
 }
 
 TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
     EXPECT_EQ(skeleton.version, 11u);
     ASSERT_EQ(skeleton.bones.size(), Sample::kBoneCount);
@@ -307,7 +298,6 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 }
 
 TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
 
     bool strips = false;
