@@ -129,10 +129,7 @@ inline std::vector<uint8_t> Texture() {
         pixels.insert(pixels.end(), {static_cast<uint8_t>(i * 16), 0x80, 0x20,
                                      static_cast<uint8_t>(i % 2 ? 0xFF : 0x40)});
     }
-    Forge::DdsDesc desc;
-    desc.width = 4;
-    desc.height = 4;
-    return Forge::WriteDds(desc, pixels);
+    return Forge::WriteDds(Forge::DdsDesc{.width = 4, .height = 4}, pixels);
 }
 
 // Bones: root; 身体 below it; arm below 身体; "early" whose parent comes after it; late;
@@ -189,21 +186,6 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     return ani;
 }
 
-// The animation without the bone the sword hangs on.
-inline Forge::AnimationDesc AnimationWithoutBox() {
-    Forge::AnimationDesc ani = Animation(11);
-    ani.name = "nobox";
-    ani.bones.pop_back();
-    return ani;
-}
-
-inline Forge::MeshDesc SwordMesh() {
-    Forge::MeshDesc mesh;
-    mesh.name = "sword";
-    mesh.subMeshes = {Ring("sword blade", 0, 0, {0, 1, 2, 3, 4, 5})};
-    return mesh;
-}
-
 inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
     Forge::SkinDesc sword;
     sword.meshName = "sword.msh";
@@ -212,15 +194,21 @@ inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
     Forge::SkinDesc head = CharacterSkin("hero_head.msh");
     // A glow texture under a black colour: the texture alone glows.
     head.materials[0].params.push_back(Forge::TextParam("g_EmissiveTex", "hero.dds"));
+    // The animation without the bone the sword hangs on.
+    Forge::AnimationDesc nobox = Animation(11);
+    nobox.name = "nobox";
+    nobox.bones.pop_back();
+    const Forge::MeshDesc blade{.name = "sword",
+                                .subMeshes = {Ring("sword blade", 0, 0, {0, 1, 2, 3, 4, 5})}};
     return {
         {"\\chars\\hero\\hero.skn", Forge::WriteSkin(CharacterSkin("hero.msh"))},
         {"\\chars\\hero\\hero.msh", Forge::WriteMesh(CharacterMesh("hero", Translate(0, -10, 0)))},
         {"\\chars\\hero\\tex\\hero.dds", Texture()},
         {"\\chars\\hero\\hero.ani", Forge::WriteAnimation(Animation(aniVersion))},
-        {"\\chars\\hero\\nobox.ani", Forge::WriteAnimation(AnimationWithoutBox())},
+        {"\\chars\\hero\\nobox.ani", Forge::WriteAnimation(nobox)},
         {"\\chars\\hero\\tex\\sword glow.dds", Texture()},
         {"\\chars\\hero\\sword.skn", Forge::WriteSkin(sword)},
-        {"\\chars\\hero\\sword.msh", Forge::WriteMesh(SwordMesh())},
+        {"\\chars\\hero\\sword.msh", Forge::WriteMesh(blade)},
         {"\\chars\\hero\\parts\\hero_body.skn", Forge::WriteSkin(CharacterSkin("hero_body.msh"))},
         {"\\chars\\hero\\parts\\hero_body.msh",
          Forge::WriteMesh(CharacterMesh("body", Translate(0, -10, 0)))},

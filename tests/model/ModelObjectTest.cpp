@@ -231,16 +231,13 @@ TEST_F(ModelObject, PlayingPosesOnlyWhenTheIntegerFrameChanges) {
     const auto& posed = model.MeshAt(1).subMeshes[0].skinnedPositions;
     EXPECT_FLOAT_EQ(posed[0][0], -1);  // nothing posed yet
 
-    tick += 10;  // 0.6 frames
-    model.Update();
-    EXPECT_FLOAT_EQ(posed[0][0], -1);
-    tick += 10;  // 1.2 frames: posed at 1.2
-    model.Update();
-    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
-    tick += 10;  // 1.8: same frame, no new pose
-    model.Update();
-    EXPECT_NEAR(model.Playback().currentFrame, 1.8f, 1e-4);
-    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
+    // 10 ms a tick: at 0.6 frames nothing posed, at 1.2 posed there, at 1.8 the same frame.
+    for (const auto& [frame, x] : {std::pair{0.6f, -1.0f}, {1.2f, 0.2f}, {1.8f, 0.2f}}) {
+        tick += 10;
+        model.Update();
+        EXPECT_NEAR(model.Playback().currentFrame, frame, 1e-4);
+        EXPECT_NEAR(posed[0][0], x, 1e-4) << frame;
+    }
 }
 
 TEST_F(ModelObject, ClockWrapStillAdvancesByTheElapsedTime) {
