@@ -243,25 +243,34 @@ TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
     }
 }
 
-TEST_F(PoseFixture, AttachmentFollowsItsBoneRigidly) {
-    Skeleton skeleton = MakeSkeleton({
-        Root(Track({0, 0, 0})),
-        MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ)),
-    });
-    Mesh sword = MakeMesh({{"~BoxBone01", Translation(100, 100, 100)}}, {OneVertex({1, 0, 0})});
-    Model::BindToSkeleton(sword, skeleton);
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    // No inverse bind matrix, no weights: (1,0,0) turned to (0,1,0), moved by (0,5,0).
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {0, 6, 0});
-}
-
-TEST_F(PoseFixture, AttachmentWithoutBoneKeepsItsPositions) {
-    Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({Root(Track({0, 5, 0}))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {1, 0, 0});
+// The attachment follows its bone rigidly: no inverse bind matrix, no weights, (1,0,0)
+// turned to (0,1,0) and moved by (0,5,0). Without a bone it keeps its positions; on a bone
+// the skeleton lacks it rests where the bone's bind placement puts it. Reset, each rests
+// at that placement.
+TEST_F(PoseFixture, AttachmentFollowsItsBoneOrRestsAtItsBindPlacement) {
+    const Bone box = MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ));
+    const struct {
+        std::vector<Bone> bones;
+        std::vector<Model::MeshBone> swordBones;
+        Vec3 posed, reset;
+    } rows[] = {
+        // clang-format off
+        {{Root(Track()), box}, {{"~BoxBone01", Translation(100, 100, 100)}}, {0, 6, 0}, {-99, -100, -100}},
+        {{Root(Track({0, 5, 0}))}, {}, {1, 0, 0}, {1, 0, 0}},
+        {{Root(Track({0, 5, 0}))}, {{"~BoxBone01", Translation(-5, 0, 0)}}, {6, 0, 0}, {6, 0, 0}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        Skeleton skeleton = MakeSkeleton(row.bones);
+        Mesh sword = MakeMesh(row.swordBones, {OneVertex({1, 0, 0})});
+        Model::BindToSkeleton(sword, skeleton);
+        model.MeshAt(Model::kAttachment) = sword;
+        Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {OneVertex({})}), 0);
+        ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], row.posed);
+        model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
+        model.ResetPose();
+        ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], row.reset);
+    }
 }
 
 TEST_F(PoseFixture, ResetPoseReturnsToBindPositionsAndJoints) {
@@ -364,19 +373,6 @@ TEST_F(PoseFixture, BoneWithoutATrackRestsAtItsBindPlacement) {
         ExpectNear(Posed().skinnedPositions[1], {1, 0, 0});
         EXPECT_EQ(model.GetSkeleton().bones[1].worldMatrix, Translation(2, 4, 6));
     }
-}
-
-// Without a bone to follow the attachment rests where its bone's bind placement puts it.
-TEST_F(PoseFixture, AttachmentRestsAtItsBonesBindPlacement) {
-    Mesh sword = MakeMesh({{"~BoxBone01", Translation(-5, 0, 0)}}, {OneVertex({1, 0, 0})});
-    sword.boneToTrack = {kNoBone};
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({Root(Track({0, 5, 0}))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});  // no such bone
-    model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
-    model.ResetPose();
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});
 }
 
 // The "no bone" row stays apart from the bones when a mesh has more than 16 bits of them.

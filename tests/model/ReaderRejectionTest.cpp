@@ -264,10 +264,6 @@ TEST(VersionSwitch, OffReadsEveryVersion) {
         }
     }
     EXPECT_NO_THROW(Read(Kind::Animation, Forge::WriteAnimation(keyless)));
-    TestUtil::VersionGuard on(true);
-    for (uint32_t version : {10u, 11u, 12u, 13u}) {
-        EXPECT_NO_THROW(Read(Kind::Mesh, Forge::WriteMesh(Mesh(version)))) << version;
-    }
 }
 
 }  // namespace
