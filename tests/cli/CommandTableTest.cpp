@@ -434,16 +434,13 @@ const std::vector<Case> kCases = {
 
 std::string Substituted(std::string text, const std::string& out) {
     const Games& g = TheGames();
-    for (const auto& [key, value] : {std::pair{"{A}", g.archives.Path()},
-                                     {"{M}", g.models.Path()},
-                                     {"{S}", g.scene.Path()},
-                                     {"{L}", g.longNames.Path()},
-                                     {"{N}", g.meeting.Path()},
-                                     {"{a}", fs::relative(g.archives.Path()).string()},
-                                     {"{1}", g.older.Path()},
-                                     {"{2}", g.newer.Path()},
-                                     {"{B}", g.broken.Path()},
-                                     {"{O}", out}}) {
+    // clang-format off
+    const std::pair<const char*, std::string> keys[] = {{"{A}", g.archives.Path()},
+        {"{M}", g.models.Path()}, {"{S}", g.scene.Path()}, {"{L}", g.longNames.Path()},
+        {"{N}", g.meeting.Path()}, {"{a}", fs::relative(g.archives.Path()).string()},
+        {"{1}", g.older.Path()}, {"{2}", g.newer.Path()}, {"{B}", g.broken.Path()}, {"{O}", out}};
+    // clang-format on
+    for (const auto& [key, value] : keys) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
             text.replace(at, 3, value);
         }
@@ -459,26 +456,21 @@ std::vector<std::string> Substituted(std::vector<std::string> args, const std::s
 }
 
 // Sets the row's environment or file-size cap for the time of one run.
-class Environment {
-public:
-    explicit Environment(const char* setting) {
-        const std::string s = setting != nullptr ? setting : "";
-        m_name = s.substr(0, s.find('='));
-        if (m_name == "RLIMIT_FSIZE") {
-            m_limit.emplace(std::stoul(s.substr(m_name.size() + 1)));
-        } else if (!m_name.empty()) {
-            ::setenv(m_name.c_str(), s.substr(m_name.size() + 1).c_str(), 1);
+struct Environment {
+    explicit Environment(const std::string& setting) : name(setting.substr(0, setting.find('='))) {
+        if (name == "RLIMIT_FSIZE") {
+            limit.emplace(std::stoul(setting.substr(name.size() + 1)));
+        } else if (!name.empty()) {
+            ::setenv(name.c_str(), setting.substr(name.size() + 1).c_str(), 1);
         }
     }
     ~Environment() {
-        if (!m_name.empty() && !m_limit) {
-            ::unsetenv(m_name.c_str());
+        if (!name.empty() && !limit) {
+            ::unsetenv(name.c_str());
         }
     }
-
-private:
-    std::string m_name;
-    std::optional<TestUtil::FileSizeLimit> m_limit;
+    const std::string name;
+    std::optional<TestUtil::FileSizeLimit> limit;
 };
 
 void ExpectFile(const std::string& out, const std::string& spec) {
@@ -512,7 +504,7 @@ TEST_P(Command, ExitMessageAndFiles) {
     const Case& c = GetParam();
     TestUtil::TempDir out;
     const bool onTerminal = c.env == kTerminal;
-    Environment environment(onTerminal ? nullptr : c.env);
+    Environment environment(onTerminal || c.env == nullptr ? "" : c.env);
     const TestUtil::RunResult r = TestUtil::Vell(Substituted(c.args, out.Path()), onTerminal);
     if (onTerminal) {
         EXPECT_TRUE(r.err.ends_with("\r\033[K")) << r.err;  // the progress line cleared
@@ -563,7 +555,7 @@ TEST(CommandPictures, FramesHoldTheModelAndTexturesTheirPixels) {
                                 "MESA_EXTENSION_OVERRIDE=-GL_EXT_texture_compression_s3tc"};
     for (const char* env : envs) {
         TestUtil::TempDir out;
-        Environment environment(env);
+        Environment environment(env ? env : "");
         const auto r = TestUtil::Vell(Substituted(
             Frames({"--anim", "1", "-o", out.Path()}, env ? "chars/dxt1/hero.skn" : kSkinArg), ""));
         ASSERT_EQ(r.exitCode, 0) << r.err;
