@@ -131,15 +131,14 @@ TEST_F(FontTest, Printf2DPutsTheTextAtItsPointOfTheGrid) {
 // One cell each, control codes too; byte 255 and a null format draw nothing; texts are cut
 // to 1023 characters.
 TEST_F(FontTest, GlyphsAdvanceByOneCellEach) {
-    const auto advance = [&](const char* text) { return Advance(m_font, text); };
-    const float one = advance("W");
+    const float one = Advance(m_font, "W");
     EXPECT_GT(one, 4.0f);
     EXPECT_LT(one, 14.0f);
     for (const char* text : {"ii", "WW", "\x01\x02"}) {
-        EXPECT_FLOAT_EQ(advance(text), 2 * one) << text;
+        EXPECT_FLOAT_EQ(Advance(m_font, text), 2 * one) << text;
     }
     glClear(GL_COLOR_BUFFER_BIT);
-    EXPECT_FLOAT_EQ(advance("\xff"), 0);
+    EXPECT_FLOAT_EQ(Advance(m_font, "\xff"), 0);
     // A null format, given an argument as a format from elsewhere would be.
     const char* none = nullptr;
     EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none, "x"), 0);
@@ -276,12 +275,11 @@ TEST_F(FontTest, FixedsysIsDejaVuSansMonoAndEveryCodeOneCellWhateverTheMachinePr
         if (row.isDejaVu) {
             EXPECT_TRUE(m_gl.Context().ReadPixels() == dejaVu);
         }
-        const auto advance = [&](const std::string& text) { return Advance(font, text); };
-        const float cell = advance("0");
+        const float cell = Advance(font, "0");
         EXPECT_GT(cell, 4.0f);
         EXPECT_LT(cell, 10.0f);  // a digit's width, not that of the face's widest (CJK) glyph
         for (const std::string text : {"W", "i", "\x01", "\x7f", "\x85", "\xe9", "\xfe"}) {
-            EXPECT_FLOAT_EQ(advance(text), cell) << int{static_cast<uint8_t>(text[0])};
+            EXPECT_FLOAT_EQ(Advance(font, text), cell) << int{static_cast<uint8_t>(text[0])};
         }
     }
 }

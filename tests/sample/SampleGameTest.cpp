@@ -269,9 +269,7 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 
     Part hero = LoadPart(Sample::kHeroSkin);
     Model::BindToSkeleton(hero.mesh, skeleton);
-    for (uint16_t track : hero.mesh.boneToTrack) {
-        EXPECT_NE(track, Model::kNoBone);
-    }
+    EXPECT_EQ(std::ranges::count(hero.mesh.boneToTrack, Model::kNoBone), 0);
     // The skeleton's rest matches the mesh's bind pose: idle starts where the mesh stands.
     Model::PoseSkeleton(skeleton, 0, 0);
     Model::SkinMesh(hero.mesh, skeleton);
@@ -306,9 +304,7 @@ TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
         Part part = LoadPart(std::string(Sample::kPartsFolder) + "\\" + name);
         ExpectSoundSkinning(part.mesh, name);
         Model::BindToSkeleton(part.mesh, skeleton);
-        for (uint16_t track : part.mesh.boneToTrack) {
-            EXPECT_NE(track, Model::kNoBone) << name;
-        }
+        EXPECT_EQ(std::ranges::count(part.mesh.boneToTrack, Model::kNoBone), 0) << name;
         for (const Model::SubMesh& s : part.mesh.subMeshes) {
             strips |= s.primitive == Model::kTriangleStrip;
         }
