@@ -53,15 +53,14 @@ void MakeCharacter(CVellModel& model, std::vector<Model::SubMesh> subMeshes) {
     mesh.bones = {{"a", Model::kIdentity}, {"b", Model::kIdentity}};
     mesh.boneCount = 2;
     mesh.bones[1].matrix[13] = -1;
-    Model::AnimTrack turning;
-    turning.baseScale = {1, 1, 1};
-    turning.baseRotation = {0, 0, 0, 1};
-    turning.rotationKeys = {{0, {0, 0, 0, 1}}, {8, {0, 0, 0.7071068f, 0.7071068f}}};
-    Model::AnimTrack moving;
-    moving.basePosition = {0, 1, 0};
-    moving.baseScale = {1, 1, 1};
-    moving.baseRotation = {0, 0, 0, 1};
-    moving.positionKeys = {{2, {0, 1, 0}}, {6, {2, 1, 0}}};
+    const Model::AnimTrack turning{
+        .baseRotation = {0, 0, 0, 1},
+        .baseScale = {1, 1, 1},
+        .rotationKeys = {{0, {0, 0, 0, 1}}, {8, {0, 0, 0.7071068f, 0.7071068f}}}};
+    const Model::AnimTrack moving{.basePosition = {0, 1, 0},
+                                  .baseRotation = {0, 0, 0, 1},
+                                  .baseScale = {1, 1, 1},
+                                  .positionKeys = {{2, {0, 1, 0}}, {6, {2, 1, 0}}}};
     Model::Skeleton& skeleton = model.GetSkeleton();
     skeleton.bones = {MakeBone("a", Model::kNoParent, turning), MakeBone("b", 1, moving)};
     skeleton.boneCount = 2;

@@ -66,10 +66,7 @@ constexpr uint16_t kNone = Forge::kNoBoneSlot;
 
 // Mesh bones: root, spine (身体), arm, late, missing (no such skeleton bone), ~BoxBone01.
 inline Forge::MeshDesc CharacterMesh(const std::string& name, Forge::Matrix spineBind) {
-    Forge::MeshDesc mesh;
-    mesh.name = name;
-    mesh.boxMin = {-5, 0, -5};
-    mesh.boxMax = {5, 20, 5};
+    Forge::MeshDesc mesh{.name = name, .boxMin = {-5, 0, -5}, .boxMax = {5, 20, 5}};
     mesh.bones = {{"root", Forge::kIdentityMatrix}, {kSpine, spineBind},
                   {"arm", TurnZ(0.5f, -3, -12, 0)}, {"late", Translate(0, -4, 0)},
                   {"missing", Translate(1, 1, 1)},  {"~BoxBone01", TurnZ(-0.3f, -5, -12, 0)}};
@@ -138,21 +135,17 @@ inline std::vector<uint8_t> Texture() {
 inline Forge::AnimationDesc Animation(uint32_t version) {
     using Forge::TrackDesc;
     const float quarter = 1.5707963f;
-    Forge::AnimationDesc ani;
-    ani.name = "hero";
-    ani.version = version;
+    Forge::AnimationDesc ani{.name = "hero", .version = version};
     ani.animationNames = {kWalk, "attack"};
     ani.frameCounts = {24, 7};
 
     TrackDesc root0;
     root0.positionKeys = {{0, {0, 0, 0}}, {10, {5, 0, 0}}, {20, {5, 0, 8}}};
     root0.rotationKeys = {{0, {0, 0, 0, 1}}, {10, AxisTurn({0, 0, 1}, quarter)}};
-    TrackDesc root1;
-    root1.basePosition = {0, 1, 0};
+    TrackDesc root1{.basePosition = {0, 1, 0}};
     root1.rotationKeys = {{0, AxisTurn({1, 0, 0}, 0.3f)}, {20, AxisTurn({1, 0, 0}, 1.2f)}};
 
-    TrackDesc spine0;
-    spine0.basePosition = {0, 10, 0};
+    TrackDesc spine0{.basePosition = {0, 10, 0}};
     const Forge::Vec4 q = AxisTurn({0, 1, 0}, 0.7f);
     // The same turn written as -q at frame 6: the blend takes the short way.
     spine0.rotationKeys = {
@@ -161,8 +154,7 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     TrackDesc spine1 = spine0;
     spine1.positionKeys = {{1, {0, 9, 0}}, {30, {0, 12, 0}}};
 
-    TrackDesc arm0;
-    arm0.basePosition = {3, 2, 0};
+    TrackDesc arm0{.basePosition = {3, 2, 0}};
     // Keys out of order: the lookup walks them as stored.
     arm0.rotationKeys = {{12, AxisTurn({0, 0, 1}, 1)},
                          {4, AxisTurn({0, 0, 1}, -0.5f)},
@@ -170,15 +162,11 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     arm0.positionKeys = {{3, {3, 2, 0}}};  // one key: the base position holds
     TrackDesc arm1 = arm0;
 
-    TrackDesc early;
-    early.basePosition = {1, 1, 1};
+    TrackDesc early{.basePosition = {1, 1, 1}};
     early.rotationKeys = {{0, AxisTurn({0, 0, 1}, 0.2f)}, {23, AxisTurn({0, 0, 1}, 2)}};
-    TrackDesc late;
-    late.basePosition = {0, 4, 0};
+    TrackDesc late{.basePosition = {0, 4, 0}};
     late.scaleKeys = {{0, {1, 1, 1}}, {5, {2, 2, 2}}};
-    TrackDesc box;
-    box.basePosition = {2, 0, 0};
-    box.baseRotation = AxisTurn({0, 0, 1}, 0.3f);
+    const TrackDesc box{.basePosition = {2, 0, 0}, .baseRotation = AxisTurn({0, 0, 1}, 0.3f)};
 
     ani.bones = {{"root", "", {root0, root1}},   {kSpine, "root", {spine0, spine1}},
                  {"arm", kSpine, {arm0, arm1}},  {"early", "late", {early, early}},

@@ -28,11 +28,7 @@ Forge::SubMeshDesc MakeSubMesh(const std::string& name, uint16_t vertices, float
 }
 
 Forge::MeshDesc MakeMesh(uint32_t version) {
-    Forge::MeshDesc mesh;
-    mesh.name = "hero body";
-    mesh.version = version;
-    mesh.spare0 = 7;
-    mesh.spare1 = 9;
+    Forge::MeshDesc mesh{.name = "hero body", .version = version, .spare0 = 7, .spare1 = 9};
     mesh.boxMin = {-1, -2, -3};
     mesh.boxMax = {4, 5, 6};
     mesh.bones = {{"Bip01", Translation(-1, -2, -3)}, {"Bip01 Spine", Translation(0, -10, 0)}};

@@ -36,12 +36,9 @@ std::vector<Forge::PakFile> Part(const std::string& folder, const std::string& s
 // Bones "root" and "~BoxBone01"; animation "walk" of 10 frames moves root from x 0 to 9,
 // "wave" has 4 frames.
 std::vector<uint8_t> Animation() {
-    Forge::AnimationDesc ani;
-    ani.animationNames = {"walk", "wave"};
-    ani.frameCounts = {10, 4};
-    Forge::TrackDesc walk;
-    walk.positionKeys = {{0, {0, 0, 0}}, {9, {9, 0, 0}}};
-    Forge::TrackDesc still;
+    Forge::AnimationDesc ani{.animationNames = {"walk", "wave"}, .frameCounts = {10, 4}};
+    const Forge::TrackDesc walk{.positionKeys = {{0, {0, 0, 0}}, {9, {9, 0, 0}}}};
+    const Forge::TrackDesc still;
     ani.bones = {{"root", "", {walk, still}}, {"~BoxBone01", "root", {still, still}}};
     return Forge::WriteAnimation(ani);
 }

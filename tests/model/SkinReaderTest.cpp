@@ -62,11 +62,7 @@ Forge::MaterialDesc Diffuse(float red, const std::string& texture) {
 
 Forge::SkinDesc MakeSkin(std::vector<Forge::MaterialDesc> materials,
                          const std::string& meshName = "Hero.MSH") {
-    Forge::SkinDesc skin;
-    skin.name = "hero skin";
-    skin.meshName = meshName;
-    skin.materials = std::move(materials);
-    return skin;
+    return {.name = "hero skin", .meshName = meshName, .materials = std::move(materials)};
 }
 
 TEST(SkinReader, ReadsEveryParameter) {
