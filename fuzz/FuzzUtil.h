@@ -100,11 +100,7 @@ void Refusable(Step step) {
 
 // A file stored with the fastest compression, so that time goes to the readers.
 inline Forge::PakFile File(std::string path, std::vector<uint8_t> data) {
-    Forge::PakFile file;
-    file.path = std::move(path);
-    file.data = std::move(data);
-    file.level = 1;
-    return file;
+    return {.path = std::move(path), .data = std::move(data), .level = 1};
 }
 
 }  // namespace Fuzz

@@ -18,10 +18,10 @@ using Bytes = std::vector<uint8_t>;
 // Forge's small character: two sub-meshes (the second a strip when asked), skinned to two
 // bones unless `bones` is false; the last sub-mesh ends the file without its bone names.
 Forge::MeshDesc MeshOf(uint32_t version, bool bones, bool strip) {
-    SceneFiles::Scene scene;
-    scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.strip = strip}};
-    scene.skinned = bones;
-    scene.blended = bones;
+    const SceneFiles::Scene scene{
+        .patches = {SceneFiles::Patch{}, SceneFiles::Patch{.strip = strip}},
+        .skinned = bones,
+        .blended = bones};
     Forge::MeshDesc mesh = SceneFiles::MeshOf(scene);
     mesh.version = version;
     if (Forge::IsSkinned(mesh)) {

@@ -38,11 +38,7 @@ Model::SubMesh Quad(std::string name, std::size_t vertices) {
 }
 
 Model::Bone MakeBone(std::string name, uint32_t parent, Model::AnimTrack track) {
-    Model::Bone b;
-    b.name = std::move(name);
-    b.parent = parent;
-    b.tracks = {std::move(track)};
-    return b;
+    return {.name = std::move(name), .tracks = {std::move(track)}, .parent = parent};
 }
 
 // Two bones, the second naming itself as its parent; one animation of 4e9 frames with keys

@@ -42,10 +42,8 @@ inline const std::string kWalk = "\xD7\xDF";           // 走
 // Six vertices around the y axis, with normals as read and texture rows.
 inline Forge::SubMeshDesc Ring(std::string name, float y, uint32_t stripFlag,
                                std::vector<uint16_t> indices) {
-    Forge::SubMeshDesc s;
-    s.name = std::move(name);
-    s.stripFlag = stripFlag;
-    s.indices = std::move(indices);
+    Forge::SubMeshDesc s{
+        .name = std::move(name), .stripFlag = stripFlag, .indices = std::move(indices)};
     for (int i = 0; i < 6; ++i) {
         const float a = static_cast<float>(i) * 1.047f;
         s.positions.push_back({3 * std::cos(a), y + static_cast<float>(i % 2), 3 * std::sin(a)});
@@ -211,11 +209,10 @@ inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
 // Files beside the character that an export over its folder must survive: an animation
 // none of whose bones the character has, and a skin that is not one.
 inline std::vector<Forge::PakFile> OddFiles() {
-    Forge::AnimationDesc other;
-    other.name = "other";
-    other.animationNames = {"spin"};
-    other.frameCounts = {2};
-    other.bones = {{"nobody", "", {Forge::TrackDesc{}}}};
+    const Forge::AnimationDesc other{.name = "other",
+                                     .animationNames = {"spin"},
+                                     .frameCounts = {2},
+                                     .bones = {{"nobody", "", {Forge::TrackDesc{}}}}};
     return {{"\\chars\\hero\\other.ani", Forge::WriteAnimation(other)},
             {"\\chars\\hero\\broken.skn", Forge::Bytes("not a skin")}};
 }

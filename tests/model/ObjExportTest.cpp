@@ -10,11 +10,7 @@ namespace {
 using Model::SubMesh;
 
 SubMesh Triangle(uint32_t primitive, std::vector<uint16_t> indices) {
-    SubMesh s;
-    s.name = "arm";
-    s.primitive = primitive;
-    s.indices = std::move(indices);
-    return s;
+    return {.name = "arm", .indices = std::move(indices), .primitive = primitive};
 }
 
 std::string Text(const SubMesh& s, std::string_view comment = "c") {

@@ -41,11 +41,7 @@ void ExpectNear(const std::array<float, N>& actual,
 using TestUtil::Translation;
 
 AnimTrack Track(Vec3 position = {}, Vec4 rotation = kNoTurn, Vec3 scale = {1, 1, 1}) {
-    AnimTrack track;
-    track.basePosition = position;
-    track.baseRotation = rotation;
-    track.baseScale = scale;
-    return track;
+    return {.basePosition = position, .baseRotation = rotation, .baseScale = scale};
 }
 
 VectorKey VKey(uint16_t frame, Vec3 v) {
@@ -57,11 +53,7 @@ RotationKey RKey(uint16_t frame, Vec4 q) {
 }
 
 Bone MakeBone(const std::string& name, uint32_t parent, AnimTrack track) {
-    Bone bone;
-    bone.name = name;
-    bone.parent = parent;
-    bone.tracks.push_back(std::move(track));
-    return bone;
+    return {.name = name, .tracks = {std::move(track)}, .parent = parent};
 }
 
 Bone Root(AnimTrack track) {
