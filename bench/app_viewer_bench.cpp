@@ -20,33 +20,43 @@ namespace {
 
 constexpr std::size_t kEntrySize = 100u << 20;
 
-// A game folder holding one 100 MB binary entry, written once.
+// A game folder holding two 100 MB entries, written once: big.bin (binary: a hex view) and
+// big.txt (script-like lines: a text view).
 const std::string& GameFolder() {
     static const std::string folder = [] {
         const std::string path =
-            (std::filesystem::temp_directory_path() / "vell-viewer-bench").string();
+            (std::filesystem::temp_directory_path() / "vell-viewer-bench-2").string();
         std::filesystem::create_directories(path);
         if (!std::filesystem::exists(path + "/data.pak")) {
-            std::vector<uint8_t> bytes = Bench::GameBytes(kEntrySize, 7);
-            bytes[0] = 0;  // binary: a hex view
-            Forge::SavePak(path + "/data.pak", {{"\\data\\big.bin", std::move(bytes)}});
+            std::vector<uint8_t> binary = Bench::GameBytes(kEntrySize, 7);
+            binary[0] = 0;
+            std::vector<uint8_t> text;
+            text.reserve(kEntrySize);
+            for (int line = 0; text.size() < kEntrySize; ++line) {
+                const std::string row = "local value_" + std::to_string(line) + " = " +
+                                        std::to_string(line * 7919 % 100003) + "  -- 说明\n";
+                text.insert(text.end(), row.begin(), row.end());
+            }
+            Forge::SavePak(path + "/data.pak", {{"\\data\\big.bin", std::move(binary)},
+                                                {"\\data\\big.txt", std::move(text)}});
         }
         return path;
     }();
     return folder;
 }
 
-void BM_OpenHexView100MB(benchmark::State& state) {
+// Opens the viewer on data/<name> again and again; it must show text or hex as asked.
+void OpenViewer(benchmark::State& state, const char* name, bool text) {
     PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
     mgr->Clear();
     mgr->Open(GameFolder());
     mgr->BuildTree();
-    PakMgr::ITreeNode* node = mgr->GetRoot()->FindNode("big.bin");
+    PakMgr::ITreeNode* node = mgr->GetRoot()->FindNode(name);
     QWidget owner;
     for (auto _ : state) {
         App::CFileViewer* viewer = App::ShowFileViewer(&owner, node);
-        if (!viewer || viewer->IsTextView()) {
-            state.SkipWithError("no hex view");
+        if (!viewer || viewer->IsTextView() != text) {
+            state.SkipWithError("not the view asked for");
             break;
         }
         QApplication::processEvents();
@@ -55,7 +65,17 @@ void BM_OpenHexView100MB(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
+
+void BM_OpenHexView100MB(benchmark::State& state) {
+    OpenViewer(state, "big.bin", false);
+}
 BENCHMARK(BM_OpenHexView100MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The text view shows 2 MB of the file's head, laid out with line wrapping.
+void BM_OpenTextView100MB(benchmark::State& state) {
+    OpenViewer(state, "big.txt", true);
+}
+BENCHMARK(BM_OpenTextView100MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 constexpr int kPanelBones = 200;
 constexpr int kPanelSubMeshes = 50;

@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -61,7 +62,9 @@ QString FromGbk(std::string_view text) {
 
 QString SizeNote(std::size_t shown, uint64_t total) {
     if (shown >= total) {
-        return CFileViewer::tr("共 %1 字节").arg(total);
+        // The plural form follows the size ("1 byte"); sizes past an int's range are many.
+        const auto many = static_cast<int>(std::min<uint64_t>(total, INT_MAX));
+        return CFileViewer::tr("共 %1 字节", nullptr, many).arg(total);
     }
     return CFileViewer::tr("显示前 %1 字节, 共 %2 字节").arg(shown).arg(total);
 }

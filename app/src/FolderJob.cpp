@@ -22,19 +22,20 @@ QString FolderJobSummary(const FolderJobResult& result, const QString& where) {
     if (result.cancelled) {
         text += QCoreApplication::translate("App::FolderJob", "\n已取消.");
     }
-    const auto list = [&text](const QStringList& lines, const QString& heading) {
+    // `heading` holds %n, the count: "1 warning:", "2 warnings:".
+    const auto list = [&text](const QStringList& lines, const char* heading) {
         if (lines.isEmpty()) {
             return;
         }
-        text += QLatin1Char('\n') + heading.arg(lines.size());
+        text += QLatin1Char('\n') + QCoreApplication::translate("App::FolderJob", heading, nullptr,
+                                                                static_cast<int>(lines.size()));
         for (int i = 0; i < lines.size() && i < kLinesListed; ++i) {
             text += QLatin1Char('\n') + lines[i];
         }
     };
-    list(result.failures, QCoreApplication::translate("App::FolderJob", "%1 个失败:"));
-    list(result.warnings, QCoreApplication::translate("App::FolderJob", "%1 个警告:"));
-    list(result.renamed,
-         QCoreApplication::translate("App::FolderJob", "%1 个已改名 (名称已被占用):"));
+    list(result.failures, QT_TRANSLATE_N_NOOP("App::FolderJob", "%n 个失败:"));
+    list(result.warnings, QT_TRANSLATE_N_NOOP("App::FolderJob", "%n 个警告:"));
+    list(result.renamed, QT_TRANSLATE_N_NOOP("App::FolderJob", "%n 个已改名 (名称已被占用):"));
     return text;
 }
 

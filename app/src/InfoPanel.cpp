@@ -32,6 +32,11 @@ QString Tr(const char* text) {
     return QCoreApplication::translate(kContext, text);
 }
 
+// A count in its plural form: `text` holds %n ("1 vertex", "4 vertices").
+QString Count(const char* text, unsigned n) {
+    return QCoreApplication::translate(kContext, text, nullptr, static_cast<int>(n));
+}
+
 QString FromGbk(const std::string& text) {
     return QString::fromStdString(Base::GbkToUtf8(text));
 }
@@ -72,10 +77,11 @@ void AddPieces(QTreeWidgetItem* section, const Model::ModelInfo& info) {
         auto* item = Item(section, Role::Piece, static_cast<int>(piece.slot), FromGbk(piece.skin),
                           FromGbk(piece.mesh));
         for (const Model::SubMeshInfo& sub : piece.subMeshes) {
-            auto* subItem = Item(item, Role::SubMesh, running++, FromGbk(sub.name),
-                                 Tr(QT_TRANSLATE_NOOP("App::CInfoPanel", "%1 顶点, %2 三角形"))
-                                     .arg(sub.vertices)
-                                     .arg(sub.triangles));
+            auto* subItem =
+                Item(item, Role::SubMesh, running++, FromGbk(sub.name),
+                     Count(QT_TRANSLATE_N_NOOP("App::CInfoPanel", "%n 顶点"), sub.vertices) +
+                         QStringLiteral(", ") +
+                         Count(QT_TRANSLATE_N_NOOP("App::CInfoPanel", "%n 三角形"), sub.triangles));
             subItem->setCheckState(0, sub.visible ? Qt::Checked : Qt::Unchecked);
         }
     }

@@ -73,7 +73,8 @@ public:
 
     // File / Open with a folder already chosen (also the start-up argument, a recent
     // folder and a folder dropped on the window).
-    void OpenGameFolder(const QString& folder);
+    // Opens the game folder in the tree; false (and said so) when it holds no archive.
+    bool OpenGameFolder(const QString& folder);
     // What 渲染模型 and 显示动画 do with a node of the open game.
     void LoadSkin(PakMgr::ITreeNode* node);
     void LoadAnimation(PakMgr::ITreeNode* node);

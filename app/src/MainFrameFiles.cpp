@@ -70,14 +70,14 @@ void CVellModelBrowserMainFrame::OpenGame() {
     OpenGameFolder(folder);
 }
 
-void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
+bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     CWaitCursor wait;
     const std::string path = folder.toStdString();
     // Try the folder in a manager of its own first, so that a folder that fails leaves the
     // one opened before fully usable: its entries, its tree and the items that show it.
     if (!PakMgr::CreatePakMgr()->Open(path)) {
         ShowInfo(this, QStringLiteral("where is the game ?!"));
-        return;
+        return false;
     }
     // The old items go before the tree they show is destroyed.
     m_pane->Forget();
@@ -93,6 +93,7 @@ void CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     SetLastFolder(kGameFolderKind, m_gameFolder);
     AddRecentFolder(m_gameFolder);
     RebuildRecentMenu();
+    return true;
 }
 
 void CVellModelBrowserMainFrame::RebuildRecentMenu() {
@@ -100,13 +101,14 @@ void CVellModelBrowserMainFrame::RebuildRecentMenu() {
     for (const QString& folder : RecentFolders()) {
         QAction* item = m_recentMenu->addAction(folder);
         connect(item, &QAction::triggered, this, [this, folder] {
+            // A folder gone, or one that no longer holds an archive, leaves the list.
             if (!QFileInfo(folder).isDir()) {
                 ShowInfo(this, tr("%1 已不存在.").arg(folder));
-                RemoveRecentFolder(folder);
-                RebuildRecentMenu();
+            } else if (OpenGameFolder(folder)) {
                 return;
             }
-            OpenGameFolder(folder);
+            RemoveRecentFolder(folder);
+            RebuildRecentMenu();
         });
     }
     m_recentMenu->setEnabled(!m_recentMenu->isEmpty());

@@ -126,9 +126,14 @@ void CVellModelBrowserMainFrame::ShowPlayPosition(int frame) {
         m_status->ShowState({});
         return;
     }
-    m_status->ShowState(tr("%1: %2 顶点, %3 三角形, %4 骨骼")
-                            .arg(m_modelName, QString::number(state.vertices),
-                                 QString::number(state.triangles), QString::number(state.bones)));
+    // Each count in its own plural form: "1 bone", "30 bones".
+    const auto Count = [](const char* text, unsigned n) {
+        return tr(text, nullptr, static_cast<int>(n));
+    };
+    m_status->ShowState(tr("%1: %2, %3, %4")
+                            .arg(m_modelName, Count(QT_TR_N_NOOP("%n 顶点"), state.vertices),
+                                 Count(QT_TR_N_NOOP("%n 三角形"), state.triangles),
+                                 Count(QT_TR_N_NOOP("%n 骨骼"), state.bones)));
 }
 
 void CVellModelBrowserMainFrame::OnExportAnimate() {

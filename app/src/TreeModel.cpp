@@ -296,7 +296,7 @@ QString CTreeModel::ToolTip(const Item& item) const {
     const std::string archive = entry.pakPath.substr(entry.pakPath.find_last_of('/') + 1);
     QString tip = tr("来自 %1").arg(QString::fromStdString(Base::GbkToUtf8(archive)));
     if (const uint32_t records = Records(item.node); records > 1) {
-        tip += tr(", 覆盖 %1 个副本").arg(records - 1);
+        tip += tr(", 覆盖 %n 个副本", nullptr, static_cast<int>(records - 1));
     }
     switch (MarkOf(item.node)) {
         case Mark::Added:

@@ -40,10 +40,10 @@ constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cm
 }  // namespace
 
 uint16_t ActivationCommand(std::string_view name) {
-    if (Contains(name, ".skn")) {
+    if (Model::IsSkinName(name)) {
         return Cmd::kRenderSkin;
     }
-    if (Contains(name, ".ani")) {
+    if (Model::IsAnimationName(name)) {
         return Cmd::kApplyAnimate;
     }
     if (Contains(name, ".dds")) {
@@ -211,14 +211,14 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
         const std::string_view name = node->Name();
         enable(Cmd::kExportFile, true);
         enable(Cmd::kShowSources, true);
-        if (Contains(name, ".skn")) {
+        if (Model::IsSkinName(name)) {
             enable(Cmd::kRenderSkin, true);
             const bool loaded = !m_vellModel.IsEmpty();
             enable(Cmd::kConvertToObj, loaded);
             enable(Cmd::kConvertToObjMtl, loaded, loaded);
             enable(Cmd::kConvertToGltf, loaded, loaded);
             enable(Cmd::kLoadAttachment, loaded, loaded);
-        } else if (Contains(name, ".ani")) {
+        } else if (Model::IsAnimationName(name)) {
             enable(Cmd::kApplyAnimate, true);
             enable(Cmd::kExportAnimate, m_context.animationChosen());
         } else if (Contains(name, ".dds")) {

@@ -36,9 +36,12 @@
 </context>
 <context>
     <name>App::CFileViewer</name>
-    <message>
+    <message numerus="yes">
         <source>共 %1 字节</source>
-        <translation>%1 bytes</translation>
+        <translation>
+            <numerusform>%1 byte</numerusform>
+            <numerusform>%1 bytes</numerusform>
+        </translation>
     </message>
     <message>
         <source>显示前 %1 字节, 共 %2 字节</source>
@@ -115,10 +118,6 @@
         <translation>not loaded</translation>
     </message>
     <message>
-        <source>%1 顶点, %2 三角形</source>
-        <translation>%1 vertices, %2 triangles</translation>
-    </message>
-    <message>
         <source>模型信息</source>
         <translation>Model Info</translation>
     </message>
@@ -141,6 +140,20 @@
     <message>
         <source>米</source>
         <translation>metres</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 顶点</source>
+        <translation>
+            <numerusform>%n vertex</numerusform>
+            <numerusform>%n vertices</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 三角形</source>
+        <translation>
+            <numerusform>%n triangle</numerusform>
+            <numerusform>%n triangles</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -176,10 +189,6 @@
         <translation>From %1</translation>
     </message>
     <message>
-        <source>, 覆盖 %1 个副本</source>
-        <translation>, overriding %1 copies</translation>
-    </message>
-    <message>
         <source>
 比较: 新增</source>
         <translation>
@@ -190,6 +199,13 @@ Compared: added</translation>
 比较: 已更改</source>
         <translation>
 Compared: changed</translation>
+    </message>
+    <message numerus="yes">
+        <source>, 覆盖 %n 个副本</source>
+        <translation>
+            <numerusform>, overriding %n copy</numerusform>
+            <numerusform>, overriding %n copies</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -276,10 +292,6 @@ Compared: changed</translation>
         <translation>%1 no longer exists.</translation>
     </message>
     <message>
-        <source>%1: %2 顶点, %3 三角形, %4 骨骼</source>
-        <translation>%1: %2 vertices, %3 triangles, %4 bones</translation>
-    </message>
-    <message>
         <source>请先打开游戏目录.</source>
         <translation>Open a game folder first.</translation>
     </message>
@@ -294,6 +306,31 @@ Compared: changed</translation>
     <message>
         <source>%1 中有而当前目录中没有的文件:</source>
         <translation>Files that %1 holds and this folder does not:</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3, %4</source>
+        <translation>%1: %2, %3, %4</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 顶点</source>
+        <translation>
+            <numerusform>%n vertex</numerusform>
+            <numerusform>%n vertices</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 三角形</source>
+        <translation>
+            <numerusform>%n triangle</numerusform>
+            <numerusform>%n triangles</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 骨骼</source>
+        <translation>
+            <numerusform>%n bone</numerusform>
+            <numerusform>%n bones</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -634,17 +671,26 @@ Compare</translation>
         <translation>
 Cancelled.</translation>
     </message>
-    <message>
-        <source>%1 个失败:</source>
-        <translation>%1 failed:</translation>
+    <message numerus="yes">
+        <source>%n 个失败:</source>
+        <translation>
+            <numerusform>%n failed:</numerusform>
+            <numerusform>%n failed:</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 个警告:</source>
-        <translation>%1 warnings:</translation>
+    <message numerus="yes">
+        <source>%n 个警告:</source>
+        <translation>
+            <numerusform>%n warning:</numerusform>
+            <numerusform>%n warnings:</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 个已改名 (名称已被占用):</source>
-        <translation>%1 renamed (the name was taken):</translation>
+    <message numerus="yes">
+        <source>%n 个已改名 (名称已被占用):</source>
+        <translation>
+            <numerusform>%n renamed (the name was taken):</numerusform>
+            <numerusform>%n renamed (the names were taken):</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -7,7 +7,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "NameEnding.h"
 #include "base/parallel.h"
 #include "base/text.h"
 #include "export/folder.h"
@@ -28,8 +27,7 @@ void CollectModels(PakMgr::ITreeNode* folder, std::vector<PakMgr::ITreeNode*>& o
         const std::string name = child->GetName();
         if (child->GetChildCount() > 0) {
             CollectModels(child, out);
-        } else if (EndsWithNoCase(name, ".skn") &&
-                   ChooseSlot(name, folder->GetName()) == kWholeModel) {
+        } else if (IsSkinName(name) && ChooseSlot(name, folder->GetName()) == kWholeModel) {
             out.push_back(child);
         }
     });
@@ -112,7 +110,7 @@ std::vector<PakMgr::ITreeNode*> LoadAnimationsBeside(IVellModel& model, PakMgr::
         return files;
     }
     PakMgr::ForEachChild(folder, [&](PakMgr::ITreeNode* child) {
-        if (child->GetChildCount() == 0 && EndsWithNoCase(child->GetName(), ".ani")) {
+        if (child->GetChildCount() == 0 && IsAnimationName(child->Name())) {
             files.push_back(child);
         }
     });

@@ -1,4 +1,4 @@
-// A case-blind test of a file name's ending (ASCII letters), as the exports pick files by.
+// A case-blind test of a file name's ending (ASCII letters), as the glTF export names its files.
 #pragma once
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // The sample character's files: the whole model, its parts and the weapon as meshes and
 // skins, their textures, the animations, and the patched copies the update archive carries.
 #include <algorithm>
-#include <future>
 
 #include "SampleCharacter.h"
+#include "TwoThreads.h"
 
 namespace Forge::SampleBuild {
 namespace {
@@ -190,29 +190,27 @@ struct Textures {
 };
 
 Textures PaintTextures() {
-    // The big pictures are the slow part: paint and encode them on a second thread.
-    auto big = std::async(std::launch::async, [] {
-        Textures t;
-        t.face = EncodeDds(PaintFace(), DdsFormat::DXT1);
-        t.clothPatched = EncodeDds(PaintCloth(Cloth::Azure, 1024), DdsFormat::DXT1);
-        return t;
-    });
-    Textures rest;
-    rest.cloth = EncodeDds(PaintCloth(Cloth::Crimson, 1024), DdsFormat::DXT1);
-    rest.costume = EncodeDds(PaintCloth(Cloth::Costume, 512), DdsFormat::DXT1);
-    rest.trousers = EncodeDds(PaintTrousers(), DdsFormat::DXT1);
-    rest.boots = EncodeDds(PaintBoots(), DdsFormat::DXT1);
-    rest.hair = EncodeDds(PaintHair(), DdsFormat::DXT5);
-    rest.glove = EncodeDds(PaintGlove(), DdsFormat::DXT1);
-    rest.helmet = EncodeDds(PaintHelmet(), DdsFormat::DXT1);
-    rest.sword = EncodeDds(PaintSword(), DdsFormat::DXT1);
-    rest.glow = EncodeDds(PaintGlow(), DdsFormat::DXT1);
-    rest.mask = EncodeDds(PaintMask(), DdsFormat::DXT1);
-    rest.tattoo = EncodeDds(PaintTattoo(), DdsFormat::DXT1);
-    Textures first = big.get();
-    rest.face = std::move(first.face);
-    rest.clothPatched = std::move(first.clothPatched);
-    return rest;
+    // The big pictures are the slow part: paint and encode them beside the rest.
+    Textures t;
+    Both(
+        [&] {
+            t.face = EncodeDds(PaintFace(), DdsFormat::DXT1);
+            t.clothPatched = EncodeDds(PaintCloth(Cloth::Azure, 1024), DdsFormat::DXT1);
+        },
+        [&] {
+            t.cloth = EncodeDds(PaintCloth(Cloth::Crimson, 1024), DdsFormat::DXT1);
+            t.costume = EncodeDds(PaintCloth(Cloth::Costume, 512), DdsFormat::DXT1);
+            t.trousers = EncodeDds(PaintTrousers(), DdsFormat::DXT1);
+            t.boots = EncodeDds(PaintBoots(), DdsFormat::DXT1);
+            t.hair = EncodeDds(PaintHair(), DdsFormat::DXT5);
+            t.glove = EncodeDds(PaintGlove(), DdsFormat::DXT1);
+            t.helmet = EncodeDds(PaintHelmet(), DdsFormat::DXT1);
+            t.sword = EncodeDds(PaintSword(), DdsFormat::DXT1);
+            t.glow = EncodeDds(PaintGlow(), DdsFormat::DXT1);
+            t.mask = EncodeDds(PaintMask(), DdsFormat::DXT1);
+            t.tattoo = EncodeDds(PaintTattoo(), DdsFormat::DXT1);
+        });
+    return t;
 }
 
 void AddPart(FileSet& set, const std::string& folder, const std::string& stem,
@@ -250,9 +248,12 @@ HeroModel MakeHeroModel() {
     return hero;
 }
 
-CharacterFiles MakeCharacter() {
-    auto textures = std::async(std::launch::async, PaintTextures);
+namespace {
 
+const std::string kWeaponFolder = std::string(Sample::kHeroFolder) + "\\weapon";
+
+// The character's meshes, skins and animations.
+void AddModels(FileSet& set) {
     const MeshOptions v11{.version = 11};
     const MeshOptions v12{.version = 12};
     const MeshOptions v13{.version = 13};
@@ -263,8 +264,6 @@ CharacterFiles MakeCharacter() {
     const std::string folder = Sample::kHeroFolder;
     const std::string parts = Sample::kPartsFolder;
 
-    CharacterFiles files;
-    FileSet& set = files.base;
     const HeroModel hero = MakeHeroModel();
     set.Add(folder + "\\hero.msh", WriteMesh(hero.mesh));
     set.Add(folder + "\\hero.skn", MakeSkin("hero", "hero.msh", hero.looks));
@@ -291,7 +290,7 @@ CharacterFiles MakeCharacter() {
     sword.bones.clear();
     sword.boxMin = {-3, -30, -80};
     sword.boxMax = {3, 5, 10};
-    const std::string weapon = std::string(folder) + "\\weapon";
+    const std::string& weapon = kWeaponFolder;
     set.Add(weapon + "\\hero_sword.msh", WriteMesh(sword));
     set.Add(
         weapon + "\\hero_sword.skn",
@@ -300,10 +299,21 @@ CharacterFiles MakeCharacter() {
 
     set.Add(Sample::kHeroAnimation, MakeHeroAnimation());
     set.Add(Sample::kBowAnimation, MakeBowAnimation());
+}
+
+}  // namespace
+
+CharacterFiles MakeCharacter() {
+    CharacterFiles files;
+    Textures t;
+    Both([&] { t = PaintTextures(); }, [&] { AddModels(files.base); });
+    FileSet& set = files.base;
+    const std::string folder = Sample::kHeroFolder;
+    const std::string parts = Sample::kPartsFolder;
+    const std::string& weapon = kWeaponFolder;
 
     // The patch: a recoloured tunic for the whole model, and a costume skin that names a
     // texture only the patch carries.
-    const Textures t = textures.get();
     AddTextures(set, folder + "\\tex", t);
     AddTextures(set, parts + "\\tex", t);
     set.Add(parts + "\\tex\\hero_glove.dds", t.glove);

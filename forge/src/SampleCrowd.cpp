@@ -2,10 +2,9 @@
 // and a skeleton of its own, so that the program can be tried on hundreds of models.
 #include <algorithm>
 #include <cmath>
-#include <future>
-#include <thread>
 
 #include "SampleCharacter.h"
+#include "TwoThreads.h"
 
 namespace Forge::SampleBuild {
 namespace {
@@ -127,16 +126,16 @@ struct Wardrobe {
 };
 
 Wardrobe MakeWardrobe() {
-    auto cloth = std::async(std::launch::async,
-                            [] { return Shrink(PaintCloth(Cloth::Crimson, 512), kCrowdTexture); });
     Wardrobe w;
-    w.trousers = Shrink(PaintTrousers(), kCrowdTexture);
-    w.face = EncodeDds(Shrink(PaintFace(), kCrowdTexture), DdsFormat::DXT1);
-    w.boots = EncodeDds(Shrink(PaintBoots(), kCrowdTexture), DdsFormat::DXT1);
-    w.hair = EncodeDds(Shrink(PaintHair(), kCrowdTexture), DdsFormat::DXT5);
-    w.mask = EncodeDds(Shrink(PaintMask(), kCrowdTexture), DdsFormat::DXT1);
-    w.tattoo = EncodeDds(Shrink(PaintTattoo(), kCrowdTexture), DdsFormat::DXT1);
-    w.cloth = cloth.get();
+    Both([&] { w.cloth = Shrink(PaintCloth(Cloth::Crimson, 512), kCrowdTexture); },
+         [&] {
+             w.trousers = Shrink(PaintTrousers(), kCrowdTexture);
+             w.face = EncodeDds(Shrink(PaintFace(), kCrowdTexture), DdsFormat::DXT1);
+             w.boots = EncodeDds(Shrink(PaintBoots(), kCrowdTexture), DdsFormat::DXT1);
+             w.hair = EncodeDds(Shrink(PaintHair(), kCrowdTexture), DdsFormat::DXT5);
+             w.mask = EncodeDds(Shrink(PaintMask(), kCrowdTexture), DdsFormat::DXT1);
+             w.tattoo = EncodeDds(Shrink(PaintTattoo(), kCrowdTexture), DdsFormat::DXT1);
+         });
     return w;
 }
 
@@ -267,14 +266,9 @@ FileSet MakeCrowd(uint32_t count) {
     const Wardrobe wardrobe = MakeWardrobe();
     // Members are made on two threads into sets of their own, then joined in order.
     std::vector<FileSet> members(count);
-    auto make = [&](uint32_t first) {
-        for (uint32_t k = first; k < count; k += 2) {
-            AddMember(members[k], MakeMember(k), hero, wardrobe);
-        }
-    };
-    std::thread other(make, 1);
-    make(0);
-    other.join();
+    OnTwoThreads(count, [&](std::size_t k) {
+        AddMember(members[k], MakeMember(static_cast<uint32_t>(k)), hero, wardrobe);
+    });
     for (FileSet& member : members) {
         for (PakFile& file : member.files) {
             set.files.push_back(std::move(file));

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "SampleBuild.h"
+#include "TwoThreads.h"
 #include "base/text.h"
 #include "forge/sample.h"
 #include "pakmgr/pakmgr.h"
@@ -334,14 +334,9 @@ void CompressAll(std::vector<SampleArchive>& archives) {
             all.push_back(&file);
         }
     }
-    auto work = [&](std::size_t first, std::size_t step) {
-        for (std::size_t i = first; i < all.size(); i += step) {
-            all[i]->stream = ZlibCompress(all[i]->data, all[i]->level);
-        }
-    };
-    std::thread other(work, 1, 2);
-    work(0, 2);
-    other.join();
+    SampleBuild::OnTwoThreads(all.size(), [&](std::size_t i) {
+        all[i]->stream = ZlibCompress(all[i]->data, all[i]->level);
+    });
 }
 
 void Append(std::vector<PakFile>& to, std::vector<PakFile>&& from) {
@@ -353,13 +348,14 @@ void Append(std::vector<PakFile>& to, std::vector<PakFile>&& from) {
 SampleGame MakeSampleGame(const SampleOptions& options) {
     SampleBuild::CharacterFiles character;
     SampleBuild::FileSet crowd;
-    std::thread hero([&] {
-        character = SampleBuild::MakeCharacter();
-        crowd = SampleBuild::MakeCrowd(options.characters);
-    });
     const std::size_t heroFiles = 64;
-    SampleBuild::FillerFiles filler = SampleBuild::MakeFiller(Sample::kTargetEntries - heroFiles);
-    hero.join();
+    SampleBuild::FillerFiles filler;
+    SampleBuild::Both(
+        [&] {
+            character = SampleBuild::MakeCharacter();
+            crowd = SampleBuild::MakeCrowd(options.characters);
+        },
+        [&] { filler = SampleBuild::MakeFiller(Sample::kTargetEntries - heroFiles); });
 
     SampleGame game;
     game.archives.resize(5);

@@ -2,9 +2,9 @@
 // follows the layout the character's tubes map onto it.
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "SampleBuild.h"
+#include "TwoThreads.h"
 
 namespace Forge::SampleBuild {
 
@@ -80,9 +80,7 @@ Picture PaintPicture(uint32_t width, uint32_t height, Paint paint) {
             }
         }
     };
-    std::thread half(rows, 0, height / 2);
-    rows(height / 2, height);
-    half.join();
+    SampleBuild::Both([&] { rows(0, height / 2); }, [&] { rows(height / 2, height); });
     return picture;
 }
 

@@ -6,6 +6,7 @@
 
 #include "Cursor.h"
 #include "model/layout.h"
+#include "model/model.h"
 #include "model/records.h"
 
 namespace Model {
@@ -240,7 +241,7 @@ void ReadAnimation(PakMgr::IRead& reader, Skeleton& skeleton) {
 
 void ReadAnimation(PakMgr::ITreeNode* node, Skeleton& skeleton) {
     std::string name = node ? node->GetName() : std::string();
-    if (name.find(".ani") == std::string::npos) {
+    if (!IsAnimationName(name)) {
         throw Except(ErrorKind::Input, "not .ani file: %s", name.c_str());
     }
     std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(node);

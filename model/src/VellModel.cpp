@@ -41,7 +41,7 @@ void CheckSkinNode(PakMgr::ITreeNode* node) {
         throw Except::Literal(ErrorKind::Input, "empty node.");
     }
     const std::string name = node->GetName();
-    if (name.find(".skn") == std::string::npos) {
+    if (!IsSkinName(name)) {
         throw Except(ErrorKind::Input, "not .skn file: %s", name.c_str());
     }
 }

@@ -101,31 +101,47 @@ TEST(Texts, EnglishTranslationIsFinished) {
         return found;
     };
     const QString acceleratorLetters = QStringLiteral("CKBMLTSAX");
+    const auto check = [&](const QString& english) {
+        const std::string what = source.toStdString();
+        EXPECT_FALSE(english.trimmed().isEmpty()) << what;
+        EXPECT_FALSE(english.contains(
+            QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"))))
+            << english.toStdString();
+        EXPECT_EQ(sorted(english), sorted(source)) << what;
+        EXPECT_EQ(english.contains(QStringLiteral("%n")), source.contains(QStringLiteral("%n")))
+            << what;
+        EXPECT_EQ(english.count('\n'), source.count('\n')) << what;
+        const QKeySequence mnemonic = QKeySequence::mnemonic(english);
+        EXPECT_EQ(mnemonic.isEmpty(), QKeySequence::mnemonic(source).isEmpty()) << what;
+        if (!mnemonic.isEmpty()) {
+            const QChar letter = QChar(mnemonic[0].key());
+            EXPECT_FALSE(acceleratorLetters.contains(letter.toUpper())) << english.toStdString();
+        }
+    };
+    bool numerus = false;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
         }
-        if (xml.name() == QLatin1String("source")) {
+        if (xml.name() == QLatin1String("message")) {
+            numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+        } else if (xml.name() == QLatin1String("source")) {
             source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             ++messages;
-            const QString type = xml.attributes().value(QLatin1String("type")).toString();
-            const QString english = xml.readElementText();
-            const std::string what = source.toStdString();
-            EXPECT_TRUE(type.isEmpty()) << what << ": " << type.toStdString();
-            EXPECT_FALSE(english.trimmed().isEmpty()) << what;
-            EXPECT_FALSE(english.contains(
-                QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"))))
-                << english.toStdString();
-            EXPECT_EQ(sorted(english), sorted(source)) << what;
-            EXPECT_EQ(english.count('\n'), source.count('\n')) << what;
-            const QKeySequence mnemonic = QKeySequence::mnemonic(english);
-            EXPECT_EQ(mnemonic.isEmpty(), QKeySequence::mnemonic(source).isEmpty()) << what;
-            if (!mnemonic.isEmpty()) {
-                const QChar letter = QChar(mnemonic[0].key());
-                EXPECT_FALSE(acceleratorLetters.contains(letter.toUpper()))
-                    << english.toStdString();
+            EXPECT_TRUE(xml.attributes().value(QLatin1String("type")).isEmpty())
+                << source.toStdString();
+            if (!numerus) {
+                check(xml.readElementText());
+                continue;
             }
+            // English has two plural forms: one, and many.
+            int forms = 0;
+            while (xml.readNextStartElement()) {
+                ++forms;
+                check(xml.readElementText());
+            }
+            EXPECT_EQ(forms, 2) << source.toStdString();
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();

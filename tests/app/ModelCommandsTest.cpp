@@ -203,7 +203,7 @@ TEST_F(ModelCommandsTest, LanguageSwitchRetranslatesWhatIsShown) {
         const char* subMesh;
     };
     const Row rows[] = {
-        {App::Language::English, "hero.skn: 8 vertices, 4 triangles, 1 bones", "Default   ",
+        {App::Language::English, "hero.skn: 8 vertices, 4 triangles, 1 bone", "Default   ",
          "Files ", "Converted to OBJ files.", "Model Info", "Parts", "4 vertices, 2 triangles"},
         {App::Language::Chinese, "hero.skn: 8 顶点, 4 三角形, 1 骨骼", "默认   ", "文件列表 ",
          "已转换为工程文件 .", "模型信息", "零件", "4 顶点, 2 三角形"},

@@ -481,8 +481,8 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
     OpenThroughMenu(other.Path());
     EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(other.Path()),
                                                  QString::fromStdString(game.Path())}));
-    // 文件 / 最近打开 / the second entry, by keys.
-    const auto openSecondRecent = [&] {
+    // 文件 / 最近打开 / an entry, by keys.
+    const auto openRecent = [&](int entry) {
         frame->activateWindow();
         Press("Alt+F");
         ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget(); }));
@@ -491,10 +491,12 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
             QTest::keyClick(QApplication::activePopupWidget(), key);
         }
         ASSERT_EQ(QApplication::activePopupWidget(), frame->RecentMenu());
-        QTest::keyClick(frame->RecentMenu(), Qt::Key_Down);
+        for (int i = 0; i < entry; ++i) {
+            QTest::keyClick(frame->RecentMenu(), Qt::Key_Down);
+        }
         QTest::keyClick(frame->RecentMenu(), Qt::Key_Return);
     };
-    openSecondRecent();
+    openRecent(1);
     EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
 
     // Dropped on the window: an archive opens its folder.
@@ -509,10 +511,17 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
 
     // A folder that is gone is said so and dropped from the list.
     std::filesystem::remove_all(game.Path());
-    openSecondRecent();
+    openRecent(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
     EXPECT_TRUE(answers.messages[0].text.endsWith(U(" 已不存在.")));
     EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(other.Path())}));
+    // So is one that holds no archive any more; the game shown stays.
+    std::filesystem::remove(other / "data.pak");
+    openRecent(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
+    EXPECT_EQ(answers.messages[1].text, QStringLiteral("where is the game ?!"));
+    EXPECT_TRUE(App::RecentFolders().isEmpty());
+    EXPECT_EQ(Names(), QStringList({"maps"}));
 }
 
 }  // namespace

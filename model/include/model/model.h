@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pakmgr/pakmgr.h"
@@ -14,6 +15,16 @@ struct DdsImage;
 }
 
 namespace Model {
+
+// The names the model loads as a skin or an animation: the extension anywhere in the name,
+// in this letter case ("a.skn.bak" is a skin, "A.SKN" is not). Every front end picks files by
+// these, so that it never offers one the model then refuses.
+inline bool IsSkinName(std::string_view name) {
+    return name.find(".skn") != std::string_view::npos;
+}
+inline bool IsAnimationName(std::string_view name) {
+    return name.find(".ani") != std::string_view::npos;
+}
 
 // Receives a sequence of names, one call per name (animation names, sub-mesh names).
 struct IStringList {
