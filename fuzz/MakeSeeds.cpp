@@ -18,10 +18,10 @@ using Bytes = std::vector<uint8_t>;
 // Forge's small character: two sub-meshes (the second a strip when asked), skinned to two
 // bones unless `bones` is false; the last sub-mesh ends the file without its bone names.
 Forge::MeshDesc MeshOf(uint32_t version, bool bones, bool strip) {
-    SceneFiles::Scene scene;
-    scene.patches = {SceneFiles::Patch{}, SceneFiles::Patch{.strip = strip}};
-    scene.skinned = bones;
-    scene.blended = bones;
+    const SceneFiles::Scene scene{
+        .patches = {SceneFiles::Patch{}, SceneFiles::Patch{.strip = strip}},
+        .skinned = bones,
+        .blended = bones};
     Forge::MeshDesc mesh = SceneFiles::MeshOf(scene);
     mesh.version = version;
     if (Forge::IsSkinned(mesh)) {
@@ -41,35 +41,28 @@ Forge::SkinDesc SkinOf(const std::string& meshName, const std::string& texture) 
     cape.params = {Forge::TextParam("g_MaskTex", "mask.dds"),
                    Forge::ColourParam("g_SkinColor", {0.5f, 0.4f, 0.3f, 1}),
                    Forge::ScalarParam("g_AniTime", 2)};
-    Forge::SkinDesc skin;
-    skin.name = "hero";
-    skin.meshName = meshName;
-    skin.materials = {body, cape};
-    return skin;
+    return {.name = "hero", .meshName = meshName, .materials = {body, cape}};
 }
 
 Forge::AnimationDesc AnimationOf(uint32_t version) {
-    Forge::AnimationDesc animation;
-    animation.name = "hero";
-    animation.version = version;
+    Forge::AnimationDesc animation{.name = "hero", .version = version};
     animation.animationNames = {"walk", "wave"};
     animation.frameCounts = {4, 2};
     Forge::TrackDesc moving;
     moving.positionKeys = {{0, {0, 0, 0}}, {3, {1, 0, 0}}};
     moving.rotationKeys = {{0, {0, 0, 0, 1}}, {3, {0, 0.7071f, 0, 0.7071f}}};
     moving.scaleKeys = {{0, {1, 1, 1}}};
-    Forge::TrackDesc still;
-    still.basePosition = {0, 1, 0};
+    const Forge::TrackDesc still{.basePosition = {0, 1, 0}};
     animation.bones = {{"root", "", {moving, still}}, {"child", "root", {still, moving}}};
     return animation;
 }
 
+Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
+    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
+}
+
 Bytes DdsFile(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
-    Forge::DdsDesc desc;
-    desc.width = side;
-    desc.height = side;
-    desc.format = format;
-    desc.mipMapCount = mips;
+    const Forge::DdsDesc desc{.width = side, .height = side, .format = format, .mipMapCount = mips};
     std::vector<uint8_t> rgba(std::size_t{side} * side * 4);
     for (std::size_t i = 0; i < rgba.size(); ++i) {
         rgba[i] = static_cast<uint8_t>(i * 37);
@@ -79,13 +72,9 @@ Bytes DdsFile(Forge::DdsFormat format, uint32_t side, uint32_t mips = 0) {
         for (std::size_t i = 0; i < words.size(); ++i) {
             words[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x10305);
         }
-        return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
+        return Words(desc, words);
     }
     return Forge::WriteDds(desc, Forge::EncodeDxt(format, side, side, rgba));
-}
-
-Bytes Words(const Forge::DdsDesc& desc, const std::vector<uint32_t>& words) {
-    return Forge::WriteDds(desc, Forge::PackPixelWords(words, desc.bitCount));
 }
 
 Bytes Pak() {

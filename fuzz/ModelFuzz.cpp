@@ -46,14 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
     PakMgr::ITreeNode* skinNode = PakMgr::FindPath(mgr, "chars/hero/hero.skn");
     std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
-    try {
-        model->Load(skinNode);
-    } catch (const Except&) {
-    }
-    try {
-        model->LoadAnimation(PakMgr::FindPath(mgr, "chars/hero/hero.ani"));
-    } catch (const Except&) {
-    }
+    Fuzz::Refusable([&] { model->Load(skinNode); });
+    Fuzz::Refusable([&] { model->LoadAnimation(PakMgr::FindPath(mgr, "chars/hero/hero.ani")); });
     model->PlayAnimation(control.animation);
     model->SetSpeed(control.speed);
     model->GetFrameCount(control.animation);
@@ -61,9 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         model->PoseAt(frame);
     }
     model->PoseAt(control.frame);
-    try {
-        model->ExportObj("fuzz", skinNode, Fuzz::FreshFolder("obj"));
-    } catch (const Except&) {
-    }
+    Fuzz::Refusable([&] { model->ExportObj("fuzz", skinNode, Fuzz::FreshFolder("obj")); });
     return 0;
 }

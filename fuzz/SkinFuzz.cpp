@@ -54,9 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     PakMgr::ITreeNode* skinNode = PakMgr::FindPath(*PakMgr::GetPakMgr(), "chars/hero/hero.skn");
     Model::Mesh mesh;
     Model::Skin skin;
-    try {
-        Model::LoadPart(skinNode, mesh, skin);
-    } catch (const Except&) {
-    }
+    Fuzz::Refusable([&] { Model::LoadPart(skinNode, mesh, skin); });
     return 0;
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+using ThreadSeam::kAny;
 
 // Which thread did each index, and how often each was done.
 struct Record {
@@ -45,10 +45,7 @@ TEST(ForEachIndex, DoesEveryIndexOnceOnNoMoreWorkersThanAskedOrMade) {
     for (const auto& row : kRows) {
         SCOPED_TRACE(::testing::Message() << row.count << " indices, " << row.workers
                                           << " workers, " << row.threadsMade << " made");
-        std::optional<ThreadSeam::Allow> allow;
-        if (row.threadsMade != kAny) {
-            allow.emplace(row.threadsMade);
-        }
+        ThreadSeam::Allow allow(row.threadsMade);
         Record record(row.count);
         const std::size_t madeBefore = ThreadSeam::Made();
         const auto failures = Base::ForEachIndex(row.count, row.workers, [&](std::size_t i) {
@@ -78,10 +75,7 @@ TEST(ForEachIndex, WhateverAnIndexThrowsIsItsFailureAndTheOthersGoOn) {
     const std::string kSaid[] = {"corrupt .msh file: 7", "out of memory", "disk on fire",
                                  "unknown failure"};
     for (std::size_t made : {kAny, std::size_t{0}}) {
-        std::optional<ThreadSeam::Allow> allow;
-        if (made != kAny) {
-            allow.emplace(made);
-        }
+        ThreadSeam::Allow allow(made);
         constexpr std::size_t kCount = 40;
         std::vector<std::atomic<int>> done(kCount);
         // Indices 3, 13, 23 and 33 throw, one of each kind.

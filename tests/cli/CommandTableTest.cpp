@@ -4,7 +4,6 @@
 // textured character with textures beside it for frames and texture ({S}).
 #include <gtest/gtest.h>
 #include <png.h>
-#include <pty.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -261,25 +260,21 @@ void PrintTo(const Case& c, std::ostream* os) {
 // Not an environment: the row runs with stderr on a terminal (a pseudo-terminal).
 constexpr const char* kTerminal = "TERMINAL";
 const std::string kNoEgl = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl-vendor.json";
-const std::vector<std::string> kFrames = {"frames", "{S}", kSkinArg, "--ani", kAnimationArg};
-
-std::vector<std::string> Frames(std::vector<std::string> extra, const char* skin = kSkinArg) {
-    std::vector<std::string> args = kFrames;
-    args[2] = skin;
+std::vector<std::string> Joined(std::vector<std::string> args, std::vector<std::string> extra) {
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
+}
+
+std::vector<std::string> Frames(std::vector<std::string> extra, const char* skin = kSkinArg) {
+    return Joined({"frames", "{S}", skin, "--ani", kAnimationArg}, std::move(extra));
 }
 
 std::vector<std::string> Obj(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"obj", "{M}", "chars/hero/hero.skn", "-o", "{O}"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+    return Joined({"obj", "{M}", "chars/hero/hero.skn", "-o", "{O}"}, std::move(extra));
 }
 
 std::vector<std::string> Gltf(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+    return Joined({"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"}, std::move(extra));
 }
 
 const std::string kAni = "chars/hero/hero.ani";
@@ -441,16 +436,13 @@ const std::vector<Case> kCases = {
 
 std::string Substituted(std::string text, const std::string& out) {
     const Games& g = TheGames();
-    for (const auto& [key, value] : {std::pair{"{A}", g.archives.Path()},
-                                     {"{M}", g.models.Path()},
-                                     {"{S}", g.scene.Path()},
-                                     {"{L}", g.longNames.Path()},
-                                     {"{N}", g.meeting.Path()},
-                                     {"{a}", fs::relative(g.archives.Path()).string()},
-                                     {"{1}", g.older.Path()},
-                                     {"{2}", g.newer.Path()},
-                                     {"{B}", g.broken.Path()},
-                                     {"{O}", out}}) {
+    // clang-format off
+    const std::pair<const char*, std::string> keys[] = {{"{A}", g.archives.Path()},
+        {"{M}", g.models.Path()}, {"{S}", g.scene.Path()}, {"{L}", g.longNames.Path()},
+        {"{N}", g.meeting.Path()}, {"{a}", fs::relative(g.archives.Path()).string()},
+        {"{1}", g.older.Path()}, {"{2}", g.newer.Path()}, {"{B}", g.broken.Path()}, {"{O}", out}};
+    // clang-format on
+    for (const auto& [key, value] : keys) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
             text.replace(at, 3, value);
         }
@@ -466,26 +458,21 @@ std::vector<std::string> Substituted(std::vector<std::string> args, const std::s
 }
 
 // Sets the row's environment or file-size cap for the time of one run.
-class Environment {
-public:
-    explicit Environment(const char* setting) {
-        const std::string s = setting != nullptr ? setting : "";
-        m_name = s.substr(0, s.find('='));
-        if (m_name == "RLIMIT_FSIZE") {
-            m_limit.emplace(std::stoul(s.substr(m_name.size() + 1)));
-        } else if (!m_name.empty()) {
-            ::setenv(m_name.c_str(), s.substr(m_name.size() + 1).c_str(), 1);
+struct Environment {
+    explicit Environment(const std::string& setting) : name(setting.substr(0, setting.find('='))) {
+        if (name == "RLIMIT_FSIZE") {
+            limit.emplace(std::stoul(setting.substr(name.size() + 1)));
+        } else if (!name.empty()) {
+            ::setenv(name.c_str(), setting.substr(name.size() + 1).c_str(), 1);
         }
     }
     ~Environment() {
-        if (!m_name.empty() && !m_limit) {
-            ::unsetenv(m_name.c_str());
+        if (!name.empty() && !limit) {
+            ::unsetenv(name.c_str());
         }
     }
-
-private:
-    std::string m_name;
-    std::optional<TestUtil::FileSizeLimit> m_limit;
+    const std::string name;
+    std::optional<TestUtil::FileSizeLimit> limit;
 };
 
 void ExpectFile(const std::string& out, const std::string& spec) {
@@ -513,57 +500,16 @@ void ExpectFile(const std::string& out, const std::string& spec) {
     }
 }
 
-// Runs vell with stderr on a pseudo-terminal (as a user's shell runs it) and stdout in a file.
-TestUtil::RunResult VellOnTerminal(const std::vector<std::string>& args) {
-    TestUtil::RunResult r;
-    int terminal = -1;
-    int program = -1;
-    if (::openpty(&terminal, &program, nullptr, nullptr, nullptr) != 0) {
-        ADD_FAILURE() << "no pseudo-terminal";
-        return r;
-    }
-    TestUtil::TempDir io;
-    const std::string outPath = io / "out";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(terminal);
-        ::dup2(program, STDERR_FILENO);
-        std::freopen(outPath.c_str(), "w", stdout);
-        std::vector<char*> argv = {const_cast<char*>(VELL_BINARY)};
-        for (const auto& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(VELL_BINARY, argv.data());
-        std::_Exit(127);
-    }
-    ::close(program);
-    // Read until the program's side closes (EIO), then collect its status.
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
-        r.err.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(terminal);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = TestUtil::ReadText(outPath);
-    return r;
-}
-
 class Command : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Command, ExitMessageAndFiles) {
     const Case& c = GetParam();
     TestUtil::TempDir out;
-    TestUtil::RunResult r;
     const bool onTerminal = c.env == kTerminal;
+    Environment environment(onTerminal || c.env == nullptr ? "" : c.env);
+    const TestUtil::RunResult r = TestUtil::Vell(Substituted(c.args, out.Path()), onTerminal);
     if (onTerminal) {
-        r = VellOnTerminal(Substituted(c.args, out.Path()));
         EXPECT_TRUE(r.err.ends_with("\r\033[K")) << r.err;  // the progress line cleared
-    } else {
-        Environment environment(c.env);
-        r = TestUtil::Vell(Substituted(c.args, out.Path()));
     }
     EXPECT_EQ(r.exitCode, c.exit) << r.err;
     if (c.exit == 2) {
@@ -611,7 +557,7 @@ TEST(CommandPictures, FramesHoldTheModelAndTexturesTheirPixels) {
                                 "MESA_EXTENSION_OVERRIDE=-GL_EXT_texture_compression_s3tc"};
     for (const char* env : envs) {
         TestUtil::TempDir out;
-        Environment environment(env);
+        Environment environment(env ? env : "");
         const auto r = TestUtil::Vell(Substituted(
             Frames({"--anim", "1", "-o", out.Path()}, env ? "chars/dxt1/hero.skn" : kSkinArg), ""));
         ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "TestUtil.h"
@@ -73,8 +74,41 @@ private:
     bool m_saved;
 };
 
+// A bind matrix that moves by (x, y, z).
+inline Model::Matrix Translation(float x, float y, float z) {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
+
 inline PakMgr::CMemoryRead Reader(const std::vector<uint8_t>& bytes) {
     return PakMgr::CMemoryRead(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// A mesh, skin or skeleton read from bytes; a skin by its names only (without a node no
+// texture is looked up, so no GL is needed).
+template <typename Record>
+Record Read(const std::vector<uint8_t>& bytes) {
+    Record record;
+    PakMgr::CMemoryRead reader = Reader(bytes);
+    if constexpr (std::is_same_v<Record, Model::Mesh>) {
+        Model::ReadMesh(record, reader);
+    } else if constexpr (std::is_same_v<Record, Model::Skin>) {
+        Model::ReadSkin(record, reader, nullptr);
+    } else {
+        Model::ReadAnimation(reader, record);
+    }
+    return record;
+}
+
+// A body part as Model::LoadPart leaves it; a null node (a path not found) throws.
+struct Part {
+    Model::Mesh mesh;
+    Model::Skin skin;
+};
+
+inline Part LoadPart(PakMgr::ITreeNode* node) {
+    Part part;
+    Model::LoadPart(node, part.mesh, part.skin);
+    return part;
 }
 
 // Sub-mesh or animation names as the parts menu and the animation list show them.

@@ -116,9 +116,7 @@ inline Point ScreenOf(float x, float y, float z, bool mirrored) {
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLdouble wx = 0;
-    GLdouble wy = 0;
-    GLdouble wz = 0;
+    GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(mirrored ? -x : x, y, z, modelview, projection, viewport, &wx, &wy, &wz);
     return {static_cast<int>(std::floor(wx)), static_cast<int>(std::floor(wy))};
 }

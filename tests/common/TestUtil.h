@@ -1,6 +1,7 @@
 // Helpers shared by the test programs: temporary folders and running the vell binary.
 #pragma once
 
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,15 +98,27 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program with arguments (no shell), capturing its output and exit status.
-inline RunResult Run(const std::string& program, const std::vector<std::string>& args) {
+// Runs a program with arguments (no shell), capturing its output and exit status; with
+// `errOnTerminal` its stderr is a pseudo-terminal, as a user's shell runs it.
+inline RunResult Run(const std::string& program, const std::vector<std::string>& args,
+                     bool errOnTerminal = false) {
     TempDir io;
     std::string outPath = io / "out";
     std::string errPath = io / "err";
+    int terminal = -1;
+    int programSide = -1;
+    if (errOnTerminal && ::openpty(&terminal, &programSide, nullptr, nullptr, nullptr) != 0) {
+        return {.err = "no pseudo-terminal"};
+    }
     pid_t pid = ::fork();
     if (pid == 0) {
         std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
+        if (errOnTerminal) {
+            ::close(terminal);
+            ::dup2(programSide, STDERR_FILENO);
+        } else {
+            std::freopen(errPath.c_str(), "w", stderr);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const auto& a : args) {
@@ -115,18 +128,29 @@ inline RunResult Run(const std::string& program, const std::vector<std::string>&
         ::execv(program.c_str(), argv.data());
         std::_Exit(127);
     }
+    RunResult r;
+    if (errOnTerminal) {
+        ::close(programSide);
+        // Read until the program's side closes (EIO), then collect its status.
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+            r.err.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(terminal);
+    }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    RunResult r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = ReadText(outPath);
-    r.err = ReadText(errPath);
+    if (!errOnTerminal) {
+        r.err = ReadText(errPath);
+    }
     return r;
 }
 
 #ifdef VELL_BINARY
-inline RunResult Vell(const std::vector<std::string>& args) {
-    return Run(VELL_BINARY, args);
+inline RunResult Vell(const std::vector<std::string>& args, bool errOnTerminal = false) {
+    return Run(VELL_BINARY, args, errOnTerminal);
 }
 #endif
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+constexpr std::size_t kNoLimit = ThreadSeam::kAny;
 std::atomic<std::size_t> g_left{kNoLimit};
 std::atomic<std::size_t> g_made{0};
 std::mutex g_holdMutex;

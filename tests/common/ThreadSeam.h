@@ -6,8 +6,11 @@
 
 namespace ThreadSeam {
 
-// While one lives, at most `threads` more threads are made; the next fails as
-// std::thread fails when memory or the process limit runs out.
+// As many threads as asked for.
+inline constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+// While one lives, at most `threads` more threads are made (kAny: no limit); the next fails
+// as std::thread fails when memory or the process limit runs out.
 class Allow {
 public:
     explicit Allow(std::size_t threads);

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+using ThreadSeam::kAny;
 constexpr uint32_t kBigSide = 512;                    // decodes to 1 MiB of RGBA
 constexpr std::size_t kAllocationLimit = 512 * 1024;  // below that, above anything else
 
@@ -37,15 +37,18 @@ std::vector<Forge::PakFile> CharacterIn(const std::string& folder,
     return files;
 }
 
-// Three characters; the one in b/ has a DXT1 texture of kBigSide², small in the archive.
-std::vector<Forge::PakFile> ThreeCharacters() {
+// A DXT1 texture of kBigSide² in one grey, small in the archive.
+std::vector<uint8_t> BigTexture(uint8_t grey) {
     const Forge::DdsDesc big{
         .width = kBigSide, .height = kBigSide, .format = Forge::DdsFormat::DXT1};
-    const std::vector<uint8_t> rgba(std::size_t{kBigSide} * kBigSide * 4, 0x80);
+    const std::vector<uint8_t> rgba(std::size_t{kBigSide} * kBigSide * 4, grey);
+    return Forge::WriteDds(big, Forge::EncodeDxt(big.format, kBigSide, kBigSide, rgba));
+}
+
+// Three characters; the one in b/ has the big texture.
+std::vector<Forge::PakFile> ThreeCharacters() {
     std::vector<Forge::PakFile> files = CharacterIn("a");
-    for (auto& more : {CharacterIn("b", Forge::WriteDds(big, Forge::EncodeDxt(big.format, kBigSide,
-                                                                              kBigSide, rgba))),
-                       CharacterIn("c")}) {
+    for (auto& more : {CharacterIn("b", BigTexture(0x80)), CharacterIn("c")}) {
         files.insert(files.end(), more.begin(), more.end());
     }
     return files;
@@ -61,10 +64,7 @@ TEST(FolderExport, FewerThreadsOrMemoryRunningOutFailOnlyWhatTheyMust) {
         SCOPED_TRACE(::testing::Message()
                      << row.threadsMade << " threads made, memory runs out " << row.memoryRunsOut);
         TestUtil::TempDir out;
-        std::optional<ThreadSeam::Allow> allow;
-        if (row.threadsMade != kAny) {
-            allow.emplace(row.threadsMade);
-        }
+        ThreadSeam::Allow allow(row.threadsMade);
         std::optional<AllocationCounter::FailAbove> failAbove;
         if (row.memoryRunsOut) {
             failAbove.emplace(kAllocationLimit);
@@ -96,17 +96,13 @@ TEST(FolderExport, FewerThreadsOrMemoryRunningOutFailOnlyWhatTheyMust) {
 // One model alone, its two textures decoded on workers of their own: memory running out on
 // one of them is the export's failure, thrown on the caller's thread, and no file is left.
 TEST(FolderExport, MemoryRunningOutWhileTexturesDecodeFailsTheExportOnItsCaller) {
-    const Forge::DdsDesc big{
-        .width = kBigSide, .height = kBigSide, .format = Forge::DdsFormat::DXT1};
-    const std::vector<uint8_t> rgba(std::size_t{kBigSide} * kBigSide * 4, 0x40);
     SceneFiles::Scene scene;
     scene.patches.resize(2);
     Forge::SkinDesc skin = SceneFiles::SkinOf(scene);
     skin.materials[1].params = {Forge::TextParam("g_DiffuseTex", "second.dds")};
     std::vector<Forge::PakFile> files = SceneFiles::FilesOf(scene);
     files[0].data = Forge::WriteSkin(skin);
-    const std::vector<uint8_t> texture =
-        Forge::WriteDds(big, Forge::EncodeDxt(big.format, kBigSide, kBigSide, rgba));
+    const std::vector<uint8_t> texture = BigTexture(0x40);
     files[2].data = texture;
     files.push_back({"\\chars\\hero\\second.dds", texture});
     TestUtil::Game game(files);

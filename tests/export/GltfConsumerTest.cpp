@@ -19,10 +19,6 @@ namespace {
 using TestUtil::RunResult;
 using TestUtil::Vell;
 
-RunResult Validate(const std::string& file) {
-    return TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", file});
-}
-
 // The number assimp's "info" prints after `label`, or -1.
 long AssimpCount(const std::string& info, const std::string& label) {
     std::smatch m;
@@ -147,8 +143,7 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
 // there, and no mesh has more bones than the skin joints. It may split a primitive whose
 // triangles fold into lines into two meshes (`maySplit`).
 void ExpectConsumersAccept(const std::string& file, long animations, bool maySplit = false) {
-    const RunResult valid = Validate(file);
-    EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+    GltfEval::ExpectValid(file);
     const RunResult info = AssimpInfo(file);
     ASSERT_EQ(info.exitCode, 0) << info.out << info.err;
     const Counts expected = CountsOf(file);
@@ -224,9 +219,6 @@ TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
 
 // The sample game's character, when this build has the sample maker.
 TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
-    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
-        GTEST_SKIP() << "vell has no make-sample";
-    }
     const std::string& game = TestUtil::SampleGameFolder();
     TestUtil::TempDir out;
     // Text form with PNGs beside it, under a name with a space and Chinese characters, and
@@ -250,9 +242,6 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
 // The sample hero stands 181.8 units tall in the game: 1.818 m in the file by default, as
 // glTF counts in metres, and 181.8 with --scale 1.
 TEST(GltfSample, HeroIsInMetresByDefaultAndInTheGamesUnitsWithScaleOne) {
-    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
-        GTEST_SKIP() << "vell has no make-sample";
-    }
     const struct {
         std::vector<std::string> scale;
         double height;
@@ -324,9 +313,6 @@ std::pair<long, long> FacesWithTheirNormals(const std::filesystem::path& file) {
 // every file the mtllib and map_ lines name, the glow is Ke and map_Ke, and the sample's
 // faces wind with their normals.
 TEST(ObjMaterials, TexturesGlowAndNamesReadAsOneWordAndFacesWindWithTheirNormals) {
-    if (Vell({"--help"}).out.find("make-sample") == std::string::npos) {
-        GTEST_SKIP() << "vell has no make-sample";
-    }
     TestUtil::TempDir test;
     Forge::SavePak(test / "char.pak", GltfTest::CharacterGame());
     const struct {
@@ -415,7 +401,7 @@ TEST_F(GltfCommand, EachExportsEveryWholeModelAndCountsTheBrokenOne) {
             EXPECT_TRUE(std::filesystem::exists(each / ("out/" + file))) << file;
         }
         if (row.written[0].ends_with(".gltf")) {
-            EXPECT_EQ(Validate(each / ("out/" + row.written[0])).exitCode, 0);
+            GltfEval::ExpectValid(each / ("out/" + row.written[0]));
         }
         // In metres: the test character's rings span 13 units.
         if (row.args[0] == "gltf") {

@@ -4,23 +4,26 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
+
+#include "TestUtil.h"
 
 namespace GltfEval {
 namespace {
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 uint32_t U32(const std::vector<uint8_t>& b, std::size_t at) {
     uint32_t v;
     std::memcpy(&v, b.data() + at, 4);
     return v;
+}
+
+// The i-th component of type T from unaligned little-endian bytes.
+template <typename T>
+double Value(const uint8_t* p, std::size_t i) {
+    T v;
+    std::memcpy(&v, p + sizeof(T) * i, sizeof v);
+    return static_cast<double>(v);
 }
 
 int Components(const std::string& type) {
@@ -63,23 +66,13 @@ struct Trs {
 
 Mat4d TrsMatrix(const Trs& v) {
     const double x = v.r[0], y = v.r[1], z = v.r[2], w = v.r[3];
-    // Column-major rotation of a unit quaternion.
-    Mat4d r = {1 - 2 * (y * y + z * z),
-               2 * (x * y + z * w),
-               2 * (x * z - y * w),
-               0,
-               2 * (x * y - z * w),
-               1 - 2 * (x * x + z * z),
-               2 * (y * z + x * w),
-               0,
-               2 * (x * z + y * w),
-               2 * (y * z - x * w),
-               1 - 2 * (x * x + y * y),
-               0,
-               v.t[0],
-               v.t[1],
-               v.t[2],
-               1};
+    // Column-major rotation of a unit quaternion, a column a line.
+    // clang-format off
+    Mat4d r = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
+               2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
+               2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
+               v.t[0], v.t[1], v.t[2], 1};
+    // clang-format on
     for (int col = 0; col < 3; ++col) {
         for (int row = 0; row < 3; ++row) {
             r[col * 4 + row] *= v.s[col];
@@ -181,14 +174,14 @@ std::string DecodeUri(const std::string& uri) {
 
 Document Load(const std::string& path) {
     Document doc;
-    std::vector<uint8_t> bytes = ReadFile(path);
+    std::vector<uint8_t> bytes = TestUtil::ReadBytes(path);
     // A .glb starts with its magic; anything else is the JSON of a .gltf.
     if (bytes.size() < 4 || U32(bytes, 0) != 0x46546C67u) {
         doc.json = nlohmann::json::parse(bytes.begin(), bytes.end());
         if (doc.json.contains("buffers")) {
             const std::string uri = doc.json["buffers"][0]["uri"].get<std::string>();
             const std::string folder = path.substr(0, path.find_last_of('/') + 1);
-            doc.bin = ReadFile(folder + DecodeUri(uri));
+            doc.bin = TestUtil::ReadBytes(folder + DecodeUri(uri));
         }
         return doc;
     }
@@ -207,6 +200,11 @@ Document Load(const std::string& path) {
     return doc;
 }
 
+void ExpectValid(const std::string& path) {
+    const TestUtil::RunResult r = TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", path});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
 std::vector<double> ReadAccessor(const Document& doc, int index) {
     const nlohmann::json& a = doc.json.at("accessors").at(index);
     const nlohmann::json& view = doc.json.at("bufferViews").at(a.at("bufferView").get<int>());
@@ -215,6 +213,10 @@ std::vector<double> ReadAccessor(const Document& doc, int index) {
     const std::size_t count = a.at("count").get<std::size_t>() * Components(a.at("type"));
     const int type = a.at("componentType").get<int>();
     const std::size_t size = type == 5121 ? 1 : type == 5123 ? 2 : 4;
+    if (type != 5121 && type != 5123 && type != 5125 && type != 5126) {
+        ADD_FAILURE() << "component type " << type;
+        return std::vector<double>(count);
+    }
     if (start + count * size > doc.bin.size()) {
         ADD_FAILURE() << "accessor " << index << " runs past the buffer";
         return std::vector<double>(count);
@@ -222,23 +224,10 @@ std::vector<double> ReadAccessor(const Document& doc, int index) {
     std::vector<double> out(count);
     const uint8_t* p = doc.bin.data() + start;
     for (std::size_t i = 0; i < count; ++i) {
-        if (type == 5126) {
-            float f;
-            std::memcpy(&f, p + 4 * i, 4);
-            out[i] = f;
-        } else if (type == 5121) {
-            out[i] = p[i];
-        } else if (type == 5123) {
-            uint16_t v;
-            std::memcpy(&v, p + 2 * i, 2);
-            out[i] = v;
-        } else if (type == 5125) {
-            uint32_t v;
-            std::memcpy(&v, p + 4 * i, 4);
-            out[i] = v;
-        } else {
-            ADD_FAILURE() << "component type " << type;
-        }
+        out[i] = type == 5126   ? Value<float>(p, i)
+                 : type == 5121 ? Value<uint8_t>(p, i)
+                 : type == 5123 ? Value<uint16_t>(p, i)
+                                : Value<uint32_t>(p, i);
     }
     return out;
 }

@@ -23,6 +23,9 @@ struct Document {
 // Reads a .glb, or a .gltf whose one buffer is a file beside it. Fails the test on errors.
 Document Load(const std::string& path);
 
+// The Khronos validator finds no error in the file.
+void ExpectValid(const std::string& path);
+
 // The raw values of an accessor as doubles, `count` × components.
 std::vector<double> ReadAccessor(const Document& doc, int accessor);
 

@@ -95,11 +95,15 @@ protected:
         context = GlContext::Headless::Create(16, 16, &error);
         ASSERT_TRUE(context) << error;
     }
-    void OpenGame(uint32_t aniVersion = 11) {
+    // Clear, Open and BuildTree, as File / Open does.
+    static void OpenFolder(const std::string& folder) {
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
         mgr->Clear();
+        ASSERT_TRUE(mgr->Open(folder) && mgr->BuildTree());
+    }
+    void OpenGame(uint32_t aniVersion = 11) {
         Forge::SavePak(dir / "char.pak", GltfTest::CharacterGame(aniVersion));
-        ASSERT_TRUE(mgr->Open(dir.Path()) && mgr->BuildTree());
+        OpenFolder(dir.Path());
     }
     void TearDown() override { PakMgr::GetPakMgr()->Clear(); }
 
@@ -150,13 +154,15 @@ protected:
 };
 
 // Both animation versions, in metres (the default), in the game's units and scaled, and
-// with a sub-mesh hidden (left out).
+// with a sub-mesh hidden (left out). The lean rule: a joint's path is animated only when some
+// animation moves it, every animation still lasting to its last frame.
 TEST_F(GltfExport, BinaryFilePosesLikeTheModelAtEveryFrameOfEveryAnimationAndScale) {
     for (const uint32_t version : {11u, 10u}) {
         OpenGame(version);
         CVellModel model;
         LoadCharacter(model);
         ExpectPosesMatch(model, Export(model, "hero.glb"), 0.01);
+        ExpectOnlyMovingPaths(GltfEval::Load(dir / "hero.glb"), model.GetSkeleton().frameCounts);
         ExpectPosesMatch(model, Export(model, "units.glb", {.scale = 1}), 1);
         ExpectPosesMatch(model, Export(model, "twice.glb", {.scale = 2}), 2);
         model.SetSubMeshVisible(3, false);
@@ -171,8 +177,7 @@ TEST_F(GltfExport, BinaryFilePosesLikeTheModelAtEveryFrameOfEveryAnimationAndSca
 TEST_F(GltfExport, SeveralAnimationFilesAddTheirAnimationsByBoneName) {
     OpenGame();
     Forge::SavePak(dir / "odd.pak", GltfTest::OddFiles());
-    PakMgr::GetPakMgr()->Clear();
-    ASSERT_TRUE(PakMgr::GetPakMgr()->Open(dir.Path()) && PakMgr::GetPakMgr()->BuildTree());
+    OpenFolder(dir.Path());
     CVellModel model;
     LoadCharacter(model);
     PakMgr::ITreeNode* ani = Node("chars/hero/hero.ani");
@@ -224,9 +229,7 @@ TEST_F(GltfExport, TextFileKeepsBufferAndImagesBesideUnderPlainNames) {
 // The sample character faces +Z with its left side at +X, and a texture is MASK exactly when
 // some texel would fail the view's alpha test.
 TEST_F(GltfExport, SampleCharacterFacesPlusZAndMasksOnlyTexturesThatCutOut) {
-    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
-    mgr->Clear();
-    ASSERT_TRUE(mgr->Open(TestUtil::SampleGameFolder()) && mgr->BuildTree());
+    OpenFolder(TestUtil::SampleGameFolder());
     CVellModel model;
     model.Load(Node("chars/hero/hero.skn"));
     model.LoadAnimation(Node("chars/hero/hero.ani"));
@@ -260,7 +263,7 @@ TEST_F(GltfExport, SampleCharacterFacesPlusZAndMasksOnlyTexturesThatCutOut) {
         }
         const auto& texture = material["pbrMetallicRoughness"]["baseColorTexture"];
         const std::string image = doc.json["images"][texture["index"].get<int>()]["name"];
-        auto file = mgr->LoadFile(Node("chars/hero")->FindNode(image + ".dds"));
+        auto file = PakMgr::GetPakMgr()->LoadFile(Node("chars/hero")->FindNode(image + ".dds"));
         ASSERT_TRUE(file) << image;
         const auto rgba = Dds::DecodeToRgba(Dds::ParseDds(*file, true));
         bool cutsOut = false;
@@ -398,11 +401,9 @@ TEST_F(GltfExport, FacesMaterialsNamesAndNormals) {
                           doc.bin.begin() + static_cast<long>(at) + 4),
               "\x89PNG");
 
-    // Names in the archives' code page arrive as UTF-8.
+    // Names in the archives' code page arrive as UTF-8 (the joints' too: the bind test).
     EXPECT_EQ(doc.json["animations"][0]["name"], "\xE8\xB5\xB0");
     const auto& nodes = doc.json["nodes"];
-    EXPECT_TRUE(std::any_of(nodes.begin(), nodes.end(),
-                            [](const auto& n) { return n["name"] == "\xE8\xBA\xAB\xE4\xBD\x93"; }));
     // Every node has a name of its own; the mesh keeps its name beside the skeleton's.
     std::set<std::string> names;
     for (const auto& n : nodes) {
@@ -411,14 +412,6 @@ TEST_F(GltfExport, FacesMaterialsNamesAndNormals) {
     EXPECT_TRUE(names.count("hero"));
     EXPECT_TRUE(names.count("hero_skeleton"));
     EXPECT_EQ(doc.json["skins"][0]["name"], "hero_skeleton");
-    EXPECT_EQ(doc.json["images"][0]["name"], "hero");
-    // The sword hangs under ~BoxBone01.
-    for (const auto& n : nodes) {
-        if (n["name"] == "~BoxBone01") {
-            ASSERT_TRUE(n.contains("children"));
-            EXPECT_EQ(nodes[n["children"][0].get<int>()]["name"], "sword");
-        }
-    }
     // Normals are mirrored and of unit length.
     const auto& prim = doc.json["meshes"][0]["primitives"][0];
     const std::vector<double> normals = GltfEval::ReadAccessor(doc, prim["attributes"]["NORMAL"]);
@@ -432,34 +425,15 @@ TEST_F(GltfExport, FacesMaterialsNamesAndNormals) {
     }
 }
 
-// The lean rule: a joint's path is animated only when some animation moves it, every
-// animation still lasting to its last frame, and the poses stay the model's at every frame.
-// The sample hero's three actions then hold 48 channels, not 270.
+// The lean rule on the sample hero: its three actions hold 48 channels, not 270, and still
+// pose like the model at every frame.
 TEST_F(GltfExport, AnimationsWriteOnlyThePathsTheyMoveAndPoseLikeTheModel) {
-    const struct {
-        bool sample;
-        std::size_t channels;  // 0: not counted
-    } kRows[] = {{false, 0}, {true, 48}};
-    for (const auto& row : kRows) {
-        SCOPED_TRACE(row.sample ? "sample" : "test character");
-        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
-        if (row.sample) {
-            mgr->Clear();
-            ASSERT_TRUE(mgr->Open(TestUtil::SampleGameFolder()) && mgr->BuildTree());
-        } else {
-            OpenGame();
-        }
-        CVellModel model;
-        LoadCharacter(model, row.sample);
-        const std::string path = Export(model, "lean.glb");
-        const std::size_t channels =
-            ExpectOnlyMovingPaths(GltfEval::Load(path), model.GetSkeleton().frameCounts);
-        if (row.channels > 0) {
-            EXPECT_EQ(channels, row.channels);
-        }
-        ExpectPosesMatch(model, path, Export::kMetresPerGameUnit, 0,
-                         row.sample ? kSamplePoseTolerance : kPoseTolerance);
-    }
+    OpenFolder(TestUtil::SampleGameFolder());
+    CVellModel model;
+    LoadCharacter(model, true);
+    const std::string path = Export(model, "lean.glb");
+    EXPECT_EQ(ExpectOnlyMovingPaths(GltfEval::Load(path), model.GetSkeleton().frameCounts), 48u);
+    ExpectPosesMatch(model, path, Export::kMetresPerGameUnit, 0, kSamplePoseTolerance);
 }
 
 // A material per skin material: its glow as emissive texture, factor and strength (only
@@ -481,16 +455,12 @@ TEST_F(GltfExport, MaterialsGlowAndKeepTheirOtherTexturesAndColours) {
         const std::string path = dir / (name + ".gltf");
         Export::ExportGltf(model, path, nodes);
         files.emplace(name, GltfEval::Load(path));
-        const TestUtil::RunResult valid =
-            TestUtil::Run(NODE_PROGRAM, {GLTF_CHECKS "/validate.js", path});
-        EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+        GltfEval::ExpectValid(path);
     };
     OpenGame();
     exportAs("hero", {"chars/hero/hero.skn"}, false);
     exportAs("parts", {"chars/hero/parts/hero_body.skn", "chars/hero/parts/hero_head.skn"}, false);
-    PakMgr::GetPakMgr()->Clear();
-    ASSERT_TRUE(PakMgr::GetPakMgr()->Open(TestUtil::SampleGameFolder()) &&
-                PakMgr::GetPakMgr()->BuildTree());
+    OpenFolder(TestUtil::SampleGameFolder());
     exportAs("sample", {"chars/hero/hero.skn"}, true);
 
     const struct {

@@ -22,10 +22,7 @@ void ExpectMatrixNear(const Matrix& a, const Matrix& b, float tolerance) {
 // A matrix of parts, or one with a mirror inside (a negative scale), decomposes into parts
 // that compose back; shear, projection and a flattened axis have no parts.
 TEST(GltfMath, DecomposeGivesPartsThatComposeBackOrNone) {
-    Trs trs;
-    trs.translation = {1, -2, 3};
-    trs.rotation = Normalized({0.3f, -0.2f, 0.5f, 0.7f});
-    trs.scale = {2, 0.5f, 1.5f};
+    const Trs trs{{1, -2, 3}, Normalized({0.3f, -0.2f, 0.5f, 0.7f}), {2, 0.5f, 1.5f}};
     Matrix mirror = Model::kIdentity;
     mirror[0] = -1;
     mirror[13] = 2;
@@ -46,10 +43,7 @@ TEST(GltfMath, DecomposeGivesPartsThatComposeBackOrNone) {
 }
 
 TEST(GltfMath, MatrixInTheFileFrameIsMadeOfThePartsInIt) {
-    Trs trs;
-    trs.translation = {4, 5, 6};
-    trs.rotation = Normalized({0.1f, 0.7f, -0.3f, 0.6f});
-    trs.scale = {1, 2, 3};
+    const Trs trs{{4, 5, 6}, Normalized({0.1f, 0.7f, -0.3f, 0.6f}), {1, 2, 3}};
     for (float scale : {1.0f, 0.01f}) {
         const Export::Gltf::Frame frame{scale};
         Trs placed = trs;
@@ -60,11 +54,7 @@ TEST(GltfMath, MatrixInTheFileFrameIsMadeOfThePartsInIt) {
 }
 
 TEST(GltfMath, InverseUndoesAndSingularHasNone) {
-    Trs trs;
-    trs.translation = {1, 2, 3};
-    trs.rotation = Normalized({0.2f, 0.1f, 0.4f, 0.9f});
-    trs.scale = {3, 1, 2};
-    const Matrix m = Compose(trs);
+    const Matrix m = Compose({{1, 2, 3}, Normalized({0.2f, 0.1f, 0.4f, 0.9f}), {3, 1, 2}});
     auto inverse = Model::Inverse(m);
     ASSERT_TRUE(inverse);
     ExpectMatrixNear(Model::Multiply(m, *inverse), Model::kIdentity, 1e-5f);

@@ -42,10 +42,8 @@ inline const std::string kWalk = "\xD7\xDF";           // 走
 // Six vertices around the y axis, with normals as read and texture rows.
 inline Forge::SubMeshDesc Ring(std::string name, float y, uint32_t stripFlag,
                                std::vector<uint16_t> indices) {
-    Forge::SubMeshDesc s;
-    s.name = std::move(name);
-    s.stripFlag = stripFlag;
-    s.indices = std::move(indices);
+    Forge::SubMeshDesc s{
+        .name = std::move(name), .stripFlag = stripFlag, .indices = std::move(indices)};
     for (int i = 0; i < 6; ++i) {
         const float a = static_cast<float>(i) * 1.047f;
         s.positions.push_back({3 * std::cos(a), y + static_cast<float>(i % 2), 3 * std::sin(a)});
@@ -66,10 +64,7 @@ constexpr uint16_t kNone = Forge::kNoBoneSlot;
 
 // Mesh bones: root, spine (身体), arm, late, missing (no such skeleton bone), ~BoxBone01.
 inline Forge::MeshDesc CharacterMesh(const std::string& name, Forge::Matrix spineBind) {
-    Forge::MeshDesc mesh;
-    mesh.name = name;
-    mesh.boxMin = {-5, 0, -5};
-    mesh.boxMax = {5, 20, 5};
+    Forge::MeshDesc mesh{.name = name, .boxMin = {-5, 0, -5}, .boxMax = {5, 20, 5}};
     mesh.bones = {{"root", Forge::kIdentityMatrix}, {kSpine, spineBind},
                   {"arm", TurnZ(0.5f, -3, -12, 0)}, {"late", Translate(0, -4, 0)},
                   {"missing", Translate(1, 1, 1)},  {"~BoxBone01", TurnZ(-0.3f, -5, -12, 0)}};
@@ -78,20 +73,10 @@ inline Forge::MeshDesc CharacterMesh(const std::string& name, Forge::Matrix spin
     // Every kind of influence: one bone, two, a sum below 1, an empty slot with weight, a
     // bone the skeleton lacks, a slot past the name table, a repeated slot, five bones.
     Forge::SubMeshDesc body = Ring("body", 10, 0, {0, 1, 2, 2, 3, 4, 4, 4, 5, 5, 0, 1, 3});
-    Weigh(body,
-          {{1, kNone, kNone, kNone},
-           {1, 2, kNone, kNone},
-           {0, 1, kNone, kNone},
-           {kNone, 1, kNone, kNone},
-           {4, 2, 7, 2},
-           {0, 1, 2, 3}},
-          {{1, 0, 0, 0},
-           {0.5f, 0.5f, 0, 0},
-           {0.3f, 0.3f, 0, 0},
-           {0.4f, 0.6f, 0, 0},
-           {0.4f, 0.2f, 0.2f, 0.2f},
-           {0.2f, 0.2f, 0.2f, 0.2f}},
-          names);
+    // clang-format off
+    Weigh(body, {{1, kNone, kNone, kNone}, {1, 2, kNone, kNone}, {0, 1, kNone, kNone}, {kNone, 1, kNone, kNone}, {4, 2, 7, 2}, {0, 1, 2, 3}},
+          {{1, 0, 0, 0}, {0.5f, 0.5f, 0, 0}, {0.3f, 0.3f, 0, 0}, {0.4f, 0.6f, 0, 0}, {0.4f, 0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f, 0.2f}}, names);
+    // clang-format on
     Forge::SubMeshDesc strip = Ring("strip", 14, 1, {0, 1, 1, 2, 3, 4, 5});
     Weigh(strip, std::vector<std::array<uint16_t, 4>>(6, {2, 1, kNone, kNone}),
           std::vector<Forge::Vec4>(6, {0.75f, 0.25f, 0, 0}), names);
@@ -139,10 +124,7 @@ inline std::vector<uint8_t> Texture() {
         pixels.insert(pixels.end(), {static_cast<uint8_t>(i * 16), 0x80, 0x20,
                                      static_cast<uint8_t>(i % 2 ? 0xFF : 0x40)});
     }
-    Forge::DdsDesc desc;
-    desc.width = 4;
-    desc.height = 4;
-    return Forge::WriteDds(desc, pixels);
+    return Forge::WriteDds(Forge::DdsDesc{.width = 4, .height = 4}, pixels);
 }
 
 // Bones: root; 身体 below it; arm below 身体; "early" whose parent comes after it; late;
@@ -151,21 +133,17 @@ inline std::vector<uint8_t> Texture() {
 inline Forge::AnimationDesc Animation(uint32_t version) {
     using Forge::TrackDesc;
     const float quarter = 1.5707963f;
-    Forge::AnimationDesc ani;
-    ani.name = "hero";
-    ani.version = version;
+    Forge::AnimationDesc ani{.name = "hero", .version = version};
     ani.animationNames = {kWalk, "attack"};
     ani.frameCounts = {24, 7};
 
     TrackDesc root0;
     root0.positionKeys = {{0, {0, 0, 0}}, {10, {5, 0, 0}}, {20, {5, 0, 8}}};
     root0.rotationKeys = {{0, {0, 0, 0, 1}}, {10, AxisTurn({0, 0, 1}, quarter)}};
-    TrackDesc root1;
-    root1.basePosition = {0, 1, 0};
+    TrackDesc root1{.basePosition = {0, 1, 0}};
     root1.rotationKeys = {{0, AxisTurn({1, 0, 0}, 0.3f)}, {20, AxisTurn({1, 0, 0}, 1.2f)}};
 
-    TrackDesc spine0;
-    spine0.basePosition = {0, 10, 0};
+    TrackDesc spine0{.basePosition = {0, 10, 0}};
     const Forge::Vec4 q = AxisTurn({0, 1, 0}, 0.7f);
     // The same turn written as -q at frame 6: the blend takes the short way.
     spine0.rotationKeys = {
@@ -174,8 +152,7 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     TrackDesc spine1 = spine0;
     spine1.positionKeys = {{1, {0, 9, 0}}, {30, {0, 12, 0}}};
 
-    TrackDesc arm0;
-    arm0.basePosition = {3, 2, 0};
+    TrackDesc arm0{.basePosition = {3, 2, 0}};
     // Keys out of order: the lookup walks them as stored.
     arm0.rotationKeys = {{12, AxisTurn({0, 0, 1}, 1)},
                          {4, AxisTurn({0, 0, 1}, -0.5f)},
@@ -183,35 +160,16 @@ inline Forge::AnimationDesc Animation(uint32_t version) {
     arm0.positionKeys = {{3, {3, 2, 0}}};  // one key: the base position holds
     TrackDesc arm1 = arm0;
 
-    TrackDesc early;
-    early.basePosition = {1, 1, 1};
+    TrackDesc early{.basePosition = {1, 1, 1}};
     early.rotationKeys = {{0, AxisTurn({0, 0, 1}, 0.2f)}, {23, AxisTurn({0, 0, 1}, 2)}};
-    TrackDesc late;
-    late.basePosition = {0, 4, 0};
+    TrackDesc late{.basePosition = {0, 4, 0}};
     late.scaleKeys = {{0, {1, 1, 1}}, {5, {2, 2, 2}}};
-    TrackDesc box;
-    box.basePosition = {2, 0, 0};
-    box.baseRotation = AxisTurn({0, 0, 1}, 0.3f);
+    const TrackDesc box{.basePosition = {2, 0, 0}, .baseRotation = AxisTurn({0, 0, 1}, 0.3f)};
 
     ani.bones = {{"root", "", {root0, root1}},   {kSpine, "root", {spine0, spine1}},
                  {"arm", kSpine, {arm0, arm1}},  {"early", "late", {early, early}},
                  {"late", "root", {late, late}}, {"~BoxBone01", "arm", {box, box}}};
     return ani;
-}
-
-// The animation without the bone the sword hangs on.
-inline Forge::AnimationDesc AnimationWithoutBox() {
-    Forge::AnimationDesc ani = Animation(11);
-    ani.name = "nobox";
-    ani.bones.pop_back();
-    return ani;
-}
-
-inline Forge::MeshDesc SwordMesh() {
-    Forge::MeshDesc mesh;
-    mesh.name = "sword";
-    mesh.subMeshes = {Ring("sword blade", 0, 0, {0, 1, 2, 3, 4, 5})};
-    return mesh;
 }
 
 inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
@@ -222,15 +180,21 @@ inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
     Forge::SkinDesc head = CharacterSkin("hero_head.msh");
     // A glow texture under a black colour: the texture alone glows.
     head.materials[0].params.push_back(Forge::TextParam("g_EmissiveTex", "hero.dds"));
+    // The animation without the bone the sword hangs on.
+    Forge::AnimationDesc nobox = Animation(11);
+    nobox.name = "nobox";
+    nobox.bones.pop_back();
+    const Forge::MeshDesc blade{.name = "sword",
+                                .subMeshes = {Ring("sword blade", 0, 0, {0, 1, 2, 3, 4, 5})}};
     return {
         {"\\chars\\hero\\hero.skn", Forge::WriteSkin(CharacterSkin("hero.msh"))},
         {"\\chars\\hero\\hero.msh", Forge::WriteMesh(CharacterMesh("hero", Translate(0, -10, 0)))},
         {"\\chars\\hero\\tex\\hero.dds", Texture()},
         {"\\chars\\hero\\hero.ani", Forge::WriteAnimation(Animation(aniVersion))},
-        {"\\chars\\hero\\nobox.ani", Forge::WriteAnimation(AnimationWithoutBox())},
+        {"\\chars\\hero\\nobox.ani", Forge::WriteAnimation(nobox)},
         {"\\chars\\hero\\tex\\sword glow.dds", Texture()},
         {"\\chars\\hero\\sword.skn", Forge::WriteSkin(sword)},
-        {"\\chars\\hero\\sword.msh", Forge::WriteMesh(SwordMesh())},
+        {"\\chars\\hero\\sword.msh", Forge::WriteMesh(blade)},
         {"\\chars\\hero\\parts\\hero_body.skn", Forge::WriteSkin(CharacterSkin("hero_body.msh"))},
         {"\\chars\\hero\\parts\\hero_body.msh",
          Forge::WriteMesh(CharacterMesh("body", Translate(0, -10, 0)))},
@@ -245,11 +209,10 @@ inline std::vector<Forge::PakFile> CharacterGame(uint32_t aniVersion = 11) {
 // Files beside the character that an export over its folder must survive: an animation
 // none of whose bones the character has, and a skin that is not one.
 inline std::vector<Forge::PakFile> OddFiles() {
-    Forge::AnimationDesc other;
-    other.name = "other";
-    other.animationNames = {"spin"};
-    other.frameCounts = {2};
-    other.bones = {{"nobody", "", {Forge::TrackDesc{}}}};
+    const Forge::AnimationDesc other{.name = "other",
+                                     .animationNames = {"spin"},
+                                     .frameCounts = {2},
+                                     .bones = {{"nobody", "", {Forge::TrackDesc{}}}}};
     return {{"\\chars\\hero\\other.ani", Forge::WriteAnimation(other)},
             {"\\chars\\hero\\broken.skn", Forge::Bytes("not a skin")}};
 }

@@ -22,6 +22,27 @@ constexpr int kHeight = 240;
 constexpr float kYellow[3] = {1, 1, 0};
 constexpr float kOrigin[3] = {0, 0, 0};
 
+// A fontconfig configuration of the test's own, in force while it lives.
+class FontConfig {
+public:
+    explicit FontConfig(const std::string& body) {
+        std::ofstream(m_dir / "fonts.conf")
+            << "<fontconfig>" << body << "<cachedir>" << m_dir.Path() << "</cachedir></fontconfig>";
+        ::setenv("FONTCONFIG_FILE", (m_dir / "fonts.conf").c_str(), 1);
+    }
+    ~FontConfig() { ::unsetenv("FONTCONFIG_FILE"); }
+    FontConfig(const FontConfig&) = delete;
+    FontConfig& operator=(const FontConfig&) = delete;
+    // A configuration that knows the one font file and nothing else.
+    static std::string Only(const TestUtil::TempDir& dir, const std::string& file) {
+        std::filesystem::create_symlink(file, dir / std::filesystem::path(file).filename());
+        return "<dir>" + dir.Path() + "</dir>";
+    }
+
+private:
+    TestUtil::TempDir m_dir;
+};
+
 class FontTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -35,6 +56,11 @@ protected:
         GLfloat position[4] = {};
         glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
         return position[0];
+    }
+    // How far the raster position moves over the text printed at (100, 100) of the grid.
+    static float Advance(Font::CSimpleFont& font, const std::string& text) {
+        font.Printf2D(100, 100, kYellow, "%s", text.c_str());
+        return RasterX() - 100.5f * kWidth / 640.0f;
     }
     static bool Lit(const Rgba& p) { return p[0] > 0 || p[1] > 0 || p[2] > 0; }
 
@@ -105,19 +131,14 @@ TEST_F(FontTest, Printf2DPutsTheTextAtItsPointOfTheGrid) {
 // One cell each, control codes too; byte 255 and a null format draw nothing; texts are cut
 // to 1023 characters.
 TEST_F(FontTest, GlyphsAdvanceByOneCellEach) {
-    const float start = 100.5f * kWidth / 640.0f;
-    const auto advance = [&](const char* text) {
-        m_font.Printf2D(100, 100, kYellow, "%s", text);
-        return RasterX() - start;
-    };
-    const float one = advance("W");
+    const float one = Advance(m_font, "W");
     EXPECT_GT(one, 4.0f);
     EXPECT_LT(one, 14.0f);
     for (const char* text : {"ii", "WW", "\x01\x02"}) {
-        EXPECT_FLOAT_EQ(advance(text), 2 * one) << text;
+        EXPECT_FLOAT_EQ(Advance(m_font, text), 2 * one) << text;
     }
     glClear(GL_COLOR_BUFFER_BIT);
-    EXPECT_FLOAT_EQ(advance("\xff"), 0);
+    EXPECT_FLOAT_EQ(Advance(m_font, "\xff"), 0);
     // A null format, given an argument as a format from elsewhere would be.
     const char* none = nullptr;
     EXPECT_EQ(m_font.Printf3D(kOrigin, kYellow, none, "x"), 0);
@@ -143,11 +164,10 @@ TEST_F(FontTest, ControlCodesOnlyAdvanceWhateverTheFaceHas) {
             << TestUtil::Repeat("FF\n", 8) << "ENDCHAR\n";
     }
     bdf << "ENDFONT\n" << std::flush;
-    std::ofstream(dir / "fonts.conf") << "<fontconfig><dir>" << dir.Path() << "</dir><cachedir>"
-                                      << dir.Path() << "</cachedir></fontconfig>";
-    ::setenv("FONTCONFIG_FILE", (dir / "fonts.conf").c_str(), 1);
-    m_font.Create("Block", 14);
-    ::unsetenv("FONTCONFIG_FILE");
+    {
+        FontConfig config("<dir>" + dir.Path() + "</dir>");
+        m_font.Create("Block", 14);
+    }
     m_font.Printf2D(0, 0, kYellow, "A\x7f\x85\x9f");
     m_gl.Read();
     EXPECT_EQ(m_gl.CountAll(Lit), 64);  // the 'A' only
@@ -203,27 +223,6 @@ InstalledFaces FindInstalledFaces() {
     return found;
 }
 
-// A fontconfig configuration of the test's own, in force while it lives.
-class FontConfig {
-public:
-    explicit FontConfig(const std::string& body) {
-        std::ofstream(m_dir / "fonts.conf")
-            << "<fontconfig>" << body << "<cachedir>" << m_dir.Path() << "</cachedir></fontconfig>";
-        ::setenv("FONTCONFIG_FILE", (m_dir / "fonts.conf").c_str(), 1);
-    }
-    ~FontConfig() { ::unsetenv("FONTCONFIG_FILE"); }
-    FontConfig(const FontConfig&) = delete;
-    FontConfig& operator=(const FontConfig&) = delete;
-    // A configuration that knows the one font file and nothing else.
-    static std::string Only(const TestUtil::TempDir& dir, const std::string& file) {
-        std::filesystem::create_symlink(file, dir / std::filesystem::path(file).filename());
-        return "<dir>" + dir.Path() + "</dir>";
-    }
-
-private:
-    TestUtil::TempDir m_dir;
-};
-
 // Bone labels look the same on every machine: "Fixedsys" is DejaVu Sans Mono Bold even where
 // the configuration puts another monospace face before every family asked for; only where it
 // is missing does another face stand in. Whatever the face, every code advances by one cell,
@@ -276,16 +275,11 @@ TEST_F(FontTest, FixedsysIsDejaVuSansMonoAndEveryCodeOneCellWhateverTheMachinePr
         if (row.isDejaVu) {
             EXPECT_TRUE(m_gl.Context().ReadPixels() == dejaVu);
         }
-        const float start = 100.5f * kWidth / 640.0f;
-        const auto advance = [&](const std::string& text) {
-            font.Printf2D(100, 100, kYellow, "%s", text.c_str());
-            return RasterX() - start;
-        };
-        const float cell = advance("0");
+        const float cell = Advance(font, "0");
         EXPECT_GT(cell, 4.0f);
         EXPECT_LT(cell, 10.0f);  // a digit's width, not that of the face's widest (CJK) glyph
         for (const std::string text : {"W", "i", "\x01", "\x7f", "\x85", "\xe9", "\xfe"}) {
-            EXPECT_FLOAT_EQ(advance(text), cell) << int{static_cast<uint8_t>(text[0])};
+            EXPECT_FLOAT_EQ(Advance(font, text), cell) << int{static_cast<uint8_t>(text[0])};
         }
     }
 }

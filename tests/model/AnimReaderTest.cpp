@@ -8,13 +8,10 @@
 namespace {
 
 using TestUtil::ErrorOf;
-using TestUtil::Reader;
+const auto Read = &TestUtil::Read<Model::Skeleton>;
 
 Forge::TrackDesc MakeTrack(float seed) {
-    Forge::TrackDesc track;
-    track.basePosition = {seed, seed + 1, seed + 2};
-    track.baseRotation = {0, 0, 0.6f, 0.8f};
-    track.baseScale = {1, 2, 3};
+    Forge::TrackDesc track{{seed, seed + 1, seed + 2}, {0, 0, 0.6f, 0.8f}, {1, 2, 3}};
     track.positionKeys = {{0, {seed, 0, 0}}, {5, {seed, 1, 0}}};
     track.rotationKeys = {{0, {0, 0, 0, 1}}, {3, {0, 1, 0, 0}}, {5, {1, 0, 0, 0}}};
     track.scaleKeys = {{2, {2, 2, 2}}};
@@ -22,9 +19,7 @@ Forge::TrackDesc MakeTrack(float seed) {
 }
 
 Forge::AnimationDesc MakeAnimation(uint32_t version) {
-    Forge::AnimationDesc desc;
-    desc.name = "hero.ani";
-    desc.version = version;
+    Forge::AnimationDesc desc{.name = "hero.ani", .version = version};
     desc.animationNames = {"walk", "run"};
     desc.frameCounts = {30, 12};
     desc.bones = {
@@ -33,13 +28,6 @@ Forge::AnimationDesc MakeAnimation(uint32_t version) {
         {"Bip01 Head", "Bip01 Spine", {MakeTrack(4), MakeTrack(5)}},
     };
     return desc;
-}
-
-Model::Skeleton Read(const std::vector<uint8_t>& bytes) {
-    Model::Skeleton skeleton;
-    auto reader = Reader(bytes);
-    Model::ReadAnimation(reader, skeleton);
-    return skeleton;
 }
 
 // Packed keys: their values are copied out rather than referred to.

@@ -5,16 +5,9 @@
 
 namespace {
 
-using TestUtil::ErrorOf;
-using TestUtil::Reader;
+const auto Read = &TestUtil::Read<Model::Mesh>;
 
-Forge::Matrix Translation(float x, float y, float z) {
-    Forge::Matrix m = Forge::kIdentityMatrix;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
+using TestUtil::Translation;
 
 // A sub-mesh of `vertices` vertices whose values follow from `seed`.
 Forge::SubMeshDesc MakeSubMesh(const std::string& name, uint16_t vertices, float seed,
@@ -35,11 +28,7 @@ Forge::SubMeshDesc MakeSubMesh(const std::string& name, uint16_t vertices, float
 }
 
 Forge::MeshDesc MakeMesh(uint32_t version) {
-    Forge::MeshDesc mesh;
-    mesh.name = "hero body";
-    mesh.version = version;
-    mesh.spare0 = 7;
-    mesh.spare1 = 9;
+    Forge::MeshDesc mesh{.name = "hero body", .version = version, .spare0 = 7, .spare1 = 9};
     mesh.boxMin = {-1, -2, -3};
     mesh.boxMax = {4, 5, 6};
     mesh.bones = {{"Bip01", Translation(-1, -2, -3)}, {"Bip01 Spine", Translation(0, -10, 0)}};
@@ -47,13 +36,6 @@ Forge::MeshDesc MakeMesh(uint32_t version) {
         MakeSubMesh("body", 4, 0, std::vector<std::string>{"Bip01 Spine", "Bip01", "Nowhere"}),
         MakeSubMesh("cape", 3, 100, std::vector<std::string>{"Bip01"}),
     };
-    return mesh;
-}
-
-Model::Mesh Read(const std::vector<uint8_t>& bytes) {
-    Model::Mesh mesh;
-    auto reader = Reader(bytes);
-    Model::ReadMesh(mesh, reader);
     return mesh;
 }
 

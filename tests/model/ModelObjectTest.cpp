@@ -36,12 +36,9 @@ std::vector<Forge::PakFile> Part(const std::string& folder, const std::string& s
 // Bones "root" and "~BoxBone01"; animation "walk" of 10 frames moves root from x 0 to 9,
 // "wave" has 4 frames.
 std::vector<uint8_t> Animation() {
-    Forge::AnimationDesc ani;
-    ani.animationNames = {"walk", "wave"};
-    ani.frameCounts = {10, 4};
-    Forge::TrackDesc walk;
-    walk.positionKeys = {{0, {0, 0, 0}}, {9, {9, 0, 0}}};
-    Forge::TrackDesc still;
+    Forge::AnimationDesc ani{.animationNames = {"walk", "wave"}, .frameCounts = {10, 4}};
+    const Forge::TrackDesc walk{.positionKeys = {{0, {0, 0, 0}}, {9, {9, 0, 0}}}};
+    const Forge::TrackDesc still;
     ani.bones = {{"root", "", {walk, still}}, {"~BoxBone01", "root", {still, still}}};
     return Forge::WriteAnimation(ani);
 }
@@ -123,16 +120,16 @@ TEST_F(ModelObject, WholeModelAndPartsGoToTheirSlots) {
 }
 
 TEST_F(ModelObject, PartRemovesWholeModelButKeepsItsBox) {
-    float min[3], max[3];
-    model.GetBoundingBox(min, max);
-    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{10, 10, 10}));
-    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{-10, -10, -10}));
+    const auto box = [&] {
+        std::vector<float> minMax(6);
+        model.GetBoundingBox(minMax.data(), minMax.data() + 3);
+        return minMax;
+    };
+    EXPECT_EQ(box(), (std::vector<float>{10, 10, 10, -10, -10, -10}));
     Load("chars/hero/hero.skn");
     Load("chars/hero/parts/hero_body.skn");
     EXPECT_EQ(TestUtil::SubMeshesOf(model), (std::vector<std::string>{"body"}));
-    model.GetBoundingBox(min, max);
-    EXPECT_EQ(std::vector<float>(min, min + 3), (std::vector<float>{-5, -5, 0}));
-    EXPECT_EQ(std::vector<float>(max, max + 3), (std::vector<float>{5, 5, 0}));
+    EXPECT_EQ(box(), (std::vector<float>{-5, -5, 0, 5, 5, 0}));
 }
 
 TEST_F(ModelObject, WholeModelRemovesPartsAttachmentAndSkeleton) {
@@ -231,16 +228,13 @@ TEST_F(ModelObject, PlayingPosesOnlyWhenTheIntegerFrameChanges) {
     const auto& posed = model.MeshAt(1).subMeshes[0].skinnedPositions;
     EXPECT_FLOAT_EQ(posed[0][0], -1);  // nothing posed yet
 
-    tick += 10;  // 0.6 frames
-    model.Update();
-    EXPECT_FLOAT_EQ(posed[0][0], -1);
-    tick += 10;  // 1.2 frames: posed at 1.2
-    model.Update();
-    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
-    tick += 10;  // 1.8: same frame, no new pose
-    model.Update();
-    EXPECT_NEAR(model.Playback().currentFrame, 1.8f, 1e-4);
-    EXPECT_NEAR(posed[0][0], 0.2f, 1e-4);
+    // 10 ms a tick: at 0.6 frames nothing posed, at 1.2 posed there, at 1.8 the same frame.
+    for (const auto& [frame, x] : {std::pair{0.6f, -1.0f}, {1.2f, 0.2f}, {1.8f, 0.2f}}) {
+        tick += 10;
+        model.Update();
+        EXPECT_NEAR(model.Playback().currentFrame, frame, 1e-4);
+        EXPECT_NEAR(posed[0][0], x, 1e-4) << frame;
+    }
 }
 
 TEST_F(ModelObject, ClockWrapStillAdvancesByTheElapsedTime) {

@@ -1,8 +1,6 @@
 // OBJ text of single sub-meshes, and the files and texture copies of a whole export.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "GameFolder.h"
 #include "model/obj.h"
 #include "model/object.h"
@@ -12,11 +10,7 @@ namespace {
 using Model::SubMesh;
 
 SubMesh Triangle(uint32_t primitive, std::vector<uint16_t> indices) {
-    SubMesh s;
-    s.name = "arm";
-    s.primitive = primitive;
-    s.indices = std::move(indices);
-    return s;
+    return {.name = "arm", .indices = std::move(indices), .primitive = primitive};
 }
 
 std::string Text(const SubMesh& s, std::string_view comment = "c") {
@@ -126,14 +120,7 @@ protected:
         m.diffuseTexName = name;
         return m;
     }
-    std::vector<std::string> Files() {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(out.Path())) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Files() const { return TestUtil::FilesIn(out.Path()); }
 
     TestUtil::Game game;
     TestUtil::TempDir out;

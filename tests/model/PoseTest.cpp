@@ -4,7 +4,9 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <type_traits>
 
+#include "GameFolder.h"
 #include "model/object.h"
 #include "model/pose.h"
 
@@ -14,7 +16,6 @@ using Model::AnimTrack;
 using Model::Bone;
 using Model::CVellModel;
 using Model::kNoBone;
-using Model::Matrix;
 using Model::Mesh;
 using Model::RotationKey;
 using Model::Skeleton;
@@ -29,32 +30,18 @@ const Vec4 kQuarterTurnZ = {0, 0, kHalfSqrt2, kHalfSqrt2};  // 90° about z
 constexpr Vec4 kNoTurn = {0, 0, 0, 1};
 constexpr float kEighthTurn = std::numbers::pi_v<float> / 8;
 
-void ExpectNear(const Vec3& actual, const Vec3& expected) {
-    for (int i = 0; i < 3; ++i) {
+template <std::size_t N>
+void ExpectNear(const std::array<float, N>& actual,
+                const std::type_identity_t<std::array<float, N>>& expected) {
+    for (std::size_t i = 0; i < N; ++i) {
         EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
     }
 }
 
-void ExpectNear(const Vec4& actual, const Vec4& expected) {
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(actual[i], expected[i], kTolerance) << "component " << i;
-    }
-}
-
-Matrix Translation(float x, float y, float z) {
-    Matrix m = Model::kIdentity;
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return m;
-}
+using TestUtil::Translation;
 
 AnimTrack Track(Vec3 position = {}, Vec4 rotation = kNoTurn, Vec3 scale = {1, 1, 1}) {
-    AnimTrack track;
-    track.basePosition = position;
-    track.baseRotation = rotation;
-    track.baseScale = scale;
-    return track;
+    return {.basePosition = position, .baseRotation = rotation, .baseScale = scale};
 }
 
 VectorKey VKey(uint16_t frame, Vec3 v) {
@@ -66,11 +53,11 @@ RotationKey RKey(uint16_t frame, Vec4 q) {
 }
 
 Bone MakeBone(const std::string& name, uint32_t parent, AnimTrack track) {
-    Bone bone;
-    bone.name = name;
-    bone.parent = parent;
-    bone.tracks.push_back(std::move(track));
-    return bone;
+    return {.name = name, .tracks = {std::move(track)}, .parent = parent};
+}
+
+Bone Root(AnimTrack track) {
+    return MakeBone("root", Model::kNoParent, std::move(track));
 }
 
 Skeleton MakeSkeleton(std::vector<Bone> bones) {
@@ -139,8 +126,8 @@ protected:
     CVellModel model;
 };
 
-AnimTrack Keyed(std::vector<VectorKey> positionKeys) {
-    AnimTrack track = Track({0, 0, 0});
+AnimTrack Keyed(std::vector<VectorKey> positionKeys, Vec3 base = {}) {
+    AnimTrack track = Track(base);
     track.positionKeys = std::move(positionKeys);
     return track;
 }
@@ -165,69 +152,38 @@ PoseCase Row(const char* name, std::vector<Bone> bones, Model::MeshBone meshBone
 }
 
 Bone MovedRoot() {
-    return MakeBone("root", Model::kNoParent, Track({10, 0, 0}));
+    return Root(Track({10, 0, 0}));
 }
 
+// Position keys 0 at frame 3 and 6 at frame 6 along x.
+const std::vector<Bone> kThreeToSix = {Root(Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))};
+
+const Model::MeshBone kRootBone = {"root", Model::kIdentity};
+
+// clang-format off
 const std::vector<PoseCase> kPoses = {
-    Row("TranslationKeysInterpolate",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})}))},
-        {"root", Model::kIdentity}, {1, 2, 3}, 5, {6, 2, 3}),
-    Row("QuarterTurnAboutXTakesYToZ",
-        {MakeBone("root", Model::kNoParent, Track({}, {kHalfSqrt2, 0, 0, kHalfSqrt2}))},
-        {"root", Model::kIdentity}, {0, 1, 0}, 0, {0, 0, 1}),
-    Row("QuarterTurnAboutZTakesXToY",
-        {MakeBone("root", Model::kNoParent, Track({}, kQuarterTurnZ))}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {0, 1, 0}),
+    Row("TranslationKeysInterpolate", {Root(Keyed({VKey(0, {0, 0, 0}), VKey(10, {10, 0, 0})}))}, kRootBone, {1, 2, 3}, 5, {6, 2, 3}),
+    Row("QuarterTurnAboutXTakesYToZ", {Root(Track({}, {kHalfSqrt2, 0, 0, kHalfSqrt2}))}, kRootBone, {0, 1, 0}, 0, {0, 0, 1}),
+    Row("QuarterTurnAboutZTakesXToY", {Root(Track({}, kQuarterTurnZ))}, kRootBone, {1, 0, 0}, 0, {0, 1, 0}),
     // (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (0,2,5).
-    Row("ScaleThenRotateThenTranslate",
-        {MakeBone("root", Model::kNoParent, Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))},
-        {"root", Model::kIdentity}, {1, 0, 0}, 0, {0, 2, 5}),
+    Row("ScaleThenRotateThenTranslate", {Root(Track({0, 0, 5}, kQuarterTurnZ, {2, 3, 4}))}, kRootBone, {1, 0, 0}, 0, {0, 2, 5}),
     // The child's offset (1,0,0) is turned by the parent to (0,1,0), then moved by (10,0,0).
-    Row("ChildWorldIsLocalTimesParentWorld",
-        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ)),
-         MakeBone("hand", 0, Track({1, 0, 0}))},
-        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {10, 1, 0}),
-    Row("ParentListedAfterItsChildIsIdentity",
-        {MakeBone("hand", 1, Track({1, 0, 0})),
-         MakeBone("root", Model::kNoParent, Track({10, 0, 0}))},
-        {"hand", Model::kIdentity}, {0, 0, 0}, 0, {1, 0, 0}),
+    Row("ChildWorldIsLocalTimesParentWorld", {Root(Track({10, 0, 0}, kQuarterTurnZ)), MakeBone("hand", 0, Track({1, 0, 0}))}, {"hand", Model::kIdentity}, {0, 0, 0}, 0, {10, 1, 0}),
+    Row("ParentListedAfterItsChildIsIdentity", {MakeBone("hand", 1, Track({1, 0, 0})), MovedRoot()}, {"hand", Model::kIdentity}, {0, 0, 0}, 0, {1, 0, 0}),
     // The bone rests at (10,0,0) and turns a quarter about z there.
-    Row("InverseBindMatrixAppliesFirst",
-        {MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ))},
-        {"root", Translation(-10, 0, 0)}, {11, 0, 0}, 0, {10, 1, 0}),
-    Row("BetweenKeysTheWholeFrameKeyWins",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 4.5f, {3, 0, 0}),
-    Row("ExactKeyFrame",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 3.5f, {0, 0, 0}),
-    Row("LastKeyFrame",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 6.2f, {6, 0, 0}),
-    Row("PastTheLastKeyTheBaseValue",
-        {MakeBone("root", Model::kNoParent, Keyed({VKey(3, {0, 0, 0}), VKey(6, {6, 0, 0})}))},
-        {"root", Model::kIdentity}, {0, 0, 0}, 7, {0, 0, 0}),
-    Row("OneKeyKeepsTheBaseValue",
-        {MakeBone("root", Model::kNoParent,
-                  [] {
-                      AnimTrack track = Track({1, 1, 1});
-                      track.positionKeys = {VKey(0, {5, 5, 5})};
-                      return track;
-                  }())},
-        {"root", Model::kIdentity}, {0, 0, 0}, 0, {1, 1, 1}),
-    Row("MeshBoneUnknownToTheSkeletonIsIdentity", {MovedRoot()}, {"tail", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}),
+    Row("InverseBindMatrixAppliesFirst", {Root(Track({10, 0, 0}, kQuarterTurnZ))}, {"root", Translation(-10, 0, 0)}, {11, 0, 0}, 0, {10, 1, 0}),
+    Row("BetweenKeysTheWholeFrameKeyWins", kThreeToSix, kRootBone, {0, 0, 0}, 4.5f, {3, 0, 0}),
+    Row("ExactKeyFrame", kThreeToSix, kRootBone, {0, 0, 0}, 3.5f, {0, 0, 0}),
+    Row("LastKeyFrame", kThreeToSix, kRootBone, {0, 0, 0}, 6.2f, {6, 0, 0}),
+    Row("PastTheLastKeyTheBaseValue", kThreeToSix, kRootBone, {0, 0, 0}, 7, {0, 0, 0}),
+    Row("OneKeyKeepsTheBaseValue", {Root(Keyed({VKey(0, {5, 5, 5})}, {1, 1, 1}))}, kRootBone, {0, 0, 0}, 0, {1, 1, 1}),
+    Row("MeshBoneUnknownToTheSkeletonIsIdentity", {MovedRoot()}, {"tail", Model::kIdentity}, {1, 0, 0}, 0, {1, 0, 0}),
     // An animation index left from a longer file: no track, identity.
-    Row("AnimationMissingFromTheSkeletonIsIdentity", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}, nullptr, 3),
-    Row("SubMeshWithoutBoneMapIsNotBlended", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {1, 0, 0}, [](Mesh& m) { m.subMeshes[0].boneMap.clear(); }),
-    Row("MeshWithoutBonesKeepsItsPositions", {MovedRoot()}, {"root", Model::kIdentity},
-        {1, 0, 0}, 0, {4, 4, 4}, [](Mesh& m) {
-            m = MakeMesh({}, m.subMeshes);
-            m.subMeshes[0].skinnedPositions = {{4, 4, 4}};
-        }),
+    Row("AnimationMissingFromTheSkeletonIsIdentity", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {1, 0, 0}, nullptr, 3),
+    Row("SubMeshWithoutBoneMapIsNotBlended", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {1, 0, 0}, [](Mesh& m) { m.subMeshes[0].boneMap.clear(); }),
+    Row("MeshWithoutBonesKeepsItsPositions", {MovedRoot()}, kRootBone, {1, 0, 0}, 0, {4, 4, 4}, [](Mesh& m) { m = MakeMesh({}, m.subMeshes); m.subMeshes[0].skinnedPositions = {{4, 4, 4}}; }),
 };
+// clang-format on
 
 TEST_F(PoseFixture, PoseTable) {
     for (const PoseCase& c : kPoses) {
@@ -245,7 +201,7 @@ TEST_F(PoseFixture, PoseTable) {
 }
 
 TEST_F(PoseFixture, WeightsBelowOneShrinkTowardTheOriginAndBonelessShareStays) {
-    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    Skeleton skeleton = MakeSkeleton({MovedRoot()});
     SubMesh s = MakeSubMesh({{2, 0, 0}, {2, 0, 0}},
                             {{0, kNoBone, kNoBone, kNoBone}, {0, kNoBone, kNoBone, kNoBone}},
                             {{0.5f, 0, 0, 0}, {0.5f, 0.5f, 0, 0}}, {0});
@@ -260,7 +216,7 @@ TEST_F(PoseFixture, WeightsBelowOneShrinkTowardTheOriginAndBonelessShareStays) {
 }
 
 TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
-    Skeleton skeleton = MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))});
+    Skeleton skeleton = MakeSkeleton({MovedRoot()});
     // Map entry 1 names mesh bone 5 of 2; mesh bone 1 has no boneToTrack entry; slot 4 is
     // past the bone map.
     SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}, {1, 0, 0}},
@@ -279,30 +235,39 @@ TEST_F(PoseFixture, InfluencesPointingOutOfRangeCountAsIdentity) {
     }
 }
 
-TEST_F(PoseFixture, AttachmentFollowsItsBoneRigidly) {
-    Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({0, 0, 0})),
-        MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ)),
-    });
-    Mesh sword = MakeMesh({{"~BoxBone01", Translation(100, 100, 100)}}, {OneVertex({1, 0, 0})});
-    Model::BindToSkeleton(sword, skeleton);
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    // No inverse bind matrix, no weights: (1,0,0) turned to (0,1,0), moved by (0,5,0).
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {0, 6, 0});
-}
-
-TEST_F(PoseFixture, AttachmentWithoutBoneKeepsItsPositions) {
-    Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {1, 0, 0});
+// The attachment follows its bone rigidly: no inverse bind matrix, no weights, (1,0,0)
+// turned to (0,1,0) and moved by (0,5,0). Without a bone it keeps its positions; on a bone
+// the skeleton lacks it rests where the bone's bind placement puts it. Reset, each rests
+// at that placement.
+TEST_F(PoseFixture, AttachmentFollowsItsBoneOrRestsAtItsBindPlacement) {
+    const Bone box = MakeBone("~BoxBone01", 0, Track({0, 5, 0}, kQuarterTurnZ));
+    const struct {
+        std::vector<Bone> bones;
+        std::vector<Model::MeshBone> swordBones;
+        Vec3 posed, reset;
+    } rows[] = {
+        // clang-format off
+        {{Root(Track()), box}, {{"~BoxBone01", Translation(100, 100, 100)}}, {0, 6, 0}, {-99, -100, -100}},
+        {{Root(Track({0, 5, 0}))}, {}, {1, 0, 0}, {1, 0, 0}},
+        {{Root(Track({0, 5, 0}))}, {{"~BoxBone01", Translation(-5, 0, 0)}}, {6, 0, 0}, {6, 0, 0}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        Skeleton skeleton = MakeSkeleton(row.bones);
+        Mesh sword = MakeMesh(row.swordBones, {OneVertex({1, 0, 0})});
+        Model::BindToSkeleton(sword, skeleton);
+        model.MeshAt(Model::kAttachment) = sword;
+        Pose(std::move(skeleton), MakeMesh({{"root", Model::kIdentity}}, {OneVertex({})}), 0);
+        ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], row.posed);
+        model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
+        model.ResetPose();
+        ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], row.reset);
+    }
 }
 
 TEST_F(PoseFixture, ResetPoseReturnsToBindPositionsAndJoints) {
     Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({3, 0, 0})),
+        Root(Track({3, 0, 0})),
         MakeBone("unknown", 0, Track({0, 3, 0})),
     });
     Mesh sword = MakeMesh({}, {OneVertex({1, 0, 0})});
@@ -386,7 +351,7 @@ namespace {
 // past the arm's one track, or past every track.
 TEST_F(PoseFixture, BoneWithoutATrackRestsAtItsBindPlacement) {
     for (const int32_t animation : {1, 5}) {
-        Bone root = MakeBone("root", Model::kNoParent, Track());
+        Bone root = Root(Track());
         root.tracks.push_back(Track({10, 0, 0}));
         Skeleton skeleton = MakeSkeleton({root, MakeBone("arm", 0, Track({0, 7, 0}))});
         SubMesh s = MakeSubMesh({{1, 0, 0}, {1, 0, 0}},
@@ -402,27 +367,13 @@ TEST_F(PoseFixture, BoneWithoutATrackRestsAtItsBindPlacement) {
     }
 }
 
-// Without a bone to follow the attachment rests where its bone's bind placement puts it.
-TEST_F(PoseFixture, AttachmentRestsAtItsBonesBindPlacement) {
-    Mesh sword = MakeMesh({{"~BoxBone01", Translation(-5, 0, 0)}}, {OneVertex({1, 0, 0})});
-    sword.boneToTrack = {kNoBone};
-    model.MeshAt(Model::kAttachment) = sword;
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({0, 5, 0}))}),
-         MakeMesh({{"root", Model::kIdentity}}, {OneVertex({0, 0, 0})}), 0);
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});  // no such bone
-    model.MeshAt(Model::kAttachment).subMeshes[0].skinnedPositions = {{9, 9, 9}};
-    model.ResetPose();
-    ExpectNear(Posed(Model::kAttachment).skinnedPositions[0], {6, 0, 0});
-}
-
 // The "no bone" row stays apart from the bones when a mesh has more than 16 bits of them.
 TEST_F(PoseFixture, NoBoneRowPastSixteenBitsOfBones) {
     std::vector<Model::MeshBone> bones(65536, {"spare", Model::kIdentity});
     bones[0].name = "root";
     SubMesh s =
         MakeSubMesh({{2, 0, 0}}, {{0, kNoBone, kNoBone, kNoBone}}, {{0.5f, 0.5f, 0, 0}}, {0});
-    Pose(MakeSkeleton({MakeBone("root", Model::kNoParent, Track({10, 0, 0}))}),
-         MakeMesh(std::move(bones), {s}), 0);
+    Pose(MakeSkeleton({MovedRoot()}), MakeMesh(std::move(bones), {s}), 0);
     ExpectNear(Posed().skinnedPositions[0], {7, 0, 0});
 }
 
@@ -434,7 +385,7 @@ namespace {
 // kept only while lit; the normals the exports write stay as read.
 TEST_F(PoseFixture, PosedNormalsTurnWithTheSkinningAndOnlyWhileLit) {
     Skeleton skeleton = MakeSkeleton({
-        MakeBone("root", Model::kNoParent, Track({10, 0, 0}, kQuarterTurnZ, {2, 2, 2})),
+        Root(Track({10, 0, 0}, kQuarterTurnZ, {2, 2, 2})),
         MakeBone("~BoxBone01", 0, Track({0, 5, 0})),
     });
     Mesh sword = MakeMesh({{"~BoxBone01", Model::kIdentity}}, {OneVertex({1, 0, 0})});

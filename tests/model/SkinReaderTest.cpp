@@ -11,7 +11,9 @@
 namespace {
 
 using TestUtil::ErrorOf;
-using TestUtil::Reader;
+using TestUtil::LoadPart;
+// Names only: without a node no texture is looked up, so no GL is needed.
+const auto ReadNames = &TestUtil::Read<Model::Skin>;
 
 // The scene's small texture, and its mesh of two unskinned sub-meshes, "patch0" and "patch1".
 std::vector<uint8_t> SmallDds() {
@@ -60,19 +62,7 @@ Forge::MaterialDesc Diffuse(float red, const std::string& texture) {
 
 Forge::SkinDesc MakeSkin(std::vector<Forge::MaterialDesc> materials,
                          const std::string& meshName = "Hero.MSH") {
-    Forge::SkinDesc skin;
-    skin.name = "hero skin";
-    skin.meshName = meshName;
-    skin.materials = std::move(materials);
-    return skin;
-}
-
-// Names only: without a node no texture is looked up, so no GL is needed.
-Model::Skin ReadNames(const std::vector<uint8_t>& bytes) {
-    Model::Skin skin;
-    auto reader = Reader(bytes);
-    Model::ReadSkin(skin, reader, nullptr);
-    return skin;
+    return {.name = "hero skin", .meshName = meshName, .materials = std::move(materials)};
 }
 
 TEST(SkinReader, ReadsEveryParameter) {
@@ -167,10 +157,7 @@ protected:
 
 TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
     TestUtil::Game game(Files(MakeSkin({EveryParameter(), Diffuse(2, "HERO.dds")})));
-    Model::Mesh mesh;
-    Model::Skin skin;
-    Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
-
+    const auto [mesh, skin] = LoadPart(game.Node("chars/hero/hero.skn"));
     EXPECT_EQ(skin.meshName, "hero.msh");
     ASSERT_EQ(mesh.subMeshes.size(), 2u);
     EXPECT_EQ(mesh.subMeshes[1].name, "patch1");
@@ -192,9 +179,7 @@ TEST_F(PartLoad, FindsMeshAndTexturesBelowTheSkinsFolder) {
 
 TEST_F(PartLoad, FewerMaterialsThanSubMeshesLoads) {
     TestUtil::Game game(Files(MakeSkin({Diffuse(1, "hero.dds")})));
-    Model::Mesh mesh;
-    Model::Skin skin;
-    Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin);
+    const auto [mesh, skin] = LoadPart(game.Node("chars/hero/hero.skn"));
     EXPECT_EQ(mesh.subMeshes.size(), 2u);
     ASSERT_NE(Model::MaterialFor(skin, 0), nullptr);
     EXPECT_TRUE(Model::MaterialFor(skin, 0)->diffuseTex);
@@ -225,16 +210,10 @@ TEST_F(PartLoad, ReportsMissingAndRefusedFiles) {
             files[1].data = row.mesh;
         }
         TestUtil::Game game(files);
-        Model::Mesh mesh;
-        Model::Skin skin;
-        PakMgr::ITreeNode* node = row.skin ? game.Node(row.skin) : nullptr;
-        EXPECT_EQ(ErrorOf([&] { Model::LoadPart(node, mesh, skin); }), row.error);
+        EXPECT_EQ(ErrorOf([&] { LoadPart(row.skin ? game.Node(row.skin) : nullptr); }), row.error);
     }
     TestUtil::Game game(Files(MakeSkin({Diffuse(1, "broken.dds")})));
-    Model::Mesh mesh;
-    Model::Skin skin;
-    const std::string error =
-        ErrorOf([&] { Model::LoadPart(game.Node("chars/hero/hero.skn"), mesh, skin); });
+    const std::string error = ErrorOf([&] { LoadPart(game.Node("chars/hero/hero.skn")); });
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error.find("corrupt .skn"), std::string::npos) << error;
 }

@@ -20,6 +20,15 @@ using TestUtil::Repeat;
 
 namespace {
 
+// A manager opened on `dir` after writing a.pak there with `files`, its tree built.
+std::unique_ptr<PakMgr::IPakMgr> OpenOne(const TestUtil::TempDir& dir,
+                                         const std::vector<Forge::PakFile>& files) {
+    Forge::SavePak(dir / "a.pak", files);
+    auto mgr = PakMgr::CreatePakMgr();
+    EXPECT_TRUE(mgr->Open(dir.Path()) && mgr->BuildTree());
+    return mgr;
+}
+
 struct OrderRow {
     std::vector<std::string> names;  // as created
     std::vector<std::string> order;  // as listed
@@ -72,10 +81,7 @@ private:
 
 TEST(ArchiveOpen, AFailedOpenIsTriedAgainOnTheNextLoad) {
     TestUtil::TempDir dir;
-    Forge::SavePak(dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("abc")}});
-    auto mgr = PakMgr::CreatePakMgr();
-    ASSERT_TRUE(mgr->Open(dir.Path()));
-    mgr->BuildTree();
+    auto mgr = OpenOne(dir, {{.path = "\\a", .data = Forge::Bytes("abc")}});
     PakMgr::ITreeNode* node = PakMgr::FindPath(*mgr, "a");
     {
         NoMoreFiles limit;
@@ -94,11 +100,8 @@ std::size_t HeapInUse() {
 TEST(ArchiveRead, RecordSizesAreCheckedBeforeAllocating) {
     const std::vector<uint8_t> data(64, 'x');
     TestUtil::TempDir dir;
-    Forge::SavePak(dir / "a.pak", {{.path = "\\huge", .data = data, .inflatedSize = 0xF0000000u},
-                                   {.path = "\\long", .data = data, .storedSize = 0x7FFFFFF0u}});
-    auto mgr = PakMgr::CreatePakMgr();
-    ASSERT_TRUE(mgr->Open(dir.Path()));
-    mgr->BuildTree();
+    auto mgr = OpenOne(dir, {{.path = "\\huge", .data = data, .inflatedSize = 0xF0000000u},
+                             {.path = "\\long", .data = data, .storedSize = 0x7FFFFFF0u}});
     for (uint32_t index = 0; index < 2; ++index) {
         AllocationCounter::ResetLargest();
         std::vector<uint8_t> out;
@@ -119,8 +122,7 @@ TEST(ArchiveRead, AHugeEntrysStoredBytesAreNotKept) {
     Forge::SavePak(dir / "a.pak", {{.path = "\\big", .data = data}});
     std::vector<uint8_t>().swap(data);
     auto mgr = PakMgr::CreatePakMgr();
-    ASSERT_TRUE(mgr->Open(dir.Path()));
-    mgr->BuildTree();
+    ASSERT_TRUE(mgr->Open(dir.Path()) && mgr->BuildTree());
     const std::size_t before = HeapInUse();
     EXPECT_EQ(mgr->LoadFile(PakMgr::FindPath(*mgr, "big"))->GetSize(), kSize);
     {
@@ -165,14 +167,11 @@ TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
             row.garbage ? std::vector<uint8_t>(600, 0xAB) : Forge::ZlibCompress(data);
         stream.resize(stream.size() - static_cast<std::size_t>(row.cutStream));
         TestUtil::TempDir dir;
-        Forge::SavePak(dir / "a.pak", {{.path = "\\f",
-                                        .data = data,
-                                        .inflatedSize = row.unknownSize ? std::optional<uint32_t>(0)
-                                                                        : std::nullopt,
-                                        .stream = stream}});
-        auto mgr = PakMgr::CreatePakMgr();
-        ASSERT_TRUE(mgr->Open(dir.Path()));
-        mgr->BuildTree();
+        const std::optional<uint32_t> unknown = 0;
+        auto mgr = OpenOne(dir, {{.path = "\\f",
+                                  .data = data,
+                                  .inflatedSize = row.unknownSize ? unknown : std::nullopt,
+                                  .stream = stream}});
         std::vector<uint8_t> head;
         uint64_t total = 0;
         ASSERT_EQ(mgr->LoadHead(PakMgr::FindPath(*mgr, "f"), row.max, head, total), row.ok)

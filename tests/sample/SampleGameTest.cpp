@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "GameFolder.h"
 #include "GlTest.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
@@ -24,7 +25,6 @@ namespace {
 namespace Sample = Forge::Sample;
 using Model::Mesh;
 using Model::Skeleton;
-using Model::Skin;
 using Model::Vec3;
 
 constexpr std::size_t kMaxDiskBytes = 80u << 20;
@@ -32,6 +32,7 @@ constexpr float kWeightTolerance = 1e-4f;
 
 // The shared sample game, opened once in the program's archive manager.
 void OpenTheGame() {
+    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     static const bool opened = [] {
         RenderTest::SharedGl();
         PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
@@ -60,16 +61,10 @@ float Distance(const Vec3& a, const Vec3& b) {
     return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
 }
 
-struct Part {
-    Mesh mesh;
-    Skin skin;
-};
+using TestUtil::Part;
 
-// A null node (a path not found) throws.
 Part LoadPart(const std::string& path) {
-    Part part;
-    Model::LoadPart(Node(path), part.mesh, part.skin);
-    return part;
+    return TestUtil::LoadPart(Node(path));
 }
 
 Skeleton LoadSkeleton(const std::string& path) {
@@ -197,7 +192,6 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
     EXPECT_TRUE(overridden.contains(Sample::kPatchedSkin));
 
     // The patched skin names a texture only the update carries, and it loads.
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part costume = LoadPart(Sample::kPatchedSkin);
     ASSERT_EQ(costume.skin.materials.size(), 1u);
     EXPECT_EQ(costume.skin.materials[0].diffuseTexName, "hero_costume_v2.dds");
@@ -207,7 +201,6 @@ TEST(SampleGame, UpdateArchiveWinsItsPaths) {
 // ---- the character ------------------------------------------------------------------------
 
 TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     const Part hero = LoadPart(Sample::kHeroSkin);
     const Mesh& mesh = hero.mesh;
     EXPECT_EQ(mesh.version, Sample::kHeroMeshVersion);
@@ -242,7 +235,6 @@ TEST(SampleGame, WholeCharacterReadsBackAsPromised) {
 }
 
 TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
     EXPECT_EQ(skeleton.version, 11u);
     ASSERT_EQ(skeleton.bones.size(), Sample::kBoneCount);
@@ -277,9 +269,7 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 
     Part hero = LoadPart(Sample::kHeroSkin);
     Model::BindToSkeleton(hero.mesh, skeleton);
-    for (uint16_t track : hero.mesh.boneToTrack) {
-        EXPECT_NE(track, Model::kNoBone);
-    }
+    EXPECT_EQ(std::ranges::count(hero.mesh.boneToTrack, Model::kNoBone), 0);
     // The skeleton's rest matches the mesh's bind pose: idle starts where the mesh stands.
     Model::PoseSkeleton(skeleton, 0, 0);
     Model::SkinMesh(hero.mesh, skeleton);
@@ -306,7 +296,6 @@ TEST(SampleGame, AnimationsMatchTheSkeletonAndWalkInOnePiece) {
 }
 
 TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
-    ASSERT_NE(RenderTest::SharedGl(), nullptr);
     Skeleton skeleton = LoadSkeleton(Sample::kHeroAnimation);
 
     bool strips = false;
@@ -315,9 +304,7 @@ TEST(SampleGame, PartsDressTheSameSkeletonAndTheWeaponFollowsTheHand) {
         Part part = LoadPart(std::string(Sample::kPartsFolder) + "\\" + name);
         ExpectSoundSkinning(part.mesh, name);
         Model::BindToSkeleton(part.mesh, skeleton);
-        for (uint16_t track : part.mesh.boneToTrack) {
-            EXPECT_NE(track, Model::kNoBone) << name;
-        }
+        EXPECT_EQ(std::ranges::count(part.mesh.boneToTrack, Model::kNoBone), 0) << name;
         for (const Model::SubMesh& s : part.mesh.subMeshes) {
             strips |= s.primitive == Model::kTriangleStrip;
         }
@@ -408,12 +395,8 @@ TEST(SampleGame, CrowdAndUpdateAreTheSameEveryRunAndEachMemberIsItsOwn) {
         const Forge::PakFile* cloth = FileIn(game, std::string(Sample::kCrowdFolder) + "\\" +
                                                        member + "\\tex\\" + member + "_cloth.dds");
         ASSERT_TRUE(meshFile && aniFile && cloth && FileIn(game, stem + ".skn")) << member;
-        PakMgr::CMemoryRead meshBytes(meshFile->data.data(), uint32_t(meshFile->data.size()));
-        PakMgr::CMemoryRead aniBytes(aniFile->data.data(), uint32_t(aniFile->data.size()));
-        Mesh mesh;
-        Model::ReadMesh(mesh, meshBytes);
-        Skeleton skeleton;
-        Model::ReadAnimation(aniBytes, skeleton);
+        const Mesh mesh = TestUtil::Read<Mesh>(meshFile->data);
+        const Skeleton skeleton = TestUtil::Read<Skeleton>(aniFile->data);
         ExpectSoundSkinning(mesh, member);
         ASSERT_EQ(mesh.bones.size(), skeleton.bones.size()) << member;
         for (const Model::MeshBone& bone : mesh.bones) {
