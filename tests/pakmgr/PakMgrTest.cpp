@@ -77,6 +77,13 @@ TEST_F(PakFixture, FirstArchiveInNameOrderWinsAPath) {
     EXPECT_EQ(e.pakPath, m_dir / "b.pak");
     EXPECT_EQ(e.name, "\\x\\only_b.txt");
     EXPECT_EQ(e.inflatedSize, 1u);
+    // Every record of a path, the winner first; none of a folder.
+    mgr.BuildTree();
+    EXPECT_EQ(PakMgr::Records(mgr, PakMgr::FindPath(mgr, "x/shared.txt")),
+              (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(PakMgr::Records(mgr, PakMgr::FindPath(mgr, "x/only_b.txt")),
+              (std::vector<uint32_t>{2}));
+    EXPECT_TRUE(PakMgr::Records(mgr, PakMgr::FindPath(mgr, "x")).empty());
 }
 
 // Open adds to what is open; a folder without archives adds nothing.
