@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include "Dialogs.h"
 #include "GlView.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kNormalExit = 1;
 constexpr int kNoWindow = 0;
+constexpr int kNoDisplay = 2;
 // Set, makes the program answer every message box with OK (or Yes), print its text on
 // stderr and close its window as soon as it runs (tests of the whole program).
 constexpr const char* kTestCloseEnv = "VELL_TEST_CLOSE";
@@ -86,6 +88,27 @@ void ChooseFont(QApplication& app) {
     }
 }
 
+QtMessageHandler g_qtHandler = nullptr;
+
+// While the application object is made: Qt's complaints about the display are left out and
+// its fatal one (no platform plugin could start) becomes one line and exit status 2, not
+// an abort that would look like a crash.
+void DisplayMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(
+            stderr, "VellModelBrowser: can't open a display (DISPLAY=%s): no window can be shown\n",
+            display ? display : "");
+        std::_Exit(kNoDisplay);
+    }
+    if (context.category && std::string_view(context.category).starts_with("qt.qpa")) {
+        return;
+    }
+    if (g_qtHandler) {
+        g_qtHandler(type, context, text);
+    }
+}
+
 }  // namespace
 
 void SetIdentity() {
@@ -94,7 +117,9 @@ void SetIdentity() {
 }
 
 int Run(int argc, char** argv) {
+    g_qtHandler = qInstallMessageHandler(DisplayMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtHandler);
     SetIdentity();
     app.setQuitOnLastWindowClosed(false);
     ChooseFont(app);

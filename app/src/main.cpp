@@ -11,6 +11,11 @@
 namespace {
 
 constexpr int kAnswered = 0;
+constexpr int kUsageError = 2;
+
+constexpr const char* kUsage =
+    "usage: VellModelBrowser [GAME_DIR]\n"
+    "       VellModelBrowser --help | --version\n";
 
 // --help and --version are answered before anything of Qt exists, so they need no display.
 bool AnswerHelpOrVersion(std::string_view arg) {
@@ -20,12 +25,27 @@ bool AnswerHelpOrVersion(std::string_view arg) {
     }
     if (arg == "--help" || arg == "-h") {
         std::printf(
-            "usage: VellModelBrowser [GAME_DIR]\n"
-            "       VellModelBrowser --help | --version\n"
+            "%s"
             "The desktop viewer of the game's 3D character models: opens every *.pak archive\n"
             "of GAME_DIR (or of the folder chosen with 文件 / 打开, Ctrl+O) and shows their\n"
             "merged tree. The keys are listed in VellModelBrowser(1); vell(1) does the same\n"
-            "work from the command line.\n");
+            "work from the command line.\n",
+            kUsage);
+        return true;
+    }
+    return false;
+}
+
+// The command line takes one game folder at most and no other option: anything else is
+// said before a window opens (a mistyped option must not open the program on nothing).
+bool UsageIsWrong(int argc, char** argv) {
+    if (argc > 2) {
+        std::fprintf(stderr, "VellModelBrowser: too many arguments: %s\n%s", argv[2], kUsage);
+        return true;
+    }
+    const std::string_view arg = argc > 1 ? argv[1] : "";
+    if (arg.size() > 1 && arg[0] == '-') {
+        std::fprintf(stderr, "VellModelBrowser: unknown option: %s\n%s", argv[1], kUsage);
         return true;
     }
     return false;
@@ -39,6 +59,9 @@ int main(int argc, char** argv) {
     }
     if (argc > 1 && AnswerHelpOrVersion(argv[1])) {
         return kAnswered;
+    }
+    if (UsageIsWrong(argc, argv)) {
+        return kUsageError;
     }
     App::InstallCrashDumpFilter();
     // The crash prompt speaks the language last chosen from the start.

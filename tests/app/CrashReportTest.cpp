@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -196,6 +197,38 @@ TEST(ProgramRun, StartFolderOpensOrIsReportedAndCloseEndsWithOne) {
     }
 }
 
+// Nothing remembered, the program speaks Chinese whatever the locale says: English ones
+// (LANG, or LC_ALL over it) included. Qt takes the locale's name from these variables, so
+// the rows hold whether or not the machine has the locale installed.
+TEST(ProgramRun, ChineseWhateverTheLocale) {
+    struct Row {
+        const char* variable;
+        const char* locale;
+    };
+    const Row rows[] = {
+        {"LANG", "en_US.UTF-8"}, {"LC_ALL", "en_US.UTF-8"}, {"LANG", "en_GB.UTF-8"}};
+    TestUtil::TempDir game;
+    Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
+    const std::string lang = std::getenv("LANG") ? std::getenv("LANG") : "";
+    for (const Row& row : rows) {
+        const ProgramSettings settings(nullptr);
+        for (const char* variable : {"LANG", "LC_ALL", "LC_MESSAGES", "LANGUAGE"}) {
+            ::unsetenv(variable);
+        }
+        ::setenv(row.variable, row.locale, 1);
+        ::setenv("VELL_TEST_CLOSE", "1", 1);
+        const TestUtil::RunResult run = TestUtil::Run(VELL_APP_BINARY, {game.Path()});
+        ::unsetenv("VELL_TEST_CLOSE");
+        ::unsetenv(row.variable);
+        if (!lang.empty()) {
+            ::setenv("LANG", lang.c_str(), 1);
+        }
+        EXPECT_EQ(run.exitCode, 1) << row.variable << "=" << row.locale << ": " << run.err;
+        EXPECT_NE(run.err.find("message: 确定要退出吗？     \n"), std::string::npos)
+            << row.variable << "=" << row.locale << ": " << run.err;
+    }
+}
+
 // --help and --version are answered on stdout before anything of Qt exists: they work
 // without a display.
 TEST(ProgramRun, HelpAndVersionNeedNoDisplay) {
@@ -217,6 +250,49 @@ TEST(ProgramRun, HelpAndVersionNeedNoDisplay) {
         EXPECT_EQ(result.err, "") << row.arg;
     }
     ::setenv("DISPLAY", display.c_str(), 1);
+}
+
+// A command line the program doesn't take is said before a window opens, and a missing
+// display is one line: both exit 2, never a window on nothing nor an abort.
+TEST(ProgramRun, WrongCommandLinesAndNoDisplayAreUsageErrors) {
+    struct Row {
+        std::vector<std::string> args;
+        bool display;
+        const char* err;  // what stderr starts with
+        bool usage;       // the usage follows
+    };
+    TestUtil::TempDir game;
+    Forge::SavePak(game / "data.pak", {{"\\docs\\readme.txt", Forge::Bytes("hi")}});
+    const Row rows[] = {
+        {{"--bogus"}, true, "VellModelBrowser: unknown option: --bogus\n", true},
+        {{"-x", game.Path()}, true, "VellModelBrowser: too many arguments: ", true},
+        {{game.Path(), game.Path()}, true, "VellModelBrowser: too many arguments: ", true},
+        {{"--bogus"}, false, "VellModelBrowser: unknown option: --bogus\n", true},
+        {{game.Path()}, false, "VellModelBrowser: can't open a display", false},
+        {{}, false, "VellModelBrowser: can't open a display", false},
+    };
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::setenv("VELL_TEST_CLOSE", "1", 1);
+    for (const Row& row : rows) {
+        if (!row.display) {
+            ::unsetenv("DISPLAY");
+        }
+        const TestUtil::RunResult result = TestUtil::Run(VELL_APP_BINARY, row.args);
+        ::setenv("DISPLAY", display.c_str(), 1);
+        const std::string shown = row.args.empty() ? "(none)" : row.args[0];
+        EXPECT_EQ(result.exitCode, 2) << shown << ": " << result.err;
+        EXPECT_TRUE(result.err.starts_with(row.err)) << shown << ": " << result.err;
+        const std::size_t lines =
+            static_cast<std::size_t>(std::count(result.err.begin(), result.err.end(), '\n'));
+        if (row.usage) {
+            EXPECT_NE(result.err.find("\nusage: VellModelBrowser [GAME_DIR]\n"), std::string::npos)
+                << shown;
+        } else {
+            EXPECT_EQ(lines, 1u) << shown << ": " << result.err;
+        }
+        EXPECT_EQ(result.out, "") << shown;
+    }
+    ::unsetenv("VELL_TEST_CLOSE");
 }
 
 }  // namespace
