@@ -76,9 +76,11 @@ bool LooksLikeText(std::span<const uint8_t> bytes) {
     return std::find(probe.begin(), probe.end(), uint8_t{0}) == probe.end();
 }
 
-QString DecodeText(std::span<const uint8_t> bytes) {
-    // A stateful decoder leaves a sequence cut at the end pending instead of calling it bad.
-    QStringDecoder decoder(QStringDecoder::Utf8);
+QString DecodeText(std::span<const uint8_t> bytes, bool whole) {
+    // Of a head, a sequence cut at the end is left pending (the file goes on); of a whole
+    // file, it is bad UTF-8.
+    QStringDecoder decoder(QStringDecoder::Utf8, whole ? QStringConverter::Flag::Stateless
+                                                       : QStringConverter::Flag::Default);
     const QByteArrayView view(reinterpret_cast<const char*>(bytes.data()),
                               static_cast<qsizetype>(bytes.size()));
     QString text = decoder.decode(view);
@@ -115,7 +117,7 @@ CFileViewer::CFileViewer(QWidget* owner, const QString& name, std::vector<uint8_
     std::span<const uint8_t> shown(head);
     shown = shown.first(std::min(shown.size(), m_isText ? kTextShownMax : kHexShownMax));
     m_shownBytes = shown.size();
-    m_text->setPlainText(m_isText ? DecodeText(shown) : HexDump(shown));
+    m_text->setPlainText(m_isText ? DecodeText(shown, m_shownBytes >= total) : HexDump(shown));
     layout->addWidget(m_text, 1);
 
     auto* bar = new QHBoxLayout;

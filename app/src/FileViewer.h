@@ -26,9 +26,9 @@ inline constexpr std::size_t kHexShownMax = 256u << 10;
 inline constexpr std::size_t kTextProbe = 64u << 10;
 
 bool LooksLikeText(std::span<const uint8_t> bytes);
-// The bytes as UTF-8 when they are valid UTF-8 (a sequence cut at the end counts as valid),
-// else converted from GBK.
-QString DecodeText(std::span<const uint8_t> bytes);
+// The bytes as UTF-8 when they are valid UTF-8, else converted from GBK. A sequence cut at
+// the end counts as valid only in a head (`whole` false): the rest of it lies past the head.
+QString DecodeText(std::span<const uint8_t> bytes, bool whole);
 // Sixteen bytes a line: offset, the bytes in hex, the printable ASCII characters.
 QString HexDump(std::span<const uint8_t> bytes);
 

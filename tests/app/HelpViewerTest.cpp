@@ -102,12 +102,20 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
     std::vector<uint8_t> binary = {0x00, 0x01, 'A', 'B', 0x7F, 0xFF};
     const std::string gbk = "\xC4\xE3\xBA\xC3";  // 你好 in GBK, invalid as UTF-8
     std::vector<uint8_t> big(App::kHexShownMax + 100, 0);
+    constexpr std::size_t kProbe = 64 * 1024;  // where a NUL no longer makes a file binary
+    std::vector<uint8_t> lateNul(kProbe + 1, 'a');
+    lateNul[kProbe] = 0;
+    std::vector<uint8_t> earlyNul = lateNul;
+    earlyNul[kProbe - 1] = 0;
     WriteGame(game.Path(),
               {{"\\docs\\a.lua", Bytes("print(\"你好\")\nlocal x = 1\n")},
                {"\\docs\\b.ini", Bytes(gbk + "=1\n")},
                {"\\docs\\c.bin", binary},
                {"\\docs\\d.bin", big},
                {"\\docs\\e.txt", {}},
+               {"\\docs\\g.txt", Bytes("abc\xE4\xBD")},  // GBK, and UTF-8 but for its cut end
+               {"\\docs\\h.txt", lateNul},
+               {"\\docs\\i.bin", earlyNul},
                {.path = "\\docs\\f.bin", .data = Bytes("broken"), .stream = Bytes("not deflate")}});
     OpenThroughMenu(game.Path());
 
@@ -124,6 +132,9 @@ TEST_F(HelpViewerTest, TextAndHexViewsShowTheBytes) {
         {"docs/d.bin", false, U("00000000  00 00"),
          U("显示前 %1 字节, 共 %2 字节").arg(App::kHexShownMax).arg(big.size())},
         {"docs/e.txt", true, QString(), U("共 0 字节")},
+        {"docs/g.txt", true, U("abc浣"), U("共 5 字节")},
+        {"docs/h.txt", true, U("aaaa"), U("共 65537 字节")},
+        {"docs/i.bin", false, U("00000000  61 61"), U("共 65537 字节")},
     };
     for (const Row& row : rows) {
         App::CFileViewer* viewer = ViewerOf(U(row.path));
@@ -194,24 +205,40 @@ TEST_F(HelpViewerTest, CtrlFFindsInTheViewerAndLeavesFillModeAlone) {
 TEST(FileViewerText, DecodesUtf8ElseGbk) {
     struct Row {
         std::string bytes;
+        bool whole;  // the whole file, or only its head
         QString text;
     };
     const Row rows[] = {
-        {"plain", QStringLiteral("plain")},
-        {"\xE4\xBD\xA0\xE5\xA5\xBD", QString::fromUtf8("你好")},
-        {"\xC4\xE3\xBA\xC3", QString::fromUtf8("你好")},
-        // UTF-8 cut inside its last character stays UTF-8.
-        {"\xE4\xBD\xA0\xE5", QString::fromUtf8("你")},
+        {"plain", true, QStringLiteral("plain")},
+        {"\xE4\xBD\xA0\xE5\xA5\xBD", true, QString::fromUtf8("你好")},
+        {"\xC4\xE3\xBA\xC3", true, QString::fromUtf8("你好")},
+        // UTF-8 cut inside its last character by the head's end stays UTF-8.
+        {"\xE4\xBD\xA0\xE5", false, QString::fromUtf8("你")},
+        // The same bytes as a whole file are GBK: no more of the character follows.
+        {"\xE4\xBD\xA0\xE5", true, QString::fromUtf8("浣犲")},
+        {"abc\xE4\xBD", true, QString::fromUtf8("abc浣")},
     };
     for (const Row& row : rows) {
         const std::vector<uint8_t> bytes(row.bytes.begin(), row.bytes.end());
-        EXPECT_EQ(App::DecodeText(bytes), row.text) << row.bytes;
+        EXPECT_EQ(App::DecodeText(bytes, row.whole), row.text) << row.bytes;
     }
-    std::vector<uint8_t> late(App::kTextProbe + 10, 'a');
-    late.back() = 0;
-    EXPECT_TRUE(App::LooksLikeText(late));  // a NUL past the probe doesn't count
-    late[App::kTextProbe - 1] = 0;
-    EXPECT_FALSE(App::LooksLikeText(late));
+}
+
+// Text means no NUL in the first 64 KiB: the positions are written out, so that the probe
+// can't change without this test saying so.
+TEST(FileViewerText, ProbesTheFirst64KiBForNul) {
+    struct Row {
+        std::size_t nulAt;
+        bool text;
+    };
+    constexpr std::size_t kKiB = 1024;
+    const Row rows[] = {
+        {0, false}, {64 * kKiB - 1, false}, {64 * kKiB, true}, {64 * kKiB + 1, true}};
+    for (const Row& row : rows) {
+        std::vector<uint8_t> bytes(80 * kKiB, 'a');
+        bytes[row.nulAt] = 0;
+        EXPECT_EQ(App::LooksLikeText(bytes), row.text) << row.nulAt;
+    }
 }
 
 }  // namespace
