@@ -63,7 +63,11 @@ int ExitCodeOf(const Except& failure) {
 }
 
 PakMgr::IPakMgr& OpenGame(const std::string& folder) {
-    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    return OpenGame(*PakMgr::GetPakMgr(), folder);
+}
+
+PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& game, const std::string& folder) {
+    PakMgr::IPakMgr* mgr = &game;
     mgr->Clear();
     if (!mgr->Open(folder)) {
         Fail(kUsage, "where is the game ?!");

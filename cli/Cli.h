@@ -68,6 +68,8 @@ private:
 
 // Opens the game folder as File / Open does: Clear, Open, BuildTree.
 PakMgr::IPakMgr& OpenGame(const std::string& folder);
+// The same in a manager of the caller's (diff opens two games).
+PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& game, const std::string& folder);
 // The node a command-line path names; exits with status 2 when there is none.
 PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path);
 // Creates the folder (and its parents); exits with status 1 when it can't.

@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "Cli.h"
@@ -19,19 +18,9 @@ constexpr int kEqual = 0;
 constexpr int kDiffer = 1;
 constexpr int kTrouble = 2;
 
-std::unique_ptr<PakMgr::IPakMgr> OpenForDiff(const std::string& folder) {
-    std::unique_ptr<PakMgr::IPakMgr> mgr = PakMgr::CreatePakMgr();
-    if (!mgr->Open(folder)) {
-        Fail(kTrouble, "can't read " + folder);
-    }
-    mgr->BuildTree();
-    return mgr;
-}
-
-std::string Shown(const std::string& archivePath) {
-    std::string path = Base::GbkToUtf8(archivePath);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
+// A path of the archives as vell prints it.
+std::string Shown(PakMgr::ITreeNode* node) {
+    return Base::GbkToUtf8(PakMgr::NodePath(node, '/'));
 }
 
 // The safe names `extract` gives the children of one folder, claimed in the same order, so
@@ -69,14 +58,6 @@ private:
     std::map<PakMgr::ITreeNode*, std::map<PakMgr::ITreeNode*, std::string>> m_names;
 };
 
-void MakeFolderOrFail(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec || !std::filesystem::is_directory(folder)) {
-        Fail(kTrouble, "can't create folder " + folder);
-    }
-}
-
 // Writes the added and changed files of the newer game below `outDir`, each at its path
 // made of safe names (nothing lands outside `outDir`).
 void Extract(PakMgr::IPakMgr& newer, const PakMgr::Comparison& result, const std::string& outDir) {
@@ -87,21 +68,15 @@ void Extract(PakMgr::IPakMgr& newer, const PakMgr::Comparison& result, const std
             continue;
         }
         const std::string target = outDir + "/" + names.PathOf(change.newNode);
-        MakeFolderOrFail(target.substr(0, target.rfind('/')));
+        MakeFolder(target.substr(0, target.rfind('/')));
         if (!newer.LoadEntry(static_cast<uint32_t>(change.newNode->GetIndex()), bytes)) {
-            Fail(kTrouble, "can't read " + Shown(change.path));
+            Fail(kTrouble, "can't read " + Shown(change.newNode));
         }
-        try {
-            Base::WriteWholeFile(target, bytes);
-        } catch (const Except& e) {
-            Fail(kTrouble, Base::GbkToUtf8(e.Message()));
-        }
+        Base::WriteWholeFile(target, bytes);
     }
 }
 
-}  // namespace
-
-int CmdDiff(std::span<char*> argv) {
+int Diff(std::span<char*> argv) {
     Args args(argv, {"--extract"}, {});
     if (args.Positionals().size() != 2) {
         FailUsage("missing OLD_GAME_DIR and NEW_GAME_DIR");
@@ -110,8 +85,10 @@ int CmdDiff(std::span<char*> argv) {
     if (args.Has("--extract") && outDir.empty()) {
         FailUsage("--extract needs a folder");
     }
-    const auto older = OpenForDiff(args.Positionals()[0]);
-    const auto newer = OpenForDiff(args.Positionals()[1]);
+    const std::unique_ptr<PakMgr::IPakMgr> older = PakMgr::CreatePakMgr();
+    const std::unique_ptr<PakMgr::IPakMgr> newer = PakMgr::CreatePakMgr();
+    OpenGame(*older, args.Positionals()[0]);
+    OpenGame(*newer, args.Positionals()[1]);
     const bool showProgress = ::isatty(STDERR_FILENO) != 0;
     const PakMgr::Comparison result =
         PakMgr::Compare(*older, *newer, [&](std::size_t done, std::size_t total) {
@@ -128,7 +105,8 @@ int CmdDiff(std::span<char*> argv) {
     std::vector<std::pair<std::string, char>> lines;
     std::size_t counts[3] = {};
     for (const PakMgr::Change& change : result.changes) {
-        lines.emplace_back(Shown(change.path), char(change.kind));
+        lines.emplace_back(Shown(change.newNode ? change.newNode : change.oldNode),
+                           char(change.kind));
         ++counts[change.kind == PakMgr::Change::kAdded     ? 0
                  : change.kind == PakMgr::Change::kRemoved ? 1
                                                            : 2];
@@ -147,10 +125,25 @@ int CmdDiff(std::span<char*> argv) {
             " unchanged\n");
     out.Flush();
     if (!outDir.empty()) {
-        MakeFolderOrFail(outDir);
+        MakeFolder(outDir);
         Extract(*newer, result, outDir);
     }
     return result.changes.empty() ? kEqual : kDiffer;
+}
+
+}  // namespace
+
+int CmdDiff(std::span<char*> argv) {
+    // diff's status 1 says the games differ: every failure, of the shared helpers too, is 2.
+    try {
+        return Diff(argv);
+    } catch (Exit& e) {
+        e.code = kTrouble;
+        throw;
+    } catch (...) {
+        // Memory running out while the trees are read or written out.
+        Fail(kTrouble, "can't read the games: " + Base::Describe(std::current_exception()));
+    }
 }
 
 }  // namespace Cli

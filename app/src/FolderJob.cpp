@@ -53,16 +53,33 @@ CFolderJob::~CFolderJob() {
     m_workers.reset();
 }
 
+void CFolderJob::SetItemSizes(std::vector<std::size_t> sizes) {
+    m_sizes = std::move(sizes);
+}
+
 void CFolderJob::Start() {
+    m_sizesTotal = m_result.total;
+    if (!m_sizes.empty()) {
+        m_sizesTotal = 0;
+        for (const std::size_t size : m_sizes) {
+            m_sizesTotal += size;
+        }
+    }
     m_progress = std::make_unique<CProgress>(m_line, [this] { Cancel(); });
-    m_progress->SetRange(0, static_cast<int>(m_result.total));
+    m_progress->SetRange(0, static_cast<int>(m_sizesTotal));
     m_outcomes.assign(m_result.total, ItemOutcome{});
     m_ended.assign(m_result.total, 0);
-    m_workers = std::make_unique<Base::Workers>(m_result.total, Base::DefaultWorkers(),
-                                                [this](std::size_t index) {
-                                                    m_outcomes[index] = m_operation(index);
-                                                    m_ended[index] = 1;
-                                                });
+    m_workers = std::make_unique<Base::Workers>(
+        m_result.total, Base::DefaultWorkers(), [this](std::size_t index) {
+            // Counted however the item ends, a throw included.
+            struct Count {
+                std::atomic<std::size_t>& ended;
+                std::size_t size;
+                ~Count() { ended += size; }
+            } count{m_sizesEnded, m_sizes.empty() ? 1 : m_sizes[index]};
+            m_outcomes[index] = m_operation(index);
+            m_ended[index] = 1;
+        });
     m_timer.start();
 }
 
@@ -89,10 +106,13 @@ void CFolderJob::Poll() {
         while (clock.elapsed() < kSliceMs && m_workers->Help()) {
         }
     }
-    const std::size_t ended = m_workers->Ended();
+    // Finished is asked first: once it holds, every item's size is counted, so that the
+    // last line of a job done says the total.
+    const bool finished = m_workers->Finished();
+    const std::size_t ended = m_sizesEnded;
     m_progress->SetPosition(static_cast<int>(ended));
-    m_line.ShowText(QStringLiteral("%1/%2").arg(ended).arg(m_result.total));
-    if (m_workers->Finished()) {
+    m_line.ShowText(QStringLiteral("%1/%2").arg(ended).arg(m_sizesTotal));
+    if (finished) {
         Finish();
     }
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -49,6 +50,9 @@ public:
     // Stops and waits for the items under way.
     ~CFolderJob() override;
 
+    // Progress counts each item as this many (files of a part, say) instead of one; before
+    // Start, a size for every item.
+    void SetItemSizes(std::vector<std::size_t> sizes);
     void Start();
     // Begins no more items; the job finishes (Finished) once those under way have ended.
     void Cancel();
@@ -73,6 +77,9 @@ private:
     // Written by the workers, each item its own entry; read once they have ended.
     std::vector<ItemOutcome> m_outcomes;
     std::vector<char> m_ended;
+    std::vector<std::size_t> m_sizes;          // empty: every item counts one
+    std::atomic<std::size_t> m_sizesEnded{0};  // the sizes of the items ended so far
+    std::size_t m_sizesTotal = 0;
     std::unique_ptr<Base::Workers> m_workers;
     FolderJobResult m_result;
 };

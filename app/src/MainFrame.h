@@ -26,6 +26,7 @@ struct IVellModel;
 namespace PakMgr {
 struct IPakMgr;
 struct ITreeNode;
+struct Comparison;
 }  // namespace PakMgr
 
 namespace App {
@@ -154,6 +155,8 @@ private:
     // 文件 / 比较...: marks the files of the tree added or changed since another game
     // folder, and lists the files it held that the tree doesn't.
     void OnFileCompare();
+    // Marks the tree with a comparison against `folder` and lists what it removed.
+    void ShowComparison(const PakMgr::Comparison& result, const QString& folder);
 
     // Model, parts and animations.
     void OnRenderSkin();

@@ -9,6 +9,7 @@
 #include "Dialogs.h"
 #include "MainFrame.h"
 #include "Settings.h"
+#include "StatusLine.h"
 #include "TreeModel.h"
 #include "TreePane.h"
 #include "base/text.h"
@@ -22,10 +23,8 @@ QString U(const char* text) {
     return QString::fromUtf8(text);
 }
 
-QString Shown(const std::string& archivePath) {
-    QString path = QString::fromStdString(Base::GbkToUtf8(archivePath));
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return path;
+QString Shown(PakMgr::ITreeNode* node) {
+    return QString::fromStdString(Base::GbkToUtf8(PakMgr::NodePath(node, '/')));
 }
 
 // A window of its own listing the files the other game held and this one doesn't.
@@ -59,23 +58,55 @@ void CVellModelBrowserMainFrame::OnFileCompare() {
         ShowInfo(this, tr("请先打开游戏目录."));
         return;
     }
+    if (m_pane->Job() && m_pane->Job()->Running()) {
+        ShowInfo(this, CTreePane::tr(kFolderJobRuns));
+        return;
+    }
     const QString folder = PickFolderFor(this, kCompareFolderKind);
     if (folder.isEmpty()) {
         return;
     }
-    const std::unique_ptr<PakMgr::IPakMgr> other = PakMgr::CreatePakMgr();
+    const std::shared_ptr<PakMgr::IPakMgr> other = PakMgr::CreatePakMgr();
     if (!other->Open(folder.toStdString()) || !other->BuildTree()) {
         ShowInfo(this, U("where is the game ?!"));
         return;
     }
-    // The tree shown is the newer game: its files are added or changed since the other.
-    const PakMgr::Comparison result = PakMgr::Compare(*other, *m_pakMgr);
+    // The tree shown is the newer game: its files are added or changed since the other. The
+    // parts run on workers as a folder job does; the job holds the other game until it ends.
+    auto compare = std::make_shared<PakMgr::CompareJob>(*other, *m_pakMgr);
+    std::vector<std::size_t> files(compare->Parts());
+    for (std::size_t part = 0; part < files.size(); ++part) {
+        files[part] = compare->FilesOf(part);
+    }
+    auto job = std::make_unique<CFolderJob>(*m_status, compare->Parts(),
+                                            [compare, other](std::size_t part) {
+                                                try {
+                                                    compare->Run(part);
+                                                } catch (...) {
+                                                    // Memory ran out: the part's files are
+                                                    // said to be unreadable.
+                                                    compare->Failed(part);
+                                                }
+                                                return ItemOutcome{};
+                                            });
+    job->SetItemSizes(std::move(files));
+    m_pane->RunJob(std::move(job), [this, compare, folder](const FolderJobResult& done) {
+        if (done.cancelled) {
+            m_status->ShowText(tr("比较已取消."));
+            return;
+        }
+        ShowComparison(compare->Result(), folder);
+    });
+}
+
+void CVellModelBrowserMainFrame::ShowComparison(const PakMgr::Comparison& result,
+                                                const QString& folder) {
     std::unordered_map<const PakMgr::ITreeNode*, CTreeModel::Mark> marks;
     QStringList removed;
     std::size_t added = 0;
     for (const PakMgr::Change& change : result.changes) {
         if (change.kind == PakMgr::Change::kRemoved) {
-            removed << Shown(change.path);
+            removed << Shown(change.oldNode);
             continue;
         }
         const bool isNew = change.kind == PakMgr::Change::kAdded;
@@ -101,6 +132,7 @@ void CVellModelBrowserMainFrame::OnFileCompare() {
     if (!result.unreadable.empty()) {
         text += U("\ncan't read %1").arg(Shown(result.unreadable.front()));
     }
+    m_status->ShowText(text.section(QLatin1Char('\n'), 0, 0));
     ShowInfo(this, text);
 }
 

@@ -293,15 +293,23 @@ void CTreePane::ShowSources() {
 
 bool CTreePane::RunFolderJob(std::size_t count, CFolderJob::Operation operation,
                              const QString& where, QStringList renamed) {
+    return RunJob(
+        std::make_unique<CFolderJob>(m_status, count, std::move(operation), std::move(renamed)),
+        [this, where](const FolderJobResult& result) {
+            const QString summary = FolderJobSummary(result, where);
+            m_status.ShowText(summary.section(QLatin1Char('\n'), 0, 0));
+            ShowInfo(this, summary);
+        });
+}
+
+bool CTreePane::RunJob(std::unique_ptr<CFolderJob> job,
+                       std::function<void(const FolderJobResult&)> finished) {
     if (m_job && m_job->Running()) {
         return false;
     }
-    m_job = std::make_unique<CFolderJob>(m_status, count, std::move(operation), std::move(renamed));
-    connect(m_job.get(), &CFolderJob::Finished, this, [this, where] {
-        const QString summary = FolderJobSummary(m_job->Result(), where);
-        m_status.ShowText(summary.section(QLatin1Char('\n'), 0, 0));
-        ShowInfo(this, summary);
-    });
+    m_job = std::move(job);
+    connect(m_job.get(), &CFolderJob::Finished, this,
+            [this, finished = std::move(finished)] { finished(m_job->Result()); });
     m_job->Start();
     return true;
 }

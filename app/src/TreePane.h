@@ -81,6 +81,10 @@ public:
     // runs.
     bool RunFolderJob(std::size_t count, CFolderJob::Operation operation, const QString& where,
                       QStringList renamed = {});
+    // Runs `job` as the pane's one job (false while another runs): closing the folder cancels
+    // it and waits. `finished` gets its result on the window's thread.
+    bool RunJob(std::unique_ptr<CFolderJob> job,
+                std::function<void(const FolderJobResult&)> finished);
     CFolderJob* Job() const { return m_job.get(); }
 
 Q_SIGNALS:

@@ -332,6 +332,10 @@ Compared: changed</translation>
             <numerusform>%n bones</numerusform>
         </translation>
     </message>
+    <message>
+        <source>比较已取消.</source>
+        <translation>Comparison cancelled.</translation>
+    </message>
 </context>
 <context>
     <name>App::Commands</name>

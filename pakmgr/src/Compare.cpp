@@ -1,11 +1,10 @@
 // Where a path's copies lie, and what differs between two games' merged trees.
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <mutex>
 
+#include "base/parallel.h"
 #include "base/text.h"
 #include "pakmgr/pakmgr.h"
 
@@ -13,27 +12,14 @@ namespace PakMgr {
 
 namespace {
 
-// Pairs are compared in slices of this many: one slice's stored bytes are held at a time.
-constexpr std::size_t kPairsPerSlice = 256;
+// What one part of a comparison holds at once: the stored bytes of both games' copies of its
+// paths (one pair of any size alone). Records of a crafted archive may overlap, each as large
+// as the archive: the bound is on bytes, not on a count of pairs.
+constexpr uint64_t kPartStoredBytes = 8u << 20;
+// And at most this many pairs, so that progress moves on archives of small files.
+constexpr std::size_t kMostPairsPerPart = 256;
+// Parts run at once: beyond this they only fight over the disk.
 constexpr unsigned kMostWorkers = 8;
-
-// Runs `work` on the calling thread and up to kMostWorkers - 1 more; fewer when threads
-// can't be made.
-void RunWorkers(const std::function<void()>& work) {
-    const unsigned wanted = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
-    std::vector<std::thread> threads;
-    for (unsigned t = 1; t < wanted; ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    work();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-}
 
 void PutNumber(std::string& line, uint64_t value) {
     char digits[24];
@@ -233,44 +219,120 @@ std::string RecordLine(uint32_t index, const PakEntry& entry) {
     return line;
 }
 
-Comparison Compare(IPakMgr& older, IPakMgr& newer, const CompareProgress& progress) {
-    Comparison result;
-    std::vector<Pair> pairs;
-    pairs.reserve(older.GetFileCount());
-    TreeWalk(result, pairs).Folders(older.GetRoot(), newer.GetRoot());
-    // In the older game's entry order, so that stored bytes are read front to back.
-    std::sort(pairs.begin(), pairs.end(),
-              [](const Pair& x, const Pair& y) { return IndexOf(x.oldNode) < IndexOf(y.oldNode); });
+struct CompareJob::Impl {
+    Impl(IPakMgr& o, IPakMgr& n) : older(o), newer(n) {}
+    IPakMgr& older;
+    IPakMgr& newer;
+    Comparison walked;                   // the added and removed paths
+    std::vector<Pair> pairs;             // the common paths, in the older game's entry order
+    std::vector<std::size_t> starts{0};  // part p is pairs[starts[p], starts[p + 1])
 
-    const std::size_t slices = (pairs.size() + kPairsPerSlice - 1) / kPairsPerSlice;
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    RunWorkers([&] {
-        SliceCompare compare(older, newer);
-        for (std::size_t s; (s = next++) < slices;) {
-            const std::size_t first = s * kPairsPerSlice;
-            const std::size_t count = std::min(kPairsPerSlice, pairs.size() - first);
-            compare.Run(std::span(pairs).subspan(first, count));
-            const std::size_t total = done += count;
-            if (progress) {
-                progress(total, pairs.size());
+    uint64_t StoredSize(IPakMgr& mgr, ITreeNode* node) {
+        PakEntry entry;
+        return mgr.GetEntry(IndexOf(node), entry) ? entry.storedSize : 0;
+    }
+
+    // Cuts the pairs into parts of at most kPartStoredBytes of both games' stored bytes.
+    void Cut() {
+        uint64_t held = 0;
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const uint64_t bytes =
+                StoredSize(older, pairs[i].oldNode) + StoredSize(newer, pairs[i].newNode);
+            const std::size_t inPart = i - starts.back();
+            if (inPart > 0 && (held + bytes > kPartStoredBytes || inPart == kMostPairsPerPart)) {
+                starts.push_back(i);
+                held = 0;
             }
+            held += bytes;
         }
-    });
-    for (const Pair& pair : pairs) {
-        if (pair.outcome == Pair::kDiffer) {
-            result.changes.push_back(
-                {Change::kChanged, NodePath(pair.newNode, '\\'), pair.oldNode, pair.newNode});
-        } else if (pair.outcome == Pair::kUnreadable) {
-            result.unreadable.push_back(NodePath(pair.newNode, '\\'));
-        } else {
-            ++result.unchanged;
+        if (!pairs.empty()) {
+            starts.push_back(pairs.size());
         }
     }
-    std::sort(result.unreadable.begin(), result.unreadable.end());
+
+    std::span<Pair> Part(std::size_t part) {
+        return std::span(pairs).subspan(starts[part], starts[part + 1] - starts[part]);
+    }
+};
+
+CompareJob::CompareJob(IPakMgr& older, IPakMgr& newer)
+    : m_impl(std::make_unique<Impl>(older, newer)) {
+    m_impl->pairs.reserve(older.GetFileCount());
+    TreeWalk(m_impl->walked, m_impl->pairs).Folders(older.GetRoot(), newer.GetRoot());
+    // In the older game's entry order, so that stored bytes are read front to back.
+    std::sort(m_impl->pairs.begin(), m_impl->pairs.end(),
+              [](const Pair& x, const Pair& y) { return IndexOf(x.oldNode) < IndexOf(y.oldNode); });
+    m_impl->Cut();
+}
+
+CompareJob::~CompareJob() = default;
+
+std::size_t CompareJob::Parts() const {
+    return m_impl->starts.size() - 1;
+}
+
+std::size_t CompareJob::CommonFiles() const {
+    return m_impl->pairs.size();
+}
+
+std::size_t CompareJob::FilesOf(std::size_t part) const {
+    return m_impl->starts[part + 1] - m_impl->starts[part];
+}
+
+void CompareJob::Run(std::size_t part) {
+    // Its buffers go with the part: a worker keeps nothing between parts.
+    SliceCompare(m_impl->older, m_impl->newer).Run(m_impl->Part(part));
+}
+
+void CompareJob::Failed(std::size_t part) {
+    for (Pair& pair : m_impl->Part(part)) {
+        pair.outcome = Pair::kUnreadable;
+    }
+}
+
+Comparison CompareJob::Result() const {
+    Comparison result = m_impl->walked;
+    std::vector<Change> unreadable;
+    for (const Pair& pair : m_impl->pairs) {
+        if (pair.outcome == Pair::kSame) {
+            ++result.unchanged;
+            continue;
+        }
+        auto& list = pair.outcome == Pair::kDiffer ? result.changes : unreadable;
+        list.push_back(
+            {Change::kChanged, NodePath(pair.newNode, '\\'), pair.oldNode, pair.newNode});
+    }
+    std::sort(unreadable.begin(), unreadable.end(),
+              [](const Change& x, const Change& y) { return x.path < y.path; });
+    for (const Change& change : unreadable) {
+        result.unreadable.push_back(change.newNode);
+    }
     std::sort(result.changes.begin(), result.changes.end(),
               [](const Change& x, const Change& y) { return x.path < y.path; });
     return result;
+}
+
+Comparison Compare(IPakMgr& older, IPakMgr& newer, const CompareProgress& progress) {
+    CompareJob job(older, newer);
+    std::mutex progressLock;
+    std::size_t done = 0;
+    const auto failures = Base::ForEachIndex(
+        job.Parts(), std::min(Base::DefaultWorkers(), kMostWorkers), [&](std::size_t part) {
+            job.Run(part);
+            // One call at a time and in order, so that the last one says the total.
+            const std::scoped_lock lock(progressLock);
+            done += job.FilesOf(part);
+            if (progress) {
+                progress(done, job.CommonFiles());
+            }
+        });
+    for (const Base::Failure& failure : failures) {
+        job.Failed(failure.index);
+    }
+    if (progress && done < job.CommonFiles()) {
+        progress(job.CommonFiles(), job.CommonFiles());
+    }
+    return job.Result();
 }
 
 }  // namespace PakMgr

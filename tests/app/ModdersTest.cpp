@@ -10,6 +10,8 @@
 
 #include "AppTestUtil.h"
 #include "CommandTable.h"
+#include "StatusLine.h"
+#include "ThreadSeam.h"
 #include "TreePane.h"
 
 namespace {
@@ -92,6 +94,7 @@ TEST_F(ModdersTest, OverriddenOnlySwitchNarrowsTheTree) {
 TEST_F(ModdersTest, CompareMarksAddedAndChangedAndListsRemoved) {
     answers.folders.push_back(QString::fromStdString(older.Path()));
     ClickMenuItem(Cmd::kFileCompare);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.messages.empty(); }));
     const auto mark = [&](const char* path) {
         return Find(U(path)).data(App::CTreeModel::kMarkRole).toString();
     };
@@ -116,6 +119,45 @@ TEST_F(ModdersTest, CompareMarksAddedAndChangedAndListsRemoved) {
     // Opening a folder again forgets the marks.
     OpenThroughMenu(newer.Path());
     EXPECT_EQ(mark("docs/new.txt"), QString());
+}
+
+// The comparison runs on workers as a folder job does: with them held back the window
+// answers and shows progress with 取消; cancelled, it marks nothing; done, the line counted
+// every common file.
+TEST_F(ModdersTest, CompareRunsOnWorkersWithProgressAndCancel) {
+    {
+        ThreadSeam::Hold hold;
+        answers.folders.push_back(QString::fromStdString(older.Path()));
+        ClickMenuItem(Cmd::kFileCompare);
+        QTest::qWait(100);
+        EXPECT_TRUE(answers.messages.empty());
+        EXPECT_EQ(frame->Status().Text(), U("0/3"));  // shared, same and alone
+        QToolButton* cancel = frame->Status().CancelButton();
+        ASSERT_NE(cancel, nullptr);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        hold.Release();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->Pane()->Job()->Running(); }));
+    }
+    EXPECT_TRUE(answers.messages.empty());
+    EXPECT_EQ(frame->Status().Text(), U("比较已取消."));
+    EXPECT_EQ(frame->Status().Progress(), nullptr);
+    EXPECT_EQ(Find(U("docs/new.txt")).data(App::CTreeModel::kMarkRole).toString(), QString());
+
+    // Another folder job waits for the comparison, as for one another.
+    {
+        ThreadSeam::Hold hold;
+        answers.folders.push_back(QString::fromStdString(older.Path()));
+        ClickMenuItem(Cmd::kFileCompare);
+        QTest::qWait(50);
+        answers.folders.push_back(QString::fromStdString(older.Path()));
+        ClickMenuItem(Cmd::kFileCompare);
+        ASSERT_EQ(answers.messages.size(), 1u);
+        EXPECT_EQ(answers.messages[0].text, U("一个文件夹的导出正在进行, 请等它完成或取消."));
+        hold.Release();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
+    }
+    EXPECT_TRUE(answers.messages[1].text.endsWith(U("1 个新增, 2 个已更改, 1 个已删除")));
+    EXPECT_EQ(Find(U("docs/new.txt")).data(App::CTreeModel::kMarkRole).toString(), U("+"));
 }
 
 }  // namespace

@@ -417,8 +417,9 @@ const std::vector<Case> kCases = {
     {"DiffEqualExtractsNothing", {"diff", "{1}", "{1}", "--extract", "{O}/x"}, 0, "", {}, {"x/#0"}},
     {"DiffBrokenInOld", {"diff", "{B}", "{1}"}, 2, "vell: can't read changed.txt\n"},
     {"DiffBrokenInNew", {"diff", "{1}", "{B}", "--extract", "{O}/x"}, 2, "vell: can't read changed.txt\n", {}, {"!x"}},
-    {"DiffNoFolder", {"diff", "{O}/none", "{1}"}, 2, "vell: can't read {O}/none\n"},
-    {"DiffNoGameInNew", {"diff", "{1}", "{O}"}, 2, "vell: can't read {O}\n"},
+    // The same message as every command's for a folder without a game.
+    {"DiffNoFolder", {"diff", "{O}/none", "{1}"}, 2, "vell: where is the game ?!"},
+    {"DiffNoGameInNew", {"diff", "{1}", "{O}"}, 2, "vell: where is the game ?!"},
     {"DiffOneFolder", {"diff", "{1}"}, 2, kUsage},
     {"DiffExtractNoFolder", {"diff", "{1}", "{2}", "--extract"}, 2, kUsage},
     // Names past 255 bytes in UTF-8: every file written, none too long, none meeting.

@@ -234,17 +234,49 @@ struct Change {
 };
 
 struct Comparison {
-    std::vector<Change> changes;          // by path, bytes compared
-    std::vector<std::string> unreadable;  // paths of both whose bytes can't be read
+    std::vector<Change> changes;  // by path, bytes compared
+    // Paths both hold whose bytes can't be read or compared (the newer game's nodes), by path.
+    std::vector<ITreeNode*> unreadable;
     std::size_t unchanged = 0;
 };
 
-// Called from the workers as slices of the common paths are done.
+// Called as parts of the common paths are done, one call at a time, `done` growing; the last
+// call has `done` equal to `total`.
 using CompareProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Compares the files of two games' merged trees: a path only one holds is added or removed;
 // one both hold changed when their inflated bytes differ. Stored bytes are compared first,
-// and only files whose stored bytes differ are inflated. Both trees must be built.
+// and only files whose stored bytes differ are inflated. Both trees must be built. The
+// common paths are compared in parts on Base::ForEachIndex workers; a part that fails
+// (memory running out) makes its paths unreadable.
 Comparison Compare(IPakMgr& older, IPakMgr& newer, const CompareProgress& progress = {});
+
+// The same comparison cut into parts, for a caller that runs them on workers of its own (a
+// window showing progress). A part holds a bounded number of stored bytes (or one pair of
+// files, however large), so that what a worker keeps never grows with the archives.
+class CompareJob {
+public:
+    // Walks both trees and cuts the common paths into parts; both managers must outlive it.
+    CompareJob(IPakMgr& older, IPakMgr& newer);
+    ~CompareJob();
+    CompareJob(const CompareJob&) = delete;
+    CompareJob& operator=(const CompareJob&) = delete;
+
+    std::size_t Parts() const;
+    // The paths both games hold, and how many of them part `part` compares.
+    std::size_t CommonFiles() const;
+    std::size_t FilesOf(std::size_t part) const;
+    // Compares one part. Distinct parts may run on several threads at once. Whatever it
+    // throws is the caller's: it then calls Failed for the part.
+    void Run(std::size_t part);
+    // The part's paths could not be compared: they are reported unreadable.
+    void Failed(std::size_t part);
+    // What the parts found; a part never run counts its paths unchanged.
+    Comparison Result() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 }  // namespace PakMgr
