@@ -173,6 +173,32 @@ TEST_F(FontTest, ControlCodesOnlyAdvanceWhateverTheFaceHas) {
     EXPECT_EQ(m_gl.CountAll(Lit), 64);  // the 'A' only
 }
 
+// A cell is the width of the face's '0', not that of its widest glyph: in a face of our own
+// (so on any machine, whatever fonts it has) with an 8-pixel '0' and a 16-pixel 'W', every
+// code advances by 8, the wide glyph, a missing one and a control code too.
+TEST_F(FontTest, ACellIsTheZeroNotTheWidestGlyph) {
+    constexpr int kZero = 8;
+    const TestUtil::TempDir dir;
+    std::ofstream bdf(dir / "wide.bdf");
+    bdf << "STARTFONT 2.1\nFONT wide\nSIZE 14 75 75\nFONTBOUNDINGBOX 16 8 0 0\n"
+           "STARTPROPERTIES 5\nFAMILY_NAME \"Wide\"\nWEIGHT_NAME \"Bold\"\nPIXEL_SIZE 14\n"
+           "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 2\n";
+    bdf << "STARTCHAR zero\nENCODING 48\nSWIDTH 500 0\nDWIDTH " << kZero
+        << " 0\nBBX 8 8 0 0\nBITMAP\n"
+        << TestUtil::Repeat("FF\n", 8) << "ENDCHAR\n";
+    bdf << "STARTCHAR wide\nENCODING 87\nSWIDTH 1000 0\nDWIDTH 16 0\nBBX 16 8 0 0\nBITMAP\n"
+        << TestUtil::Repeat("FFFF\n", 8) << "ENDCHAR\nENDFONT\n"
+        << std::flush;
+    {
+        FontConfig config("<dir>" + dir.Path() + "</dir>");
+        m_font.Create("Wide", 14);
+    }
+    for (const std::string text : {"0", "W", "A", "\x01"}) {
+        EXPECT_FLOAT_EQ(Advance(m_font, text), kZero) << text;
+    }
+    EXPECT_FLOAT_EQ(Advance(m_font, "0W0"), 3 * kZero);
+}
+
 struct InstalledFace {
     std::string family;
     std::string file;
