@@ -51,6 +51,10 @@ FAULTS = [
           "} else if (!m_old.Equals(i, bytes)) {"),
     fault("diff-stored-bytes-decide", CLI + APP, ": m_before == m_after ? Pair::kSame",
           ": false ? Pair::kSame"),
+    fault("diff-parts-bounded-by-count-only", PAK,
+          "if (inPart > 0 && (held + bytes > kPartStoredBytes || inPart == kMostPairsPerPart)) {",
+          "if (inPart > 0 && inPart == kMostPairsPerPart) {"),
+    fault("diff-failed-part-compared-same", PAK, "        job.Failed(failure.index);\n", ""),
     fault("pak-sink-shares-buffer", PAK, "StoredBytes() : m_shared(!InUse())",
           "StoredBytes() : m_shared(true)"),
     fault("pak-relative-archive-paths", PAK + APP,
@@ -203,4 +207,19 @@ FAULTS = [
     fault("app-crash-question-says-yes", APP,
           "return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerNo;",
           "return answer == MsgAnswer::Yes ? kPromptAnswerYes : kPromptAnswerYes;"),
+    fault("app-language-follows-locale", APP,
+          "return LanguageFromCode(QSettings().value(QLatin1String(kLanguageKey)).toString());",
+          "return LanguageFromCode(QSettings().value(QLatin1String(kLanguageKey),\n"
+          "        qEnvironmentVariable(\"LANG\").startsWith(QLatin1String(\"en\")) ||\n"
+          "        qEnvironmentVariable(\"LC_ALL\").startsWith(QLatin1String(\"en\"))\n"
+          "            ? QString::fromLatin1(kEnglishCode) : QString()).toString());"),
+    fault("app-compare-on-window-thread", APP,
+          "    m_pane->RunJob(std::move(job), [this, compare, folder](const FolderJobResult& done) {",
+          "    for (std::size_t part = 0; part < compare->Parts(); ++part) compare->Run(part);\n"
+          "    ShowComparison(compare->Result(), folder);\n"
+          "    m_pane->RunJob(std::move(job), [this, compare, folder](const FolderJobResult& done) {"),
+    fault("app-probe-32k", APP, "inline constexpr std::size_t kTextProbe = 64u << 10;",
+          "inline constexpr std::size_t kTextProbe = 32u << 10;"),
+    fault("app-extra-argument-opens", APP, "    if (UsageIsWrong(argc, argv)) {",
+          "    if (UsageIsWrong(argc, argv) && argc < 0) {"),
 ]
