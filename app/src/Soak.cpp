@@ -1,6 +1,7 @@
 #include "Soak.h"
 
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QComboBox>
@@ -62,6 +63,12 @@ long ResidentKb() {
         std::fclose(f);
     }
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// What malloc has handed out and not had back: unlike resident memory, it grows only with
+// what the program keeps (not with what the allocator or the GL driver hold on to).
+long HeapKb() {
+    return static_cast<long>(mallinfo2().uordblks / 1024);
 }
 
 int OpenFds() {
@@ -155,13 +162,15 @@ private:
             Write(QStringLiteral("descriptors%1\n").arg(FdTargets()));
             m_fds = fds;
         }
-        Write(QStringLiteral("load %1 frames %2 shown_textures %3 textures %4 rss_kb %5 fds %6\n")
+        Write(QStringLiteral(
+                  "load %1 frames %2 shown_textures %3 textures %4 rss_kb %5 fds %6 heap_kb %7\n")
                   .arg(m_done)
                   .arg(m_framesShown)
                   .arg(shownTextures)
                   .arg(m_frame.View()->TextureNames())
                   .arg(ResidentKb())
-                  .arg(OpenFds()));
+                  .arg(OpenFds())
+                  .arg(HeapKb()));
         if (m_done < m_loads) {
             // Not from inside the view's signal: the next load starts from the event loop.
             QTimer::singleShot(0, this, &Soak::Load);

@@ -39,7 +39,9 @@ CTimeline::CTimeline(CVellModelBrowserRenderView& view, Model::IVellModel& model
       m_back(MakeButton(QString())),
       m_forward(MakeButton(QString())),
       m_slider(new QSlider(Qt::Horizontal, this)),
-      m_label(new QLabel(this)) {
+      m_label(new QLabel(this)),
+      m_playIcon(style()->standardIcon(QStyle::SP_MediaPlay)),
+      m_pauseIcon(style()->standardIcon(QStyle::SP_MediaPause)) {
     setObjectName(QStringLiteral("timeline"));
     setAutoFillBackground(true);
     m_back->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
@@ -94,8 +96,10 @@ void CTimeline::Sync() {
         m_slider->setRange(0, state.lastFrame);
         m_slider->setValue(state.frame);
         m_label->setText(QStringLiteral("%1 / %2").arg(state.frame).arg(state.lastFrame));
-        m_play->setIcon(
-            style()->standardIcon(state.paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+        const QIcon& icon = state.paused ? m_playIcon : m_pauseIcon;
+        if (m_play->icon().cacheKey() != icon.cacheKey()) {
+            m_play->setIcon(icon);
+        }
         PlaceOnView();
     }
     setVisible(shown);

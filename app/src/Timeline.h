@@ -4,6 +4,7 @@
 // pictures of that size) and no picture drawn by the view shows it.
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
 #include <functional>
 
@@ -69,6 +70,10 @@ private:
     QToolButton* m_forward;
     QSlider* m_slider;
     QLabel* m_label;
+    // Made once: a fresh icon from the style each frame would leave a pixmap in Qt's cache
+    // for every frame shown.
+    const QIcon m_playIcon;
+    const QIcon m_pauseIcon;
 };
 
 }  // namespace App
