@@ -153,6 +153,28 @@ TEST_F(ViewAidsTest, TimelinePausesStepsAndScrubsWithKeysButtonsAndSlider) {
     EXPECT_EQ(State().frame, -1);
 }
 
+// The play button shows one pause icon while frames go by and one play icon while paused:
+// an icon made afresh for every frame shown leaves its pixmaps in Qt's cache (the soak grew
+// by some 5 KB a load).
+TEST_F(ViewAidsTest, TimelineKeepsItsIconsAcrossFrames) {
+    PlayWalk();
+    QToolButton* play = frame->Timeline()->PlayButton();
+    const qint64 pause = play->icon().cacheKey();
+    const int first = State().frame;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return State().frame != first; }));
+    const int second = State().frame;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return State().frame != second; }));
+    EXPECT_EQ(play->icon().cacheKey(), pause);
+    ViewKey(Qt::Key_Space);
+    const qint64 resume = play->icon().cacheKey();
+    EXPECT_NE(resume, pause);
+    ViewKey(Qt::Key_Period);
+    ViewKey(Qt::Key_Period);
+    EXPECT_EQ(play->icon().cacheKey(), resume);
+    ViewKey(Qt::Key_Space);
+    EXPECT_EQ(play->icon().cacheKey(), pause);
+}
+
 // The texture's orange (200, 100, 50) as drawn unlit, and as lit by a light 60 degrees off
 // the face's normal: ambient 0.35 + diffuse 0.75 × cos 60°.
 bool Unlit(QColor c) {

@@ -220,6 +220,13 @@ FAULTS = [
           "    m_pane->RunJob(std::move(job), [this, compare, folder](const FolderJobResult& done) {"),
     fault("app-probe-32k", APP, "inline constexpr std::size_t kTextProbe = 64u << 10;",
           "inline constexpr std::size_t kTextProbe = 32u << 10;"),
+    fault("app-timeline-icon-per-frame", APP,
+          "        const QIcon& icon = state.paused ? m_playIcon : m_pauseIcon;\n"
+          "        if (m_play->icon().cacheKey() != icon.cacheKey()) {\n"
+          "            m_play->setIcon(icon);\n"
+          "        }",
+          "        m_play->setIcon(\n"
+          "            style()->standardIcon(state.paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));"),
     fault("app-extra-argument-opens", APP, "    if (UsageIsWrong(argc, argv)) {",
           "    if (UsageIsWrong(argc, argv) && argc < 0) {"),
 ]
