@@ -4,8 +4,8 @@
 #    loads in all, each playing the first animation beside it (the measurement switch
 #    VELL_MEASURE_SOAK, not the menus). From load 100 to the last (5,000: long enough that a
 #    leak of a few hundred bytes a load shows) its resident memory may grow by at most 1 MB;
-#    malloc's bytes in use are printed beside it, as they grow only with what the program
-#    keeps. Its open file descriptors never rise above their number then (Qt may
+#    malloc's bytes in use are printed beside it (without the pages the allocator and the GL
+#    driver keep). Its open file descriptors never rise above their number then (Qt may
 #    close files of its own later); after every close the view's
 #    texture store holds as many GL texture names as before the first load.
 # 2. vell gltf --each over the 200 characters with --jobs 2: peak resident memory at most

@@ -65,8 +65,8 @@ long ResidentKb() {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// What malloc has handed out and not had back: unlike resident memory, it grows only with
-// what the program keeps (not with what the allocator or the GL driver hold on to).
+// What malloc has handed out and not had back: beside resident memory, a figure without the
+// pages the allocator and the GL driver hold on to, for telling a leak from their noise.
 long HeapKb() {
     return static_cast<long>(mallinfo2().uordblks / 1024);
 }
