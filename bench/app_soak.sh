@@ -3,7 +3,9 @@
 # 1. The viewer, under its own Xvfb, loads and closes every whole-model skin in turn, 5,000
 #    loads in all, each playing the first animation beside it (the measurement switch
 #    VELL_MEASURE_SOAK, not the menus). From load 100 to the last (5,000: long enough that a
-#    leak of a few hundred bytes a load shows) its resident memory may grow by at most 1 MB;
+#    leak of a few hundred bytes a load shows) its resident memory may grow by at most 1 MB:
+#    the lowest figure of the 100 loads from load 100 on against the lowest of the last 100,
+#    since a single figure swings by megabytes with what the allocator has just handed back;
 #    malloc's bytes in use are printed beside it (without the pages the allocator and the GL
 #    driver keep). Its open file descriptors never rise above their number then (Qt may
 #    close files of its own later); after every close the view's
@@ -20,6 +22,7 @@ characters=${3:-200}
 app=$build/app/VellModelBrowser
 vell=$build/cli/vell
 warmLoads=100
+window=100  # loads whose lowest resident figure stands for their stretch
 growthLimitKb=1024
 work=$(mktemp -d)
 xvfb=
@@ -54,7 +57,7 @@ seconds=$(($(date +%s) - start))
 kill -9 "$pid"; wait "$pid" 2>/dev/null || true; pid=
 
 failed=0
-awk -v warm="$warmLoads" -v limit="$growthLimitKb" -v seconds="$seconds" '
+awk -v warm="$warmLoads" -v window="$window" -v limit="$growthLimitKb" -v seconds="$seconds" '
     /^start/ { skins = $2; textures = $5 + 0; rss0 = $7 + 0; fds0 = $9 }
     # load N frames F shown_textures T textures T rss_kb R fds D
     /^load/ {
@@ -67,14 +70,20 @@ awk -v warm="$warmLoads" -v limit="$growthLimitKb" -v seconds="$seconds" '
         if (fds < fdsLow) fdsLow = fds
         if (fds > fdsHigh) fdsHigh = fds
         if (n == warm) { rssWarm = $10; heapWarm = $14; fdsWarm = fds }
+        if (n >= warm && n < warm + window && (floorWarm == "" || $10 < floorWarm)) floorWarm = $10
+        last[n % window] = $10
         if (n > warm && fds > fdsWarm) fdGrowth++
         rss = $10; heap = $14
     }
     END {
         if (loads < warm) { rssWarm = rss; heapWarm = heap; fdsWarm = fds }
-        growth = rss - rssWarm
+        if (loads < warm + window) floorWarm = rssWarm
+        floorEnd = rss
+        for (i in last) if (last[i] < floorEnd) floorEnd = last[i]
+        growth = floorEnd - floorWarm
         printf "viewer: %d loads of %d skins in %d s (%.0f ms a load), %d of them showing fewer than 3 frames of the animation\n", loads, skins, seconds, 1000 * seconds / loads, still
-        printf "  resident memory: %.1f MB before, %.1f MB after load %d, %.1f MB after load %d: %+.2f MB (limit %+.0f)\n", rss0 / 1024, rssWarm / 1024, warm, rss / 1024, loads, growth / 1024, limit / 1024
+        printf "  resident memory: %.1f MB before, %.1f MB after load %d, %.1f MB after load %d (%+.2f MB)\n", rss0 / 1024, rssWarm / 1024, warm, rss / 1024, loads, (rss - rssWarm) / 1024
+        printf "  lowest of %d loads: %.1f MB from load %d, %.1f MB to load %d: %+.2f MB (limit %+.0f)\n", window, floorWarm / 1024, warm, floorEnd / 1024, loads, growth / 1024, limit / 1024
         printf "  malloc in use: %.1f MB after load %d, %.1f MB after load %d: %+.2f MB (%.0f bytes a load)\n", heapWarm / 1024, warm, heap / 1024, loads, (heap - heapWarm) / 1024, loads > warm ? 1024 * (heap - heapWarm) / (loads - warm) : 0
         printf "  open descriptors: %d before, %d after the first load, %d after load %d (all archives open); %d to %d over the run, above %d after %d loads\n", fds0, fds1, fdsWarm, warm, fdsLow, fdsHigh, fdsWarm, fdGrowth
         printf "  GL texture names: %d before the first load, up to %d while a model showed, other than %d after %d of %d closes\n", textures, shownMost, textures, strays, loads

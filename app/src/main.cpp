@@ -1,4 +1,6 @@
 // VellModelBrowser [GAME_DIR]: the desktop viewer of the game's character models.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -11,6 +13,11 @@
 namespace {
 
 constexpr int kAnswered = 0;
+// Buffers from this size on (a texture decoded, an archived file read whole) are mapped
+// for themselves and given back when freed. Left to itself, the allocator raises the
+// size after the first large buffer freed and then keeps megabytes of freed buffers in its
+// heap, so that the memory the viewer holds swings by megabytes from one model to the next.
+constexpr int kMappedBufferBytes = 256 << 10;
 constexpr int kUsageError = 2;
 
 constexpr const char* kUsage =
@@ -63,6 +70,7 @@ int main(int argc, char** argv) {
     if (UsageIsWrong(argc, argv)) {
         return kUsageError;
     }
+    mallopt(M_MMAP_THRESHOLD, kMappedBufferBytes);
     App::InstallCrashDumpFilter();
     // The crash prompt speaks the language last chosen from the start.
     App::SetIdentity();
