@@ -84,7 +84,7 @@ awk -v warm="$warmLoads" -v window="$window" -v limit="$growthLimitKb" -v second
         printf "viewer: %d loads of %d skins in %d s (%.0f ms a load), %d of them showing fewer than 3 frames of the animation\n", loads, skins, seconds, 1000 * seconds / loads, still
         printf "  resident memory: %.1f MB before, %.1f MB after load %d, %.1f MB after load %d (%+.2f MB)\n", rss0 / 1024, rssWarm / 1024, warm, rss / 1024, loads, (rss - rssWarm) / 1024
         printf "  lowest of %d loads: %.1f MB from load %d, %.1f MB to load %d: %+.2f MB (limit %+.0f)\n", window, floorWarm / 1024, warm, floorEnd / 1024, loads, growth / 1024, limit / 1024
-        printf "  malloc in use: %.1f MB after load %d, %.1f MB after load %d: %+.2f MB (%.0f bytes a load)\n", heapWarm / 1024, warm, heap / 1024, loads, (heap - heapWarm) / 1024, loads > warm ? 1024 * (heap - heapWarm) / (loads - warm) : 0
+        printf "  malloc in use: %.1f MB after load %d, %.1f MB after load %d: %+.2f MB (%.0f bytes a load)\n", heapWarm / 1024, warm, heap / 1024, loads, (heap - heapWarm) / 1024, (loads > warm ? 1024 * (heap - heapWarm) / (loads - warm) : 0)
         printf "  open descriptors: %d before, %d after the first load, %d after load %d (all archives open); %d to %d over the run, above %d after %d loads\n", fds0, fds1, fdsWarm, warm, fdsLow, fdsHigh, fdsWarm, fdGrowth
         printf "  GL texture names: %d before the first load, up to %d while a model showed, other than %d after %d of %d closes\n", textures, shownMost, textures, strays, loads
         exit (growth > limit || fdGrowth > 0 || strays > 0 || still > 0) ? 1 : 0
