@@ -54,26 +54,30 @@ int WriteAndClose(FileHandle file, Pieces pieces) {
     return error != 0 ? error : closed;
 }
 
-// A device or pipe of the target's name is written in place: it can't be replaced.
-bool IsSpecialFile(const char* path) {
-    struct stat info {};
-    return ::stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+int FolderOf(const FileHandle* dir) {
+    return dir ? dir->Get() : AT_FDCWD;
 }
 
-int WriteInPlace(const char* path, Pieces pieces) {
-    FileHandle file = FileHandle::Open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
+// A device or pipe of the target's name is written in place: it can't be replaced.
+bool IsSpecialFile(const char* path, const FileHandle* dir) {
+    struct stat info {};
+    return ::fstatat(FolderOf(dir), path, &info, 0) == 0 && !S_ISREG(info.st_mode) &&
+           !S_ISDIR(info.st_mode);
+}
+
+int WriteInPlace(const char* path, Pieces pieces, const FileHandle* dir) {
+    FileHandle file = FileHandle::Open(path, O_WRONLY | O_TRUNC | O_CLOEXEC, dir);
     return file.IsOpen() ? WriteAndClose(std::move(file), pieces) : errno;
 }
 
-int WriteReplacing(const char* path, Pieces pieces) {
+int WriteReplacing(const char* path, Pieces pieces, const FileHandle* dir) {
     char temporary[PATH_MAX];
     FileHandle file;
     for (int attempt = 0; attempt < kNameAttempts && !file.IsOpen(); ++attempt) {
         if (!TemporaryName(path, temporary)) {
             return ENAMETOOLONG;
         }
-        file = FileHandle::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, nullptr,
-                                kFileMode);
+        file = FileHandle::Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, dir, kFileMode);
         if (!file.IsOpen() && errno != EEXIST) {
             return errno;
         }
@@ -82,22 +86,23 @@ int WriteReplacing(const char* path, Pieces pieces) {
         return EEXIST;
     }
     int error = WriteAndClose(std::move(file), pieces);
-    if (error == 0 && ::rename(temporary, path) != 0) {
+    if (error == 0 && ::renameat(FolderOf(dir), temporary, FolderOf(dir), path) != 0) {
         error = errno;
     }
     if (error != 0) {
-        ::unlink(temporary);
+        ::unlinkat(FolderOf(dir), temporary, 0);
     }
     return error;
 }
 
 }  // namespace
 
-int TryWriteWholeFile(const char* path, Pieces pieces) {
-    if (!path) {
+int TryWriteWholeFile(const char* path, Pieces pieces, const FileHandle* dir) {
+    if (!path || (dir && !dir->IsOpen())) {
         return EINVAL;
     }
-    return IsSpecialFile(path) ? WriteInPlace(path, pieces) : WriteReplacing(path, pieces);
+    return IsSpecialFile(path, dir) ? WriteInPlace(path, pieces, dir)
+                                    : WriteReplacing(path, pieces, dir);
 }
 
 void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {

@@ -45,8 +45,10 @@ private:
 // file. A device or pipe of that name is written in place. Throws Except "can't write
 // <file>: <reason>" with the name in code page 936.
 void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
-// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
-// the errno of the failure.
-int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
+// The same without the throw or an allocation, the file made of the pieces in turn, `path`
+// taken relative to the folder `dir` when one is given (a bulk export opens the folder once
+// for many files): 0, or the errno of the failure.
+int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces,
+                      const FileHandle* dir = nullptr);
 
 }  // namespace Base
