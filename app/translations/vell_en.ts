@@ -332,6 +332,12 @@ Compared: changed</translation>
             <numerusform>%n bones</numerusform>
         </translation>
     </message>
+    <message>
+        <source>这些档案无法读取, 已跳过:
+%1</source>
+        <translation>These archives can't be read and were skipped:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>App::Commands</name>
