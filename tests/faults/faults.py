@@ -58,9 +58,14 @@ FAULTS = [
           "const std::string root = folder;"),
     fault("pak-names-never-taken", PAK + CLI + APP, "    m_given.insert(name);\n", ""),
     fault("pak-renames-unreported", PAK + CLI + APP, "m_renamed.push_back({source, name});", ""),
+    # an archive that can't be read skipped without a word; a folder of them opened
+    fault("pak-skipped-archive-unsaid", PAK + CLI + APP,
+          "m_skipped.push_back({name, std::move(problem)});", "(void)problem;"),
+    fault("pak-unreadable-folder-opens", PAK + APP, "    return read;\n}", "    return true;\n}"),
     # whole-file writes: every export goes through them
     fault("write-temporary-left", WRITE,
-          "    if (error != 0) {\n        ::unlink(temporary);\n    }", ""),
+          "    if (error != 0) {\n        ::unlink(temporary);\n    }", "",
+          ("    if (error != 0) {\n        ::unlinkat(FolderOf(dir), temporary, 0);\n    }", "")),
     fault("write-failure-ignored", WRITE,
           "        if (error == 0 && !WriteAll(fd, piece)) {\n            error = errno;\n        }",
           "        (void)WriteAll(fd, piece);",
@@ -85,7 +90,8 @@ FAULTS = [
     fault("skn-material-count-unchecked", READ,
           "    in.Need(uint64_t{skin.materialCount} * kMaterialBlockMinimum,",
           "    in.Need(uint64_t{0} * kMaterialBlockMinimum,"),
-    fault("skn-texture-name-case", READ, "            LowerCase(file);\n", ""),
+    fault("skn-texture-name-case", READ, "            LowerCase(file);\n", "",
+          ("            file = Base::LowerAscii(file);\n", "")),
     fault("msh-version-bound", READ, "return version >= 10 && version <= 13;",
           "return version >= 10 && version < 13;"),
     fault("msh-submesh-count-unchecked", READ,
@@ -182,6 +188,12 @@ FAULTS = [
     fault("cli-extract-failure-status", CLI, "return failed.empty() ? kOk : kFailed;", "return kOk;"),
     fault("cli-frames-size-bound", CLI, "size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
           "size.height < 1 || size.width > kMaxSide) {"),
+    # two archive paths of one last name claimed as one source: the second overwrites the first
+    fault("cli-extract-claims-by-last-name", CLI,
+          "PakMgr::SafeFileName(node->Name(), names, PakMgr::NodePath(node, '\\\\'))",
+          "PakMgr::SafeFileName(node->Name(), &names)"),
+    fault("cli-frame-past-the-last", CLI, "if (frame > static_cast<float>(lastFrame)) {",
+          "if (frame > static_cast<float>(lastFrame) + 1) {"),
 
     # desktop program
     fault("app-key-left-right", APP,
