@@ -162,7 +162,8 @@ void PrintCommandUsage(const Command& command) {
         if (const Option* option = FindOption(name)) {
             std::string head(name);
             if (*option->value) {
-                head = head + " " + option->value;
+                head += ' ';
+                head += option->value;
             }
             width = std::max(width, head.size());
             lines.emplace_back(std::move(head), option->what);
