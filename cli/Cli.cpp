@@ -64,11 +64,11 @@ int ExitCodeOf(const Except& failure) {
 
 void ExpectPositionals(const Args& args, std::initializer_list<std::string_view> names) {
     const std::vector<std::string>& given = args.Positionals();
-    const bool repeats = names.size() > 0 && std::data(names)[names.size() - 1].ends_with("...");
-    if (given.size() < names.size()) {
+    const std::vector<std::string_view> wanted(names);
+    if (given.size() < wanted.size()) {
         std::string missing = "missing";
-        for (std::size_t i = given.size(); i < names.size(); ++i) {
-            std::string_view name = std::data(names)[i];
+        for (std::size_t i = given.size(); i < wanted.size(); ++i) {
+            std::string_view name = wanted[i];
             if (name.ends_with("...")) {
                 name.remove_suffix(3);
             }
@@ -76,10 +76,11 @@ void ExpectPositionals(const Args& args, std::initializer_list<std::string_view>
         }
         FailUsage(missing);
     }
-    if (given.size() > names.size() && !repeats) {
+    const bool repeats = !wanted.empty() && wanted.back().ends_with("...");
+    if (given.size() > wanted.size() && !repeats) {
         std::string extra =
-            given.size() - names.size() == 1 ? "extra argument:" : "extra arguments:";
-        for (std::size_t i = names.size(); i < given.size(); ++i) {
+            given.size() - wanted.size() == 1 ? "extra argument:" : "extra arguments:";
+        for (std::size_t i = wanted.size(); i < given.size(); ++i) {
             extra += " " + given[i];
         }
         FailUsage(extra);
