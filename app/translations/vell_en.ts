@@ -335,7 +335,7 @@ Compared: changed</translation>
     <message>
         <source>这些档案无法读取, 已跳过:
 %1</source>
-        <translation>These archives can't be read and were skipped:
+        <translation>These archives can&apos;t be read and were skipped:
 %1</translation>
     </message>
 </context>

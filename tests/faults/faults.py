@@ -61,7 +61,8 @@ FAULTS = [
     # an archive that can't be read skipped without a word; a folder of them opened
     fault("pak-skipped-archive-unsaid", PAK + CLI + APP,
           "m_skipped.push_back({name, std::move(problem)});", "(void)problem;"),
-    fault("pak-unreadable-folder-opens", PAK + APP, "    return read;\n}", "    return true;\n}"),
+    fault("pak-unreadable-folder-opens", PAK + APP, "    return read;\n}",
+          "    return read || !m_skipped.empty();\n}"),
     # whole-file writes: every export goes through them
     fault("write-temporary-left", WRITE,
           "    if (error != 0) {\n        ::unlink(temporary);\n    }", "",
