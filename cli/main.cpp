@@ -36,6 +36,10 @@ constexpr Command kCommands[] = {
     {"which", Cli::CmdWhich, "which GAME_DIR PATH"},
     {"diff", Cli::CmdDiff, "diff OLD_GAME_DIR NEW_GAME_DIR [--extract OUT_DIR]"},
     {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]"},
+    {"pack", Cli::CmdPack,
+     "pack FOLDER (-o FILE.pak | --game GAME_DIR [--name NAME]) [--game GAME_DIR] "
+     "[--level 1..12] [--jobs N] [--split]"},
+    {"mods", Cli::CmdMods, "mods GAME_DIR"},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -1,0 +1,151 @@
+// Which files of a folder go into a mod archive, under which paths, and which can't.
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "base/except.h"
+#include "base/text.h"
+#include "pakmgr/pack.h"
+
+namespace PakMgr {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A path field holds 255 bytes and the terminating NUL.
+constexpr std::size_t kLongestPath = Layout::kPathFieldSize - 1;
+
+bool Inside(const fs::path& canonicalFolder, const fs::path& canonical) {
+    const auto [end, rest] = std::mismatch(canonicalFolder.begin(), canonicalFolder.end(),
+                                           canonical.begin(), canonical.end());
+    return end == canonicalFolder.end() && rest != canonical.end();
+}
+
+// The archive path of a relative path, or the reason there is none.
+std::string ArchivePath(const fs::path& relative, std::string& problem) {
+    std::string utf8;
+    for (const fs::path& part : relative) {
+        const std::string name = part.string();
+        if (name.find('\\') != std::string::npos) {
+            problem = "its name holds '\\', which separates an archive path's folders";
+            return {};
+        }
+        utf8 += '\\' + name;
+    }
+    std::string gbk = Base::Utf8ToGbk(utf8);
+    if (Base::GbkToUtf8(gbk) != utf8) {
+        problem = "code page 936 can't hold its name";
+    } else if (gbk.size() > kLongestPath) {
+        problem = "its archive path of " + std::to_string(gbk.size()) +
+                  " bytes is longer than a record's " + std::to_string(kLongestPath);
+    }
+    return gbk;
+}
+
+class Walk {
+public:
+    Walk(fs::path folder, PackPlan& plan) : m_folder(std::move(folder)), m_plan(plan) {}
+
+    void Folder(const fs::path& dir) {
+        std::error_code ec;
+        fs::directory_iterator it(dir, ec);
+        if (ec) {
+            Refuse(dir, "can't read the folder: " + ec.message());
+            return;
+        }
+        m_open.insert(fs::canonical(dir, ec));
+        for (const fs::directory_entry& entry : it) {
+            Item(entry.path());
+        }
+        m_open.erase(fs::canonical(dir, ec));
+    }
+
+    std::vector<std::string> problems;
+
+private:
+    void Refuse(const fs::path& path, const std::string& why) {
+        problems.push_back(fs::relative(path, m_folder).string() + ": " + why);
+    }
+
+    void Item(const fs::path& path) {
+        std::error_code ec;
+        const fs::file_status link = fs::symlink_status(path, ec);
+        if (fs::is_symlink(link)) {
+            const fs::path target = fs::canonical(path, ec);
+            if (ec) {
+                Refuse(path, "a link to nothing that can be read");
+                return;
+            }
+            if (!Inside(m_folder, target)) {
+                Refuse(path, "a link to " + target.string() + ", outside the folder");
+                return;
+            }
+            if (m_open.contains(target)) {
+                Refuse(path, "a link to a folder that holds it");
+                return;
+            }
+        }
+        const fs::file_status status = fs::status(path, ec);
+        if (fs::is_directory(status)) {
+            Folder(path);
+        } else if (fs::is_regular_file(status)) {
+            File(path);
+        }  // devices, pipes and sockets are no files to pack
+    }
+
+    void File(const fs::path& path) {
+        std::string problem;
+        std::string archivePath = ArchivePath(fs::relative(path, m_folder), problem);
+        std::error_code ec;
+        const uint64_t size = fs::file_size(path, ec);
+        if (problem.empty() && (ec || ::access(path.c_str(), R_OK) != 0)) {
+            problem = "can't be read";
+        } else if (problem.empty() && size >= kMaxArchiveBytes) {
+            problem = "4 GiB or more, past what an archive's 32-bit sizes hold";
+        }
+        if (!problem.empty()) {
+            Refuse(path, problem);
+            return;
+        }
+        m_plan.files.push_back({path.string(), std::move(archivePath), size});
+        m_plan.bytes += size;
+    }
+
+    const fs::path m_folder;
+    PackPlan& m_plan;
+    std::set<fs::path> m_open;  // the folders being walked, against links that loop
+};
+
+}  // namespace
+
+PackPlan PlanPack(const std::string& folder, const std::string& target) {
+    std::error_code ec;
+    const fs::path root = fs::canonical(folder, ec);
+    if (ec || !fs::is_directory(root)) {
+        throw Except(ErrorKind::Input, "no folder %s", Base::Utf8ToGbk(folder).c_str());
+    }
+    const fs::path output = fs::weakly_canonical(target, ec);
+    if (!ec && (output == root || Inside(root, output))) {
+        throw Except(ErrorKind::Input, "the archive %s would lie inside the folder it packs",
+                     Base::Utf8ToGbk(target).c_str());
+    }
+    PackPlan plan;
+    Walk walk(root, plan);
+    walk.Folder(root);
+    if (!walk.problems.empty()) {
+        std::sort(walk.problems.begin(), walk.problems.end());
+        plan.problems = std::move(walk.problems);
+        return plan;
+    }
+    if (plan.files.empty()) {
+        throw Except(ErrorKind::Input, "no file to pack in %s", Base::Utf8ToGbk(folder).c_str());
+    }
+    std::sort(plan.files.begin(), plan.files.end(),
+              [](const PackSource& a, const PackSource& b) { return a.path < b.path; });
+    return plan;
+}
+
+}  // namespace PakMgr
