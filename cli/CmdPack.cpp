@@ -2,6 +2,7 @@
 // a game that override others, and which wins where they meet.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "Cli.h"

@@ -45,60 +45,59 @@ std::string ArchivePath(const fs::path& relative, std::string& problem) {
     return gbk;
 }
 
+// The walk asks the system as little as it can: the listing's own file types, one stat per
+// file for its size, and path resolution only for links.
 class Walk {
 public:
     Walk(fs::path folder, PackPlan& plan) : m_folder(std::move(folder)), m_plan(plan) {}
 
-    void Folder(const fs::path& dir) {
+    // `dir` is reached from the folder by `relative` (empty for the folder itself).
+    void Folder(const fs::path& dir, const fs::path& relative, const fs::path& canonical) {
         std::error_code ec;
         fs::directory_iterator it(dir, ec);
         if (ec) {
-            Refuse(dir, "can't read the folder: " + ec.message());
+            Refuse(relative, "can't read the folder: " + ec.message());
             return;
         }
-        m_open.insert(fs::canonical(dir, ec));
+        m_open.insert(canonical);
         for (const fs::directory_entry& entry : it) {
-            Item(entry.path());
+            Item(entry, relative / entry.path().filename(), canonical);
         }
-        m_open.erase(fs::canonical(dir, ec));
+        m_open.erase(canonical);
     }
 
     std::vector<std::string> problems;
 
 private:
-    void Refuse(const fs::path& path, const std::string& why) {
-        problems.push_back(fs::relative(path, m_folder).string() + ": " + why);
+    void Refuse(const fs::path& relative, const std::string& why) {
+        problems.push_back((relative.empty() ? "." : relative.string()) + ": " + why);
     }
 
-    void Item(const fs::path& path) {
+    void Item(const fs::directory_entry& entry, const fs::path& relative, const fs::path& parent) {
         std::error_code ec;
-        const fs::file_status link = fs::symlink_status(path, ec);
-        if (fs::is_symlink(link)) {
-            const fs::path target = fs::canonical(path, ec);
+        if (entry.is_symlink(ec)) {
+            const fs::path target = fs::canonical(entry.path(), ec);
             if (ec) {
-                Refuse(path, "a link to nothing that can be read");
-                return;
+                Refuse(relative, "a link to nothing that can be read");
+            } else if (!Inside(m_folder, target)) {
+                Refuse(relative, "a link to " + target.string() + ", outside the folder");
+            } else if (m_open.contains(target)) {
+                Refuse(relative, "a link to a folder that holds it");
+            } else if (fs::is_directory(target, ec)) {
+                Folder(entry.path(), relative, target);
+            } else if (fs::is_regular_file(target, ec)) {
+                File(entry.path(), relative);
             }
-            if (!Inside(m_folder, target)) {
-                Refuse(path, "a link to " + target.string() + ", outside the folder");
-                return;
-            }
-            if (m_open.contains(target)) {
-                Refuse(path, "a link to a folder that holds it");
-                return;
-            }
-        }
-        const fs::file_status status = fs::status(path, ec);
-        if (fs::is_directory(status)) {
-            Folder(path);
-        } else if (fs::is_regular_file(status)) {
-            File(path);
+        } else if (entry.is_directory(ec)) {
+            Folder(entry.path(), relative, parent / entry.path().filename());
+        } else if (entry.is_regular_file(ec)) {
+            File(entry.path(), relative);
         }  // devices, pipes and sockets are no files to pack
     }
 
-    void File(const fs::path& path) {
+    void File(const fs::path& path, const fs::path& relative) {
         std::string problem;
-        std::string archivePath = ArchivePath(fs::relative(path, m_folder), problem);
+        std::string archivePath = ArchivePath(relative, problem);
         std::error_code ec;
         const uint64_t size = fs::file_size(path, ec);
         if (problem.empty() && (ec || ::access(path.c_str(), R_OK) != 0)) {
@@ -107,7 +106,7 @@ private:
             problem = "4 GiB or more, past what an archive's 32-bit sizes hold";
         }
         if (!problem.empty()) {
-            Refuse(path, problem);
+            Refuse(relative, problem);
             return;
         }
         m_plan.files.push_back({path.string(), std::move(archivePath), size});
@@ -116,7 +115,7 @@ private:
 
     const fs::path m_folder;
     PackPlan& m_plan;
-    std::set<fs::path> m_open;  // the folders being walked, against links that loop
+    std::set<fs::path> m_open;  // the folders being walked (resolved), against links that loop
 };
 
 }  // namespace
@@ -134,7 +133,7 @@ PackPlan PlanPack(const std::string& folder, const std::string& target) {
     }
     PackPlan plan;
     Walk walk(root, plan);
-    walk.Folder(root);
+    walk.Folder(root, {}, root);
     if (!walk.problems.empty()) {
         std::sort(walk.problems.begin(), walk.problems.end());
         plan.problems = std::move(walk.problems);

@@ -24,6 +24,9 @@ namespace {
 constexpr uint64_t kSliceBytes = 8u << 20;
 // A thread's read buffer above this size is given back after its file.
 constexpr std::size_t kKeptBuffer = 16u << 20;
+// Small streams are gathered up to this size before they are written: one write a file would
+// cost as much as reading them.
+constexpr std::size_t kWriteBytes = 1u << 20;
 
 struct Compressed {
     std::vector<uint8_t> stream;
@@ -127,8 +130,17 @@ public:
             throw Except(ErrorKind::Input, "the archive would pass 4 GiB at %s%s",
                          source.path.c_str(), m_options.split ? "" : " (--split writes several)");
         }
-        m_current->file.Write(file.stream);
         m_current->table.Add(source.path, file.inflatedSize, file.stream.size());
+        std::vector<uint8_t>& pending = m_current->pending;
+        if (pending.size() + file.stream.size() > kWriteBytes) {
+            m_current->file.Write(pending);
+            pending.clear();
+        }
+        if (file.stream.size() > kWriteBytes) {
+            m_current->file.Write(file.stream);
+        } else {
+            pending.insert(pending.end(), file.stream.begin(), file.stream.end());
+        }
     }
 
     std::vector<std::string> Commit() {
@@ -146,6 +158,7 @@ private:
         explicit Part(std::string path) : file(std::move(path)) {}
         Base::AtomicFile file;
         ArchiveTable table;
+        std::vector<uint8_t> pending;  // streams placed in the table but not yet written
     };
 
     bool Fits(uint64_t storedSize) const {
@@ -157,6 +170,7 @@ private:
 
     void End() {
         if (m_current) {
+            m_current->file.Write(m_current->pending);
             m_current->file.Write(m_current->table.TableBytes());
             m_current->file.WriteAt(0, m_current->table.Header(m_options.packMark));
             m_done.push_back(std::move(m_current));

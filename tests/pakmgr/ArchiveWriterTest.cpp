@@ -83,6 +83,10 @@ const WriterRow kRows[] = {
 };
 // clang-format on
 
+void PrintTo(const WriterRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class Writer : public ::testing::TestWithParam<WriterRow> {};
 
 TEST_P(Writer, ReadsBackRecordByRecord) {
@@ -135,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Pack, Writer, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 std::vector<SourceFile> ThreeFiles() {
-    return {{"a.bin", Noise(40000, 6)}, {"b.bin", Noise(40000, 7)}, {"c.bin", Noise(40000, 8)}};
+    return {{"a.bin", Noise(60000, 6)}, {"b.bin", Noise(60000, 7)}, {"c.bin", Noise(60000, 8)}};
 }
 
 TEST(Pack, SameFolderSameBytesWhateverTheWorkers) {
