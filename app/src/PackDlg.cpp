@@ -27,7 +27,8 @@ QString Shown(const std::string& archivePath) {
 
 QTableWidget* Table(QWidget* owner, const QStringList& columns,
                     const std::vector<QStringList>& rows) {
-    auto* table = new QTableWidget(static_cast<int>(rows.size()), columns.size(), owner);
+    auto* table =
+        new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(columns.size()), owner);
     table->setHorizontalHeaderLabels(columns);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -63,8 +64,8 @@ QDialog* TableDialog(QWidget* owner, const QString& objectName, const QString& t
     return dialog;
 }
 
-CPackDlg::CPackDlg(QWidget* owner, PakMgr::IPakMgr& game, QString gameFolder, QString sourceFolder,
-                   PakMgr::PackPlan plan)
+CPackDlg::CPackDlg(QWidget* owner, PakMgr::IPakMgr& game, QString gameFolder,
+                   const QString& sourceFolder, PakMgr::PackPlan plan)
     : QDialog(owner), m_game(game), m_gameFolder(std::move(gameFolder)), m_plan(std::move(plan)) {
     setObjectName(QStringLiteral("packDialog"));
     setWindowTitle(tr("打包补丁"));

@@ -26,7 +26,7 @@ QDialog* TableDialog(QWidget* owner, const QString& objectName, const QString& t
 class CPackDlg final : public QDialog {
     Q_OBJECT
 public:
-    CPackDlg(QWidget* owner, PakMgr::IPakMgr& game, QString gameFolder, QString sourceFolder,
+    CPackDlg(QWidget* owner, PakMgr::IPakMgr& game, QString gameFolder, const QString& sourceFolder,
              PakMgr::PackPlan plan);
 
     // The archive to write: the game's folder, the name typed, ".pak".
