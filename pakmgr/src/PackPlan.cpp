@@ -1,4 +1,6 @@
 // Which files of a folder go into a mod archive, under which paths, and which can't.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 #include <set>
 
 #include "base/except.h"
+#include "base/file.h"
 #include "base/text.h"
 #include "pakmgr/pack.h"
 
@@ -60,8 +63,11 @@ public:
             return;
         }
         m_open.insert(canonical);
+        // Its files are looked at from the folder itself: one name to find, not a whole path.
+        const Base::FileHandle folder =
+            Base::FileHandle::Open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         for (const fs::directory_entry& entry : it) {
-            Item(entry, relative / entry.path().filename(), canonical);
+            Item(entry, relative / entry.path().filename(), canonical, folder);
         }
         m_open.erase(canonical);
     }
@@ -73,7 +79,8 @@ private:
         problems.push_back((relative.empty() ? "." : relative.string()) + ": " + why);
     }
 
-    void Item(const fs::directory_entry& entry, const fs::path& relative, const fs::path& parent) {
+    void Item(const fs::directory_entry& entry, const fs::path& relative, const fs::path& parent,
+              const Base::FileHandle& folder) {
         std::error_code ec;
         if (entry.is_symlink(ec)) {
             const fs::path target = fs::canonical(entry.path(), ec);
@@ -86,25 +93,27 @@ private:
             } else if (fs::is_directory(target, ec)) {
                 Folder(entry.path(), relative, target);
             } else if (fs::is_regular_file(target, ec)) {
-                File(entry.path(), relative);
+                File(entry.path(), relative, folder);
             }
         } else if (entry.is_directory(ec)) {
             Folder(entry.path(), relative, parent / entry.path().filename());
         } else if (entry.is_regular_file(ec)) {
-            File(entry.path(), relative);
+            File(entry.path(), relative, folder);
         }  // devices, pipes and sockets are no files to pack
     }
 
-    void File(const fs::path& path, const fs::path& relative) {
+    void File(const fs::path& path, const fs::path& relative, const Base::FileHandle& folder) {
         std::string problem;
         std::string archivePath = ArchivePath(relative, problem);
-        std::error_code ec;
-        const uint64_t size = fs::file_size(path, ec);
-        if (problem.empty() && (ec || ::access(path.c_str(), R_OK) != 0)) {
+        const std::string name = path.filename().string();
+        struct stat info {};
+        if (problem.empty() && (::fstatat(folder.Get(), name.c_str(), &info, 0) != 0 ||
+                                ::faccessat(folder.Get(), name.c_str(), R_OK, 0) != 0)) {
             problem = "can't be read";
-        } else if (problem.empty() && size >= kMaxArchiveBytes) {
+        } else if (problem.empty() && static_cast<uint64_t>(info.st_size) >= kMaxArchiveBytes) {
             problem = "4 GiB or more, past what an archive's 32-bit sizes hold";
         }
+        const auto size = static_cast<uint64_t>(info.st_size);
         if (!problem.empty()) {
             Refuse(relative, problem);
             return;
