@@ -91,7 +91,7 @@ FAULTS = [
           "PathVerdict::kOverrides;"),
     fault("pack-over-the-games-archive", CLI,
           "if (InFolder(target, gameDir) && fs::exists(target) && !PakMgr::IsPackedArchive(target)) {",
-          "if (false) {"),
+          "if (InFolder(target, gameDir) && false) {"),
     # model readers
     fault("skn-version-ignored", READ, "if (versionCheck && skin.version != kSupportedVersion) {",
           "if (false) {"),
