@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "Dialogs.h"
 #include "MainFrame.h"
@@ -55,9 +56,11 @@ void CVellModelBrowserMainFrame::OnPackMod() {
     auto* dialog = new CPackDlg(this, *m_pakMgr, m_gameFolder, folder, std::move(plan));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        // Copies: the dialog goes while the archive is written.
-        const PakMgr::PackPlan accepted = dialog->Plan();
-        WriteMod(accepted, dialog->Target());
+        // Written once the dialog has finished closing: the progress bar's events would
+        // otherwise delete it while it still signals. Copies, as it goes meanwhile.
+        QTimer::singleShot(0, this, [this, plan = dialog->Plan(), target = dialog->Target()] {
+            WriteMod(plan, target);
+        });
     });
     dialog->show();
 }

@@ -93,6 +93,10 @@ TEST_F(PackModTest, AWinningModIsWrittenAndShownWinning) {
     ASSERT_TRUE(pack->isEnabled());
     QTest::mouseClick(pack, Qt::LeftButton);
 
+    // Written after the dialog has closed, and the game opened again.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return Find(U("docs/new.txt")).data(App::CTreeModel::kMarkRole).toString() == U("+");
+    }));
     ASSERT_TRUE(fs::exists(game / "000mymod.pak"));
     EXPECT_EQ(TestUtil::ReadBytes(game / "data.pak"), dataBefore);
     EXPECT_EQ(Find(U("docs/shared.txt")).data(App::CTreeModel::kMarkRole).toString(), U("M"));
