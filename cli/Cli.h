@@ -116,5 +116,7 @@ int CmdGltf(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);
 int CmdWhich(std::span<char*> args);
 int CmdDiff(std::span<char*> args);
+int CmdPack(std::span<char*> args);
+int CmdMods(std::span<char*> args);
 
 }  // namespace Cli

@@ -57,6 +57,15 @@ constexpr Command kCommands[] = {
     {"diff", Cli::CmdDiff, "diff OLD_GAME_DIR NEW_GAME_DIR [--extract OUT_DIR]",
      "What an update changed: per path of the merged trees + added, - removed or M changed "
      "(the inflated bytes differ), in byte order of the paths, then the counts."},
+    {"pack", Cli::CmdPack,
+     "pack FOLDER -o FILE.pak | --game GAME_DIR [--name NAME] [--level 1..12] [--jobs N] "
+     "[--split]",
+     "A mod: every regular file below FOLDER under its relative path in one new archive, names "
+     "in code page 936, records in byte order of path (the same bytes on every run), written "
+     "whole or not at all."},
+    {"mods", Cli::CmdMods, "mods GAME_DIR",
+     "Every archive that overrides files of another, its overrides and the archives under "
+     "them; then each path held by two or more of them, and which one wins."},
     {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]",
      "Writes the sample game, five archives with about 35,000 files and one complete "
      "character: the same bytes on every run with the same options."},
@@ -94,7 +103,15 @@ constexpr Option kOptions[] = {
      "Every skin below FOLDER that loads as a whole model, exported on its own at its folder "
      "path below OUT_DIR."},
     {"--format", "glb|gltf", "The kind of file written for each model; glb by default."},
-    {"--jobs", "N", "Models exported at once, 1 to 64; the number of cores by default."},
+    {"--jobs", "N",
+     "Models exported (files compressed) at once, 1 to 64; the number of cores by default."},
+    {"--level", "N", "The compression level, 1 (fastest) to 12 (smallest); 6 by default."},
+    {"--split", "",
+     "An archive that would pass 4 GiB goes on in NAME_1.pak, NAME_2.pak, ... instead of being "
+     "refused."},
+    {"--game", "GAME_DIR",
+     "The game the mod is for: checked against, and written into without -o."},
+    {"--name", "NAME", "The archive's name in the game's folder; the folder's name by default."},
     {"--size", "WxH", "The pictures' size, 1 to 16384 pixels each way; 640x480 by default."},
     {"--fps", "F",
      "The animation's speed in frames per second, as the viewer's speed slider; 0 pauses."},

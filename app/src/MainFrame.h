@@ -26,6 +26,7 @@ struct IVellModel;
 namespace PakMgr {
 struct IPakMgr;
 struct ITreeNode;
+struct PackPlan;
 }  // namespace PakMgr
 
 namespace App {
@@ -154,6 +155,11 @@ private:
     // 文件 / 比较...: marks the files of the tree added or changed since another game
     // folder, and lists the files it held that the tree doesn't.
     void OnFileCompare();
+    void OnPackMod();
+    void OnModList();
+    // Writes the mod archive with progress and 取消, then opens the game again and marks
+    // what the archive brought.
+    void WriteMod(const PakMgr::PackPlan& plan, const QString& target);
 
     // Model, parts and animations.
     void OnRenderSkin();

@@ -85,6 +85,19 @@ FAULTS = [
           "uint32_t n = count < available ? count : available;",
           "uint32_t n = count;\n    (void)available;"),
 
+    # the archive writer and mods
+    fault("pack-table-one-record-short", PAK + CLI,
+          "return {first, first + m_records.size() * kRecordSize};",
+          "return {first, first + (m_records.size() - 1) * kRecordSize};"),
+    fault("pack-records-in-listing-order", PAK,
+          "[](const PackSource& a, const PackSource& b) { return a.path < b.path; });",
+          "[](const PackSource&, const PackSource&) { return false; });"),
+    fault("pack-loss-unseen", CLI,
+          "ListsBefore(archive, archiveName) ? PathVerdict::kLoses : PathVerdict::kOverrides;",
+          "PathVerdict::kOverrides;"),
+    fault("pack-over-the-games-archive", CLI,
+          "if (InFolder(target, gameDir) && fs::exists(target) && !PakMgr::IsPackedArchive(target)) {",
+          "if (InFolder(target, gameDir) && false) {"),
     # model readers
     fault("skn-version-ignored", READ, "if (versionCheck && skin.version != kSupportedVersion) {",
           "if (false) {"),
