@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/text.h"
+#include "pakmgr/pack.h"
 #include "pakmgr/pakmgr.h"
 
 namespace PakMgr {
@@ -35,6 +36,10 @@ bool ListingOrder(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+bool ListsBefore(std::string_view a, std::string_view b) {
+    return ListingOrder(std::string(a), std::string(b));
+}
 
 Listing ListArchives(const std::string& folder) {
     // Archives are opened on their first read, which may come after the current directory

@@ -15,7 +15,6 @@
 #include "base/except.h"
 #include "base/file.h"
 #include "pakmgr/layout.h"
-#include "pakmgr/pack.h"
 #include "pakmgr/pakmgr.h"
 
 namespace PakMgr {
@@ -512,10 +511,6 @@ bool CPakMgr::LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& h
 }
 
 }  // namespace
-
-bool ListsBefore(std::string_view a, std::string_view b) {
-    return ListingOrder(std::string(a), std::string(b));
-}
 
 IPakMgr* GetPakMgr() {
     static CPakMgr manager;
