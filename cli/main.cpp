@@ -94,8 +94,8 @@ constexpr Option kOptions[] = {
     {"--attach", "SKN", "A skin hung on the hand's bone, as the viewer's attachment."},
     {"--hide", "I,J,...", "Sub-meshes left out, counted from 0."},
     {"--mtl", "",
-     "For other tools: each OBJ file also gets a .mtl naming a PNG copy of its texture and its "
-     "glow."},
+     "For other tools: the attachment is written too, and each OBJ file also gets a .mtl naming "
+     "a PNG copy of its texture and its glow."},
     {"--scale", "S",
      "Multiplies every length of the game's units (centimetres); 0.01 by default, which gives "
      "metres, as glTF counts them."},

@@ -136,11 +136,16 @@ void ExportGltf(Model::IVellModel& model, const std::string& path,
         SideFileStem(path.substr(folder.size(), path.size() - folder.size() - 5));
     std::set<std::string> used;
     for (Image& image : doc.images) {
-        std::string name = stem + "_" + SideFileStem(TextureStem(image.texture));
-        for (int n = 2; !used.insert(name).second; ++n) {
-            name = stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
+        if (options.imageFiles && options.imageFiles->contains(image.texture)) {
+            image.uri = options.imageFiles->at(image.texture);
+        } else {
+            std::string name = stem + "_" + SideFileStem(TextureStem(image.texture));
+            for (int n = 2; !used.insert(name).second; ++n) {
+                name =
+                    stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
+            }
+            image.uri = name + ".png";
         }
-        image.uri = name + ".png";
         Base::WriteWholeFile(folder + image.uri, image.png);
     }
     Base::WriteWholeFile(folder + stem + ".bin", doc.bin.Bytes());

@@ -157,6 +157,7 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
         throw Except(ErrorKind::Io, "can't read .skn file: %s", name.c_str());
     }
     ReadSkin(skin, *skinFile, skinNode);
+    skin.node = skinNode;
     skin.meshName = Base::LowerAscii(skin.meshName);
 
     PakMgr::ITreeNode* folder = skinNode->GetParent();
@@ -168,7 +169,7 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
     ReadMesh(mesh, *meshFile);
 }
 
-Vec3 Emission(const Material& material) {
+Vec3 Emission(const Material& material, bool glowImage) {
     Vec3 glow{};
     bool black = true;
     for (std::size_t c = 0; c < glow.size(); ++c) {
@@ -176,7 +177,7 @@ Vec3 Emission(const Material& material) {
         glow[c] = std::isfinite(share) && share > 0 ? share : 0.0f;
         black = black && glow[c] == 0;
     }
-    if (black && !material.emissiveTexName.empty()) {
+    if (black && glowImage) {
         glow = {1, 1, 1};
     }
     return glow;

@@ -478,12 +478,16 @@ std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
 
 bool CPakMgr::LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
                        uint64_t& total) {
-    if (!node || node->GetIndex() < 0) {
+    // A folder's node carries the index of the first file below it: no head of its own.
+    if (!node || node->GetIndex() < 0 || node->GetChildCount() > 0) {
         return false;
     }
     const auto index = static_cast<uint32_t>(node->GetIndex());
-    if (index >= m_entries.size() || m_entries[index].inflatedSize == 0) {
-        // No size on record: only inflating the whole stream tells it.
+    if (index >= m_entries.size() || m_entries[index].inflatedSize == 0 ||
+        m_entries[index].inflatedSize <= max) {
+        // No size on record: only inflating the whole stream tells it. A head that is the
+        // whole file is read as LoadFile reads it, to the stream's end and its checksum, so
+        // that it is never shown whole when LoadFile refuses it.
         if (!LoadEntry(index, head)) {
             return false;
         }

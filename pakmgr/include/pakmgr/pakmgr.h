@@ -169,8 +169,9 @@ struct IPakMgr {
     // The node's first `max` inflated bytes (all of them when the file is shorter) into `head`
     // and its inflated size into `total`. Where the archive records the size, only the
     // stored bytes the head needs are read and inflated, so a look at a huge file costs no
-    // more than at a small one; a fault in the stream past the head goes unseen. False when
-    // the node is no file or its head can't be read.
+    // more than at a small one; a fault in the stream past the head goes unseen. A head that
+    // holds the whole file is checked as LoadFile checks it (the stream's end, its checksum).
+    // False when the node is no file (a folder) or its head can't be read.
     virtual bool LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
                           uint64_t& total) = 0;
 };
