@@ -62,18 +62,47 @@ int ExitCodeOf(const Except& failure) {
     return failure.Kind() == ErrorKind::Input ? kUsage : kFailed;
 }
 
-PakMgr::IPakMgr& OpenGame(const std::string& folder) {
-    return OpenGame(*PakMgr::GetPakMgr(), folder);
+void ExpectPositionals(const Args& args, std::initializer_list<std::string_view> names) {
+    const std::vector<std::string>& given = args.Positionals();
+    const std::vector<std::string_view> wanted(names);
+    if (given.size() < wanted.size()) {
+        std::string missing = "missing";
+        for (std::size_t i = given.size(); i < wanted.size(); ++i) {
+            std::string_view name = wanted[i];
+            if (name.ends_with("...")) {
+                name.remove_suffix(3);
+            }
+            missing += (i == given.size() ? " " : " and ") + std::string(name);
+        }
+        FailUsage(missing);
+    }
+    const bool repeats = !wanted.empty() && wanted.back().ends_with("...");
+    if (given.size() > wanted.size() && !repeats) {
+        std::string extra =
+            given.size() - wanted.size() == 1 ? "extra argument:" : "extra arguments:";
+        for (std::size_t i = wanted.size(); i < given.size(); ++i) {
+            extra += " " + given[i];
+        }
+        FailUsage(extra);
+    }
 }
 
-PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& game, const std::string& folder) {
-    PakMgr::IPakMgr* mgr = &game;
-    mgr->Clear();
-    if (!mgr->Open(folder)) {
-        Fail(kUsage, "where is the game ?!");
+PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& mgr, const std::string& folder) {
+    mgr.Clear();
+    const bool opened = mgr.Open(folder);
+    for (const PakMgr::SkippedArchive& skipped : mgr.GetSkippedArchives()) {
+        std::fprintf(stderr, "vell: skipped %s: %s\n", skipped.name.c_str(),
+                     skipped.reason.c_str());
     }
-    mgr->BuildTree();
-    return *mgr;
+    if (!opened) {
+        Fail(kUsage, "where is the game ?!\nvell: " + folder + ": " + PakMgr::WhyNoGame(folder));
+    }
+    mgr.BuildTree();
+    return mgr;
+}
+
+PakMgr::IPakMgr& OpenGame(const std::string& folder) {
+    return OpenGame(*PakMgr::GetPakMgr(), folder);
 }
 
 PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path) {
@@ -89,6 +118,13 @@ void MakeFolder(const std::string& folder) {
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder)) {
         Fail(kFailed, "can't create folder " + folder);
+    }
+}
+
+void MakeFolderFor(const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    if (!folder.empty()) {
+        MakeFolder(folder.string());
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -66,14 +67,24 @@ private:
     std::vector<std::pair<std::string, std::string>> m_options;
 };
 
-// Opens the game folder as File / Open does: Clear, Open, BuildTree.
+// The positionals a command takes, by the names its usage gives them ("GAME_DIR", "PATH");
+// a last name ending in "..." takes one or more. A usage error saying what is missing or
+// which arguments are extra.
+void ExpectPositionals(const Args& args, std::initializer_list<std::string_view> names);
+
+// Opens the game folder as File / Open does: Clear, Open, BuildTree. Each archive skipped
+// gets a line "vell: skipped NAME: REASON" on stderr; a folder without a readable archive
+// ends the command with status 2, "where is the game ?!" and, on a second line, the folder
+// and why.
 PakMgr::IPakMgr& OpenGame(const std::string& folder);
-// The same in a manager of the caller's (diff opens two games).
-PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& game, const std::string& folder);
+PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& mgr, const std::string& folder);
 // The node a command-line path names; exits with status 2 when there is none.
 PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path);
-// Creates the folder (and its parents); exits with status 1 when it can't.
+// Creates the folder (and its parents); exits with status 1 when it can't. Every `-o`
+// goes through it: a folder missing is made, never an error.
 void MakeFolder(const std::string& folder);
+// The same for the folder a file given with -o goes into.
+void MakeFolderFor(const std::string& file);
 
 // Buffered writing to stdout; fwrite per line would dominate listing large archives.
 class Output {
@@ -105,5 +116,7 @@ int CmdGltf(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);
 int CmdWhich(std::span<char*> args);
 int CmdDiff(std::span<char*> args);
+int CmdPack(std::span<char*> args);
+int CmdMods(std::span<char*> args);
 
 }  // namespace Cli

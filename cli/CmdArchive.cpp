@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
-#include <filesystem>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "Cli.h"
 #include "base/file.h"
@@ -48,26 +47,6 @@ private:
     Output& m_out;
 };
 
-// Writes in place inside the folder `dir` (whose path is `dirPath`): a file that could not be
-// written whole is removed, so that no partly written file is left looking like the archived
-// one.
-bool WriteFile(const Base::FileHandle& dir, const std::string& dirPath, const std::string& name,
-               std::span<const uint8_t> bytes) {
-    constexpr unsigned kFileMode = 0644;
-    Base::FileHandle file = Base::FileHandle::Open(
-        name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, &dir, kFileMode);
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const bool written = file.WriteAll(bytes) == 0;
-    if (file.Close() == 0 && written) {
-        return true;
-    }
-    std::error_code ec;
-    std::filesystem::remove(std::filesystem::path(dirPath) / name, ec);
-    return false;
-}
-
 // The files to write: each with its folder (an index into `folders`) and its safe name.
 struct Plan {
     struct Job {
@@ -81,10 +60,11 @@ struct Plan {
     // the path written instead.
     std::vector<std::pair<std::string, std::string>> renamed;
 
-    // The name `node` gets in folder `folder` among the names handed out there.
+    // The name `node` gets in folder `folder` among the names handed out there, claimed by
+    // the node's whole path: two archive paths are two files, whatever their last names.
     std::string Claim(PakMgr::ITreeNode* node, std::size_t folder, PakMgr::CutNames& names) {
         const std::size_t before = names.Renames().size();
-        std::string name = PakMgr::SafeFileName(node->Name(), &names);
+        std::string name = PakMgr::SafeFileName(node->Name(), names, PakMgr::NodePath(node, '\\'));
         if (names.Renames().size() > before) {
             renamed.emplace_back(Base::GbkToUtf8(PakMgr::NodePath(node, '/')),
                                  folders[folder] + "/" + name);
@@ -150,6 +130,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
         const std::size_t first = runs[r].first;
         const std::size_t end = runs[r].second;
         const std::string& folder = plan.folders[plan.jobs[first].folder];
+        // One folder handle for the run: each file is named relative to it.
         const Base::FileHandle dir =
             Base::FileHandle::Open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         std::vector<uint32_t> indices;
@@ -158,7 +139,8 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
         }
         mgr.LoadEntries(indices, [&](std::size_t k, bool ok, const std::vector<uint8_t>& bytes) {
             const Plan::Job& job = plan.jobs[first + k];
-            if (!(ok && dir.IsOpen() && WriteFile(dir, folder, job.name, bytes))) {
+            const std::span<const uint8_t> pieces[] = {bytes};
+            if (!(ok && Base::TryWriteWholeFile(job.name.c_str(), pieces, &dir) == 0)) {
                 failures[r].push_back(Base::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
             }
             ++handled[r];
@@ -192,9 +174,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
 
 int CmdList(std::span<char*> argv) {
     Args args(argv, {}, {});
-    if (args.Positionals().size() != 1) {
-        FailUsage("missing GAME_DIR");
-    }
+    ExpectPositionals(args, {"GAME_DIR"});
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);
     Output out;
     PakMgr::PakEntry e;
@@ -221,16 +201,15 @@ int CmdList(std::span<char*> argv) {
     }
     PutNumber(out, count);
     out.Put(" entries in ");
-    PutNumber(out, mgr.GetArchiveNames().size());
+    // The archives read; each skipped one had its line.
+    PutNumber(out, mgr.GetArchiveNames().size() - mgr.GetSkippedArchives().size());
     out.Put(" archives\n");
     return kOk;
 }
 
 int CmdTree(std::span<char*> argv) {
     Args args(argv, {}, {});
-    if (args.Positionals().size() != 1) {
-        FailUsage("missing GAME_DIR");
-    }
+    ExpectPositionals(args, {"GAME_DIR"});
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);
     Output out;
     TreePrinter printer(out);
@@ -242,16 +221,20 @@ int CmdExtract(std::span<char*> argv) {
     Args args(argv, {"-o"}, {"--all"});
     const auto& pos = args.Positionals();
     const bool all = args.Has("--all");
-    if (pos.empty() || (all ? pos.size() != 1 : pos.size() < 2)) {
-        FailUsage("missing GAME_DIR and PATH... (or --all)");
+    if (all) {
+        ExpectPositionals(args, {"GAME_DIR"});
+    } else if (pos.size() == 1) {
+        FailUsage("missing PATH... (or --all)");
+    } else {
+        ExpectPositionals(args, {"GAME_DIR", "PATH..."});
     }
     const std::string outDir = args.Required("-o");
     PakMgr::IPakMgr& mgr = OpenGame(pos[0]);
 
-    std::vector<std::pair<PakMgr::ITreeNode*, std::string>> named;
+    std::vector<PakMgr::ITreeNode*> named;
     if (!all) {
         for (std::size_t i = 1; i < pos.size(); ++i) {
-            named.emplace_back(NodeAt(mgr, pos[i]), pos[i]);
+            named.push_back(NodeAt(mgr, pos[i]));
         }
     }
     MakeFolder(outDir);
@@ -261,17 +244,15 @@ int CmdExtract(std::span<char*> argv) {
         CollectFiles(mgr.GetRoot(), top, plan);
     }
     PakMgr::CutNames names;
-    // Files named alike are one file: the later given is written, once.
-    std::unordered_map<std::string, std::size_t> jobOfName;
-    for (auto& [node, path] : named) {
+    // A path given twice is one file (or folder), written once.
+    std::unordered_set<PakMgr::ITreeNode*> given;
+    for (PakMgr::ITreeNode* node : named) {
+        if (!given.insert(node).second) {
+            continue;
+        }
         std::string name = plan.Claim(node, top, names);
         if (node->GetChildCount() == 0) {
-            const auto [job, added] = jobOfName.try_emplace(name, plan.jobs.size());
-            if (added) {
-                plan.jobs.push_back({node, top, std::move(name)});
-            } else {
-                plan.jobs[job->second].node = node;
-            }
+            plan.jobs.push_back({node, top, std::move(name)});
         } else {
             // A folder comes out whole, under its own name.
             std::string out = outDir;

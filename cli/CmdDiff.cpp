@@ -78,9 +78,7 @@ void Extract(PakMgr::IPakMgr& newer, const PakMgr::Comparison& result, const std
 
 int Diff(std::span<char*> argv) {
     Args args(argv, {"--extract"}, {});
-    if (args.Positionals().size() != 2) {
-        FailUsage("missing OLD_GAME_DIR and NEW_GAME_DIR");
-    }
+    ExpectPositionals(args, {"OLD_GAME_DIR", "NEW_GAME_DIR"});
     const std::string outDir = args.Value("--extract");
     if (args.Has("--extract") && outDir.empty()) {
         FailUsage("--extract needs a folder");

@@ -85,9 +85,7 @@ private:
 
 int CmdFrames(std::span<char*> args) {
     Args a(args, {"--ani", "--anim", "-o", "--size", "--fps", "--attach"}, {});
-    if (a.Positionals().size() < 2) {
-        FailUsage("missing GAME_DIR or SKN");
-    }
+    ExpectPositionals(a, {"GAME_DIR", "SKN..."});
     a.Required("--ani");
     const unsigned animation = ParseIndex(a.Required("--anim"), "--anim");
     const std::string outDir = a.Required("-o");

@@ -4,6 +4,7 @@
 
 #include "Cli.h"
 #include "ModelInput.h"
+#include "base/text.h"
 #include "export/gltf.h"
 
 namespace Cli {
@@ -30,19 +31,18 @@ int CmdGltf(std::span<char*> args) {
     const float scale =
         a.Has("--scale") ? ParseScale(a.Value("--scale")) : Export::kMetresPerGameUnit;
     if (a.Has("--each")) {
-        if (a.Positionals().size() != 1) {
-            FailUsage("--each takes GAME_DIR and no SKN");
-        }
+        ExpectPositionals(a, {"GAME_DIR"});
         Export::FolderOptions options{.scale = scale};
         options.format = a.Has("--format") ? ParseFormat(a.Value("--format")) : options.format;
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
         return ExportEach(a, mgr, options);
     }
-    if (a.Positionals().size() < 2) {
-        FailUsage("missing GAME_DIR or SKN");
-    }
+    ExpectPositionals(a, {"GAME_DIR", "SKN..."});
     const std::string out = a.Required("-o");
+    if (!Base::LowerAscii(out).ends_with(".glb") && !Base::LowerAscii(out).ends_with(".gltf")) {
+        FailUsage("-o wants a file name ending in .glb or .gltf: " + out);
+    }
     const std::vector<unsigned> hidden = a.Has("--hide")
                                              ? ParseIndexList(a.Value("--hide"), "--hide index")
                                              : std::vector<unsigned>{};
@@ -62,6 +62,7 @@ int CmdGltf(std::span<char*> args) {
     if (input.attach) {
         skins.push_back(input.attach);
     }
+    MakeFolderFor(out);
     Export::ExportGltf(*model, out, skins, {.scale = scale, .animations = input.anis});
     std::printf("wrote %s\n", out.c_str());
     return kOk;

@@ -1,6 +1,5 @@
 // vell info: a model file's or texture's header as `key = value` lines.
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -143,20 +142,14 @@ void TextureInfo(InfoWriter& info, PakMgr::IRead& reader) {
 
 std::string Extension(const std::string& name) {
     std::size_t dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-    for (char& c : ext) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return ext;
+    return dot == std::string::npos ? std::string() : Base::LowerAscii(name.substr(dot + 1));
 }
 
 }  // namespace
 
 int CmdInfo(std::span<char*> args) {
     Args a(args, {}, {"--no-version-check"});
-    if (a.Positionals().size() != 2) {
-        FailUsage("missing arguments: GAME_DIR PATH");
-    }
+    ExpectPositionals(a, {"GAME_DIR", "PATH"});
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const std::string& path = a.Positionals()[1];
     PakMgr::ITreeNode* node = NodeAt(mgr, path);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Cli.h"
+#include "base/text.h"
 #include "forge/sample.h"
 
 namespace Cli {
@@ -17,9 +18,7 @@ void NoteOtherArchives(const std::string& folder, const Forge::SampleGame& game)
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         std::string name = entry.path().filename().string();
-        std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return char(std::tolower(c)); });
+        const std::string lower = Base::LowerAscii(name);
         const bool ours = std::any_of(game.archives.begin(), game.archives.end(),
                                       [&](const auto& a) { return a.name == name; });
         if (!ours && lower.ends_with(".pak")) {
@@ -66,9 +65,7 @@ int CmdMakeSample(std::span<char*> argv) {
         rest.push_back(argv[i]);
     }
     Args args(rest, {"--characters"}, {"--patch"});
-    if (args.Positionals().size() != 1) {
-        FailUsage(args.Positionals().empty() ? "missing OUT_DIR" : "too many arguments");
-    }
+    ExpectPositionals(args, {"OUT_DIR"});
     Forge::SampleOptions options = Options(args);
     if (patchAll) {
         options.patch = Forge::SamplePatch::All;

@@ -26,15 +26,28 @@ float ParseFrame(const std::string& text) {
     return frame;
 }
 
+// The frame of the playing animation, after checking that it has that frame.
+void PoseAtFrame(Model::IVellModel& model, unsigned animation, float frame,
+                 const std::string& text) {
+    if (animation == 0) {
+        Fail(kUsage, "--frame " + text + ": --anim 0 is the bind pose, which has no frames");
+    }
+    const int lastFrame = model.GetState().lastFrame;
+    if (frame > static_cast<float>(lastFrame)) {
+        Fail(kUsage, "no frame " + text + " in animation " + std::to_string(animation) +
+                         " (its frames are 0 to " + std::to_string(lastFrame) +
+                         ", fractions allowed)");
+    }
+    model.PoseAt(frame);
+}
+
 }  // namespace
 
 int CmdObj(std::span<char*> args) {
     Args a(args, {"-o", "--attach", "--ani", "--anim", "--frame", "--hide", "--each", "--jobs"},
            {"--no-version-check", "--mtl"});
     if (a.Has("--each")) {
-        if (a.Positionals().size() != 1) {
-            FailUsage("--each takes GAME_DIR and no SKN");
-        }
+        ExpectPositionals(a, {"GAME_DIR"});
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
         return ExportEach(a, mgr,
@@ -45,14 +58,15 @@ int CmdObj(std::span<char*> args) {
     if (a.Values("--ani").size() > 1) {
         FailUsage("obj takes one --ani");
     }
-    if (a.Positionals().size() < 2) {
-        FailUsage("missing GAME_DIR or SKN");
-    }
+    ExpectPositionals(a, {"GAME_DIR", "SKN..."});
     const std::string outDir = a.Required("-o");
     const bool playAnimation = a.Has("--anim");
     const unsigned animation = playAnimation ? ParseIndex(a.Value("--anim"), "--anim") : 0;
     const bool setFrame = a.Has("--frame");
     const float frame = setFrame ? ParseFrame(a.Value("--frame")) : 0.0f;
+    if (setFrame && !(a.Has("--ani") && playAnimation)) {
+        FailUsage("--frame poses an animation: it needs --ani ANI and --anim N");
+    }
     const std::vector<unsigned> hidden = a.Has("--hide")
                                              ? ParseIndexList(a.Value("--hide"), "--hide index")
                                              : std::vector<unsigned>{};
@@ -70,7 +84,7 @@ int CmdObj(std::span<char*> args) {
         PlayAnimation(*model, animation);
     }
     if (setFrame) {
-        model->PoseAt(frame);
+        PoseAtFrame(*model, animation, frame, a.Value("--frame"));
     }
     HideSubMeshes(*model, hidden);
     // Only a command that will write leaves a folder behind.

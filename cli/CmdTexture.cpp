@@ -7,9 +7,7 @@ namespace Cli {
 int CmdTexture(std::span<char*> argv) {
     Args args(argv, {"-o"}, {});
     const auto& pos = args.Positionals();
-    if (pos.size() != 2) {
-        FailUsage(pos.size() < 2 ? "missing GAME_DIR and DDS_PATH" : "too many arguments");
-    }
+    ExpectPositionals(args, {"GAME_DIR", "DDS_PATH"});
     const std::string output = args.Required("-o");
     PakMgr::IPakMgr& mgr = OpenGame(pos[0]);
     PakMgr::ITreeNode* node = NodeAt(mgr, pos[1]);
@@ -19,6 +17,7 @@ int CmdTexture(std::span<char*> argv) {
     }
     Dds::DdsImage image = Dds::ParseDds(*reader, true);
     std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
+    MakeFolderFor(output);
     Dds::WritePng(output, image.info.width, image.info.height, rgba);
     return kOk;
 }

@@ -5,9 +5,7 @@ namespace Cli {
 
 int CmdWhich(std::span<char*> argv) {
     Args args(argv, {}, {});
-    if (args.Positionals().size() != 2) {
-        FailUsage("missing GAME_DIR and PATH");
-    }
+    ExpectPositionals(args, {"GAME_DIR", "PATH"});
     const std::string& path = args.Positionals()[1];
     PakMgr::IPakMgr& mgr = OpenGame(args.Positionals()[0]);
     const std::vector<uint32_t> records = PakMgr::Records(mgr, PakMgr::FindPath(mgr, path));

@@ -41,7 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     std::unique_ptr<PakMgr::IPakMgr> mgr = PakMgr::CreatePakMgr();
-    if (!mgr->Open(folder)) {
+    const bool opened = mgr->Open(folder);
+    // An archive that reads adds entries; one that doesn't is skipped with a reason.
+    if (opened == !mgr->GetSkippedArchives().empty() ||
+        (!opened && PakMgr::WhyNoGame(folder) != "no readable .pak in it")) {
+        __builtin_trap();
+    }
+    if (!opened) {
         return 0;
     }
     for (uint32_t i = 0; i <= mgr->GetFileCount(); ++i) {

@@ -7,12 +7,12 @@
 
 #include "FuzzGl.h"
 #include "FuzzUtil.h"
+#include "base/text.h"
 #include "model/records.h"
 
 namespace {
 
 constexpr std::size_t kNameField = 256;
-constexpr unsigned char kFirstLeadByte = 0x81;
 
 // The mesh is stored under the name the skin's header gives, lower-cased as the part
 // loader looks it up, so that any skin finds its mesh; a name that can't be one file's
@@ -23,14 +23,7 @@ std::string MeshPath(const std::vector<uint8_t>& skin) {
         const char* field = reinterpret_cast<const char*>(skin.data()) + kNameField;
         name.assign(field, strnlen(field, kNameField));
     }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c >= kFirstLeadByte) {
-            ++i;  // both bytes of a double-byte character stay as they are
-        } else if (c >= 'A' && c <= 'Z') {
-            name[i] = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    name = Base::LowerAscii(name);
     if (name.empty() || name.find('\\') != std::string::npos) {
         name = "hero.msh";
     }

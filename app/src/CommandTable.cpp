@@ -100,6 +100,12 @@ constexpr std::array kCommands = {
         kFileCompare, QT_TRANSLATE_NOOP("App::Commands", "比较(&D)..."), nullptr,
         QT_TRANSLATE_NOOP("App::Commands", "与另一个游戏目录比较, 标出新增和更改的文件\n比较"),
         nullptr},
+    CommandInfo{kPackMod, QT_TRANSLATE_NOOP("App::Commands", "打包补丁(&P)..."), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "把一个文件夹打包成游戏先读的补丁包\n打包补丁"),
+                nullptr},
+    CommandInfo{kModList, QT_TRANSLATE_NOOP("App::Commands", "补丁列表(&I)..."), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "列出覆盖其他包的包和它们的冲突\n补丁列表"),
+                nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
     // Each language is named in itself, in either language.
     CommandInfo{kLanguageChinese, "中文", nullptr, nullptr, nullptr},

@@ -17,7 +17,9 @@ namespace App {
 namespace {
 
 // What an item stands for, in its first column's user data.
-enum class Role { Section, Piece, SubMesh, Texture, Bone, Animation, Size };
+// A MeshBone is one of the meshes' own bones, listed before an animation gives the skeleton:
+// it has no joint to select.
+enum class Role { Section, Piece, SubMesh, Texture, Bone, MeshBone, Animation, Size };
 constexpr int kRoleData = Qt::UserRole;
 constexpr int kIndexData = Qt::UserRole + 1;
 constexpr int kSectionCount = 5;
@@ -64,9 +66,10 @@ QString TextureText(const Model::TextureInfo& texture) {
         .arg(QLatin1String(Dds::KindName(info.kind)));
 }
 
+// Units to a tenth (a character stands about 180), metres to the centimetre.
 QString SizeText(const float* min, const float* max, float scale, const QString& unit) {
     const auto side = [&](int i) {
-        return QString::number(std::max(0.0f, max[i] - min[i]) * scale, 'f', scale < 1 ? 2 : 0);
+        return QString::number(std::max(0.0f, max[i] - min[i]) * scale, 'f', scale < 1 ? 2 : 1);
     };
     return QStringLiteral("%1 × %2 × %3 ").arg(side(0), side(1), side(2)) + unit;
 }
@@ -133,6 +136,14 @@ void AddBones(QTreeWidgetItem* section, const std::vector<Model::BoneInfo>& bone
     }
 }
 
+// Before an animation: the meshes' bones by name, flat, as a mesh file has no parents.
+void AddMeshBones(QTreeWidgetItem* section, const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        Item(section, Role::MeshBone, static_cast<int>(i), FromGbk(names[i]),
+             QStringLiteral("#%1").arg(i));
+    }
+}
+
 // A text of everything the panel shows, to tell whether it changed.
 QString Signature(const Model::ModelInfo& info, const std::vector<Model::BoneInfo>& bones) {
     QString text;
@@ -147,6 +158,9 @@ QString Signature(const Model::ModelInfo& info, const std::vector<Model::BoneInf
     }
     for (const Model::BoneInfo& bone : bones) {
         text += FromGbk(bone.name) + QString::number(bone.parent);
+    }
+    for (const std::string& name : info.meshBones) {
+        text += FromGbk(name) + '~';
     }
     for (const Model::AnimationInfo& a : info.animations) {
         text += FromGbk(a.name) + QString::number(a.lastFrame);
@@ -218,6 +232,9 @@ void CInfoPanel::Fill() {
     AddPieces(Section(0), info);
     AddTextures(Section(1), info);
     AddBones(Section(2), bones);
+    if (bones.empty()) {
+        AddMeshBones(Section(2), info.meshBones);
+    }
     for (std::size_t a = 0; a < info.animations.size(); ++a) {
         Item(Section(3), Role::Animation, static_cast<int>(a), FromGbk(info.animations[a].name),
              tr("最后一帧 %1").arg(info.animations[a].lastFrame));

@@ -161,6 +161,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kHelpKeys, &F::OnHelpKeys},
         {Cmd::kShowSources, &F::OnShowSources},
         {Cmd::kFileCompare, &F::OnFileCompare},
+        {Cmd::kPackMod, &F::OnPackMod},
+        {Cmd::kModList, &F::OnModList},
     };
     for (const uint16_t id : UpdateUiIds()) {
         m_ui[id] = UiState{};
@@ -271,6 +273,8 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     file->addAction(Action(Cmd::kFileOpen));
     m_recentMenu = file->addMenu(QString());
     file->addAction(Action(Cmd::kFileCompare));
+    file->addAction(Action(Cmd::kPackMod));
+    file->addAction(Action(Cmd::kModList));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
     file->addSeparator();

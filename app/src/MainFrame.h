@@ -27,6 +27,7 @@ namespace PakMgr {
 struct IPakMgr;
 struct ITreeNode;
 struct Comparison;
+struct PackPlan;
 }  // namespace PakMgr
 
 namespace App {
@@ -157,6 +158,11 @@ private:
     void OnFileCompare();
     // Marks the tree with a comparison against `folder` and lists what it removed.
     void ShowComparison(const PakMgr::Comparison& result, const QString& folder);
+    void OnPackMod();
+    void OnModList();
+    // Writes the mod archive with progress and 取消, then opens the game again and marks
+    // what the archive brought.
+    void WriteMod(const PakMgr::PackPlan& plan, const QString& target);
 
     // Model, parts and animations.
     void OnRenderSkin();

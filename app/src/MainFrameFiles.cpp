@@ -57,6 +57,26 @@ QString DroppedGameFolder(const QMimeData* data) {
     return {};
 }
 
+// One line per archive skipped: its name and why (the reason is English, as the
+// archive manager gives it).
+QString SkippedList(const std::vector<PakMgr::SkippedArchive>& skipped) {
+    QStringList lines;
+    for (const PakMgr::SkippedArchive& archive : skipped) {
+        lines << QString::fromStdString(archive.name + ": " + archive.reason);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+// "where is the game ?!", then the folder and why it opens nothing, then the archives skipped.
+QString NoGameText(const std::string& folder, const std::vector<PakMgr::SkippedArchive>& skipped) {
+    QString text = QStringLiteral("where is the game ?!\n") +
+                   QString::fromStdString(folder + ": " + PakMgr::WhyNoGame(folder));
+    if (!skipped.empty()) {
+        text += QStringLiteral("\n\n") + SkippedList(skipped);
+    }
+    return text;
+}
+
 }  // namespace
 
 void CVellModelBrowserMainFrame::OpenGame() {
@@ -75,8 +95,9 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     const std::string path = folder.toStdString();
     // Try the folder in a manager of its own first, so that a folder that fails leaves the
     // one opened before fully usable: its entries, its tree and the items that show it.
-    if (!PakMgr::CreatePakMgr()->Open(path)) {
-        ShowInfo(this, QStringLiteral("where is the game ?!"));
+    // A folder whose every archive is skipped opens nothing, and is not remembered.
+    if (const auto trial = PakMgr::CreatePakMgr(); !trial->Open(path)) {
+        ShowInfo(this, NoGameText(path, trial->GetSkippedArchives()));
         return false;
     }
     // The old items go before the tree they show is destroyed.
@@ -85,7 +106,7 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     m_pakMgr->Clear();
     if (!m_pakMgr->Open(path)) {
         // The folder changed under us between the two reads; show what could be read.
-        ShowInfo(this, QStringLiteral("where is the game ?!"));
+        ShowInfo(this, NoGameText(path, m_pakMgr->GetSkippedArchives()));
     }
     m_pakMgr->BuildTree();
     m_pane->ShowTree();
@@ -93,6 +114,10 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     SetLastFolder(kGameFolderKind, m_gameFolder);
     AddRecentFolder(m_gameFolder);
     RebuildRecentMenu();
+    // The archives that could not be read, once the others are shown.
+    if (const auto skipped = m_pakMgr->GetSkippedArchives(); !skipped.empty()) {
+        ShowInfo(this, tr("这些档案无法读取, 已跳过:\n%1").arg(SkippedList(skipped)));
+    }
     return true;
 }
 

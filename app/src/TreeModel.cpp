@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QBrush>
-#include "base/text.h"
 
 #include "base/text.h"
 #include "pakmgr/pakmgr.h"
@@ -14,15 +13,6 @@ namespace {
 
 constexpr QRgb kAddedColour = 0x1E8C2E;
 constexpr QRgb kChangedColour = 0x1F5FD0;
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 QIcon MakeIcon(const char* normal, const char* selected) {
     QIcon icon(normal);
@@ -83,7 +73,7 @@ void CTreeModel::BuildChildren(Item* item) const {
         made[i].node = node;
         made[i].parent = item;
         made[i].name = Base::GbkToUtf8(node->Name());
-        made[i].lower = LowerAscii(made[i].name);
+        made[i].lower = Base::GbkToUtf8(Base::LowerAscii(node->Name()));
         made[i].folder = node->GetChildCount() > 0;
     }
     std::sort(made.begin(), made.end(), [](const Item& a, const Item& b) {
@@ -141,7 +131,9 @@ CTreeModel::Mark CTreeModel::MarkOf(const PakMgr::ITreeNode* node) const {
 }
 
 std::size_t CTreeModel::SetFilter(const QString& text) {
-    const std::string needle = LowerAscii(text.toStdString());
+    // Folded as the names are; compared in UTF-8, where no match starts inside a character.
+    const std::string needle =
+        Base::GbkToUtf8(Base::LowerAscii(Base::Utf8ToGbk(text.toStdString())));
     if (needle.empty() && !m_overriddenOnly && !m_filtering) {
         return 0;
     }

@@ -15,6 +15,7 @@
 
 #include "CommandTable.h"
 #include "Dialogs.h"
+#include "PackDlg.h"
 #include "StatusLine.h"
 #include "base/text.h"
 #include "model/model.h"
@@ -279,16 +280,23 @@ void CTreePane::ShowSources() {
     if (!node) {
         return;
     }
-    // The records as `vell which` prints them, the one the tree reads first.
-    QString text = QString::fromStdString(Base::GbkToUtf8(PakMgr::NodePath(node, '/')));
-    text += QLatin1Char('\n');
+    // The records as `vell which` lists them, the one the tree reads first.
+    std::vector<QStringList> rows;
     PakMgr::PakEntry entry;
     for (const uint32_t index : PakMgr::Records(m_pakMgr, node)) {
         if (m_pakMgr.GetEntry(index, entry)) {
-            text += QString::fromStdString(PakMgr::RecordLine(index, entry));
+            const QString archive = QString::fromStdString(
+                Base::GbkToUtf8(entry.pakPath.substr(entry.pakPath.find_last_of('/') + 1)));
+            rows.push_back({archive, QString::number(entry.inflatedSize),
+                            QString::number(entry.storedSize), QString::number(entry.offset),
+                            QString::number(index)});
         }
     }
-    ShowInfo(this, text.trimmed());
+    const QString path = QString::fromStdString(Base::GbkToUtf8(PakMgr::NodePath(node, '/')));
+    QDialog* dialog =
+        TableDialog(this, QStringLiteral("sources"), tr("来源"), path,
+                    {tr("包"), tr("大小"), tr("压缩大小"), tr("偏移"), tr("序号")}, rows);
+    dialog->show();
 }
 
 bool CTreePane::RunFolderJob(std::size_t count, CFolderJob::Operation operation,

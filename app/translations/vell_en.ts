@@ -157,6 +157,61 @@
     </message>
 </context>
 <context>
+    <name>App::CPackDlg</name>
+    <message>
+        <source>打包补丁</source>
+        <translation>Pack a mod</translation>
+    </message>
+    <message>
+        <source>把 %1 中的 %2 个文件打包到游戏目录:</source>
+        <translation>Pack the %2 files of %1 into the game folder:</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>包</source>
+        <translation>Archive</translation>
+    </message>
+    <message>
+        <source>打包</source>
+        <translation>Pack</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>覆盖</source>
+        <translation>Overrides</translation>
+    </message>
+    <message>
+        <source>新增</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>输给</source>
+        <translation>Loses to</translation>
+    </message>
+    <message>
+        <source>%1 个覆盖, %2 个新增, %3 个输给先读的包</source>
+        <translation>%1 overriding, %2 new, %3 losing to archives read first</translation>
+    </message>
+    <message>
+        <source>改名为 %1 可胜出</source>
+        <translation>Named %1 it would win</translation>
+    </message>
+    <message>
+        <source>%1 是游戏自己的包, 不能覆盖</source>
+        <translation>%1 is one of the game&apos;s own archives and can&apos;t be replaced</translation>
+    </message>
+</context>
+<context>
     <name>App::CStatusLine</name>
     <message>
         <source>准备</source>
@@ -248,6 +303,30 @@ Compared: changed</translation>
         <translation>
 %1 renamed (the name was taken):</translation>
     </message>
+    <message>
+        <source>来源</source>
+        <translation>Sources</translation>
+    </message>
+    <message>
+        <source>包</source>
+        <translation>Archive</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>压缩大小</source>
+        <translation>Stored size</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>Entry</translation>
+    </message>
 </context>
 <context>
     <name>App::CVellModelBrowserMainFrame</name>
@@ -331,6 +410,56 @@ Compared: changed</translation>
             <numerusform>%n bone</numerusform>
             <numerusform>%n bones</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>这些档案无法读取, 已跳过:
+%1</source>
+        <translation>These archives can&apos;t be read and were skipped:
+%1</translation>
+    </message>
+    <message>
+        <source>不能打包:</source>
+        <translation>Can&apos;t pack:</translation>
+    </message>
+    <message>
+        <source>正在打包 %1...</source>
+        <translation>Packing %1...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>胜出</source>
+        <translation>Wins</translation>
+    </message>
+    <message>
+        <source>输给 %1</source>
+        <translation>Loses to %1</translation>
+    </message>
+    <message>
+        <source>补丁列表</source>
+        <translation>Mods</translation>
+    </message>
+    <message>
+        <source>%1 个包覆盖其他包的文件, %2 个文件有冲突</source>
+        <translation>%1 archives override files of others, %2 files in conflict</translation>
+    </message>
+    <message>
+        <source>包</source>
+        <translation>Archive</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>覆盖</source>
+        <translation>Overrides</translation>
+    </message>
+    <message>
+        <source>冲突</source>
+        <translation>Conflict</translation>
     </message>
     <message>
         <source>比较已取消.</source>
@@ -631,6 +760,26 @@ Sources</translation>
 比较</source>
         <translation>Compare with another game folder, marking added and changed files
 Compare</translation>
+    </message>
+    <message>
+        <source>打包补丁(&amp;P)...</source>
+        <translation>Pack a mo&amp;d...</translation>
+    </message>
+    <message>
+        <source>把一个文件夹打包成游戏先读的补丁包
+打包补丁</source>
+        <translation>Pack a folder into a mod archive that the game reads first
+Pack a mod</translation>
+    </message>
+    <message>
+        <source>补丁列表(&amp;I)...</source>
+        <translation>Mod l&amp;ist...</translation>
+    </message>
+    <message>
+        <source>列出覆盖其他包的包和它们的冲突
+补丁列表</source>
+        <translation>List the archives that override others and their conflicts
+Mods</translation>
     </message>
 </context>
 <context>

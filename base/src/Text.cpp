@@ -68,4 +68,19 @@ std::string Utf8ToGbk(std::string_view utf8) {
     return converter.Convert(utf8);
 }
 
+std::string LowerAscii(std::string_view gbk) {
+    constexpr unsigned char kFirstLeadByte = 0x81;
+    constexpr unsigned char kLastLeadByte = 0xFE;
+    std::string text(gbk);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= kFirstLeadByte && c <= kLastLeadByte) {
+            ++i;  // the trail byte stays
+        } else if (c >= 'A' && c <= 'Z') {
+            text[i] = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 }  // namespace Base

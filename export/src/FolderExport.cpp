@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "GltfDocument.h"
 #include "base/parallel.h"
 #include "base/text.h"
 #include "export/folder.h"
@@ -38,13 +39,56 @@ std::string Stem(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// Every texture file the skin's materials name, each once, in order; none when the skin
+// can't be read (its export then fails on its own).
+std::vector<std::string> TextureNamesOf(PakMgr::ITreeNode* skinNode) {
+    std::vector<std::string> names;
+    std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(skinNode);
+    if (!file) {
+        return names;
+    }
+    Skin skin;
+    try {
+        ReadSkin(skin, *file, nullptr);  // the names alone: no texture is decoded
+    } catch (const Except&) {
+        return names;
+    }
+    for (const Material& m : skin.materials) {
+        for (const std::string* name :
+             {&m.diffuseTexName, &m.emissiveTexName, &m.maskTexName, &m.tattooTexName}) {
+            if (!name->empty() && std::find(names.begin(), names.end(), *name) == names.end()) {
+                names.push_back(*name);
+            }
+        }
+    }
+    return names;
+}
+
+// The PNG files beside each .gltf of folder `parent`, "<gltf stem>_<texture stem>.png",
+// claimed among every name of that output folder for their model and texture: "a" with
+// "b_c.dds" and "a_b" with "c.dds" both want "a_b_c.png", and two workers must never write
+// one file.
+void ClaimImages(PakMgr::CutNames& names, PakMgr::ITreeNode* model, const std::string& gltfName,
+                 std::map<std::string, std::string>& images) {
+    const std::string stem = Gltf::SideFileStem(gltfName.substr(0, gltfName.size() - 5));
+    const std::string source = PakMgr::NodePath(model, '/') + " texture ";
+    for (const std::string& texture : TextureNamesOf(model)) {
+        const std::string wanted = stem + "_" + Gltf::SideFileStem(Gltf::TextureStem(texture));
+        images[texture] = names.Claim(source + texture, [&wanted](int number) {
+            return (number == 0 ? wanted : wanted + "_" + std::to_string(number + 1)) + ".png";
+        });
+    }
+}
+
 // The names handed out in the output folder of tree folder `parent`: those of its folders
 // that lead to a model and those of its models (`extension` added to the stem), in tree
 // order, each claimed so that no two meet. Decided before any model is exported, so that
 // every worker writes where the plan says whatever order the models finish in.
-void ClaimNames(PakMgr::ITreeNode* parent, const std::unordered_set<PakMgr::ITreeNode*>& leading,
-                const std::unordered_set<PakMgr::ITreeNode*>& models, const std::string& extension,
-                std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>>& claimed) {
+void ClaimNames(
+    PakMgr::ITreeNode* parent, const std::unordered_set<PakMgr::ITreeNode*>& leading,
+    const std::unordered_set<PakMgr::ITreeNode*>& models, const std::string& extension,
+    std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>>& claimed,
+    std::unordered_map<PakMgr::ITreeNode*, std::map<std::string, std::string>>& images) {
     PakMgr::CutNames names;
     PakMgr::ForEachChild(parent, [&](PakMgr::ITreeNode* child) {
         const std::size_t before = names.Renames().size();
@@ -57,6 +101,14 @@ void ClaimNames(PakMgr::ITreeNode* parent, const std::unordered_set<PakMgr::ITre
             return;
         }
         claimed[child] = {std::move(name), names.Renames().size() > before};
+    });
+    if (extension != ".gltf") {
+        return;
+    }
+    PakMgr::ForEachChild(parent, [&](PakMgr::ITreeNode* child) {
+        if (models.contains(child)) {
+            ClaimImages(names, child, claimed[child].first, images[child]);
+        }
     });
 }
 
@@ -77,7 +129,7 @@ void ExportOne(const FolderModel& planned, const std::string& outDir, const Fold
                FolderItem& item) {
     std::unique_ptr<IVellModel> model = Model::CreateModel();
     model->Load(planned.skin);
-    GltfOptions gltf{.scale = options.scale, .imageThreads = 1};
+    GltfOptions gltf{.scale = options.scale, .imageThreads = 1, .imageFiles = &planned.images};
     std::vector<std::string> skipped;
     gltf.skipped = &skipped;
     gltf.animations = LoadAnimationsBeside(*model, planned.skin, item.warnings);
@@ -145,10 +197,11 @@ std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat form
         }
     }
     std::unordered_map<PakMgr::ITreeNode*, std::pair<std::string, bool>> claimed;
+    std::unordered_map<PakMgr::ITreeNode*, std::map<std::string, std::string>> images;
     const std::string extension = ExtensionOf(format);
-    ClaimNames(folder, leading, models, extension, claimed);
+    ClaimNames(folder, leading, models, extension, claimed, images);
     for (PakMgr::ITreeNode* parent : leading) {
-        ClaimNames(parent, leading, models, extension, claimed);
+        ClaimNames(parent, leading, models, extension, claimed, images);
     }
     std::vector<FolderModel> planned;
     for (PakMgr::ITreeNode* skin : skins) {
@@ -156,7 +209,7 @@ std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat form
         for (PakMgr::ITreeNode* n = skin; n && n != folder; n = n->GetParent()) {
             parts.push_back(n);
         }
-        FolderModel model{.skin = skin};
+        FolderModel model{.skin = skin, .images = std::move(images[skin])};
         for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
             const auto& [name, renamed] = claimed[*part];
             const char* separator = part == parts.rbegin() ? "" : "/";

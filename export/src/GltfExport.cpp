@@ -3,14 +3,12 @@
 // view shows at that frame. The parts are built into one document (GltfDocument.h), then
 // written as .glb, or as .gltf with its buffer beside it.
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <set>
 
 #include "GltfDocument.h"
-#include "NameEnding.h"
 #include "base/file.h"
 #include "base/text.h"
 
@@ -126,7 +124,7 @@ void ExportGltf(Model::IVellModel& model, const std::string& path,
     source.frame.scale = options.scale;
     source.imageThreads = options.imageThreads;
     Document doc = BuildDocument(source);
-    if (!EndsWithNoCase(path, ".gltf")) {
+    if (!Base::LowerAscii(path).ends_with(".gltf")) {
         EmbedImages(doc);
         Base::WriteWholeFile(path, MakeGlb(ToJson(doc, ""), doc.bin.Bytes()));
         return;
@@ -138,11 +136,16 @@ void ExportGltf(Model::IVellModel& model, const std::string& path,
         SideFileStem(path.substr(folder.size(), path.size() - folder.size() - 5));
     std::set<std::string> used;
     for (Image& image : doc.images) {
-        std::string name = stem + "_" + SideFileStem(TextureStem(image.texture));
-        for (int n = 2; !used.insert(name).second; ++n) {
-            name = stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
+        if (options.imageFiles && options.imageFiles->contains(image.texture)) {
+            image.uri = options.imageFiles->at(image.texture);
+        } else {
+            std::string name = stem + "_" + SideFileStem(TextureStem(image.texture));
+            for (int n = 2; !used.insert(name).second; ++n) {
+                name =
+                    stem + "_" + SideFileStem(TextureStem(image.texture)) + "_" + std::to_string(n);
+            }
+            image.uri = name + ".png";
         }
-        image.uri = name + ".png";
         Base::WriteWholeFile(folder + image.uri, image.png);
     }
     Base::WriteWholeFile(folder + stem + ".bin", doc.bin.Bytes());

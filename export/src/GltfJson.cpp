@@ -7,6 +7,8 @@
 namespace Export::Gltf {
 namespace {
 
+// The program and its version, as a file's asset names them (export/CMakeLists.txt).
+constexpr char kGenerator[] = "VellModelBrowser " VELL_VERSION;
 constexpr int kLinear = 9729;
 constexpr int kRepeat = 10497;
 constexpr Vec3 kNoMove = {0, 0, 0};
@@ -308,7 +310,7 @@ std::string ToJson(const Document& doc, std::string_view bufferUri) {
     json.Key("version");
     json.String("2.0");
     json.Key("generator");
-    json.String("VellModelBrowser");
+    json.String(kGenerator);
     json.EndObject();
     if (UsesEmissiveStrength(doc)) {
         json.Key("extensionsUsed");

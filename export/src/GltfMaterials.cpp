@@ -184,7 +184,7 @@ MaterialEntry MaterialMaker::Make(const Material& material) {
     }
     // glTF's factor stops at 1: a brighter glow is the largest share as the strength and
     // the colour divided by it.
-    const Vec3 glow = Emission(material);
+    const Vec3 glow = Emission(material, entry.emissiveImage >= 0);
     const float largest = std::max({glow[0], glow[1], glow[2]});
     entry.emissiveStrength = std::max(largest, 1.0f);
     for (std::size_t c = 0; c < glow.size(); ++c) {

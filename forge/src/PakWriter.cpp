@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "forge/pak.h"
+#include "pakmgr/writer.h"
 
 namespace Forge {
 
@@ -15,11 +16,6 @@ namespace {
 void PutWord(uint8_t* p, uint32_t v) {
     std::memcpy(p, &v, sizeof v);
 }
-
-struct Stored {
-    std::vector<uint8_t> bytes;
-    uint32_t offset = 0;
-};
 
 }  // namespace
 
@@ -37,31 +33,31 @@ std::vector<uint8_t> WritePak(const std::vector<PakFile>& files, const PakLayout
     const bool tableFirst = layout.table == PakLayout::Table::AfterHeader;
     const std::size_t tableSize = files.size() * kPakRecordSize;
 
-    std::vector<uint8_t> pak(kPakHeaderSize + (tableFirst ? tableSize : 0), 0);
-    std::vector<Stored> stored(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        stored[i].bytes =
-            files[i].stream ? *files[i].stream : ZlibCompress(files[i].data, files[i].level);
-        stored[i].offset = static_cast<uint32_t>(pak.size());
-        pak.insert(pak.end(), stored[i].bytes.begin(), stored[i].bytes.end());
-    }
-    const std::size_t tableOffset = tableFirst ? kPakHeaderSize : pak.size();
-    if (!tableFirst) {
-        pak.resize(pak.size() + tableSize, 0);
-    }
+    // The archive's own writer lays it out; the fields asked for are then put over the truth.
+    PakMgr::ArchiveTable table(kPakHeaderSize + (tableFirst ? tableSize : 0));
+    std::vector<std::vector<uint8_t>> streams(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const PakFile& f = files[i];
-        uint8_t* record = pak.data() + tableOffset + i * kPakRecordSize;
-        // A fixed field, zero-filled: a path that fills it has no terminator, as in the game's
-        // files.
-        std::copy_n(f.path.data(), std::min(f.path.size(), kPakPathField), record);
-        using PakMgr::Layout::Record;
-        PutWord(record + offsetof(Record, spare), f.spare);
-        PutWord(record + offsetof(Record, inflatedSize),
-                f.inflatedSize.value_or(static_cast<uint32_t>(f.data.size())));
-        PutWord(record + offsetof(Record, storedSize),
-                f.storedSize.value_or(static_cast<uint32_t>(stored[i].bytes.size())));
-        PutWord(record + offsetof(Record, offset), f.offset.value_or(stored[i].offset));
+        streams[i] = f.stream ? *f.stream : ZlibCompress(f.data, f.level);
+        // A path that fills the field has no terminator, as in the game's files.
+        table.Add(std::string_view(f.path).substr(0, kPakPathField),
+                  static_cast<uint32_t>(f.data.size()), streams[i].size(), f.spare);
+        PakMgr::Layout::Record& record = table.Records().back();
+        record.inflatedSize = f.inflatedSize.value_or(record.inflatedSize);
+        record.storedSize = f.storedSize.value_or(record.storedSize);
+        record.offset = f.offset.value_or(record.offset);
+    }
+    const std::size_t tableOffset = tableFirst ? kPakHeaderSize : table.End();
+    std::vector<uint8_t> pak = table.Header(false);
+    std::vector<uint8_t> records = table.TableBytes();
+    if (tableFirst) {
+        pak.insert(pak.end(), records.begin(), records.end());
+    }
+    for (const std::vector<uint8_t>& stream : streams) {
+        pak.insert(pak.end(), stream.begin(), stream.end());
+    }
+    if (!tableFirst) {
+        pak.insert(pak.end(), records.begin(), records.end());
     }
     using PakMgr::Layout::Header;
     PutWord(pak.data() + offsetof(Header, recordCount),

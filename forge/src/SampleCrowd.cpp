@@ -5,6 +5,7 @@
 
 #include "SampleCharacter.h"
 #include "TwoThreads.h"
+#include "base/text.h"
 
 namespace Forge::SampleBuild {
 namespace {
@@ -235,10 +236,7 @@ void AddMember(FileSet& set, const Member& m, const HeroModel& hero, const Wardr
         look.volume = false;
         look.skinColour = m.skin;
         for (const char* what : {"face", "cloth", "leg", "boots", "hair"}) {
-            std::string lower = was;
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return char(std::tolower(c)); });
-            if (lower.find(what) != std::string::npos) {
+            if (Base::LowerAscii(was).find(what) != std::string::npos) {
                 look.diffuse = named(what);
             }
         }

@@ -1,16 +1,56 @@
 // What the viewer's info panel shows of the model: its pieces with their sub-meshes and
-// textures, its animations and its box.
+// textures, its animations, the bones of its meshes before a skeleton, and its size.
 #include <algorithm>
+#include <set>
+#include <string_view>
 
 #include "model/object.h"
 
 namespace Model {
 namespace {
 
+// Materials often share a texture: each file is listed once.
 void AddTexture(PieceInfo& piece, const std::string& name, const TextureImage& image) {
-    if (!name.empty()) {
+    const bool listed = std::any_of(piece.textures.begin(), piece.textures.end(),
+                                    [&](const TextureInfo& t) { return t.name == name; });
+    if (!name.empty() && !listed) {
         piece.textures.push_back({name, image});
     }
+}
+
+// The extent of the vertices drawn now, as posed: what an export of the pose measures. The
+// mesh header's box is the camera's, and far larger than the model on some files.
+void PosedExtent(const std::array<Mesh, kSlotCount>& meshes, ModelInfo& info) {
+    bool any = false;
+    for (const Mesh& mesh : meshes) {
+        for (const SubMesh& s : mesh.subMeshes) {
+            if (!s.visible) {
+                continue;
+            }
+            for (const Vec3& p : s.skinnedPositions) {
+                for (std::size_t c = 0; c < p.size(); ++c) {
+                    info.boxMin[c] = any ? std::min(info.boxMin[c], p[c]) : p[c];
+                    info.boxMax[c] = any ? std::max(info.boxMax[c], p[c]) : p[c];
+                }
+                any = true;
+            }
+        }
+    }
+}
+
+// Before an animation gives the skeleton, the bones are the meshes' own: their distinct
+// names, in slot order, without parents (a mesh file has none).
+std::vector<std::string> MeshBoneNames(const std::array<Mesh, kSlotCount>& meshes) {
+    std::vector<std::string> names;
+    std::set<std::string_view> seen;
+    for (const Mesh& mesh : meshes) {
+        for (const MeshBone& bone : mesh.bones) {
+            if (seen.insert(bone.name).second) {
+                names.push_back(bone.name);
+            }
+        }
+    }
+    return names;
 }
 
 }  // namespace
@@ -41,8 +81,10 @@ ModelInfo CVellModel::GetInfo() {
         const uint32_t frames = std::min<uint32_t>(m_skeleton.frameCounts[a], INT32_MAX);
         info.animations.push_back({m_skeleton.animationNames[a], static_cast<int>(frames) - 1});
     }
-    std::copy(m_boxMin.begin(), m_boxMin.end(), info.boxMin);
-    std::copy(m_boxMax.begin(), m_boxMax.end(), info.boxMax);
+    PosedExtent(m_meshes, info);
+    if (m_skeleton.bones.empty()) {
+        info.meshBones = MeshBoneNames(m_meshes);
+    }
     return info;
 }
 

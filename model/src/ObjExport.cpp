@@ -82,29 +82,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Copies the material's diffuse texture out of the archives into the folder. A texture
-// that can't be found or read is skipped; one that can't be written throws.
-void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder,
-                 PakMgr::CutNames& cuts) {
-    if (!material || material->diffuseTexName.empty() || !skinNode) {
-        return;
-    }
-    PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
-    PakMgr::ITreeNode* texture =
-        skinFolder ? skinFolder->FindNode(material->diffuseTexName) : nullptr;
-    if (!texture) {
-        return;
-    }
-    std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(texture);
-    if (!file) {
-        return;
-    }
-    const std::string path = JoinPath(folder, PakMgr::SafeFileName(texture->GetName(), &cuts));
-    if (!file->SaveToFile(path)) {
-        CantWrite(path, errno);
-    }
-}
-
 // The texture node a material names below the skin's folder.
 PakMgr::ITreeNode* TextureNode(const std::string& textureName, PakMgr::ITreeNode* skinNode) {
     if (textureName.empty() || !skinNode) {
@@ -112,6 +89,26 @@ PakMgr::ITreeNode* TextureNode(const std::string& textureName, PakMgr::ITreeNode
     }
     PakMgr::ITreeNode* skinFolder = skinNode->GetParent();
     return skinFolder ? skinFolder->FindNode(textureName) : nullptr;
+}
+
+// Copies the material's diffuse texture out of the archives into the folder. A texture
+// that can't be found or read is skipped; one that can't be written throws. Its name is
+// claimed for the texture file itself: two skins' folders may each hold a file of that name.
+void CopyTexture(const Material* material, PakMgr::ITreeNode* skinNode, const std::string& folder,
+                 PakMgr::CutNames& cuts) {
+    PakMgr::ITreeNode* texture =
+        material ? TextureNode(material->diffuseTexName, skinNode) : nullptr;
+    std::unique_ptr<PakMgr::IRead> file =
+        texture ? PakMgr::GetPakMgr()->LoadFile(texture) : nullptr;
+    if (!file) {
+        return;
+    }
+    const std::string name =
+        PakMgr::SafeFileName(texture->Name(), cuts, PakMgr::NodePath(texture, '/'));
+    const std::string path = JoinPath(folder, name);
+    if (!file->SaveToFile(path)) {
+        CantWrite(path, errno);
+    }
 }
 
 // A name is one word in OBJ and MTL files: a reader splits lines at spaces.
@@ -123,6 +120,9 @@ std::string OneWord(std::string name) {
     }
     return name;
 }
+
+// Tells a texture's PNG copy from its DDS copy among the sources of claimed names.
+constexpr char kAsPng[] = " as PNG";
 
 struct PngFile {
     std::string name;  // empty when there is no texture to show
@@ -149,8 +149,10 @@ PngFile PngCopy(const std::string& textureName, PakMgr::ITreeNode* skinNode,
     }
     const std::string name = texture->GetName();
     const std::size_t dot = name.rfind('.');
+    // Claimed for the texture file: "a b.dds" and "a_b.dds" both want "a_b.png".
     PngFile png{PakMgr::SafeFileName(
-        OneWord(dot == std::string::npos ? name : name.substr(0, dot)) + ".png", &cuts)};
+        OneWord(dot == std::string::npos ? name : name.substr(0, dot)) + ".png", cuts,
+        PakMgr::NodePath(texture, '/') + kAsPng)};
     for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
         png.cutsOut = rgba[i] < kLowestDrawnAlpha;
     }
@@ -188,23 +190,28 @@ std::string MtlText(const std::string& materialName, const Material* material,
             text += "map_d " + png.name + "\n";
         }
     }
-    const Vec3 glow = Emission(*material);
+    const PngFile glowPng = PngCopy(material->emissiveTexName, skinNode, folder, cuts);
+    const Vec3 glow = Emission(*material, !glowPng.name.empty());
     if (glow != Vec3{0, 0, 0}) {
         AppendColour(text, "Ke", glow);
-        const PngFile glowPng = PngCopy(material->emissiveTexName, skinNode, folder, cuts);
-        if (!glowPng.name.empty()) {
-            text += "map_Ke " + glowPng.name + "\n";
-        }
+    }
+    if (!glowPng.name.empty()) {
+        text += "map_Ke " + glowPng.name + "\n";
     }
     return text;
+}
+
+// "<name>_NN.obj": the file a sub-mesh is written to, before it is made safe.
+std::string ObjSource(const std::string& subMeshName, std::size_t index) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "_%.2zu.obj", index);
+    return subMeshName + suffix;
 }
 
 }  // namespace
 
 std::string ObjFileName(const std::string& subMeshName, std::size_t index, PakMgr::CutNames* cuts) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "_%.2zu.obj", index);
-    return PakMgr::SafeFileName(subMeshName + suffix, cuts);
+    return PakMgr::SafeFileName(ObjSource(subMeshName, index), cuts);
 }
 
 void AppendObjText(std::string& out, const SubMesh& subMesh, std::string_view comment) {
@@ -280,13 +287,18 @@ void CVellModel::ExportSubMesh(std::size_t index, const SubMesh& subMesh, const 
     if (!subMesh.visible) {
         return;
     }
-    const std::string objName = ObjFileName(subMesh.name, index, &cuts);
     std::string text;
+    std::string objName;
     if (materials) {
-        const std::string stem = OneWord(objName.substr(0, objName.size() - 4));
+        // One word for the mtllib line, claimed for the sub-mesh: "x y" and "x_y" both want
+        // "x_y_00.obj". The .mtl is named after its OBJ file, so no two sub-meshes share one.
+        const std::string source = ObjSource(subMesh.name, index);
+        objName = PakMgr::SafeFileName(OneWord(source), cuts, source);
+        const std::string stem = objName.substr(0, objName.size() - 4);
         AppendObjText(text, subMesh, comment, {stem + ".mtl", stem});
         WriteFile(JoinPath(folder, stem + ".mtl"), MtlText(stem, material, node, folder, cuts));
     } else {
+        objName = ObjFileName(subMesh.name, index, &cuts);
         AppendObjText(text, subMesh, comment);
     }
     WriteFile(JoinPath(folder, objName), text);
@@ -300,11 +312,16 @@ bool CVellModel::ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
     // Every name is claimed: two that meet once made safe or cut are told apart, in the
     // order written.
     PakMgr::CutNames cuts;
-    for (std::size_t slot = kWholeModel; slot <= kLastPart; ++slot) {
+    // The plain OBJ is what the browser writes, without the attachment; the artists' one
+    // holds it too, where it hangs.
+    const std::size_t last = materials ? kAttachment : kLastPart;
+    for (std::size_t slot = kWholeModel; slot <= last; ++slot) {
         const Mesh& mesh = m_meshes[slot];
+        // Each part's textures lie below its own skin's folder, whichever file was picked.
+        PakMgr::ITreeNode* skinNode = m_skins[slot].node ? m_skins[slot].node : node;
         for (std::size_t i = 0; i < mesh.subMeshes.size(); ++i) {
-            ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment, node,
-                          folder, materials, cuts);
+            ExportSubMesh(i, mesh.subMeshes[i], MaterialFor(m_skins[slot], i), utf8Comment,
+                          skinNode, folder, materials, cuts);
         }
     }
     if (renamed) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Cursor.h"
+#include "base/text.h"
 #include "dds/dds.h"
 #include "model/layout.h"
 #include "model/records.h"
@@ -61,21 +62,6 @@ const Parameter* FindParameter(const std::string& name) {
     return nullptr;
 }
 
-// ASCII A-Z to a-z. Both bytes of a code page 936 double-byte character are kept as they
-// are: a trail byte may fall in the ASCII letter range.
-void LowerCase(std::string& text) {
-    constexpr unsigned char kFirstLeadByte = 0x81;
-    constexpr unsigned char kLastLeadByte = 0xFE;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= kFirstLeadByte && c <= kLastLeadByte) {
-            ++i;
-        } else if (c >= 'A' && c <= 'Z') {
-            text[i] = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-}
-
 // A u32 length and that many bytes; the text up to the first zero byte.
 std::string CountedString(Cursor& in, const std::string& who, std::string_view what) {
     uint32_t length = in.U32(who, std::string(what) + " length");
@@ -111,7 +97,7 @@ void ReadParameter(Cursor& in, Material& material, PakMgr::ITreeNode* skinNode,
             break;
         case ValueKind::Texture: {
             std::string file = CountedString(in, who, parameter->name);
-            LowerCase(file);
+            file = Base::LowerAscii(file);
             material.*parameter->textureName = file;
             material.*parameter->texture = FindTexture(skinNode, file);
             break;
@@ -171,7 +157,8 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
         throw Except(ErrorKind::Io, "can't read .skn file: %s", name.c_str());
     }
     ReadSkin(skin, *skinFile, skinNode);
-    LowerCase(skin.meshName);
+    skin.node = skinNode;
+    skin.meshName = Base::LowerAscii(skin.meshName);
 
     PakMgr::ITreeNode* folder = skinNode->GetParent();
     PakMgr::ITreeNode* meshNode = folder ? folder->FindChild(skin.meshName) : nullptr;
@@ -182,7 +169,7 @@ void LoadPart(PakMgr::ITreeNode* skinNode, Mesh& mesh, Skin& skin) {
     ReadMesh(mesh, *meshFile);
 }
 
-Vec3 Emission(const Material& material) {
+Vec3 Emission(const Material& material, bool glowImage) {
     Vec3 glow{};
     bool black = true;
     for (std::size_t c = 0; c < glow.size(); ++c) {
@@ -190,7 +177,7 @@ Vec3 Emission(const Material& material) {
         glow[c] = std::isfinite(share) && share > 0 ? share : 0.0f;
         black = black && glow[c] == 0;
     }
-    if (black && !material.emissiveTexName.empty()) {
+    if (black && glowImage) {
         glow = {1, 1, 1};
     }
     return glow;

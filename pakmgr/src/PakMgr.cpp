@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 
 #include "Inflate.h"
+#include "Listing.h"
 #include "TreeNode.h"
 #include "base/except.h"
 #include "base/file.h"
@@ -35,36 +37,6 @@ uint32_t Word(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, sizeof v);
     return v;
-}
-
-bool EndsWithPak(const std::string& name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string tail = name.substr(name.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".pak";
-}
-
-unsigned char UpperAscii(unsigned char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
-// The order in which the game's platform lists a folder: ASCII letters compared in upper
-// case, other bytes unsigned; names equal under that rule by their raw bytes.
-bool ListingOrder(const std::string& a, const std::string& b) {
-    const auto folded = [](char x, char y) {
-        return UpperAscii(static_cast<unsigned char>(x)) <
-               UpperAscii(static_cast<unsigned char>(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) {
-        return true;
-    }
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) {
-        return false;
-    }
-    return a < b;
 }
 
 // Reads exactly `size` bytes at `offset`; false on a short read or an error.
@@ -150,6 +122,7 @@ public:
 
     bool GetEntry(uint32_t index, PakEntry& entry) override;
     std::vector<std::string> GetArchiveNames() override { return m_archiveNames; }
+    std::vector<SkippedArchive> GetSkippedArchives() override { return m_skipped; }
     ITreeNode* GetRoot() override { return &m_root; }
     bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) override;
     void LoadEntries(std::span<const uint32_t> indices, const EntrySink& sink) override;
@@ -168,7 +141,8 @@ private:
     void ResetEntries();
     // Throws when entries are being loaded: their sinks hold views into what would change.
     void RefuseChangeWhileLoading(const char* what) const;
-    bool ReadArchive(const std::string& path);
+    // Appends the archive's entries; empty, or why the archive adds none.
+    std::string ReadArchive(const std::string& path);
     int ArchiveFile(uint32_t archive);
     // Whether the entry exists and its stored range lies inside its archive.
     bool InRange(uint32_t index) const;
@@ -183,6 +157,7 @@ private:
     bool InflateEntry(uint32_t index, std::span<const uint8_t> stored, std::vector<uint8_t>& out);
 
     std::vector<std::string> m_archiveNames;
+    std::vector<SkippedArchive> m_skipped;
     std::vector<EntryRecord> m_entries;
     std::shared_ptr<NameArena> m_names;
     std::vector<Archive> m_archives;
@@ -199,6 +174,7 @@ void CPakMgr::ResetEntries() {
     m_entries.clear();
     m_entries.reserve(kReservedEntries);
     m_names = std::make_shared<NameArena>();
+    m_skipped.clear();
     std::lock_guard lock(m_archiveMutex);
     m_archives.clear();
 }
@@ -212,50 +188,48 @@ void CPakMgr::RefuseChangeWhileLoading(const char* what) const {
 
 bool CPakMgr::Open(const std::string& folder) {
     RefuseChangeWhileLoading("opened");
-    // Archives are opened on their first read, which may come after the current directory
-    // has changed (an export switches it): a relative folder is made absolute now.
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
-    const std::string root = ec ? folder : absolute.string();
-    std::vector<std::string> names;
-    for (const auto& item : std::filesystem::directory_iterator(root, ec)) {
-        std::string name = item.path().filename().string();
-        std::error_code typeError;
-        if (EndsWithPak(name) && item.is_regular_file(typeError)) {
-            names.push_back(std::move(name));
-        }
-    }
-    if (names.empty()) {
+    const Listing listing = ListArchives(folder);
+    if (listing.names.empty()) {
         return false;
     }
-    std::sort(names.begin(), names.end(), ListingOrder);
-    m_archiveNames = names;
-    for (const std::string& name : names) {
-        if (!ReadArchive((std::filesystem::path(root) / name).string())) {
-            return false;
+    m_archiveNames = listing.names;
+    bool read = false;
+    for (const std::string& name : listing.names) {
+        std::string problem = ReadArchive((std::filesystem::path(listing.root) / name).string());
+        if (problem.empty()) {
+            read = true;
+        } else {
+            m_skipped.push_back({name, std::move(problem)});
         }
     }
-    return true;
+    return read;
 }
 
-bool CPakMgr::ReadArchive(const std::string& path) {
+std::string CPakMgr::ReadArchive(const std::string& path) {
     const Base::FileHandle file = Base::FileHandle::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0) {
-        return false;
+        return std::string("can't be opened: ") + std::strerror(errno);
     }
     const uint64_t fileSize = static_cast<uint64_t>(info.st_size);
     uint8_t header[kHeaderSize];
     if (fileSize < kHeaderSize || !ReadAt(file.Get(), header, kHeaderSize, 0)) {
-        return true;  // too short to hold a table: the archive adds nothing
+        return fileSize == 0 ? "empty"
+                             : std::to_string(fileSize) + " bytes, shorter than the " +
+                                   std::to_string(kHeaderSize) + "-byte header";
     }
     const uint64_t claimed = Word(header + offsetof(Layout::Header, recordCount));
     const uint64_t tableOffset = Word(header + offsetof(Layout::Header, tableOffset));
+    // Cut short, or no archive at all: not one record of its table is there.
+    if (claimed > 0 && tableOffset + kRecordSize > fileSize) {
+        return "its file table at byte " + std::to_string(tableOffset) + " runs past its end (" +
+               std::to_string(fileSize) + " bytes)";
+    }
     // Only the records that lie wholly inside the file are taken.
     const uint64_t present = tableOffset <= fileSize ? (fileSize - tableOffset) / kRecordSize : 0;
     const uint64_t count = std::min(claimed, present);
     if (count == 0) {
-        return true;
+        return {};  // a table without records adds nothing
     }
     const auto archive = static_cast<uint32_t>(m_archives.size());
     m_archives.push_back(Archive{path, fileSize, nullptr});
@@ -279,7 +253,7 @@ bool CPakMgr::ReadArchive(const std::string& path) {
                             Word(record + offsetof(Layout::Record, offset))});
         }
     }
-    return true;
+    return {};
 }
 
 void CPakMgr::Clear() {
@@ -504,12 +478,16 @@ std::unique_ptr<IRead> CPakMgr::LoadFile(ITreeNode* node) {
 
 bool CPakMgr::LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
                        uint64_t& total) {
-    if (!node || node->GetIndex() < 0) {
+    // A folder's node carries the index of the first file below it: no head of its own.
+    if (!node || node->GetIndex() < 0 || node->GetChildCount() > 0) {
         return false;
     }
     const auto index = static_cast<uint32_t>(node->GetIndex());
-    if (index >= m_entries.size() || m_entries[index].inflatedSize == 0) {
-        // No size on record: only inflating the whole stream tells it.
+    if (index >= m_entries.size() || m_entries[index].inflatedSize == 0 ||
+        m_entries[index].inflatedSize <= max) {
+        // No size on record: only inflating the whole stream tells it. A head that is the
+        // whole file is read as LoadFile reads it, to the stream's end and its checksum, so
+        // that it is never shown whole when LoadFile refuses it.
         if (!LoadEntry(index, head)) {
             return false;
         }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -59,19 +60,36 @@ TEST_F(ModdersTest, ToolTipNamesTheArchiveAndTheCopiesOverridden) {
     EXPECT_EQ(Find("docs").data(Qt::ToolTipRole).toString(), QString());
 }
 
-// 来源 lists the records as `vell which` does: the winner first, then the copies in list order.
+// 来源 lists the records as `vell which` does, as a table: the winner first, then the copies in
+// list order, each with its archive, sizes, offset and entry index.
 TEST_F(ModdersTest, SourcesListsEveryRecordWinnerFirst) {
     Choose("docs/shared.txt", Cmd::kShowSources);
-    ASSERT_FALSE(answers.messages.empty());
-    const QString text = answers.messages.back().text;
-    EXPECT_EQ(text.section(QLatin1Char('\n'), 0, 0), U("docs/shared.txt"));
-    const QStringList lines = text.split(QLatin1Char('\n')).mid(1);
-    ASSERT_EQ(lines.size(), 3) << text.toStdString();
-    EXPECT_TRUE(lines[0].startsWith(U("0\t6\t"))) << text.toStdString();
-    EXPECT_TRUE(lines[0].endsWith(U("\t0_update.pak\t\\docs\\shared.txt")));
-    EXPECT_TRUE(lines[1].startsWith(U("2\t4\t")));
-    EXPECT_TRUE(lines[1].endsWith(U("\tbase.pak\t\\docs\\shared.txt")));
-    EXPECT_TRUE(lines[2].startsWith(U("3\t10\t")));
+    QTableWidget* table = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        table = frame->findChild<QTableWidget*>(QStringLiteral("sourcesTable"));
+        return table && table->isVisible();
+    }));
+    EXPECT_TRUE(answers.messages.empty());
+    const QStringList columns = {U("包"), U("大小"), U("压缩大小"), U("偏移"), U("序号")};
+    ASSERT_EQ(table->columnCount(), columns.size());
+    for (int c = 0; c < columns.size(); ++c) {
+        EXPECT_EQ(table->horizontalHeaderItem(c)->text(), columns[c]);
+    }
+    const auto row = [&](int r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            cells << table->item(r, c)->text();
+        }
+        return cells;
+    };
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(row(0).mid(0, 2), QStringList({"0_update.pak", "6"}));
+    EXPECT_EQ(row(0)[3], U("268"));
+    EXPECT_EQ(row(0)[4], U("0"));
+    EXPECT_EQ(row(1)[0], U("base.pak"));
+    EXPECT_EQ(row(1)[4], U("2"));
+    EXPECT_EQ(row(2)[1], U("10"));
+    EXPECT_EQ(row(2)[4], U("3"));
 }
 
 // The switch keeps only the files that override copies, with the text filter too; off again,

@@ -86,13 +86,39 @@ TEST_F(TreePaneTest, OpenShowsTheSortedTreeAndOnlyAGoodFolderReplacesIt) {
 
     TestUtil::TempDir empty;
     OpenThroughMenu(empty.Path());
-    ASSERT_EQ(answers.Last(1), "where is the game ?!");
+    ASSERT_EQ(answers.Last(1),
+              QString::fromStdString("where is the game ?!\n" + empty.Path() + ": no .pak in it"));
     EXPECT_TRUE(answers.messages[0].caption.isEmpty());
     EXPECT_EQ(answers.messages[0].icon, App::MsgIcon::Information);
     EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
     // The entries behind the items still read.
     Choose("docs/readme.txt", Cmd::kExportFile, out.Path());
     EXPECT_EQ(TestUtil::ReadText(out / "readme.txt"), "read me");
+}
+
+// Archives that can't be read are skipped, and one message after the open lists them; a
+// folder where none reads opens nothing, says why, and is not remembered.
+TEST_F(TreePaneTest, ArchivesThatCantBeReadAreSkippedAndSaid) {
+    Forge::SavePak(game / "cut.pak", GameFiles(), {.cutTo = 1000});
+    Forge::SaveBytes(game / "empty.pak", {});
+    TestUtil::TempDir unreadable;
+    Forge::SaveBytes(unreadable / "empty.pak", {});
+    OpenThroughMenu(game.Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 1; }));
+    const QString text = answers.messages[0].text;
+    EXPECT_TRUE(text.startsWith(U("这些档案无法读取, 已跳过:\ncut.pak: its file table at byte ")))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\nempty.pak: empty")) << text.toStdString();
+    EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
+    EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(game.Path())}));
+
+    OpenThroughMenu(unreadable.Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
+    EXPECT_EQ(answers.messages[1].text,
+              QString::fromStdString("where is the game ?!\n" + unreadable.Path() +
+                                     ": no readable .pak in it\n\nempty.pak: empty"));
+    EXPECT_EQ(App::RecentFolders(), QStringList({QString::fromStdString(game.Path())}));
+    EXPECT_EQ(Names(), QStringList({"chars", "docs"}));
 }
 
 TEST_F(TreePaneTest, ContextMenuEnableRules) {
@@ -373,7 +399,7 @@ TEST_F(TreePaneTest, DialogsStartWhereTheUserWouldLook) {
     const QString shown = QString::fromStdString(game.Path());
     frame->OpenGameFolder(shown);  // as from the command line
     OpenThroughMenu(empty.Path());
-    ASSERT_EQ(answers.Last(1), "where is the game ?!");
+    ASSERT_TRUE(answers.Last(1).startsWith("where is the game ?!\n"));
     OpenThroughMenu("");  // cancelled
     EXPECT_EQ(answers.folderStarts, std::vector<QString>({shown, shown}));
     EXPECT_EQ(App::LastFolder(App::kGameFolderKind), shown);
@@ -442,7 +468,7 @@ TEST_F(TreePaneTest, RecentAndDroppedFoldersOpen) {
     std::filesystem::remove(other / "data.pak");
     openRecent(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.messages.size() == 2; }));
-    EXPECT_EQ(answers.messages[1].text, QStringLiteral("where is the game ?!"));
+    EXPECT_TRUE(answers.messages[1].text.startsWith("where is the game ?!\n"));
     EXPECT_TRUE(App::RecentFolders().isEmpty());
     EXPECT_EQ(Names(), QStringList({"maps"}));
 }

@@ -66,6 +66,20 @@ check "vell gltf $G chars/hero/hero.skn --format " glb gltf
 check "vell frames $G chars/hero/hero.skn --size " -
 check "vell frames $G chars/hero/hero.skn --size 64x64 --ani chars/hero/hero.a" chars/hero/hero.ani
 check "vell info $W/out1 ch" -
+# A path opened with a quote, as the README writes them, with / or \ between folders.
+check "vell info $G 'chars/hero/hero.s" chars/hero/hero.skn
+check "vell info $G '\\chars\\hero\\hero.a" chars/hero/hero.ani
+check "vell info $G \"chars/hero/hero.m" chars/hero/hero.msh
+check "vell extract $G chars/hero/hero.skn ch" chars/
+# diff takes two game folders, and --extract a folder.
+check "vell diff $W/ou" "$W/out1" "$W/out2"
+check "vell diff $G $W/ou" "$W/out1" "$W/out2"
+check "vell diff $G $G --extract $W/ou" "$W/out1" "$W/out2"
+check "vell diff $G $G ch" -
+# With --each, -o is a folder.
+check "vell gltf $G --each chars -o $W/ou" "$W/out1" "$W/out2"
+check "vell gltf $G -o $W/ou" "$W/out1" "$W/out2" "$W/outfile"
+check "vell make-sample $W/out1 $W/ou" -
 HOME=$(dirname "$game") check "vell info ~/$(basename "$game") chars/hero/hero.a" chars/hero/hero.ani
 check "vell bogus " -
 [ "$failures" -eq 0 ]

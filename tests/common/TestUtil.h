@@ -112,12 +112,15 @@ inline RunResult Run(const std::string& program, const std::vector<std::string>&
     }
     pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen(outPath.c_str(), "w", stdout);
+        // A child that can't set up its output never runs the program.
+        if (!std::freopen(outPath.c_str(), "w", stdout)) {
+            std::_Exit(127);
+        }
         if (errOnTerminal) {
             ::close(terminal);
             ::dup2(programSide, STDERR_FILENO);
-        } else {
-            std::freopen(errPath.c_str(), "w", stderr);
+        } else if (!std::freopen(errPath.c_str(), "w", stderr)) {
+            std::_Exit(127);
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));

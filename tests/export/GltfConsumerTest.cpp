@@ -2,6 +2,7 @@
 // must find no errors, and assimp must import the meshes, bones and animations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -97,10 +98,12 @@ std::map<std::pair<std::string, int>, std::vector<GltfEval::Vec3d>> ObjVertices(
 
 // The file exported by `vell gltf` in metres poses like `vell obj --frame` in the game's
 // units at each frame given, per animation of `ani` (1-based as vell numbers them; the
-// file's from `first` on); the attachment, which OBJ leaves out, aside.
+// file's from `first` on); the attachment, which the plain OBJ leaves out, aside. With
+// `mtl`, `vell obj --mtl`, which holds the attachment too (its files named in one word).
 void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
                         const std::string& ani, const std::string& glb,
-                        const std::vector<std::vector<int>>& framesPerAnimation, int first = 0) {
+                        const std::vector<std::vector<int>>& framesPerAnimation, int first = 0,
+                        bool mtl = false) {
     constexpr double kMetres = 0.01;
     const GltfEval::Document doc = GltfEval::Load(glb);
     for (std::size_t a = 0; a < framesPerAnimation.size(); ++a) {
@@ -110,6 +113,9 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
             args.insert(args.end(), load.begin(), load.end());
             args.insert(args.end(), {"--ani", ani, "--anim", std::to_string(a + 1), "--frame",
                                      std::to_string(f), "-o", objs.Path()});
+            if (mtl) {
+                args.push_back("--mtl");
+            }
             const RunResult r = Vell(args);
             ASSERT_EQ(r.exitCode, 0) << r.err;
             const auto expected = ObjVertices(objs.Path());
@@ -117,8 +123,13 @@ void ExpectPosesLikeObj(const std::string& game, std::vector<std::string> load,
             std::size_t compared = 0;
             for (const auto& prim :
                  GltfEval::Evaluate(doc, first + static_cast<int>(a), f / 60.0)) {
-                auto found = expected.find({prim.name, prim.subMesh});
+                std::string name = prim.name;
+                if (mtl) {
+                    std::replace(name.begin(), name.end(), ' ', '_');
+                }
+                auto found = expected.find({name, prim.subMesh});
                 if (found == expected.end()) {
+                    EXPECT_FALSE(mtl) << name;
                     continue;  // the attachment
                 }
                 ++compared;
@@ -213,6 +224,9 @@ TEST_F(GltfCommand, AnimatedCharacterWithSwordPassesValidatorAndAssimp) {
             ExpectPosesLikeObj(game.Path(),
                                {"chars/hero/hero.skn", "--attach", "chars/hero/sword.skn"}, kAni,
                                file, {{0, 5, 13, 23}, {0, 3, 6}});
+            ExpectPosesLikeObj(game.Path(),
+                               {"chars/hero/hero.skn", "--attach", "chars/hero/sword.skn"}, kAni,
+                               file, {{0, 13}, {6}}, 0, true);
         }
     }
 }
@@ -237,6 +251,7 @@ TEST(GltfSample, SampleCharacterPassesValidatorAndAssimp) {
     ExpectPosesLikeObj(game, load, "chars/hero/hero.ani", file,
                        {{0, 17, 59}, {0, 21, 39}, {0, 30, 59}});
     ExpectPosesLikeObj(game, load, "chars/hero/hero_bow.ani", file, {{0, 20}}, 3);
+    ExpectPosesLikeObj(game, load, "chars/hero/hero.ani", file, {{17}, {}, {30}}, 0, true);
 }
 
 // The sample hero stands 181.8 units tall in the game: 1.818 m in the file by default, as

@@ -15,6 +15,7 @@
 #include "GltfTestModels.h"
 #include "SampleGameFolder.h"
 #include "TestUtil.h"
+#include "base/buildinfo.h"
 #include "dds/dds.h"
 #include "export/gltf.h"
 #include "forge/sample.h"
@@ -301,6 +302,9 @@ TEST_F(GltfExport, WithoutAnimationOrAtRestTheMeshStaysAsReadAndTheSwordOnItsBon
     Export::ExportGltf(empty, dir / "empty.glb", {});
     const Document nothing = GltfEval::Load(dir / "empty.glb");
     EXPECT_EQ(nothing.json["asset"]["version"], "2.0");
+    // The program that wrote it, with the version it says with --version.
+    EXPECT_EQ(nothing.json["asset"]["generator"],
+              std::string("VellModelBrowser ") + BuildInfo::kVersion);
     EXPECT_TRUE(GltfEval::Evaluate(nothing, -1, 0).empty());
     OpenGame();
     const struct {
@@ -437,7 +441,8 @@ TEST_F(GltfExport, AnimationsWriteOnlyThePathsTheyMoveAndPoseLikeTheModel) {
 }
 
 // A material per skin material: its glow as emissive texture, factor and strength (only
-// above 1), its mask and tattoo textures as images named in its extras with its colours.
+// above 1), its mask and tattoo textures as images named in its extras with its colours. A
+// glow texture that is missing ("gone") leaves the material black.
 TEST_F(GltfExport, MaterialsGlowAndKeepTheirOtherTexturesAndColours) {
     TestUtil::TempDir sampleOut;
     std::map<std::string, Document> files;

@@ -111,10 +111,11 @@ inline Forge::SkinDesc CharacterSkin(const std::string& meshName) {
     Forge::SkinDesc skin;
     skin.meshName = meshName;
     // body and strip share one texture (named in two cases); plain has none but glows
-    // brighter than 1; lost names a file that is not there.
+    // brighter than 1; lost names a texture and a glow texture that are not there.
+    Forge::MaterialDesc lost = Textured("gone.dds");
+    lost.params.push_back(Forge::TextParam("g_EmissiveTex", "gone glow.dds"));
     skin.materials = {Textured("hero.dds"), Textured("HERO.DDS"),
-                      Glowing(Forge::MaterialDesc{}, {0.2f, 0.2f, 0.2f, 1}, 10),
-                      Textured("gone.dds")};
+                      Glowing(Forge::MaterialDesc{}, {0.2f, 0.2f, 0.2f, 1}, 10), lost};
     return skin;
 }
 

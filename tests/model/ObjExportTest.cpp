@@ -1,7 +1,10 @@
 // OBJ text of single sub-meshes, and the files and texture copies of a whole export.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "GameFolder.h"
+#include "forge/dds.h"
 #include "model/obj.h"
 #include "model/object.h"
 
@@ -153,6 +156,118 @@ TEST_F(ObjExport, CommentAndGroupNamesAreWrittenAsUtf8) {
     const std::string text = TestUtil::ReadText(out / "\xE8\xBA\xAB_00.obj");
     EXPECT_EQ(text.rfind("# Vell \xE6\xA8\xA1\xE5\x9E\x8B\n\n", 0), 0u);
     EXPECT_NE(text.find("g \xE8\xBA\xAB\n"), std::string::npos);
+}
+
+// A plain texture `side` texels wide: the PNG copied from it tells which one it was.
+std::vector<uint8_t> Square(uint32_t side) {
+    const std::vector<uint8_t> rgba(std::size_t{side} * side * 4, 0xFF);
+    return Forge::WriteDds(Forge::DdsDesc{.width = side, .height = side}, rgba);
+}
+
+// The width in a PNG file's header.
+uint32_t PngWidth(const std::string& bytes) {
+    constexpr std::size_t kWidthAt = 16;
+    uint32_t width = 0;
+    for (std::size_t i = kWidthAt; i < kWidthAt + 4 && i < bytes.size(); ++i) {
+        width = width << 8 | static_cast<unsigned char>(bytes[i]);
+    }
+    return width;
+}
+
+// What follows `tag` on the first line of an OBJ or MTL file that begins with it.
+std::string LineName(const std::string& text, const std::string& tag) {
+    const std::size_t at = ("\n" + text).find("\n" + tag + " ");
+    if (at == std::string::npos) {
+        return "";
+    }
+    const std::size_t from = at + tag.size() + 1;
+    return text.substr(from, text.find('\n', from) - from);
+}
+
+// Names that meet once made one word belong to different sources: "x y" and "x_y" each get an
+// OBJ file and a .mtl of their own, and "a b.dds" and "a_b.dds" a PNG each.
+TEST(ObjMaterialNames, SubMeshesAndTexturesThatMeetAsOneWordKeepTheirOwnFiles) {
+    TestUtil::Game game({
+        {"\\chars\\hero\\hero.skn", Forge::Bytes("skin")},
+        {"\\chars\\hero\\tex\\a b.dds", Square(4)},
+        {"\\chars\\hero\\tex\\a_b.dds", Square(8)},
+    });
+    TestUtil::TempDir out;
+    Model::CVellModel model;
+    auto subMesh = [](const std::string& name) {
+        return SubMesh{.name = name,
+                       .indices = {0, 0, 0},
+                       .normals = {{0, 0, 1}},
+                       .texCoords = {{0, 0}},
+                       .skinnedPositions = {{1, 2, 3}}};
+    };
+    Model::Material spaced, joined;
+    spaced.diffuseTexName = "a b.dds";
+    joined.diffuseTexName = "a_b.dds";
+    model.MeshAt(0).subMeshes = {subMesh("x y")};
+    model.SkinAt(0).materials = {spaced};
+    model.MeshAt(1).subMeshes = {subMesh("x_y")};
+    model.SkinAt(1).materials = {joined};
+    std::vector<PakMgr::CutNames::Renamed> renamed;
+    model.ExportObj("c", game.Node("chars/hero/hero.skn"), out.Path(), true, &renamed);
+
+    const struct {
+        const char* obj;
+        uint32_t textureSide;
+    } kRows[] = {{"x_y_00.obj", 4}, {"x_y_00~1.obj", 8}};
+    std::set<std::string> libraries;
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.obj);
+        const std::string library = LineName(TestUtil::ReadText(out / row.obj), "mtllib");
+        libraries.insert(library);
+        const std::string png = LineName(TestUtil::ReadText(out / library), "map_Kd");
+        ASSERT_FALSE(png.empty());
+        EXPECT_EQ(PngWidth(TestUtil::ReadText(out / png)), row.textureSide) << png;
+    }
+    EXPECT_EQ(libraries.size(), 2u);
+    ASSERT_EQ(renamed.size(), 2u);  // the second OBJ file and the second PNG
+    EXPECT_EQ(renamed[0].name, "x_y_00~1.obj");
+}
+
+// The white stand-in glow is for a glow image that is there: a glow texture that is missing
+// (or doesn't decode) under a black glow colour leaves the material black.
+TEST(ObjMaterialGlow, AMissingGlowTextureGlowsBlack) {
+    TestUtil::Game game({
+        {"\\chars\\hero\\hero.skn", Forge::Bytes("skin")},
+        {"\\chars\\hero\\tex\\glow.dds", Square(4)},
+        {"\\chars\\hero\\tex\\broken.dds", Forge::Bytes("not a texture")},
+    });
+    const struct {
+        const char* glowTexture;
+        Model::Vec4 colour;
+        const char* ke;     // the Ke line, "" for none
+        const char* mapKe;  // the PNG map_Ke names, "" for none
+    } kRows[] = {
+        {"glow.dds", {0, 0, 0, 1}, "Ke 1.000000 1.000000 1.000000", "glow.png"},
+        {"missing.dds", {0, 0, 0, 1}, "", ""},
+        {"broken.dds", {0, 0, 0, 1}, "", ""},
+        {"missing.dds", {0.5f, 0.25f, 0, 1}, "Ke 0.500000 0.250000 0.000000", ""},
+        {"", {0, 0, 0, 1}, "", ""},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(std::string(row.glowTexture) + " " + row.ke);
+        TestUtil::TempDir out;
+        Model::CVellModel model;
+        model.MeshAt(0).subMeshes = {SubMesh{.name = "glow",
+                                             .indices = {0, 0, 0},
+                                             .normals = {{0, 0, 1}},
+                                             .texCoords = {{0, 0}},
+                                             .skinnedPositions = {{1, 2, 3}}}};
+        Model::Material material;
+        material.emissiveTexName = row.glowTexture;
+        material.emissiveColor = row.colour;
+        material.emissivePower = 1;
+        model.SkinAt(0).materials = {material};
+        model.ExportObj("c", game.Node("chars/hero/hero.skn"), out.Path(), true);
+        const std::string mtl = TestUtil::ReadText(out / "glow_00.mtl");
+        EXPECT_EQ(LineName(mtl, "Ke"), *row.ke ? std::string(row.ke).substr(3) : "") << mtl;
+        EXPECT_EQ(LineName(mtl, "map_Ke"), row.mapKe) << mtl;
+    }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ expected=(
     ./usr/bin/vell
     ./usr/share/applications/$app_id.desktop
     ./usr/share/bash-completion/completions/vell
+    ./usr/share/doc/vellmodelbrowser/changelog.gz
     ./usr/share/doc/vellmodelbrowser/copyright
     ./usr/share/man/man1/VellModelBrowser.1.gz
     ./usr/share/man/man1/vell.1.gz
@@ -38,6 +39,17 @@ actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 want=$(printf '%s\n' "${expected[@]}" | sort)
 [ "$actual" = "$want" ] || fail "file list differs:
 $(diff <(echo "$want") <(echo "$actual"))"
+
+# Debian's checks: no error or warning (informational notes aside), hardening included.
+if command -v lintian >/dev/null; then
+    # -I shows the notes too: the hardening ones are among them.
+    lintian -I --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+        fail "lintian: $(grep -E '^[EW]:' "$work/lintian.log" || cat "$work/lintian.log")"
+    hardening=$(grep -E 'hardening' "$work/lintian.log" || true)
+    [ -z "$hardening" ] || fail "lintian on hardening: $hardening"
+else
+    fail "lintian is missing: scripts/setup installs it"
+fi
 
 # Dependencies: the libraries found by dpkg-shlibdeps and what is loaded at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -71,6 +83,20 @@ appstreamcli validate --no-net "$share/metainfo/$app_id.metainfo.xml" >"$work/ap
     fail "appstreamcli validate: $(cat "$work/appstream.log")"
 grep -q "<release version=\"$number\"" "$share/metainfo/$app_id.metainfo.xml" ||
     fail "the metainfo's release is not $number"
+# The changelog's newest entry is this version, signed by the package's maintainer; the
+# metainfo names the package's homepage and shows the README's screenshots.
+changelog=$(zcat "$share/doc/vellmodelbrowser/changelog.gz")
+head -n 1 <<<"$changelog" | grep -qF "vellmodelbrowser ($number) " ||
+    fail "the changelog's newest entry is not $number"
+grep -qF " -- $(dpkg-deb -f "$deb" Maintainer)  " <<<"$changelog" ||
+    fail "the changelog is not signed by $(dpkg-deb -f "$deb" Maintainer)"
+homepage=$(dpkg-deb -f "$deb" Homepage)
+grep -qF "<url type=\"homepage\">$homepage</url>" "$share/metainfo/$app_id.metainfo.xml" ||
+    fail "the metainfo's homepage is not $homepage"
+for shot in $(grep -oE 'docs/screenshot-[a-z]+\.png' "$source/README.md" | sort -u); do
+    grep -qF ">$homepage$shot</image>" "$share/metainfo/$app_id.metainfo.xml" ||
+        fail "the metainfo lacks the screenshot $shot"
+done
 for size in 16 22 24 32 48 64 128 256; do
     png=$share/icons/hicolor/${size}x${size}/apps/$app_id.png
     # The PNG header's width and height, big-endian at bytes 16 and 20.

@@ -140,10 +140,12 @@ struct HeadRow {
     bool unknownSize = false;
     bool garbage = false;  // the stream is not zlib at all
     bool ok = true;
+    bool badChecksum = false;  // the stream's last byte, in its checksum, is changed
 };
 
 // A head costs what it shows: a stream cut past the head still gives it; asking for all of it
-// finds the cut. Unknown sizes inflate whole to learn the size.
+// finds the cut, and a head that is the whole file is checked to the stream's end and checksum
+// as LoadFile checks it. Unknown sizes inflate whole to learn the size. A folder has no head.
 TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
     // clang-format off
     const HeadRow rows[] = {
@@ -155,6 +157,11 @@ TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
         {"cut, all asked", 3u << 20, 3u << 20, 2000, false, false, false},
         {"cut, unknown size", 200000, 10, 2000, true, false, false},
         {"not zlib", 5000, 100, 0, false, true, false},
+        {"checksum cut, all asked", 5000, 5000, 4, false, false, false},
+        {"checksum cut, more asked", 100, 1000, 4, false, false, false},
+        {"checksum cut past the head", 3u << 20, 4096, 4},
+        {"checksum wrong, all asked", 5000, 8000, 0, false, false, false, true},
+        {"checksum wrong past the head", 3u << 20, 4096, 0, false, false, true, true},
     };
     // clang-format on
     for (const HeadRow& row : rows) {
@@ -166,9 +173,14 @@ TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
         std::vector<uint8_t> stream =
             row.garbage ? std::vector<uint8_t>(600, 0xAB) : Forge::ZlibCompress(data);
         stream.resize(stream.size() - static_cast<std::size_t>(row.cutStream));
+        if (row.badChecksum) {
+            stream.back() ^= 0x5A;
+        }
         TestUtil::TempDir dir;
         const std::optional<uint32_t> unknown = 0;
-        auto mgr = OpenOne(dir, {{.path = "\\f",
+        // The folder's first file comes first in the table: its node carries that index.
+        auto mgr = OpenOne(dir, {{.path = "\\d\\e", .data = data},
+                                 {.path = "\\f",
                                   .data = data,
                                   .inflatedSize = row.unknownSize ? unknown : std::nullopt,
                                   .stream = stream}});
@@ -184,6 +196,8 @@ TEST(ArchiveRead, AHeadInflatesOnlyWhatItShows) {
                 << row.what;
         }
         EXPECT_FALSE(mgr->LoadHead(mgr->GetRoot(), row.max, head, total));
+        EXPECT_FALSE(mgr->LoadHead(PakMgr::FindPath(*mgr, "d"), row.max, head, total));
+        EXPECT_TRUE(mgr->LoadHead(PakMgr::FindPath(*mgr, "d/e"), row.max, head, total));
     }
 }
 

@@ -209,18 +209,57 @@ TEST_F(PakFixture, CountsFromTheHeaderAreNotTrusted) {
     EXPECT_EQ(mgr.GetFileName(1), "\\b");
     EXPECT_EQ(mgr.GetFileName(2), "\\d");
     EXPECT_NE(Load("d"), nullptr);
+    // The archives that add nothing because they can't be read are said, each once, with why;
+    // one whose table holds no record reads as an empty archive.
+    const std::vector<PakMgr::SkippedArchive> skipped = mgr.GetSkippedArchives();
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_EQ(skipped[0].name, "3_table_past_end.pak");
+    EXPECT_TRUE(
+        skipped[0].reason.starts_with("its file table at byte 2147483647 runs past its end ("))
+        << skipped[0].reason;
+    EXPECT_EQ(skipped[1].name, "4_short_header.pak");
+    EXPECT_EQ(skipped[1].reason, "100 bytes, shorter than the 268-byte header");
+    EXPECT_EQ(skipped[2].name, "5_empty.pak");
+    EXPECT_EQ(skipped[2].reason, "empty");
+    mgr.Clear();
+    EXPECT_TRUE(mgr.GetSkippedArchives().empty());
 }
 
-TEST_F(PakFixture, AnArchiveThatCantBeOpenedStopsTheOpen) {
+// Why a folder opens nothing, for the line after "where is the game ?!"; a folder whose
+// every archive is skipped opens nothing.
+TEST_F(PakFixture, AFolderWithoutAReadableArchiveOpensNothing) {
+    TestUtil::TempDir empty;
+    Forge::SaveBytes(m_dir / "a.pak", {});
+    Forge::SavePak(m_dir / "b.PAK", {{.path = "\\b", .data = Forge::Bytes("b")}}, {.cutTo = 300});
+    Forge::SaveBytes(m_dir / "notes.txt", Forge::Bytes("not an archive"));
+    PakMgr::IPakMgr& mgr = Open();
+    EXPECT_FALSE(m_opened);
+    EXPECT_EQ(mgr.GetFileCount(), 0u);
+    EXPECT_EQ(mgr.GetSkippedArchives().size(), 2u);
+    const std::pair<std::string, std::string> rows[] = {
+        {m_dir.Path(), "no readable .pak in it"},
+        {empty.Path(), "no .pak in it"},
+        {empty / "missing", "no such folder"},
+        {m_dir / "notes.txt", "not a folder"},
+    };
+    for (const auto& [folder, why] : rows) {
+        EXPECT_EQ(PakMgr::WhyNoGame(folder), why) << folder;
+    }
+}
+
+TEST_F(PakFixture, AnArchiveThatCantBeOpenedIsSkipped) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root opens unreadable files";
     }
     Forge::SavePak(m_dir / "a.pak", {{.path = "\\a", .data = Forge::Bytes("a")}});
     Forge::SavePak(m_dir / "b.pak", {{.path = "\\b", .data = Forge::Bytes("b")}});
+    Forge::SavePak(m_dir / "c.pak", {{.path = "\\c", .data = Forge::Bytes("c")}});
     std::filesystem::permissions(m_dir / "b.pak", std::filesystem::perms::none);
     PakMgr::IPakMgr& mgr = Open();
-    EXPECT_FALSE(m_opened);
-    EXPECT_EQ(mgr.GetFileCount(), 1u);
+    EXPECT_TRUE(m_opened);
+    EXPECT_EQ(mgr.GetFileCount(), 2u);
+    ASSERT_EQ(mgr.GetSkippedArchives().size(), 1u);
+    EXPECT_EQ(mgr.GetSkippedArchives()[0].reason, "can't be opened: Permission denied");
 }
 
 // A folder given relative to the current directory reads from wherever the current

@@ -15,6 +15,7 @@
 #include "export/gltf.h"
 #include "forge/scene.h"
 #include "model/bmp.h"
+#include "pakmgr/pack.h"
 #include "view/view.h"
 
 namespace {
@@ -95,6 +96,13 @@ void ExportFrames(const std::string& folder) {
     TheExporter().model->ExportFrames(folder, &TheExporter().sink);
 }
 
+// A mod archive of a folder holding one file.
+void WritePak(const std::string& path) {
+    static const TestUtil::TempDir source;
+    Forge::SaveBytes(source / "mod.txt", kRawBytes);
+    PakMgr::WritePack(PakMgr::PlanPack(source.Path(), path), path, {});
+}
+
 struct Writer {
     const char* label;
     const char* name;  // the file that a folder of its name blocks
@@ -120,6 +128,8 @@ const Writer kWriters[] = {
     {"obj", "patch1_01.obj", ExportObj, nullptr},
     {"objTexture", "hero.dds", ExportObj, nullptr},
     {"frames", "00000003.bmp", ExportFrames, nullptr},
+    // A device would get a temporary file beside it: an archive goes to a regular file only.
+    {"pak", "m.pak", AtName(WritePak, "m.pak"), nullptr},
 };
 
 // No file of the export left empty or cut short, and no temporary file.

@@ -159,10 +159,8 @@ TEST(SampleGame, ArchivesLookLikeAGameFolder) {
         }
         for (std::size_t slash = name.find('\\', 1); slash != std::string::npos;
              slash = name.find('\\', slash + 1)) {
-            std::string folder = name.substr(0, slash), lower = folder;
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return char(std::tolower(c)); });
-            folderSpellings[lower].insert(folder);
+            const std::string folder = name.substr(0, slash);
+            folderSpellings[Base::LowerAscii(folder)].insert(folder);
         }
     }
     EXPECT_GE(chinese, 200u);

@@ -45,8 +45,38 @@ private:
 // file. A device or pipe of that name is written in place. Throws Except "can't write
 // <file>: <reason>" with the name in code page 936.
 void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
-// The same without the throw or an allocation, the file made of the pieces in turn: 0, or
-// the errno of the failure.
-int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces);
+// The same without the throw or an allocation, the file made of the pieces in turn, `path`
+// taken relative to the folder `dir` when one is given (a bulk export opens the folder once
+// for many files): 0, or the errno of the failure.
+int TryWriteWholeFile(const char* path, std::span<const std::span<const uint8_t>> pieces,
+                      const FileHandle* dir = nullptr);
+
+// A file written piece by piece as WriteWholeFile writes one whole: into a temporary file
+// beside `path`, renamed over it by Commit. Until Commit succeeds `path` is as it was; an
+// object that goes without a Commit takes its temporary file along. For files too large to
+// hold in memory (an archive being packed). Every failure throws Except "can't write <file>:
+// <reason>" with the name in code page 936.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Appends at the end of what was written.
+    void Write(std::span<const uint8_t> bytes);
+    // Writes over bytes written before, at `offset` from the start.
+    void WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+    // Closes the temporary file and renames it over `path`.
+    void Commit();
+    const std::string& Path() const { return m_path; }
+
+private:
+    [[noreturn]] void Fail(int error) const;
+
+    std::string m_path;
+    std::string m_temporary;
+    FileHandle m_file;
+};
 
 }  // namespace Base

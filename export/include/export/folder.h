@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -71,12 +72,14 @@ struct FolderModel {
     std::string path;      // the .skn's path below the folder, UTF-8, '/'
     std::string out;       // the file (glTF) or folder (OBJ) it is written as, UTF-8, '/'
     bool renamed = false;  // a part of `out` has ~N: another name of its folder had it first
+    // .gltf: the PNG file beside it of each texture its skin names (GltfOptions::imageFiles).
+    std::map<std::string, std::string> images;
 };
 
 // Every model FindWholeModels finds with the names it is written under. Every name handed
 // out in one output folder (the folders leading to models, "<skin stem>.glb" or ".gltf", or
-// for OBJ "<skin stem>") is made safe and claimed: one that meets a name handed out before
-// gets ~1, ~2... (PakMgr::CutNames).
+// for OBJ "<skin stem>", and the PNG files beside a .gltf) is made safe and claimed: one that
+// meets a name handed out before gets ~1, ~2... (PakMgr::CutNames; a PNG gets _2, _3...).
 std::vector<FolderModel> PlanFolder(PakMgr::ITreeNode* folder, FolderFormat format);
 
 // Exports one model of PlanFolder as ExportFolder does, in a model object of its own; any

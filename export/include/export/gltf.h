@@ -2,6 +2,7 @@
 // skeleton, the skin and every animation, posed at every integer frame as the view draws it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct GltfOptions {
     // Threads that encode the textures as PNG; 0 means one per core. A caller that already
     // exports several models side by side gives 1, so the workers don't fight over the cores.
     unsigned imageThreads = 0;
+    // .gltf: the PNG file name of each texture (as its material names it) when the caller
+    // decided them, as a folder export does among all its models' files; a texture not in
+    // it is named as ExportGltf says.
+    const std::map<std::string, std::string>* imageFiles = nullptr;
 };
 
 // Writes the model as glTF 2.0: binary (.glb), or JSON when the path ends in ".gltf", with a

@@ -68,7 +68,7 @@ struct PieceInfo {
     std::string skin;
     std::string mesh;                    // the mesh file the skin names
     std::vector<SubMeshInfo> subMeshes;  // in EnumSubMeshes order
-    std::vector<TextureInfo> textures;   // every material's textures that name a file
+    std::vector<TextureInfo> textures;   // every file the materials name, each once
 };
 struct AnimationInfo {
     std::string name;
@@ -77,6 +77,11 @@ struct AnimationInfo {
 struct ModelInfo {
     std::vector<PieceInfo> pieces;  // the slots that hold a mesh, in slot order
     std::vector<AnimationInfo> animations;
+    // Until an animation is loaded (GetBones is empty then): the meshes' distinct bone
+    // names, in slot order, as ModelState counts them; they have no parents.
+    std::vector<std::string> meshBones;
+    // The extent of the visible sub-meshes' vertices as posed now (model space, before the
+    // view's mirror); zero without any.
     float boxMin[3] = {0, 0, 0};
     float boxMax[3] = {0, 0, 0};
 };
@@ -132,15 +137,18 @@ struct IVellModel {
     virtual bool ToggleVersionCheck() = 0;
     // True when none of the whole-model and body-part slots holds a sub-mesh.
     virtual bool IsEmpty() = 0;
-    // One OBJ file per visible sub-mesh, with its diffuse texture copied beside it, into
-    // `folder`. `node` is the model's .skn node, below whose folder textures are found.
+    // One OBJ file per visible sub-mesh of the whole model and the body parts, with its
+    // diffuse texture copied beside it, into `folder`. Each part's textures are found below
+    // the folder of the .skn it was loaded from (`node`, the model's .skn node, stands in
+    // for a part built by hand), so the files don't depend on which node is given.
     // Files are written as UTF-8: names made safe by PakMgr::SafeFileName, the comment
     // and group names converted from code page 936. Throws Except naming the first file
     // that can't be written (what was written of it is removed).
-    // With `materials`, each OBJ file also gets a .mtl naming a PNG copy of its texture
-    // (map_Kd, and map_d when the texture cuts out) and its glow (Ke, map_Ke), the
-    // mtllib/usemtl lines, and faces wound to agree with their normals, for other tools;
-    // the .mtl and PNG names have '_' for spaces, as those lines take one word.
+    // With `materials`, the attachment is written too, hanging where the view shows it,
+    // and each OBJ file also gets a .mtl naming a PNG copy of its texture (map_Kd, and
+    // map_d when the texture cuts out) and its glow (Ke, map_Ke), the mtllib/usemtl lines,
+    // and faces wound to agree with their normals, for other tools; the OBJ, .mtl and PNG
+    // names have '_' for spaces, as those lines take one word.
     // No two files of the export meet: with `renamed`, each file whose name was taken by
     // another of them (and so got ~N) is added, its source name in UTF-8.
     virtual bool ExportObj(const std::string& comment, PakMgr::ITreeNode* node,
@@ -168,8 +176,8 @@ struct IVellModel {
     virtual void SetLighting(bool on) = 0;
     // For the viewer's bone picking and info panel: the skeleton's bones in order.
     virtual std::vector<BoneInfo> GetBones() = 0;
-    // For the viewer's info panel: the pieces, their sub-meshes and textures, the animations
-    // and the box.
+    // For the viewer's info panel: the pieces, their sub-meshes and textures, the animations,
+    // the mesh bones and the size.
     virtual ModelInfo GetInfo() = 0;
 };
 

@@ -115,6 +115,9 @@ struct Skin {
     uint32_t version = 0;
     uint32_t materialCount = 0;
     std::vector<Material> materials;  // material i dresses sub-mesh i
+    // The .skn node LoadPart read, below whose folder the textures were found; null for a
+    // skin read from bytes alone.
+    PakMgr::ITreeNode* node = nullptr;
 };
 
 // The material of sub-mesh `subMesh`, or null when the skin has fewer materials: such a
@@ -124,9 +127,11 @@ inline const Material* MaterialFor(const Skin& skin, std::size_t subMesh) {
 }
 
 // The glow a material gives in other tools' terms: emissiveColor × emissivePower per colour
-// channel (a negative or non-finite share counts as none). A glow texture under a black
-// product glows as painted: the texture alone names the glow, so the product is white.
-Vec3 Emission(const Material& material);
+// channel (a negative or non-finite share counts as none). A glow image under a black
+// product glows as painted: the image alone names the glow, so the product is white. That
+// stand-in is for an image the export has (`glowImage`): a glow texture named but missing or
+// unreadable leaves a black product black.
+Vec3 Emission(const Material& material, bool glowImage);
 
 // ---- .ani -------------------------------------------------------------------------------
 

@@ -109,15 +109,23 @@ struct PakEntry {
     uint32_t offset = 0;
 };
 
+// An archive that Open listed but could not read, so it adds no entries.
+struct SkippedArchive {
+    std::string name;    // the archive's file name, as the folder lists it
+    std::string reason;  // in English: "can't be opened: ...", "empty", ...
+};
+
 struct IPakMgr {
     virtual ~IPakMgr() = default;
     // Lists the folder's *.pak archives (any letter case) and appends their entries, in the
     // order of the game's platform: names compared with ASCII letters in upper case and other
-    // bytes unsigned, equal ones by their bytes. False when the folder holds no archive or
-    // one can't be opened. A relative folder is taken from the current directory at the
-    // call: the entries' archive paths are absolute.
+    // bytes unsigned, equal ones by their bytes. An archive that can't be opened, is shorter
+    // than its header or whose table lies past its end is skipped (GetSkippedArchives says
+    // why) and the others are read. False when the folder holds no archive, or none that
+    // could be read. A relative folder is taken from the current directory at the call: the
+    // entries' archive paths are absolute.
     virtual bool Open(const std::string& folder) = 0;
-    // Empties the entry list.
+    // Empties the entry list and the list of skipped archives.
     virtual void Clear() = 0;
     virtual uint32_t GetFileCount() = 0;
     // The entry's name, or "not found".
@@ -132,6 +140,8 @@ struct IPakMgr {
     // Beyond the reading interface: the entry list and the tree's root for tools.
     virtual bool GetEntry(uint32_t index, PakEntry& entry) = 0;
     virtual std::vector<std::string> GetArchiveNames() = 0;
+    // The archives the Opens since the last Clear skipped, in the order they were listed.
+    virtual std::vector<SkippedArchive> GetSkippedArchives() = 0;
     virtual ITreeNode* GetRoot() = 0;
     // Inflates entry `index` into `out` (reusing its capacity); false on any failure.
     virtual bool LoadEntry(uint32_t index, std::vector<uint8_t>& out) = 0;
@@ -159,8 +169,9 @@ struct IPakMgr {
     // The node's first `max` inflated bytes (all of them when the file is shorter) into `head`
     // and its inflated size into `total`. Where the archive records the size, only the
     // stored bytes the head needs are read and inflated, so a look at a huge file costs no
-    // more than at a small one; a fault in the stream past the head goes unseen. False when
-    // the node is no file or its head can't be read.
+    // more than at a small one; a fault in the stream past the head goes unseen. A head that
+    // holds the whole file is checked as LoadFile checks it (the stream's end, its checksum).
+    // False when the node is no file (a folder) or its head can't be read.
     virtual bool LoadHead(ITreeNode* node, std::size_t max, std::vector<uint8_t>& head,
                           uint64_t& total) = 0;
 };
@@ -206,6 +217,11 @@ std::string SafeFileName(std::string_view archiveName, CutNames* names = nullptr
 // The same for a name made from another that it stands for (a skin written as
 // "<stem>.glb"): claimed for `source`, so that two sources never share a file.
 std::string SafeFileName(std::string_view wanted, CutNames& names, std::string_view source);
+
+// Why `folder` holds no archive to open, for the line after "where is the game ?!":
+// "no such folder", "not a folder", "no .pak in it", or "no readable .pak in it" when it
+// holds some (the skipped archives say why each failed).
+std::string WhyNoGame(const std::string& folder);
 
 // Finds a node from a command-line path: '/' or '\' between components, a leading
 // separator optional; each component (UTF-8, converted to code page 936) is found with
