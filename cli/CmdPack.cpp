@@ -117,9 +117,7 @@ void CheckAgainstGame(const std::string& gameDir, const std::string& target,
 
 int CmdPack(std::span<char*> argv) {
     Args args(argv, {"-o", "--game", "--name", "--jobs", "--level"}, {"--split"});
-    if (args.Positionals().size() != 1) {
-        FailUsage("missing FOLDER");
-    }
+    ExpectPositionals(args, {"FOLDER"});
     const std::string& folder = args.Positionals()[0];
     PakMgr::PackOptions options = Options(args);
     const std::string target = Target(args, folder);
@@ -136,6 +134,8 @@ int CmdPack(std::span<char*> argv) {
             return true;
         };
     }
+    // Only a pack that passed every check makes the folder it goes into.
+    MakeFolderFor(target);
     const std::vector<std::string> written = *PakMgr::WritePack(plan, target, options);
     if (terminal) {
         std::fprintf(stderr, "\r\033[K");
@@ -156,9 +156,7 @@ int CmdPack(std::span<char*> argv) {
 
 int CmdMods(std::span<char*> argv) {
     Args args(argv, {}, {});
-    if (args.Positionals().size() != 1) {
-        FailUsage("missing GAME_DIR");
-    }
+    ExpectPositionals(args, {"GAME_DIR"});
     const PakMgr::ModList list = PakMgr::ListMods(OpenGame(args.Positionals()[0]));
     Output out;
     for (const PakMgr::ModArchive& mod : list.mods) {

@@ -57,6 +57,9 @@ constexpr Command kCommands[] = {
     {"diff", Cli::CmdDiff, "diff OLD_GAME_DIR NEW_GAME_DIR [--extract OUT_DIR]",
      "What an update changed: per path of the merged trees + added, - removed or M changed "
      "(the inflated bytes differ), in byte order of the paths, then the counts."},
+    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]",
+     "Writes the sample game, five archives with about 35,000 files and one complete "
+     "character: the same bytes on every run with the same options."},
     {"pack", Cli::CmdPack,
      "pack FOLDER -o FILE.pak | --game GAME_DIR [--name NAME] [--level 1..12] [--jobs N] "
      "[--split]",
@@ -66,9 +69,6 @@ constexpr Command kCommands[] = {
     {"mods", Cli::CmdMods, "mods GAME_DIR",
      "Every archive that overrides files of another, its overrides and the archives under "
      "them; then each path held by two or more of them, and which one wins."},
-    {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]",
-     "Writes the sample game, five archives with about 35,000 files and one complete "
-     "character: the same bytes on every run with the same options."},
 };
 
 constexpr Command kHelp = {"help", nullptr, "help [COMMAND]",
@@ -83,15 +83,17 @@ struct Option {
 
 constexpr Option kOptions[] = {
     {"-o", "OUT_DIR|FILE",
-     "Where the output goes: a folder, or a file for texture and gltf; a folder missing is "
-     "made, with the folders above it."},
+     "Where the output goes: a folder, or a file for texture, gltf and pack; a folder missing "
+     "is made, with the folders above it."},
     {"--all", "", "Every file of the archives."},
     {"--ani", "ANI", "An animation file whose skeleton poses the model."},
     {"--anim", "N",
      "The animation to pose or draw, 1 for the first in the file; 0 is the bind pose."},
     {"--frame", "F",
      "The frame of the --anim animation to pose, from 0 to its last, fractions allowed."},
-    {"--attach", "SKN", "A skin hung on the hand's bone, as the viewer's attachment."},
+    {"--attach", "SKN",
+     "A skin hung on the hand's bone, as the viewer's attachment; the plain OBJ files leave it "
+     "out, those of --mtl hold it."},
     {"--hide", "I,J,...", "Sub-meshes left out, counted from 0."},
     {"--mtl", "",
      "For other tools: the attachment is written too, and each OBJ file also gets a .mtl naming "

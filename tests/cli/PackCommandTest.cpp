@@ -95,6 +95,7 @@ const std::string kDataPakSize =
 const std::vector<Case> kCases = {
     {"Pack", {"pack", "{F}", "-o", "{O}/mod.pak"}, 0, "", {"packed 3 files (16 bytes) into "}, {"mod.pak"}},
     {"PackAtEveryLevel", {"pack", "{F}", "-o", "{O}/mod.pak", "--level", "12", "--jobs", "1"}, 0, "", {"packed 3 files"}, {"mod.pak"}},
+    {"PackIntoAFolderToMake", {"pack", "{F}", "-o", "{O}/new/deeper/mod.pak"}, 0, "", {"packed 3 files"}, {"new/deeper/mod.pak"}},
     {"PackSplitWhenSmallIsOneArchive", {"pack", "{F}", "-o", "{O}/mod.pak", "--split"}, 0, "", {": {O}/mod.pak\n"}, {"mod.pak", "!mod_1.pak"}},
     // refusals: nothing written
     {"PackEmptyFolder", {"pack", "{R}/empty", "-o", "{O}/x.pak"}, 2, "vell: no file to pack in {R}/empty\n", {}, {"!x.pak"}},
@@ -109,7 +110,7 @@ const std::vector<Case> kCases = {
     {"PackLevelZero", {"pack", "{F}", "-o", "{O}/x.pak", "--level", "0"}, 2, "vell: bad --level (want 1 to 12): 0\nusage: vell pack ", {}, {"!x.pak"}},
     {"PackLevelPastTheLimit", {"pack", "{F}", "-o", "{O}/x.pak", "--level", "13"}, 2, "vell: bad --level (want 1 to 12): 13\nusage: vell pack ", {}, {"!x.pak"}},
     {"PackJobsPastTheLimit", {"pack", "{F}", "-o", "{O}/x.pak", "--jobs", "65"}, 2, "vell: bad --jobs (want 1 to 64): 65\nusage: vell pack ", {}, {"!x.pak"}},
-    {"PackTwoFolders", {"pack", "{F}", "{F}", "-o", "{O}/x.pak"}, 2, "vell: missing FOLDER\nusage: vell pack ", {}, {"!x.pak"}},
+    {"PackTwoFolders", {"pack", "{F}", "{F}", "-o", "{O}/x.pak"}, 2, "vell: extra argument: {F}\nusage: vell pack ", {}, {"!x.pak"}},
     // --game: what the mod does to each path; a loss refuses and names a name that wins
     {"GameOverridesAndAdds", {"pack", "{F}", "--game", "{G}", "--name", "0_mod"}, 0, "", {"overrides\tchars/hero/hero.skn\tdata.pak\n", "new\tnew/readme.txt\n", "new\t中文.txt\n", "0_mod.pak: 1 overridden, 2 new, 0 losing\n"}, {"game/0_mod.pak"}},
     {"GameLossRefused", {"pack", "{F}", "--game", "{G}"}, 1, "vell: nothing written: 1 file(s) of mod.pak lose to archives the game reads first; 0mod.pak would win (--name 0mod)\n", {"loses to\tchars/hero/hero.skn\tdata.pak\n"}, {"!game/mod.pak"}},
@@ -117,11 +118,14 @@ const std::vector<Case> kCases = {
     {"GameWinsOverAPatch", {"pack", "{R}/uimod", "--game", "{G}", "--name", "0000_x"}, 0, "", {"overrides\tui/x.txt\t000_patch.pak\n"}, {"game/0000_x.pak"}},
     {"GameArchiveNeverReplaced", {"pack", "{F}", "--game", "{G}", "--name", "data"}, 1, "vell: data.pak is an archive of the game, not one vell pack wrote: choose another --name\n", {}, {"game/data.pak@" + kDataPakSize}},
     {"GameArchiveNeverReplacedThroughOutput", {"pack", "{F}", "--game", "{G}", "-o", "{G}/data.pak"}, 1, "vell: data.pak is an archive of the game", {}, {"game/data.pak@" + kDataPakSize}},
-    {"GameMissing", {"pack", "{F}", "--game", "{O}/none"}, 2, "vell: where is the game ?!\n"},
+    {"GameMissing",
+     {"pack", "{F}", "--game", "{O}/none"},
+     2,
+     "vell: where is the game ?!\nvell: {O}/none: no such folder\n"},
     // mods
     {"ModsTwoThatMeet", {"mods", "{C}"}, 0, "", {"0_a.pak\t2 overridden\tvell pack\n\tx.txt\tover 1_b.pak data.pak\n\ty.txt\tover data.pak\n1_b.pak\t2 overridden\n\tx.txt\tover data.pak\n\tz.txt\tover data.pak\n", "conflict\tx.txt\t0_a.pak wins over 1_b.pak\n2 archive(s) override others, 1 path(s) held by two or more of them\n"}},
     {"ModsTheGamesOwnPatch", {"mods", "{G}"}, 0, "", {"000_patch.pak\t1 overridden\n\tui/x.txt\tover data.pak\n1 archive(s) override others, 0 path(s)"}},
-    {"ModsNoGame", {"mods", "{O}"}, 2, "vell: where is the game ?!\n"},
+    {"ModsNoGame", {"mods", "{O}"}, 2, "vell: where is the game ?!\nvell: {O}: no .pak in it\n"},
     {"ModsNoFolder", {"mods"}, 2, "vell: missing GAME_DIR\nusage: vell mods GAME_DIR\n"},
 };
 // clang-format on
