@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dds/dds.h"
@@ -101,6 +102,16 @@ inline std::vector<uint8_t> Gradient(uint32_t width, uint32_t height, bool withA
         }
     }
     return rgba;
+}
+
+// The width in a PNG file's header.
+inline uint32_t PngWidth(const std::string& bytes) {
+    constexpr std::size_t kWidthAt = 16;
+    uint32_t width = 0;
+    for (std::size_t i = kWidthAt; i < kWidthAt + 4 && i < bytes.size(); ++i) {
+        width = width << 8 | static_cast<unsigned char>(bytes[i]);
+    }
+    return width;
 }
 
 }  // namespace DdsTest

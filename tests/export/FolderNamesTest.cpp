@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "DdsTestUtil.h"
 #include "GameFolder.h"
 #include "TestUtil.h"
 #include "export/folder.h"
@@ -24,16 +25,6 @@ std::vector<Forge::PakFile> ModelWithTexture(const std::string& stem, const std:
     return {{folder + stem + ".skn", Forge::WriteSkin(skin)},
             {folder + stem + ".msh", Forge::WriteMesh(SceneFiles::MeshOf(scene))},
             {folder + texture, SceneFiles::TextureOf(scene)}};
-}
-
-// The width in a PNG file's header.
-uint32_t PngWidth(const std::string& bytes) {
-    constexpr std::size_t kWidthAt = 16;
-    uint32_t width = 0;
-    for (std::size_t i = kWidthAt; i < kWidthAt + 4 && i < bytes.size(); ++i) {
-        width = width << 8 | static_cast<unsigned char>(bytes[i]);
-    }
-    return width;
 }
 
 // "a" with "b_c.dds" and "a_b" with "c.dds" both want "a_b_c.png" beside their .gltf files:
@@ -58,7 +49,7 @@ TEST(FolderNames, SidePngsOfDifferentModelsNeverMeet) {
         const nlohmann::json json = nlohmann::json::parse(TestUtil::ReadText(out / row.gltf));
         ASSERT_EQ(json["images"].size(), 1u);
         EXPECT_EQ(json["images"][0]["uri"], row.png);
-        EXPECT_EQ(PngWidth(TestUtil::ReadText(out / (std::string("x/") + row.png))), row.side);
+        EXPECT_EQ(DdsTest::PngWidth(TestUtil::ReadText(out / (std::string("x/") + row.png))), row.side);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "DdsTestUtil.h"
 #include "GameFolder.h"
 #include "forge/dds.h"
 #include "model/obj.h"
@@ -164,16 +165,6 @@ std::vector<uint8_t> Square(uint32_t side) {
     return Forge::WriteDds(Forge::DdsDesc{.width = side, .height = side}, rgba);
 }
 
-// The width in a PNG file's header.
-uint32_t PngWidth(const std::string& bytes) {
-    constexpr std::size_t kWidthAt = 16;
-    uint32_t width = 0;
-    for (std::size_t i = kWidthAt; i < kWidthAt + 4 && i < bytes.size(); ++i) {
-        width = width << 8 | static_cast<unsigned char>(bytes[i]);
-    }
-    return width;
-}
-
 // What follows `tag` on the first line of an OBJ or MTL file that begins with it.
 std::string LineName(const std::string& text, const std::string& tag) {
     const std::size_t at = ("\n" + text).find("\n" + tag + " ");
@@ -222,7 +213,7 @@ TEST(ObjMaterialNames, SubMeshesAndTexturesThatMeetAsOneWordKeepTheirOwnFiles) {
         libraries.insert(library);
         const std::string png = LineName(TestUtil::ReadText(out / library), "map_Kd");
         ASSERT_FALSE(png.empty());
-        EXPECT_EQ(PngWidth(TestUtil::ReadText(out / png)), row.textureSide) << png;
+        EXPECT_EQ(DdsTest::PngWidth(TestUtil::ReadText(out / png)), row.textureSide) << png;
     }
     EXPECT_EQ(libraries.size(), 2u);
     ASSERT_EQ(renamed.size(), 2u);  // the second OBJ file and the second PNG
