@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "CommandRows.h"
 #include "TestUtil.h"
 #include "forge/scene.h"
 
@@ -492,12 +493,7 @@ std::string Substituted(std::string text, const std::string& out) {
         {"{1}", g.older.Path()}, {"{2}", g.newer.Path()}, {"{B}", g.broken.Path()},
         {"{X}", g.skipping.Path()}, {"{U}", g.unreadable.Path()}, {"{O}", out}};
     // clang-format on
-    for (const auto& [key, value] : keys) {
-        for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
-            text.replace(at, 3, value);
-        }
-    }
-    return text;
+    return CommandRows::Substituted(std::move(text), keys);
 }
 
 std::vector<std::string> Substituted(std::vector<std::string> args, const std::string& out) {
@@ -524,31 +520,6 @@ struct Environment {
     const std::string name;
     std::optional<TestUtil::FileSizeLimit> limit;
 };
-
-void ExpectFile(const std::string& out, const std::string& spec) {
-    const std::size_t mark = spec.find_first_of("=%@#");
-    const std::string path = out + "/" + spec.substr(spec[0] == '!', mark);
-    const std::string value = mark == std::string::npos ? "" : spec.substr(mark + 1);
-    if (spec[0] == '*') {
-        std::size_t named = 0;
-        for (const auto& entry : fs::recursive_directory_iterator(out)) {
-            named += entry.path().string().ends_with(spec.substr(1, mark - 1)) ? 1 : 0;
-        }
-        EXPECT_EQ(named, std::stoul(value)) << spec;
-    } else if (spec[0] == '!') {
-        EXPECT_FALSE(fs::exists(path)) << spec;
-    } else if (mark == std::string::npos) {
-        EXPECT_TRUE(fs::is_regular_file(path)) << spec;
-    } else if (spec[mark] == '=') {
-        EXPECT_EQ(TestUtil::ReadText(path), value) << spec;
-    } else if (spec[mark] == '%') {
-        EXPECT_NE(TestUtil::ReadText(path).find(value), std::string::npos) << spec;
-    } else if (spec[mark] == '@') {
-        EXPECT_EQ(fs::exists(path) ? fs::file_size(path) : 0, std::stoul(value)) << spec;
-    } else {
-        EXPECT_EQ(TestUtil::FilesIn(path).size(), std::stoul(value)) << spec;
-    }
-}
 
 class Command : public ::testing::TestWithParam<Case> {};
 
@@ -590,7 +561,7 @@ TEST_P(Command, ExitMessageAndFiles) {
             << r.out;
     }
     for (const std::string& file : c.files) {
-        ExpectFile(out.Path(), file);
+        CommandRows::ExpectFile(out.Path(), file);
     }
     for (const auto& entry : fs::recursive_directory_iterator(out.Path())) {
         EXPECT_LE(entry.path().filename().string().size(), 255u) << entry.path();

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "CommandRows.h"
 #include "TestUtil.h"
 #include "forge/pak.h"
 #include "pakmgr/writer.h"
@@ -137,25 +138,7 @@ std::string Substituted(std::string text, const std::string& out) {
                                                         {"{G}", out + "/game"},
                                                         {"{C}", f.mods.Path()},
                                                         {"{O}", out}};
-    for (const auto& [key, value] : keys) {
-        for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
-            text.replace(at, 3, value);
-        }
-    }
-    return text;
-}
-
-void ExpectFile(const std::string& out, const std::string& spec) {
-    const std::size_t mark = spec.find('@');
-    const std::string path = out + "/" + spec.substr(spec[0] == '!', mark - (spec[0] == '!'));
-    if (spec[0] == '!') {
-        EXPECT_FALSE(fs::exists(path)) << spec;
-    } else if (mark == std::string::npos) {
-        EXPECT_TRUE(fs::is_regular_file(path)) << spec;
-    } else {
-        EXPECT_EQ(fs::exists(path) ? fs::file_size(path) : 0, std::stoul(spec.substr(mark + 1)))
-            << spec;
-    }
+    return CommandRows::Substituted(std::move(text), keys);
 }
 
 class Pack : public ::testing::TestWithParam<Case> {};
@@ -181,7 +164,7 @@ TEST_P(Pack, ExitMessageAndFiles) {
             << r.out;
     }
     for (const std::string& file : c.files) {
-        ExpectFile(out.Path(), file);
+        CommandRows::ExpectFile(out.Path(), file);
     }
     // Nothing half-written: no temporary file anywhere.
     for (const auto& entry : fs::recursive_directory_iterator(out.Path())) {
