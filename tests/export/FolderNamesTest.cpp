@@ -49,7 +49,8 @@ TEST(FolderNames, SidePngsOfDifferentModelsNeverMeet) {
         const nlohmann::json json = nlohmann::json::parse(TestUtil::ReadText(out / row.gltf));
         ASSERT_EQ(json["images"].size(), 1u);
         EXPECT_EQ(json["images"][0]["uri"], row.png);
-        EXPECT_EQ(DdsTest::PngWidth(TestUtil::ReadText(out / (std::string("x/") + row.png))), row.side);
+        EXPECT_EQ(DdsTest::PngWidth(TestUtil::ReadText(out / (std::string("x/") + row.png))),
+                  row.side);
     }
 }
 
