@@ -107,8 +107,8 @@ private:
         std::string archivePath = ArchivePath(relative, problem);
         const std::string name = path.filename().string();
         struct stat info {};
-        if (problem.empty() && (::fstatat(folder.Get(), name.c_str(), &info, 0) != 0 ||
-                                ::faccessat(folder.Get(), name.c_str(), R_OK, 0) != 0)) {
+        // Readability is learnt when the file is read: a failure then still leaves nothing.
+        if (problem.empty() && ::fstatat(folder.Get(), name.c_str(), &info, 0) != 0) {
             problem = "can't be read";
         } else if (problem.empty() && static_cast<uint64_t>(info.st_size) >= kMaxArchiveBytes) {
             problem = "4 GiB or more, past what an archive's 32-bit sizes hold";
