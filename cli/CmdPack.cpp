@@ -121,6 +121,11 @@ int CmdPack(std::span<char*> argv) {
     const std::string& folder = args.Positionals()[0];
     PakMgr::PackOptions options = Options(args);
     const std::string target = Target(args, folder);
+    // Only an archive vell pack wrote may be replaced: -o aimed at a game's archive (or any
+    // other file) must not take its place.
+    if (!args.Has("--game") && fs::exists(target) && !PakMgr::IsPackedArchive(target)) {
+        Fail(kFailed, target + " is not an archive vell pack wrote: choose another -o");
+    }
     const PakMgr::PackPlan plan = PakMgr::PlanPack(folder, target);
     RefuseProblems(plan);
     if (args.Has("--game")) {

@@ -118,6 +118,7 @@ const std::vector<Case> kCases = {
     {"GameLossToAPatch", {"pack", "{R}/uimod", "--game", "{G}", "--name", "000_x"}, 1, "vell: nothing written: 1 file(s) of 000_x.pak lose to archives the game reads first; 0000_x.pak would win (--name 0000_x)\n", {"loses to\tui/x.txt\t000_patch.pak\n"}, {"!game/000_x.pak"}},
     {"GameWinsOverAPatch", {"pack", "{R}/uimod", "--game", "{G}", "--name", "0000_x"}, 0, "", {"overrides\tui/x.txt\t000_patch.pak\n"}, {"game/0000_x.pak"}},
     {"GameArchiveNeverReplaced", {"pack", "{F}", "--game", "{G}", "--name", "data"}, 1, "vell: data.pak is an archive of the game, not one vell pack wrote: choose another --name\n", {}, {"game/data.pak@" + kDataPakSize}},
+    {"OutputNeverOverAnArchiveNotPacked", {"pack", "{F}", "-o", "{G}/data.pak"}, 1, "vell: {G}/data.pak is not an archive vell pack wrote: choose another -o\n", {}, {"game/data.pak@" + kDataPakSize}},
     {"GameArchiveNeverReplacedThroughOutput", {"pack", "{F}", "--game", "{G}", "-o", "{G}/data.pak"}, 1, "vell: data.pak is an archive of the game", {}, {"game/data.pak@" + kDataPakSize}},
     {"GameMissing",
      {"pack", "{F}", "--game", "{O}/none"},
