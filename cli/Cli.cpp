@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/text.h"
+
 namespace Cli {
 
 Args::Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
@@ -111,6 +113,10 @@ PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path) {
         Fail(kUsage, "no such file in the archives: " + path);
     }
     return node;
+}
+
+std::string ShownPath(PakMgr::ITreeNode* node) {
+    return Base::GbkToUtf8(PakMgr::NodePath(node, '/'));
 }
 
 void MakeFolder(const std::string& folder) {

@@ -80,6 +80,8 @@ PakMgr::IPakMgr& OpenGame(const std::string& folder);
 PakMgr::IPakMgr& OpenGame(PakMgr::IPakMgr& mgr, const std::string& folder);
 // The node a command-line path names; exits with status 2 when there is none.
 PakMgr::ITreeNode* NodeAt(PakMgr::IPakMgr& mgr, const std::string& path);
+// A path of the archives as vell prints it: UTF-8, '/' between folders.
+std::string ShownPath(PakMgr::ITreeNode* node);
 // Creates the folder (and its parents); exits with status 1 when it can't. Every `-o`
 // goes through it: a folder missing is made, never an error.
 void MakeFolder(const std::string& folder);

@@ -66,8 +66,7 @@ struct Plan {
         const std::size_t before = names.Renames().size();
         std::string name = PakMgr::SafeFileName(node->Name(), names, PakMgr::NodePath(node, '\\'));
         if (names.Renames().size() > before) {
-            renamed.emplace_back(Base::GbkToUtf8(PakMgr::NodePath(node, '/')),
-                                 folders[folder] + "/" + name);
+            renamed.emplace_back(ShownPath(node), folders[folder] + "/" + name);
         }
         return name;
     }
@@ -141,7 +140,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
             const Plan::Job& job = plan.jobs[first + k];
             const std::span<const uint8_t> pieces[] = {bytes};
             if (!(ok && Base::TryWriteWholeFile(job.name.c_str(), pieces, &dir) == 0)) {
-                failures[r].push_back(Base::GbkToUtf8(PakMgr::NodePath(job.node, '/')));
+                failures[r].push_back(ShownPath(job.node));
             }
             ++handled[r];
             const std::size_t count = ++done;
@@ -160,8 +159,7 @@ std::vector<std::string> RunJobs(PakMgr::IPakMgr& mgr, const Plan& plan) {
         // A run that broke off (memory ran out): its files not written are failures too.
         const auto [first, end] = runs[failed.index];
         for (std::size_t i = first + handled[failed.index]; i < end; ++i) {
-            failures[failed.index].push_back(
-                Base::GbkToUtf8(PakMgr::NodePath(plan.jobs[i].node, '/')) + ": " + failed.message);
+            failures[failed.index].push_back(ShownPath(plan.jobs[i].node) + ": " + failed.message);
         }
     }
     for (auto& f : failures) {

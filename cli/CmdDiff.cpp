@@ -7,7 +7,6 @@
 #include "Cli.h"
 #include "base/except.h"
 #include "base/file.h"
-#include "base/text.h"
 
 namespace Cli {
 
@@ -17,11 +16,6 @@ namespace {
 constexpr int kEqual = 0;
 constexpr int kDiffer = 1;
 constexpr int kTrouble = 2;
-
-// A path of the archives as vell prints it.
-std::string Shown(PakMgr::ITreeNode* node) {
-    return Base::GbkToUtf8(PakMgr::NodePath(node, '/'));
-}
 
 // The safe names `extract` gives the children of one folder, claimed in the same order, so
 // that a file comes out of `diff --extract` under the name `extract` gives it.
@@ -70,7 +64,7 @@ void Extract(PakMgr::IPakMgr& newer, const PakMgr::Comparison& result, const std
         const std::string target = outDir + "/" + names.PathOf(change.newNode);
         MakeFolder(target.substr(0, target.rfind('/')));
         if (!newer.LoadEntry(static_cast<uint32_t>(change.newNode->GetIndex()), bytes)) {
-            Fail(kTrouble, "can't read " + Shown(change.newNode));
+            Fail(kTrouble, "can't read " + ShownPath(change.newNode));
         }
         Base::WriteWholeFile(target, bytes);
     }
@@ -98,12 +92,12 @@ int Diff(std::span<char*> argv) {
         std::fprintf(stderr, "\n");
     }
     if (!result.unreadable.empty()) {
-        Fail(kTrouble, "can't read " + Shown(result.unreadable.front()));
+        Fail(kTrouble, "can't read " + ShownPath(result.unreadable.front()));
     }
     std::vector<std::pair<std::string, char>> lines;
     std::size_t counts[3] = {};
     for (const PakMgr::Change& change : result.changes) {
-        lines.emplace_back(Shown(change.newNode ? change.newNode : change.oldNode),
+        lines.emplace_back(ShownPath(change.newNode ? change.newNode : change.oldNode),
                            char(change.kind));
         ++counts[change.kind == PakMgr::Change::kAdded     ? 0
                  : change.kind == PakMgr::Change::kRemoved ? 1
