@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures `vell pack` of the sample game's extracted tree (35,000 files) against
 # `zip -r -q -6` of the same tree, and against the floor: reading every file and compressing
-# its bytes at the same level on the same workers, writing nothing (pak_tool compress). The
+# its bytes as pack does (the same function, level and workers), writing nothing (pak_tool
+# compress). The
 # machine may be shared: the three run side by side, alternating, and the ratios are taken
 # within the same run (best wall time of N). Also the compressed bytes of each (pack: the
 # zlib streams, without the 316-byte records; zip: its entries' compressed bytes) and the
@@ -45,6 +46,7 @@ awk '
             best["zip"] / best["pack"], best["pack"] / best["floor"]
     }' "$work/times"
 
+"$tool" plan "$work/files" "$jobs" | sed 's/^/walk: /'
 files=$(find "$work/files" -type f | wc -l)
 archive=$(stat -c %s "$work/mod.pak")
 streams=$((archive - 268 - files * 316))

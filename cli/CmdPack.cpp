@@ -126,7 +126,7 @@ int CmdPack(std::span<char*> argv) {
     if (!args.Has("--game") && fs::exists(target) && !PakMgr::IsPackedArchive(target)) {
         Fail(kFailed, target + " is not an archive vell pack wrote: choose another -o");
     }
-    const PakMgr::PackPlan plan = PakMgr::PlanPack(folder, target);
+    const PakMgr::PackPlan plan = PakMgr::PlanPack(folder, target, options.workers);
     RefuseProblems(plan);
     if (args.Has("--game")) {
         CheckAgainstGame(args.Value("--game"), target, plan);

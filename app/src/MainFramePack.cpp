@@ -43,7 +43,8 @@ void CVellModelBrowserMainFrame::OnPackMod() {
     }
     PakMgr::PackPlan plan;
     try {
-        plan = PakMgr::PlanPack(folder.toStdString(), (m_gameFolder + "/mod.pak").toStdString());
+        plan = PakMgr::PlanPack(folder.toStdString(), (m_gameFolder + "/mod.pak").toStdString(),
+                                Base::DefaultWorkers());
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.Message()));
         return;

@@ -1,14 +1,18 @@
 // Which files of a folder go into a mod archive, under which paths, and which can't.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
 #include "base/except.h"
 #include "base/file.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "pakmgr/pack.h"
 
@@ -27,17 +31,14 @@ bool Inside(const fs::path& canonicalFolder, const fs::path& canonical) {
     return end == canonicalFolder.end() && rest != canonical.end();
 }
 
-// The archive path of a relative path, or the reason there is none.
-std::string ArchivePath(const fs::path& relative, std::string& problem) {
-    std::string utf8;
-    for (const fs::path& part : relative) {
-        const std::string name = part.string();
-        if (name.find('\\') != std::string::npos) {
-            problem = "its name holds '\\', which separates an archive path's folders";
-            return {};
-        }
-        utf8 += '\\' + name;
+// The archive path of a relative path ('/' between components), or the reason there is none.
+std::string ArchivePath(const std::string& relative, std::string& problem) {
+    if (relative.find('\\') != std::string::npos) {
+        problem = "its name holds '\\', which separates an archive path's folders";
+        return {};
     }
+    std::string utf8 = '\\' + relative;
+    std::replace(utf8.begin(), utf8.end(), '/', '\\');
     std::string gbk = Base::Utf8ToGbk(utf8);
     if (Base::GbkToUtf8(gbk) != utf8) {
         problem = "code page 936 can't hold its name";
@@ -48,88 +49,135 @@ std::string ArchivePath(const fs::path& relative, std::string& problem) {
     return gbk;
 }
 
-// The walk asks the system as little as it can: the listing's own file types, one stat per
-// file for its size, and path resolution only for links.
+std::string Join(const std::string& relative, const char* name) {
+    return relative.empty() ? std::string(name) : relative + '/' + name;
+}
+
+struct CloseListing {
+    void operator()(DIR* listing) const { ::closedir(listing); }
+};
+using Listing = std::unique_ptr<DIR, CloseListing>;
+
+// The walk asks the system as little as it can: the listing's own file types, each file's
+// size from its folder (one name to look up, not a whole path), and path resolution only
+// for links. The archive paths are made afterwards, on every worker.
 class Walk {
 public:
-    Walk(fs::path folder, PackPlan& plan) : m_folder(std::move(folder)), m_plan(plan) {}
+    explicit Walk(fs::path folder) : m_folder(std::move(folder)), m_root(m_folder.string()) {}
 
-    // `dir` is reached from the folder by `relative` (empty for the folder itself).
-    void Folder(const fs::path& dir, const fs::path& relative, const fs::path& canonical) {
-        std::error_code ec;
-        fs::directory_iterator it(dir, ec);
-        if (ec) {
-            Refuse(relative, "can't read the folder: " + ec.message());
+    // The folder open as `handle`, reached from the root by `relative` (empty for the root)
+    // and resolved to `canonical`.
+    void Folder(Base::FileHandle handle, const std::string& relative, const fs::path& canonical) {
+        Listing listing(handle.IsOpen() ? ::fdopendir(handle.Get()) : nullptr);
+        if (!listing) {
+            Refuse(relative, std::string("can't read the folder: ") + std::strerror(errno));
             return;
         }
+        handle.Release();  // the listing owns it now
         m_open.insert(canonical);
-        // Its files are looked at from the folder itself: one name to find, not a whole path.
-        const Base::FileHandle folder =
-            Base::FileHandle::Open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        for (const fs::directory_entry& entry : it) {
-            Item(entry, relative / entry.path().filename(), canonical, folder);
+        while (const dirent* entry = ::readdir(listing.get())) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                Item(::dirfd(listing.get()), *entry, Join(relative, entry->d_name), canonical);
+            }
         }
         m_open.erase(canonical);
     }
 
+    // A regular file, its archive path still to make.
+    struct Found {
+        std::string relative;  // UTF-8, '/' between components
+        uint64_t size;
+        std::string path;
+    };
+    std::vector<Found> found;
     std::vector<std::string> problems;
 
+    void Refuse(const std::string& relative, const std::string& why) {
+        problems.push_back((relative.empty() ? "." : relative) + ": " + why);
+    }
+    std::string File(const std::string& relative) const { return m_root + '/' + relative; }
+
 private:
-    void Refuse(const fs::path& relative, const std::string& why) {
-        problems.push_back((relative.empty() ? "." : relative.string()) + ": " + why);
+    static unsigned char Type(int dir, const dirent& entry) {
+        struct stat info {};
+        if (entry.d_type != DT_UNKNOWN) {
+            return entry.d_type;
+        }
+        if (::fstatat(dir, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            return DT_UNKNOWN;
+        }
+        return S_ISLNK(info.st_mode)   ? DT_LNK
+               : S_ISDIR(info.st_mode) ? DT_DIR
+               : S_ISREG(info.st_mode) ? DT_REG
+                                       : DT_UNKNOWN;
     }
 
-    void Item(const fs::directory_entry& entry, const fs::path& relative, const fs::path& parent,
-              const Base::FileHandle& folder) {
+    void Item(int dir, const dirent& entry, const std::string& relative, const fs::path& parent) {
+        switch (Type(dir, entry)) {
+            case DT_LNK:
+                return Link(relative);
+            case DT_DIR:
+                return Folder(Base::FileHandle(
+                                  ::openat(dir, entry.d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                              relative, parent / entry.d_name);
+            case DT_REG:
+                return Regular(dir, entry.d_name, relative);
+            default:
+                return;  // devices, pipes and sockets are no files to pack
+        }
+    }
+
+    void Link(const std::string& relative) {
         std::error_code ec;
-        if (entry.is_symlink(ec)) {
-            const fs::path target = fs::canonical(entry.path(), ec);
-            if (ec) {
-                Refuse(relative, "a link to nothing that can be read");
-            } else if (!Inside(m_folder, target)) {
-                Refuse(relative, "a link to " + target.string() + ", outside the folder");
-            } else if (m_open.contains(target)) {
-                Refuse(relative, "a link to a folder that holds it");
-            } else if (fs::is_directory(target, ec)) {
-                Folder(entry.path(), relative, target);
-            } else if (fs::is_regular_file(target, ec)) {
-                File(entry.path(), relative, folder);
-            }
-        } else if (entry.is_directory(ec)) {
-            Folder(entry.path(), relative, parent / entry.path().filename());
-        } else if (entry.is_regular_file(ec)) {
-            File(entry.path(), relative, folder);
-        }  // devices, pipes and sockets are no files to pack
+        const std::string file = File(relative);
+        const fs::path target = fs::canonical(file, ec);
+        if (ec) {
+            Refuse(relative, "a link to nothing that can be read");
+        } else if (!Inside(m_folder, target)) {
+            Refuse(relative, "a link to " + target.string() + ", outside the folder");
+        } else if (m_open.contains(target)) {
+            Refuse(relative, "a link to a folder that holds it");
+        } else if (fs::is_directory(target, ec)) {
+            Folder(Base::FileHandle::Open(file.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                   relative, target);
+        } else if (fs::is_regular_file(target, ec)) {
+            Regular(AT_FDCWD, file.c_str(), relative);
+        }
     }
 
-    void File(const fs::path& path, const fs::path& relative, const Base::FileHandle& folder) {
-        std::string problem;
-        std::string archivePath = ArchivePath(relative, problem);
-        const std::string name = path.filename().string();
+    void Regular(int dir, const char* name, const std::string& relative) {
         struct stat info {};
         // Readability is learnt when the file is read: a failure then still leaves nothing.
-        if (problem.empty() && ::fstatat(folder.Get(), name.c_str(), &info, 0) != 0) {
-            problem = "can't be read";
-        } else if (problem.empty() && static_cast<uint64_t>(info.st_size) >= kMaxArchiveBytes) {
-            problem = "4 GiB or more, past what an archive's 32-bit sizes hold";
+        if (::fstatat(dir, name, &info, 0) != 0) {
+            Refuse(relative, "can't be read");
+        } else if (static_cast<uint64_t>(info.st_size) >= kMaxArchiveBytes) {
+            Refuse(relative, "4 GiB or more, past what an archive's 32-bit sizes hold");
+        } else {
+            found.push_back({relative, static_cast<uint64_t>(info.st_size), {}});
         }
-        const auto size = static_cast<uint64_t>(info.st_size);
-        if (!problem.empty()) {
-            Refuse(relative, problem);
-            return;
-        }
-        m_plan.files.push_back({path.string(), std::move(archivePath), size});
-        m_plan.bytes += size;
     }
 
     const fs::path m_folder;
-    PackPlan& m_plan;
+    const std::string m_root;
     std::set<fs::path> m_open;  // the folders being walked (resolved), against links that loop
 };
 
+// Each file's archive path, made on `workers` threads; what can't have one is refused.
+void MakePaths(Walk& walk, unsigned workers) {
+    std::vector<std::string> problems(walk.found.size());
+    Base::ForEachIndex(walk.found.size(), workers, [&](std::size_t i) {
+        walk.found[i].path = ArchivePath(walk.found[i].relative, problems[i]);
+    });
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (!problems[i].empty()) {
+            walk.Refuse(walk.found[i].relative, problems[i]);
+        }
+    }
+}
+
 }  // namespace
 
-PackPlan PlanPack(const std::string& folder, const std::string& target) {
+PackPlan PlanPack(const std::string& folder, const std::string& target, unsigned workers) {
     std::error_code ec;
     const fs::path root = fs::canonical(folder, ec);
     if (ec || !fs::is_directory(root)) {
@@ -141,12 +189,18 @@ PackPlan PlanPack(const std::string& folder, const std::string& target) {
                      Base::Utf8ToGbk(target).c_str());
     }
     PackPlan plan;
-    Walk walk(root, plan);
-    walk.Folder(root, {}, root);
+    Walk walk(root);
+    walk.Folder(Base::FileHandle::Open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), {}, root);
+    MakePaths(walk, workers);
     if (!walk.problems.empty()) {
         std::sort(walk.problems.begin(), walk.problems.end());
         plan.problems = std::move(walk.problems);
         return plan;
+    }
+    plan.files.reserve(walk.found.size());
+    for (Walk::Found& file : walk.found) {
+        plan.files.push_back({walk.File(file.relative), std::move(file.path), file.size});
+        plan.bytes += file.size;
     }
     if (plan.files.empty()) {
         throw Except(ErrorKind::Input, "no file to pack in %s", Base::Utf8ToGbk(folder).c_str());

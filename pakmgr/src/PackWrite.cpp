@@ -1,7 +1,6 @@
 // Writing a planned mod archive: files read and compressed a slice at a time on the workers,
 // while the slice before is written in order.
 #include <fcntl.h>
-#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,30 +80,12 @@ void ReadSource(const PackSource& source, std::vector<uint8_t>& bytes) {
     }
 }
 
-using Compressor = std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)>;
-
-libdeflate_compressor* ThreadCompressor(int level) {
-    thread_local Compressor compressor(nullptr, &libdeflate_free_compressor);
-    thread_local int compressorLevel = 0;
-    if (!compressor || compressorLevel != level) {
-        compressor.reset(libdeflate_alloc_compressor(level));
-        compressorLevel = level;
-        if (!compressor) {
-            throw std::bad_alloc();
-        }
-    }
-    return compressor.get();
-}
-
 void Compress(const PackSource& source, int level, Compressed& out) {
     thread_local std::vector<uint8_t> input;
     thread_local std::vector<uint8_t> scratch;
     ReadSource(source, input);
-    libdeflate_compressor* compressor = ThreadCompressor(level);
-    scratch.resize(libdeflate_zlib_compress_bound(compressor, input.size()));
-    const std::size_t n = libdeflate_zlib_compress(compressor, input.data(), input.size(),
-                                                   scratch.data(), scratch.size());
-    out.stream.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(n));
+    CompressStream(input, level, scratch);
+    out.stream.assign(scratch.begin(), scratch.end());
     out.inflatedSize = static_cast<uint32_t>(input.size());
     for (std::vector<uint8_t>* buffer : {&input, &scratch}) {
         if (buffer->capacity() > kKeptBuffer) {

@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <random>
 
+#include <zlib.h>
+
 #include "TestUtil.h"
 #include "base/except.h"
 #include "base/text.h"
 #include "pakmgr/layout.h"
 #include "pakmgr/pack.h"
 #include "pakmgr/pakmgr.h"
+#include "pakmgr/writer.h"
 
 namespace {
 
@@ -202,3 +205,24 @@ TEST(Pack, SplitPartNames) {
 }
 
 }  // namespace
+
+// Small files and large ones take different compressors, each kept for the next file; every
+// level of each must give the stream zlib's uncompress reads back.
+TEST(CompressStream, InflatesBackAtEveryLevelAndSize) {
+    const std::size_t small = PakMgr::kSmallFileBytes;
+    for (const int level : {PakMgr::kMinPackLevel, 6, 9, 10, PakMgr::kMaxPackLevel}) {
+        for (const std::size_t size : {0uz, 1uz, small - 1, small - 1, small, 70000uz, 70000uz}) {
+            std::vector<uint8_t> data = Noise(size, static_cast<unsigned>(size));
+            // Half noise, half repetition: something for the match finder to find.
+            std::fill(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size / 2), 'x');
+            std::vector<uint8_t> stream;
+            PakMgr::CompressStream(data, level, stream);
+            std::vector<uint8_t> back(size + 1);
+            uLongf length = back.size();
+            ASSERT_EQ(uncompress(back.data(), &length, stream.data(), stream.size()), Z_OK)
+                << size << " bytes at level " << level;
+            back.resize(length);
+            EXPECT_EQ(back, data) << size << " bytes at level " << level;
+        }
+    }
+}

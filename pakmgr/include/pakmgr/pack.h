@@ -36,11 +36,12 @@ struct PackPlan {
 // are followed when they lead inside the folder. The problems name every file that can't go
 // in: a path code page 936 can't hold or longer than a record's 255 bytes, a file of 4 GiB
 // or more, a link leading outside, something unreadable. Throws Except (Input) for a folder
-// that isn't one, or holds no file, and for a target inside the folder.
-PackPlan PlanPack(const std::string& folder, const std::string& target);
+// that isn't one, or holds no file, and for a target inside the folder. The files are looked
+// at on up to `workers` threads.
+PackPlan PlanPack(const std::string& folder, const std::string& target, unsigned workers = 1);
 
 struct PackOptions {
-    int level = 6;         // libdeflate's 1 to 12
+    int level = 6;         // kMinPackLevel to kMaxPackLevel
     unsigned workers = 1;  // threads compressing
     // Past kMaxArchiveBytes (or `archiveLimit`), go on in NAME_1.pak, NAME_2.pak... instead of
     // refusing.
@@ -50,9 +51,6 @@ struct PackOptions {
     // Called between slices of files with the bytes read so far; false cancels.
     std::function<bool(uint64_t done, uint64_t total)> progress;
 };
-
-inline constexpr int kMinPackLevel = 1;
-inline constexpr int kMaxPackLevel = 12;
 
 // Writes the plan's archive to `target` (and the further archives of a split), each file
 // replaced only once all are complete. The archives written, or nothing when cancelled.

@@ -18,6 +18,15 @@ inline constexpr uint64_t kMaxArchiveBytes = 0xFFFFFFFFu;
 // so that packing again may replace it (and nothing else).
 inline constexpr std::string_view kPackMark = "written by vell pack";
 
+// Compression levels, libdeflate's: 1 (fastest) to 12 (smallest).
+inline constexpr int kMinPackLevel = 1;
+inline constexpr int kMaxPackLevel = 12;
+// Files below this size are compressed by zlib rather than libdeflate (smaller streams).
+inline constexpr std::size_t kSmallFileBytes = 1024;
+
+// The zlib stream of `data` at `level` into `out` (replaced), as `vell pack` stores a file.
+void CompressStream(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out);
+
 // The table of an archive being laid out: each stream placed after the one before.
 class ArchiveTable {
 public:
