@@ -81,35 +81,68 @@ bool InFolder(const std::string& file, const std::string& folder) {
            fs::weakly_canonical(folder, ec);
 }
 
+const char* const kVerdicts[] = {"overrides", "new", "loses to"};
+
+void PrintVerdicts(const PakMgr::ModCheck& check, bool lossesOnly) {
+    Output out;
+    for (const PakMgr::PathVerdict& v : check.paths) {
+        if (!lossesOnly || v.kind == PakMgr::PathVerdict::kLoses) {
+            out.Put(std::string(kVerdicts[v.kind]) + "\t" + Shown(v.path) +
+                    (v.archive.empty() ? "" : "\t" + Base::GbkToUtf8(v.archive)) + "\n");
+        }
+    }
+    out.Flush();
+}
+
+std::size_t Losing(const PakMgr::ModCheck& check) {
+    return static_cast<std::size_t>(std::count_if(
+        check.paths.begin(), check.paths.end(),
+        [](const PakMgr::PathVerdict& v) { return v.kind == PakMgr::PathVerdict::kLoses; }));
+}
+
+// `winner` is the archive name that would win, for the whole mod: a later part's name turns
+// into the first's with the same prefix.
+[[noreturn]] void RefuseLoss(const PakMgr::ModCheck& check, const std::string& name,
+                             const std::string& winner) {
+    Fail(kFailed, "nothing written: " + std::to_string(Losing(check)) + " file(s) of " + name +
+                      " lose to archives the game reads first" +
+                      (winner.empty() ? std::string()
+                                      : "; " + winner + " would win (--name " +
+                                            winner.substr(0, winner.size() - 4) + ")"));
+}
+
 // What the archive does to each path of the game; refuses when any path loses.
-void CheckAgainstGame(const std::string& gameDir, const std::string& target,
+void CheckAgainstGame(PakMgr::IPakMgr& game, const std::string& gameDir, const std::string& target,
                       const PakMgr::PackPlan& plan) {
-    PakMgr::IPakMgr& game = OpenGame(gameDir);
     const std::string name = fs::path(target).filename().string();
     if (InFolder(target, gameDir) && fs::exists(target) && !PakMgr::IsPackedArchive(target)) {
         Fail(kFailed, name + " is an archive of the game, not one vell pack wrote: choose " +
                           "another --name");
     }
     const PakMgr::ModCheck check = PakMgr::CheckMod(game, name, plan);
+    PrintVerdicts(check, false);
     std::size_t counts[3] = {};
-    Output out;
     for (const PakMgr::PathVerdict& v : check.paths) {
         ++counts[v.kind];
-        const char* kinds[] = {"overrides", "new", "loses to"};
-        out.Put(std::string(kinds[v.kind]) + "\t" + Shown(v.path) +
-                (v.archive.empty() ? "" : "\t" + Base::GbkToUtf8(v.archive)) + "\n");
     }
-    out.Put(name + ": " + std::to_string(counts[0]) + " overridden, " + std::to_string(counts[1]) +
-            " new, " + std::to_string(counts[2]) + " losing\n");
-    out.Flush();
+    std::printf("%s: %zu overridden, %zu new, %zu losing\n", name.c_str(), counts[0], counts[1],
+                counts[2]);
     if (check.Loses()) {
-        Fail(kFailed,
-             "nothing written: " + std::to_string(counts[2]) + " file(s) of " + name +
-                 " lose to archives the game reads first" +
-                 (check.winningName.empty()
-                      ? std::string()
-                      : "; " + check.winningName + " would win (--name " +
-                            check.winningName.substr(0, check.winningName.size() - 4) + ")"));
+        RefuseLoss(check, name, check.winningName);
+    }
+}
+
+// Once written, each part of a split is checked under its own name.
+void CheckParts(PakMgr::IPakMgr& game, const PakMgr::PackPlan& plan,
+                std::span<const PakMgr::PackPart> parts) {
+    const std::optional<PakMgr::PartCheck> lost = PakMgr::CheckLaterParts(game, plan, parts);
+    if (lost) {
+        PrintVerdicts(lost->check, true);
+        const std::string& winner = lost->check.winningName;
+        const std::string first = fs::path(parts.front().archive).filename().string();
+        RefuseLoss(lost->check, lost->archive,
+                   winner.empty() ? winner
+                                  : winner.substr(0, winner.size() - lost->archive.size()) + first);
     }
 }
 
@@ -129,7 +162,11 @@ int CmdPack(std::span<char*> argv) {
     const PakMgr::PackPlan plan = PakMgr::PlanPack(folder, target, options.workers);
     RefuseProblems(plan);
     if (args.Has("--game")) {
-        CheckAgainstGame(args.Value("--game"), target, plan);
+        PakMgr::IPakMgr& game = OpenGame(args.Value("--game"));
+        CheckAgainstGame(game, args.Value("--game"), target, plan);
+        options.beforeCommit = [&game, &plan](std::span<const PakMgr::PackPart> parts) {
+            CheckParts(game, plan, parts);
+        };
     }
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (terminal) {

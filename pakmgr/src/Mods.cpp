@@ -1,6 +1,7 @@
 // A mod against a game's archives, and the archives of a game that override others: both read
 // the entry list, whose archives come in the order the game reads them.
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 
 #include "pakmgr/pack.h"
@@ -63,7 +64,8 @@ bool ModCheck::Loses() const {
                        [](const PathVerdict& v) { return v.kind == PathVerdict::kLoses; });
 }
 
-ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan& plan) {
+ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan& plan,
+                  std::span<const std::string> replaced) {
     const Holders holders(game);
     ModCheck check;
     const std::string* firstRival = nullptr;  // the rival that lists first
@@ -73,7 +75,8 @@ ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan&
         for (const std::size_t a :
              found == holders.byPath.end() ? std::vector<std::size_t>{} : found->second) {
             const std::string& archive = holders.archives[a];
-            if (archive == archiveName) {
+            if (archive == archiveName ||
+                std::find(replaced.begin(), replaced.end(), archive) != replaced.end()) {
                 continue;  // the mod's own earlier archive, which this one replaces
             }
             verdict.kind =
@@ -91,6 +94,24 @@ ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan&
         check.winningName = NameBefore(archiveName, *firstRival, holders.archives);
     }
     return check;
+}
+
+std::optional<PartCheck> CheckLaterParts(IPakMgr& game, const PackPlan& plan,
+                                         std::span<const PackPart> parts) {
+    std::vector<std::string> names;
+    for (const PackPart& part : parts) {
+        names.push_back(std::filesystem::path(part.archive).filename().string());
+    }
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        PackPlan files;
+        const auto first = plan.files.begin() + static_cast<std::ptrdiff_t>(parts[k].first);
+        files.files.assign(first, first + static_cast<std::ptrdiff_t>(parts[k].count));
+        ModCheck check = CheckMod(game, names[k], files, names);
+        if (check.Loses()) {
+            return PartCheck{names[k], std::move(check)};
+        }
+    }
+    return std::nullopt;
 }
 
 ModList ListMods(IPakMgr& game) {

@@ -100,7 +100,7 @@ public:
     Parts(std::string target, const PackOptions& options)
         : m_target(std::move(target)), m_options(options) {}
 
-    void Add(const PackSource& source, const Compressed& file) {
+    void Add(std::size_t index, const PackSource& source, const Compressed& file) {
         if (!m_current) {
             Next();
         }
@@ -112,6 +112,9 @@ public:
                          source.path.c_str(), m_options.split ? "" : " (--split writes several)");
         }
         m_current->table.Add(source.path, file.inflatedSize, file.stream.size());
+        if (m_current->table.Count() == 1) {
+            m_current->first = index;
+        }
         std::vector<uint8_t>& pending = m_current->pending;
         if (pending.size() + file.stream.size() > kWriteBytes) {
             m_current->file.Write(pending);
@@ -126,6 +129,13 @@ public:
 
     std::vector<std::string> Commit() {
         End();
+        if (m_options.beforeCommit) {
+            std::vector<PackPart> parts;
+            for (const std::unique_ptr<Part>& part : m_done) {
+                parts.push_back({part->file.Path(), part->first, part->table.Count()});
+            }
+            m_options.beforeCommit(parts);
+        }
         std::vector<std::string> written;
         for (const std::unique_ptr<Part>& part : m_done) {
             part->file.Commit();
@@ -139,6 +149,7 @@ private:
         explicit Part(std::string path) : file(std::move(path)) {}
         Base::AtomicFile file;
         ArchiveTable table;
+        std::size_t first = 0;         // the plan's index of its first file
         std::vector<uint8_t> pending;  // streams placed in the table but not yet written
     };
 
@@ -220,7 +231,8 @@ std::optional<std::vector<std::string>> WritePack(const PackPlan& plan, const st
         running = s + 1 < slices.size() ? start(s + 1) : nullptr;
         std::vector<Compressed>& ready = buffers[s % 2];
         for (std::size_t i = 0; i < ready.size(); ++i) {
-            parts.Add(plan.files[slices[s].first + i], ready[i]);
+            const std::size_t index = slices[s].first + i;
+            parts.Add(index, plan.files[index], ready[i]);
         }
         std::vector<Compressed>().swap(ready);
         done += slices[s].bytes;

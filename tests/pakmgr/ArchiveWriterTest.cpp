@@ -226,3 +226,51 @@ TEST(CompressStream, InflatesBackAtEveryLevelAndSize) {
         }
     }
 }
+
+// The parts of a split are listed one after another: a game archive whose name falls between
+// two of them wins over the later part, which the check of each part must see before any part
+// is written.
+TEST(Pack, EachPartOfASplitIsCheckedUnderItsOwnName) {
+    TestUtil::TempDir source;
+    MakeFolder(source.Path(), ThreeFiles());
+    const uint64_t limit = 100000;  // one file a part: mod.pak, mod_1.pak, mod_2.pak
+    for (const bool rivalBetween : {false, true}) {
+        TestUtil::TempDir game;
+        // b.bin goes into mod_1.pak; mod_0.pak lists after mod.pak and before mod_1.pak.
+        const std::string rival = rivalBetween ? "mod_0.pak" : "mod_9.pak";
+        std::vector<uint8_t> stream;
+        PakMgr::CompressStream(Text("the game's b"), 6, stream);
+        const std::string paths[] = {"\\b.bin"};
+        const uint32_t sizes[] = {12};
+        const std::vector<uint8_t> streams[] = {stream};
+        MakeFolder(game.Path(), {{rival, PakMgr::ArchiveBytes(paths, sizes, streams, false)}});
+        auto mgr = PakMgr::CreatePakMgr();
+        ASSERT_TRUE(mgr->Open(game.Path()));
+        const PakMgr::PackPlan plan = PakMgr::PlanPack(source.Path(), game / "mod.pak");
+        std::optional<PakMgr::PartCheck> lost;
+        const auto check = [&](std::span<const PakMgr::PackPart> parts) {
+            ASSERT_EQ(parts.size(), 3u);
+            EXPECT_EQ(parts[1].archive, game / "mod_1.pak");
+            EXPECT_EQ(parts[1].first, 1u);
+            EXPECT_EQ(parts[1].count, 1u);
+            lost = PakMgr::CheckLaterParts(*mgr, plan, parts);
+            if (lost) {
+                throw Except(ErrorKind::Input, "a part loses");
+            }
+        };
+        const PakMgr::PackOptions options{
+            .split = true, .archiveLimit = limit, .beforeCommit = check};
+        if (!rivalBetween) {
+            EXPECT_TRUE(PakMgr::WritePack(plan, game / "mod.pak", options));
+            EXPECT_FALSE(lost);
+            continue;
+        }
+        EXPECT_THROW(PakMgr::WritePack(plan, game / "mod.pak", options), Except);
+        ASSERT_TRUE(lost);
+        EXPECT_EQ(lost->archive, "mod_1.pak");
+        ASSERT_EQ(lost->check.paths.size(), 1u);
+        EXPECT_EQ(lost->check.paths[0].path, "\\b.bin");
+        EXPECT_EQ(lost->check.paths[0].archive, "mod_0.pak");
+        EXPECT_EQ(TestUtil::FilesIn(game.Path()), std::vector<std::string>{"mod_0.pak"});
+    }
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,14 @@ struct PackPlan {
 // at on up to `workers` threads.
 PackPlan PlanPack(const std::string& folder, const std::string& target, unsigned workers = 1);
 
+// One archive of those written: its file and the plan's files it holds, `count` of them from
+// `first` on (a split puts the plan's files into its parts in order).
+struct PackPart {
+    std::string archive;
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+
 struct PackOptions {
     int level = 6;         // kMinPackLevel to kMaxPackLevel
     unsigned workers = 1;  // threads compressing
@@ -50,6 +59,9 @@ struct PackOptions {
     bool packMark = true;
     // Called between slices of files with the bytes read so far; false cancels.
     std::function<bool(uint64_t done, uint64_t total)> progress;
+    // Called once every part is complete and before any replaces a file, to look at which
+    // files went where; what it throws leaves nothing written.
+    std::function<void(std::span<const PackPart> parts)> beforeCommit;
 };
 
 // Writes the plan's archive to `target` (and the further archives of a split), each file
@@ -82,9 +94,20 @@ struct ModCheck {
 };
 
 // Places an archive named `archiveName` among the archives of the game `game` has open (an
-// archive of that name already there is the mod's earlier self, and left out) and says what
-// becomes of each path.
-ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan& plan);
+// archive of that name already there is the mod's earlier self, and left out, as are those
+// named in `replaced`: the other parts of a split) and says what becomes of each path.
+ModCheck CheckMod(IPakMgr& game, const std::string& archiveName, const PackPlan& plan,
+                  std::span<const std::string> replaced = {});
+
+// A split's parts are listed one after another, so an archive of the game listed between two
+// parts wins over the later one. Checks each part after the first under its own file name
+// (the other parts left out as the mod's own) and returns the first that loses, if any.
+struct PartCheck {
+    std::string archive;  // the part's file name
+    ModCheck check;
+};
+std::optional<PartCheck> CheckLaterParts(IPakMgr& game, const PackPlan& plan,
+                                         std::span<const PackPart> parts);
 
 // ---- the archives of a game that override others ---------------------------------------
 
