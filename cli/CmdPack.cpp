@@ -146,6 +146,21 @@ void CheckParts(PakMgr::IPakMgr& game, const PakMgr::PackPlan& plan,
     }
 }
 
+// Parts of an earlier, longer split are left alone (another mod may carry such a name), but
+// the game still reads them: say so.
+void WarnStaleParts(const std::string& target, std::size_t written) {
+    for (std::size_t k = written;; ++k) {
+        const std::string part = PakMgr::SplitPartName(target, k);
+        if (!fs::exists(part) || !PakMgr::IsPackedArchive(part)) {
+            return;
+        }
+        std::fprintf(stderr,
+                     "vell: %s, written by an earlier vell pack, is still there: the game "
+                     "reads it too (remove it if it was part of this mod)\n",
+                     part.c_str());
+    }
+}
+
 }  // namespace
 
 int CmdPack(std::span<char*> argv) {
@@ -193,6 +208,7 @@ int CmdPack(std::span<char*> argv) {
         std::printf(", %s", written[i].c_str());
     }
     std::printf("\n");
+    WarnStaleParts(target, written.size());
     return kOk;
 }
 

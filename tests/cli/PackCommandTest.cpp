@@ -54,6 +54,8 @@ struct Folders {
         Forge::SavePak(game / "data.pak", {{"\\chars\\hero\\hero.skn", Forge::Bytes("skin")},
                                            {"\\ui\\x.txt", Forge::Bytes("x")}});
         Forge::SavePak(game / "000_patch.pak", {{"\\ui\\x.txt", Forge::Bytes("patched")}});
+        // The second part of an earlier, longer split of the mod 0_re.
+        SavePacked(game / "0_re_1.pak", {{"\\re.txt", Forge::Bytes("stale")}});
         Write(root / "uimod/ui/x.txt", "mod x");
         // {C}: two mods that meet at x.txt over the game's data.pak.
         Forge::SavePak(mods / "data.pak", {{"\\x.txt", Forge::Bytes("x")},
@@ -117,6 +119,7 @@ const std::vector<Case> kCases = {
     {"GameLossRefused", {"pack", "{F}", "--game", "{G}"}, 1, "vell: nothing written: 1 file(s) of mod.pak lose to archives the game reads first; 0mod.pak would win (--name 0mod)\n", {"loses to\tchars/hero/hero.skn\tdata.pak\n"}, {"!game/mod.pak"}},
     {"GameLossToAPatch", {"pack", "{R}/uimod", "--game", "{G}", "--name", "000_x"}, 1, "vell: nothing written: 1 file(s) of 000_x.pak lose to archives the game reads first; 0000_x.pak would win (--name 0000_x)\n", {"loses to\tui/x.txt\t000_patch.pak\n"}, {"!game/000_x.pak"}},
     {"GameWinsOverAPatch", {"pack", "{R}/uimod", "--game", "{G}", "--name", "0000_x"}, 0, "", {"overrides\tui/x.txt\t000_patch.pak\n"}, {"game/0000_x.pak"}},
+    {"GameStalePartSaid", {"pack", "{F}", "--game", "{G}", "--name", "0_re"}, 0, "vell: {G}/0_re_1.pak, written by an earlier vell pack, is still there: the game reads it too (remove it if it was part of this mod)\n", {"0_re.pak: 1 overridden, 2 new, 0 losing\n"}, {"game/0_re.pak", "game/0_re_1.pak"}},
     {"GameArchiveNeverReplaced", {"pack", "{F}", "--game", "{G}", "--name", "data"}, 1, "vell: data.pak is an archive of the game, not one vell pack wrote: choose another --name\n", {}, {"game/data.pak@" + kDataPakSize}},
     {"OutputNeverOverAnArchiveNotPacked", {"pack", "{F}", "-o", "{G}/data.pak"}, 1, "vell: {G}/data.pak is not an archive vell pack wrote: choose another -o\n", {}, {"game/data.pak@" + kDataPakSize}},
     {"GameArchiveNeverReplacedThroughOutput", {"pack", "{F}", "--game", "{G}", "-o", "{G}/data.pak"}, 1, "vell: data.pak is an archive of the game", {}, {"game/data.pak@" + kDataPakSize}},
