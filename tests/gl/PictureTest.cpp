@@ -64,6 +64,28 @@ TEST_F(PictureTest, TransparentBackgroundHasAlphaZeroAndTheModel255) {
     EXPECT_EQ(At(image, kSide / 4, kSide * 3 / 4), (RenderTest::Rgba{0, 0, 0, 0}));
 }
 
+// The grid's faded lines are blended: over a transparent background they keep their grey in
+// straight alpha, only their alpha fading.
+TEST_F(PictureTest, BlendedPixelsKeepTheirColourInStraightAlpha) {
+    Picture::Camera camera = Picture::FramedCamera(*m_model, kSide, kSide);
+    camera.pitch = 30;
+    const Picture::Image image = Draw(
+        {.width = kSide, .height = kSide, .transparent = true, .grid = true, .camera = camera});
+    int faded = 0;
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const RenderTest::Rgba p = At(image, x, y);
+            if (p[3] > 0 && p[3] < 255) {
+                ++faded;
+                // Eight bits over black and over white: the fainter, the coarser the colour.
+                EXPECT_TRUE(RenderTest::Near(p, {204, 204, 204, 0}, 2 + 512 / p[3]))
+                    << x << "," << y << ": " << p[0] << " " << p[1] << " " << p[2] << " " << p[3];
+            }
+        }
+    }
+    EXPECT_GT(faded, 20);
+}
+
 TEST_F(PictureTest, TheFramedCameraIsTheDefault) {
     Picture::Options options{.width = 120, .height = kSide};
     const Picture::Image framed = Draw(options);
