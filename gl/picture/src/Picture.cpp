@@ -45,40 +45,12 @@ void Prepare(GlContext::Headless& context, const Options& options) {
     }
 }
 
-// GL numbers rows bottom first; pictures go top first.
-void FlipRows(std::vector<uint8_t>& rgba, int width, int height) {
-    const std::size_t row = std::size_t(width) * 4;
-    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(rgba.begin() + static_cast<std::ptrdiff_t>(row * top),
-                         rgba.begin() + static_cast<std::ptrdiff_t>(row * (top + 1)),
-                         rgba.begin() + static_cast<std::ptrdiff_t>(row * bottom));
-    }
-}
-
 std::vector<uint8_t> Draw(GlContext::Headless& context, View::CRenderViewCore& core,
                           uint32_t background) {
     core.m_clrBackground = background;
     core.Render();
     glFinish();
     return context.ReadPixels();
-}
-
-// What was drawn over black (b = a·c) and over white (w = a·c + 1 - a) gives the coverage a
-// = 1 - (w - b) and the colour c = b / a, whatever blending drew it; the model's opaque
-// pixels are the same in both.
-void Unblend(std::vector<uint8_t>& overBlack, const std::vector<uint8_t>& overWhite) {
-    for (std::size_t p = 0; p + 3 < overBlack.size(); p += 4) {
-        int spread = 0;
-        for (std::size_t c = 0; c < 3; ++c) {
-            spread = std::max(spread, overWhite[p + c] - overBlack[p + c]);
-        }
-        const int alpha = kOpaque - std::clamp(spread, 0, kOpaque);
-        for (std::size_t c = 0; c < 3; ++c) {
-            const int colour = alpha == 0 ? 0 : (overBlack[p + c] * kOpaque + alpha / 2) / alpha;
-            overBlack[p + c] = static_cast<uint8_t>(std::min(colour, kOpaque));
-        }
-        overBlack[p + 3] = static_cast<uint8_t>(alpha);
-    }
 }
 
 void PlaceCamera(View::CRenderViewCore& core, Model::IVellModel& model, const Options& options) {
@@ -94,6 +66,36 @@ void PlaceCamera(View::CRenderViewCore& core, Model::IVellModel& model, const Op
 }
 
 }  // namespace
+
+// What was drawn over black (b = a·c) and over white (w = a·c + 1 - a) gives the coverage a
+// = 1 - (w - b) and the colour c = b / a, whatever blending drew it; the model's opaque
+// pixels are the same in both.
+void Unblend(std::span<uint8_t> overBlack, std::span<const uint8_t> overWhite) {
+    for (std::size_t p = 0; p + 3 < overBlack.size() && p + 3 < overWhite.size(); p += 4) {
+        int spread = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+            spread = std::max(spread, overWhite[p + c] - overBlack[p + c]);
+        }
+        const int alpha = kOpaque - std::clamp(spread, 0, kOpaque);
+        for (std::size_t c = 0; c < 3; ++c) {
+            const int colour = alpha == 0 ? 0 : (overBlack[p + c] * kOpaque + alpha / 2) / alpha;
+            overBlack[p + c] = static_cast<uint8_t>(std::min(colour, kOpaque));
+        }
+        overBlack[p + 3] = static_cast<uint8_t>(alpha);
+    }
+}
+
+void FlipRows(std::span<uint8_t> rgba, int width, int height) {
+    const std::size_t row = std::size_t(width) * 4;
+    if (rgba.size() < row * std::size_t(std::max(height, 0))) {
+        return;
+    }
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(rgba.begin() + static_cast<std::ptrdiff_t>(row * top),
+                         rgba.begin() + static_cast<std::ptrdiff_t>(row * (top + 1)),
+                         rgba.begin() + static_cast<std::ptrdiff_t>(row * bottom));
+    }
+}
 
 Camera FramedCamera(Model::IVellModel& model, int width, int height) {
     float min[3] = {0, 0, 0};

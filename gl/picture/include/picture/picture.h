@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace Model {
@@ -55,5 +56,12 @@ Camera FramedCamera(Model::IVellModel& model, int width, int height);
 // Throws Except (Input) for a size outside 1 to kMaxSide, (Unsupported) when the context
 // can't be made current or sized.
 Image Render(GlContext::Headless& context, Model::IVellModel& model, const Options& options);
+
+// For windows that draw their own scene: `overBlack` and `overWhite` are one RGBA picture
+// drawn over a black and over a white background; `overBlack` becomes it in straight alpha
+// (the background 0, opaque pixels 255, what blending drew keeping its colour).
+void Unblend(std::span<uint8_t> overBlack, std::span<const uint8_t> overWhite);
+// RGBA rows as GL reads them (bottom first) turned top first, in place.
+void FlipRows(std::span<uint8_t> rgba, int width, int height);
 
 }  // namespace Picture
