@@ -61,7 +61,7 @@ QImage CVellModelBrowserRenderView::PictureAt(QSize size, bool transparent) {
     Picture::FlipRows(rgba, size.width(), size.height());
     // The window shows the scene at its own size again at the next tick.
     m_core.Invalidate();
-    QImage image(rgba.data(), size.width(), size.height(), size.width() * 4,
+    QImage image(rgba.data(), size.width(), size.height(), qsizetype{size.width()} * 4,
                  QImage::Format_RGBA8888);
     return transparent ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProgressDialog>
