@@ -273,6 +273,7 @@ TEST_F(ModelCommandsTest, StatusPaneFollowsOneRule) {
     TestUtil::TempDir out;
     const QString shot = QString::fromStdString(out / "shot.png");
     answers.saveFiles.push_back(shot);
+    AcceptNextDialog();
     Press("Ctrl+Shift+S");
     EXPECT_EQ(status(), shot);
     for (int shown = 0; shown < 2; ++shown) {

@@ -31,20 +31,6 @@ protected:
         ChooseQuietly("chars/hero/hero.skn", Cmd::kRenderSkin);
     }
 
-    // Runs `answer` once `find` finds the window it waits for: a dialog runs its own event
-    // loop, so the answer comes from a timer inside it.
-    void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> answer) {
-        auto* poll = new QTimer(&m_timers);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, find, answer] {
-            if (QWidget* window = find(); window && window->isVisible()) {
-                poll->stop();
-                answer(window);
-                poll->deleteLater();
-            }
-        });
-        poll->start(0);
-    }
-
     // Types the size into the picture dialog, ticks 透明背景 when asked, and presses Enter.
     void AnswerPictureDialog(const QString& width, const QString& height, bool transparent) {
         WhenShown(
@@ -71,7 +57,6 @@ protected:
 
     TestUtil::TempDir game;
     TestUtil::TempDir out;
-    QObject m_timers;
 };
 
 TEST_F(PictureCommandsTest, ScreenshotSavesTheViewAsDrawn) {
