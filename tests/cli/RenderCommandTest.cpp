@@ -12,6 +12,10 @@
 #include "MovieReader.h"
 #include "TestUtil.h"
 #include "forge/scene.h"
+#include "glcontext/glcontext.h"
+#include "model/model.h"
+#include "picture/picture.h"
+#include "view/view.h"
 
 namespace {
 
@@ -288,6 +292,34 @@ TEST(RenderPictures, TransparentBackgroundHasAlphaZeroAndTheModel255) {
     const uint8_t* model = at(20, 32);
     EXPECT_EQ(std::vector<uint8_t>(model, model + 4),
               (std::vector<uint8_t>{0xC8, 0x64, 0x32, 255}));
+}
+
+// The gallery draws through Picture::Render: the PNG of vell render is that picture, byte for
+// byte, drawn in this process from the same archive.
+TEST(RenderPictures, PngIsThePictureTheGalleryDraws) {
+    constexpr int kWidth = 96;
+    constexpr int kHeight = 64;
+    TestUtil::TempDir out;
+    const auto r =
+        TestUtil::Vell({"render", Game(), kSkinArg, "--size", "96x64", "-o", out / "a.png"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int width = 0;
+    const std::vector<uint8_t> written = ReadPng(out / "a.png", width);
+
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    mgr.Clear();
+    ASSERT_TRUE(mgr.Open(Game()) && mgr.BuildTree());
+    std::string error;
+    auto context = GlContext::Headless::Create(kWidth, kHeight, &error);
+    ASSERT_TRUE(context) << error;
+    {
+        auto model = View::CreateModel();
+        model->Load(PakMgr::FindPath(mgr, kSkinArg));
+        const Picture::Image drawn =
+            Picture::Render(*context, *model, {.width = kWidth, .height = kHeight});
+        EXPECT_EQ(drawn.rgba, written);
+    }
+    mgr.Clear();
 }
 
 double Difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
