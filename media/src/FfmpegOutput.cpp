@@ -81,6 +81,12 @@ FfmpegOutput::FfmpegOutput(const std::string& path, const char* muxer)
 }
 
 FfmpegOutput::~FfmpegOutput() {
+    // A muxer that began keeps packets until its trailer (the GIF muxer holds the last one
+    // back for its delay): ended without a file, it frees them.
+    if (m_begun && !m_ended) {
+        m_discarding = true;
+        av_write_trailer(m_format);
+    }
     avformat_free_context(m_format);
     if (m_io) {
         av_freep(&m_io->buffer);
@@ -100,7 +106,10 @@ void FfmpegOutput::Begin(const AVCodecContext& codec, int64_t duration) {
     }
     Check(avcodec_parameters_from_context(m_stream->codecpar, &codec), "describing the stream");
     m_stream->time_base = codec.time_base;
-    Call(avformat_write_header(m_format, nullptr), "writing the header");
+    const int written = avformat_write_header(m_format, nullptr);
+    // Only a muxer whose header was made may be ended.
+    m_begun = written >= 0;
+    Call(written, "writing the header");
 }
 
 void FfmpegOutput::Encode(AVCodecContext& codec, const AVFrame* frame) {
@@ -121,6 +130,7 @@ void FfmpegOutput::Encode(AVCodecContext& codec, const AVFrame* frame) {
 }
 
 void FfmpegOutput::End() {
+    m_ended = true;
     Call(av_write_trailer(m_format), "writing the trailer");
     avio_flush(m_io);
     Call(m_io->error, "writing the file");
@@ -136,6 +146,9 @@ int FfmpegOutput::Call(int result, const char* what) {
 
 int FfmpegOutput::WritePacket(void* opaque, uint8_t* bytes, int size) {
     auto& self = *static_cast<FfmpegOutput*>(opaque);
+    if (self.m_discarding) {
+        return size;
+    }
     try {
         const std::span<const uint8_t> piece(bytes, static_cast<std::size_t>(size));
         if (self.m_position == self.m_size) {

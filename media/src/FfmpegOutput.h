@@ -69,6 +69,9 @@ private:
     AVIOContext* m_io = nullptr;
     AVStream* m_stream = nullptr;
     int64_t m_duration = 1;
+    bool m_begun = false;
+    bool m_ended = false;
+    bool m_discarding = false;  // a writer given up: the muxer ends, its bytes go nowhere
     Packet m_packet;
 };
 
