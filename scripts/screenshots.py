@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Takes the README's three screenshots with the real viewer on the sample game.
+"""Takes the README's three screenshots with the real viewer on the sample game, and its GIF.
 
 Run it under a virtual display of 1280x900 pixels, after a build:
 
@@ -9,7 +9,7 @@ It opens build/test/sample-game (made with `vell make-sample` when missing), cli
 through the tree as a user would (渲染模型 on hero.skn, 显示动画 on hero.ani, "walk",
 Alt+K; then 设置 / 光照, 地面网格 and 模型信息 with the walk held by Space) and writes
 docs/screenshot-model.png, docs/screenshot-skeleton.png and docs/screenshot-panel.png, cut
-to the main window. The viewer's settings go to a temporary folder, so the pictures don't
+to the main window; `vell render` draws the walk as docs/walk.gif. The viewer's settings go to a temporary folder, so the pictures don't
 depend on how it was last left. Input goes through the XTest extension and pictures come from XGetImage,
 both through ctypes: nothing to install beyond libX11 and libXtst. The clicks follow the
 window's default layout (960x720, centred): the tree's first row, the animation list and
@@ -152,6 +152,11 @@ def main():
         subprocess.run([os.path.join(build, "cli", "vell"), "make-sample", game], check=True)
     docs = os.path.join(root, "docs")
     os.makedirs(docs, exist_ok=True)
+    # The README's GIF, drawn headless by vell render (no window needed).
+    subprocess.run([os.path.join(build, "cli", "vell"), "render", game, "chars/hero/hero.skn",
+                    "--ani", "chars/hero/hero.ani", "--anim", "2", "--size", "240x240",
+                    "--light", "-o", os.path.join(docs, "walk.gif")], check=True,
+                   stdout=subprocess.DEVNULL)
 
     config = tempfile.TemporaryDirectory()
     app = subprocess.Popen([os.path.join(build, "app", "VellModelBrowser"), game],

@@ -38,6 +38,10 @@ public:
     void Redraw() { m_core.Invalidate(); }
     // The view as drawn, at its size in device pixels, opaque.
     QImage Picture();
+    // The view's scene as it is now (camera, aids, tint) drawn anew at `size` pixels into a
+    // buffer of its own, opaque or on a transparent background in straight alpha; a null
+    // image when the context can't make a buffer that large.
+    QImage PictureAt(QSize size, bool transparent);
     // How many pictures were drawn.
     int Pictures() const { return m_pictures; }
     bool HasContext() const { return m_initialized; }
@@ -63,6 +67,7 @@ private:
     void BeginPicture();
     void FinishPicture();
     void TintModel();
+    std::vector<uint8_t> DrawOver(uint32_t background, QSize size);
 
     View::CRenderViewCore m_core;
     // The textures of the models drawn in this view's context.

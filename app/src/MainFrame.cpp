@@ -139,6 +139,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kAppAbout, &F::OnAppAbout},
         {Cmd::kSaveFileList, &F::OnSaveFileList},
         {Cmd::kSaveScreenshot, &F::OnSaveScreenshot},
+        {Cmd::kCopyPicture, &F::OnCopyPicture},
+        {Cmd::kExportMovie, &F::OnExportMovie},
         {Cmd::kThrottle, &F::OnThrottle},
         {Cmd::kRenderTexture, &F::OnNothing},
         {Cmd::kPartsButton, &F::OnPartsButton},
@@ -277,6 +279,8 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     file->addAction(Action(Cmd::kModList));
     file->addAction(Action(Cmd::kFileClose));
     file->addAction(Action(Cmd::kSaveScreenshot));
+    file->addAction(Action(Cmd::kCopyPicture));
+    file->addAction(Action(Cmd::kExportMovie));
     file->addSeparator();
     file->addAction(Action(Cmd::kAppExit));
     RebuildRecentMenu();

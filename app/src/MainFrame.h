@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSize>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -22,6 +23,9 @@ class QTreeView;
 
 namespace Model {
 struct IVellModel;
+}
+namespace Media {
+enum class Format;
 }
 namespace PakMgr {
 struct IPakMgr;
@@ -146,6 +150,9 @@ private:
     void OnFileClose();
     void OnSaveFileList();
     void OnSaveScreenshot();
+    void OnCopyPicture();
+    void OnExportMovie();
+    bool ExportMovie(Media::Format format, const QString& path, QSize size, unsigned count);
     void RebuildRecentMenu();
     void OnExportFile();
     void OnConvertToObj();

@@ -2,8 +2,6 @@
 // screenshot, and the tree pane's commands.
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
-#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -28,10 +26,6 @@
 namespace App {
 
 namespace {
-
-QString FromGbk(std::string_view text) {
-    return QString::fromStdString(Base::GbkToUtf8(text));
-}
 
 // The wait cursor for the length of a command.
 class CWaitCursor {
@@ -188,35 +182,6 @@ void CVellModelBrowserMainFrame::OnSaveFileList() {
     if (Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
         ShowMessage({this, QStringLiteral("Save File Lists Failed!"),
                      QStringLiteral("TarnModelBrowser"), MsgButtons::Ok, MsgIcon::Warning});
-        return;
-    }
-    m_status->ShowText(path);
-}
-
-// The view as drawn, at its size, opaque.
-void CVellModelBrowserMainFrame::OnSaveScreenshot() {
-    // Proposed: the model's name and when it was taken ("hero 2026-12-07 20.15.03.png").
-    const QString model =
-        m_loadedSkins.empty()
-            ? QStringLiteral("screenshot")
-            : QFileInfo(FromGbk(m_loadedSkins.front()->Name())).completeBaseName();
-    const QString name =
-        model + QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss")) +
-        QStringLiteral(".png");
-    const QString path = PickSaveFileFor(this, kScreenshotKind, QStringLiteral("PNG (*.png)"),
-                                         QStringLiteral("png"), name);
-    if (path.isEmpty()) {
-        return;
-    }
-    const QImage picture = m_view->Picture();
-    QByteArray png;
-    QBuffer buffer(&png);
-    const bool encoded = buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG");
-    const std::span<const uint8_t> pieces[] = {
-        {reinterpret_cast<const uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())}};
-    if (picture.isNull() || !encoded ||
-        Base::TryWriteWholeFile(path.toStdString().c_str(), pieces) != 0) {
-        ShowInfo(this, QStringLiteral("can't write ") + path);
         return;
     }
     m_status->ShowText(path);

@@ -212,6 +212,29 @@
     </message>
 </context>
 <context>
+    <name>App::CPictureDlg</name>
+    <message>
+        <source> 像素</source>
+        <translation> pixels</translation>
+    </message>
+    <message>
+        <source>保存截图</source>
+        <translation>Save Screenshot</translation>
+    </message>
+    <message>
+        <source>透明背景(&amp;R)</source>
+        <translation>T&amp;ransparent background</translation>
+    </message>
+    <message>
+        <source>宽度(&amp;W):</source>
+        <translation>&amp;Width:</translation>
+    </message>
+    <message>
+        <source>高度(&amp;E):</source>
+        <translation>H&amp;eight:</translation>
+    </message>
+</context>
+<context>
     <name>App::CStatusLine</name>
     <message>
         <source>准备</source>
@@ -464,6 +487,30 @@ Compared: changed</translation>
     <message>
         <source>比较已取消.</source>
         <translation>Comparison cancelled.</translation>
+    </message>
+    <message>
+        <source>图片已复制</source>
+        <translation>Picture copied</translation>
+    </message>
+    <message>
+        <source>请先选择要导出的动画</source>
+        <translation>Choose the animation to export first</translation>
+    </message>
+    <message>
+        <source>动画 (*.gif *.webp *.mp4 *.webm)</source>
+        <translation>Animations (*.gif *.webp *.mp4 *.webm)</translation>
+    </message>
+    <message>
+        <source>动画文件的名字以 .gif, .webp, .mp4 或 .webm 结尾</source>
+        <translation>An animation&apos;s file name ends in .gif, .webp, .mp4 or .webm</translation>
+    </message>
+    <message>
+        <source>正在导出动画...</source>
+        <translation>Exporting the animation...</translation>
+    </message>
+    <message>
+        <source>导出已取消</source>
+        <translation>Export cancelled</translation>
     </message>
 </context>
 <context>
@@ -780,6 +827,26 @@ Pack a mod</translation>
 补丁列表</source>
         <translation>List the archives that override others and their conflicts
 Mods</translation>
+    </message>
+    <message>
+        <source>复制图片</source>
+        <translation>Copy Picture</translation>
+    </message>
+    <message>
+        <source>把视图复制到剪贴板
+复制图片</source>
+        <translation>Copy the view to the clipboard
+Copy picture</translation>
+    </message>
+    <message>
+        <source>导出动画...</source>
+        <translation>Export Animation...</translation>
+    </message>
+    <message>
+        <source>把播放中的动画导出为GIF, WebP或视频
+导出动画</source>
+        <translation>Export the playing animation as GIF, WebP or video
+Export animation</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include <QTreeView>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -347,8 +348,28 @@ protected:
         return window;
     }
 
+    // Runs `answer` once `find` finds the window it waits for, visible: a dialog runs its own
+    // event loop, so the answer comes from a timer inside it.
+    void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> answer) {
+        auto* poll = new QTimer(&timers);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, find, answer] {
+            if (QWidget* window = find(); window && window->isVisible()) {
+                poll->stop();
+                answer(window);
+                poll->deleteLater();
+            }
+        });
+        poll->start(0);
+    }
+    // Enter in the next modal dialog (保存截图...'s size: the view's, opaque).
+    void AcceptNextDialog() {
+        WhenShown([] { return QApplication::activeModalWidget(); },
+                  [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
+    }
+
     Answers answers;
     std::unique_ptr<App::CVellModelBrowserMainFrame> frame;
+    QObject timers;
 };
 
 }  // namespace AppTest

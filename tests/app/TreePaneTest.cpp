@@ -409,6 +409,7 @@ TEST_F(TreePaneTest, DialogsStartWhereTheUserWouldLook) {
     Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
     App::SetLastFolder(App::kGltfExportKind, QString::fromStdString(out.Path()));
     Choose("chars/hero/hero.skn", Cmd::kConvertToGltf);
+    AcceptNextDialog();
     Press("Ctrl+Shift+S");
     ASSERT_EQ(answers.saveStarts.size(), 3u);
     EXPECT_EQ(answers.saveStarts[0], "hero.glb");

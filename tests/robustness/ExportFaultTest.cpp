@@ -14,6 +14,7 @@
 #include "dds/dds.h"
 #include "export/gltf.h"
 #include "forge/scene.h"
+#include "media/media.h"
 #include "model/bmp.h"
 #include "pakmgr/pack.h"
 #include "view/view.h"
@@ -103,6 +104,19 @@ void WritePak(const std::string& path) {
     PakMgr::WritePack(PakMgr::PlanPack(source.Path(), path), path, {});
 }
 
+// Two pictures as a moving picture of the format.
+auto MovieWriter(Media::Format format) {
+    return [format](const std::string& path) {
+        constexpr int kSide = 16;
+        auto writer = Media::CreateMovieWriter(
+            format, path, {.width = kSide, .height = kSide, .fps = 25, .pictures = 2});
+        for (uint8_t grey : {uint8_t{0x80}, uint8_t{0x20}}) {
+            writer->Add(std::vector<uint8_t>(std::size_t{kSide} * kSide * 4, grey));
+        }
+        writer->Finish();
+    };
+}
+
 struct Writer {
     const char* label;
     const char* name;  // the file that a folder of its name blocks
@@ -128,6 +142,11 @@ const Writer kWriters[] = {
     {"obj", "patch1_01.obj", ExportObj, nullptr},
     {"objTexture", "hero.dds", ExportObj, nullptr},
     {"frames", "00000003.bmp", ExportFrames, nullptr},
+    {"gif", "m.gif", AtName(MovieWriter(Media::Format::Gif), "m.gif"), nullptr},
+    {"webp", "m.webp", AtName(MovieWriter(Media::Format::Webp), "m.webp"),
+     MovieWriter(Media::Format::Webp)},
+    {"mp4", "m.mp4", AtName(MovieWriter(Media::Format::Mp4), "m.mp4"), nullptr},
+    {"webm", "m.webm", AtName(MovieWriter(Media::Format::Webm), "m.webm"), nullptr},
     // A device would get a temporary file beside it: an archive goes to a regular file only.
     {"pak", "m.pak", AtName(WritePak, "m.pak"), nullptr},
 };

@@ -19,10 +19,12 @@ using CompressedTexImage2D = void (*)(GLenum target, GLint level, GLenum interna
                                       GLsizei width, GLsizei height, GLint border,
                                       GLsizei imageSize, const void* data);
 
-// Process-wide: the lookup installed by whoever owns the GL context, and the entry point
-// found through it (looked up again at each construction while still missing).
-ProcAddressFunction g_lookup = nullptr;
-CompressedTexImage2D g_compressedTexImage2D = nullptr;
+// Per thread, as GL contexts are current per thread: the lookup installed by whoever owns
+// the thread's context, and the entry point found through it (looked up again at each
+// construction while still missing). A worker making a headless context of its own never
+// swaps the lookup of the window's thread.
+thread_local ProcAddressFunction g_lookup = nullptr;
+thread_local CompressedTexImage2D g_compressedTexImage2D = nullptr;
 
 CompressedTexImage2D CompressedUpload() {
     if (!g_compressedTexImage2D && g_lookup) {

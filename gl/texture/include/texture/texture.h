@@ -9,8 +9,9 @@
 
 namespace Texture {
 
-// How the current GL context's extension entry points are found. The headless context and
-// the desktop view each install theirs; installing one drops the entry point found so far.
+// How the current GL context's extension entry points are found, for the calling thread. The
+// headless context and the desktop view each install theirs on the thread they are made on;
+// installing one drops the entry point that thread found so far.
 using ProcAddressFunction = void* (*)(const char* name);
 void SetProcAddressFunction(ProcAddressFunction function);
 
