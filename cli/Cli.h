@@ -115,6 +115,7 @@ int CmdTexture(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 int CmdGltf(std::span<char*> args);
+int CmdFbx(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);
 int CmdWhich(std::span<char*> args);
 int CmdDiff(std::span<char*> args);

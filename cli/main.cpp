@@ -51,6 +51,12 @@ constexpr Command kCommands[] = {
      "[--no-version-check]",
      "The model with skeleton, skin weights, textures and every animation as glTF 2.0, in "
      "metres."},
+    {"fbx", Cli::CmdFbx,
+     "fbx GAME_DIR SKN... -o FILE.fbx [--attach SKN] [--ani ANI]... [--hide I,J,...] "
+     "[--scale S] [--no-version-check]\n"
+     "  vell fbx GAME_DIR --each FOLDER -o OUT_DIR [--scale S] [--jobs N] [--no-version-check]",
+     "The model of gltf as FBX, made by Blender in the background: mesh, skin, armature, every "
+     "animation as an action and the textures inside the file."},
     {"which", Cli::CmdWhich, "which GAME_DIR PATH",
      "Every record of the archives that holds the path, in the columns of list, the one the "
      "tree reads first; status 1 when no record holds it."},
@@ -83,7 +89,7 @@ struct Option {
 
 constexpr Option kOptions[] = {
     {"-o", "OUT_DIR|FILE",
-     "Where the output goes: a folder, or a file for texture, gltf and pack; a folder missing "
+     "Where the output goes: a folder, or a file for texture, gltf, fbx and pack; a folder missing "
      "is made, with the folders above it."},
     {"--all", "", "Every file of the archives."},
     {"--ani", "ANI", "An animation file whose skeleton poses the model."},
@@ -106,7 +112,8 @@ constexpr Option kOptions[] = {
      "path below OUT_DIR."},
     {"--format", "glb|gltf", "The kind of file written for each model; glb by default."},
     {"--jobs", "N",
-     "Models exported (files compressed) at once, 1 to 64; the number of cores by default."},
+     "Models exported (files compressed) at once, 1 to 64, fbx with a Blender each; the number "
+     "of cores by default."},
     {"--level", "N", "The compression level, 1 (fastest) to 12 (smallest); 6 by default."},
     {"--split", "",
      "An archive that would pass 4 GiB goes on in NAME_1.pak, NAME_2.pak, ... instead of being "

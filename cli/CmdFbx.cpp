@@ -1,0 +1,42 @@
+// vell fbx: the model as vell gltf makes it, turned into FBX by Blender (in the background,
+// with factory settings), or with --each every model below a folder, one Blender per worker.
+#include <cstdio>
+
+#include "Cli.h"
+#include "ModelInput.h"
+#include "base/text.h"
+#include "export/fbx.h"
+
+namespace Cli {
+
+int CmdFbx(std::span<char*> args) {
+    Args a(args, {"-o", "--attach", "--ani", "--hide", "--scale", "--each", "--jobs"},
+           {"--no-version-check"});
+    const float scale =
+        a.Has("--scale") ? ParseScale(a.Value("--scale")) : Export::kMetresPerGameUnit;
+    ExpectPositionals(a, a.Has("--each")
+                             ? std::initializer_list<std::string_view>{"GAME_DIR"}
+                             : std::initializer_list<std::string_view>{"GAME_DIR", "SKN..."});
+    // Said before any work: without Blender nothing here can be done.
+    if (Export::FindBlender().empty()) {
+        Fail(kFailed, "fbx needs Blender: apt install blender");
+    }
+    if (a.Has("--each")) {
+        PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
+        Model::versionCheck = !a.Has("--no-version-check");
+        return ExportEach(a, mgr, {.scale = scale}, Export::ExportFolderFbx);
+    }
+    const std::string out = a.Required("-o");
+    if (!Base::LowerAscii(out).ends_with(".fbx")) {
+        FailUsage("-o wants a file name ending in .fbx: " + out);
+    }
+    PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
+    const ExportInput loaded = LoadForExport(a, mgr);
+    MakeFolderFor(out);
+    Export::ExportFbx(*loaded.model, out, loaded.textureFolders,
+                      {.scale = scale, .animations = loaded.input.anis});
+    std::printf("wrote %s\n", out.c_str());
+    return kOk;
+}
+
+}  // namespace Cli
