@@ -14,21 +14,24 @@ int CmdFbx(std::span<char*> args) {
            {"--no-version-check"});
     const float scale =
         a.Has("--scale") ? ParseScale(a.Value("--scale")) : Export::kMetresPerGameUnit;
-    ExpectPositionals(a, a.Has("--each")
-                             ? std::initializer_list<std::string_view>{"GAME_DIR"}
-                             : std::initializer_list<std::string_view>{"GAME_DIR", "SKN..."});
+    const bool each = a.Has("--each");
+    if (each) {
+        ExpectPositionals(a, {"GAME_DIR"});
+    } else {
+        ExpectPositionals(a, {"GAME_DIR", "SKN..."});
+    }
+    const std::string out = a.Required("-o");
+    if (!each && !Base::LowerAscii(out).ends_with(".fbx")) {
+        FailUsage("-o wants a file name ending in .fbx: " + out);
+    }
     // Said before any work: without Blender nothing here can be done.
     if (Export::FindBlender().empty()) {
         Fail(kFailed, "fbx needs Blender: apt install blender");
     }
-    if (a.Has("--each")) {
+    if (each) {
         PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
         Model::versionCheck = !a.Has("--no-version-check");
         return ExportEach(a, mgr, {.scale = scale}, Export::ExportFolderFbx);
-    }
-    const std::string out = a.Required("-o");
-    if (!Base::LowerAscii(out).ends_with(".fbx")) {
-        FailUsage("-o wants a file name ending in .fbx: " + out);
     }
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     const ExportInput loaded = LoadForExport(a, mgr);

@@ -401,6 +401,9 @@ const std::vector<Case> kCases = {
     {"GltfNotASkin", {"gltf", "{M}", kAni, "-o", "{O}/x.glb"}, 2, "vell: not .skn file: hero.ani\n", {}, {"#0"}},
     // -o: a file name of the kind written; a folder missing is made, as for every command.
     {"GltfNotGltf", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.obj"}, 2, "vell: -o wants a file name ending in .glb or .gltf: {O}/x.obj\nusage: vell gltf ", {}, {"#0"}},
+    {"FbxNoOutput", {"fbx", "{M}", "chars/hero/hero.skn"}, 2, kUsage, {}, {"#0"}},
+    {"FbxNotFbx", {"fbx", "{M}", "chars/hero/hero.skn", "-o", "{O}/x.glb"}, 2, "vell: -o wants a file name ending in .fbx: {O}/x.glb\nusage: vell fbx ", {}, {"#0"}},
+    {"FbxNoSkin", {"fbx", "{M}", "-o", "{O}/x.fbx"}, 2, kUsage, {}, {"#0"}},
     {"GltfCapitalEnding", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/X.GLTF"}, 0, "", {"wrote {O}/X.GLTF\n"}, {"X.GLTF", "X.bin"}},
     {"GltfIntoAMissingFolder", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{O}/no/more/x.gltf"}, 0, "", {}, {"no/more/x.gltf", "no/more/x.bin"}},
     {"GltfBelowAFile", {"gltf", "{M}", "chars/hero/hero.skn", "-o", "{A}/data.pak/x.glb"}, 1, "vell: can't create folder {A}/data.pak\n"},
