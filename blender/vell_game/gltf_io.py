@@ -128,10 +128,17 @@ def import_glb(path, context=None):
     return made
 
 
+# Marks an object that another skin of the game made (the attachment hung on a bone): it is not
+# the armature's own skin's and never goes back with it.
+FOREIGN = "vell_attachment"
+
+
 def with_children(obj):
+    """The object and everything below it but what another skin made."""
     found = [obj]
     for child in obj.children:
-        found.extend(with_children(child))
+        if FOREIGN not in child:
+            found.extend(with_children(child))
     return found
 
 
@@ -167,7 +174,7 @@ def _select_only(context, objects):
 
 
 def export_glb(path, armature, context=None):
-    """Writes the armature and everything below it (its meshes, the attachment) as a .glb."""
+    """Writes the armature and everything below it (its meshes, what was added) as a .glb."""
     context = context or bpy.context
     set_frame_rate(context.scene)
     objects = with_children(armature)

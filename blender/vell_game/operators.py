@@ -19,6 +19,7 @@ _staged = {}
 PROP_GAME = "vell_game_folder"
 PROP_SKIN = "vell_skin"
 PROP_SCALE = "vell_scale"
+PROP_PARTS = "vell_parts"
 
 
 def prefs(context):
@@ -239,6 +240,11 @@ class VELL_OT_import_skin(bpy.types.Operator):
             record[PROP_GAME] = game
             record[PROP_SKIN] = self.skin
             record[PROP_SCALE] = self.scale
+            record[PROP_PARTS] = len(skins) - 1
+        # The attachment hangs on a bone; it is the attachment's skin, not this one.
+        for obj in made:
+            if self.attachment and obj.parent_type == "BONE":
+                obj[gltf_io.FOREIGN] = self.attachment
         progress.step("done")
         return made
 
@@ -260,6 +266,10 @@ def imported_armature(obj):
 def stage(context, armature, progress):
     """Exports the armature, lets `vell import` write the files that change into a new folder:
     the folder and what vell said."""
+    if armature.get(PROP_PARTS, 0):
+        # Their meshes would come back as new sub-meshes of the skin.
+        raise vell_cli.VellError("a model dressed with parts can't go back into the game: import "
+                                 "%s without parts, and each part on its own" % armature[PROP_SKIN])
     folder = tempfile.mkdtemp(prefix="vell-back-")
     try:
         glb = os.path.join(folder, "edited.glb")
