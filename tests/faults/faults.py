@@ -1,5 +1,5 @@
 """Plausible faults for run_faults.py: a snippet of product source (found once over the
-product folders: base/, pakmgr/, dds/, model/, export/, gl/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
+product folders: base/, pakmgr/, dds/, model/, export/, gl/, cli/, app/, blender/), its replacement, and the ctest labels whose tests should catch it."""
 
 PAK = ["pakmgr"]
 READ = ["model"]
@@ -11,6 +11,7 @@ VIEW = ["gl"]
 FRAMES = ["gl"]
 CLI = ["cli"]
 APP = ["app"]
+BLENDER = ["blender"]
 WRITE = ["robustness", "pakmgr"]
 
 
@@ -283,4 +284,13 @@ FAULTS = [
           "            style()->standardIcon(state.paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));"),
     fault("app-extra-argument-opens", APP, "    if (UsageIsWrong(argc, argv)) {",
           "    if (UsageIsWrong(argc, argv) && argc < 0) {"),
+    # blender: the add-on's settings module and the FBX script
+    fault("blender-numpy-unfixed", BLENDER, "            numpy.bool = bool", "            pass"),
+    fault("blender-scene-at-24-fps", BLENDER, "    scene.render.fps = FRAMES_PER_SECOND",
+          "    scene.render.fps = 24"),
+    fault("blender-actions-unnamed", BLENDER, "                strip.action.name = track.name",
+          "                pass"),
+    fault("blender-fbx-images-without-names", BLENDER,
+          "        if image.packed_file is not None and not image.filepath_raw:",
+          "        if False:"),
 ]
