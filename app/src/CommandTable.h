@@ -35,6 +35,8 @@ inline constexpr uint16_t kExportAnimate = 32886;
 inline constexpr uint16_t kExportFile = 32857;
 inline constexpr uint16_t kConvertToObj = 32859;
 inline constexpr uint16_t kConvertToGltf = 32890;
+// FBX through Blender, beside the glTF item; apart from the numbers the other commands take.
+inline constexpr uint16_t kConvertToFbx = 32920;
 inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kSaveScreenshot = 32891;
 inline constexpr uint16_t kPreviewTexture = 32892;

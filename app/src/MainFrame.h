@@ -151,6 +151,7 @@ private:
     void OnConvertToObj();
     void OnConvertToObjMtl();
     void OnConvertToGltf();
+    void OnConvertToFbx();
     void OnPreviewTexture();
     void OnShowSources();
     // 文件 / 比较...: marks the files of the tree added or changed since another game

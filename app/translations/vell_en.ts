@@ -327,6 +327,10 @@ Compared: changed</translation>
         <source>序号</source>
         <translation>Entry</translation>
     </message>
+    <message>
+        <source>已转换为FBX文件 .</source>
+        <translation>Converted to FBX.</translation>
+    </message>
 </context>
 <context>
     <name>App::CVellModelBrowserMainFrame</name>
@@ -780,6 +784,10 @@ Pack a mod</translation>
 补丁列表</source>
         <translation>List the archives that override others and their conflicts
 Mods</translation>
+    </message>
+    <message>
+        <source>转换为FBX文件</source>
+        <translation>Convert to FBX</translation>
     </message>
 </context>
 <context>

@@ -113,9 +113,16 @@ std::string FindFbxScript() {
     if (ec) {
         return "";
     }
-    // Installed: <prefix>/bin/vell; in a build tree: <tree>/cli/vell, with share/ in <tree>.
-    const fs::path script = program.parent_path().parent_path() / kScriptBelowPrefix;
-    return fs::is_regular_file(script, ec) ? script.lexically_normal().string() : "";
+    // Installed: <prefix>/bin/vell; in a build tree: <tree>/cli/vell, with share/ in <tree>,
+    // or a test program two folders down (<tree>/tests/app/app_tests).
+    fs::path prefix = program.parent_path().parent_path();
+    for (int up = 0; up < 2; ++up, prefix = prefix.parent_path()) {
+        const fs::path script = prefix / kScriptBelowPrefix;
+        if (fs::is_regular_file(script, ec)) {
+            return script.lexically_normal().string();
+        }
+    }
+    return "";
 }
 
 void ExportFbx(Model::IVellModel& model, const std::string& path,

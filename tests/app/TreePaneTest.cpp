@@ -22,6 +22,7 @@
 #include "ThreadSeam.h"
 #include "TreePane.h"
 #include "base/text.h"
+#include "export/fbx.h"
 #include "model/model.h"
 #include "view/view.h"
 
@@ -152,6 +153,10 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     for (const uint16_t id :
          {Cmd::kConvertToObj, Cmd::kConvertToObjMtl, Cmd::kLoadAttachment, Cmd::kConvertToGltf}) {
         loaded[id] = true;
+    }
+    // FBX too when Blender is found (FbxCommandTest checks both ways).
+    if (!Export::FindBlender().empty()) {
+        loaded[Cmd::kConvertToFbx] = true;
     }
     EXPECT_EQ(PopupFor("chars/hero/hero.skn"), loaded);
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));

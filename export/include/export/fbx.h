@@ -14,7 +14,8 @@ namespace Export {
 std::string FindBlender();
 
 // The Blender script that converts, installed with the program: below share/ beside the
-// running program's bin/ folder (or a build tree's program folder); empty when it isn't there.
+// running program's bin/ folder (in a build tree: beside its program's folder, or a test
+// program's); empty when it isn't there.
 std::string FindFbxScript();
 
 // Writes the model as FBX, as ExportGltf would write it as glTF, at the same scale. Blender is
