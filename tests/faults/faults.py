@@ -285,8 +285,8 @@ FAULTS = [
     fault("app-extra-argument-opens", APP, "    if (UsageIsWrong(argc, argv)) {",
           "    if (UsageIsWrong(argc, argv) && argc < 0) {"),
     fault("app-fbx-offered-without-blender", APP,
-          "const bool fbx = loaded && !Export::FindBlender().empty() && !Export::FindFbxScript().empty();",
-          "const bool fbx = loaded;"),
+          "loaded && !Export::FindBlender().empty() && !Export::FindFbxScript().empty();",
+          "loaded;"),
     # blender: the add-on's settings module and the FBX script
     fault("blender-numpy-unfixed", BLENDER, "            numpy.bool = bool", "            pass"),
     fault("blender-scene-at-24-fps", BLENDER, "    scene.render.fps = FRAMES_PER_SECOND",
