@@ -111,7 +111,7 @@ constexpr Option kOptions[] = {
      "a PNG copy of its texture and its glow."},
     {"--scale", "S",
      "Multiplies every length of the game's units (centimetres); 0.01 by default, which gives "
-     "metres, as glTF counts them."},
+     "metres, as glTF counts them; import divides by it again."},
     {"--each", "FOLDER",
      "Every skin below FOLDER that loads as a whole model, exported on its own at its folder "
      "path below OUT_DIR."},

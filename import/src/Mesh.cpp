@@ -398,23 +398,22 @@ bool ImportBinds(Model::MeshDesc& desc, const Document& doc, const Tolerances& t
     return changed;
 }
 
-void UpdateBox(Model::MeshDesc& desc, const Tolerances& t, Report& report) {
-    Vec3 low{}, high{};
-    bool any = false;
+// The base's box grown to hold every vertex: a box the game made with room to spare keeps
+// it, as long as nothing leaves it.
+void UpdateBox(Model::MeshDesc& desc, Report& report) {
+    Vec3 low = desc.boxMin, high = desc.boxMax;
     for (const Model::SubMeshDesc& sub : desc.subMeshes) {
         for (const Vec3& p : sub.positions) {
             for (std::size_t k = 0; k < 3; ++k) {
-                low[k] = any ? std::min(low[k], p[k]) : p[k];
-                high[k] = any ? std::max(high[k], p[k]) : p[k];
+                low[k] = std::min(low[k], p[k]);
+                high[k] = std::max(high[k], p[k]);
             }
-            any = true;
         }
     }
-    if (any && (!Near(low.data(), desc.boxMin.data(), 3, t.length) ||
-                !Near(high.data(), desc.boxMax.data(), 3, t.length))) {
+    if (low != desc.boxMin || high != desc.boxMax) {
         desc.boxMin = low;
         desc.boxMax = high;
-        report.Why("box", "the mesh's box differs");
+        report.Why("box", "the mesh's box grew");
     }
 }
 
@@ -501,7 +500,7 @@ MeshResult ImportMesh(const BaseModel& base, const Document& doc, const Toleranc
     }
     result.changed = ImportBinds(result.desc, doc, tolerances, report) || result.changed;
     if (result.changed) {
-        UpdateBox(result.desc, tolerances, report);
+        UpdateBox(result.desc, report);
     }
     return result;
 }
