@@ -121,5 +121,6 @@ int CmdWhich(std::span<char*> args);
 int CmdDiff(std::span<char*> args);
 int CmdPack(std::span<char*> args);
 int CmdMods(std::span<char*> args);
+int CmdImport(std::span<char*> args);
 
 }  // namespace Cli

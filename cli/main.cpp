@@ -66,6 +66,12 @@ constexpr Command kCommands[] = {
     {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]",
      "Writes the sample game, five archives with about 35,000 files and one complete "
      "character: the same bytes on every run with the same options."},
+    {"import", Cli::CmdImport,
+     "import GAME_DIR EDITED.glb|EDITED.gltf --onto SKN -o OUT_DIR [--scale S] [--all] "
+     "[--explain]",
+     "A glTF that gltf wrote, edited elsewhere, as the game's files it changes (mesh, skin, "
+     "textures) under their archive paths in OUT_DIR for pack; one line per file written, or "
+     "\"nothing changed\"."},
     {"pack", Cli::CmdPack,
      "pack FOLDER -o FILE.pak | --game GAME_DIR [--name NAME] [--level 1..12] [--jobs N] "
      "[--split]",
@@ -91,7 +97,12 @@ constexpr Option kOptions[] = {
     {"-o", "OUT_DIR|FILE",
      "Where the output goes: a folder, or a file for texture, gltf, fbx and pack; a folder missing "
      "is made, with the folders above it."},
-    {"--all", "", "Every file of the archives."},
+    {"--all", "",
+     "Every file of the archives; for import, every file of the base model, an unchanged one "
+     "as the base's own bytes."},
+    {"--onto", "SKN",
+     "The skin the glTF was exported from: the base whose files the import makes again."},
+    {"--explain", "", "Says on stderr why each file differs from the base."},
     {"--ani", "ANI", "An animation file whose skeleton poses the model."},
     {"--anim", "N",
      "The animation to pose or draw, 1 for the first in the file; 0 is the bind pose."},
@@ -106,7 +117,7 @@ constexpr Option kOptions[] = {
      "a PNG copy of its texture and its glow."},
     {"--scale", "S",
      "Multiplies every length of the game's units (centimetres); 0.01 by default, which gives "
-     "metres, as glTF counts them."},
+     "metres, as glTF counts them; import divides by it again."},
     {"--each", "FOLDER",
      "Every skin below FOLDER that loads as a whole model, exported on its own at its folder "
      "path below OUT_DIR."},

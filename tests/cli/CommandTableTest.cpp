@@ -392,6 +392,10 @@ const std::vector<Case> kCases = {
     // gltf
     {"GltfNoOutput", {"gltf", "{M}", "chars/hero/hero.skn"}, 2, kUsage},
     {"GltfNoSkin", {"gltf", "{M}", "-o", "{O}/x.glb"}, 2, kUsage, {}, {"#0"}},
+    {"ImportNoOnto", {"import", "{M}", "x.glb", "-o", "{O}/mod"}, 2, kUsage, {}, {"#0"}},
+    {"ImportNotGltf", {"import", "{M}", "x.obj", "--onto", "chars/hero/hero.skn", "-o", "{O}/mod"}, 2, kUsage, {}, {"#0"}},
+    {"ImportNoSuchGltf", {"import", "{M}", "{O}/none.glb", "--onto", "chars/hero/hero.skn", "-o", "{O}/mod"}, 1, "vell: can't read {O}/none.glb\n", {}, {"#0"}},
+    {"ImportOntoNoSkin", {"import", "{M}", "{O}/none.glb", "--onto", "chars/hero/hero.ani", "-o", "{O}/mod"}, 1, "vell: ", {}, {"#0"}},
     {"GltfMissingSkin", {"gltf", "{M}", "chars/hero/none.skn", "-o", "{O}/x.glb"}, 2, kUsage, {}, {"#0"}},
     {"GltfHideNothing", Gltf({"--hide", ""}), 2, kUsage, {}, {"#0"}},
     {"GltfHideEmptyItem", Gltf({"--hide", "0,,1"}), 2, kUsage, {}, {"#0"}},

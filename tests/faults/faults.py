@@ -1,5 +1,5 @@
 """Plausible faults for run_faults.py: a snippet of product source (found once over the
-product folders: base/, pakmgr/, dds/, model/, export/, gl/, cli/, app/, blender/), its replacement, and the ctest labels whose tests should catch it."""
+product folders: base/, pakmgr/, dds/, model/, export/, import/, gl/, cli/, app/, blender/), its replacement, and the ctest labels whose tests should catch it."""
 
 PAK = ["pakmgr"]
 READ = ["model"]
@@ -13,6 +13,7 @@ CLI = ["cli"]
 APP = ["app"]
 BLENDER = ["blender"]
 WRITE = ["robustness", "pakmgr"]
+IMPORT = ["import"]
 
 
 def fault(id, labels, find, replace, *moved):
@@ -296,4 +297,22 @@ FAULTS = [
     fault("blender-fbx-images-without-names", BLENDER,
           "        if image.packed_file is not None and not image.filepath_raw:",
           "        if False:"),
+    # import: the base kept wherever the glTF didn't change it
+    fault("import-drops-the-parameters", IMPORT,
+          "        Model::MaterialDesc material = materials[m];",
+          "        Model::MaterialDesc material{.header = materials[m].header};"),
+    fault("import-rounds-a-kept-position", IMPORT,
+          "        out.positions.push_back(keep ? old.positions[b] : in.positions[g]);",
+          "        out.positions.push_back(in.positions[g]);"),
+    fault("import-moves-what-stayed", IMPORT,
+          "            if (!agree.position && v < out.positions.size()) {",
+          "            if (v < out.positions.size()) {"),
+    fault("import-no-tolerance", IMPORT,
+          "inline constexpr float kLengthShare = 1e-5f;", "inline constexpr float kLengthShare = 0;"),
+    fault("import-winding-kept", IMPORT,
+          "            out.insert(out.end(), {corners[t], corners[t + 2], corners[t + 1]});",
+          "            out.insert(out.end(), {corners[t], corners[t + 1], corners[t + 2]});"),
+    fault("import-accessor-unchecked", IMPORT,
+          "        if (a.count > view.byteLength || last > view.byteLength) {",
+          "        if (false) {"),
 ]
