@@ -84,6 +84,7 @@ BlenderProcess::BlenderProcess(const std::string& blender, const std::string& sc
         blender, "-b",     "--factory-startup", "--python-exit-code", "1", "--python", script,
         "--",    m_results};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }

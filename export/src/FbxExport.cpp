@@ -87,7 +87,7 @@ std::string Commit(const std::string& staged, const std::string& target) {
     return "";
 }
 
-std::string FbxNameOf(std::string glb) {
+std::string FbxNameOf(const std::string& glb) {
     const std::size_t dot = glb.rfind('.');
     return glb.substr(0, dot) + ".fbx";
 }
