@@ -169,5 +169,27 @@ def edited():
     return {"moved": moved, "deleted_faces": deleted, "outcome": back_into_game("000_edited")}
 
 
+@step
+def vell_error_reported():
+    armature = armature_of_scene()
+    armature["vell_skin"] = "chars/hero/none.skn"
+    try:
+        back_into_game("000_never")
+        return {"report": None}
+    except RuntimeError as report:  # an operator's error report, as Blender raises it here
+        return {"report": str(report)}
+    finally:
+        armature["vell_skin"] = HERO
+
+
+@step
+def menus():
+    def entries(menu):
+        return [f.__name__ for f in getattr(menu.draw, "_draw_funcs", [])]
+
+    return {"import": entries(bpy.types.TOPBAR_MT_file_import),
+            "export": entries(bpy.types.TOPBAR_MT_file_export)}
+
+
 with open(os.path.join(config["out"], "results.json"), "w", encoding="utf-8") as out:
     json.dump(results, out, indent=1)

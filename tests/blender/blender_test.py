@@ -132,6 +132,19 @@ class AddonImport(unittest.TestCase):
         self.assertTrue(found["glow"]["hero_sword"])
         self.assertEqual([m for m, size in found["glow"].items() if size], ["hero_sword"])
 
+    def test_the_file_menus_hold_the_add_on_s_items(self):
+        found = result("menus")
+        self.assertIn("menu_import", found["import"])
+        self.assertIn("menu_export", found["export"])
+
+    def test_vell_s_error_comes_back_whole_as_a_blender_report(self):
+        report = result("vell_error_reported")["report"]
+        self.assertIsNotNone(report)
+        said = vell("import", SAMPLE, os.path.join(work, "unedited.glb"), "--onto",
+                    "chars/hero/none.skn", "-o", os.path.join(work, "never"), check=False)
+        self.assertNotEqual(said.returncode, 0)
+        self.assertIn(said.stderr.strip(), report)
+
     def test_the_armature_records_where_it_came_from(self):
         found = result("addon_import")
         self.assertEqual(found["recorded"], {"vell_game_folder": os.path.join(work, "game"),
@@ -171,13 +184,13 @@ class FbxEach(unittest.TestCase):
         done = timed("vell fbx --each", lambda: vell("fbx", SAMPLE, "--each", "chars/hero",
                                                       "-o", out, "--jobs", "2"))
         self.assertEqual(done.stdout, "wrote 2 of 2 models, 0 failed\n")
-        for model in ("hero/hero.fbx", "hero/weapon/hero_sword.fbx"):
+        for model in ("hero.fbx", "weapon/hero_sword.fbx"):
             with open(os.path.join(out, model), "rb") as fbx:
                 self.assertEqual(fbx.read(len(FBX_MAGIC)), FBX_MAGIC, model)
         # Nothing but the models: no staged file left beside them.
         left = sorted(os.path.relpath(os.path.join(d, f), out)
                       for d, _, files in os.walk(out) for f in files)
-        self.assertEqual(left, ["hero/hero.fbx", "hero/weapon/hero_sword.fbx"])
+        self.assertEqual(left, ["hero.fbx", "weapon/hero_sword.fbx"])
 
 
 class FbxWithoutBlender(unittest.TestCase):
