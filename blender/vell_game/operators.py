@@ -7,6 +7,7 @@ import tempfile
 import bpy
 
 from . import gltf_io, vell_cli
+from .stepped import SteppedOperator
 
 # Enum items made by a callback must outlive it (Blender keeps only pointers to the strings).
 _items_alive = {}
@@ -40,31 +41,6 @@ def game_paths(context, game):
 def _keep(key, items):
     _items_alive[key] = items
     return items
-
-
-class Progress:
-    """Each step's text in the status bar, and the progress of the cursor's counter."""
-
-    def __init__(self, context, steps):
-        self.context = context
-        self.steps = steps
-        self.done = 0
-        context.window_manager.progress_begin(0, steps)
-
-    def step(self, text):
-        wm = self.context.window_manager
-        wm.progress_update(self.done)
-        self.done += 1
-        if self.context.workspace is not None:
-            self.context.workspace.status_text_set("Vell: " + text)
-        if not bpy.app.background and self.context.window is not None:
-            # The status bar is drawn between events: draw it now, before the long step.
-            bpy.ops.wm.redraw_timer(type="DRAW_WIN_SWAP", iterations=1)
-
-    def end(self):
-        self.context.window_manager.progress_end()
-        if self.context.workspace is not None:
-            self.context.workspace.status_text_set(None)
 
 
 class VellSkinItem(bpy.types.PropertyGroup):
@@ -176,7 +152,7 @@ _IMPORT_SCALE = bpy.props.FloatProperty(
     description="Metres per game unit: 0.01 gives metres, 1 keeps the game's units")
 
 
-class VELL_OT_import_skin(bpy.types.Operator):
+class VELL_OT_import_skin(SteppedOperator, bpy.types.Operator):
     """Import a skin of the game with its animations, attachment and parts"""
 
     bl_idname = "import_scene.vell_game_skin"
@@ -212,41 +188,39 @@ class VELL_OT_import_skin(bpy.types.Operator):
         layout.prop(self, "scale")
 
     def execute(self, context):
-        progress = Progress(context, 3)
-        folder = tempfile.mkdtemp(prefix="vell-import-")
-        try:
-            made = self.run(context, progress, folder)
-        except (vell_cli.VellError, RuntimeError) as failure:
-            self.report({"ERROR"}, str(failure))
-            return {"CANCELLED"}
-        finally:
-            progress.end()
-            shutil.rmtree(folder, ignore_errors=True)
-        self.report({"INFO"}, "Imported %s (%d objects)" % (self.skin, len(made)))
-        return {"FINISHED"}
+        self._folder = tempfile.mkdtemp(prefix="vell-import-")
+        self._glb = os.path.join(self._folder, "model.glb")
+        self._made = []
+        return self.start_steps(context, [("vell gltf " + self.skin, self._write_gltf),
+                                          ("importing " + self.skin, self._import)])
 
-    def run(self, context, progress, folder):
-        game = _game_of(self, context)
-        glb = os.path.join(folder, "model.glb")
+    def _write_gltf(self, context):
         # The parts go after the skin, as the viewer dresses a character.
         skins = [self.skin, *_chosen(self.parts)]
-        progress.step("vell gltf " + self.skin)
         vell_cli.run(vell_program(context), *vell_cli.gltf_command(
-            game, skins, glb, _chosen(self.animations), self.attachment, self.scale))
-        progress.step("importing " + self.skin)
-        made = gltf_io.import_glb(glb, context)
-        record = made[0] if made else None
+            _game_of(self, context), skins, self._glb, _chosen(self.animations),
+            self.attachment, self.scale))
+
+    def _import(self, context):
+        self._made = gltf_io.import_glb(self._glb, context)
+        record = self._made[0] if self._made else None
         if record is not None:
-            record[PROP_GAME] = game
+            record[PROP_GAME] = _game_of(self, context)
             record[PROP_SKIN] = self.skin
             record[PROP_SCALE] = self.scale
-            record[PROP_PARTS] = len(skins) - 1
+            record[PROP_PARTS] = len(_chosen(self.parts))
         # The attachment hangs on a bone; it is the attachment's skin, not this one.
-        for obj in made:
+        for obj in self._made:
             if self.attachment and obj.parent_type == "BONE":
                 obj[gltf_io.FOREIGN] = self.attachment
-        progress.step("done")
-        return made
+
+    def steps_done(self, context):
+        self.steps_failed()
+        self.report({"INFO"}, "Imported %s (%d objects)" % (self.skin, len(self._made)))
+        return {"FINISHED"}
+
+    def steps_failed(self):
+        shutil.rmtree(self._folder, ignore_errors=True)
 
 
 def imported_armature(obj):
@@ -263,90 +237,137 @@ def imported_armature(obj):
     return None
 
 
-def stage(context, armature, progress):
-    """Exports the armature, lets `vell import` write the files that change into a new folder:
-    the folder and what vell said."""
-    if armature.get(PROP_PARTS, 0):
-        # Their meshes would come back as new sub-meshes of the skin.
-        raise vell_cli.VellError("a model dressed with parts can't go back into the game: import "
-                                 "%s without parts, and each part on its own" % armature[PROP_SKIN])
-    folder = tempfile.mkdtemp(prefix="vell-back-")
-    try:
-        glb = os.path.join(folder, "edited.glb")
-        out = os.path.join(folder, "mod")
-        progress.step("exporting glTF")
-        gltf_io.export_glb(glb, armature, context)
-        progress.step("vell import onto " + armature[PROP_SKIN])
-        lines = vell_cli.run(vell_program(context), *vell_cli.import_command(
-            armature[PROP_GAME], glb, armature[PROP_SKIN], out, armature.get(PROP_SCALE, 0.01)))
-    except BaseException:
-        shutil.rmtree(folder, ignore_errors=True)
-        raise
-    _staged[folder] = vell_cli.ImportResult(lines)
-    return folder
+class Staged:
+    """An export folder: the glTF Blender wrote, the files `vell import` wrote from it (mod/),
+    and what it said."""
+
+    def __init__(self, armature):
+        if armature.get(PROP_PARTS, 0):
+            # Their meshes would come back as new sub-meshes of the skin.
+            raise vell_cli.VellError(
+                "a model dressed with parts can't go back into the game: import %s without "
+                "parts, and each part on its own" % armature[PROP_SKIN])
+        self.folder = tempfile.mkdtemp(prefix="vell-back-")
+        self.game = armature[PROP_GAME]
+        self.skin = armature[PROP_SKIN]
+        self.scale = armature.get(PROP_SCALE, 0.01)
+        self.glb = os.path.join(self.folder, "edited.glb")
+        self.mod = os.path.join(self.folder, "mod")
+        self.result = None
+        _staged[self.folder] = self
+
+    def changes_nothing(self):
+        return self.result.nothing_changed or not self.result.written
+
+    def run_import(self, context):
+        self.result = vell_cli.ImportResult(vell_cli.run(vell_program(context), *(
+            vell_cli.import_command(self.game, self.glb, self.skin, self.mod, self.scale))))
+
+    def pack(self, context, name):
+        return vell_cli.run(vell_program(context), *vell_cli.pack_command(self.mod, self.game, name))
 
 
 def unstage(folder):
     _staged.pop(folder, None)
-    shutil.rmtree(folder, ignore_errors=True)
+    if folder:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 _BACK_MOD_NAME = bpy.props.StringProperty(
     name="Mod archive", description="Its name in the game folder, without .pak")
-_BACK_STAGED = bpy.props.StringProperty(options={"HIDDEN", "SKIP_SAVE"})
 
 
-class VELL_OT_back_into_game(bpy.types.Operator):
+class VELL_OT_back_into_game(SteppedOperator, bpy.types.Operator):
     """Send the edited model back into the game: the files that change, packed as a mod"""
 
     bl_idname = "export_scene.vell_game"
     bl_label = "Back into the game"
 
     mod_name: _BACK_MOD_NAME
-    staged: _BACK_STAGED
 
     @classmethod
     def poll(cls, context):
         return imported_armature(context.active_object) is not None
 
-    def _stage(self, context):
+    def invoke(self, context, event):
+        return self.execute(context)
+
+    def execute(self, context):
         if context.object is not None and context.object.mode != "OBJECT":
             bpy.ops.object.mode_set(mode="OBJECT")
-        progress = Progress(context, 2)
+        self.mod_name = self.mod_name or prefs(context).mod_name
+        armature = imported_armature(context.active_object)
+        self._staged = None
         try:
-            self.staged = stage(context, imported_armature(context.active_object), progress)
-        finally:
-            progress.end()
-        return _staged[self.staged]
-
-    def _nothing(self, result):
-        self.report({"INFO"}, "Nothing changed: no file goes back into the game")
-        unstage(self.staged)
-        return {"FINISHED"}
-
-    def invoke(self, context, event):
-        if not self.mod_name:
-            self.mod_name = prefs(context).mod_name
-        try:
-            result = self._stage(context)
-        except (vell_cli.VellError, RuntimeError) as failure:
+            self._staged = Staged(armature)
+        except vell_cli.VellError as failure:
             self.report({"ERROR"}, str(failure))
             return {"CANCELLED"}
-        if result.nothing_changed or not result.written:
-            return self._nothing(result)
+        staged = self._staged
+        return self.start_steps(context, [
+            ("exporting glTF", lambda c: gltf_io.export_glb(staged.glb, armature, c)),
+            ("vell import onto " + staged.skin, staged.run_import)])
+
+    def steps_done(self, context):
+        staged = self._staged
+        if staged.changes_nothing():
+            self.report({"INFO"}, "Nothing changed: no file goes back into the game")
+            unstage(staged.folder)
+            return {"FINISHED"}
+        if bpy.app.background or context.window is None:
+            # A script asked: no one to confirm.
+            return pack_staged(self, context, staged, self.mod_name)
+        return bpy.ops.export_scene.vell_game_pack(
+            "INVOKE_DEFAULT", staged=staged.folder, mod_name=self.mod_name)
+
+    def steps_failed(self):
+        unstage(self._staged.folder if self._staged else "")
+
+
+def pack_staged(op, context, staged, name):
+    try:
+        lines = staged.pack(context, name)
+    except vell_cli.VellError as failure:
+        op.report({"ERROR"}, str(failure))
+        unstage(staged.folder)
+        return {"CANCELLED"}
+    for limit in staged.result.limits:
+        op.report({"WARNING"}, "limit: " + limit)
+    op.report({"INFO"}, lines[-1] if lines else "packed " + name)
+    prefs(context).mod_name = name
+    _paths_by_game.pop(os.path.abspath(staged.game), None)
+    unstage(staged.folder)
+    return {"FINISHED"}
+
+
+_PACK_STAGED = bpy.props.StringProperty(options={"HIDDEN", "SKIP_SAVE"})
+
+
+class VELL_OT_pack_mod(bpy.types.Operator):
+    """The files that change and the limits applied; on OK, packed as a mod of the game"""
+
+    bl_idname = "export_scene.vell_game_pack"
+    bl_label = "Pack into the game"
+
+    staged: _PACK_STAGED
+    mod_name: _BACK_MOD_NAME
+
+    def invoke(self, context, event):
+        if self.staged not in _staged:
+            return {"CANCELLED"}
         return context.window_manager.invoke_props_dialog(self, width=520)
 
     def draw(self, context):
-        result = _staged.get(self.staged)
+        staged = _staged.get(self.staged)
         layout = self.layout
-        if result is None:
+        if staged is None:
             return
         layout.label(text="Files that change:")
-        for path in result.written:
+        for path in staged.result.written:
             layout.label(text="    " + path)
-        if result.limits:
+        if staged.result.limits:
             layout.label(text="Limits applied:")
-            for limit in result.limits:
+            for limit in staged.result.limits:
                 layout.label(text="    " + limit)
         layout.prop(self, "mod_name")
 
@@ -354,30 +375,18 @@ class VELL_OT_back_into_game(bpy.types.Operator):
         unstage(self.staged)
 
     def execute(self, context):
-        name = self.mod_name or prefs(context).mod_name
-        try:
-            result = _staged.get(self.staged) or self._stage(context)
-            if result.nothing_changed or not result.written:
-                return self._nothing(result)
-            armature = imported_armature(context.active_object)
-            progress = Progress(context, 1)
-            try:
-                progress.step("vell pack " + name)
-                lines = vell_cli.run(vell_program(context), *vell_cli.pack_command(
-                    os.path.join(self.staged, "mod"), armature[PROP_GAME], name))
-            finally:
-                progress.end()
-        except (vell_cli.VellError, RuntimeError) as failure:
-            self.report({"ERROR"}, str(failure))
-            unstage(self.staged)
+        staged = _staged.get(self.staged)
+        if staged is None:
             return {"CANCELLED"}
-        for path in result.limits:
-            self.report({"WARNING"}, "limit: " + path)
-        self.report({"INFO"}, "\n".join(lines[-1:]) or "packed " + name)
-        prefs(context).mod_name = name
-        _paths_by_game.pop(os.path.abspath(armature[PROP_GAME]), None)
-        unstage(self.staged)
-        return {"FINISHED"}
+        context.window_manager.progress_begin(0, 1)
+        if context.workspace is not None:
+            context.workspace.status_text_set("Vell: vell pack " + self.mod_name + "...")
+        try:
+            return pack_staged(self, context, staged, self.mod_name or prefs(context).mod_name)
+        finally:
+            context.window_manager.progress_end()
+            if context.workspace is not None:
+                context.workspace.status_text_set(None)
 
 
 def register_properties():
@@ -390,4 +399,4 @@ def unregister_properties():
 
 
 CLASSES = (VellSkinItem, VellFileChoice, VELL_OT_choose_game, VELL_OT_pick_skin, VELL_OT_import_skin,
-           VELL_OT_back_into_game)
+           VELL_OT_back_into_game, VELL_OT_pack_mod)

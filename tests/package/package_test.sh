@@ -33,7 +33,7 @@ expected=(
     ./usr/share/metainfo/$app_id.metainfo.xml
     ./usr/share/vellmodelbrowser/blender/vell_game.zip
 )
-for file in __init__.py operators.py gltf_io.py vell_cli.py fbx_convert.py; do
+for file in __init__.py operators.py stepped.py gltf_io.py vell_cli.py fbx_convert.py; do
     expected+=("./usr/share/vellmodelbrowser/blender/vell_game/$file")
 done
 for size in 16 22 24 32 48 64 128 256; do
