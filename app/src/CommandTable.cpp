@@ -71,6 +71,8 @@ constexpr std::array kCommands = {
                 nullptr, nullptr, nullptr},
     CommandInfo{kConvertToGltf, QT_TRANSLATE_NOOP("App::Commands", "转换为glTF文件"), nullptr,
                 nullptr, nullptr},
+    CommandInfo{kImportGltf, QT_TRANSLATE_NOOP("App::Commands", "导入glTF..."), nullptr, nullptr,
+                nullptr},
     CommandInfo{kLoadAttachment, QT_TRANSLATE_NOOP("App::Commands", "加载为挂件"), nullptr, nullptr,
                 nullptr},
     CommandInfo{kSaveScreenshot, QT_TRANSLATE_NOOP("App::Commands", "保存截图..."), "Ctrl+Shift+S",

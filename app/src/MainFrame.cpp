@@ -149,6 +149,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToObj, &F::OnConvertToObj},
         {Cmd::kConvertToObjMtl, &F::OnConvertToObjMtl},
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
+        {Cmd::kImportGltf, &F::OnImportGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
         {Cmd::kLanguageChinese, &F::OnLanguageChinese},

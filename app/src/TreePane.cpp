@@ -33,10 +33,11 @@ bool Contains(std::string_view name, std::string_view part) {
 }
 
 // The context menu's items for a file, in order.
-constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
-                                   Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
-                                   Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
-                                   Cmd::kViewFile,      Cmd::kShowSources,    Cmd::kShowAxes};
+constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,     Cmd::kApplyAnimate, Cmd::kExportAnimate,
+                                   Cmd::kExportFile,     Cmd::kConvertToObj, Cmd::kConvertToObjMtl,
+                                   Cmd::kConvertToGltf,  Cmd::kImportGltf,   Cmd::kLoadAttachment,
+                                   Cmd::kPreviewTexture, Cmd::kViewFile,     Cmd::kShowSources,
+                                   Cmd::kShowAxes};
 
 }  // namespace
 
@@ -201,7 +202,7 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
         }
     }
     for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,
-                              Cmd::kPreviewTexture, Cmd::kViewFile}) {
+                              Cmd::kImportGltf, Cmd::kPreviewTexture, Cmd::kViewFile}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -218,6 +219,7 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             enable(Cmd::kConvertToObj, loaded);
             enable(Cmd::kConvertToObjMtl, loaded, loaded);
             enable(Cmd::kConvertToGltf, loaded, loaded);
+            enable(Cmd::kImportGltf, true);
             enable(Cmd::kLoadAttachment, loaded, loaded);
         } else if (Model::IsAnimationName(name)) {
             enable(Cmd::kApplyAnimate, true);
