@@ -73,6 +73,8 @@ constexpr std::array kCommands = {
                 nullptr, nullptr},
     CommandInfo{kConvertToFbx, QT_TRANSLATE_NOOP("App::Commands", "转换为FBX文件"), nullptr,
                 nullptr, nullptr},
+    CommandInfo{kImportGltf, QT_TRANSLATE_NOOP("App::Commands", "导入glTF..."), nullptr, nullptr,
+                nullptr},
     CommandInfo{kLoadAttachment, QT_TRANSLATE_NOOP("App::Commands", "加载为挂件"), nullptr, nullptr,
                 nullptr},
     CommandInfo{kSaveScreenshot, QT_TRANSLATE_NOOP("App::Commands", "保存截图..."), "Ctrl+Shift+S",

@@ -150,6 +150,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToObjMtl, &F::OnConvertToObjMtl},
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
         {Cmd::kConvertToFbx, &F::OnConvertToFbx},
+        {Cmd::kImportGltf, &F::OnImportGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
         {Cmd::kLanguageChinese, &F::OnLanguageChinese},

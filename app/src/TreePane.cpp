@@ -34,11 +34,11 @@ bool Contains(std::string_view name, std::string_view part) {
 }
 
 // The context menu's items for a file, in order.
-constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,     Cmd::kApplyAnimate, Cmd::kExportAnimate,
-                                   Cmd::kExportFile,     Cmd::kConvertToObj, Cmd::kConvertToObjMtl,
-                                   Cmd::kConvertToGltf,  Cmd::kConvertToFbx, Cmd::kLoadAttachment,
-                                   Cmd::kPreviewTexture, Cmd::kViewFile,     Cmd::kShowSources,
-                                   Cmd::kShowAxes};
+constexpr uint16_t kFileItems[] = {
+    Cmd::kRenderSkin,   Cmd::kApplyAnimate,    Cmd::kExportAnimate,  Cmd::kExportFile,
+    Cmd::kConvertToObj, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,  Cmd::kConvertToFbx,
+    Cmd::kImportGltf,   Cmd::kLoadAttachment,  Cmd::kPreviewTexture, Cmd::kViewFile,
+    Cmd::kShowSources,  Cmd::kShowAxes};
 
 }  // namespace
 
@@ -202,8 +202,9 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             action(id)->setEnabled(false);
         }
     }
-    for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,
-                              Cmd::kConvertToFbx, Cmd::kPreviewTexture, Cmd::kViewFile}) {
+    for (const uint16_t id :
+         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kConvertToFbx,
+          Cmd::kImportGltf, Cmd::kPreviewTexture, Cmd::kViewFile}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -224,6 +225,7 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             const bool fbx =
                 loaded && !Export::FindBlender().empty() && !Export::FindFbxScript().empty();
             enable(Cmd::kConvertToFbx, fbx, fbx);
+            enable(Cmd::kImportGltf, true);
             enable(Cmd::kLoadAttachment, loaded, loaded);
         } else if (Model::IsAnimationName(name)) {
             enable(Cmd::kApplyAnimate, true);

@@ -469,6 +469,26 @@ Compared: changed</translation>
         <source>比较已取消.</source>
         <translation>Comparison cancelled.</translation>
     </message>
+    <message>
+        <source>没有改变: glTF 与游戏里的模型相同.</source>
+        <translation>Nothing changed: the glTF is the game&apos;s model.</translation>
+    </message>
+    <message>
+        <source>限制: %1</source>
+        <translation>Limit: %1</translation>
+    </message>
+    <message>
+        <source>已写入 %1:</source>
+        <translation>Written into %1:</translation>
+    </message>
+    <message>
+        <source>打包补丁?</source>
+        <translation>Pack them as a mod?</translation>
+    </message>
+    <message>
+        <source>导入glTF</source>
+        <translation>Import glTF</translation>
+    </message>
 </context>
 <context>
     <name>App::Commands</name>
@@ -788,6 +808,10 @@ Mods</translation>
     <message>
         <source>转换为FBX文件</source>
         <translation>Convert to FBX</translation>
+    </message>
+    <message>
+        <source>导入glTF...</source>
+        <translation>Import glTF...</translation>
     </message>
 </context>
 <context>

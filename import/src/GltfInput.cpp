@@ -81,9 +81,13 @@ bool RefuseWrite(std::string* err, const std::string&, const std::vector<unsigne
     return false;
 }
 
+// Images in a buffer view are taken from it later, once the view is checked (tinygltf
+// hands them over unchecked); images of their own files are kept as read.
 bool KeepImageBytes(tg::Image* image, const int, std::string*, std::string*, int, int,
                     const unsigned char* bytes, int size, void*) {
-    image->image.assign(bytes, bytes + std::max(size, 0));
+    if (image->bufferView < 0) {
+        image->image.assign(bytes, bytes + std::max(size, 0));
+    }
     image->width = -1;
     image->height = -1;
     return true;
@@ -401,6 +405,23 @@ std::vector<Material> ReadMaterials(const tg::Model& model) {
     return materials;
 }
 
+std::vector<uint8_t> ImageBytes(const tg::Model& model, const tg::Image& image) {
+    if (image.bufferView < 0) {
+        return image.image;
+    }
+    const tg::BufferView& view = model.bufferViews.at(static_cast<std::size_t>(image.bufferView));
+    if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model.buffers.size()) {
+        Bad("image " + image.name + ": a buffer view without a buffer");
+    }
+    const std::vector<unsigned char>& buffer =
+        model.buffers[static_cast<std::size_t>(view.buffer)].data;
+    if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset) {
+        Bad("image " + image.name + ": a buffer view past the end of its buffer");
+    }
+    const auto first = buffer.begin() + static_cast<std::ptrdiff_t>(view.byteOffset);
+    return {first, first + static_cast<std::ptrdiff_t>(view.byteLength)};
+}
+
 tg::Model Load(std::span<const uint8_t> bytes, bool binary, const std::string& folder) {
     if (bytes.size() > UINT32_MAX) {
         Bad("glTF file above 4 GiB");
@@ -457,7 +478,7 @@ Document ReadGltf(std::span<const uint8_t> bytes, bool binary, const std::string
     doc.joints = ReadJoints(reader);
     doc.materials = ReadMaterials(model);
     for (const tg::Image& image : model.images) {
-        doc.images.push_back({WithoutCopySuffix(image.name), image.image});
+        doc.images.push_back({WithoutCopySuffix(image.name), ImageBytes(model, image)});
     }
     for (const tg::Node& node : model.nodes) {
         doc.nodeNames.push_back(WithoutCopySuffix(node.name));

@@ -19,6 +19,12 @@ float Finite(float v) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
+// A cell number; values far past any model's share the last cells.
+int64_t CellNumber(double value) {
+    constexpr double kFarthest = 1e15;
+    return static_cast<int64_t>(std::floor(std::clamp(value, -kFarthest, kFarthest)));
+}
+
 void Add(InfluenceList& list, int key, float weight) {
     for (auto& [k, w] : list) {
         if (k == key) {
@@ -219,7 +225,7 @@ VertexIndex::VertexIndex(const Vertices& base, const Tolerances& tolerances)
 VertexIndex::Cell VertexIndex::CellOf(const Vec3& p) const {
     Cell c;
     for (std::size_t k = 0; k < 3; ++k) {
-        c[k] = static_cast<int64_t>(std::floor(static_cast<double>(p[k]) / m_cell));
+        c[k] = CellNumber(static_cast<double>(p[k]) / m_cell);
     }
     return c;
 }
@@ -227,9 +233,9 @@ VertexIndex::Cell VertexIndex::CellOf(const Vec3& p) const {
 int64_t VertexIndex::TexCell(const Vec2& t) const {
     // Coarse cells: a moved vertex is looked for among the few of nearly its coordinates.
     constexpr double kTexCell = 1.0 / 4096;
-    const auto u = static_cast<int64_t>(std::floor(t[0] / kTexCell));
-    const auto v = static_cast<int64_t>(std::floor(t[1] / kTexCell));
-    return u * 1000003 + v;
+    const int64_t u = CellNumber(t[0] / kTexCell);
+    const int64_t v = CellNumber(t[1] / kTexCell);
+    return static_cast<int64_t>(static_cast<uint64_t>(u) * 1000003u + static_cast<uint64_t>(v));
 }
 
 int VertexIndex::FindSame(const Vertices& other, std::size_t v) const {

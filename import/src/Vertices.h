@@ -79,7 +79,9 @@ private:
     using Cell = std::array<int64_t, 3>;
     struct CellHash {
         std::size_t operator()(const Cell& c) const {
-            return static_cast<std::size_t>(c[0] * 73856093 ^ c[1] * 19349663 ^ c[2] * 83492791);
+            return static_cast<std::size_t>(static_cast<uint64_t>(c[0]) * 73856093u ^
+                                            static_cast<uint64_t>(c[1]) * 19349663u ^
+                                            static_cast<uint64_t>(c[2]) * 83492791u);
         }
     };
     Cell CellOf(const Vec3& p) const;

@@ -3,9 +3,10 @@
 // unskinned sword among them, and files the rows below make on purpose.
 #include <gtest/gtest.h>
 
+#include "SampleGameFolder.h"
 #include "base/except.h"
-#include "forge/sample.h"
 #include "model/writer.h"
+#include "pakmgr/pakmgr.h"
 
 namespace {
 
@@ -24,18 +25,34 @@ std::vector<uint8_t> WrittenAgain(const std::string& path, const std::vector<uin
     return Model::WriteAnimation(Model::ReadAnimationDesc(bytes));
 }
 
-TEST(DescReadBack, EveryModelFileOfTheSampleWritesItsOwnBytes) {
-    std::size_t files = 0;
-    for (const Forge::SampleArchive& archive : Forge::MakeSampleGame().archives) {
-        for (const Forge::PakFile& file : archive.files) {
-            if (EndsWith(file.path, ".msh") || EndsWith(file.path, ".skn") ||
-                EndsWith(file.path, ".ani")) {
-                EXPECT_EQ(WrittenAgain(file.path, file.data), file.data) << file.path;
-                ++files;
-            }
+// Every model file below the node, read from the archives.
+void ModelFiles(PakMgr::ITreeNode* node, const std::string& path,
+                std::vector<std::pair<std::string, std::vector<uint8_t>>>& out) {
+    PakMgr::ForEachChild(node, [&](PakMgr::ITreeNode* child) {
+        const std::string childPath = path + "/" + child->GetName();
+        if (child->GetChildCount() > 0) {
+            ModelFiles(child, childPath, out);
+        } else if (EndsWith(childPath, ".msh") || EndsWith(childPath, ".skn") ||
+                   EndsWith(childPath, ".ani")) {
+            std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(child);
+            std::vector<uint8_t> bytes(file->GetSize());
+            file->Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+            out.emplace_back(childPath, std::move(bytes));
         }
+    });
+}
+
+TEST(DescReadBack, EveryModelFileOfTheSampleWritesItsOwnBytes) {
+    PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+    mgr->Clear();
+    ASSERT_TRUE(mgr->Open(TestUtil::SampleGameFolder()) && mgr->BuildTree());
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    ModelFiles(PakMgr::FindPath(*mgr, "chars/hero"), "chars/hero", files);
+    for (const auto& [path, bytes] : files) {
+        EXPECT_EQ(WrittenAgain(path, bytes), bytes) << path;
     }
-    EXPECT_GE(files, 12u);
+    EXPECT_GE(files.size(), 12u);
+    mgr->Clear();
 }
 
 Model::MeshDesc SmallMesh() {
