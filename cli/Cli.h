@@ -119,10 +119,12 @@ int CmdFrames(std::span<char*> args);
 int CmdRender(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 int CmdGltf(std::span<char*> args);
+int CmdFbx(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);
 int CmdWhich(std::span<char*> args);
 int CmdDiff(std::span<char*> args);
 int CmdPack(std::span<char*> args);
 int CmdMods(std::span<char*> args);
+int CmdImport(std::span<char*> args);
 
 }  // namespace Cli

@@ -11,8 +11,6 @@ namespace Cli {
 
 namespace {
 
-// Textures are made while skins load, so a context must exist; nothing is drawn in it.
-
 Export::FolderFormat ParseFormat(const std::string& text) {
     if (text == "glb") {
         return Export::FolderFormat::Glb;
@@ -43,27 +41,12 @@ int CmdGltf(std::span<char*> args) {
     if (!Base::LowerAscii(out).ends_with(".glb") && !Base::LowerAscii(out).ends_with(".gltf")) {
         FailUsage("-o wants a file name ending in .glb or .gltf: " + out);
     }
-    const std::vector<unsigned> hidden = a.Has("--hide")
-                                             ? ParseIndexList(a.Value("--hide"), "--hide index")
-                                             : std::vector<unsigned>{};
-
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
-    const ModelInput input = FindModelInput(a, mgr);
     // Loading and exporting need no GL context.
-    const std::unique_ptr<Model::IVellModel> owned = Model::CreateModel();
-    Model::IVellModel* model = owned.get();
-    if (a.Has("--no-version-check")) {
-        model->ToggleVersionCheck();
-    }
-    LoadModel(*model, input);
-    HideSubMeshes(*model, hidden);
-    // Textures are looked up below every loaded skin's folder, the attachment's too.
-    std::vector<PakMgr::ITreeNode*> skins = input.skins;
-    if (input.attach) {
-        skins.push_back(input.attach);
-    }
+    const ExportInput loaded = LoadForExport(a, mgr);
     MakeFolderFor(out);
-    Export::ExportGltf(*model, out, skins, {.scale = scale, .animations = input.anis});
+    Export::ExportGltf(*loaded.model, out, loaded.textureFolders,
+                       {.scale = scale, .animations = loaded.input.anis});
     std::printf("wrote %s\n", out.c_str());
     return kOk;
 }

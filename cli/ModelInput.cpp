@@ -87,7 +87,8 @@ float ParseScale(const std::string& text) {
     return scale;
 }
 
-int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options) {
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options,
+               FolderExporter exporter) {
     PakMgr::ITreeNode* folder = NodeAt(mgr, args.Value("--each"));
     if (folder->GetChildCount() == 0) {
         Fail(kUsage, "--each wants a folder: " + args.Value("--each"));
@@ -102,7 +103,7 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
     }
     MakeFolder(outDir);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const Export::FolderSummary summary = Export::ExportFolder(
+    const Export::FolderSummary summary = exporter(
         folder, outDir, options,
         [&](const Export::FolderItem& item, std::size_t done, std::size_t total) {
             if (terminal) {
@@ -134,6 +135,24 @@ int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions opt
     }
     std::printf("\n");
     return summary.failed > 0 ? kFailed : kOk;
+}
+
+ExportInput LoadForExport(const Args& args, PakMgr::IPakMgr& mgr) {
+    const std::vector<unsigned> hidden = args.Has("--hide")
+                                             ? ParseIndexList(args.Value("--hide"), "--hide index")
+                                             : std::vector<unsigned>{};
+    ExportInput loaded{.model = Model::CreateModel(), .input = FindModelInput(args, mgr)};
+    if (args.Has("--no-version-check")) {
+        loaded.model->ToggleVersionCheck();
+    }
+    LoadModel(*loaded.model, loaded.input);
+    HideSubMeshes(*loaded.model, hidden);
+    // Textures are looked up below every loaded skin's folder, the attachment's too.
+    loaded.textureFolders = loaded.input.skins;
+    if (loaded.input.attach) {
+        loaded.textureFolders.push_back(loaded.input.attach);
+    }
+    return loaded;
 }
 
 void PlayAnimation(Model::IVellModel& model, unsigned index) {

@@ -52,10 +52,26 @@ Size ParseSize(const std::string& text, int maxSide);
 // A length factor from --scale: finite and above 0.
 float ParseScale(const std::string& text);
 
+// How a folder of models is exported: Export::ExportFolder, or Export::ExportFolderFbx.
+using FolderExporter = Export::FolderSummary (*)(PakMgr::ITreeNode* folder,
+                                                 const std::string& outDir,
+                                                 const Export::FolderOptions& options,
+                                                 const Export::FolderProgress& progress);
+
 // `--each FOLDER`: every whole model below FOLDER exported into OUT_DIR (-o) on --jobs
 // workers, a line per failure, a progress line on a terminal and the count at the end; 1
 // when any failed.
-int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options);
+int ExportEach(const Args& args, PakMgr::IPakMgr& mgr, Export::FolderOptions options,
+               FolderExporter exporter = Export::ExportFolder);
+
+// The model a gltf or fbx command line names (SKN... with --attach, --ani and --hide), loaded
+// without GL, and the skins below whose folders its textures are found.
+struct ExportInput {
+    std::unique_ptr<Model::IVellModel> model;
+    ModelInput input;
+    std::vector<PakMgr::ITreeNode*> textureFolders;
+};
+ExportInput LoadForExport(const Args& args, PakMgr::IPakMgr& mgr);
 
 // PlayAnimation(index) after checking that the loaded file has that many animations.
 void PlayAnimation(Model::IVellModel& model, unsigned index);

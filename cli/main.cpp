@@ -58,6 +58,12 @@ constexpr Command kCommands[] = {
      "[--no-version-check]",
      "The model with skeleton, skin weights, textures and every animation as glTF 2.0, in "
      "metres."},
+    {"fbx", Cli::CmdFbx,
+     "fbx GAME_DIR SKN... -o FILE.fbx [--attach SKN] [--ani ANI]... [--hide I,J,...] "
+     "[--scale S] [--no-version-check]\n"
+     "  vell fbx GAME_DIR --each FOLDER -o OUT_DIR [--scale S] [--jobs N] [--no-version-check]",
+     "The model of gltf as FBX, made by Blender in the background: mesh, skin, armature, every "
+     "animation as an action and the textures inside the file."},
     {"which", Cli::CmdWhich, "which GAME_DIR PATH",
      "Every record of the archives that holds the path, in the columns of list, the one the "
      "tree reads first; status 1 when no record holds it."},
@@ -67,6 +73,12 @@ constexpr Command kCommands[] = {
     {"make-sample", Cli::CmdMakeSample, "make-sample OUT_DIR [--characters N] [--patch [all]]",
      "Writes the sample game, five archives with about 35,000 files and one complete "
      "character: the same bytes on every run with the same options."},
+    {"import", Cli::CmdImport,
+     "import GAME_DIR EDITED.glb|EDITED.gltf --onto SKN -o OUT_DIR [--scale S] [--all] "
+     "[--explain]",
+     "A glTF that gltf wrote, edited elsewhere, as the game's files it changes (mesh, skin, "
+     "textures) under their archive paths in OUT_DIR for pack; one line per file written, or "
+     "\"nothing changed\"."},
     {"pack", Cli::CmdPack,
      "pack FOLDER -o FILE.pak | --game GAME_DIR [--name NAME] [--level 1..12] [--jobs N] "
      "[--split]",
@@ -90,9 +102,14 @@ struct Option {
 
 constexpr Option kOptions[] = {
     {"-o", "OUT_DIR|FILE",
-     "Where the output goes: a folder, or a file for texture, gltf, render and pack; a folder "
-     "missing is made, with the folders above it."},
-    {"--all", "", "Every file of the archives."},
+     "Where the output goes: a folder, or a file for texture, gltf, fbx, render and pack; a "
+     "folder missing is made, with the folders above it."},
+    {"--all", "",
+     "Every file of the archives; for import, every file of the base model, an unchanged one "
+     "as the base's own bytes."},
+    {"--onto", "SKN",
+     "The skin the glTF was exported from: the base whose files the import makes again."},
+    {"--explain", "", "Says on stderr why each file differs from the base."},
     {"--ani", "ANI", "An animation file whose skeleton poses the model."},
     {"--anim", "N",
      "The animation to pose or draw, 1 for the first in the file; 0 is the bind pose."},
@@ -107,13 +124,14 @@ constexpr Option kOptions[] = {
      "a PNG copy of its texture and its glow."},
     {"--scale", "S",
      "Multiplies every length of the game's units (centimetres); 0.01 by default, which gives "
-     "metres, as glTF counts them."},
+     "metres, as glTF counts them; import divides by it again."},
     {"--each", "FOLDER",
      "Every skin below FOLDER that loads as a whole model, exported on its own at its folder "
      "path below OUT_DIR."},
     {"--format", "glb|gltf", "The kind of file written for each model; glb by default."},
     {"--jobs", "N",
-     "Models exported (files compressed) at once, 1 to 64; the number of cores by default."},
+     "Models exported (files compressed) at once, 1 to 64, fbx with a Blender each; the number "
+     "of cores by default."},
     {"--level", "N", "The compression level, 1 (fastest) to 12 (smallest); 6 by default."},
     {"--split", "",
      "An archive that would pass 4 GiB goes on in NAME_1.pak, NAME_2.pak, ... instead of being "

@@ -2,14 +2,18 @@
 //   fuzz_seeds OUT_DIR  ->  OUT_DIR/<target>/<seed>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "FuzzUtil.h"
+#include "export/gltf.h"
 #include "forge/dds.h"
 #include "forge/model.h"
 #include "forge/pak.h"
 #include "forge/scene.h"
+#include "model/model.h"
 
 namespace {
 
@@ -112,6 +116,30 @@ void Save(const std::filesystem::path& folder, const std::string& name, const By
     Forge::SaveBytes((folder / name).string(), bytes);
 }
 
+Bytes FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The glTF the export writes of the fuzzer's character, with or without its animation,
+// behind the byte that says it is a .glb.
+Bytes ExportedScene(bool animated) {
+    const std::string path = Fuzz::FreshFolder("seed") + "/scene.glb";
+    Fuzz::OpenGame(SceneFiles::FilesOf(SceneFiles::Scene{.blended = true}));
+    PakMgr::IPakMgr& mgr = *PakMgr::GetPakMgr();
+    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    PakMgr::ITreeNode* skin = PakMgr::FindPath(mgr, SceneFiles::kSkinArg);
+    model->Load(skin);
+    if (animated) {
+        model->LoadAnimation(PakMgr::FindPath(mgr, SceneFiles::kAnimationArg));
+    }
+    Export::ExportGltf(*model, path, {skin}, {.imageThreads = 1});
+    Bytes bytes = {0};
+    const Bytes glb = FileBytes(path);
+    bytes.insert(bytes.end(), glb.begin(), glb.end());
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +149,8 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path out = argv[1];
 
+    Save(out / "import", "scene-bind-pose", ExportedScene(false));
+    Save(out / "import", "scene-walk", ExportedScene(true));
     Save(out / "pak", "three-files", Pak());
     Save(out / "pak", "table-first", PakTableFirst());
 

@@ -35,6 +35,8 @@ inline constexpr uint16_t kExportAnimate = 32886;
 inline constexpr uint16_t kExportFile = 32857;
 inline constexpr uint16_t kConvertToObj = 32859;
 inline constexpr uint16_t kConvertToGltf = 32890;
+// FBX through Blender, beside the glTF item; apart from the numbers the other commands take.
+inline constexpr uint16_t kConvertToFbx = 32920;
 inline constexpr uint16_t kLoadAttachment = 32889;
 inline constexpr uint16_t kSaveScreenshot = 32891;
 inline constexpr uint16_t kPreviewTexture = 32892;
@@ -54,6 +56,7 @@ inline constexpr uint16_t kPackMod = 32904;
 inline constexpr uint16_t kModList = 32905;
 inline constexpr uint16_t kCopyPicture = 32906;
 inline constexpr uint16_t kExportMovie = 32907;
+inline constexpr uint16_t kImportGltf = 32908;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

@@ -119,6 +119,13 @@ QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defau
     return dialog.selectedFiles().front();
 }
 
+QString PickOpenFile(QWidget* owner, const QString& filter, const QString& start) {
+    if (Hooks().openFile) {
+        return Hooks().openFile(owner, start);
+    }
+    return QFileDialog::getOpenFileName(owner, QString(), start, filter);
+}
+
 std::optional<QColor> PickColor(QWidget* owner, const QColor& current) {
     InitCustomColors();
     if (Hooks().color) {

@@ -33,6 +33,8 @@ QString PickFolder(QWidget* owner, const QString& start = {});
 // in, optionally followed by the file name it proposes ("/out/hero.glb").
 QString PickSaveFile(QWidget* owner, const QString& filter, const QString& defaultSuffix,
                      const QString& start = {});
+// An existing file to read, or empty when cancelled.
+QString PickOpenFile(QWidget* owner, const QString& filter, const QString& start = {});
 // A colour, or nothing when cancelled; the picker opens on `current`. The custom colours
 // are shared for the whole run.
 std::optional<QColor> PickColor(QWidget* owner, const QColor& current = Qt::black);
@@ -43,6 +45,7 @@ struct DialogHooks {
     // Given where the real dialog would start (and for a file, the name it would propose).
     std::function<QString(QWidget*, const QString& start)> folder;
     std::function<QString(QWidget*, const QString& start)> saveFile;
+    std::function<QString(QWidget*, const QString& start)> openFile;
     std::function<std::optional<QColor>(QWidget*, const QColor& current)> color;
 };
 void SetDialogHooks(DialogHooks hooks);

@@ -151,6 +151,8 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kConvertToObj, &F::OnConvertToObj},
         {Cmd::kConvertToObjMtl, &F::OnConvertToObjMtl},
         {Cmd::kConvertToGltf, &F::OnConvertToGltf},
+        {Cmd::kConvertToFbx, &F::OnConvertToFbx},
+        {Cmd::kImportGltf, &F::OnImportGltf},
         {Cmd::kLoadAttachment, &F::OnLoadAttachment},
         {Cmd::kPreviewTexture, &F::OnPreviewTexture},
         {Cmd::kLanguageChinese, &F::OnLanguageChinese},

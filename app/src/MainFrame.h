@@ -158,6 +158,10 @@ private:
     void OnConvertToObj();
     void OnConvertToObjMtl();
     void OnConvertToGltf();
+    void OnConvertToFbx();
+    void OnImportGltf();
+    // 打包补丁 of the folder: its report in the pack dialog, then the archive written.
+    void PackFolder(const QString& folder);
     void OnPreviewTexture();
     void OnShowSources();
     // 文件 / 比较...: marks the files of the tree added or changed since another game
@@ -241,6 +245,8 @@ private:
     // The skins of the model shown, whole model first: the glTF export finds textures below
     // their folders. Forgotten with the tree they belong to.
     std::vector<PakMgr::ITreeNode*> m_loadedSkins;
+    // The skin an import packed as a mod, shown again once the game is reopened (UTF-8).
+    std::string m_showAfterPack;
     QString m_modelName;   // the skin loaded last, for the status bar
     QString m_gameFolder;  // of the game shown, absolute; empty before one opened
 

@@ -203,6 +203,10 @@ void CVellModelBrowserMainFrame::OnConvertToGltf() {
     m_pane->ConvertToGltf(m_loadedSkins);
 }
 
+void CVellModelBrowserMainFrame::OnConvertToFbx() {
+    m_pane->ConvertToFbx(m_loadedSkins);
+}
+
 void CVellModelBrowserMainFrame::OnPreviewTexture() {
     m_pane->PreviewTexture();
 }

@@ -1,5 +1,6 @@
 // 文件 / 打包补丁... and 补丁列表...: a folder packed into a mod archive that the game reads
-// first, and the archives of the game that override others.
+// first, and the archives of the game that override others; a skin's 导入glTF..., whose
+// files can go straight into such a mod.
 #include <QApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -12,6 +13,7 @@
 #include "TreePane.h"
 #include "base/parallel.h"
 #include "base/text.h"
+#include "import/import.h"
 #include "pakmgr/pack.h"
 
 namespace App {
@@ -37,10 +39,14 @@ void CVellModelBrowserMainFrame::OnPackMod() {
         ShowInfo(this, tr("请先打开游戏目录."));
         return;
     }
+    m_showAfterPack.clear();
     const QString folder = PickFolder(this);
-    if (folder.isEmpty()) {
-        return;
+    if (!folder.isEmpty()) {
+        PackFolder(folder);
     }
+}
+
+void CVellModelBrowserMainFrame::PackFolder(const QString& folder) {
     PakMgr::PackPlan plan;
     try {
         plan = PakMgr::PlanPack(folder.toStdString(), (m_gameFolder + "/mod.pak").toStdString(),
@@ -102,6 +108,61 @@ void CVellModelBrowserMainFrame::WriteMod(const PakMgr::PackPlan& plan, const QS
         }
     }
     TreeModel()->SetMarks(std::move(marks));
+    // An imported model is shown as the game now has it.
+    if (!m_showAfterPack.empty()) {
+        if (PakMgr::ITreeNode* skin = PakMgr::FindPath(*m_pakMgr, m_showAfterPack)) {
+            LoadSkin(skin);
+        }
+        m_showAfterPack.clear();
+    }
+}
+
+void CVellModelBrowserMainFrame::OnImportGltf() {
+    PakMgr::ITreeNode* skin = m_pane->SelectedFile();
+    if (!skin) {
+        return;
+    }
+    const QString gltf = PickOpenFile(this, QStringLiteral("glTF (*.glb *.gltf)"));
+    if (gltf.isEmpty()) {
+        return;
+    }
+    Import::ImportPlan plan;
+    try {
+        plan = Import::PlanImportFile(skin, gltf.toStdString(), {});
+    } catch (const Except& e) {
+        ShowInfo(this, FromGbk(e.Message()));
+        return;
+    }
+    if (plan.files.empty()) {
+        ShowInfo(this, tr("没有改变: glTF 与游戏里的模型相同."));
+        return;
+    }
+    QStringList lines;
+    for (const Import::ImportedFile& file : plan.files) {
+        lines << QString::fromStdString(file.path);
+    }
+    for (const std::string& limit : plan.limits) {
+        lines << tr("限制: %1").arg(QString::fromStdString(limit));
+    }
+    const QString folder = PickFolder(this);
+    if (folder.isEmpty()) {
+        return;
+    }
+    try {
+        Import::WritePlan(plan, folder.toStdString());
+    } catch (const Except& e) {
+        ShowInfo(this, FromGbk(e.Message()));
+        return;
+    }
+    const MessageRequest ask{this,
+                             tr("已写入 %1:").arg(folder) + QLatin1Char('\n') +
+                                 lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                                 tr("打包补丁?"),
+                             tr("导入glTF"), MsgButtons::YesNo, MsgIcon::Information};
+    if (ShowMessage(ask) == MsgAnswer::Yes) {
+        m_showAfterPack = Base::GbkToUtf8(PakMgr::NodePath(skin, '/'));
+        PackFolder(folder);
+    }
 }
 
 void CVellModelBrowserMainFrame::OnModList() {

@@ -16,6 +16,7 @@ inline constexpr const char* kGameFolderKind = "game";
 inline constexpr const char* kFileExportKind = "export";
 inline constexpr const char* kObjExportKind = "obj";
 inline constexpr const char* kGltfExportKind = "gltf";
+inline constexpr const char* kFbxExportKind = "fbx";
 inline constexpr const char* kFramesExportKind = "frames";
 inline constexpr const char* kFileListKind = "filelist";
 inline constexpr const char* kScreenshotKind = "screenshot";

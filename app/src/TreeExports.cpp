@@ -17,6 +17,7 @@
 #include "TexturePreview.h"
 #include "TreePane.h"
 #include "base/text.h"
+#include "export/fbx.h"
 #include "export/folder.h"
 #include "export/gltf.h"
 #include "model/model.h"
@@ -251,6 +252,37 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
         Export::ExportGltf(m_vellModel, path.toStdString(), skins);
         m_status.ShowText(path);
         ShowInfo(this, tr("已转换为glTF文件 ."));
+    } catch (const Except& e) {
+        ShowInfo(this, FromGbk(e.what()));
+    }
+}
+
+void CTreePane::ConvertToFbx(const std::vector<PakMgr::ITreeNode*>& loadedSkins) {
+    PakMgr::ITreeNode* node = SelectedFile();
+    if (!node) {
+        return;
+    }
+    const QString path = PickSaveFileFor(
+        this, kFbxExportKind, QStringLiteral("FBX (*.fbx)"), QStringLiteral("fbx"),
+        QFileInfo(FromGbk(node->Name())).completeBaseName() + QStringLiteral(".fbx"));
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        std::vector<PakMgr::ITreeNode*> skins = loadedSkins;
+        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
+            skins.push_back(node);
+        }
+        {
+            // Blender takes seconds: the window waits, as for a single glTF export.
+            struct WaitCursor {
+                WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+                ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+            } waiting;
+            Export::ExportFbx(m_vellModel, path.toStdString(), skins);
+        }
+        m_status.ShowText(path);
+        ShowInfo(this, tr("已转换为FBX文件 ."));
     } catch (const Except& e) {
         ShowInfo(this, FromGbk(e.what()));
     }

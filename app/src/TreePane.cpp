@@ -18,6 +18,7 @@
 #include "PackDlg.h"
 #include "StatusLine.h"
 #include "base/text.h"
+#include "export/fbx.h"
 #include "model/model.h"
 #include "pakmgr/pakmgr.h"
 #include "view/view.h"
@@ -33,10 +34,11 @@ bool Contains(std::string_view name, std::string_view part) {
 }
 
 // The context menu's items for a file, in order.
-constexpr uint16_t kFileItems[] = {Cmd::kRenderSkin,    Cmd::kApplyAnimate,   Cmd::kExportAnimate,
-                                   Cmd::kExportFile,    Cmd::kConvertToObj,   Cmd::kConvertToObjMtl,
-                                   Cmd::kConvertToGltf, Cmd::kLoadAttachment, Cmd::kPreviewTexture,
-                                   Cmd::kViewFile,      Cmd::kShowSources,    Cmd::kShowAxes};
+constexpr uint16_t kFileItems[] = {
+    Cmd::kRenderSkin,   Cmd::kApplyAnimate,    Cmd::kExportAnimate,  Cmd::kExportFile,
+    Cmd::kConvertToObj, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,  Cmd::kConvertToFbx,
+    Cmd::kImportGltf,   Cmd::kLoadAttachment,  Cmd::kPreviewTexture, Cmd::kViewFile,
+    Cmd::kShowSources,  Cmd::kShowAxes};
 
 }  // namespace
 
@@ -200,8 +202,9 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             action(id)->setEnabled(false);
         }
     }
-    for (const uint16_t id : {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf,
-                              Cmd::kPreviewTexture, Cmd::kViewFile}) {
+    for (const uint16_t id :
+         {Cmd::kLoadAttachment, Cmd::kConvertToObjMtl, Cmd::kConvertToGltf, Cmd::kConvertToFbx,
+          Cmd::kImportGltf, Cmd::kPreviewTexture, Cmd::kViewFile}) {
         action(id)->setVisible(false);
     }
     const auto enable = [&](uint16_t id, bool on, bool visible = true) {
@@ -218,6 +221,11 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
             enable(Cmd::kConvertToObj, loaded);
             enable(Cmd::kConvertToObjMtl, loaded, loaded);
             enable(Cmd::kConvertToGltf, loaded, loaded);
+            // Blender makes the FBX: without it the item would only fail.
+            const bool fbx =
+                loaded && !Export::FindBlender().empty() && !Export::FindFbxScript().empty();
+            enable(Cmd::kConvertToFbx, fbx, fbx);
+            enable(Cmd::kImportGltf, true);
             enable(Cmd::kLoadAttachment, loaded, loaded);
         } else if (Model::IsAnimationName(name)) {
             enable(Cmd::kApplyAnimate, true);

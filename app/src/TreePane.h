@@ -69,6 +69,7 @@ public:
     void ConvertToObj(bool materials = false);
     // The shown model (skins loaded, whole model first) as one glTF file.
     void ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
+    void ConvertToFbx(const std::vector<PakMgr::ITreeNode*>& loadedSkins);
     void PreviewTexture();
     // Opens the selected file in a read-only text or hex viewer.
     void ViewFile();

@@ -350,6 +350,10 @@ Compared: changed</translation>
         <source>序号</source>
         <translation>Entry</translation>
     </message>
+    <message>
+        <source>已转换为FBX文件 .</source>
+        <translation>Converted to FBX.</translation>
+    </message>
 </context>
 <context>
     <name>App::CVellModelBrowserMainFrame</name>
@@ -511,6 +515,26 @@ Compared: changed</translation>
     <message>
         <source>导出已取消</source>
         <translation>Export cancelled</translation>
+    </message>
+    <message>
+        <source>没有改变: glTF 与游戏里的模型相同.</source>
+        <translation>Nothing changed: the glTF is the game&apos;s model.</translation>
+    </message>
+    <message>
+        <source>限制: %1</source>
+        <translation>Limit: %1</translation>
+    </message>
+    <message>
+        <source>已写入 %1:</source>
+        <translation>Written into %1:</translation>
+    </message>
+    <message>
+        <source>打包补丁?</source>
+        <translation>Pack them as a mod?</translation>
+    </message>
+    <message>
+        <source>导入glTF</source>
+        <translation>Import glTF</translation>
     </message>
 </context>
 <context>
@@ -847,6 +871,14 @@ Copy picture</translation>
 导出动画</source>
         <translation>Export the playing animation as GIF, WebP or video
 Export animation</translation>
+    </message>
+    <message>
+        <source>转换为FBX文件</source>
+        <translation>Convert to FBX</translation>
+    </message>
+    <message>
+        <source>导入glTF...</source>
+        <translation>Import glTF...</translation>
     </message>
 </context>
 <context>

@@ -45,6 +45,7 @@ struct Answers {
     std::deque<App::MsgAnswer> messageAnswers;  // empty: OK (or Yes)
     std::deque<QString> folders;                // empty: cancelled
     std::deque<QString> saveFiles;
+    std::deque<QString> openFiles;  // empty: cancelled
     std::deque<std::optional<QColor>> colors;
     std::vector<QColor> colorsProposed;  // the colour each picker opened on
     std::vector<QString> folderStarts;   // where each folder picker would have opened
@@ -83,6 +84,7 @@ inline void InstallAnswers(Answers& answers) {
         answers.saveStarts.push_back(start);
         return Pop(answers.saveFiles);
     };
+    hooks.openFile = [&answers](QWidget*, const QString&) { return Pop(answers.openFiles); };
     hooks.color = [&answers](QWidget*, const QColor& current) {
         answers.colorsProposed.push_back(current);
         return Pop(answers.colors);

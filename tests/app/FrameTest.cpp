@@ -224,6 +224,7 @@ const CommandRow kCommandTexts[] = {
     {kConvertToObjMtl, "", {"转换为Obj文件(带材质)", "", ""},
                            {"Convert to OBJ with Materials", "", ""}},
     {kConvertToGltf, "", {"转换为glTF文件", "", ""}, {"Convert to glTF", "", ""}},
+    {kConvertToFbx, "", {"转换为FBX文件", "", ""}, {"Convert to FBX", "", ""}},
     {kLoadAttachment, "", {"加载为挂件", "", ""}, {"Load as Attachment", "", ""}},
     {kPreviewTexture, "", {"预览纹理", "", ""}, {"Preview Texture", "", ""}},
     {kLighting, "", {"光照", "用来自镜头的光照亮模型", "光照"},

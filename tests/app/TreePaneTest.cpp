@@ -22,6 +22,7 @@
 #include "ThreadSeam.h"
 #include "TreePane.h"
 #include "base/text.h"
+#include "export/fbx.h"
 #include "model/model.h"
 #include "view/view.h"
 
@@ -134,8 +135,11 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
         items[open] = true;
         return items;
     };
-    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), fileMenu(Cmd::kRenderSkin));
-    EXPECT_EQ(PopupFor("docs/a.skn.bak"), fileMenu(Cmd::kRenderSkin));
+    // A skin takes a glTF edited elsewhere, loaded or not.
+    Map skinMenu = fileMenu(Cmd::kRenderSkin);
+    skinMenu[Cmd::kImportGltf] = true;
+    EXPECT_EQ(PopupFor("chars/hero/hero.skn"), skinMenu);
+    EXPECT_EQ(PopupFor("docs/a.skn.bak"), skinMenu);
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));
     EXPECT_EQ(PopupFor("chars/hero/hero.dds"), fileMenu(Cmd::kPreviewTexture));
     EXPECT_EQ(PopupFor("docs/readme.txt"), fileMenu(Cmd::kViewFile));
@@ -148,10 +152,14 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
 
     // With a model loaded the skin also offers OBJ and the attachment.
     ChooseQuietly("chars/hero/hero.skn", Cmd::kRenderSkin);
-    Map loaded = fileMenu(Cmd::kRenderSkin);
+    Map loaded = skinMenu;
     for (const uint16_t id :
          {Cmd::kConvertToObj, Cmd::kConvertToObjMtl, Cmd::kLoadAttachment, Cmd::kConvertToGltf}) {
         loaded[id] = true;
+    }
+    // FBX too when Blender is found (FbxCommandTest checks both ways).
+    if (!Export::FindBlender().empty()) {
+        loaded[Cmd::kConvertToFbx] = true;
     }
     EXPECT_EQ(PopupFor("chars/hero/hero.skn"), loaded);
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));

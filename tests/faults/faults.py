@@ -1,5 +1,5 @@
 """Plausible faults for run_faults.py: a snippet of product source (found once over the
-product folders: base/, pakmgr/, dds/, model/, export/, media/, gl/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
+product folders: base/, pakmgr/, dds/, model/, export/, import/, media/, gl/, cli/, app/, blender/), its replacement, and the ctest labels whose tests should catch it."""
 
 PAK = ["pakmgr"]
 READ = ["model"]
@@ -11,8 +11,10 @@ VIEW = ["gl"]
 FRAMES = ["gl"]
 CLI = ["cli"]
 APP = ["app"]
+BLENDER = ["blender"]
 WRITE = ["robustness", "pakmgr"]
 MEDIA = ["media", "cli"]
+IMPORT = ["import"]
 
 
 def fault(id, labels, find, replace, *moved):
@@ -296,4 +298,34 @@ FAULTS = [
     fault("render-turntable-once-too-far", CLI,
           "kFullTurn * static_cast<float>(i) / static_cast<float>(pictures);",
           "kFullTurn * static_cast<float>(i) / static_cast<float>(pictures - 1);"),
+    fault("app-fbx-offered-without-blender", APP,
+          "loaded && !Export::FindBlender().empty() && !Export::FindFbxScript().empty();",
+          "loaded;"),
+    # blender: the add-on's settings module and the FBX script
+    fault("blender-numpy-unfixed", BLENDER, "            numpy.bool = bool", "            pass"),
+    fault("blender-scene-at-24-fps", BLENDER, "    scene.render.fps = FRAMES_PER_SECOND",
+          "    scene.render.fps = 24"),
+    fault("blender-actions-unnamed", BLENDER, "                strip.action.name = track.name",
+          "                pass"),
+    fault("blender-fbx-images-without-names", BLENDER,
+          "        if image.packed_file is not None and not image.filepath_raw:",
+          "        if False:"),
+    # import: the base kept wherever the glTF didn't change it
+    fault("import-drops-the-parameters", IMPORT,
+          "        Model::MaterialDesc material = materials[m];",
+          "        Model::MaterialDesc material{.header = materials[m].header};"),
+    fault("import-rounds-a-kept-position", IMPORT,
+          "        out.positions.push_back(keep ? old.positions[b] : in.positions[g]);",
+          "        out.positions.push_back(in.positions[g]);"),
+    fault("import-moves-what-stayed", IMPORT,
+          "            if (!agree.position && v < out.positions.size()) {",
+          "            if (v < out.positions.size()) {"),
+    fault("import-no-tolerance", IMPORT,
+          "inline constexpr float kLengthShare = 1e-5f;", "inline constexpr float kLengthShare = 0;"),
+    fault("import-winding-kept", IMPORT,
+          "            out.insert(out.end(), {corners[t], corners[t + 2], corners[t + 1]});",
+          "            out.insert(out.end(), {corners[t], corners[t + 1], corners[t + 2]});"),
+    fault("import-accessor-unchecked", IMPORT,
+          "        if (a.count > view.byteLength || last > view.byteLength) {",
+          "        if (false) {"),
 ]

@@ -31,7 +31,11 @@ expected=(
     ./usr/share/man/man1/VellModelBrowser.1.gz
     ./usr/share/man/man1/vell.1.gz
     ./usr/share/metainfo/$app_id.metainfo.xml
+    ./usr/share/vellmodelbrowser/blender/vell_game.zip
 )
+for file in __init__.py operators.py stepped.py gltf_io.py vell_cli.py fbx_convert.py; do
+    expected+=("./usr/share/vellmodelbrowser/blender/vell_game/$file")
+done
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png")
 done
@@ -60,6 +64,9 @@ for package in libc6 libqt6widgets6 libqt6openglwidgets6 libdeflate0 libfontconf
         fail "Depends lacks $package: $depends"
 done
 
+# Blender only suggested: vell and the viewer work without it, vell fbx and the add-on need it.
+[[ $(dpkg-deb -f "$deb" Suggests) == *blender* ]] || fail "Suggests lacks blender"
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 bin=$root/usr/bin
@@ -77,6 +84,12 @@ viewer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$bin/VellModelBrows
 listing=$("$bin/vell" list "$VELL_SAMPLE_GAME") || fail "vell list failed"
 [[ $listing == *$'\t\\chars\\hero\\hero.skn\n'* && $listing =~ [0-9]+\ entries\ in\ 5\ archives$ ]] ||
     fail "vell list: $(tail -n 1 <<<"$listing")"
+
+# The add-on's zip holds the installed add-on, folder and all, as Blender's Install button
+# takes it.
+addon=$share/vellmodelbrowser/blender
+(cd "$work" && mkdir zip && cd zip && unzip -q "$addon/vell_game.zip") || fail "unzip vell_game.zip"
+diff -r "$work/zip/vell_game" "$addon/vell_game" >/dev/null || fail "vell_game.zip differs from vell_game/"
 
 # What the desktop reads.
 desktop-file-validate "$share/applications/$app_id.desktop" || fail "desktop-file-validate"

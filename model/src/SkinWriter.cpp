@@ -1,13 +1,13 @@
 #include "ByteSink.h"
-#include "forge/model.h"
+#include "model/writer.h"
 
-namespace Forge {
+namespace Model {
 namespace {
 
 constexpr std::size_t kNameField = Model::Layout::kNameSize;
 constexpr std::size_t kHeaderUnused =
     Model::Layout::kHeaderBlockSize - sizeof(Model::Layout::SkinHeader);
-constexpr std::size_t kMaterialUnused = Model::Layout::kHeaderBlockSize - kMaterialHeaderBytes;
+constexpr std::size_t kMaterialUnused = Model::Layout::kHeaderBlockSize - kMaterialHeaderSize;
 
 // A u32 length that counts the terminating zero, then the bytes.
 void PutCounted(ByteSink& out, std::string_view text, bool terminated) {
@@ -63,4 +63,4 @@ std::vector<uint8_t> WriteSkin(const SkinDesc& skin) {
     return out.Take();
 }
 
-}  // namespace Forge
+}  // namespace Model

@@ -2,9 +2,9 @@
 #include <cmath>
 
 #include "ByteSink.h"
-#include "forge/model.h"
+#include "model/writer.h"
 
-namespace Forge {
+namespace Model {
 namespace {
 
 using Model::Layout::kBoneUnused;
@@ -84,4 +84,4 @@ std::vector<uint8_t> WriteAnimation(const AnimationDesc& animation) {
     return out.Take();
 }
 
-}  // namespace Forge
+}  // namespace Model

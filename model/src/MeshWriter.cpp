@@ -1,7 +1,7 @@
 #include "ByteSink.h"
-#include "forge/model.h"
+#include "model/writer.h"
 
-namespace Forge {
+namespace Model {
 namespace {
 
 constexpr std::size_t kNameField = Model::Layout::kNameSize;
@@ -69,4 +69,4 @@ std::vector<uint8_t> WriteMesh(const MeshDesc& mesh) {
     return out.Take();
 }
 
-}  // namespace Forge
+}  // namespace Model

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace Forge {
+namespace Model {
 
 class ByteSink {
 public:
@@ -48,4 +48,4 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-}  // namespace Forge
+}  // namespace Model

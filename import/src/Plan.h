@@ -1,0 +1,91 @@
+// The import's steps over one base model: the base read from the archives, the mesh and the
+// skin compared with the glTF and remade where it differs, the textures repainted.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "GltfInput.h"
+#include "import/import.h"
+#include "model/records.h"
+#include "model/writer.h"
+
+namespace Import::Detail {
+
+// How far a value may come back from another tool and still be the base's.
+struct Tolerances {
+    float length = 0;  // 1e-5 of the model's size
+    float texCoord = 1e-6f;
+    float weight = 1e-5f;
+    float normal = 1e-3f;  // tools store normals compressed
+    float rotation = 1e-5f;
+};
+
+inline constexpr float kLengthShare = 1e-5f;
+
+struct BaseModel {
+    PakMgr::ITreeNode* skinNode = nullptr;
+    PakMgr::ITreeNode* meshNode = nullptr;
+    std::vector<uint8_t> skinBytes;
+    std::vector<uint8_t> meshBytes;
+    Model::Mesh mesh;  // as the export read it
+    Model::Skin skin;  // names only
+    Model::MeshDesc meshDesc;
+    Model::SkinDesc skinDesc;
+    std::string meshName;                 // the glTF mesh's name the export gave it (UTF-8)
+    std::vector<std::string> materialOf;  // per sub-mesh: the export's material name
+};
+
+BaseModel LoadBase(PakMgr::ITreeNode* skinNode);
+std::vector<uint8_t> FileBytes(PakMgr::ITreeNode* node, const char* kind);
+// The node's archive path as the plan names files: UTF-8, '/' between components.
+std::string ArchivePath(PakMgr::ITreeNode* node);
+// A name of the glTF (UTF-8) as a field of the game's files: code page 936, at most
+// 255 bytes; Except (Input) naming `what` when it can't be.
+std::string GameName(const std::string& utf8, const std::string& what);
+
+class Report {
+public:
+    void Limit(std::string text) { m_limits.push_back(std::move(text)); }
+    // One line of why a file differs; only the first few of one kind are kept.
+    void Why(const std::string& kind, std::string text);
+    std::vector<std::string> TakeLimits() { return std::move(m_limits); }
+    std::vector<std::string> TakeReasons() { return std::move(m_reasons); }
+
+private:
+    std::vector<std::string> m_limits;
+    std::vector<std::string> m_reasons;
+    std::vector<std::pair<std::string, int>> m_kinds;
+};
+
+// The mesh made again from the glTF. Output sub-mesh k comes from base sub-mesh source[k],
+// or is added (-1) with the glTF material addedMaterial[k].
+struct MeshResult {
+    bool changed = false;
+    Model::MeshDesc desc;
+    std::vector<int> source;
+    std::vector<int> addedMaterial;
+};
+
+MeshResult ImportMesh(const BaseModel& base, const Document& doc, const Tolerances& tolerances,
+                      Report& report);
+
+struct TextureResult {
+    std::string texture;  // the skin's name for it
+    PakMgr::ITreeNode* node = nullptr;
+    std::vector<uint8_t> base;   // the base file's bytes
+    std::vector<uint8_t> bytes;  // the new file's, when repainted
+};
+
+// Every texture the base skin names (found below its folder), repainted where the glTF's
+// image of that name differs.
+std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document& doc,
+                                          Report& report);
+
+// The skin's materials for the mesh's sub-meshes; changed when a material differs from
+// the base's or the sub-meshes moved.
+bool ImportSkin(const BaseModel& base, const Document& doc, const MeshResult& mesh,
+                Model::SkinDesc& out, Report& report);
+
+}  // namespace Import::Detail

@@ -1,0 +1,129 @@
+// The sample game opened once for the import tests, the glTF files the export writes of its
+// models (made once each), and the plan an import of one makes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "GlbFile.h"
+#include "SampleGameFolder.h"
+#include "TestUtil.h"
+#include "export/gltf.h"
+#include "forge/pak.h"
+#include "import/import.h"
+#include "model/model.h"
+#include "model/writer.h"
+#include "pakmgr/pakmgr.h"
+
+namespace ImportTest {
+
+inline constexpr char kHero[] = "chars/hero/hero.skn";
+inline constexpr char kHeroMesh[] = "chars/hero/hero.msh";
+
+inline PakMgr::ITreeNode* Node(const std::string& path) {
+    static const bool opened = [] {
+        PakMgr::IPakMgr* mgr = PakMgr::GetPakMgr();
+        mgr->Clear();
+        return mgr->Open(TestUtil::SampleGameFolder()) && mgr->BuildTree();
+    }();
+    EXPECT_TRUE(opened);
+    PakMgr::ITreeNode* node = PakMgr::FindPath(*PakMgr::GetPakMgr(), path);
+    EXPECT_NE(node, nullptr) << path;
+    return node;
+}
+
+inline std::vector<uint8_t> ArchiveBytes(const std::string& path) {
+    std::unique_ptr<PakMgr::IRead> file = PakMgr::GetPakMgr()->LoadFile(Node(path));
+    std::vector<uint8_t> bytes(file ? file->GetSize() : 0);
+    if (file && !bytes.empty()) {
+        file->Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+    return bytes;
+}
+
+struct Source {
+    std::string skin = kHero;
+    std::string ani;  // none: the bind skeleton
+    float scale = Export::kMetresPerGameUnit;
+    bool gltf = false;  // .gltf with its side files, not .glb
+    auto operator<=>(const Source&) const = default;
+};
+
+// The folder of the exported files, kept for the whole run.
+inline const std::string& ExportFolder() {
+    static TestUtil::TempDir folder;
+    return folder.Path();
+}
+
+// The file the export writes of the source, made once; its path.
+inline std::string Exported(const Source& source) {
+    static std::map<Source, std::string> made;
+    if (auto found = made.find(source); found != made.end()) {
+        return found->second;
+    }
+    const std::string path =
+        ExportFolder() + "/model" + std::to_string(made.size()) + (source.gltf ? ".gltf" : ".glb");
+    std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
+    model->Load(Node(source.skin));
+    std::vector<PakMgr::ITreeNode*> anis;
+    if (!source.ani.empty()) {
+        anis.push_back(Node(source.ani));
+        model->LoadAnimation(anis.front());
+    }
+    Export::ExportGltf(*model, path, {Node(source.skin)},
+                       {.scale = source.scale, .animations = anis});
+    return made[source] = path;
+}
+
+inline TestUtil::Glb ExportedGlb(const Source& source = {}) {
+    return TestUtil::Glb::Parse(TestUtil::ReadBytes(Exported(source)));
+}
+
+inline Import::ImportPlan Plan(const std::vector<uint8_t>& glb, const Source& source = {},
+                               bool all = false) {
+    return Import::PlanImport(Node(source.skin), glb, true, "",
+                              {.scale = source.scale, .all = all});
+}
+
+inline std::vector<std::string> Paths(const Import::ImportPlan& plan) {
+    std::vector<std::string> paths;
+    for (const auto& f : plan.files) {
+        paths.push_back(f.path);
+    }
+    return paths;
+}
+
+inline const Import::ImportedFile* FileOf(const Import::ImportPlan& plan, const std::string& path) {
+    for (const auto& f : plan.files) {
+        if (f.path == path) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
+// The glTF primitive of a sub-mesh, by the name the export put in its extras.
+inline nlohmann::json& PrimitiveOf(TestUtil::Glb& glb, const std::string& subMesh) {
+    for (auto& mesh : glb.json["meshes"]) {
+        for (auto& p : mesh["primitives"]) {
+            if (p["extras"]["name"] == subMesh) {
+                return p;
+            }
+        }
+    }
+    throw std::runtime_error("no primitive " + subMesh);
+}
+
+inline int MaterialNamed(const TestUtil::Glb& glb, const std::string& name) {
+    for (std::size_t i = 0; i < glb.json["materials"].size(); ++i) {
+        if (glb.json["materials"][i]["name"] == name) {
+            return static_cast<int>(i);
+        }
+    }
+    throw std::runtime_error("no material " + name);
+}
+
+}  // namespace ImportTest
