@@ -158,11 +158,33 @@ void Rounded(TestUtil::Glb& glb) {
     }
 }
 
+// Normals made up again where the faces have no size: each head vertex that shares its
+// place with another one (the poles' rings, the strips' joints) points up.
+void MadeUpNormalsOnFacesOfNoSize(TestUtil::Glb& glb) {
+    nlohmann::json& head = PrimitiveOf(glb, "head");
+    const int positions = head["attributes"]["POSITION"];
+    const auto* p = glb.At<std::array<float, 3>>(positions);
+    auto* n = glb.At<std::array<float, 3>>(head["attributes"]["NORMAL"]);
+    std::map<std::array<float, 3>, int> shared;
+    for (std::size_t i = 0; i < glb.Count(positions); ++i) {
+        ++shared[p[i]];
+    }
+    int changed = 0;
+    for (std::size_t i = 0; i < glb.Count(positions); ++i) {
+        if (shared[p[i]] > 2 && n[i] != std::array<float, 3>{0, 1, 0}) {
+            n[i] = {0, 1, 0};
+            ++changed;
+        }
+    }
+    ASSERT_GT(changed, 0);
+}
+
 const Habit kHabits[] = {
     {"VertexOrder", Reverse},
     {"SplitVertex", Split},
     {"CopySuffixesWithoutExtras", Suffixes},
     {"NormalsRounded", Rounded},
+    {"MadeUpNormalsOnFacesOfNoSize", MadeUpNormalsOnFacesOfNoSize},
 };
 
 class ToolHabit : public ::testing::TestWithParam<Habit> {};
