@@ -10,7 +10,7 @@
 namespace Cli {
 
 int CmdImport(std::span<char*> args) {
-    Args a(args, {"--onto", "-o", "--scale"}, {"--all", "--explain"});
+    Args a(args, {"--onto", "-o", "--scale", "--ani"}, {"--all", "--explain"});
     ExpectPositionals(a, {"GAME_DIR", "EDITED"});
     const std::string gltf = a.Positionals()[1];
     const std::string lower = Base::LowerAscii(gltf);
@@ -25,6 +25,9 @@ int CmdImport(std::span<char*> args) {
 
     PakMgr::IPakMgr& mgr = OpenGame(a.Positionals()[0]);
     PakMgr::ITreeNode* skin = NodeAt(mgr, onto);
+    for (const std::string& ani : a.Values("--ani")) {
+        options.animations.push_back(NodeAt(mgr, ani));
+    }
     Import::ImportPlan plan;
     try {
         plan = Import::PlanImportFile(skin, gltf, options);

@@ -74,11 +74,11 @@ constexpr Command kCommands[] = {
      "Writes the sample game, five archives with about 35,000 files and one complete "
      "character: the same bytes on every run with the same options."},
     {"import", Cli::CmdImport,
-     "import GAME_DIR EDITED.glb|EDITED.gltf --onto SKN -o OUT_DIR [--scale S] [--all] "
-     "[--explain]",
+     "import GAME_DIR EDITED.glb|EDITED.gltf --onto SKN -o OUT_DIR [--ani ANI]... [--scale S] "
+     "[--all] [--explain]",
      "A glTF that gltf wrote, edited elsewhere, as the game's files it changes (mesh, skin, "
-     "textures) under their archive paths in OUT_DIR for pack; one line per file written, or "
-     "\"nothing changed\"."},
+     "textures, animations) under their archive paths in OUT_DIR for pack; one line per file "
+     "written, or \"nothing changed\"."},
     {"pack", Cli::CmdPack,
      "pack FOLDER -o FILE.pak | --game GAME_DIR [--name NAME] [--level 1..12] [--jobs N] "
      "[--split]",
@@ -110,7 +110,9 @@ constexpr Option kOptions[] = {
     {"--onto", "SKN",
      "The skin the glTF was exported from: the base whose files the import makes again."},
     {"--explain", "", "Says on stderr why each file differs from the base."},
-    {"--ani", "ANI", "An animation file whose skeleton poses the model."},
+    {"--ani", "ANI",
+     "An animation file whose skeleton poses the model; for import, a file the glTF's "
+     "animations go back into (as given to gltf; SKIN.ani beside the skin by default)."},
     {"--anim", "N",
      "The animation to pose or draw, 1 for the first in the file; 0 is the bind pose."},
     {"--frame", "F",

@@ -12,6 +12,7 @@
 
 #define TINYGLTF_IMPLEMENTATION
 #include "GltfAccessors.h"
+#include "GltfAnimations.h"
 
 #include "base/except.h"
 #include "export/gltf_math.h"
@@ -483,6 +484,8 @@ Document ReadGltf(std::span<const uint8_t> bytes, bool binary, const std::string
     for (const tg::Node& node : model.nodes) {
         doc.nodeNames.push_back(WithoutCopySuffix(node.name));
     }
+    doc.nodeRests = ReadNodeRests(model, scale);
+    doc.animations = ReadAnimations(model, reader.accessors, scale);
     return doc;
 }
 

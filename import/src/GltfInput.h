@@ -74,16 +74,47 @@ struct Joint {
     Matrix inverseBind = Model::kIdentity;  // in the game's frame and units
 };
 
+// One property of one node over time, in the game's frame (lengths scaled back, the mirror
+// undone). Key k's value is `values` from k × stride, the middle third of a cubic key.
+struct AnimChannel {
+    enum class Property { kTranslation, kRotation, kScale };
+    enum class Interpolation { kLinear, kStep, kCubicSpline };
+    int node = -1;
+    Property property = Property::kTranslation;
+    Interpolation interpolation = Interpolation::kLinear;
+    std::vector<float> times;   // seconds, increasing
+    std::vector<float> values;  // components (3, or 4 for rotations) a key, × 3 for cubic
+};
+
+struct GltfAnimation {
+    std::string name;
+    std::vector<AnimChannel> channels;
+    float duration = 0;  // the last key's time
+};
+
+// A node's own placement, in the game's frame: what a property without a channel stays at.
+struct NodeRest {
+    Vec3 translation{};
+    Vec4 rotation{0, 0, 0, 1};
+    Vec3 scale{1, 1, 1};
+};
+
 struct Document {
     std::vector<Mesh> meshes;
     std::vector<Material> materials;
     std::vector<Image> images;
     std::vector<Joint> joints;  // of the first skin
     std::vector<std::string> nodeNames;
+    std::vector<NodeRest> nodeRests;
+    std::vector<GltfAnimation> animations;
 };
 
 // A name without the ".001" that a tool adds to tell copies apart.
 std::string WithoutCopySuffix(const std::string& name);
+
+// The value of a channel (3 or 4 components) at `time`, held before the first and after the
+// last key; rotations between keys are blended on the short way and made unit length.
+Vec4 SampleChannel(const AnimChannel& channel, float time);
 
 // Throws Except (Corrupt) for anything that can't be read or doesn't add up.
 Document ReadGltf(std::span<const uint8_t> bytes, bool binary, const std::string& folder,

@@ -83,6 +83,8 @@ ImportPlan PlanImport(PakMgr::ITreeNode* skinNode, std::span<const uint8_t> gltf
     Model::SkinDesc skin;
     const bool skinChanged = ImportSkin(base, doc, mesh, skin, report);
     std::vector<TextureResult> textures = ImportTextures(base, doc, report);
+    std::vector<AnimationResult> animations =
+        ImportAnimations(base, doc, options.animations, tolerances, report);
 
     ImportPlan plan;
     if (mesh.changed) {
@@ -102,6 +104,13 @@ ImportPlan PlanImport(PakMgr::ITreeNode* skinNode, std::span<const uint8_t> gltf
             plan.files.push_back({ArchivePath(texture.node), std::move(texture.bytes)});
         } else if (options.all) {
             plan.files.push_back({ArchivePath(texture.node), std::move(texture.base)});
+        }
+    }
+    for (AnimationResult& animation : animations) {
+        if (!animation.bytes.empty()) {
+            AddFile(plan, animation.node, std::move(animation.bytes), animation.keptWhole, report);
+        } else if (options.all) {
+            plan.files.push_back({ArchivePath(animation.node), std::move(animation.base)});
         }
     }
     for (const ImportedFile& file : plan.files) {

@@ -55,7 +55,9 @@ public:
           m_skinned(skinned),
           m_name(Base::GbkToUtf8(base.mesh.subMeshes[index].name)),
           m_old(BaseVertices(base, index, keys, skinned)),
-          m_find(m_old, tolerances) {}
+          m_find(m_old, tolerances) {
+        MarkLooseNormals(m_old, tolerances.length / kLengthShare);
+    }
 
     // The sub-mesh for the glTF's vertices; `changed` says whether it differs from the base.
     Model::SubMeshDesc Make(const Vertices& in, bool& changed);

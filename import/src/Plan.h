@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,5 +88,18 @@ std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document&
 // the base's or the sub-meshes moved.
 bool ImportSkin(const BaseModel& base, const Document& doc, const MeshResult& mesh,
                 Model::SkinDesc& out, Report& report);
+
+struct AnimationResult {
+    PakMgr::ITreeNode* node = nullptr;
+    std::vector<uint8_t> base;   // the base file's bytes
+    std::vector<uint8_t> bytes;  // the new file's, when an animation changed or was added
+    bool keptWhole = true;       // the writer gives back the base's bytes from what it read
+};
+
+// The animation files the glTF's animations came from (ImportOptions::animations), remade
+// where an animation differs from the file's or is new.
+std::vector<AnimationResult> ImportAnimations(const BaseModel& base, const Document& doc,
+                                              std::span<PakMgr::ITreeNode* const> files,
+                                              const Tolerances& tolerances, Report& report);
 
 }  // namespace Import::Detail

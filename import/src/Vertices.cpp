@@ -147,6 +147,27 @@ Vertices BaseVertices(const BaseModel& base, std::size_t index, NameKeys& keys, 
     return out;
 }
 
+void MarkLooseNormals(Vertices& base, float modelSize) {
+    const float smallest = (kSmallFace * modelSize) * (kSmallFace * modelSize);
+    base.looseNormal.assign(base.Count(), true);
+    const std::vector<uint32_t>& t = base.triangles;
+    for (std::size_t i = 0; i + 2 < t.size(); i += 3) {
+        const Vec3& a = base.positions[t[i]];
+        const Vec3& b = base.positions[t[i + 1]];
+        const Vec3& c = base.positions[t[i + 2]];
+        const Vec3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const Vec3 v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const Vec3 n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                     u[0] * v[1] - u[1] * v[0]};
+        const float area = 0.5f * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (!(area < smallest)) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                base.looseNormal[t[i + k]] = false;
+            }
+        }
+    }
+}
+
 Vertices GltfVertices(const Document& doc, const std::vector<const Primitive*>& primitives,
                       NameKeys& keys) {
     Vertices out;
@@ -205,7 +226,8 @@ Agreement Compare(const Vertices& a, std::size_t i, const Vertices& b, std::size
                   const Tolerances& t) {
     Agreement agree;
     agree.position = Near(a.positions[i].data(), b.positions[j].data(), 3, t.length);
-    agree.normal = Near(a.normals[i].data(), b.normals[j].data(), 3, t.normal);
+    agree.normal = Near(a.normals[i].data(), b.normals[j].data(), 3, t.normal) ||
+                   (agree.position && (a.Loose(i) || b.Loose(j)));
     agree.texCoord = Near(a.texCoords[i].data(), b.texCoords[j].data(), 2, t.texCoord);
     agree.influences = a.influences.empty() || b.influences.empty() ||
                        SameInfluences(a.influences[i], b.influences[j], t.weight);

@@ -32,12 +32,24 @@ struct Vertices {
     std::vector<Vec2> texCoords;
     std::vector<InfluenceList> influences;  // empty when not known
     std::vector<uint32_t> triangles;        // in the game's winding
+    // The base's vertices whose normal another tool can't keep (see MarkLooseNormals); empty
+    // for the glTF's.
+    std::vector<bool> looseNormal;
 
     std::size_t Count() const { return positions.size(); }
+    bool Loose(std::size_t v) const { return v < looseNormal.size() && looseNormal[v]; }
 };
 
 // What the export made of base sub-mesh `index`.
 Vertices BaseVertices(const BaseModel& base, std::size_t index, NameKeys& keys, bool skinned);
+// Marks the vertices whose every triangle is smaller than a square of kSmallFace × the
+// model's size (or that no triangle uses). Blender keeps a normal relative to the faces
+// around it, and on faces of no size (a strip's joints, the poles where a ring of vertices
+// meets in one point) it can't: it makes them up again. A loose normal that comes back
+// different, on a vertex in its place, counts as the base's.
+inline constexpr float kSmallFace = 5e-3f;
+void MarkLooseNormals(Vertices& base, float modelSize);
+
 // The glTF primitives that stand for one sub-mesh, one after another.
 Vertices GltfVertices(const Document& doc, const std::vector<const Primitive*>& primitives,
                       NameKeys& keys);

@@ -46,7 +46,8 @@ inline std::vector<uint8_t> ArchiveBytes(const std::string& path) {
 
 struct Source {
     std::string skin = kHero;
-    std::string ani;  // none: the bind skeleton
+    std::string ani;      // none: the bind skeleton
+    std::string moreAni;  // a second animation file
     float scale = Export::kMetresPerGameUnit;
     bool gltf = false;  // .gltf with its side files, not .glb
     auto operator<=>(const Source&) const = default;
@@ -73,6 +74,9 @@ inline std::string Exported(const Source& source) {
         anis.push_back(Node(source.ani));
         model->LoadAnimation(anis.front());
     }
+    if (!source.moreAni.empty()) {
+        anis.push_back(Node(source.moreAni));
+    }
     Export::ExportGltf(*model, path, {Node(source.skin)},
                        {.scale = source.scale, .animations = anis});
     return made[source] = path;
@@ -82,10 +86,20 @@ inline TestUtil::Glb ExportedGlb(const Source& source = {}) {
     return TestUtil::Glb::Parse(TestUtil::ReadBytes(Exported(source)));
 }
 
+// The options of an import of what the export wrote of the source.
+inline Import::ImportOptions OptionsFor(const Source& source, bool all = false) {
+    Import::ImportOptions options{.scale = source.scale, .all = all};
+    for (const std::string& ani : {source.ani, source.moreAni}) {
+        if (!ani.empty()) {
+            options.animations.push_back(Node(ani));
+        }
+    }
+    return options;
+}
+
 inline Import::ImportPlan Plan(const std::vector<uint8_t>& glb, const Source& source = {},
                                bool all = false) {
-    return Import::PlanImport(Node(source.skin), glb, true, "",
-                              {.scale = source.scale, .all = all});
+    return Import::PlanImport(Node(source.skin), glb, true, "", OptionsFor(source, all));
 }
 
 inline std::vector<std::string> Paths(const Import::ImportPlan& plan) {

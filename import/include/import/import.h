@@ -20,6 +20,10 @@ struct ImportOptions {
     // Every file the base model is made of, changed or not (an unchanged one is the base's
     // own bytes).
     bool all = false;
+    // The animation files the export was given, in its order: an animation "STEM/NAME" goes
+    // back into the one named STEM.ani, one without a file's name into the first. None: the
+    // files beside the skin, SKIN.ani first.
+    std::vector<PakMgr::ITreeNode*> animations;
 };
 
 struct ImportedFile {
