@@ -21,6 +21,7 @@ PROP_GAME = "vell_game_folder"
 PROP_SKIN = "vell_skin"
 PROP_SCALE = "vell_scale"
 PROP_PARTS = "vell_parts"
+PROP_ANIMATIONS = "vell_animations"  # the animation files, one a line
 
 
 def prefs(context):
@@ -209,6 +210,7 @@ class VELL_OT_import_skin(SteppedOperator, bpy.types.Operator):
             record[PROP_SKIN] = self.skin
             record[PROP_SCALE] = self.scale
             record[PROP_PARTS] = len(_chosen(self.parts))
+            record[PROP_ANIMATIONS] = "\n".join(_chosen(self.animations))
         # The attachment hangs on a bone; it is the attachment's skin, not this one.
         for obj in self._made:
             if self.attachment and obj.parent_type == "BONE":
@@ -251,6 +253,7 @@ class Staged:
         self.game = armature[PROP_GAME]
         self.skin = armature[PROP_SKIN]
         self.scale = armature.get(PROP_SCALE, 0.01)
+        self.animations = [a for a in armature.get(PROP_ANIMATIONS, "").split("\n") if a]
         self.glb = os.path.join(self.folder, "edited.glb")
         self.mod = os.path.join(self.folder, "mod")
         self.result = None
@@ -261,7 +264,8 @@ class Staged:
 
     def run_import(self, context):
         self.result = vell_cli.ImportResult(vell_cli.run(vell_program(context), *(
-            vell_cli.import_command(self.game, self.glb, self.skin, self.mod, self.scale))))
+            vell_cli.import_command(self.game, self.glb, self.skin, self.mod, self.scale,
+                                    self.animations))))
 
     def pack(self, context, name):
         return vell_cli.run(vell_program(context), *vell_cli.pack_command(self.mod, self.game, name))

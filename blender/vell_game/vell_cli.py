@@ -81,8 +81,13 @@ class ImportResult:
         self.nothing_changed = "nothing changed" in lines
 
 
-def import_command(game, edited, skin, out, scale=0.01):
-    return ["import", game, edited, "--onto", skin, "-o", out, "--scale", repr(float(scale))]
+def import_command(game, edited, skin, out, scale=0.01, animations=()):
+    """The animations are the files `vell gltf` was given, in its order: each animation goes
+    back into the one it came from."""
+    args = ["import", game, edited, "--onto", skin, "-o", out, "--scale", repr(float(scale))]
+    for ani in animations:
+        args += ["--ani", ani]
+    return args
 
 
 def pack_command(folder, game, name):
