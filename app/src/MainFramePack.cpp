@@ -100,7 +100,7 @@ void CVellModelBrowserMainFrame::WriteMod(const PakMgr::PackPlan& plan, const QS
                                                               : CTreeModel::Mark::Changed;
         }
     }
-    TreeModel()->SetMarks(std::move(marks));
+    m_pane->ShowMarks(std::move(marks));
 }
 
 void CVellModelBrowserMainFrame::OnModList() {

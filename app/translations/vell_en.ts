@@ -262,6 +262,10 @@ Compared: changed</translation>
             <numerusform>, overriding %n copies</numerusform>
         </translation>
     </message>
+    <message>
+        <source>比较: 含有变更的文件</source>
+        <translation>Compared: holds changed files</translation>
+    </message>
 </context>
 <context>
     <name>App::CTreePane</name>
@@ -326,6 +330,18 @@ Compared: changed</translation>
     <message>
         <source>序号</source>
         <translation>Entry</translation>
+    </message>
+    <message>
+        <source>仅变更</source>
+        <translation>Changed only</translation>
+    </message>
+    <message>
+        <source>只显示比较标出的新增和已更改的文件</source>
+        <translation>Show only the files the comparison marked added or changed</translation>
+    </message>
+    <message>
+        <source>没有相符的文件</source>
+        <translation>No files match</translation>
     </message>
 </context>
 <context>
