@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -97,6 +98,16 @@ private:
 
 QString Title() {
     return CVellModelBrowserMainFrame::tr(kTitle);
+}
+
+QString ProductTitle() {
+    return Title() + QString::fromStdString(VersionSuffix(kProductVersion));
+}
+
+void CVellModelBrowserMainFrame::ShowTitle() {
+    setWindowTitle(m_gameFolder.isEmpty()
+                       ? ProductTitle()
+                       : tr("%1 - %2").arg(QDir::toNativeSeparators(m_gameFolder), ProductTitle()));
 }
 
 std::string ObjComment() {
@@ -260,7 +271,7 @@ void CVellModelBrowserMainFrame::Retranslate() {
     m_languageMenu->setTitle(tr("语言"));
     m_viewMenu->setTitle(tr("视图(&V)"));
     m_helpMenu->setTitle(tr("帮助(&H)"));
-    setWindowTitle(Title() + QString::fromStdString(VersionSuffix(kProductVersion)));
+    ShowTitle();
     m_status->Retranslate();
     m_bar->Retranslate();
     // The model's state names its counts in words.

@@ -50,6 +50,9 @@ std::string VersionSuffix(const int (&version)[4]);
 inline constexpr const char* kTitle =
     QT_TRANSLATE_NOOP("App::CVellModelBrowserMainFrame", "Vell 模型浏览器");
 QString Title();
+// The title with the version suffix ("Vell 模型浏览器v1.0"), as the about box shows it; the
+// window puts the open game folder before it.
+QString ProductTitle();
 // The comment at the head of every OBJ file: the title with the version, in Chinese, code
 // page 936, whatever the language shown.
 std::string ObjComment();
@@ -144,6 +147,10 @@ private:
     // Files and the tree pane.
     void OpenGame();
     void OnFileClose();
+    // Puts the model shown away: no skin, animation or part of it is left.
+    void PutModelAway();
+    // The window's title: the open game folder, then the program's.
+    void ShowTitle();
     void OnSaveFileList();
     void OnSaveScreenshot();
     void RebuildRecentMenu();

@@ -41,11 +41,13 @@ void CTreeModel::SetRoot(PakMgr::ITreeNode* root, PakMgr::IPakMgr* mgr) {
     m_mgr = root ? mgr : nullptr;
     m_records.clear();
     m_marks.clear();
+    m_files = 0;
     if (m_mgr) {
         const uint32_t count = m_mgr->GetFileCount();
         for (uint32_t i = 0; i < count; ++i) {
             ++m_records[m_mgr->GetEntryNode(i)];
         }
+        m_files = m_records.size();
         std::erase_if(m_records, [](const auto& r) { return r.second < 2; });
     }
     m_items.clear();

@@ -57,6 +57,8 @@ public:
     // Narrows the tree (with the text filter) to the files a comparison marked; takes
     // effect at the next SetFilter.
     void SetMarkedOnly(bool on) { m_markedOnly = on; }
+    // How many files the tree holds: paths, however many records hold each.
+    std::size_t FileCount() const { return m_files; }
     // How many records of the archives hold the node's path (1 for most files).
     uint32_t Records(const PakMgr::ITreeNode* node) const;
 
@@ -97,6 +99,7 @@ private:
     PakMgr::IPakMgr* m_mgr = nullptr;
     // Files whose path more than one record holds, with the count.
     std::unordered_map<const PakMgr::ITreeNode*, uint32_t> m_records;
+    std::size_t m_files = 0;
     std::unordered_map<const PakMgr::ITreeNode*, Mark> m_marks;  // files and their folders
     mutable bool m_allBuilt = false;
     std::size_t m_prepared = 0;  // items before this one have their children read

@@ -481,6 +481,28 @@ Compared: changed</translation>
         <source>比较已取消.</source>
         <translation>Comparison cancelled.</translation>
     </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>已打开 %1, %2</source>
+        <translation>Opened %1, %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个档案</source>
+        <translation>
+            <numerusform>%n archive</numerusform>
+            <numerusform>%n archives</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件</source>
+        <translation>
+            <numerusform>%n file</numerusform>
+            <numerusform>%n files</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>App::Commands</name>
