@@ -223,6 +223,33 @@
     </message>
 </context>
 <context>
+    <name>App::CTexturePreview</name>
+    <message>
+        <source>适合</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>缩放到窗口大小</source>
+        <translation>Zoom to the window's size</translation>
+    </message>
+    <message>
+        <source>每个纹素一个像素</source>
+        <translation>One pixel a texel</translation>
+    </message>
+    <message>
+        <source>颜色</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>仅Alpha</source>
+        <translation>Alpha only</translation>
+    </message>
+    <message>
+        <source>另存为PNG</source>
+        <translation>Save as PNG</translation>
+    </message>
+</context>
+<context>
     <name>App::CTimeline</name>
     <message>
         <source>播放/暂停 (Space)</source>
