@@ -1,14 +1,26 @@
 #include "Cli.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "base/text.h"
 
 namespace Cli {
 
+namespace {
+
+bool IsNumber(const char* text) {
+    char* end = nullptr;
+    std::strtod(text, &end);
+    return end != text && *end == 0;
+}
+
+}  // namespace
+
 Args::Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
-           const std::vector<std::string>& flagOptions) {
+           const std::vector<std::string>& flagOptions,
+           const std::vector<std::string>& numberOptions) {
     auto contains = [](const std::vector<std::string>& list, const std::string& s) {
         return std::find(list.begin(), list.end(), s) != list.end();
     };
@@ -19,6 +31,9 @@ Args::Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
                 FailUsage("option " + arg + " needs a value");
             }
             m_options.emplace_back(arg, argv[++i]);
+        } else if (contains(numberOptions, arg)) {
+            const bool number = i + 1 < argv.size() && IsNumber(argv[i + 1]);
+            m_options.emplace_back(arg, number ? argv[++i] : "");
         } else if (contains(flagOptions, arg)) {
             m_options.emplace_back(arg, "");
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {

@@ -52,8 +52,11 @@ int ExitCodeOf(const Except& failure);
 // Arguments after the sub-command: positionals and options in any order.
 class Args {
 public:
+    // A number option is a flag whose next argument, when it is a number, is its value
+    // ("--turntable 6", or "--turntable" alone).
     Args(std::span<char*> argv, const std::vector<std::string>& valueOptions,
-         const std::vector<std::string>& flagOptions);
+         const std::vector<std::string>& flagOptions,
+         const std::vector<std::string>& numberOptions = {});
     const std::vector<std::string>& Positionals() const { return m_positionals; }
     bool Has(std::string_view option) const;
     std::string Value(std::string_view option) const;  // empty when absent
@@ -113,6 +116,7 @@ int CmdExtract(std::span<char*> args);
 int CmdInfo(std::span<char*> args);
 int CmdTexture(std::span<char*> args);
 int CmdFrames(std::span<char*> args);
+int CmdRender(std::span<char*> args);
 int CmdObj(std::span<char*> args);
 int CmdGltf(std::span<char*> args);
 int CmdMakeSample(std::span<char*> args);

@@ -13,30 +13,7 @@ namespace Cli {
 
 namespace {
 
-constexpr int kDefaultWidth = 640;
-constexpr int kDefaultHeight = 480;
 constexpr int kMaxSide = 16384;
-
-struct Size {
-    int width = kDefaultWidth;
-    int height = kDefaultHeight;
-};
-
-bool ParseInt(std::string_view text, int& value) {
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-Size ParseSize(const std::string& text) {
-    Size size;
-    const std::size_t x = text.find('x');
-    if (x == std::string::npos || !ParseInt(std::string_view(text).substr(0, x), size.width) ||
-        !ParseInt(std::string_view(text).substr(x + 1), size.height) || size.width < 1 ||
-        size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {
-        FailUsage("bad --size (want WIDTHxHEIGHT, 1 to 16384 each): " + text);
-    }
-    return size;
-}
 
 float ParseSpeed(const std::string& text) {
     float fps = 0;
@@ -89,7 +66,7 @@ int CmdFrames(std::span<char*> args) {
     a.Required("--ani");
     const unsigned animation = ParseIndex(a.Required("--anim"), "--anim");
     const std::string outDir = a.Required("-o");
-    const Size size = a.Has("--size") ? ParseSize(a.Value("--size")) : Size{};
+    const Size size = a.Has("--size") ? ParseSize(a.Value("--size"), kMaxSide) : Size{};
     const bool setSpeed = a.Has("--fps");
     const float fps = setSpeed ? ParseSpeed(a.Value("--fps")) : 0.0f;
 

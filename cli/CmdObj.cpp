@@ -1,9 +1,6 @@
 // vell obj: the model as the browser would show it (skins, attachment, animation frame,
 // hidden sub-meshes) written as Wavefront OBJ files with their textures; with --mtl also
 // materials for other tools; with --each every model below a folder.
-#include <charconv>
-#include <cmath>
-
 #include "Cli.h"
 #include "ModelInput.h"
 #include "base/text.h"
@@ -15,31 +12,6 @@ namespace {
 // The main window's title, which the browser writes into every OBJ file's header.
 constexpr char kTitle[] = "Vell 模型浏览器v1.0a";
 // Textures are made while the skins load; their context never draws.
-
-float ParseFrame(const std::string& text) {
-    float frame = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame) ||
-        frame < 0) {
-        FailUsage("bad --frame (want a frame number, fractions allowed): " + text);
-    }
-    return frame;
-}
-
-// The frame of the playing animation, after checking that it has that frame.
-void PoseAtFrame(Model::IVellModel& model, unsigned animation, float frame,
-                 const std::string& text) {
-    if (animation == 0) {
-        Fail(kUsage, "--frame " + text + ": --anim 0 is the bind pose, which has no frames");
-    }
-    const int lastFrame = model.GetState().lastFrame;
-    if (frame > static_cast<float>(lastFrame)) {
-        Fail(kUsage, "no frame " + text + " in animation " + std::to_string(animation) +
-                         " (its frames are 0 to " + std::to_string(lastFrame) +
-                         ", fractions allowed)");
-    }
-    model.PoseAt(frame);
-}
 
 }  // namespace
 

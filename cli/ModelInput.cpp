@@ -158,4 +158,50 @@ void HideSubMeshes(Model::IVellModel& model, const std::vector<unsigned>& indice
     }
 }
 
+float ParseFrame(const std::string& text) {
+    float frame = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame) ||
+        frame < 0) {
+        FailUsage("bad --frame (want a frame number, fractions allowed): " + text);
+    }
+    return frame;
+}
+
+// The frame of the playing animation, after checking that it has that frame.
+void PoseAtFrame(Model::IVellModel& model, unsigned animation, float frame,
+                 const std::string& text) {
+    if (animation == 0) {
+        Fail(kUsage, "--frame " + text + ": --anim 0 is the bind pose, which has no frames");
+    }
+    const int lastFrame = model.GetState().lastFrame;
+    if (frame > static_cast<float>(lastFrame)) {
+        Fail(kUsage, "no frame " + text + " in animation " + std::to_string(animation) +
+                         " (its frames are 0 to " + std::to_string(lastFrame) +
+                         ", fractions allowed)");
+    }
+    model.PoseAt(frame);
+}
+
+namespace {
+
+bool ParseInt(std::string_view text, int& value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+Size ParseSize(const std::string& text, int maxSide) {
+    Size size;
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos || !ParseInt(std::string_view(text).substr(0, x), size.width) ||
+        !ParseInt(std::string_view(text).substr(x + 1), size.height) || size.width < 1 ||
+        size.height < 1 || size.width > maxSide || size.height > maxSide) {
+        FailUsage("bad --size (want WIDTHxHEIGHT, 1 to " + std::to_string(maxSide) +
+                  " each): " + text);
+    }
+    return size;
+}
+
 }  // namespace Cli

@@ -35,6 +35,20 @@ unsigned ParseIndex(std::string_view text, const char* option);
 // "I,J,..." as `--hide` takes it.
 std::vector<unsigned> ParseIndexList(std::string_view text, const char* option);
 
+// --frame's value: a frame number, fractions allowed.
+float ParseFrame(const std::string& text);
+// Poses the playing animation at `frame` after checking that it has that frame (`text` is
+// the option's value as given, for the message).
+void PoseAtFrame(Model::IVellModel& model, unsigned animation, float frame,
+                 const std::string& text);
+
+// --size WxH, each side 1 to maxSide; 640x480 when absent.
+struct Size {
+    int width = 640;
+    int height = 480;
+};
+Size ParseSize(const std::string& text, int maxSide);
+
 // A length factor from --scale: finite and above 0.
 float ParseScale(const std::string& text);
 

@@ -39,6 +39,13 @@ constexpr Command kCommands[] = {
      "frames GAME_DIR SKN... --ani ANI --anim N -o OUT_DIR [--size WxH] [--fps F] [--attach SKN]",
      "Every frame of an animation drawn as the viewer draws it, as BMP pictures named "
      "00000000.bmp, 00000001.bmp, ..."},
+    {"render", Cli::CmdRender,
+     "render GAME_DIR SKN... -o FILE.png|FILE.gif|FILE.webp|FILE.mp4|FILE.webm [--size WxH] "
+     "[--ani ANI --anim N [--frame F]] [--turntable [SECONDS]] [--transparent] [--light] "
+     "[--grid] [--camera YAW,PITCH,DISTANCE] [--attach SKN]",
+     "The model drawn as the viewer frames it, the picture its gallery shows: a PNG at rest "
+     "or at one frame, or the animation (or a turn around the model) as an animated GIF or "
+     "WebP, an MP4 or a WebM video."},
     {"obj", Cli::CmdObj,
      "obj GAME_DIR SKN... -o OUT_DIR [--attach SKN] [--ani ANI] [--anim N] [--frame F] "
      "[--hide I,J,...] [--mtl] [--no-version-check]\n"
@@ -83,8 +90,8 @@ struct Option {
 
 constexpr Option kOptions[] = {
     {"-o", "OUT_DIR|FILE",
-     "Where the output goes: a folder, or a file for texture, gltf and pack; a folder missing "
-     "is made, with the folders above it."},
+     "Where the output goes: a folder, or a file for texture, gltf, render and pack; a folder "
+     "missing is made, with the folders above it."},
     {"--all", "", "Every file of the archives."},
     {"--ani", "ANI", "An animation file whose skeleton poses the model."},
     {"--anim", "N",
@@ -114,7 +121,20 @@ constexpr Option kOptions[] = {
     {"--game", "GAME_DIR",
      "The game the mod is for: checked against, and written into without -o."},
     {"--name", "NAME", "The archive's name in the game's folder; the folder's name by default."},
-    {"--size", "WxH", "The pictures' size, 1 to 16384 pixels each way; 640x480 by default."},
+    {"--size", "WxH",
+     "The pictures' size, 1 to 16384 pixels each way (render: 8192, even for a video); "
+     "640x480 by default."},
+    {"--turntable", "[SECONDS]",
+     "A full turn of the camera around the model at rest (or at --frame) instead of the "
+     "animation, in 4 seconds unless given, 25 pictures a second."},
+    {"--transparent", "",
+     "A transparent background, the colours in straight alpha (PNG, WebP; GIF keeps pixels "
+     "under half cover transparent)."},
+    {"--light", "", "One light from the eye, as the viewer's 光照."},
+    {"--grid", "", "The ground grid under the model, as the viewer's 地面网格."},
+    {"--camera", "YAW,PITCH,DISTANCE",
+     "Where the camera looks from, as the view's mouse turns it: degrees about the upright "
+     "and the level axis, and the eye's distance in the game's units (centimetres)."},
     {"--fps", "F",
      "The animation's speed in frames per second, as the viewer's speed slider; 0 pauses."},
     {"--no-version-check", "", "Reads model files of versions the viewer does not know."},

@@ -427,8 +427,9 @@ const std::vector<Case> kCases = {
     {"FramesNoGame", {"frames", "{O}/none", kSkinArg, "--ani", kAnimationArg, "--anim", "1", "-o", "{O}/f"}, 2, kUsage, {}, {"!f"}},
     {"FramesBrokenMesh", Frames({"--anim", "1", "-o", "{O}/f"}, "chars/cutm/hero.skn"), 1, "vell: corrupt .msh file: ", {}, {"!f"}},
     {"FramesBrokenAnimation", {"frames", "{S}", kSkinArg, "--ani", "chars/cuta/hero.ani", "--anim", "1", "-o", "{O}/f"}, 1, "vell: not .ani file", {}, {"!f"}},
-    // Only frames draws: without EGL every other command still works.
+    // Only frames and render draw: without EGL every other command still works.
     {"FramesWithoutEgl", Frames({"--anim", "1", "-o", "{O}/f"}), 1, "vell: no OpenGL context: no EGL display (", {}, {"!f"}, kNoEgl.c_str()},
+    {"RenderWithoutEgl", {"render", "{S}", kSkinArg, "-o", "{O}/a.png"}, 1, "vell: no OpenGL context: no EGL display (", {}, {"!a.png"}, kNoEgl.c_str()},
     {"ObjWithoutEgl", {"obj", "{S}", kSkinArg, "--ani", kAnimationArg, "-o", "{O}"}, 0, "", {}, {"patch0_00.obj"}, kNoEgl.c_str()},
     {"InfoWithoutEgl", {"info", "{S}", kSkinArg}, 0, "", {"kind = skn\n"}, {}, kNoEgl.c_str()},
     {"TextureWithoutEgl", {"texture", "{S}", SceneFiles::kTexture, "-o", "{O}/t.png"}, 0, "", {}, {"t.png"}, kNoEgl.c_str()},

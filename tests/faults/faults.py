@@ -1,5 +1,5 @@
 """Plausible faults for run_faults.py: a snippet of product source (found once over the
-product folders: base/, pakmgr/, dds/, model/, export/, gl/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
+product folders: base/, pakmgr/, dds/, model/, export/, media/, gl/, cli/, app/), its replacement, and the ctest labels whose tests should catch it."""
 
 PAK = ["pakmgr"]
 READ = ["model"]
@@ -12,6 +12,7 @@ FRAMES = ["gl"]
 CLI = ["cli"]
 APP = ["app"]
 WRITE = ["robustness", "pakmgr"]
+MEDIA = ["media", "cli"]
 
 
 def fault(id, labels, find, replace, *moved):
@@ -232,8 +233,10 @@ FAULTS = [
     fault("cli-usage-exit-code", CLI, "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 2 };",
           "enum ExitCode : int { kOk = 0, kFailed = 1, kUsage = 1 };"),
     fault("cli-extract-failure-status", CLI, "return failed.empty() ? kOk : kFailed;", "return kOk;"),
-    fault("cli-frames-size-bound", CLI, "size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
-          "size.height < 1 || size.width > kMaxSide) {"),
+    fault("cli-frames-size-bound", CLI, "size.height < 1 || size.width > maxSide || size.height > maxSide) {",
+          "size.height < 1 || size.width > maxSide) {",
+          ("size.height < 1 || size.width > kMaxSide || size.height > kMaxSide) {",
+           "size.height < 1 || size.width > kMaxSide) {")),
     # two archive paths of one last name claimed as one source: the second overwrites the first
     fault("cli-extract-claims-by-last-name", CLI,
           "PakMgr::SafeFileName(node->Name(), names, PakMgr::NodePath(node, '\\\\'))",
@@ -283,4 +286,14 @@ FAULTS = [
           "            style()->standardIcon(state.paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));"),
     fault("app-extra-argument-opens", APP, "    if (UsageIsWrong(argc, argv)) {",
           "    if (UsageIsWrong(argc, argv) && argc < 0) {"),
+    # pictures and moving pictures
+    fault("picture-premultiplied-alpha", VIEW,
+          "        Unblend(image.rgba, Draw(context, core, kWhite));", ""),
+    fault("picture-rows-bottom-first", VIEW,
+          "    FlipRows(image.rgba, image.width, image.height);", ""),
+    fault("media-video-last-picture-cut", MEDIA,
+          "        if (m_packet->duration == 0) {", "        if (false) {"),
+    fault("render-turntable-once-too-far", CLI,
+          "kFullTurn * static_cast<float>(i) / static_cast<float>(pictures);",
+          "kFullTurn * static_cast<float>(i) / static_cast<float>(pictures - 1);"),
 ]

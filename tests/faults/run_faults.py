@@ -28,7 +28,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from faults import FAULTS  # noqa: E402
 
 REPO = Path(__file__).resolve().parents[2]
-PRODUCT_DIRS = ["base", "pakmgr", "dds", "model", "export", "gl", "cli", "app"]
+PRODUCT_DIRS = ["base", "pakmgr", "dds", "model", "export", "media", "gl", "cli", "app"]
 SOURCE_ENDINGS = (".cpp", ".h")
 TEST_CAP_SECONDS = 300
 BUILD_CAP_SECONDS = 1200

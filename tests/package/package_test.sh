@@ -54,6 +54,7 @@ fi
 # Dependencies: the libraries found by dpkg-shlibdeps and what is loaded at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libc6 libqt6widgets6 libqt6openglwidgets6 libdeflate0 libfontconfig1 \
+    libwebp7 libwebpmux3 libavcodec59 libavformat59 libavfilter8 libswscale6 \
     fonts-wqy-microhei fonts-dejavu-core qt6-translations-l10n qt6-qpa-plugins libegl-mesa0; do
     [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
         fail "Depends lacks $package: $depends"

@@ -73,6 +73,7 @@ void CRenderViewCore::ResetView() {
 void CRenderViewCore::ResetCamera() {
     m_nRotX = m_nRotY = m_nRotZ = 0;
     m_fPanX = m_fPanY = m_fZoom = 0;
+    m_fRotXExtra = m_fRotYExtra = 0;
 }
 
 bool CRenderViewCore::Render() {
@@ -229,8 +230,8 @@ void CRenderViewCore::PlaceCamera() {
     const Camera camera = FrameBox(min, max, m_fAspect, m_fZoom);
     gluLookAt(camera.x, camera.y, camera.eyeZ, camera.x, camera.y, 0.0, 0.0, 1.0, 0.0);
     glTranslatef(m_fPanX, m_fPanY, 0.0f);
-    glRotatef(static_cast<float>(m_nRotX), 1.0f, 0.0f, 0.0f);
-    glRotatef(static_cast<float>(m_nRotY), 0.0f, 1.0f, 0.0f);
+    glRotatef(static_cast<float>(m_nRotX) + m_fRotXExtra, 1.0f, 0.0f, 0.0f);
+    glRotatef(static_cast<float>(m_nRotY) + m_fRotYExtra, 0.0f, 1.0f, 0.0f);
     glRotatef(static_cast<float>(m_nRotZ), 0.0f, 0.0f, 1.0f);
 }
 

@@ -137,6 +137,10 @@ public:
     uint32_t m_clrBackground = kDefaultBackground;
     // Inspection aids, all off at start so that the picture is the plain one.
     bool m_bShowGrid = false;  // the ground grid under the model
+    // Turns in degrees added to m_nRotX and m_nRotY, fractions allowed, for pictures drawn
+    // from a camera of their own (a turntable's steps); the view's input leaves them alone.
+    float m_fRotXExtra = 0;
+    float m_fRotYExtra = 0;
 
 private:
     void SetProjection(float aspect);
