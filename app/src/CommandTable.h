@@ -52,6 +52,7 @@ inline constexpr uint16_t kShowSources = 32902;
 inline constexpr uint16_t kFileCompare = 32903;
 inline constexpr uint16_t kPackMod = 32904;
 inline constexpr uint16_t kModList = 32905;
+inline constexpr uint16_t kGallery = 32906;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

@@ -172,6 +172,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kHelpKeys, &F::OnHelpKeys},
         {Cmd::kShowSources, &F::OnShowSources},
         {Cmd::kFileCompare, &F::OnFileCompare},
+        {Cmd::kGallery, &F::OnGallery},
         {Cmd::kPackMod, &F::OnPackMod},
         {Cmd::kModList, &F::OnModList},
     };
@@ -317,6 +318,8 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     view->addAction(Action(Cmd::kViewToolBar));
     view->addAction(Action(Cmd::kViewStatusBar));
     view->addAction(Action(Cmd::kViewTree));
+    view->addSeparator();
+    view->addAction(Action(Cmd::kGallery));
 
     QMenu* help = m_helpMenu = bar->addMenu(QString());
     help->addAction(Action(Cmd::kHelpKeys));

@@ -34,6 +34,7 @@ namespace App {
 
 class CAboutDlg;
 class CAnimationBar;
+class CGallery;
 class CBonePicker;
 class CInfoPanel;
 class CStatusLine;
@@ -100,6 +101,8 @@ public:
     CStatusLine& Status() const { return *m_status; }
     CTimeline* Timeline() const { return m_timeline; }
     CInfoPanel* InfoPanel() const { return m_info; }
+    // The gallery window once it was opened, else null.
+    CGallery* Gallery() const { return m_gallery; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -202,6 +205,9 @@ private:
     void OnModelInfo();
     void OnViewFile();
     void OnHelpKeys();
+    // 视图 / 缩略图 (and 缩略图 on a folder): the gallery of the selected folder, or of the
+    // whole tree when none is selected.
+    void OnGallery();
     void ShowInfoPanel(bool show);
     // Selects a bone (-1: none): highlighted in the view, named in the status bar.
     void SelectBone(int index);
@@ -223,6 +229,7 @@ private:
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
     QDialog* m_removedList = nullptr;  // the last comparison's removed files
+    CGallery* m_gallery = nullptr;
     // The menus whose titles are retranslated.
     QMenu* m_fileMenu = nullptr;
     QMenu* m_settingsMenu = nullptr;

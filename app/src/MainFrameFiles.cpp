@@ -15,6 +15,7 @@
 #include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
+#include "Gallery.h"
 #include "GlView.h"
 #include "MainFrame.h"
 #include "Settings.h"
@@ -102,6 +103,10 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     }
     // The old items go before the tree they show is destroyed, and the model of the old
     // game with them: its skins, animations and parts belong to that game.
+    if (m_gallery) {
+        m_gallery->Forget();
+        m_gallery->close();
+    }
     m_pane->Forget();
     PutModelAway();
     m_pakMgr->Clear();

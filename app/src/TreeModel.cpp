@@ -242,6 +242,21 @@ QModelIndex CTreeModel::IndexOf(Item* item) const {
     return createIndex(m_filtering ? item->shownRow : item->row, 0, item);
 }
 
+QModelIndex CTreeModel::IndexOfNode(PakMgr::ITreeNode* node) const {
+    std::vector<PakMgr::ITreeNode*> path;
+    for (PakMgr::ITreeNode* n = node; n && n != m_items.front().node; n = n->GetParent()) {
+        path.push_back(n);
+    }
+    Item* item = &m_items.front();
+    for (auto it = path.rbegin(); it != path.rend() && item; ++it) {
+        BuildChildren(item);
+        const auto found = std::find_if(item->children.begin(), item->children.end(),
+                                        [&](const Item* child) { return child->node == *it; });
+        item = found != item->children.end() ? *found : nullptr;
+    }
+    return item && item != &m_items.front() ? IndexOf(item) : QModelIndex();
+}
+
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const auto& rows = Rows(ItemOrRoot(parent));
     if (column != 0 || row < 0 || row >= static_cast<int>(rows.size())) {

@@ -43,6 +43,8 @@ public:
     PakMgr::ITreeNode* NodeAt(const QModelIndex& index) const;
     Item* ItemAt(const QModelIndex& index) const;
     QModelIndex IndexOf(Item* item) const;
+    // The node's index, its folders read on the way; invalid when the filter hides it.
+    QModelIndex IndexOfNode(PakMgr::ITreeNode* node) const;
     // An item has children when its node has; such an item is a folder.
     bool IsFolder(const QModelIndex& index) const;
 

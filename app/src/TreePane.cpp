@@ -223,6 +223,22 @@ PakMgr::ITreeNode* CTreePane::SelectedFolder() const {
     return m_model->NodeAt(index);
 }
 
+void CTreePane::SelectNode(PakMgr::ITreeNode* node) {
+    const QModelIndex index = m_model->IndexOfNode(node);
+    if (!index.isValid()) {
+        return;
+    }
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) {
+        m_tree->expand(p);
+    }
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
+}
+
+QString CTreePane::FilterText() const {
+    return m_filter->text();
+}
+
 std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     if (!index.isValid() || index != m_tree->currentIndex()) {
         return nullptr;
@@ -230,8 +246,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     const auto action = m_context.action;
     auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
     if (m_model->IsFolder(index)) {
-        // A folder comes out whole, or every model inside converted.
-        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+        // A folder comes out whole, or every model inside converted, or shown as pictures.
+        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf, Cmd::kGallery}) {
             menu->addAction(action(id));
             action(id)->setEnabled(true);
             action(id)->setVisible(true);
@@ -305,6 +321,7 @@ void CTreePane::OnFilterChanged(const QString& text) {
     }
     const std::size_t matches = m_model->SetFilter(text);
     ShowNoMatch(m_model->Filtering() && matches == 0);
+    Q_EMIT FilterChanged(text);
     if (m_model->Filtering()) {
         if (matches > 0 && matches <= kMaxShownExpanded) {
             m_tree->expandAll();

@@ -67,6 +67,9 @@ public:
     // The selected file, or null (nothing selected, or a folder).
     PakMgr::ITreeNode* SelectedFile() const;
     PakMgr::ITreeNode* SelectedFolder() const;
+    // Makes the node the tree's current item, its folders expanded, in sight.
+    void SelectNode(PakMgr::ITreeNode* node);
+    QString FilterText() const;
 
     // The context menu of the selected item, its items enabled by the rules, or null
     // where no menu opens (no item, an item other than the selected one).
@@ -98,6 +101,8 @@ public:
 
 Q_SIGNALS:
     void CloseRequested();
+    // The filter's text changed (the tree shows its matches already).
+    void FilterChanged(const QString& text);
     // Double-click or Enter on a file: the command it stands for.
     void CommandRequested(uint16_t id);
 

@@ -77,6 +77,46 @@
     </message>
 </context>
 <context>
+    <name>App::CGallery</name>
+    <message>
+        <source>缩略图</source>
+        <translation>Thumbnails</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>缩略图 - %1</source>
+        <translation>Thumbnails - %1</translation>
+    </message>
+    <message>
+        <source>%1
+无法加载: %2</source>
+        <translation>%1
+can&apos;t be loaded: %2</translation>
+    </message>
+    <message>
+        <source>没有模型</source>
+        <translation>No models</translation>
+    </message>
+    <message>
+        <source>已取消: %1/%2</source>
+        <translation>Cancelled: %1/%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个模型</source>
+        <translation>
+            <numerusform>%n model</numerusform>
+            <numerusform>%n models</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>App::CHelpDlg</name>
     <message>
         <source>快捷键</source>
@@ -230,7 +270,7 @@
     </message>
     <message>
         <source>缩放到窗口大小</source>
-        <translation>Zoom to the window's size</translation>
+        <translation>Zoom to the window&apos;s size</translation>
     </message>
     <message>
         <source>每个纹素一个像素</source>
@@ -845,6 +885,16 @@ Pack a mod</translation>
 补丁列表</source>
         <translation>List the archives that override others and their conflicts
 Mods</translation>
+    </message>
+    <message>
+        <source>缩略图(&amp;G)</source>
+        <translation>Thumbnail &amp;Gallery</translation>
+    </message>
+    <message>
+        <source>把文件夹里的所有模型显示为缩略图
+缩略图</source>
+        <translation>Show every model of the folder as a picture
+Thumbnail Gallery</translation>
     </message>
 </context>
 <context>
