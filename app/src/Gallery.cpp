@@ -23,7 +23,9 @@ namespace App {
 
 namespace {
 
-constexpr int kPollMs = 15;       // how often the window takes the pictures made
+constexpr int kPollMs = 10;  // how often the window takes the pictures made
+// The most pictures put into tiles between two events: a warm cache hands them all at once.
+constexpr std::size_t kMostTilesPerPoll = 64;
 constexpr int kTilePadding = 16;  // around a picture in its cell
 constexpr QRgb kWaiting = 0x505050;
 constexpr QRgb kBroken = 0x7A2020;
@@ -149,6 +151,7 @@ void CGallery::closeEvent(QCloseEvent* event) {
 }
 
 void CGallery::StopJob() {
+    m_pending.clear();
     if (m_job && m_job->NeedsHelp()) {
         LetGoOfWindowContext();
     }
@@ -224,10 +227,15 @@ void CGallery::Poll() {
     }
     // Finished is asked first: what the workers made before it is taken next.
     const bool finished = m_job->Finished();
-    for (const Thumbnail& made : m_job->Take()) {
-        ShowTile(made);
+    std::vector<Thumbnail> made = m_job->Take();
+    m_pending.insert(m_pending.end(), std::make_move_iterator(made.begin()),
+                     std::make_move_iterator(made.end()));
+    const std::size_t now = std::min(m_pending.size(), kMostTilesPerPoll);
+    for (std::size_t i = 0; i < now; ++i) {
+        ShowTile(m_pending[i]);
     }
-    if (finished) {
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(now));
+    if (finished && m_pending.empty()) {
         m_poll->stop();
     }
     ShowProgress();
@@ -250,7 +258,7 @@ void CGallery::ShowTile(const Thumbnail& made) {
 
 void CGallery::ShowProgress() {
     const int total = static_cast<int>(m_skins.size());
-    const bool running = m_job && !m_job->Finished();
+    const bool running = m_job && (!m_job->Finished() || !m_pending.empty());
     m_cancel->setVisible(running && !m_cancelled);
     if (!m_job) {
         m_progress->setText(total == 0 ? tr("没有模型") : QString());

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <QWidget>
+
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+#include "Thumbnails.h"
 
 class QComboBox;
 class QLabel;
@@ -23,9 +25,6 @@ struct ITreeNode;
 }
 
 namespace App {
-
-class CThumbnailJob;
-struct Thumbnail;
 
 class CGallery final : public QWidget {
     Q_OBJECT
@@ -85,6 +84,7 @@ private:
     QLabel* m_sizeLabel = nullptr;
     QTimer* m_poll = nullptr;
     std::unique_ptr<CThumbnailJob> m_job;
+    std::vector<Thumbnail> m_pending;  // made, not yet in their tiles
     std::vector<PakMgr::ITreeNode*> m_skins;
     std::vector<std::string> m_names;                 // folded, for the filter
     std::vector<std::vector<std::string>> m_folders;  // folded, nearest first
