@@ -207,6 +207,7 @@ void CGallery::StartJob() {
         m_grid->addItem(item);
     }
     SetFilter(m_filter);
+    m_grid->scrollToTop();
     if (!m_skins.empty()) {
         QDir().mkpath(ThumbnailCacheFolder());
         m_job = std::make_unique<CThumbnailJob>(m_skins, m_size, ThumbnailCacheFolder());

@@ -26,6 +26,8 @@ void CVellModelBrowserMainFrame::OnGallery() {
         };
         m_gallery = new CGallery(this, std::move(hooks));
         connect(m_pane, &CTreePane::FilterChanged, m_gallery, &CGallery::SetFilter);
+        // First over the middle of the main window; where the user leaves it afterwards.
+        m_gallery->move(geometry().center() - m_gallery->rect().center());
     }
     m_gallery->ShowFolder(folder, m_pane->FilterText());
     m_gallery->show();
