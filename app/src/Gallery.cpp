@@ -4,12 +4,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -116,8 +116,6 @@ CGallery::CGallery(QWidget* owner, Hooks hooks)
             m_hooks.render(node);
         }
     });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
     Retranslate();
     resize(kInitialWidth, kInitialHeight);
 }
@@ -138,6 +136,15 @@ void CGallery::changeEvent(QEvent* event) {
         Retranslate();
     }
     QWidget::changeEvent(event);
+}
+
+void CGallery::keyPressEvent(QKeyEvent* event) {
+    // Escape closes it, as it closes the dialogs; the grid and the list pass it up.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CGallery::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 // drawn anew.
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -205,6 +206,24 @@ TEST_F(GalleryTest, AWarmCacheDrawsNothing) {
     ASSERT_EQ(files.size(), 2);
     for (const QFileInfo& file : files) {
         EXPECT_LE(file.size(), qint64{App::kMostThumbnailBytes}) << file.fileName().toStdString();
+    }
+
+    // A cache file that doesn't decode is drawn again, and replaced.
+    {
+        QFile spoilt(files.front().absoluteFilePath());
+        ASSERT_TRUE(spoilt.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        spoilt.write("RIFF not a picture");
+    }
+    gallery->close();
+    Choose("chars", Cmd::kGallery);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gallery->Done(); }, 20000));
+    EXPECT_EQ(gallery->Job()->Drawn(), 1u);
+    EXPECT_EQ(gallery->Job()->FromCache(), 1u);
+    {
+        QFile again(files.front().absoluteFilePath());
+        ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+        const QByteArray bytes = again.readAll();
+        EXPECT_EQ(App::DecodeThumbnail({bytes.begin(), bytes.end()}).size(), QSize(128, 128));
     }
 
     QComboBox* sizes = gallery->SizeBox();

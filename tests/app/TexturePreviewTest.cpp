@@ -10,6 +10,7 @@
 #include "AppTestUtil.h"
 #include "CommandTable.h"
 #include "FileViewer.h"
+#include "Gallery.h"
 #include "HelpDlg.h"
 #include "TexturePreview.h"
 #include "forge/dds.h"
@@ -209,6 +210,11 @@ TEST_F(TexturePreviewTest, EscapeClosesEveryChildWindow) {
          [&]() -> QWidget* {
              QTest::keyClick(frame.get(), Qt::Key_F1);
              return Opened<App::CHelpDlg>(frame.get());
+         }},
+        {"gallery",
+         [&]() -> QWidget* {
+             ClickMenuItem(Cmd::kGallery);
+             return frame->Gallery();
          }},
     };
     for (const Row& row : rows) {
