@@ -67,18 +67,19 @@ QImage ChannelPicture(const QImage& rgba, CTexturePreview::Channel channel) {
     if (channel == Channel::Colour) {
         return rgba;
     }
-    const int byte = channel == Channel::Red     ? 0
-                     : channel == Channel::Green ? 1
-                     : channel == Channel::Blue  ? 2
-                                                 : 3;
+    const std::size_t byte = channel == Channel::Red     ? 0
+                             : channel == Channel::Green ? 1
+                             : channel == Channel::Blue  ? 2
+                                                         : 3;
     QImage grey(rgba.size(), QImage::Format_RGBA8888);
     for (int y = 0; y < rgba.height(); ++y) {
         const uchar* from = rgba.constScanLine(y);
         uchar* to = grey.scanLine(y);
-        for (int x = 0; x < rgba.width(); ++x) {
-            const uchar value = from[4 * x + byte];
-            to[4 * x] = to[4 * x + 1] = to[4 * x + 2] = value;
-            to[4 * x + 3] = 0xFF;
+        const auto width = static_cast<std::size_t>(rgba.width());
+        for (std::size_t at = 0; at < 4 * width; at += 4) {
+            const uchar value = from[at + byte];
+            to[at] = to[at + 1] = to[at + 2] = value;
+            to[at + 3] = 0xFF;
         }
     }
     return grey;
