@@ -1,8 +1,5 @@
 #include "Thumbnails.h"
 
-#include <webp/decode.h>
-#include <webp/encode.h>
-
 #include <QCryptographicHash>
 #include <QFile>
 #include <QStandardPaths>
@@ -12,6 +9,7 @@
 #include "base/parallel.h"
 #include "base/text.h"
 #include "glcontext/glcontext.h"
+#include "media/media.h"
 #include "model/model.h"
 #include "model/records.h"
 #include "pakmgr/pakmgr.h"
@@ -24,7 +22,6 @@ namespace {
 
 // Changes whenever the pictures would: a new way of drawing makes every key new.
 constexpr const char* kKeyVersion = "vell-thumbnail-1";
-constexpr float kLossyQuality = 80;
 // A cache file larger than any picture it could hold is not read.
 constexpr qint64 kMostCacheFileBytes = qint64{kMaxThumbnailSize} * kMaxThumbnailSize * 4;
 
@@ -100,36 +97,19 @@ std::string ThumbnailKey(PakMgr::ITreeNode* skin, int size) {
 
 std::vector<uint8_t> EncodeThumbnail(const QImage& picture) {
     const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
-    const int stride = static_cast<int>(rgba.bytesPerLine());
-    uint8_t* out = nullptr;
-    std::size_t size =
-        WebPEncodeLosslessRGBA(rgba.constBits(), rgba.width(), rgba.height(), stride, &out);
-    if (size > kMostThumbnailBytes) {
-        WebPFree(out);
-        out = nullptr;
-        size = WebPEncodeRGBA(rgba.constBits(), rgba.width(), rgba.height(), stride, kLossyQuality,
-                              &out);
-    }
-    std::vector<uint8_t> bytes(out, out + size);
-    WebPFree(out);
-    return bytes;
+    const std::span<const uint8_t> pixels(rgba.constBits(),
+                                          static_cast<std::size_t>(rgba.sizeInBytes()));
+    return Media::EncodeWebpPicture(rgba.width(), rgba.height(), pixels, kMostThumbnailBytes);
 }
 
 QImage DecodeThumbnail(const std::vector<uint8_t>& bytes) {
-    int width = 0;
-    int height = 0;
-    if (!WebPGetInfo(bytes.data(), bytes.size(), &width, &height) || width <= 0 || height <= 0 ||
-        width > kMaxThumbnailSize || height > kMaxThumbnailSize) {
+    Media::WebpPicture picture;
+    if (!Media::DecodeWebpPicture(bytes, kMaxThumbnailSize, picture)) {
         return {};
     }
-    uint8_t* rgba = WebPDecodeRGBA(bytes.data(), bytes.size(), &width, &height);
-    if (!rgba) {
-        return {};
-    }
-    QImage picture =
-        QImage(rgba, width, height, qsizetype{width} * 4, QImage::Format_RGBA8888).copy();
-    WebPFree(rgba);
-    return picture;
+    return QImage(picture.rgba.data(), picture.width, picture.height, qsizetype{picture.width} * 4,
+                  QImage::Format_RGBA8888)
+        .copy();
 }
 
 // One worker's context and model: made at its first picture, put away on its own thread.
