@@ -1,5 +1,5 @@
 // One still picture as WebP, for caches of small pictures: lossless when that is small
-// enough, else lossy.
+// enough, else lossy at the best quality that fits.
 #include <webp/decode.h>
 #include <webp/encode.h>
 
@@ -9,13 +9,36 @@ namespace Media {
 
 namespace {
 
-constexpr float kLossyQuality = 80;
 constexpr int kBytesPerPixel = 4;
+// Lossy qualities tried in turn until the picture fits; the last one is kept whatever it takes.
+constexpr float kLossyQualities[] = {80, 50, 20, 0};
 
-// libwebp's buffers go back to libwebp.
-std::vector<uint8_t> Taken(uint8_t* out, std::size_t size) {
-    std::vector<uint8_t> bytes(out, out + size);
-    WebPFree(out);
+// One encoding through libwebp's full interface: lossless keeps every pixel exactly, the
+// colour under a transparent pixel too.
+std::vector<uint8_t> Encode(int width, int height, std::span<const uint8_t> rgba, bool lossless,
+                            float quality) {
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) {
+        return {};
+    }
+    config.lossless = lossless ? 1 : 0;
+    config.exact = 1;
+    config.quality = quality;
+    picture.use_argb = lossless ? 1 : 0;
+    picture.width = width;
+    picture.height = height;
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    std::vector<uint8_t> bytes;
+    if (WebPPictureImportRGBA(&picture, rgba.data(), width * kBytesPerPixel) &&
+        WebPEncode(&config, &picture)) {
+        bytes.assign(writer.mem, writer.mem + writer.size);
+    }
+    WebPPictureFree(&picture);
+    WebPMemoryWriterClear(&writer);
     return bytes;
 }
 
@@ -27,17 +50,14 @@ std::vector<uint8_t> EncodeWebpPicture(int width, int height, std::span<const ui
         rgba.size() != std::size_t(width) * std::size_t(height) * kBytesPerPixel) {
         return {};
     }
-    const int stride = width * kBytesPerPixel;
-    uint8_t* out = nullptr;
-    const std::size_t size = WebPEncodeLosslessRGBA(rgba.data(), width, height, stride, &out);
-    if (size > 0 && size <= mostBytes) {
-        return Taken(out, size);
+    std::vector<uint8_t> bytes = Encode(width, height, rgba, true, 100);
+    for (const float quality : kLossyQualities) {
+        if (!bytes.empty() && bytes.size() <= mostBytes) {
+            break;
+        }
+        bytes = Encode(width, height, rgba, false, quality);
     }
-    WebPFree(out);
-    out = nullptr;
-    const std::size_t lossy =
-        WebPEncodeRGBA(rgba.data(), width, height, stride, kLossyQuality, &out);
-    return Taken(out, lossy);
+    return bytes;
 }
 
 bool DecodeWebpPicture(std::span<const uint8_t> bytes, int mostSide, WebpPicture& picture) {

@@ -53,8 +53,9 @@ struct IMovieWriter {
 std::unique_ptr<IMovieWriter> CreateMovieWriter(Format format, const std::string& path,
                                                 const MovieOptions& options);
 
-// One still picture as WebP (a cache's small pictures): lossless when that takes at most
-// `mostBytes`, else lossy. Empty when the size and the pixels don't agree.
+// One still picture as WebP (a cache's small pictures): lossless (every pixel exact) when that
+// takes at most `mostBytes`, else lossy at the best of a few qualities that fits (the lowest
+// when none does). Empty when the size and the pixels don't agree.
 std::vector<uint8_t> EncodeWebpPicture(int width, int height, std::span<const uint8_t> rgba,
                                        std::size_t mostBytes);
 
