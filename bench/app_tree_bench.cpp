@@ -120,6 +120,33 @@ void BM_FilterKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterKeystroke)->Arg(200000)->Unit(benchmark::kMillisecond);
 
+// One keystroke of a pattern: a wildcard over names, a path whose folders are compared, and
+// one that every file matches (each file's folders walked, every item shown).
+void BM_WildcardFilterKeystroke(benchmark::State& state) {
+    static const QString kPatterns[][2] = {
+        {QStringLiteral("*_1?.dat"), QStringLiteral("file_2*")},
+        {QStringLiteral("dir1_3/*.dat"), QStringLiteral("dir2_*/file_1*.dat")},
+        {QStringLiteral("dir*/*.dat"), QStringLiteral("*.dat")},
+    };
+    const auto& pair = kPatterns[state.range(1)];
+    const std::string& folder = GameFolder(static_cast<std::size_t>(state.range(0)));
+    App::CVellModelBrowserMainFrame frame;
+    frame.Create();
+    frame.OpenGameFolder(QString::fromStdString(folder));
+    frame.TreeModel()->SetFilter(QStringLiteral("x"));
+    std::size_t matches = 0;
+    int i = 0;
+    for (auto _ : state) {
+        matches = frame.TreeModel()->SetFilter(pair[++i % 2]);
+    }
+    state.counters["matches"] = static_cast<double>(matches);
+}
+BENCHMARK(BM_WildcardFilterKeystroke)
+    ->Args({200000, 0})
+    ->Args({200000, 1})
+    ->Args({200000, 2})
+    ->Unit(benchmark::kMillisecond);
+
 // The first keystroke right after opening, before the names were prepared between events:
 // it also reads and names every folder's children once.
 void BM_FirstFilterKeystroke(benchmark::State& state) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Takes the README's three screenshots with the real viewer on the sample game, and its GIF.
+"""Takes the README's four screenshots with the real viewer on the sample game, and its GIF.
 
 Run it under a virtual display of 1280x900 pixels, after a build:
 
@@ -9,7 +9,8 @@ It opens build/test/sample-game (made with `vell make-sample` when missing), cli
 through the tree as a user would (渲染模型 on hero.skn, 显示动画 on hero.ani, "walk",
 Alt+K; then 设置 / 光照, 地面网格 and 模型信息 with the walk held by Space) and writes
 docs/screenshot-model.png, docs/screenshot-skeleton.png and docs/screenshot-panel.png, cut
-to the main window; `vell render` draws the walk as docs/walk.gif. The viewer's settings go to a temporary folder, so the pictures don't
+to the main window; then 视图 / 缩略图 on a crowd of 23 characters (build/test/sample-crowd)
+for docs/screenshot-gallery.png (`--gallery` after the build folder takes that one alone); `vell render` draws the walk as docs/walk.gif. The viewer's settings go to a temporary folder, so the pictures don't
 depend on how it was last left. Input goes through the XTest extension and pictures come from XGetImage,
 both through ctypes: nothing to install beyond libX11 and libXtst. The clicks follow the
 window's default layout (960x720, centred): the tree's first row, the animation list and
@@ -144,9 +145,41 @@ class Display:
             f.write(png)
 
 
+GALLERY = (190, 130, 900, 640)  # the gallery window, centred over the main one
+
+
+def gallery(build, docs):
+    """视图 / 缩略图 (Alt+V, G) on a crowd of the sample's characters."""
+    game = os.path.join(build, "sample-crowd")
+    if not os.path.isdir(game):
+        subprocess.run([os.path.join(build, "cli", "vell"), "make-sample", game,
+                        "--characters", "23"], check=True)
+    config = tempfile.TemporaryDirectory()
+    app = subprocess.Popen([os.path.join(build, "app", "VellModelBrowser"), game],
+                           env=dict(os.environ, XDG_CONFIG_HOME=config.name,
+                                    XDG_CACHE_HOME=config.name),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        x = Display()
+        time.sleep(8)
+        x.click(*FIRST_TREE_ROW)         # the window takes the keys
+        x.key("Alt_L+v")
+        time.sleep(0.8)
+        x.key("g")
+        time.sleep(8)
+        x.save(os.path.join(docs, "screenshot-gallery.png"), GALLERY)
+    finally:
+        app.terminate()
+        app.wait()
+        config.cleanup()
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/test"
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    if len(sys.argv) > 2 and sys.argv[2] == "--gallery":
+        gallery(build, os.path.join(root, "docs"))
+        return
     game = os.path.join(build, "sample-game")
     if not os.path.isdir(game):
         subprocess.run([os.path.join(build, "cli", "vell"), "make-sample", game], check=True)
@@ -218,6 +251,7 @@ def main():
         app.terminate()
         app.wait()
         config.cleanup()
+    gallery(build, docs)
 
 
 if __name__ == "__main__":

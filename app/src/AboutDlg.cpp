@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "GlView.h"
+#include "MainFrame.h"
 
 namespace App {
 
@@ -45,7 +46,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, CVellModelBrowserRenderView& view) : QDial
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
 
-    const QString title = parent ? parent->windowTitle() : QString();
+    const QString title = ProductTitle();
     m_title =
         new QLabel(QStringLiteral("%1\n\n%2").arg(title, tr("Vell 角色模型查看与转换工具")), this);
     m_title->setAlignment(Qt::AlignCenter);

@@ -115,6 +115,9 @@ constexpr std::array kCommands = {
     CommandInfo{kModList, QT_TRANSLATE_NOOP("App::Commands", "补丁列表(&I)..."), nullptr,
                 QT_TRANSLATE_NOOP("App::Commands", "列出覆盖其他包的包和它们的冲突\n补丁列表"),
                 nullptr},
+    CommandInfo{kGallery, QT_TRANSLATE_NOOP("App::Commands", "缩略图(&G)"), nullptr,
+                QT_TRANSLATE_NOOP("App::Commands", "把文件夹里的所有模型显示为缩略图\n缩略图"),
+                nullptr},
     CommandInfo{kPaneClose, nullptr, nullptr, nullptr, nullptr},
     // Each language is named in itself, in either language.
     CommandInfo{kLanguageChinese, "中文", nullptr, nullptr, nullptr},

@@ -57,6 +57,7 @@ inline constexpr uint16_t kModList = 32905;
 inline constexpr uint16_t kCopyPicture = 32906;
 inline constexpr uint16_t kExportMovie = 32907;
 inline constexpr uint16_t kImportGltf = 32908;
+inline constexpr uint16_t kGallery = 32909;
 inline constexpr uint16_t kPaneClose = 0xE152;
 inline constexpr uint16_t kFirstPart = 1000;
 }  // namespace Cmd

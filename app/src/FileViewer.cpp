@@ -137,6 +137,9 @@ CFileViewer::CFileViewer(QWidget* owner, const QString& name, std::vector<uint8_
         m_find->setFocus(Qt::ShortcutFocusReason);
         m_find->selectAll();
     });
+    // Escape closes it, as it closes the dialogs.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     Retranslate();
     resize(kInitialWidth, kInitialHeight);
     m_text->setFocus();

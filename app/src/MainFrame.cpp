@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -99,6 +100,16 @@ QString Title() {
     return CVellModelBrowserMainFrame::tr(kTitle);
 }
 
+QString ProductTitle() {
+    return Title() + QString::fromStdString(VersionSuffix(kProductVersion));
+}
+
+void CVellModelBrowserMainFrame::ShowTitle() {
+    setWindowTitle(m_gameFolder.isEmpty()
+                       ? ProductTitle()
+                       : tr("%1 - %2").arg(QDir::toNativeSeparators(m_gameFolder), ProductTitle()));
+}
+
 std::string ObjComment() {
     return Base::Utf8ToGbk(std::string(kTitle) + VersionSuffix(kProductVersion));
 }
@@ -165,6 +176,7 @@ CVellModelBrowserMainFrame::CVellModelBrowserMainFrame()
         {Cmd::kHelpKeys, &F::OnHelpKeys},
         {Cmd::kShowSources, &F::OnShowSources},
         {Cmd::kFileCompare, &F::OnFileCompare},
+        {Cmd::kGallery, &F::OnGallery},
         {Cmd::kPackMod, &F::OnPackMod},
         {Cmd::kModList, &F::OnModList},
     };
@@ -264,7 +276,7 @@ void CVellModelBrowserMainFrame::Retranslate() {
     m_languageMenu->setTitle(tr("语言"));
     m_viewMenu->setTitle(tr("视图(&V)"));
     m_helpMenu->setTitle(tr("帮助(&H)"));
-    setWindowTitle(Title() + QString::fromStdString(VersionSuffix(kProductVersion)));
+    ShowTitle();
     m_status->Retranslate();
     m_bar->Retranslate();
     // The model's state names its counts in words.
@@ -312,6 +324,8 @@ void CVellModelBrowserMainFrame::CreateMenus() {
     view->addAction(Action(Cmd::kViewToolBar));
     view->addAction(Action(Cmd::kViewStatusBar));
     view->addAction(Action(Cmd::kViewTree));
+    view->addSeparator();
+    view->addAction(Action(Cmd::kGallery));
 
     QMenu* help = m_helpMenu = bar->addMenu(QString());
     help->addAction(Action(Cmd::kHelpKeys));

@@ -38,6 +38,7 @@ namespace App {
 
 class CAboutDlg;
 class CAnimationBar;
+class CGallery;
 class CBonePicker;
 class CInfoPanel;
 class CStatusLine;
@@ -54,6 +55,9 @@ std::string VersionSuffix(const int (&version)[4]);
 inline constexpr const char* kTitle =
     QT_TRANSLATE_NOOP("App::CVellModelBrowserMainFrame", "Vell 模型浏览器");
 QString Title();
+// The title with the version suffix ("Vell 模型浏览器v1.0"), as the about box shows it; the
+// window puts the open game folder before it.
+QString ProductTitle();
 // The comment at the head of every OBJ file: the title with the version, in Chinese, code
 // page 936, whatever the language shown.
 std::string ObjComment();
@@ -101,6 +105,8 @@ public:
     CStatusLine& Status() const { return *m_status; }
     CTimeline* Timeline() const { return m_timeline; }
     CInfoPanel* InfoPanel() const { return m_info; }
+    // The gallery window once it was opened, else null.
+    CGallery* Gallery() const { return m_gallery; }
     QTreeView* Tree() const;
     CTreeModel* TreeModel() const;
     QComboBox* AnimationList() const;
@@ -148,6 +154,10 @@ private:
     // Files and the tree pane.
     void OpenGame();
     void OnFileClose();
+    // Puts the model shown away: no skin, animation or part of it is left.
+    void PutModelAway();
+    // The window's title: the open game folder, then the program's.
+    void ShowTitle();
     void OnSaveFileList();
     void OnSaveScreenshot();
     void OnCopyPicture();
@@ -206,6 +216,9 @@ private:
     void OnModelInfo();
     void OnViewFile();
     void OnHelpKeys();
+    // 视图 / 缩略图 (and 缩略图 on a folder): the gallery of the selected folder, or of the
+    // whole tree when none is selected.
+    void OnGallery();
     void ShowInfoPanel(bool show);
     // Selects a bone (-1: none): highlighted in the view, named in the status bar.
     void SelectBone(int index);
@@ -227,6 +240,7 @@ private:
     CTreePane* m_pane = nullptr;
     QMenu* m_recentMenu = nullptr;
     QDialog* m_removedList = nullptr;  // the last comparison's removed files
+    CGallery* m_gallery = nullptr;
     // The menus whose titles are retranslated.
     QMenu* m_fileMenu = nullptr;
     QMenu* m_settingsMenu = nullptr;

@@ -114,7 +114,7 @@ void CVellModelBrowserMainFrame::ShowComparison(const PakMgr::Comparison& result
         marks[change.newNode] = isNew ? CTreeModel::Mark::Added : CTreeModel::Mark::Changed;
     }
     const std::size_t changed = marks.size() - added;
-    TreeModel()->SetMarks(std::move(marks));
+    m_pane->ShowMarks(std::move(marks));
     if (m_removedList) {
         m_removedList->close();
     }

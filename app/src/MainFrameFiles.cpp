@@ -13,6 +13,7 @@
 #include "AnimationBar.h"
 #include "CommandTable.h"
 #include "Dialogs.h"
+#include "Gallery.h"
 #include "GlView.h"
 #include "MainFrame.h"
 #include "Settings.h"
@@ -94,9 +95,14 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
         ShowInfo(this, NoGameText(path, trial->GetSkippedArchives()));
         return false;
     }
-    // The old items go before the tree they show is destroyed.
+    // The old items go before the tree they show is destroyed, and the model of the old
+    // game with them: its skins, animations and parts belong to that game.
+    if (m_gallery) {
+        m_gallery->Forget();
+        m_gallery->close();
+    }
     m_pane->Forget();
-    m_loadedSkins.clear();
+    PutModelAway();
     m_pakMgr->Clear();
     if (!m_pakMgr->Open(path)) {
         // The folder changed under us between the two reads; show what could be read.
@@ -105,9 +111,14 @@ bool CVellModelBrowserMainFrame::OpenGameFolder(const QString& folder) {
     m_pakMgr->BuildTree();
     m_pane->ShowTree();
     m_gameFolder = QFileInfo(folder).absoluteFilePath();
+    ShowTitle();
     SetLastFolder(kGameFolderKind, m_gameFolder);
     AddRecentFolder(m_gameFolder);
     RebuildRecentMenu();
+    m_status->ShowText(
+        tr("已打开 %1, %2")
+            .arg(tr("%n 个档案", nullptr, static_cast<int>(m_pakMgr->GetArchiveNames().size())),
+                 tr("%n 个文件", nullptr, static_cast<int>(TreeModel()->FileCount()))));
     // The archives that could not be read, once the others are shown.
     if (const auto skipped = m_pakMgr->GetSkippedArchives(); !skipped.empty()) {
         ShowInfo(this, tr("这些档案无法读取, 已跳过:\n%1").arg(SkippedList(skipped)));
@@ -150,7 +161,15 @@ void CVellModelBrowserMainFrame::dropEvent(QDropEvent* event) {
 
 // Releases what is shown; the tree stays.
 void CVellModelBrowserMainFrame::OnFileClose() {
-    m_view->makeCurrent();
+    PutModelAway();
+}
+
+void CVellModelBrowserMainFrame::PutModelAway() {
+    // The model's textures are deleted in the context that made them (none before the view
+    // first showed).
+    if (m_view->context()) {
+        m_view->makeCurrent();
+    }
     m_model->Clear();
     Model::selectedBone = -1;
     m_loadedSkins.clear();

@@ -107,7 +107,7 @@ void CVellModelBrowserMainFrame::WriteMod(const PakMgr::PackPlan& plan, const QS
                                                               : CTreeModel::Mark::Changed;
         }
     }
-    TreeModel()->SetMarks(std::move(marks));
+    m_pane->ShowMarks(std::move(marks));
     // An imported model is shown as the game now has it.
     if (!m_showAfterPack.empty()) {
         if (PakMgr::ITreeNode* skin = PakMgr::FindPath(*m_pakMgr, m_showAfterPack)) {

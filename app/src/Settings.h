@@ -21,6 +21,7 @@ inline constexpr const char* kFramesExportKind = "frames";
 inline constexpr const char* kFileListKind = "filelist";
 inline constexpr const char* kScreenshotKind = "screenshot";
 inline constexpr const char* kMovieKind = "movie";
+inline constexpr const char* kTextureKind = "texture";
 inline constexpr const char* kCompareFolderKind = "compare";
 
 QString LastFolder(const char* kind);

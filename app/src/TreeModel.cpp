@@ -4,6 +4,7 @@
 
 #include <QBrush>
 
+#include "NameFilter.h"
 #include "base/text.h"
 #include "pakmgr/pakmgr.h"
 
@@ -40,11 +41,13 @@ void CTreeModel::SetRoot(PakMgr::ITreeNode* root, PakMgr::IPakMgr* mgr) {
     m_mgr = root ? mgr : nullptr;
     m_records.clear();
     m_marks.clear();
+    m_files = 0;
     if (m_mgr) {
         const uint32_t count = m_mgr->GetFileCount();
         for (uint32_t i = 0; i < count; ++i) {
             ++m_records[m_mgr->GetEntryNode(i)];
         }
+        m_files = m_records.size();
         std::erase_if(m_records, [](const auto& r) { return r.second < 2; });
     }
     m_items.clear();
@@ -121,6 +124,16 @@ uint32_t CTreeModel::Records(const PakMgr::ITreeNode* node) const {
 
 void CTreeModel::SetMarks(std::unordered_map<const PakMgr::ITreeNode*, Mark> marks) {
     m_marks = std::move(marks);
+    // A folder holding a marked file is changed itself; the root is no row.
+    std::vector<const PakMgr::ITreeNode*> files;
+    for (const auto& [node, mark] : m_marks) {
+        files.push_back(node);
+    }
+    for (const PakMgr::ITreeNode* file : files) {
+        for (PakMgr::ITreeNode* p = const_cast<PakMgr::ITreeNode*>(file)->GetParent();
+             p && p->GetParent() && m_marks.emplace(p, Mark::Changed).second; p = p->GetParent()) {
+        }
+    }
     // Every row may change its colour.
     Q_EMIT layoutChanged();
 }
@@ -130,25 +143,42 @@ CTreeModel::Mark CTreeModel::MarkOf(const PakMgr::ITreeNode* node) const {
     return found != m_marks.end() ? found->second : Mark::None;
 }
 
+bool CTreeModel::Passes(const Item& item, const NameFilter& filter,
+                        std::vector<std::string_view>& folders) const {
+    if (item.folder || !filter.MatchesName(item.lower) ||
+        (m_overriddenOnly && Records(item.node) < 2) ||
+        (m_markedOnly && MarkOf(item.node) == Mark::None)) {
+        return false;
+    }
+    if (!filter.NeedsFolders()) {
+        return true;
+    }
+    folders.clear();
+    for (const Item* p = item.parent; p && p->parent; p = p->parent) {
+        folders.emplace_back(p->lower);
+    }
+    return filter.MatchesFolders(folders);
+}
+
 std::size_t CTreeModel::SetFilter(const QString& text) {
     // Folded as the names are; compared in UTF-8, where no match starts inside a character.
-    const std::string needle =
-        Base::GbkToUtf8(Base::LowerAscii(Base::Utf8ToGbk(text.toStdString())));
-    if (needle.empty() && !m_overriddenOnly && !m_filtering) {
+    const NameFilter filter(Base::GbkToUtf8(Base::LowerAscii(Base::Utf8ToGbk(text.toStdString()))));
+    const bool narrowed = !filter.Empty() || m_overriddenOnly || m_markedOnly;
+    if (!narrowed && !m_filtering) {
         return 0;
     }
     beginResetModel();
     std::size_t matches = 0;
-    m_filtering = !needle.empty() || m_overriddenOnly;
+    m_filtering = narrowed;
     if (m_filtering) {
         BuildAll();
         for (Item& item : m_items) {
             item.visible = false;
             item.shown.clear();
         }
+        std::vector<std::string_view> folders;
         for (Item& item : m_items) {
-            if (item.folder || item.lower.find(needle) == std::string::npos ||
-                (m_overriddenOnly && Records(item.node) < 2)) {
+            if (!Passes(item, filter, folders)) {
                 continue;
             }
             ++matches;
@@ -210,6 +240,21 @@ QModelIndex CTreeModel::IndexOf(Item* item) const {
         return {};
     }
     return createIndex(m_filtering ? item->shownRow : item->row, 0, item);
+}
+
+QModelIndex CTreeModel::IndexOfNode(PakMgr::ITreeNode* node) const {
+    std::vector<PakMgr::ITreeNode*> path;
+    for (PakMgr::ITreeNode* n = node; n && n != m_items.front().node; n = n->GetParent()) {
+        path.push_back(n);
+    }
+    Item* item = &m_items.front();
+    for (auto it = path.rbegin(); it != path.rend() && item; ++it) {
+        BuildChildren(item);
+        const auto found = std::find_if(item->children.begin(), item->children.end(),
+                                        [&](const Item* child) { return child->node == *it; });
+        item = found != item->children.end() ? *found : nullptr;
+    }
+    return item && item != &m_items.front() ? IndexOf(item) : QModelIndex();
 }
 
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -281,7 +326,10 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
 // comparison found.
 QString CTreeModel::ToolTip(const Item& item) const {
     PakMgr::PakEntry entry;
-    if (item.folder || !m_mgr || !item.node || item.node->GetIndex() < 0 ||
+    if (item.folder) {
+        return MarkOf(item.node) == Mark::None ? QString() : tr("比较: 含有变更的文件");
+    }
+    if (!m_mgr || !item.node || item.node->GetIndex() < 0 ||
         !m_mgr->GetEntry(static_cast<uint32_t>(item.node->GetIndex()), entry)) {
         return {};
     }

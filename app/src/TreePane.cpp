@@ -89,10 +89,20 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
         m_model->SetOverriddenOnly(on);
         OnFilterChanged(m_filter->text());
     });
+    // And after a comparison: only the files it marked.
+    m_markedOnly = new QToolButton(this);
+    m_markedOnly->setObjectName(QStringLiteral("markedOnly"));
+    m_markedOnly->setCheckable(true);
+    m_markedOnly->setVisible(false);
+    connect(m_markedOnly, &QToolButton::toggled, this, [this](bool on) {
+        m_model->SetMarkedOnly(on);
+        OnFilterChanged(m_filter->text());
+    });
     auto* filterRow = new QHBoxLayout;
     filterRow->setContentsMargins(0, 0, 0, 0);
     filterRow->addWidget(m_filter, 1);
     filterRow->addWidget(m_overriddenOnly);
+    filterRow->addWidget(m_markedOnly);
     layout->addLayout(filterRow);
 
     m_model = new CTreeModel(this);
@@ -120,6 +130,17 @@ CTreePane::CTreePane(QWidget* parent, Context context, CStatusLine& status)
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CTreePane::OnContextMenu);
     connect(m_tree, &QTreeView::activated, this, &CTreePane::OnActivated);
     layout->addWidget(m_tree, 1);
+    m_noMatch = new QLabel(m_tree->viewport());
+    m_noMatch->setObjectName(QStringLiteral("noMatch"));
+    m_noMatch->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_noMatch->setWordWrap(true);
+    m_noMatch->setEnabled(false);  // drawn in the style's grey
+    m_noMatch->hide();
+    // Laid out in the viewport, so it follows the tree's size.
+    auto* noMatchLayout = new QVBoxLayout(m_tree->viewport());
+    noMatchLayout->setContentsMargins(4, 8, 4, 0);
+    noMatchLayout->addWidget(m_noMatch, 0, Qt::AlignTop);
+    noMatchLayout->addStretch(1);
     Retranslate();
 }
 
@@ -128,6 +149,9 @@ void CTreePane::Retranslate() {
     m_filter->setPlaceholderText(tr("查找文件"));
     m_overriddenOnly->setText(tr("仅覆盖"));
     m_overriddenOnly->setToolTip(tr("只显示覆盖了其他包中副本的文件"));
+    m_markedOnly->setText(tr("仅变更"));
+    m_markedOnly->setToolTip(tr("只显示比较标出的新增和已更改的文件"));
+    m_noMatch->setText(tr("没有相符的文件"));
 }
 
 void CTreePane::changeEvent(QEvent* event) {
@@ -147,6 +171,26 @@ void CTreePane::Forget() {
     }
     m_model->Clear();
     m_expandedBeforeFilter.clear();
+    // The marks went with the tree, and so does the switch that keeps them.
+    m_markedOnly->setChecked(false);
+    m_markedOnly->setVisible(false);
+    ShowNoMatch(false);
+}
+
+void CTreePane::ShowMarks(std::unordered_map<const PakMgr::ITreeNode*, CTreeModel::Mark> marks) {
+    m_model->SetMarks(std::move(marks));
+    const bool any = m_model->HasMarks();
+    if (!any) {
+        m_markedOnly->setChecked(false);
+    }
+    m_markedOnly->setVisible(any);
+    if (m_markedOnly->isChecked()) {
+        OnFilterChanged(m_filter->text());
+    }
+}
+
+void CTreePane::ShowNoMatch(bool none) {
+    m_noMatch->setVisible(none);
 }
 
 void CTreePane::ShowTree() {
@@ -181,6 +225,22 @@ PakMgr::ITreeNode* CTreePane::SelectedFolder() const {
     return m_model->NodeAt(index);
 }
 
+void CTreePane::SelectNode(PakMgr::ITreeNode* node) {
+    const QModelIndex index = m_model->IndexOfNode(node);
+    if (!index.isValid()) {
+        return;
+    }
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) {
+        m_tree->expand(p);
+    }
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
+}
+
+QString CTreePane::FilterText() const {
+    return m_filter->text();
+}
+
 std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     if (!index.isValid() || index != m_tree->currentIndex()) {
         return nullptr;
@@ -188,8 +248,8 @@ std::unique_ptr<QMenu> CTreePane::BuildPopup(const QModelIndex& index) {
     const auto action = m_context.action;
     auto menu = std::make_unique<QMenu>(QStringLiteral("TreePopup"));
     if (m_model->IsFolder(index)) {
-        // A folder comes out whole, or every model inside converted.
-        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf}) {
+        // A folder comes out whole, or every model inside converted, or shown as pictures.
+        for (const uint16_t id : {Cmd::kExportFile, Cmd::kConvertToGltf, Cmd::kGallery}) {
             menu->addAction(action(id));
             action(id)->setEnabled(true);
             action(id)->setVisible(true);
@@ -268,6 +328,8 @@ void CTreePane::OnFilterChanged(const QString& text) {
         }
     }
     const std::size_t matches = m_model->SetFilter(text);
+    ShowNoMatch(m_model->Filtering() && matches == 0);
+    Q_EMIT FilterChanged(text);
     if (m_model->Filtering()) {
         if (matches > 0 && matches <= kMaxShownExpanded) {
             m_tree->expandAll();

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "FolderJob.h"
 #include "TreeModel.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTimer;
@@ -50,6 +52,13 @@ public:
     CTreeModel* Model() const { return m_model; }
     QLineEdit* FilterBox() const { return m_filter; }
     QToolButton* OverriddenOnlySwitch() const { return m_overriddenOnly; }
+    // 仅变更: shown while a comparison's marks are, keeps only the marked files.
+    QToolButton* MarkedOnlySwitch() const { return m_markedOnly; }
+    // Said over the tree when the filter leaves nothing; hidden otherwise.
+    QLabel* NoMatchNote() const { return m_noMatch; }
+
+    // Marks the tree's files (CTreeModel::SetMarks) and offers 仅变更 while there are marks.
+    void ShowMarks(std::unordered_map<const PakMgr::ITreeNode*, CTreeModel::Mark> marks);
 
     // Forgets every item (and stops a folder job) before the manager's tree goes.
     void Forget();
@@ -58,6 +67,9 @@ public:
     // The selected file, or null (nothing selected, or a folder).
     PakMgr::ITreeNode* SelectedFile() const;
     PakMgr::ITreeNode* SelectedFolder() const;
+    // Makes the node the tree's current item, its folders expanded, in sight.
+    void SelectNode(PakMgr::ITreeNode* node);
+    QString FilterText() const;
 
     // The context menu of the selected item, its items enabled by the rules, or null
     // where no menu opens (no item, an item other than the selected one).
@@ -90,6 +102,8 @@ public:
 
 Q_SIGNALS:
     void CloseRequested();
+    // The filter's text changed (the tree shows its matches already).
+    void FilterChanged(const QString& text);
     // Double-click or Enter on a file: the command it stands for.
     void CommandRequested(uint16_t id);
 
@@ -99,6 +113,8 @@ protected:
 private:
     void Retranslate();
     void OnFilterChanged(const QString& text);
+    // Says "nothing matches" over the tree when the filter left no file.
+    void ShowNoMatch(bool none);
     void OnContextMenu(const QPoint& position);
     void OnActivated(const QModelIndex& index);
     // One folder job at a time: a second one is refused, saying so, before it asks anything.
@@ -117,6 +133,8 @@ private:
     QLabel* m_title = nullptr;
     QLineEdit* m_filter = nullptr;
     QToolButton* m_overriddenOnly = nullptr;
+    QToolButton* m_markedOnly = nullptr;
+    QLabel* m_noMatch = nullptr;
     QTreeView* m_tree = nullptr;
     CTreeModel* m_model = nullptr;
     QTimer* m_prepareTimer = nullptr;

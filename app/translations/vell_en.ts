@@ -77,6 +77,46 @@
     </message>
 </context>
 <context>
+    <name>App::CGallery</name>
+    <message>
+        <source>缩略图</source>
+        <translation>Thumbnails</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>缩略图 - %1</source>
+        <translation>Thumbnails - %1</translation>
+    </message>
+    <message>
+        <source>%1
+无法加载: %2</source>
+        <translation>%1
+can&apos;t be loaded: %2</translation>
+    </message>
+    <message>
+        <source>没有模型</source>
+        <translation>No models</translation>
+    </message>
+    <message>
+        <source>已取消: %1/%2</source>
+        <translation>Cancelled: %1/%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个模型</source>
+        <translation>
+            <numerusform>%n model</numerusform>
+            <numerusform>%n models</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>App::CHelpDlg</name>
     <message>
         <source>快捷键</source>
@@ -246,6 +286,33 @@
     </message>
 </context>
 <context>
+    <name>App::CTexturePreview</name>
+    <message>
+        <source>适合</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>缩放到窗口大小</source>
+        <translation>Zoom to the window&apos;s size</translation>
+    </message>
+    <message>
+        <source>每个纹素一个像素</source>
+        <translation>One pixel a texel</translation>
+    </message>
+    <message>
+        <source>颜色</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>仅Alpha</source>
+        <translation>Alpha only</translation>
+    </message>
+    <message>
+        <source>另存为PNG</source>
+        <translation>Save as PNG</translation>
+    </message>
+</context>
+<context>
     <name>App::CTimeline</name>
     <message>
         <source>播放/暂停 (Space)</source>
@@ -284,6 +351,10 @@ Compared: changed</translation>
             <numerusform>, overriding %n copy</numerusform>
             <numerusform>, overriding %n copies</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>比较: 含有变更的文件</source>
+        <translation>Compared: holds changed files</translation>
     </message>
 </context>
 <context>
@@ -353,6 +424,18 @@ Compared: changed</translation>
     <message>
         <source>已转换为FBX文件 .</source>
         <translation>Converted to FBX.</translation>
+    </message>
+    <message>
+        <source>仅变更</source>
+        <translation>Changed only</translation>
+    </message>
+    <message>
+        <source>只显示比较标出的新增和已更改的文件</source>
+        <translation>Show only the files the comparison marked added or changed</translation>
+    </message>
+    <message>
+        <source>没有相符的文件</source>
+        <translation>No files match</translation>
     </message>
 </context>
 <context>
@@ -535,6 +618,28 @@ Compared: changed</translation>
     <message>
         <source>导入glTF</source>
         <translation>Import glTF</translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>已打开 %1, %2</source>
+        <translation>Opened %1, %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个档案</source>
+        <translation>
+            <numerusform>%n archive</numerusform>
+            <numerusform>%n archives</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件</source>
+        <translation>
+            <numerusform>%n file</numerusform>
+            <numerusform>%n files</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -879,6 +984,16 @@ Export animation</translation>
     <message>
         <source>导入glTF...</source>
         <translation>Import glTF...</translation>
+    </message>
+    <message>
+        <source>缩略图(&amp;G)</source>
+        <translation>Thumbnail &amp;Gallery</translation>
+    </message>
+    <message>
+        <source>把文件夹里的所有模型显示为缩略图
+缩略图</source>
+        <translation>Show every model of the folder as a picture
+Thumbnail Gallery</translation>
     </message>
 </context>
 <context>

@@ -241,6 +241,9 @@ const CommandRow kCommandTexts[] = {
                       {"Ke&ys", "List every key and mouse action", "Keys"}},
     {kViewFile, "", {"查看", "在只读窗口中查看文件的文本或十六进制内容", "查看"},
                     {"View", "Show the file's text or hex dump in a read-only window", "View"}},
+    {kGallery, "", {"缩略图(&G)", "把文件夹里的所有模型显示为缩略图", "缩略图"},
+                   {"Thumbnail &Gallery", "Show every model of the folder as a picture",
+                    "Thumbnail Gallery"}},
     {kShowSources, "", {"来源", "列出包含此文件的所有包", "来源"},
                        {"Sources", "List every archive that holds this file", "Sources"}},
     {kFileCompare, "", {"比较(&D)...", "与另一个游戏目录比较, 标出新增和更改的文件", "比较"},
@@ -280,7 +283,7 @@ const WindowTexts kWindowTexts[] = {
        "保存截图...", "复制图片", "导出动画...", "|", "退出(&x)"},
       {"背景颜色(&B)...", "模型颜色(&M)...", "|", "渲染模式(&R)", "显示坐标原点(&C)",
        "显示骨骼(&k)", "版本检查", "|", "光照", "地面网格", "骨骼置前", "模型信息", "|", "语言"},
-      {"工具栏(&T)", "状态栏(&S)", "目录树(&T)"},
+      {"工具栏(&T)", "状态栏(&S)", "目录树(&T)", "|", "缩略图(&G)"},
       {"快捷键(&K)", "关于(&A)..."}},
      "打开 关闭 | 工具条 状态条 目录树开关 | 点渲染模式 点渲染模式 填充渲染模式 | "
      "显示/隐藏坐标轴 | 改变背景色 | 改变模型颜色 | list | speed | parts | Exit | About",
@@ -297,7 +300,7 @@ const WindowTexts kWindowTexts[] = {
       {"Back&ground Colour...", "Mo&del Colour...", "|", "&Render Mode", "Sho&w Axes",
        "Show Skeleto&n", "Version Check", "|", "Lighting", "Ground Grid", "Bones on Top",
        "Model Info", "|", "Language"},
-      {"T&ool Bar", "Stat&us Bar", "&Directory Tree"},
+      {"T&ool Bar", "Stat&us Bar", "&Directory Tree", "|", "Thumbnail &Gallery"},
       {"Ke&ys", "Ab&out..."}},
      "Open Close | Tool bar Status bar Directory tree | Point render mode Line render mode "
      "Fill render mode | Show or hide the axes | Change the background colour | Change the "

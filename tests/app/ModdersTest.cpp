@@ -139,6 +139,38 @@ TEST_F(ModdersTest, CompareMarksAddedAndChangedAndListsRemoved) {
     EXPECT_EQ(mark("docs/new.txt"), QString());
 }
 
+// After a comparison 仅变更 keeps the marked files, with the text filter too, and the folder
+// holding them is marked; another folder opened takes the switch away with the marks.
+TEST_F(ModdersTest, ChangedOnlySwitchKeepsTheMarkedFiles) {
+    QToolButton* only = frame->Pane()->MarkedOnlySwitch();
+    EXPECT_FALSE(only->isVisible());
+    answers.folders.push_back(QString::fromStdString(older.Path()));
+    ClickMenuItem(Cmd::kFileCompare);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.messages.empty(); }));
+    ASSERT_TRUE(only->isVisible());
+    EXPECT_EQ(only->text(), U("仅变更"));
+    EXPECT_EQ(Find(U("docs")).data(App::CTreeModel::kMarkRole).toString(), U("M"));
+    EXPECT_NE(Find(U("docs")).data(Qt::ForegroundRole), QVariant());
+    QTest::mouseClick(only, Qt::LeftButton);
+    ASSERT_TRUE(only->isChecked());
+    EXPECT_EQ(Names(Find("docs")), QStringList({"alone.txt", "new.txt", "shared.txt"}));
+    QTest::keyClicks(frame->Pane()->FilterBox(), "n*");
+    EXPECT_EQ(Names(Find("docs")), QStringList({"new.txt"}));
+    frame->Pane()->FilterBox()->clear();
+    EXPECT_EQ(Names(Find("docs")), QStringList({"alone.txt", "new.txt", "shared.txt"}));
+    QTest::mouseClick(only, Qt::LeftButton);
+    EXPECT_EQ(Names(Find("docs")), QStringList({"alone.txt", "new.txt", "same.txt", "shared.txt"}));
+
+    QTest::mouseClick(only, Qt::LeftButton);
+    frame->findChild<QListWidget*>(QStringLiteral("removedList"))->window()->close();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    OpenThroughMenu(newer.Path());
+    EXPECT_FALSE(only->isVisible());
+    EXPECT_FALSE(only->isChecked());
+    EXPECT_EQ(Names(Find("docs")), QStringList({"alone.txt", "new.txt", "same.txt", "shared.txt"}));
+}
+
 // The comparison runs on workers as a folder job does: with them held back the window
 // answers and shows progress with 取消; cancelled, it marks nothing; done, the line counted
 // every common file.

@@ -143,8 +143,9 @@ TEST_F(TreePaneTest, ContextMenuEnableRules) {
     EXPECT_EQ(PopupFor("chars/hero/hero.ani"), fileMenu(Cmd::kApplyAnimate));
     EXPECT_EQ(PopupFor("chars/hero/hero.dds"), fileMenu(Cmd::kPreviewTexture));
     EXPECT_EQ(PopupFor("docs/readme.txt"), fileMenu(Cmd::kViewFile));
-    // A folder offers its export.
-    EXPECT_EQ(PopupFor("chars/hero"), (Map{{Cmd::kExportFile, true}, {Cmd::kConvertToGltf, true}}));
+    // A folder offers its export and its gallery.
+    EXPECT_EQ(PopupFor("chars/hero"),
+              (Map{{Cmd::kExportFile, true}, {Cmd::kConvertToGltf, true}, {Cmd::kGallery, true}}));
     // An item other than the selected one opens nothing.
     Select("docs/readme.txt");
     EXPECT_EQ(frame->Pane()->BuildPopup(Find("docs/alpha.txt")), nullptr);

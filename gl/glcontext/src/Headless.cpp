@@ -224,6 +224,10 @@ bool Headless::MakeCurrent() {
     return true;
 }
 
+void Headless::DoneCurrent() {
+    eglMakeCurrent(m_state->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
 bool Headless::Resize(int width, int height) {
     return MakeCurrent() && MakeBuffers(width, height);
 }

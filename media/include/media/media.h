@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Media {
 
@@ -51,5 +52,20 @@ struct IMovieWriter {
 // written.
 std::unique_ptr<IMovieWriter> CreateMovieWriter(Format format, const std::string& path,
                                                 const MovieOptions& options);
+
+// One still picture as WebP (a cache's small pictures): lossless (every pixel exact) when that
+// takes at most `mostBytes`, else lossy at the best of a few qualities that fits (the lowest
+// when none does). Empty when the size and the pixels don't agree.
+std::vector<uint8_t> EncodeWebpPicture(int width, int height, std::span<const uint8_t> rgba,
+                                       std::size_t mostBytes);
+
+struct WebpPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;  // top row first
+};
+// Decodes a still WebP picture of at most `mostSide` pixels each way; false (the picture
+// untouched but for its pixels emptied) for bytes that are no such picture.
+bool DecodeWebpPicture(std::span<const uint8_t> bytes, int mostSide, WebpPicture& picture);
 
 }  // namespace Media

@@ -23,6 +23,9 @@ public:
     // Makes this context current on the calling thread, with its store of textures: models
     // drawn here make their textures in this context, deleted when it is destroyed.
     bool MakeCurrent();
+    // Leaves the calling thread with no context current, so that a thread that also draws
+    // through another window system's context (a GUI's) can make that one current again.
+    void DoneCurrent();
     // Replaces the drawing buffers with ones of the new size (contents undefined).
     bool Resize(int width, int height);
     int Width() const { return m_width; }
