@@ -100,6 +100,28 @@ std::vector<uint32_t> ExportedTriangles(const Model::SubMesh& sub) {
     return out;
 }
 
+// Vertices on a face of no area (a pole of a sphere, a seam's slivers): a tool that drops
+// such faces and keeps normals per corner fan gives them normals of its own.
+std::vector<bool> FacelessVertices(const Vertices& v) {
+    std::vector<bool> faceless(v.Count(), false);
+    for (std::size_t t = 0; t + 2 < v.triangles.size(); t += 3) {
+        const Vec3& a = v.positions[v.triangles[t]];
+        const Vec3& b = v.positions[v.triangles[t + 1]];
+        const Vec3& c = v.positions[v.triangles[t + 2]];
+        const Vec3 ab{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const Vec3 ac{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const double x = double{ab[1]} * ac[2] - double{ab[2]} * ac[1];
+        const double y = double{ab[2]} * ac[0] - double{ab[0]} * ac[2];
+        const double z = double{ab[0]} * ac[1] - double{ab[1]} * ac[0];
+        if (!(x * x + y * y + z * z > 0)) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                faceless[v.triangles[t + k]] = true;
+            }
+        }
+    }
+    return faceless;
+}
+
 }  // namespace
 
 int NameKeys::Key(const std::string& utf8Name) {
@@ -144,6 +166,7 @@ Vertices BaseVertices(const BaseModel& base, std::size_t index, NameKeys& keys, 
         }
     }
     out.triangles = ExportedTriangles(sub);
+    out.freeNormal = FacelessVertices(out);
     return out;
 }
 
@@ -205,7 +228,9 @@ Agreement Compare(const Vertices& a, std::size_t i, const Vertices& b, std::size
                   const Tolerances& t) {
     Agreement agree;
     agree.position = Near(a.positions[i].data(), b.positions[j].data(), 3, t.length);
-    agree.normal = Near(a.normals[i].data(), b.normals[j].data(), 3, t.normal);
+    agree.normal = Near(a.normals[i].data(), b.normals[j].data(), 3, t.normal) ||
+                   (j < b.freeNormal.size() && b.freeNormal[j]) ||
+                   (i < a.freeNormal.size() && a.freeNormal[i]);
     agree.texCoord = Near(a.texCoords[i].data(), b.texCoords[j].data(), 2, t.texCoord);
     agree.influences = a.influences.empty() || b.influences.empty() ||
                        SameInfluences(a.influences[i], b.influences[j], t.weight);

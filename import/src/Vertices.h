@@ -32,6 +32,9 @@ struct Vertices {
     std::vector<Vec2> texCoords;
     std::vector<InfluenceList> influences;  // empty when not known
     std::vector<uint32_t> triangles;        // in the game's winding
+    // Base vertices whose every face has no area: their normals can't survive a tool that
+    // keeps normals per face corner, so they count for nothing.
+    std::vector<bool> freeNormal;
 
     std::size_t Count() const { return positions.size(); }
 };
