@@ -79,9 +79,11 @@ inline std::string Exported(const Source& source) {
     const std::string name = stem(source.skin, "") + "-" + stem(source.ani, "bind") + "-" + scale +
                              (source.gltf ? ".gltf" : ".glb");
     // The files make_exports.sh wrote once for the ctest run, else the test's own.
-    if (const char* folder = std::getenv("VELL_IMPORT_GLTF");
-        folder && *folder && std::filesystem::exists(std::string(folder) + "/" + name)) {
-        return made[source] = std::string(folder) + "/" + name;
+    if (const char* game = std::getenv("VELL_SAMPLE_GAME"); game && *game) {
+        const std::string written = std::string(game) + "-gltf/" + name;
+        if (std::filesystem::exists(written)) {
+            return made[source] = written;
+        }
     }
     const std::string path = ExportFolder() + "/" + name;
     std::unique_ptr<Model::IVellModel> model = Model::CreateModel();
