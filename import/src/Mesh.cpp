@@ -184,7 +184,6 @@ bool SubMeshImport::Update(Model::SubMeshDesc& out, const Vertices& in,
             static_cast<int>(v));
     }
     bool changed = false;
-    int moved = 0;
     for (std::size_t g = 0; g < in.Count(); ++g) {
         const int found = map[g];
         const int head = m_find.FindSame(m_old, static_cast<std::size_t>(found));
@@ -193,7 +192,6 @@ bool SubMeshImport::Update(Model::SubMeshDesc& out, const Vertices& in,
             const Agreement agree = Compare(in, g, m_old, v, m_t);
             if (!agree.position && v < out.positions.size()) {
                 out.positions[v] = in.positions[g];
-                moved += 1;
             }
             if (!agree.normal && v < out.normals.size()) {
                 out.normals[v] = in.normals[g];

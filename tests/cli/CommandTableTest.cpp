@@ -342,7 +342,7 @@ const std::vector<Case> kCases = {
     {"HelpShort", {"-h"}, 0, "", {"\n  vell tree GAME_DIR\n"}},
     {"HelpAlone", {"help"}, 0, "", {"\n  vell extract GAME_DIR (PATH... | --all) -o OUT_DIR\n"}},
     {"HelpCommand", {"help", "texture"}, 0, "", {"usage: vell texture GAME_DIR DDS_PATH -o FILE.png\n\nA DDS texture decoded in software and written as PNG.\n\noptions:\n  -o OUT_DIR|FILE  Where the output goes: "}},
-    {"HelpCommandOptions", {"help", "extract"}, 0, "", {"\noptions:\n  --all            Every file of the archives.\n  -o OUT_DIR|FILE  Where the output goes: "}},
+    {"HelpCommandOptions", {"help", "extract"}, 0, "", {"\noptions:\n  --all            Every file of the archives; for import, every file of the base model, an unchanged one as the base's own bytes.\n  -o OUT_DIR|FILE  Where the output goes: "}},
     {"HelpListSizes", {"list", "--help"}, 0, "", {"index, inflated and stored sizes, offset"}},
     {"HelpHelp", {"help", "help"}, 0, "", {"usage: vell help [COMMAND]\n\nThe usage of every command, or of one"}},
     {"HelpCommandOfTwoLines", {"help", "gltf"}, 0, "", {"usage: vell gltf GAME_DIR SKN... -o ", "\n  vell gltf GAME_DIR --each FOLDER "}},
