@@ -67,7 +67,7 @@ std::string ArchivePath(PakMgr::ITreeNode* node) {
 }
 
 std::string GameName(const std::string& utf8, const std::string& what) {
-    const std::string gbk = Base::Utf8ToGbk(utf8);
+    std::string gbk = Base::Utf8ToGbk(utf8);
     if (Base::GbkToUtf8(gbk) != utf8) {
         Refuse(ErrorKind::Input,
                what + ": the name " + utf8 + " has characters code page 936 lacks: rename it");

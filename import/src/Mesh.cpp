@@ -7,6 +7,7 @@
 
 #include "Vertices.h"
 #include "base/text.h"
+#include "model/pose.h"
 
 namespace Import::Detail {
 namespace {
@@ -185,7 +186,6 @@ bool SubMeshImport::Update(Model::SubMeshDesc& out, const Vertices& in,
             static_cast<int>(v));
     }
     bool changed = false;
-    int moved = 0;
     for (std::size_t g = 0; g < in.Count(); ++g) {
         const int found = map[g];
         const int head = m_find.FindSame(m_old, static_cast<std::size_t>(found));
@@ -194,7 +194,6 @@ bool SubMeshImport::Update(Model::SubMeshDesc& out, const Vertices& in,
             const Agreement agree = Compare(in, g, m_old, v, m_t);
             if (!agree.position && v < out.positions.size()) {
                 out.positions[v] = in.positions[g];
-                moved += 1;
             }
             if (!agree.normal && v < out.normals.size()) {
                 out.normals[v] = in.normals[g];
@@ -377,7 +376,10 @@ std::string Listed(const std::vector<std::string>& names) {
     return text;
 }
 
-// Inverse bind matrices the glTF changed, by bone name.
+// Bind placements the glTF moved, by bone name. Only where a bone stands counts: a tool
+// may turn a bone's axes (Blender points them along the bone) and make up for it in the
+// joint's own turn, which the game, posing from its .ani, never sees. A moved bone keeps
+// the base's turn at its new place.
 bool ImportBinds(Model::MeshDesc& desc, const Document& doc, const Tolerances& t, Report& report) {
     bool changed = false;
     for (Model::MeshBoneDesc& bone : desc.bones) {
@@ -386,13 +388,15 @@ bool ImportBinds(Model::MeshDesc& desc, const Document& doc, const Tolerances& t
             if (joint.name != name) {
                 continue;
             }
-            const bool turn = Near(joint.inverseBind.data(), bone.matrix.data(), 12, t.rotation);
-            const bool place =
-                Near(joint.inverseBind.data() + 12, bone.matrix.data() + 12, 3, t.length);
-            if (!turn || !place) {
-                bone.matrix = joint.inverseBind;
-                changed = true;
-                report.Why("bind", "bone " + Quoted(name) + ": its inverse bind matrix differs");
+            const std::optional<Matrix> now = Model::Inverse(joint.inverseBind);
+            std::optional<Matrix> was = Model::Inverse(bone.matrix);
+            if (now && was && !Near(now->data() + 12, was->data() + 12, 3, t.length)) {
+                std::copy_n(now->data() + 12, 3, was->data() + 12);
+                if (const std::optional<Matrix> moved = Model::Inverse(*was)) {
+                    bone.matrix = *moved;
+                    changed = true;
+                    report.Why("bind", "bone " + Quoted(name) + ": its bind placement moved");
+                }
             }
             break;
         }

@@ -148,23 +148,30 @@ Vertices BaseVertices(const BaseModel& base, std::size_t index, NameKeys& keys, 
 }
 
 void MarkLooseNormals(Vertices& base, float modelSize) {
-    const float smallest = (kSmallFace * modelSize) * (kSmallFace * modelSize);
-    base.looseNormal.assign(base.Count(), true);
+    const double smallest = double{kSmallFace} * modelSize * kSmallFace * modelSize;
+    std::vector<bool> onLargeFace(base.Count(), false);
+    std::vector<bool> onFaceOfNoArea(base.Count(), false);
     const std::vector<uint32_t>& t = base.triangles;
     for (std::size_t i = 0; i + 2 < t.size(); i += 3) {
         const Vec3& a = base.positions[t[i]];
         const Vec3& b = base.positions[t[i + 1]];
         const Vec3& c = base.positions[t[i + 2]];
-        const Vec3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-        const Vec3 v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        const Vec3 n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                     u[0] * v[1] - u[1] * v[0]};
-        const float area = 0.5f * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        if (!(area < smallest)) {
-            for (std::size_t k = 0; k < 3; ++k) {
-                base.looseNormal[t[i + k]] = false;
+        const double u[3] = {double{b[0]} - a[0], double{b[1]} - a[1], double{b[2]} - a[2]};
+        const double v[3] = {double{c[0]} - a[0], double{c[1]} - a[1], double{c[2]} - a[2]};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                             u[0] * v[1] - u[1] * v[0]};
+        const double area = 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!(area > 0)) {
+                onFaceOfNoArea[t[i + k]] = true;
+            } else if (!(area < smallest)) {
+                onLargeFace[t[i + k]] = true;
             }
         }
+    }
+    base.looseNormal.resize(base.Count());
+    for (std::size_t v = 0; v < base.Count(); ++v) {
+        base.looseNormal[v] = onFaceOfNoArea[v] || !onLargeFace[v];
     }
 }
 

@@ -179,7 +179,52 @@ void MadeUpNormalsOnFacesOfNoSize(TestUtil::Glb& glb) {
     ASSERT_GT(changed, 0);
 }
 
+// Each bone's axes turned a quarter about x where it stands, as Blender points bones along
+// their length: the bind placements stay, and the game never sees a joint's own turn.
+void TurnBoneAxes(TestUtil::Glb& glb) {
+    const int ibm = glb.json["skins"][0]["inverseBindMatrices"];
+    float* m = glb.At<float>(ibm);
+    for (std::size_t j = 0; j < glb.Count(ibm); ++j) {
+        float* row = m + 16 * j;
+        for (int r = 0; r < 4; ++r) {
+            const float y = row[4 * r + 1];
+            const float z = row[4 * r + 2];
+            row[4 * r + 1] = -z;
+            row[4 * r + 2] = y;
+        }
+    }
+}
+
+// The corners of faces without area given normals of their own, as a tool that drops such
+// faces does.
+void NormalsOfFacesWithoutArea(TestUtil::Glb& glb) {
+    for (auto& p : glb.json["meshes"][0]["primitives"]) {
+        const float* xyz = glb.At<float>(p["attributes"]["POSITION"]);
+        float* n = glb.At<float>(p["attributes"]["NORMAL"]);
+        const uint16_t* idx = glb.At<uint16_t>(p["indices"]);
+        for (std::size_t t = 0; t + 2 < glb.Count(p["indices"]); t += 3) {
+            const float* a = xyz + 3 * idx[t];
+            const float* b = xyz + 3 * idx[t + 1];
+            const float* c = xyz + 3 * idx[t + 2];
+            const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const float w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            const float cross[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                                    u[0] * w[1] - u[1] * w[0]};
+            if (cross[0] == 0 && cross[1] == 0 && cross[2] == 0) {
+                for (std::size_t k = 0; k < 3; ++k) {
+                    float* corner = n + 3 * idx[t + k];
+                    corner[0] = 0;
+                    corner[1] = 1;
+                    corner[2] = 0;
+                }
+            }
+        }
+    }
+}
+
 const Habit kHabits[] = {
+    {"BoneAxesTurned", TurnBoneAxes},
+    {"NormalsOfFacesWithoutArea", NormalsOfFacesWithoutArea},
     {"VertexOrder", Reverse},
     {"SplitVertex", Split},
     {"CopySuffixesWithoutExtras", Suffixes},
