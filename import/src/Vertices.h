@@ -43,10 +43,10 @@ struct Vertices {
 // What the export made of base sub-mesh `index`.
 Vertices BaseVertices(const BaseModel& base, std::size_t index, NameKeys& keys, bool skinned);
 // Marks the vertices on a triangle of no area, and those whose every triangle is smaller
-// than a square of kSmallFace × the model's size (or that no triangle uses). Blender keeps a normal relative to the faces
-// around it, and on faces of no size (a strip's joints, the poles where a ring of vertices
-// meets in one point) it can't: it makes them up again. A loose normal that comes back
-// different, on a vertex in its place, counts as the base's.
+// than a square of kSmallFace × the model's size (or that no triangle uses). Blender keeps
+// a normal relative to the faces around it, and on faces of no size (a strip's joints, the
+// poles where a ring of vertices meets in one point) it can't: it makes them up again. A
+// loose normal that comes back different, on a vertex in its place, counts as the base's.
 inline constexpr float kSmallFace = 5e-3f;
 void MarkLooseNormals(Vertices& base, float modelSize);
 
