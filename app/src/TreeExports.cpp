@@ -88,6 +88,16 @@ QString Reason() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// The skins whose folders an export looks in for textures: those loaded (the parts and the
+// attachment may keep theirs in folders of their own) and the one chosen.
+std::vector<PakMgr::ITreeNode*> WithSkin(std::vector<PakMgr::ITreeNode*> skins,
+                                         PakMgr::ITreeNode* node) {
+    if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
+        skins.push_back(node);
+    }
+    return skins;
+}
+
 }  // namespace
 
 void CTreePane::ExportIntoPickedFolder(const std::function<void(PakMgr::ITreeNode*)>& work) {
@@ -244,12 +254,7 @@ void CTreePane::ConvertToGltf(const std::vector<PakMgr::ITreeNode*>& loadedSkins
         return;
     }
     try {
-        // The parts and the attachment may keep their textures in folders of their own.
-        std::vector<PakMgr::ITreeNode*> skins = loadedSkins;
-        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
-            skins.push_back(node);
-        }
-        Export::ExportGltf(m_vellModel, path.toStdString(), skins);
+        Export::ExportGltf(m_vellModel, path.toStdString(), WithSkin(loadedSkins, node));
         m_status.ShowText(path);
         ShowInfo(this, tr("已转换为glTF文件 ."));
     } catch (const Except& e) {
@@ -269,10 +274,7 @@ void CTreePane::ConvertToFbx(const std::vector<PakMgr::ITreeNode*>& loadedSkins)
         return;
     }
     try {
-        std::vector<PakMgr::ITreeNode*> skins = loadedSkins;
-        if (std::find(skins.begin(), skins.end(), node) == skins.end()) {
-            skins.push_back(node);
-        }
+        const std::vector<PakMgr::ITreeNode*> skins = WithSkin(loadedSkins, node);
         {
             // Blender takes seconds: the window waits, as for a single glTF export.
             struct WaitCursor {

@@ -70,6 +70,31 @@ float Checked(double value, const std::string& what) {
     return static_cast<float>(value);
 }
 
+Model::Matrix NodeMatrix(const tg::Node& node) {
+    Model::Matrix m{};
+    for (std::size_t i = 0; i < 16 && node.matrix.size() == 16; ++i) {
+        m[i] = Checked(node.matrix[i], "node " + node.name + " matrix");
+    }
+    return m;
+}
+
+Export::Gltf::Trs NodeTrs(const tg::Node& node) {
+    Export::Gltf::Trs trs;
+    if (node.matrix.size() == 16) {
+        trs = Export::Gltf::Decompose(NodeMatrix(node)).value_or(trs);
+    }
+    for (std::size_t i = 0; i < 3 && node.translation.size() == 3; ++i) {
+        trs.translation[i] = Checked(node.translation[i], "node " + node.name + " translation");
+    }
+    for (std::size_t i = 0; i < 4 && node.rotation.size() == 4; ++i) {
+        trs.rotation[i] = Checked(node.rotation[i], "node " + node.name + " rotation");
+    }
+    for (std::size_t i = 0; i < 3 && node.scale.size() == 3; ++i) {
+        trs.scale[i] = Checked(node.scale[i], "node " + node.name + " scale");
+    }
+    return trs;
+}
+
 std::vector<float> Accessors::Floats(int index, int components, const std::string& what) const {
     const tg::Accessor& a = Get(index, what);
     if (tg::GetNumComponentsInType(static_cast<uint32_t>(a.type)) != components) {

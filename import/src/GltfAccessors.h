@@ -11,6 +11,8 @@
 #define TINYGLTF_USE_CPP14
 #include <tiny_gltf.h>
 
+#include "export/gltf_math.h"
+
 namespace Import::Detail {
 
 namespace tg = tinygltf;
@@ -18,6 +20,12 @@ namespace tg = tinygltf;
 [[noreturn]] void Bad(const std::string& message);
 // The number as a float; Bad when it is not finite or beyond a float.
 float Checked(double value, const std::string& what);
+
+// A node's placement in the file's frame: its matrix (column-major glTF order, which is the
+// row-vector layout's row-major order), or the parts of it (identity for those left out;
+// the matrix's parts when it has one). Bad when a number is not finite.
+Model::Matrix NodeMatrix(const tg::Node& node);
+Export::Gltf::Trs NodeTrs(const tg::Node& node);
 
 // An accessor's values as floats (normalised integers scaled as glTF says) or unsigned
 // integers, `components` a vertex.

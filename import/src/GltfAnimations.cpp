@@ -96,23 +96,7 @@ AnimChannel ReadChannel(const tg::Model& model, const tg::Animation& animation,
 }
 
 NodeRest RestOf(const tg::Node& node, float scale) {
-    Export::Gltf::Trs trs;
-    if (node.matrix.size() == 16) {
-        Matrix m{};
-        for (std::size_t i = 0; i < 16; ++i) {
-            m[i] = Checked(node.matrix[i], "node " + node.name + " matrix");
-        }
-        trs = Export::Gltf::Decompose(m).value_or(trs);
-    }
-    for (std::size_t i = 0; i < 3 && node.translation.size() == 3; ++i) {
-        trs.translation[i] = Checked(node.translation[i], "node " + node.name + " translation");
-    }
-    for (std::size_t i = 0; i < 4 && node.rotation.size() == 4; ++i) {
-        trs.rotation[i] = Checked(node.rotation[i], "node " + node.name + " rotation");
-    }
-    for (std::size_t i = 0; i < 3 && node.scale.size() == 3; ++i) {
-        trs.scale[i] = Checked(node.scale[i], "node " + node.name + " scale");
-    }
+    Export::Gltf::Trs trs = NodeTrs(node);
     ToGame(Property::kTranslation, scale, trs.translation);
     ToGame(Property::kRotation, scale, trs.rotation);
     return {trs.translation, Export::Gltf::Normalized(trs.rotation), trs.scale};

@@ -97,23 +97,9 @@ bool KeepImageBytes(tg::Image* image, const int, std::string*, std::string*, int
 // The node's matrix in the file's frame, row vectors as the model's matrices are.
 Matrix LocalMatrix(const tg::Node& node) {
     if (node.matrix.size() == 16) {
-        Matrix m{};
-        for (std::size_t i = 0; i < 16; ++i) {
-            m[i] = Checked(node.matrix[i], "node " + node.name + " matrix");
-        }
-        return m;  // glTF's column-major order is the row-vector layout's row-major order
+        return NodeMatrix(node);
     }
-    Export::Gltf::Trs trs;
-    for (std::size_t i = 0; i < 3 && node.translation.size() == 3; ++i) {
-        trs.translation[i] = Checked(node.translation[i], "node " + node.name + " translation");
-    }
-    for (std::size_t i = 0; i < 4 && node.rotation.size() == 4; ++i) {
-        trs.rotation[i] = Checked(node.rotation[i], "node " + node.name + " rotation");
-    }
-    for (std::size_t i = 0; i < 3 && node.scale.size() == 3; ++i) {
-        trs.scale[i] = Checked(node.scale[i], "node " + node.name + " scale");
-    }
-    return Export::Gltf::Compose(trs);
+    return Export::Gltf::Compose(NodeTrs(node));
 }
 
 Vec3 Apply(const Matrix& m, const Vec3& p, float w) {

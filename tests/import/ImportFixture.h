@@ -77,8 +77,11 @@ inline std::string Exported(const Source& source) {
     };
     char scale[32];
     std::snprintf(scale, sizeof scale, "%g", static_cast<double>(source.scale));
-    const std::string name = stem(source.skin, "") + "-" + stem(source.ani, "bind") + "-" + scale +
-                             (source.gltf ? ".gltf" : ".glb");
+    // A second animation file is not among those made once: the test exports its own.
+    const std::string animations =
+        stem(source.ani, "bind") + (source.moreAni.empty() ? "" : "+" + stem(source.moreAni, ""));
+    const std::string name =
+        stem(source.skin, "") + "-" + animations + "-" + scale + (source.gltf ? ".gltf" : ".glb");
     // The files make_exports.sh wrote once for the ctest run, else the test's own.
     if (const char* game = std::getenv("VELL_SAMPLE_GAME"); game && *game) {
         const std::string written = std::string(game) + "-gltf/" + name;
