@@ -110,9 +110,7 @@ constexpr Option kOptions[] = {
     {"--onto", "SKN",
      "The skin the glTF was exported from: the base whose files the import makes again."},
     {"--explain", "", "Says on stderr why each file differs from the base."},
-    {"--ani", "ANI",
-     "An animation file whose skeleton poses the model; for import, a file the glTF's "
-     "animations go back into (as given to gltf; SKIN.ani beside the skin by default)."},
+    {"--ani", "ANI", "An animation file whose skeleton poses the model."},
     {"--anim", "N",
      "The animation to pose or draw, 1 for the first in the file; 0 is the bind pose."},
     {"--frame", "F",
