@@ -182,7 +182,10 @@ CThumbnailJob::~CThumbnailJob() {
 }
 
 void CThumbnailJob::Start() {
-    const std::size_t lanes = std::min<std::size_t>(Base::DefaultWorkers(), m_skins.size());
+    // One core is left to the window: workers on every core kept it from its events for
+    // 80 ms at a time on two cores, while one picture takes a few milliseconds.
+    const unsigned cores = Base::DefaultWorkers();
+    const std::size_t lanes = std::min<std::size_t>(cores > 1 ? cores - 1 : 1, m_skins.size());
     m_workers = std::make_unique<Base::Workers>(lanes, static_cast<unsigned>(lanes),
                                                 [this](std::size_t) { Lane(); });
 }

@@ -59,7 +59,8 @@ public:
     CThumbnailJob(const CThumbnailJob&) = delete;
     CThumbnailJob& operator=(const CThumbnailJob&) = delete;
 
-    // Starts one worker per core; where the system makes none, Help does the work.
+    // Starts one worker per core but one (at least one); where the system makes none, Help
+    // does the work.
     void Start();
     // No picture begins from now on; those under way finish.
     void Cancel();
