@@ -141,6 +141,9 @@ public:
         PakMgr::CMemoryRead read(m_result.base.data(), static_cast<uint32_t>(m_result.base.size()));
         Model::ReadAnimation(read, m_skeleton);
         m_desc = Model::ReadAnimationDesc(m_result.base);
+        // Whether the writer gives the base back from what it read: if not, a rewritten file
+        // loses the bytes it doesn't know, and the plan says so.
+        m_result.keptWhole = Model::WriteAnimation(m_desc) == m_result.base;
         bool same = m_desc.bones.size() == m_skeleton.bones.size();
         for (std::size_t j = 0; same && j < m_desc.bones.size(); ++j) {
             same = m_desc.bones[j].name == m_skeleton.bones[j].name &&
@@ -163,7 +166,6 @@ public:
 
     AnimationResult Finish() {
         if (m_changed) {
-            m_result.keptWhole = Model::WriteAnimation(m_desc) == m_result.base;
             m_result.bytes = Model::WriteAnimation(m_desc);
         }
         return std::move(m_result);
