@@ -365,6 +365,7 @@ std::vector<AnimationResult> ImportAnimations(const BaseModel& base, const Docum
                            named ? animation.name.substr(slash + 1) : animation.name);
     }
     std::vector<AnimationResult> results;
+    results.reserve(imports.size());
     for (auto& [node, file] : imports) {
         results.push_back(file.Finish());
     }
