@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "base/file.h"
 
@@ -46,6 +47,23 @@ int FileHandle::Close() {
     const int result = ::close(m_fd);
     m_fd = -1;
     return result == 0 ? 0 : errno;
+}
+
+std::string FindBesideProgram(const std::string& belowPrefix) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        return "";
+    }
+    fs::path prefix = program.parent_path().parent_path();
+    for (int up = 0; up < 2; ++up, prefix = prefix.parent_path()) {
+        const fs::path file = prefix / belowPrefix;
+        if (fs::is_regular_file(file, ec)) {
+            return file.lexically_normal().string();
+        }
+    }
+    return "";
 }
 
 }  // namespace Base

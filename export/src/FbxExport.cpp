@@ -11,6 +11,7 @@
 
 #include "BlenderProcess.h"
 #include "base/except.h"
+#include "base/file.h"
 #include "base/parallel.h"
 #include "base/text.h"
 #include "export/fbx.h"
@@ -108,21 +109,7 @@ std::string FindBlender() {
 }
 
 std::string FindFbxScript() {
-    std::error_code ec;
-    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return "";
-    }
-    // Installed: <prefix>/bin/vell; in a build tree: <tree>/cli/vell, with share/ in <tree>,
-    // or a test program two folders down (<tree>/tests/app/app_tests).
-    fs::path prefix = program.parent_path().parent_path();
-    for (int up = 0; up < 2; ++up, prefix = prefix.parent_path()) {
-        const fs::path script = prefix / kScriptBelowPrefix;
-        if (fs::is_regular_file(script, ec)) {
-            return script.lexically_normal().string();
-        }
-    }
-    return "";
+    return Base::FindBesideProgram(kScriptBelowPrefix);
 }
 
 void ExportFbx(Model::IVellModel& model, const std::string& path,

@@ -55,10 +55,9 @@ std::unique_ptr<IMovieWriter> CreateMovieWriter(Format format, const std::string
         case Format::Webp:
             return CreateWebpWriter(path, options);
         case Format::Gif:
-            return CreateGifWriter(path, options);
         case Format::Mp4:
         case Format::Webm:
-            return CreateVideoWriter(format, path, options);
+            return CreateFfmpegWriter(format, path, options);
         case Format::Png:
             break;
     }

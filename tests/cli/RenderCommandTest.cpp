@@ -230,3 +230,15 @@ TEST(RenderPictures, TurntableEndsLikeItBeginsAndTurnsBetween) {
 }
 
 }  // namespace
+
+// FFmpeg's libraries (and the 150 they pull in) load only when a GIF or a video is written:
+// every other start of vell would otherwise pay tens of milliseconds and megabytes for them.
+TEST(RenderModule, VellStartsWithoutFfmpegsLibraries) {
+    const TestUtil::RunResult loaded =
+        TestUtil::Run("/lib64/ld-linux-x86-64.so.2", {"--list", VELL_BINARY});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_NE(loaded.out.find("libc.so"), std::string::npos) << loaded.out;
+    for (const char* library : {"libavcodec", "libavformat", "libavfilter", "libswscale"}) {
+        EXPECT_EQ(loaded.out.find(library), std::string::npos) << library;
+    }
+}

@@ -24,6 +24,7 @@ app_id=org.vell.VellModelBrowser
 expected=(
     ./usr/bin/VellModelBrowser
     ./usr/bin/vell
+    ./usr/lib/vellmodelbrowser/modules/vell_media_ffmpeg.so
     ./usr/share/applications/$app_id.desktop
     ./usr/share/bash-completion/completions/vell
     ./usr/share/doc/vellmodelbrowser/changelog.gz
@@ -84,6 +85,11 @@ viewer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$bin/VellModelBrows
 listing=$("$bin/vell" list "$VELL_SAMPLE_GAME") || fail "vell list failed"
 [[ $listing == *$'\t\\chars\\hero\\hero.skn\n'* && $listing =~ [0-9]+\ entries\ in\ 5\ archives$ ]] ||
     fail "vell list: $(tail -n 1 <<<"$listing")"
+
+# GIF and video come from the FFmpeg module, found below the program's own prefix.
+"$bin/vell" render "$VELL_SAMPLE_GAME" '\chars\hero\hero.skn' --size 32x32 --turntable 1 \
+    -o "$work/turn.gif" >/dev/null || fail "vell render to GIF failed"
+[ -s "$work/turn.gif" ] || fail "vell render wrote no GIF"
 
 # The add-on's zip holds the installed add-on, folder and all, as Blender's Install button
 # takes it.

@@ -40,6 +40,11 @@ private:
     int m_fd;
 };
 
+// A file installed with the program, `belowPrefix` below the prefix it runs from: the program
+// is <prefix>/bin/NAME when installed; in a build tree it is <tree>/FOLDER/NAME or a test
+// program two folders down, with the file below <tree>. Empty when there is none.
+std::string FindBesideProgram(const std::string& belowPrefix);
+
 // Writes the bytes as the file's whole content: into a temporary file beside it, then renamed
 // into place (no fsync), so a failure leaves the target as it was and no partial or empty
 // file. A device or pipe of that name is written in place. Throws Except "can't write
