@@ -1,5 +1,8 @@
 #include "Thumbnails.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QStandardPaths>
@@ -22,6 +25,8 @@ namespace {
 
 // Changes whenever the pictures would: a new way of drawing makes every key new.
 constexpr const char* kKeyVersion = "vell-thumbnail-1";
+// Below the window (0), above what the system runs when idle (19).
+constexpr int kWorkerNiceness = 10;
 // A cache file larger than any picture it could hold is not read.
 constexpr qint64 kMostCacheFileBytes = qint64{kMaxThumbnailSize} * kMaxThumbnailSize * 4;
 
@@ -210,6 +215,10 @@ bool CThumbnailJob::Next(std::size_t& index) {
 }
 
 void CThumbnailJob::Lane() {
+    // The window's thread wins a core over the drawing: the worker and the threads its GL
+    // driver starts for it (llvmpipe's rasterizers, made with the context) run at a lower
+    // priority, which they inherit. Failing that, they run as they are.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNiceness);
     Painter painter(m_size, false);
     for (std::size_t index = 0; Next(index);) {
         Thumbnail made = Make(painter, index);
