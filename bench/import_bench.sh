@@ -2,7 +2,10 @@
 # Measures `vell import` of the sample hero's glb against `vell gltf` that wrote it, in the
 # same run: the unedited file (which writes nothing), and the file as another tool leaves it
 # after an edit: every primitive's vertices in another order and the head moved up 5 cm
-# (the import must then match vertices by value). The runs alternate, so a shared machine
+# (the import must then match vertices by value); and, when Blender is installed, the file
+# Blender's glTF exporter writes after the add-on's import and the same move of the head
+# (Blender splits and merges vertices, renames, and writes every key of every animation).
+# The runs alternate, so a shared machine
 # loads them alike; the ratios are of the best wall times of N, the typical (median) too.
 #   bench/import_bench.sh BUILD_DIR [RUNS]
 set -euo pipefail
@@ -47,6 +50,27 @@ out += struct.pack("<II", len(text), 0x4E4F534A) + text + struct.pack("<II", len
 open(sys.argv[2], "wb").write(out)
 PY
 
+blender_glb=
+if command -v blender >/dev/null; then
+    addon=$(realpath "$build/share/vellmodelbrowser/blender")
+    cat >"$work/edit.py" <<PY
+import sys
+sys.path.insert(0, "$addon/vell_game")
+import bpy, gltf_io
+gltf_io.empty_scene()
+made = gltf_io.import_glb("$work/hero.glb")
+armature = next(o for o in made if o.type == "ARMATURE")
+for mesh in (o for o in armature.children if o.type == "MESH"):
+    head = mesh.vertex_groups.get("Bip01 Head")
+    for vertex in mesh.data.vertices if head else ():
+        if any(g.group == head.index and g.weight > 0.5 for g in vertex.groups):
+            vertex.co.z += 0.05
+gltf_io.export_glb("$work/blender.glb", armature)
+PY
+    HOME=$work blender -b --factory-startup --python-exit-code 1 --python "$work/edit.py" \
+        >"$work/blender.log" 2>&1 && blender_glb=$work/blender.glb
+fi
+
 timed() {
     local name=$1; shift
     local start end
@@ -62,6 +86,11 @@ for _ in $(seq "$runs"); do
     timed unedited "$vell" import "$work/game" "$work/hero.glb" --onto "$skin" -o "$work/out"
     rm -rf "$work/out"
     timed edited "$vell" import "$work/game" "$work/edited.glb" --onto "$skin" -o "$work/out"
+    if [ -n "$blender_glb" ]; then
+        rm -rf "$work/out"
+        timed blender "$vell" import "$work/game" "$blender_glb" --onto "$skin" --ani "$ani" \
+            -o "$work/out"
+    fi
 done
 "$vell" import "$work/game" "$work/edited.glb" --onto "$skin" -o "$work/out2" | sed 's/^/edited: /'
 
@@ -74,5 +103,9 @@ END {
     }
     printf "unedited import / gltf: %.2f best, %.2f median (at most 1.5)\n", best["unedited"] / best["gltf"], median["unedited"] / median["gltf"]
     printf "edited import / gltf:   %.2f best, %.2f median (at most 3)\n", best["edited"] / best["gltf"], median["edited"] / median["gltf"]
+    if ("blender" in n)
+        printf "Blender-edited / gltf:  %.2f best, %.2f median (at most 3)\n", best["blender"] / best["gltf"], median["blender"] / median["gltf"]
 }'
+[ -n "$blender_glb" ] && "$vell" import "$work/game" "$blender_glb" --onto "$skin" --ani "$ani" \
+    -o "$work/out3" | sed 's/^/Blender-edited: /'
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
