@@ -56,7 +56,7 @@ std::vector<uint8_t> DecodePixels(const DdsInfo& info, std::span<const uint8_t> 
 // alpha 255. Decodes when ParseDds was asked not to.
 std::vector<uint8_t> DecodeToRgba(const DdsImage& image);
 
-// 8-bit RGBA pixels, top row first, as a PNG file's bytes; empty when libpng fails.
+// 8-bit RGBA pixels, top row first, as a PNG file's bytes; empty for a size PNG can't hold.
 std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const uint8_t> rgba);
 // Writes the PNG to `path` through Base::WriteWholeFile. Throws Except when it can't be
 // encoded or written.
