@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "Plan.h"
 #include "base/file.h"
@@ -81,8 +82,10 @@ ImportPlan PlanImport(PakMgr::ITreeNode* skinNode, std::span<const uint8_t> gltf
 
     const MeshResult mesh = ImportMesh(base, doc, tolerances, report);
     Model::SkinDesc skin;
-    const bool skinChanged = ImportSkin(base, doc, mesh, skin, report);
+    std::vector<NewTexture> added;
+    const bool skinChanged = ImportSkin(base, doc, mesh, skin, added, report);
     std::vector<TextureResult> textures = ImportTextures(base, doc, report);
+    std::vector<ImportedFile> newTextures = MakeNewTextures(doc, added, report);
     std::vector<AnimationResult> animations =
         ImportAnimations(base, doc, options.animations, tolerances, report);
 
@@ -106,6 +109,7 @@ ImportPlan PlanImport(PakMgr::ITreeNode* skinNode, std::span<const uint8_t> gltf
             plan.files.push_back({ArchivePath(texture.node), std::move(texture.base)});
         }
     }
+    std::move(newTextures.begin(), newTextures.end(), std::back_inserter(plan.files));
     for (AnimationResult& animation : animations) {
         if (!animation.bytes.empty()) {
             AddFile(plan, animation.node, std::move(animation.bytes), animation.keptWhole, report);

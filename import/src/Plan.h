@@ -84,10 +84,28 @@ struct TextureResult {
 std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document& doc,
                                           Report& report);
 
+// A texture the import adds: an added sub-mesh's glTF image that is none of the base's.
+struct NewTexture {
+    std::size_t image = 0;              // into Document::images
+    std::string path;                   // its archive path (UTF-8), beside the base's textures
+    PakMgr::ITreeNode* like = nullptr;  // the base texture whose format it takes, if any
+};
+
 // The skin's materials for the mesh's sub-meshes; changed when a material differs from
-// the base's or the sub-meshes moved.
+// the base's or the sub-meshes moved. An added sub-mesh's material that shows a new image
+// names a new texture, listed in `added` in the order first named.
 bool ImportSkin(const BaseModel& base, const Document& doc, const MeshResult& mesh,
-                Model::SkinDesc& out, Report& report);
+                Model::SkinDesc& out, std::vector<NewTexture>& added, Report& report);
+
+// The skin's texture names (code page 936), each once, and one's stem as the export names
+// its image (UTF-8, without the extension).
+std::vector<std::string> TextureNames(const Model::Skin& skin);
+std::string TextureStem(const std::string& texture);
+
+// The new textures as DDS files in the format of the texture each is like (one that keeps
+// alpha when the image has some and that format can't), every limit checked.
+std::vector<ImportedFile> MakeNewTextures(const Document& doc, std::span<const NewTexture> added,
+                                          Report& report);
 
 struct AnimationResult {
     PakMgr::ITreeNode* node = nullptr;

@@ -1,6 +1,7 @@
 // The textures: a glTF image named as a base texture that shows other pixels is the
 // texture repainted, written as DDS in the base's format (DXT blocks through stb_dxt, or the
-// base's uncompressed layout), with as many mip levels as the base has.
+// base's uncompressed layout), with as many mip levels as the base has. An added sub-mesh's
+// image the base lacks becomes a new texture in the format of the base's first one.
 #include <algorithm>
 #include <bit>
 
@@ -24,12 +25,6 @@ struct Picture {
     uint32_t height = 0;
     std::vector<uint8_t> rgba;
 };
-
-std::string Stem(const std::string& texture) {
-    const std::string name = Base::GbkToUtf8(texture);
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 // The image file decoded, its size checked against what the DDS writer takes first.
 Picture Decode(const Image& image) {
@@ -146,8 +141,8 @@ Dds::DdsFormat FormatOf(Dds::DdsKind kind) {
     }
 }
 
-// The picture as a DDS file of the base's format and mip levels.
-std::vector<uint8_t> Encode(const Picture& picture, const Dds::DdsInfo& base) {
+// A DDS of the picture's size in the base's format, with as many mip levels as the base has.
+Dds::DdsDesc DescLike(const Picture& picture, const Dds::DdsInfo& base) {
     Dds::DdsDesc desc{.width = picture.width, .height = picture.height};
     desc.format = FormatOf(base.kind);
     if (desc.format == Dds::DdsFormat::Uncompressed) {
@@ -155,12 +150,16 @@ std::vector<uint8_t> Encode(const Picture& picture, const Dds::DdsInfo& base) {
         std::copy(std::begin(base.masks), std::end(base.masks), desc.masks);
         desc.alpha = (base.pixelFlags & Dds::kPixelAlpha) != 0;
     }
-    uint32_t levels = 1;
     if (base.mipCount > 1) {
         const uint32_t chain = std::bit_width(std::max(picture.width, picture.height));
-        levels = std::min(base.mipCount, chain);
-        desc.mipMapCount = levels;
+        desc.mipMapCount = std::min(base.mipCount, chain);
     }
+    return desc;
+}
+
+// The picture as a DDS file of that description, each mip level halved from the one above.
+std::vector<uint8_t> Encode(const Picture& picture, const Dds::DdsDesc& desc) {
+    const uint32_t levels = std::max(desc.mipMapCount, 1u);
     std::vector<uint8_t> pixels;
     Picture level = picture;
     for (uint32_t l = 0; l < levels; ++l) {
@@ -171,6 +170,63 @@ std::vector<uint8_t> Encode(const Picture& picture, const Dds::DdsInfo& base) {
         }
     }
     return Dds::WriteDds(desc, pixels);
+}
+
+bool SeeThrough(const Picture& picture) {
+    for (std::size_t i = kChannels - 1; i < picture.rgba.size(); i += kChannels) {
+        if (picture.rgba[i] < UINT8_MAX) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool KeepsAlpha(const Dds::DdsDesc& desc) {
+    switch (desc.format) {
+        case Dds::DdsFormat::DXT1:
+            return false;  // stb_dxt writes DXT1 opaque
+        case Dds::DdsFormat::Uncompressed:
+            return desc.alpha && desc.masks[3] != 0;
+        default:
+            return true;
+    }
+}
+
+// The format a new texture takes: the base's, so that it looks and weighs as the model's
+// others do. A see-through picture in a format without alpha would lose it (an added
+// mesh's image is most often a decal, hair, a veil), so it takes DXT5 instead of DXT1,
+// whose two end values and eight steps keep soft edges that DXT3's sixteen fixed steps
+// band, and the uncompressed layout with eight bits of alpha instead of one without.
+Dds::DdsDesc NewDesc(const Picture& picture, PakMgr::ITreeNode* like, bool& alphaAdded) {
+    Dds::DdsInfo base{.kind = Dds::DdsKind::DXT1};
+    if (like) {
+        try {
+            const std::vector<uint8_t> bytes = FileBytes(like, ".dds");
+            PakMgr::CMemoryRead read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+            base = Dds::ParseDds(read, false).info;
+        } catch (const Except&) {
+            // A base texture that can't be read has no format to follow: DXT1.
+        }
+    }
+    Dds::DdsDesc desc = DescLike(picture, base);
+    alphaAdded = SeeThrough(picture) && !KeepsAlpha(desc);
+    if (alphaAdded && desc.format == Dds::DdsFormat::Uncompressed) {
+        const Dds::DdsDesc layout;  // 32 bits, A8R8G8B8
+        desc.bitCount = layout.bitCount;
+        std::copy(std::begin(layout.masks), std::end(layout.masks), desc.masks);
+        desc.alpha = true;
+    } else if (alphaAdded) {
+        desc.format = Dds::DdsFormat::DXT5;
+    }
+    return desc;
+}
+
+}  // namespace
+
+std::string TextureStem(const std::string& texture) {
+    const std::string name = Base::GbkToUtf8(texture);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 std::vector<std::string> TextureNames(const Model::Skin& skin) {
@@ -186,8 +242,6 @@ std::vector<std::string> TextureNames(const Model::Skin& skin) {
     return names;
 }
 
-}  // namespace
-
 std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document& doc,
                                           Report& report) {
     std::vector<TextureResult> results;
@@ -198,7 +252,7 @@ std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document&
             continue;
         }
         TextureResult result{.texture = name, .node = node, .base = FileBytes(node, ".dds")};
-        const std::string stem = Stem(name);
+        const std::string stem = TextureStem(name);
         const auto image = std::find_if(doc.images.begin(), doc.images.end(),
                                         [&](const Image& i) { return i.name == stem; });
         if (image != doc.images.end()) {
@@ -213,13 +267,32 @@ std::vector<TextureResult> ImportTextures(const BaseModel& base, const Document&
             }
             const Picture picture = Decode(*image);
             if (!SamePixels(picture, old, Dds::DecodeToRgba(old))) {
-                result.bytes = Encode(picture, old.info);
+                result.bytes = Encode(picture, DescLike(picture, old.info));
                 report.Why("texture " + stem, "texture " + stem + ": its pixels differ");
             }
         }
         results.push_back(std::move(result));
     }
     return results;
+}
+
+std::vector<ImportedFile> MakeNewTextures(const Document& doc, std::span<const NewTexture> added,
+                                          Report& report) {
+    std::vector<ImportedFile> files;
+    files.reserve(added.size());
+    for (const NewTexture& texture : added) {
+        const Picture picture = Decode(doc.images.at(texture.image));
+        bool alphaAdded = false;
+        const Dds::DdsDesc desc = NewDesc(picture, texture.like, alphaAdded);
+        if (alphaAdded) {
+            report.Why("new texture alpha",
+                       texture.path +
+                           ": its image is see-through, so it keeps an alpha channel "
+                           "the base's textures lack");
+        }
+        files.push_back({texture.path, Encode(picture, desc)});
+    }
+    return files;
 }
 
 }  // namespace Import::Detail

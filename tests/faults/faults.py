@@ -328,6 +328,15 @@ FAULTS = [
     fault("import-accessor-unchecked", IMPORT,
           "        if (a.count > view.byteLength || last > view.byteLength) {",
           "        if (false) {"),
+    fault("import-added-material-ignores-the-gltf", IMPORT,
+          '        ApplyMaterial(m_base.skin.materials.front(), *in, out, "material " + in->name, '
+          'm_report);',
+          "        (void)out;"),
+    fault("import-new-texture-drops-alpha", IMPORT,
+          "        desc.format = Dds::DdsFormat::DXT5;", "        (void)desc;"),
+    fault("import-new-texture-over-another-file", IMPORT,
+          "        const bool taken = (skinFolder && skinFolder->FindNode(name)) ||",
+          "        const bool taken ="),
     # finding files, the texture preview, the window's place, the gallery
     fault("app-filter-wildcard-takes-a-byte", APP,
           "            ++p;\n            t += CharLength(text, t);",

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ImportFixture.h"
+#include "dds/dds.h"
 
 namespace {
 
@@ -89,6 +90,31 @@ TEST(ImportCommand, ABrokenFileIsStatus1WithNothingWritten) {
     const TestUtil::RunResult r = c.Import(glb.Bytes());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.starts_with("vell: ")) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(c.out));
+}
+
+// An added mesh with an image the base lacks: its texture comes after the skin.
+TEST(ImportCommand, ANewImageIsWrittenAsATextureAfterTheSkin) {
+    Command c;
+    TestUtil::Glb glb = ExportedGlb();
+    const std::vector<uint8_t> grey(8 * 8 * 4, 90);
+    AddMesh(glb, "hat", AddMaterial(glb, "hat", AddImage(glb, "hat", Dds::EncodePng(8, 8, grey))));
+    const TestUtil::RunResult r = c.Import(glb.Bytes());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "wrote chars/hero/hero.msh\nwrote chars/hero/hero.skn\n"
+              "wrote chars/hero/tex/hat.dds\n");
+    EXPECT_TRUE(fs::is_regular_file(c.out + "/chars/hero/tex/hat.dds"));
+}
+
+TEST(ImportCommand, ANewImageThatIsNoPictureIsStatus1WithNothingWritten) {
+    Command c;
+    TestUtil::Glb glb = ExportedGlb();
+    AddMesh(glb, "hat", AddMaterial(glb, "hat", AddImage(glb, "hat", {'n', 'o', 'p', 'e'})));
+    const TestUtil::RunResult r = c.Import(glb.Bytes());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.starts_with("vell: image hat can't be decoded")) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(fs::exists(c.out));
 }

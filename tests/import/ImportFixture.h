@@ -163,4 +163,39 @@ inline int MaterialNamed(const TestUtil::Glb& glb, const std::string& name) {
     throw std::runtime_error("no material " + name);
 }
 
+// An image of this name whose bytes are `file` (a PNG, or whatever a test puts there), in
+// the buffer; its index.
+inline int AddImage(TestUtil::Glb& glb, const std::string& name, const std::vector<uint8_t>& file) {
+    const int accessor = glb.Add(file, 5121, "SCALAR", file.size());
+    glb.json["images"].push_back({{"name", name},
+                                  {"mimeType", "image/png"},
+                                  {"bufferView", glb.json["accessors"][accessor]["bufferView"]}});
+    return static_cast<int>(glb.json["images"].size() - 1);
+}
+
+// A material of this name whose base colour shows the image; its index.
+inline int AddMaterial(TestUtil::Glb& glb, const std::string& name, int image) {
+    glb.json["textures"].push_back({{"source", image}});
+    glb.json["materials"].push_back(
+        {{"name", name},
+         {"pbrMetallicRoughness",
+          {{"baseColorTexture", {{"index", glb.json["textures"].size() - 1}}}}}});
+    return static_cast<int>(glb.json["materials"].size() - 1);
+}
+
+// A mesh of this name hung under the model's node: the head's triangles again, dressed in
+// the material.
+inline void AddMesh(TestUtil::Glb& glb, const std::string& name, int material) {
+    nlohmann::json copy = PrimitiveOf(glb, "head");
+    copy.erase("extras");
+    copy["material"] = material;
+    glb.json["meshes"].push_back({{"name", name}, {"primitives", {copy}}});
+    glb.json["nodes"].push_back({{"name", name}, {"mesh", glb.json["meshes"].size() - 1}});
+    for (auto& node : glb.json["nodes"]) {
+        if (node.value("name", "") == "hero") {
+            node["children"].push_back(glb.json["nodes"].size() - 1);
+        }
+    }
+}
+
 }  // namespace ImportTest

@@ -120,6 +120,27 @@ void TextureTooWide(Glb& glb) {
     }
 }
 
+// An added mesh whose material shows a new image of these bytes, or of this name.
+void NewImage(Glb& glb, const std::string& name, const std::vector<uint8_t>& file) {
+    AddMesh(glb, "hat", AddMaterial(glb, "hat", AddImage(glb, name, file)));
+}
+
+void NewImageUndecodable(Glb& glb) {
+    NewImage(glb, "hat", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
+}
+
+void NewImageTooTall(Glb& glb) {
+    NewImage(glb, "hat", Dds::EncodePng(1, 16385, std::vector<uint8_t>(16385 * 4, 90)));
+}
+
+void NewImageNamedAsAPath(Glb& glb) {
+    NewImage(glb, "../../hat", Dds::EncodePng(4, 4, std::vector<uint8_t>(64, 90)));
+}
+
+void NewImageNameOutsideCodePage(Glb& glb) {
+    NewImage(glb, "\xF0\x9F\x8E\xA9", Dds::EncodePng(4, 4, std::vector<uint8_t>(64, 90)));
+}
+
 void AccessorPastItsBuffer(Glb& glb) {
     glb.json["accessors"][Head(glb)["attributes"]["POSITION"].get<int>()]["count"] = 100000000;
 }
@@ -161,6 +182,13 @@ const Refusal kRefusals[] = {
     {"NameOutsideCodePage936", NameOutsideCodePage, ErrorKind::Input, "code page 936"},
     {"NameOver255Bytes", NameTooLong, ErrorKind::Input, "shorten it"},
     {"TextureTheWriterDoesntTake", TextureTooWide, ErrorKind::Input, "scale it down"},
+    {"NewImageThatIsNoPicture", NewImageUndecodable, ErrorKind::Corrupt,
+     "image hat can't be decoded"},
+    {"NewImageTheWriterDoesntTake", NewImageTooTall, ErrorKind::Input, "scale it down"},
+    {"NewImageNamedAsAPath", NewImageNamedAsAPath, ErrorKind::Input,
+     "a texture can't be named ../../hat"},
+    {"NewImageNameOutsideCodePage936", NewImageNameOutsideCodePage, ErrorKind::Input,
+     "code page 936"},
     {"AccessorPastItsBuffer", AccessorPastItsBuffer, ErrorKind::Corrupt, "past the end"},
     {"BufferViewPastItsBuffer", ViewPastTheBuffer, ErrorKind::Corrupt,
      "past the end of its buffer"},

@@ -32,7 +32,9 @@ struct ImportedFile {
 };
 
 struct ImportPlan {
-    std::vector<ImportedFile> files;  // in the order mesh, skin, textures, animations
+    // In the order mesh, skin, textures (the base's repainted, then new ones an added mesh
+    // shows), animations.
+    std::vector<ImportedFile> files;
     std::vector<std::string> limits;  // each limit applied, for the user
     // Why each file differs from the base, one line a difference found (the first few of
     // each kind), for whoever wonders why a file was written.
