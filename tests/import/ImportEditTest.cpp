@@ -247,12 +247,7 @@ const Edit kEdits[] = {
 class EditKind : public ::testing::TestWithParam<Edit> {};
 
 TEST_P(EditKind, WritesOnlyTheFilesThatHoldIt) {
-    Glb glb = ExportedGlb();
-    GetParam().apply(glb);
-    const Import::ImportPlan plan = Plan(glb.Bytes());
-    EXPECT_EQ(Paths(plan), GetParam().files);
-    EXPECT_TRUE(plan.limits.empty()) << plan.limits.front();
-    GetParam().check(plan);
+    ExpectEditWrites(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Import, EditKind, ::testing::ValuesIn(kEdits),

@@ -133,6 +133,18 @@ inline std::vector<std::string> Paths(const Import::ImportPlan& plan) {
     return paths;
 }
 
+// A table row's edit of the exported glb, planned: exactly the row's files, no limit applied,
+// then the row's own check of what was written.
+template <typename Row>
+void ExpectEditWrites(const Row& row) {
+    TestUtil::Glb glb = ExportedGlb();
+    row.apply(glb);
+    const Import::ImportPlan plan = Plan(glb.Bytes());
+    EXPECT_EQ(Paths(plan), row.files);
+    EXPECT_TRUE(plan.limits.empty()) << plan.limits.front();
+    row.check(plan);
+}
+
 inline const Import::ImportedFile* FileOf(const Import::ImportPlan& plan, const std::string& path) {
     for (const auto& f : plan.files) {
         if (f.path == path) {
