@@ -242,3 +242,31 @@ TEST(RenderModule, VellStartsWithoutFfmpegsLibraries) {
         EXPECT_EQ(loaded.out.find(library), std::string::npos) << library;
     }
 }
+
+// A vell whose FFmpeg module is missing (copied away from its prefix) still draws PNG and
+// WebP, and says for a GIF or a video what it lacks, leaving no file.
+TEST(RenderModule, MissingModuleIsSaidAndLeavesNoFile) {
+    const TestUtil::TempDir prefix;
+    fs::create_directories(prefix / "bin");
+    const std::string vell = prefix / "bin/vell";
+    fs::copy_file(VELL_BINARY, vell);
+    const TestUtil::TempDir out;
+    const struct {
+        const char* file;
+        bool needsModule;
+    } kRows[] = {{"a.gif", true}, {"a.mp4", true}, {"a.webm", true}, {"a.webp", false}};
+    for (const auto& row : kRows) {
+        const std::string file = out / row.file;
+        const TestUtil::RunResult run = TestUtil::Run(
+            vell, {"render", Game(), kSkinArg, "--size", "32x32", "--turntable", "1", "-o", file});
+        if (row.needsModule) {
+            EXPECT_EQ(run.exitCode, 1) << row.file;
+            EXPECT_NE(run.err.find("vell_media_ffmpeg.so is not installed"), std::string::npos)
+                << run.err;
+            EXPECT_FALSE(fs::exists(file)) << row.file;
+        } else {
+            EXPECT_EQ(run.exitCode, 0) << row.file << ": " << run.err;
+            EXPECT_TRUE(fs::exists(file)) << row.file;
+        }
+    }
+}
