@@ -90,10 +90,7 @@ void BM_SampleTexturesToPng(benchmark::State& state) {
                 continue;
             }
             auto file = PakMgr::GetPakMgr()->LoadFile(node);
-            const Dds::DdsImage image = Dds::ParseDds(*file, true);
-            const auto png =
-                Dds::EncodePng(image.info.width, image.info.height, Dds::DecodeToRgba(image));
-            pngBytes += png.size();
+            pngBytes += Dds::EncodePng(Dds::ParseDds(*file, false)).bytes.size();
         }
     }
     state.counters["textures"] = static_cast<double>(names.size());

@@ -1,5 +1,6 @@
 // vell texture: an archived DDS texture decoded in software and written as a PNG picture.
 #include "Cli.h"
+#include "base/file.h"
 #include "dds/dds.h"
 
 namespace Cli {
@@ -15,10 +16,12 @@ int CmdTexture(std::span<char*> argv) {
     if (!reader) {
         Fail(kFailed, "can't read " + pos[1]);
     }
-    Dds::DdsImage image = Dds::ParseDds(*reader, true);
-    std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
+    const Dds::PngPicture picture = Dds::EncodePng(Dds::ParseDds(*reader, false));
+    if (picture.bytes.empty()) {
+        Fail(kFailed, "can't encode " + pos[1] + " as PNG");
+    }
     MakeFolderFor(output);
-    Dds::WritePng(output, image.info.width, image.info.height, rgba);
+    Base::WriteWholeFile(output, picture.bytes);
     return kOk;
 }
 

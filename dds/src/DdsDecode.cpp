@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "Decode.h"
 #include "dds/format.h"
 
 namespace Dds {
@@ -191,22 +192,31 @@ void DecodeOnePixel(uint32_t word, bool rgba, uint8_t* dst, Channels ch) {
     dst[3] = static_cast<uint8_t>(alpha);
 }
 
-void DecodeUncompressed(const DdsInfo& info, std::span<const uint8_t> raw, std::span<uint8_t> out) {
+// Rows of `width` pixels, `rows` of them (every slice's), each written `stride` bytes after
+// the one before.
+void DecodeUncompressed(const DdsInfo& info, std::span<const uint8_t> raw, uint8_t* out,
+                        std::size_t stride, std::size_t rows) {
     const bool rgba = info.kind == DdsKind::RGBA;
     const uint32_t components = Components(info.kind);
     const Channels ch{MakeChannel(info.masks[0]), MakeChannel(info.masks[1]),
                       MakeChannel(info.masks[2]), MakeChannel(info.masks[3])};
     const uint32_t bytesPerPixel = info.bitCount / 8;
-    const std::size_t count = out.size() / components;
+    const std::size_t width = info.width;
+    const std::size_t wholeInData =
+        bytesPerPixel >= 1 && bytesPerPixel <= 4 ? raw.size() / bytesPerPixel : 0;
 
-    std::size_t whole = 0;
-    if (bytesPerPixel >= 1 && bytesPerPixel <= 4) {
-        whole = std::min(count, raw.size() / bytesPerPixel);
-        DecodeWholePixels(bytesPerPixel, rgba, raw.data(), out.data(), whole, ch);
-    }
-    for (std::size_t i = whole; i < count; ++i) {
-        uint32_t word = PixelWord(raw, uint64_t{i} * bytesPerPixel, bytesPerPixel);
-        DecodeOnePixel(word, rgba, out.data() + i * components, ch);
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::size_t first = row * width;
+        uint8_t* dst = out + row * stride;
+        const std::size_t whole = std::min(width, wholeInData - std::min(wholeInData, first));
+        if (whole > 0) {
+            DecodeWholePixels(bytesPerPixel, rgba, raw.data() + first * bytesPerPixel, dst, whole,
+                              ch);
+        }
+        for (std::size_t i = whole; i < width; ++i) {
+            uint32_t word = PixelWord(raw, uint64_t{first + i} * bytesPerPixel, bytesPerPixel);
+            DecodeOnePixel(word, rgba, dst + i * components, ch);
+        }
     }
 }
 
@@ -360,26 +370,27 @@ constexpr bool IsPremultiplied(DdsKind kind) {
 }
 
 // Writes the part of a block that lies inside the image.
-inline void StoreBlock(const Block& block, uint8_t* slice, uint32_t width, uint32_t height,
-                       uint32_t x, uint32_t y) {
+inline void StoreBlock(const Block& block, uint8_t* slice, std::size_t stride, uint32_t width,
+                       uint32_t height, uint32_t x, uint32_t y) {
     const uint32_t rows = std::min(kBlockSide, height - y);
     const uint32_t columns = std::min(kBlockSide, width - x);
-    uint8_t* dst = slice + (std::size_t{y} * width + x) * 4;
-    for (uint32_t row = 0; row < rows; ++row, dst += std::size_t{width} * 4) {
+    uint8_t* dst = slice + y * stride + std::size_t{x} * 4;
+    for (uint32_t row = 0; row < rows; ++row, dst += stride) {
         std::memcpy(dst, &block[std::size_t{row} * kBlockSide], std::size_t{columns} * 4);
     }
 }
 
+// The blocks of `slices` slices, into rows `stride` bytes apart.
 template <DdsKind kKind>
-void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<uint8_t> out) {
+void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, uint8_t* out,
+                  std::size_t stride, uint32_t slices) {
     constexpr uint32_t kBytes = BlockBytes(kKind);
-    const std::size_t stride = std::size_t{info.width} * 4;
     const std::size_t sliceBytes = stride * info.height;
     std::size_t offset = 0;
     Block pixels;
     const Target staging{reinterpret_cast<uint8_t*>(pixels.data()), std::size_t{kBlockSide} * 4};
-    for (uint32_t z = 0; z < info.depth; ++z) {
-        uint8_t* slice = out.data() + z * sliceBytes;
+    for (uint32_t z = 0; z < slices; ++z) {
+        uint8_t* slice = out + z * sliceBytes;
         for (uint32_t y = 0; y < info.height; y += kBlockSide) {
             const bool wholeRows = y + kBlockSide <= info.height;
             for (uint32_t x = 0; x < info.width; x += kBlockSide, offset += kBytes) {
@@ -399,9 +410,28 @@ void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<u
                 if constexpr (IsPremultiplied(kKind)) {
                     Unpremultiply(pixels);
                 }
-                StoreBlock(pixels, slice, info.width, info.height, x, y);
+                StoreBlock(pixels, slice, stride, info.width, info.height, x, y);
             }
         }
+    }
+}
+
+void DecodeSlices(const DdsInfo& info, std::span<const uint8_t> raw, uint8_t* out,
+                  std::size_t stride, uint32_t slices) {
+    switch (info.kind) {
+        case DdsKind::RGBA:
+        case DdsKind::RGB:
+            return DecodeUncompressed(info, raw, out, stride, std::size_t{info.height} * slices);
+        case DdsKind::DXT1:
+            return DecodeBlocks<DdsKind::DXT1>(info, raw, out, stride, slices);
+        case DdsKind::DXT2:
+            return DecodeBlocks<DdsKind::DXT2>(info, raw, out, stride, slices);
+        case DdsKind::DXT3:
+            return DecodeBlocks<DdsKind::DXT3>(info, raw, out, stride, slices);
+        case DdsKind::DXT4:
+            return DecodeBlocks<DdsKind::DXT4>(info, raw, out, stride, slices);
+        case DdsKind::DXT5:
+            return DecodeBlocks<DdsKind::DXT5>(info, raw, out, stride, slices);
     }
 }
 
@@ -410,28 +440,15 @@ void DecodeBlocks(const DdsInfo& info, std::span<const uint8_t> raw, std::span<u
 std::vector<uint8_t> DecodePixels(const DdsInfo& info, std::span<const uint8_t> raw) {
     CheckSize(info);
     std::vector<uint8_t> out(DecodedBytes(info));
-    switch (info.kind) {
-        case DdsKind::RGBA:
-        case DdsKind::RGB:
-            DecodeUncompressed(info, raw, out);
-            break;
-        case DdsKind::DXT1:
-            DecodeBlocks<DdsKind::DXT1>(info, raw, out);
-            break;
-        case DdsKind::DXT2:
-            DecodeBlocks<DdsKind::DXT2>(info, raw, out);
-            break;
-        case DdsKind::DXT3:
-            DecodeBlocks<DdsKind::DXT3>(info, raw, out);
-            break;
-        case DdsKind::DXT4:
-            DecodeBlocks<DdsKind::DXT4>(info, raw, out);
-            break;
-        case DdsKind::DXT5:
-            DecodeBlocks<DdsKind::DXT5>(info, raw, out);
-            break;
-    }
+    DecodeSlices(info, raw, out.data(), std::size_t{info.width} * Components(info.kind),
+                 info.depth);
     return out;
+}
+
+void DecodeRows(const DdsInfo& info, std::span<const uint8_t> raw, uint8_t* first,
+                std::size_t stride) {
+    CheckSize(info);
+    DecodeSlices(info, raw, first, stride, 1);
 }
 
 }  // namespace Dds

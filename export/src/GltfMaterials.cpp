@@ -42,14 +42,8 @@ struct Encoded {
 // sub-mesh then gets the plain material).
 Encoded PngOf(PakMgr::IRead& file) {
     try {
-        const Dds::DdsImage image = Dds::ParseDds(file, true);
-        const std::vector<uint8_t> rgba = Dds::DecodeToRgba(image);
-        Encoded out;
-        for (std::size_t i = 3; i < rgba.size() && !out.cutsOut; i += 4) {
-            out.cutsOut = rgba[i] < kLowestDrawnAlpha;
-        }
-        out.png = Dds::EncodePng(image.info.width, image.info.height, rgba);
-        return out;
+        Dds::PngPicture picture = Dds::EncodePng(Dds::ParseDds(file, false));
+        return {std::move(picture.bytes), picture.lowestAlpha < kLowestDrawnAlpha};
     } catch (const Except&) {
         return {};
     }

@@ -139,12 +139,13 @@ PngFile PngCopy(const std::string& textureName, PakMgr::ITreeNode* skinNode,
     if (!file) {
         return {};
     }
-    std::vector<uint8_t> rgba;
-    Dds::DdsImage image;
+    Dds::PngPicture picture;
     try {
-        image = Dds::ParseDds(*file, true);
-        rgba = Dds::DecodeToRgba(image);
+        picture = Dds::EncodePng(Dds::ParseDds(*file, false));
     } catch (const Except&) {
+        return {};
+    }
+    if (picture.bytes.empty()) {
         return {};
     }
     const std::string name = texture->GetName();
@@ -153,15 +154,10 @@ PngFile PngCopy(const std::string& textureName, PakMgr::ITreeNode* skinNode,
     PngFile png{PakMgr::SafeFileName(
         OneWord(dot == std::string::npos ? name : name.substr(0, dot)) + ".png", cuts,
         PakMgr::NodePath(texture, '/') + kAsPng)};
-    for (std::size_t i = 3; i < rgba.size() && !png.cutsOut; i += 4) {
-        png.cutsOut = rgba[i] < kLowestDrawnAlpha;
-    }
-    const std::vector<uint8_t> bytes = Dds::EncodePng(image.info.width, image.info.height, rgba);
-    if (bytes.empty()) {
-        return {};
-    }
+    png.cutsOut = picture.lowestAlpha < kLowestDrawnAlpha;
     WriteFile(JoinPath(folder, png.name),
-              std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+              std::string_view(reinterpret_cast<const char*>(picture.bytes.data()),
+                               picture.bytes.size()));
     return png;
 }
 

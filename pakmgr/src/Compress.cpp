@@ -5,8 +5,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <new>
+#include <stdexcept>
 
 #include "pakmgr/writer.h"
 
@@ -28,18 +30,22 @@ public:
     ZlibCompressor(const ZlibCompressor&) = delete;
     ZlibCompressor& operator=(const ZlibCompressor&) = delete;
 
-    void Compress(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
+    std::size_t Bound(std::size_t size) {
+        return deflateBound(&m_stream, static_cast<uLong>(size));
+    }
+
+    // Small inputs only: their sizes fit zlib's counters.
+    std::size_t Compress(std::span<const uint8_t> data, std::span<uint8_t> out) {
         deflateReset(&m_stream);
-        // Small files only: their sizes fit zlib's counters.
-        out.resize(deflateBound(&m_stream, static_cast<uLong>(data.size())));
         m_stream.next_in = const_cast<Bytef*>(data.data());
         m_stream.avail_in = static_cast<uInt>(data.size());
         m_stream.next_out = out.data();
-        m_stream.avail_out = static_cast<uInt>(out.size());
+        m_stream.avail_out =
+            static_cast<uInt>(std::min<std::size_t>(out.size(), std::numeric_limits<uInt>::max()));
         if (deflate(&m_stream, Z_FINISH) != Z_STREAM_END) {
             throw std::bad_alloc();  // the bound was too small: zlib's own promise broken
         }
-        out.resize(m_stream.total_out);
+        return m_stream.total_out;
     }
 
 private:
@@ -63,30 +69,51 @@ auto& ThreadCompressor(int level, Make make) {
     return *compressor;
 }
 
-void DeflateCompress(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
-    libdeflate_compressor& compressor = ThreadCompressor(level, [](int l) {
+libdeflate_compressor& Deflater(int level) {
+    return ThreadCompressor(level, [](int l) {
         DeflateCompressor made(libdeflate_alloc_compressor(l));
         if (!made) {
             throw std::bad_alloc();
         }
         return made;
     });
-    out.resize(libdeflate_zlib_compress_bound(&compressor, data.size()));
-    out.resize(
-        libdeflate_zlib_compress(&compressor, data.data(), data.size(), out.data(), out.size()));
+}
+
+ZlibCompressor& Zlib(int level) {
+    return ThreadCompressor(level, [](int l) { return std::make_unique<ZlibCompressor>(l); });
+}
+
+bool ZlibTakes(std::size_t size, int level) {
+    return size < kSmallFileBytes && level <= kZlibTopLevel;
+}
+
+int Clamped(int level) {
+    return std::clamp(level, kMinPackLevel, kMaxPackLevel);
 }
 
 }  // namespace
 
-void CompressStream(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
-    level = std::clamp(level, kMinPackLevel, kMaxPackLevel);
-    if (data.size() < kSmallFileBytes && level <= kZlibTopLevel) {
-        ThreadCompressor(level, [](int l) {
-            return std::make_unique<ZlibCompressor>(l);
-        }).Compress(data, out);
-    } else {
-        DeflateCompress(data, level, out);
+std::size_t CompressBound(std::size_t size, int level) {
+    level = Clamped(level);
+    return ZlibTakes(size, level) ? Zlib(level).Bound(size)
+                                  : libdeflate_zlib_compress_bound(&Deflater(level), size);
+}
+
+std::size_t CompressInto(std::span<const uint8_t> data, int level, std::span<uint8_t> out) {
+    level = Clamped(level);
+    if (out.size() < CompressBound(data.size(), level)) {
+        throw std::length_error("a compression buffer below its bound");
     }
+    if (ZlibTakes(data.size(), level)) {
+        return Zlib(level).Compress(data, out);
+    }
+    return libdeflate_zlib_compress(&Deflater(level), data.data(), data.size(), out.data(),
+                                    out.size());
+}
+
+void CompressStream(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
+    out.resize(CompressBound(data.size(), level));
+    out.resize(CompressInto(data, level, out));
 }
 
 }  // namespace PakMgr

@@ -1,8 +1,11 @@
 // The software decoder against blocks and pixels computed by hand, and the header rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DdsTestUtil.h"
 #include "GameFolder.h"
+#include "PngRead.h"
 
 using namespace DdsTest;
 using Dds::DdsKind;
@@ -155,6 +158,30 @@ TEST_P(Decode, GivesThePixels) {
     }
     if (!row.decoded.empty()) {
         EXPECT_EQ(image.decoded, row.decoded);
+    }
+}
+
+// The PNG encoder decodes into its own rows: every kind, size and short file above must
+// come out as the decoder's RGBA, with its lowest alpha, whether or not parsing decoded.
+TEST_P(Decode, AsPngGivesTheSamePixels) {
+    const DecodeRow& row = GetParam();
+    if (!row.error.empty()) {
+        return;
+    }
+    const std::vector<uint8_t> file = Forge::WriteDds(row.header, row.data);
+    const std::vector<uint8_t> rgba = Dds::DecodeToRgba(Parse(file));
+    uint8_t lowest = 255;
+    for (std::size_t i = 3; i < rgba.size(); i += 4) {
+        lowest = std::min(lowest, rgba[i]);
+    }
+    for (const bool decode : {false, true}) {
+        const Dds::PngPicture picture = Dds::EncodePng(Parse(file, decode));
+        const ReadBack back = ReadPng(picture.bytes);
+        ASSERT_TRUE(back.ok) << "decoded when parsed: " << decode;
+        EXPECT_EQ(back.width, row.header.width);
+        EXPECT_EQ(back.height, row.header.height);
+        EXPECT_TRUE(back.rgba == rgba) << "decoded when parsed: " << decode;
+        EXPECT_EQ(picture.lowestAlpha, lowest) << "decoded when parsed: " << decode;
     }
 }
 

@@ -223,7 +223,21 @@ TEST(CompressStream, InflatesBackAtEveryLevelAndSize) {
                 << size << " bytes at level " << level;
             back.resize(length);
             EXPECT_EQ(back, data) << size << " bytes at level " << level;
+            // Into a buffer of leftovers, nothing cleared: the same stream.
+            std::vector<uint8_t> into(PakMgr::CompressBound(size, level), 0xA5);
+            const std::size_t made = PakMgr::CompressInto(data, level, into);
+            EXPECT_TRUE(made == stream.size() &&
+                        std::equal(stream.begin(), stream.end(), into.begin()))
+                << size << " bytes at level " << level;
         }
+    }
+}
+
+TEST(CompressInto, RefusesABufferBelowTheStream) {
+    for (const std::size_t size : {std::size_t{100}, std::size_t{70000}}) {
+        const std::vector<uint8_t> data = Noise(size, 3);
+        std::vector<uint8_t> into(size / 2);
+        EXPECT_ANY_THROW(PakMgr::CompressInto(data, 6, into)) << size << " bytes";
     }
 }
 

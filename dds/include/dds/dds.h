@@ -58,6 +58,14 @@ std::vector<uint8_t> DecodeToRgba(const DdsImage& image);
 
 // 8-bit RGBA pixels, top row first, as a PNG file's bytes; empty for a size PNG can't hold.
 std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height, std::span<const uint8_t> rgba);
+// The top image (the first slice of a volume) as a PNG file's bytes, decoded straight into
+// the encoder's rows, and the lowest alpha of its pixels (255 for RGB kinds). Empty bytes for
+// a size PNG can't hold; throws Except on sizes that ParseDds would reject.
+struct PngPicture {
+    std::vector<uint8_t> bytes;
+    uint8_t lowestAlpha = 255;
+};
+PngPicture EncodePng(const DdsImage& image);
 // Writes the PNG to `path` through Base::WriteWholeFile. Throws Except when it can't be
 // encoded or written.
 void WritePng(const std::string& path, uint32_t width, uint32_t height,

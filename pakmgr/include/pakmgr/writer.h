@@ -26,6 +26,12 @@ inline constexpr std::size_t kSmallFileBytes = 1024;
 
 // The zlib stream of `data` at `level` into `out` (replaced), as `vell pack` stores a file.
 void CompressStream(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out);
+// The most bytes CompressInto writes for `size` bytes at `level`.
+std::size_t CompressBound(std::size_t size, int level);
+// The same stream into `out`, which holds at least CompressBound bytes and need not be
+// cleared first (the bytes past the stream are left undefined); returns the stream's size.
+// Throws std::length_error for a smaller buffer.
+std::size_t CompressInto(std::span<const uint8_t> data, int level, std::span<uint8_t> out);
 
 // The table of an archive being laid out: each stream placed after the one before.
 class ArchiveTable {
