@@ -42,13 +42,14 @@ def run(vell, *args):
 
 
 def archive_paths(vell, game):
-    """Every path of the game's archives, once each, as vell prints them."""
+    """Every path of the game's archives, once each, as vell's other commands take them:
+    '/' between the folders and none before the first."""
     paths = set()
     for line in run(vell, "list", game):
         fields = line.split("\t")
         # Entry lines: index, sizes, offset, archive, path; the counts at the end are not.
         if len(fields) >= 6 and fields[0].isdigit():
-            paths.add(fields[-1].replace("\\", "/"))
+            paths.add(fields[-1].replace("\\", "/").lstrip("/"))
     return sorted(paths, key=str.lower)
 
 

@@ -1,10 +1,12 @@
 """The add-on, `vell fbx` and the trips back into the game, in real Blender on the sample hero.
 
     blender_test.py   (VELL: the vell to test, VELL_SAMPLE_GAME, VELL_ADDON_DIR: the folder
-                       holding vell_game/, VELL_CHECKS: blender_checks.py)
+                       holding vell_game/, VELL_CHECKS: blender_checks.py, VELL_GUI:
+                       blender_gui.py)
 
 One `vell fbx` and one Blender process (blender_checks.py) serve every test: Blender writes
-what it found, the tests here check it, and run vell on what Blender wrote.
+what it found, the tests here check it, and run vell on what Blender wrote. The menus are
+also driven by keys in a Blender window on a private X server (blender_gui.py).
 """
 
 import json
@@ -71,10 +73,7 @@ def timed(name, function):
 def setUpModule():
     global work
     work = tempfile.mkdtemp(prefix="vell-blender-")
-    # A game of its own to pack into: the sample's archives linked.
-    os.makedirs(os.path.join(work, "game"))
-    for name in os.listdir(SAMPLE):
-        os.symlink(os.path.join(SAMPLE, name), os.path.join(work, "game", name))
+    symlinked_game(os.path.join(work, "game"))
     fbx = os.path.join(work, "hero.fbx")
     timed("vell fbx", lambda: vell("fbx", SAMPLE, HERO, "--ani", ANIMATIONS, "-o", fbx))
     config = {"addon_dir": os.environ["VELL_ADDON_DIR"], "vell": VELL,
@@ -242,6 +241,86 @@ def red_pixels(game, out):
             b, g, r = data[offset + y * row + x * step:offset + y * row + x * step + 3]
             red += r > 150 and g < 90 and b < 90
     return red
+
+
+def start_x_server():
+    """A private Xvfb: its process and the display it chose."""
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp", "-noreset"], pass_fds=(write,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as chosen:
+        number = chosen.readline().strip()
+    if not number:
+        server.kill()
+        raise AssertionError("Xvfb did not start")
+    return server, ":" + number
+
+
+def symlinked_game(folder):
+    """A game of its own to pack into: the sample's archives linked."""
+    os.makedirs(folder)
+    for name in os.listdir(SAMPLE):
+        os.symlink(os.path.join(SAMPLE, name), os.path.join(folder, name))
+    return folder
+
+
+class TheMenusInAWindow(unittest.TestCase):
+    """An artist's session in a Blender window, keys only: the hero imported from File ›
+    Import and its edit sent back from File › Export, without a terminal."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not has_import():
+            raise unittest.SkipTest("this vell has no import command")
+        out = os.path.join(work, "gui")
+        os.makedirs(out)
+        cls.game = symlinked_game(os.path.join(work, "gui-game"))
+        config = os.path.join(out, "config.json")
+        with open(config, "w", encoding="utf-8") as file:
+            json.dump({"addon_dir": os.environ["VELL_ADDON_DIR"], "vell": VELL,
+                       "game": cls.game, "out": out}, file)
+        server, display = start_x_server()
+        env = environment()
+        env["DISPLAY"] = display
+        try:
+            cls.blender = timed("blender window", lambda: run(
+                "blender", "--factory-startup", "--enable-event-simulate", "--python-exit-code",
+                "1", "--python", os.environ["VELL_GUI"], "--", config, env=env, check=False))
+        finally:
+            server.kill()
+            server.wait()
+        cls.found = {}
+        path = os.path.join(out, "gui_results.json")
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as file:
+                cls.found = json.load(file)
+
+    def step(self, name):
+        if name not in self.found:
+            self.fail("Blender's window did not get to %s:\n%s" % (
+                name, self.found.get("error") or self.blender.stdout + self.blender.stderr))
+        return self.found[name]
+
+    def test_file_import_opens_the_game_folder_then_lists_its_skins(self):
+        self.assertEqual(self.step("browser_area"), "FILE_BROWSER")
+        skins = self.step("skins")
+        self.assertIn(HERO, skins)
+        self.assertTrue(all(s.endswith(".skn") and not s.startswith("/") for s in skins))
+
+    def test_the_picked_skin_comes_in_with_the_animations_beside_it(self):
+        imported = self.step("imported")
+        self.assertEqual(imported["skin"], HERO)
+        self.assertEqual(os.path.realpath(imported["game"]), os.path.realpath(self.game))
+        self.assertEqual(imported["animations"], ANIMATIONS)
+        self.assertEqual(imported["actions"], ACTIONS)
+
+    def test_back_into_the_game_packs_the_edit_under_the_offered_name(self):
+        packed = self.step("packed")
+        self.assertEqual(packed, {"archive": "000_blender.pak", "remembered": "000_blender"})
+        which = vell("which", self.game, "chars/hero/hero.msh").stdout
+        self.assertIn("000_blender.pak", which)
 
 
 class BackIntoTheGame(unittest.TestCase):
