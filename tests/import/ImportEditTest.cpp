@@ -221,19 +221,8 @@ void CheckShared(const Import::ImportPlan& plan) {
     EXPECT_EQ(Model::WriteMesh(mesh), Model::WriteMesh(base));
 }
 
-struct Edit {
-    const char* name;
-    void (*apply)(Glb&);
-    std::vector<std::string> files;
-    void (*check)(const Import::ImportPlan&);
-};
-
-void PrintTo(const Edit& e, std::ostream* os) {
-    *os << e.name;
-}
-
 const std::string kFace = "chars/hero/tex/hero_face.dds";
-const Edit kEdits[] = {
+const EditRow kEdits[] = {
     {"HeadMovedUp", MoveHeadUp, {kHeroMesh}, CheckMoved},
     {"SubMeshDeleted", DeleteHair, {kHeroMesh, kHero}, CheckDeleted},
     {"GlowChanged", RedGlowOnFace, {kHero}, CheckGlow},
@@ -244,7 +233,7 @@ const Edit kEdits[] = {
     {"WeightsChanged", ShareWeight, {kHeroMesh}, CheckShared},
 };
 
-class EditKind : public ::testing::TestWithParam<Edit> {};
+class EditKind : public ::testing::TestWithParam<EditRow> {};
 
 TEST_P(EditKind, WritesOnlyTheFilesThatHoldIt) {
     ExpectEditWrites(GetParam());

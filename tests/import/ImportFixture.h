@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -133,10 +134,21 @@ inline std::vector<std::string> Paths(const Import::ImportPlan& plan) {
     return paths;
 }
 
-// A table row's edit of the exported glb, planned: exactly the row's files, no limit applied,
-// then the row's own check of what was written.
-template <typename Row>
-void ExpectEditWrites(const Row& row) {
+// A table row: an edit of the exported glb, the files it must write, and a check of them.
+struct EditRow {
+    const char* name;
+    void (*apply)(TestUtil::Glb&);
+    std::vector<std::string> files;
+    void (*check)(const Import::ImportPlan&);
+};
+
+inline void PrintTo(const EditRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+// A row's edit planned: exactly the row's files, no limit applied, then the row's own check
+// of what was written.
+inline void ExpectEditWrites(const EditRow& row) {
     TestUtil::Glb glb = ExportedGlb();
     row.apply(glb);
     const Import::ImportPlan plan = Plan(glb.Bytes());

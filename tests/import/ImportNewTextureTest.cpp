@@ -170,19 +170,8 @@ void CheckThreeHats(const Import::ImportPlan& plan) {
     ExpectTexture(plan, std::string(kTextures) + "hat_2.dds", {.shift = 3}, Dds::DdsKind::DXT1);
 }
 
-struct Row {
-    const char* name;
-    void (*apply)(Glb&);
-    std::vector<std::string> files;
-    void (*check)(const Import::ImportPlan&);
-};
-
-void PrintTo(const Row& r, std::ostream* os) {
-    *os << r.name;
-}
-
 const std::string kTex = kTextures;
-const Row kRows[] = {
+const EditRow kRows[] = {
     {"NewImageBecomesATexture", Hat, {kHeroMesh, kHero, kTex + "hat.dds"}, CheckHat},
     {"SeeThroughImageKeepsItsAlpha", Veil, {kHeroMesh, kHero, kTex + "veil.dds"}, CheckVeil},
     {"BaseImageIsTheBasesTexture", ClothHat, {kHeroMesh, kHero}, CheckClothHat},
@@ -196,7 +185,7 @@ const Row kRows[] = {
      CheckThreeHats},
 };
 
-class AddedImage : public ::testing::TestWithParam<Row> {};
+class AddedImage : public ::testing::TestWithParam<EditRow> {};
 
 TEST_P(AddedImage, IsTheBasesTextureOrANewOne) {
     ExpectEditWrites(GetParam());
